@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <exception>
 
 namespace quillo {
 
@@ -28,10 +29,14 @@ enum class NetworkErrorCode {
     clientCertificateRequired,
 };
 
-// A failure of the URL-loading layer before any HTTP answer arrived.
-struct NetworkError {
-    NetworkErrorCode code = NetworkErrorCode::unknown;
-    bool operator==(const NetworkError&) const = default;
+// A failure of the URL-loading layer before any HTTP answer arrived (thrown by the HTTP layer).
+class NetworkError : public std::exception {
+public:
+    explicit NetworkError(NetworkErrorCode code = NetworkErrorCode::unknown) : code(code) {}
+    const char* what() const noexcept override { return "network request failed"; }
+    bool operator==(const NetworkError& other) const { return code == other.code; }
+
+    NetworkErrorCode code;
 };
 
 QString networkErrorCodeName(NetworkErrorCode code);
