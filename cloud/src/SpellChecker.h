@@ -19,6 +19,7 @@ public:
     // The replacement for a misspelt lower-case-normalised lookup form, or nullopt when the
     // word is known or nothing good is suggested. Case is the caller's business.
     std::optional<std::string> replacement(const std::string &word);
+    bool isKnown(const std::string &word) { return index_->isKnown(word); }  // fast: no suggestions
 
     struct Stats {
         size_t hits = 0, misses = 0, size = 0;

@@ -88,12 +88,17 @@ std::vector<Range> shieldedRanges(const std::string &s)
             }
         }
     }
-    // Runs without blanks that are addresses, mentions, tags, paths or identifiers.
+    // Runs without blanks that are addresses, mentions, tags, paths or identifiers. Markup
+    // found above splits runs, so that the text between two tags is still prose.
+    std::vector<bool> covered(s.size(), false);
+    for (auto &r : ranges)
+        for (size_t k = r.first; k < r.second && k < s.size(); ++k) covered[k] = true;
+    auto breaks = [&](size_t k) { return isBlank(s[k]) || covered[k]; };
     size_t i = 0;
     while (i < s.size()) {
-        while (i < s.size() && isBlank(s[i])) ++i;
+        while (i < s.size() && breaks(i)) ++i;
         size_t start = i;
-        while (i < s.size() && !isBlank(s[i])) ++i;
+        while (i < s.size() && !breaks(i)) ++i;
         if (start == i) continue;
         std::string_view run(s.data() + start, i - start);
         // Sentence punctuation and closing brackets after an address belong to the sentence.
@@ -253,13 +258,19 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &speller)
         std::string lookup = tok.text;
         if (curly) replaceAll(lookup, "\xE2\x80\x99", "'");
         if (!isAsciiWord(lookup) || allUpper(lookup) || hasInnerUpper(lookup)) continue;
+        // A capitalised word is looked up in lower case: Hunspell's suggestions for "Teh" are
+        // worse than for "teh", and a word known only capitalised ("Paris") comes back as is.
+        bool capital = startsUpper(lookup);
+        if (capital && speller.isKnown(lookup)) continue;
+        if (capital) lookup[0] = static_cast<char>(lookup[0] - 'A' + 'a');
         if (lower(lookup) == "i'm" || lower(lookup) == "i've" || lower(lookup) == "i'll" || lower(lookup) == "i'd")
             continue;  // the standalone-i rule owns these
         if (attachedIdentifierContext(t, i)) continue;
         auto fix = speller.replacement(lookup);
         if (!fix) continue;
         std::string out = *fix;
-        if (startsUpper(lookup)) out = capitalized(out);
+        if (capital) out = capitalized(out);
+        if (out == tok.text) continue;
         if (curly) replaceAll(out, "'", "\xE2\x80\x99");
         tok.text = out;
     }
@@ -454,7 +465,10 @@ void capitaliseSentenceStarts(std::vector<Token> &t)
         case Kind::other:
             newlinesInRow = 0;
             if (isOpeningMark(tok.text) || tok.text == "\"" || tok.text == "\xE2\x80\x9D" || tok.text == ")") {
-                // Quotes and brackets sit between a sentence end and the next start.
+                // Quotes and brackets sit between a sentence end and the next start, except that
+                // a quoted question or exclamation usually goes on: "Why?" she asked.
+                if (i > 0 && (t[i - 1].text == "?" || t[i - 1].text == "!"))
+                    pendingEnd = false;
                 break;
             }
             start = false;
