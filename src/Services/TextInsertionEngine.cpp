@@ -107,17 +107,24 @@ QCoro::Task<std::optional<QString>> TextInsertionEngine::copyCurrentSelection(in
 
 QCoro::Task<std::optional<QString>> TextInsertionEngine::copyFullFieldSelection(std::optional<QString> expectedText,
                                                                                 CancellationToken cancellation) {
-    if (!sendShortcut(u'a')) co_return std::nullopt;
+    auto copy = copyFullField(std::move(expectedText), std::move(cancellation));
+    FieldCopy result = co_await std::move(copy);
+    co_return result.text;
+}
+
+QCoro::Task<TextInsertionEngine::FieldCopy> TextInsertionEngine::copyFullField(std::optional<QString> expectedText,
+                                                                              CancellationToken cancellation) {
+    if (!sendShortcut(u'a')) co_return FieldCopy{};
     co_await clock_.sleep(selectAllSettleDelay, cancellation);
     const std::optional<QString> firstCopy = co_await copyCurrentSelection(fullFieldPollCount, cancellation);
 
     const bool accepted = expectedText ? firstCopy == expectedText : hasText(firstCopy);
-    if (accepted || cancellation.isCancelled()) co_return firstCopy;
+    if (accepted || cancellation.isCancelled()) co_return FieldCopy{firstCopy, true};
 
     std::optional<QString> secondCopy;
     switch (FullFieldCopyRetryPolicy::recoveryAction(firstCopy, expectedText)) {
     case FullFieldCopyRetryPolicy::RecoveryAction::accept:
-        co_return firstCopy;
+        co_return FieldCopy{firstCopy, true};
     case FullFieldCopyRetryPolicy::RecoveryAction::retryCopy:
         qCDebug(lcTextInsertion) << "Retrying Copy after the editor delayed its full-field selection";
         co_await clock_.sleep(delayedSelectionRetryDelay, cancellation);
@@ -126,13 +133,13 @@ QCoro::Task<std::optional<QString>> TextInsertionEngine::copyFullFieldSelection(
     case FullFieldCopyRetryPolicy::RecoveryAction::reselectAndCopy:
         qCDebug(lcTextInsertion) << "Reselecting the full field after an inconsistent verification copy";
         co_await clock_.sleep(inconsistentCopyReselectDelay, cancellation);
-        if (!sendShortcut(u'a')) co_return firstCopy;
+        if (!sendShortcut(u'a')) co_return FieldCopy{firstCopy, true};
         co_await clock_.sleep(selectAllSettleDelay, cancellation);
         secondCopy = co_await copyCurrentSelection(fullFieldPollCount, cancellation);
         break;
     }
     // Never a third attempt.
-    co_return secondCopy ? secondCopy : firstCopy;
+    co_return FieldCopy{secondCopy ? secondCopy : firstCopy, true};
 }
 
 // MARK: - Capture
@@ -184,9 +191,12 @@ QCoro::Task<TextCorrectionCaptureResult> TextInsertionEngine::captureTarget(Canc
         co_return TextCorrectionCaptureResult::noEditableTarget();
     }
 
-    const auto field = co_await copyFullFieldSelection(std::nullopt, cancellation);
-    // The user's field must not stay fully selected, whatever the copy gave.
-    collapseSelection();
+    std::optional<QString> noExpectation;
+    const FieldCopy copy = co_await copyFullField(std::move(noExpectation), cancellation);
+    const std::optional<QString>& field = copy.text;
+    // The user's field must not stay fully selected, whatever the copy gave. Without a
+    // Select All there is nothing to collapse, and Right Arrow would only move the caret.
+    if (copy.selectAllSent) collapseSelection();
 
     if (cancellation.isCancelled() || !hasText(field)) co_return TextCorrectionCaptureResult::noEditableTarget();
 
@@ -220,14 +230,21 @@ QCoro::Task<TextCorrectionApplicationResult> TextInsertionEngine::applyCorrectio
     }
 
     // Read the target again: for a whole field this also selects it again for the paste.
-    const std::optional<QString> current =
-        target.capturedFullField ? co_await copyFullFieldSelection(target.text, cancellation)
-                                 : co_await copyCurrentSelection(explicitSelectionPollCount, cancellation);
+    std::optional<QString> current;
+    bool selectAllSent = false;
+    if (target.capturedFullField) {
+        std::optional<QString> expected = target.text;
+        const FieldCopy copy = co_await copyFullField(std::move(expected), cancellation);
+        current = copy.text;
+        selectAllSent = copy.selectAllSent;
+    } else {
+        current = co_await copyCurrentSelection(explicitSelectionPollCount, cancellation);
+    }
 
     // Right Arrow only goes to the target's own application: sent anywhere else it would
     // move the cursor of whatever the user switched to.
     auto collapseFullField = [&] {
-        if (target.capturedFullField && targetInFront()) collapseSelection();
+        if (selectAllSent && targetInFront()) collapseSelection();
     };
 
     const auto frontmost = frontmostTargetApplication();

@@ -71,6 +71,12 @@ public:
     std::size_t pendingRestoreCount() const { return pendingRestores_.size(); }
 
 private:
+    struct FieldCopy {
+        std::optional<QString> text;
+        bool selectAllSent = false;
+    };
+    QCoro::Task<FieldCopy> copyFullField(std::optional<QString> expectedText, CancellationToken cancellation);
+
     struct PendingRestore {
         PasteboardSnapshot snapshot;
         TransientPasteboardWrite write;

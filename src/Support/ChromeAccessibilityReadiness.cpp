@@ -45,23 +45,27 @@ QCoro::Task<bool> sleepOneStep(Clock& clock, CancellationToken cancellation) {
 QCoro::Task<std::optional<FocusedTextInputInspection>> inspection(RunningApplication application,
                                                                   AccessibilityTree& tree, Workspace& workspace,
                                                                   Clock& clock, CancellationToken cancellation) {
-    auto inspect = [&tree, application] { return FocusedTextInputInspector::inspection(tree, application); };
-    auto isCurrent = [&workspace, pid = application.processIdentifier] {
+    // Arguments of the inner coroutine are named locals, moved in: temporaries built in a
+    // coroutine call inside co_await are not reliably destroyed once by every compiler.
+    Inspect inspect = [&tree, application] { return FocusedTextInputInspector::inspection(tree, application); };
+    IsCurrent isCurrent = [&workspace, pid = application.processIdentifier] {
         if (workspace.isTerminated(pid)) return false;
         const auto frontmost = workspace.frontmostApplication();
         return frontmost && frontmost->processIdentifier == pid;
     };
-    auto activate = [&tree, pid = application.processIdentifier] {
+    Activate activate = [&tree, pid = application.processIdentifier] {
         auto element = tree.applicationElement(pid);
         const auto status = element ? element->setBooleanAttribute(AccessibilityAttributes::enhancedUserInterface, true)
                                     : AccessibilityStatus::failure;
         qCInfo(lcTextInputInspection).noquote()
             << QStringLiteral("Requested Chrome renderer accessibility; AX result=%1").arg(static_cast<int>(status));
     };
-    auto wait = [&clock, cancellation] { return sleepOneStep(clock, cancellation); };
-    co_return co_await resolve(application.bundleIdentifier.isEmpty() ? std::nullopt
-                                                                      : std::optional<QString>(application.bundleIdentifier),
-                               inspect, isCurrent, activate, wait, cancellation);
+    Wait wait = [&clock, cancellation] { return sleepOneStep(clock, cancellation); };
+    std::optional<QString> bundleIdentifier;
+    if (!application.bundleIdentifier.isEmpty()) bundleIdentifier = application.bundleIdentifier;
+    auto resolved = resolve(std::move(bundleIdentifier), std::move(inspect), std::move(isCurrent), std::move(activate),
+                            std::move(wait), cancellation);
+    co_return co_await std::move(resolved);
 }
 
 } // namespace quillo::ChromeAccessibilityReadiness

@@ -28,10 +28,16 @@ std::optional<QByteArray> FakePasteboard::data(int item, const QString& type) co
 }
 
 std::optional<QString> FakePasteboard::string(const QString& type) const {
-    for (int index = 0; index < items_.size(); ++index) {
-        if (auto bytes = data(index, type)) return QString::fromUtf8(*bytes);
+    std::optional<QString> result;
+    for (int index = 0; index < items_.size() && !result; ++index) {
+        if (auto bytes = data(index, type)) result = QString::fromUtf8(*bytes);
     }
-    return std::nullopt;
+    if (afterNextStringRead) {
+        auto hook = std::move(afterNextStringRead);
+        afterNextStringRead = nullptr;
+        hook();
+    }
+    return result;
 }
 
 bool FakePasteboard::writeItems(const QList<PasteboardItem>& items) {

@@ -31,6 +31,9 @@ public:
     int writeCount = 0;
     int clearCount = 0;
     std::function<void()> onChange; // after every clear or write
+    // Runs once, right after the next string() read: a write that lands between a reader
+    // taking the contents and acting on what it saw.
+    mutable std::function<void()> afterNextStringRead;
 
 private:
     QList<PasteboardItem> items_;
