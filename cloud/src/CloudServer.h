@@ -1,0 +1,83 @@
+#pragma once
+// The HTTP(S) face of quillo-cloud: routes, request validation and the contract's statuses,
+// over the store, the corrector and the fault injector.
+#include "Database.h"
+#include "FaultInjector.h"
+#include "Outbox.h"
+#include "ServerClock.h"
+#include "ServerOptions.h"
+#include "Store.h"
+#include "TextCorrector.h"
+
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+namespace quillo::cloud {
+
+class CloudServer {
+public:
+    explicit CloudServer(ServerOptions options);
+    ~CloudServer();
+
+    // Binds the socket and returns the port (useful with --port 0); -1 on failure.
+    int bind();
+    void run();   // serves until stop()
+    void stop();
+    std::string baseUrl() const;
+
+    Store &store() { return *store_; }
+
+private:
+    void routes();
+    void handleCorrection(const httplib::Request &, httplib::Response &);
+    void handleAccountGet(const httplib::Request &, httplib::Response &);
+    void handleAuth(const httplib::Request &, httplib::Response &);
+    void handleCheckout(const httplib::Request &, httplib::Response &);
+    void handleTestControl(const httplib::Request &, httplib::Response &);
+    void consentPage(const httplib::Request &, httplib::Response &);
+    void consentDecision(const httplib::Request &, httplib::Response &);
+    void checkoutPage(const httplib::Request &, httplib::Response &);
+    void checkoutAction(const httplib::Request &, httplib::Response &);
+    void confirmPage(const httplib::Request &, httplib::Response &);
+    void confirmAction(const httplib::Request &, httplib::Response &);
+    void resetPage(const httplib::Request &, httplib::Response &);
+    void resetAction(const httplib::Request &, httplib::Response &);
+
+    bool applyCommonFaults(const httplib::Request &, httplib::Response &);
+    void mailConfirmation(const Account &);
+    std::string checkoutToken(const std::string &orderId);
+    std::string publicUrl(const std::string &host) const;
+    bool failedAttemptsExceeded(const std::string &key);
+    void recordFailedAttempt(const std::string &key);
+    void janitor();
+
+    ServerOptions options_;
+    ServerClock clock_;
+    std::unique_ptr<Database> db_;
+    std::unique_ptr<Store> store_;
+    std::unique_ptr<TextCorrector> corrector_;
+    std::unique_ptr<Outbox> outbox_;
+    FaultInjector faults_;
+    std::unique_ptr<httplib::Server> http_;
+    int port_ = -1;
+
+    std::mutex attemptsMutex_;
+    std::map<std::string, std::pair<int64_t, int>> failedAttempts_;  // key -> (window start, count)
+
+    std::mutex janitorMutex_;
+    std::condition_variable janitorWake_;
+    bool stopping_ = false;
+    std::thread janitorThread_;
+};
+
+}  // namespace quillo::cloud

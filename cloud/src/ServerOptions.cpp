@@ -1,0 +1,109 @@
+#include "ServerOptions.h"
+
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <stdexcept>
+
+namespace quillo::cloud {
+
+std::string usage()
+{
+    return R"(usage: quillo-cloud [options]
+  --host ADDR              listen address (default 127.0.0.1)
+  --port N                 port, 0 picks a free one (default 8443)
+  --port-file PATH         write the bound port here once listening
+  --db PATH                SQLite database (default ./quillo-cloud.sqlite3)
+  --outbox DIR             folder for outgoing mail (default ./quillo-cloud-outbox)
+  --cert PATH --key PATH   server certificate and key (PEM)
+  --ca-dir DIR             local authority folder used without --cert/--key; made on first start
+  --http                   plain HTTP (debugging only)
+  --test-controls          enable /test/* fault injection (loopback callers only)
+  --demo-account E:P       create this confirmed account on start
+  --demo-balance CREDITS   its balance (default 25)
+  --threads N              worker threads (default 8)
+  --log-level L            debug, info, warn, error, off (default info)
+  --busy SPEEDS            comma list of busy speeds: fast, very_very_fast
+  --busy-retry-after S     Retry-After of a 429 (default 5)
+  --public-host HOST       host written into links (default: the listen address)
+  --checkout-host HOST     host of checkout links (default: build constant)
+  --signup-credits C       credits of a new account (default 1)
+  --no-email-confirmation  new e-mail accounts are usable at once
+  --dictionary AFF DIC     Hunspell files (default en_US)
+  --speller-instances N    Hunspell instances (default 2)
+  --max-body BYTES         largest request body (default 262144)
+  --result-retention S     keep correction results for replay this long (default 3600)
+  --checkout-ttl S         an unpaid checkout expires after this (default 86400)
+  --access-token-ttl S     access token lifetime (default 3600)
+  --refresh-token-ttl S    refresh token lifetime (default 5184000)
+  --enroll-totp EMAIL      print a new authenticator secret for the account and exit
+)";
+}
+
+std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
+{
+    exitNow = false;
+    auto number = [](const std::string &s, const char *flag) -> double {
+        char *end = nullptr;
+        double v = std::strtod(s.c_str(), &end);
+        if (s.empty() || *end) throw std::invalid_argument(std::string(flag) + " needs a number");
+        return v;
+    };
+    try {
+        for (int i = 1; i < argc; ++i) {
+            std::string a = argv[i];
+            auto value = [&]() -> std::string {
+                if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
+                return argv[++i];
+            };
+            if (a == "--help" || a == "-h") { exitNow = true; return {}; }
+            else if (a == "--host") o.host = value();
+            else if (a == "--port") o.port = static_cast<int>(number(value(), "--port"));
+            else if (a == "--port-file") o.portFile = value();
+            else if (a == "--db") o.dbPath = value();
+            else if (a == "--outbox") o.outboxDir = value();
+            else if (a == "--cert") o.certFile = value();
+            else if (a == "--key") o.keyFile = value();
+            else if (a == "--ca-dir") o.caDir = value();
+            else if (a == "--http") o.plainHttp = true;
+            else if (a == "--test-controls") o.testControls = true;
+            else if (a == "--demo-account") o.demoAccount = value();
+            else if (a == "--demo-balance") o.demoBalance = number(value(), "--demo-balance");
+            else if (a == "--threads") o.threads = static_cast<int>(number(value(), "--threads"));
+            else if (a == "--log-level") o.logLevel = value();
+            else if (a == "--busy") {
+                std::string list = value() + ",";
+                for (size_t start = 0, comma; (comma = list.find(',', start)) != std::string::npos; start = comma + 1) {
+                    std::string item = list.substr(start, comma - start);
+                    if (item == "fast") o.fastBusy = true;
+                    else if (item == "very_very_fast") o.veryVeryFastBusy = true;
+                    else if (!item.empty()) throw std::invalid_argument("--busy takes fast and very_very_fast");
+                }
+            }
+            else if (a == "--busy-retry-after") o.busyRetryAfter = static_cast<int>(number(value(), a.c_str()));
+            else if (a == "--public-host") o.publicHost = value();
+            else if (a == "--checkout-host") o.checkoutHost = value();
+            else if (a == "--signup-credits") o.signupCredits = number(value(), a.c_str());
+            else if (a == "--no-email-confirmation") o.requireEmailConfirmation = false;
+            else if (a == "--dictionary") { o.affPath = value(); o.dicPath = value(); }
+            else if (a == "--speller-instances") o.spellerInstances = static_cast<int>(number(value(), a.c_str()));
+            else if (a == "--max-body") o.maxBodyBytes = static_cast<size_t>(number(value(), a.c_str()));
+            else if (a == "--result-retention") o.correctionRetentionSeconds = static_cast<long>(number(value(), a.c_str()));
+            else if (a == "--checkout-ttl") o.checkoutTtlSeconds = static_cast<long>(number(value(), a.c_str()));
+            else if (a == "--access-token-ttl") o.accessTokenSeconds = static_cast<long>(number(value(), a.c_str()));
+            else if (a == "--refresh-token-ttl") o.refreshTokenSeconds = static_cast<long>(number(value(), a.c_str()));
+            else if (a == "--enroll-totp") o.enrollTotpEmail = value();
+            else throw std::invalid_argument("unknown option " + a);
+        }
+    } catch (const std::exception &e) {
+        return e.what();
+    }
+    if (o.port < 0 || o.port > 65535) return "--port must be 0 to 65535";
+    if (o.threads < 1 || o.threads > 512) return "--threads must be 1 to 512";
+    if (!o.demoAccount.empty() && o.demoAccount.find(':') == std::string::npos)
+        return "--demo-account needs email:password";
+    if (o.certFile.empty() != o.keyFile.empty()) return "--cert and --key go together";
+    return {};
+}
+
+}  // namespace quillo::cloud

@@ -1,0 +1,44 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillo::cloud {
+
+struct ServerOptions {
+    std::string host = "127.0.0.1";
+    int port = 8443;
+    std::string portFile;
+    std::string dbPath = "quillo-cloud.sqlite3";
+    std::string outboxDir = "quillo-cloud-outbox";
+    std::string certFile, keyFile;
+    std::string caDir;                 // where the local authority lives when no --cert/--key
+    bool plainHttp = false;
+    bool testControls = false;
+    std::string demoAccount;           // "email:password"
+    double demoBalance = 25;
+    int threads = 8;
+    std::string logLevel = "info";
+    bool fastBusy = false, veryVeryFastBusy = false;
+    int busyRetryAfter = 5;
+    std::string publicHost;            // host written into links; defaults to the bound host
+    std::string checkoutHost;          // host of checkout links
+    double signupCredits = 1;
+    bool requireEmailConfirmation = true;
+    std::string affPath = "/usr/share/hunspell/en_US.aff";
+    std::string dicPath = "/usr/share/hunspell/en_US.dic";
+    int spellerInstances = 2;
+    size_t suggestionCacheSize = 50000;
+    size_t maxBodyBytes = 256 * 1024;
+    long correctionRetentionSeconds = 3600;
+    long checkoutTtlSeconds = 24 * 3600;
+    long accessTokenSeconds = 3600;
+    long refreshTokenSeconds = 60L * 24 * 3600;
+    std::string enrollTotpEmail;       // admin: print an authenticator secret and exit
+};
+
+// Returns an error message (empty on success). Sets `exitNow` for --help.
+std::string parseOptions(int argc, char **argv, ServerOptions &out, bool &exitNow);
+std::string usage();
+
+}  // namespace quillo::cloud

@@ -1,0 +1,142 @@
+#pragma once
+// Every piece of persistent state, behind operations that each run in one transaction.
+// Credits move only inside BEGIN IMMEDIATE transactions and the schema refuses a negative
+// balance or a reservation larger than the balance, so concurrent requests cannot overdraw.
+#include "Database.h"
+#include "ServerClock.h"
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillo::cloud {
+
+struct Account {
+    std::string id, email, provider;
+    std::optional<std::string> passwordHash, totpSecret;
+    bool confirmed = false;
+    int64_t balance = 0, reserved = 0;
+};
+
+struct Balance {
+    int64_t balance = 0, reserved = 0;
+    int64_t available() const { return balance - reserved; }
+};
+
+struct IssuedSession {
+    std::string sessionId, accessToken, refreshToken, provider;
+    int64_t expiresAt = 0;
+    Account account;
+};
+
+struct Caller {
+    std::string accountId, sessionId, provider, accessToken;
+};
+
+enum class TokenCheck { ok, missing, invalid, expired };
+
+struct StoredCorrection {
+    std::string accountId, recoveryHash, requestHash, state, response;
+    int64_t reserved = 0, updatedAt = 0;
+};
+
+struct CorrectionStart {
+    enum Kind { fresh, inProgress, replay, conflict, keyMismatch, insufficient } kind = fresh;
+    std::string storedResponse;
+    int64_t available = 0;
+};
+
+struct Order {
+    std::string id, accountId, requestId, pack, status;
+    int64_t granted = 0, createdAt = 0, updatedAt = 0;
+};
+
+struct OAuthRequest {
+    std::string id, kind, codeChallenge, state;
+    std::optional<std::string> installationId, accountId, sessionId, chosenEmail;
+    bool mfaRequired = false;
+    int64_t expiresAt = 0;
+};
+
+class Store {
+public:
+    Store(Database &db, ServerClock &clock);
+
+    void migrate();
+    void recoverInterruptedCorrections();
+    int purgeExpired(int64_t correctionRetentionSeconds);
+
+    std::atomic<int64_t> accessTokenSeconds{3600};
+    std::atomic<int64_t> refreshTokenSeconds{60 * 24 * 3600};
+
+    // Accounts.
+    std::optional<Account> accountByEmail(const std::string &email);
+    std::optional<Account> accountById(const std::string &id);
+    Account createAccount(const std::string &email, const std::optional<std::string> &passwordHash,
+                          const std::string &provider, bool confirmed, int64_t balanceMicro);
+    void confirmEmail(const std::string &accountId);
+    void setPassword(const std::string &accountId, const std::string &hash);
+    void setTotpSecret(const std::string &accountId, const std::optional<std::string> &secret);
+    bool setBalance(const std::string &accountId, int64_t balanceMicro);
+    bool deleteAccount(const std::string &accountId);
+    Balance balance(const std::string &accountId);
+
+    // Sessions and tokens.
+    IssuedSession issueSession(const Account &account, const std::string &provider,
+                               const std::optional<std::string> &installationId);
+    std::optional<IssuedSession> refresh(const std::string &refreshToken);
+    TokenCheck authenticate(const std::string &accessToken, Caller &caller);
+    void revokeSession(const std::string &sessionId);
+    void revokeAllSessions(const std::string &accountId);
+    int expireAccessTokens(const std::string &accountId);
+
+    // One-time links mailed to the user ("confirm", "reset").
+    std::string createEmailToken(const std::string &accountId, const std::string &kind, int64_t ttlSeconds);
+    std::optional<std::string> consumeEmailToken(const std::string &token, const std::string &kind);
+    bool emailTokenValid(const std::string &token, const std::string &kind);
+
+    // Corrections.
+    std::optional<StoredCorrection> correction(const std::string &correctionId);
+    CorrectionStart beginCorrection(const std::string &accountId, const std::string &correctionId,
+                                    const std::string &recoveryHash, const std::string &requestHash, int64_t cost);
+    Balance finishCorrection(const std::string &accountId, const std::string &correctionId, int64_t cost,
+                             const std::string &response);
+    void abandonCorrection(const std::string &accountId, const std::string &correctionId);
+
+    // Checkout orders.
+    enum class OrderOutcome { created, reused, closed, conflict };
+    std::pair<OrderOutcome, Order> createOrReuseOrder(const std::string &accountId, const std::string &requestId,
+                                                     const std::string &pack, int64_t ttlSeconds);
+    std::optional<Order> order(const std::string &orderId, int64_t ttlSeconds);
+    enum class OrderActionResult { done, notFound, notAllowed };
+    OrderActionResult applyOrderAction(const std::string &orderId, const std::string &action, int64_t ttlSeconds);
+
+    // Browser sign-in and re-verification requests.
+    std::string createOAuthRequest(const std::string &kind, const std::string &challenge,
+                                   const std::optional<std::string> &installationId,
+                                   const std::optional<std::string> &accountId,
+                                   const std::optional<std::string> &sessionId,
+                                   const std::optional<std::string> &proofHash, bool mfaRequired);
+    std::optional<OAuthRequest> oauthRequest(const std::string &id);
+    std::optional<std::string> authorizeOAuthRequest(const std::string &id, const std::string &email);
+    void denyOAuthRequest(const std::string &id);
+    std::optional<OAuthRequest> takeOAuthCode(const std::string &code, const std::string &kind);
+    std::optional<OAuthRequest> reauthenticationByProof(const std::string &proofHash);
+    void markReauthenticationVerified(const std::string &id);
+    bool consumeVerifiedReauthentication(const std::string &id);
+
+    std::string signingKey();
+    bool healthy();
+
+private:
+    std::string mintAccessToken(const std::string &accountId, const std::string &sessionId, int64_t expiresAt);
+    void expireStaleOrders(Connection &c, int64_t ttlSeconds);
+
+    Database &db_;
+    ServerClock &clock_;
+    std::string signingKey_;
+};
+
+}  // namespace quillo::cloud

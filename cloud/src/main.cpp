@@ -1,0 +1,127 @@
+// quillo-cloud: the self-hostable reference backend of Quillo.
+#include "CloudServer.h"
+#include "Crypto.h"
+#include "Log.h"
+#include "ServerOptions.h"
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <pthread.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char **environ;
+
+using namespace quillo::cloud;
+
+namespace {
+
+bool makeLocalAuthority(const std::string &dir)
+{
+    std::string script = QUILLO_CLOUD_MAKE_CA_SCRIPT;
+    if (!std::filesystem::exists(script)) return false;
+    std::vector<char *> argv = {const_cast<char *>("bash"), script.data(), const_cast<char *>(dir.c_str()), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "bash", nullptr, nullptr, argv.data(), environ) != 0) return false;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+log::Level levelFrom(const std::string &name)
+{
+    if (name == "debug") return log::Level::debug;
+    if (name == "warn") return log::Level::warn;
+    if (name == "error") return log::Level::error;
+    if (name == "off") return log::Level::off;
+    return log::Level::info;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    ServerOptions options;
+    bool exitNow = false;
+    std::string error = parseOptions(argc, argv, options, exitNow);
+    if (exitNow) {
+        std::cout << usage();
+        return 0;
+    }
+    if (!error.empty()) {
+        std::cerr << "quillo-cloud: " << error << "\n" << usage();
+        return 2;
+    }
+    log::setLevel(levelFrom(options.logLevel));
+    std::signal(SIGPIPE, SIG_IGN);
+
+    // SIGINT and SIGTERM are taken by one waiting thread, which stops the server cleanly.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    if (!options.plainHttp && options.certFile.empty() && options.enrollTotpEmail.empty()) {
+        std::string dir = options.caDir.empty() ? QUILLO_CLOUD_DEFAULT_CA_DIR : options.caDir;
+        options.certFile = dir + "/server.pem";
+        options.keyFile = dir + "/server.key";
+        if (!std::filesystem::exists(options.certFile) || !std::filesystem::exists(options.keyFile)) {
+            log::info("local_ca_create", {{"dir", dir}});
+            if (!makeLocalAuthority(dir)) {
+                log::error("local_ca_failed", {{"dir", dir}});
+                return 1;
+            }
+        }
+    }
+
+    try {
+        if (!options.enrollTotpEmail.empty()) {
+            ServerClock clock;
+            Database db(options.dbPath);
+            Store store(db, clock);
+            store.migrate();
+            auto account = store.accountByEmail(options.enrollTotpEmail);
+            if (!account) {
+                std::cerr << "quillo-cloud: no such account\n";
+                return 1;
+            }
+            std::string secret = crypto::base32Encode(crypto::randomBytes(20));
+            store.setTotpSecret(account->id, secret);
+            std::cout << "otpauth://totp/Quillo?secret=" << secret << "&issuer=Quillo\n";
+            return 0;
+        }
+
+        CloudServer server(options);
+        int port = server.bind();
+        if (port <= 0) {
+            log::error("bind_failed", {{"host", options.host}, {"port", options.port}});
+            return 1;
+        }
+        if (!options.portFile.empty()) {
+            std::string temp = options.portFile + ".tmp";
+            std::ofstream(temp) << port << "\n";
+            std::filesystem::rename(temp, options.portFile);
+        }
+        std::thread signals([&] {
+            int sig = 0;
+            sigwait(&stopSignals, &sig);
+            log::info("stopping", {{"signal", sig}});
+            server.stop();
+        });
+        signals.detach();
+        log::info("listening", {{"port", port}, {"tls", !options.plainHttp}, {"testControls", options.testControls}});
+        std::printf("listening on %s\n", server.baseUrl().c_str());
+        std::fflush(stdout);
+        server.run();
+        log::info("stopped");
+    } catch (const std::exception &e) {
+        log::error("startup_failed", {{"reason", e.what()}});
+        return 1;
+    }
+    return 0;
+}

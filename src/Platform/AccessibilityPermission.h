@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QUrl>
+
+namespace quillo {
+
+// The one permission the program needs: using the accessibility interface and sending
+// synthetic input to other applications.
+class AccessibilityPermission {
+public:
+    virtual ~AccessibilityPermission() = default;
+    // Whether this process is trusted now.
+    virtual bool isProcessTrusted() const = 0;
+    // Checks the trust and, with `prompt`, lets the system ask the user when it is not yet
+    // granted (the answer arrives later; callers read isProcessTrusted again).
+    virtual bool requestTrust(bool prompt) = 0;
+    // Where the desktop's settings for this permission are opened.
+    virtual QUrl settingsUrl() const = 0;
+};
+
+} // namespace quillo
