@@ -1,7 +1,11 @@
 #include "Support/CorrectionChunker.h"
 
+#include "Support/GraphemeBoundaries.h"
+
 #include <QChar>
 #include <QTextBoundaryFinder>
+#include <algorithm>
+#include <optional>
 
 namespace quillo {
 
@@ -59,28 +63,29 @@ private:
     QStringList chunks_;
 };
 
-// Cuts one unit longer than the limit into pieces, walking its grapheme clusters.
-void splitLongUnit(const QString& text, qsizetype unitStart, qsizetype unitLength, qsizetype limit,
-                   ChunkPacker& packer) {
-    const QChar* chars = text.constData() + unitStart;
-    // Units end at line feeds, which are always cluster boundaries, so segmenting the unit alone
-    // gives the same clusters as segmenting the whole text.
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, chars, unitLength);
-    qsizetype start = 0;
-    while (start < unitLength) {
+// Cuts one unit longer than the limit into pieces, walking its grapheme clusters. `finder` segments
+// the whole text: Qt tailors some scripts by their surroundings, so a unit segmented alone could
+// disagree with the text about where its characters end.
+void splitLongUnit(const QString& text, QTextBoundaryFinder& finder, qsizetype unitStart, qsizetype unitEnd,
+                   qsizetype limit, ChunkPacker& packer) {
+    const QChar* chars = text.constData();
+    const qsizetype length = text.size();
+    qsizetype start = unitStart;
+    while (start < unitEnd) {
         finder.setPosition(start);
         qsizetype position = start;
         qsizetype lastBreak = -1;
-        while (position < unitLength) {
-            const qsizetype next = finder.toNextBoundary();
-            const qsizetype characterLength = (next < 0 ? unitLength : next) - position;
+        while (position < unitEnd) {
+            // A unit always ends a character, whatever the finder says about its line feed.
+            const qsizetype next = std::min(GraphemeBoundaries::next(finder, chars, length), unitEnd);
+            const qsizetype characterLength = next - position;
             if (characterLength > limit) throw CorrectionChunkingError::characterExceedsLimit();
             if (position - start + characterLength > limit) break;
-            if (isBreakCharacter(chars + position, characterLength)) lastBreak = position + characterLength;
-            position += characterLength;
+            if (isBreakCharacter(chars + position, characterLength)) lastBreak = next;
+            position = next;
         }
-        const qsizetype cut = position >= unitLength ? unitLength : (lastBreak > 0 ? lastBreak : position);
-        packer.addPiece(unitStart + start, cut - start);
+        const qsizetype cut = position >= unitEnd ? unitEnd : (lastBreak > 0 ? lastBreak : position);
+        packer.addPiece(start, cut - start);
         start = cut;
     }
 }
@@ -94,12 +99,16 @@ QStringList CorrectionChunker::chunks(const QString& text) const {
 
     ChunkPacker packer(text, limit);
     const QChar* chars = text.constData();
+    // Segmenting is the costly part, so it happens only once a unit needs cutting.
+    std::optional<QTextBoundaryFinder> finder;
     auto addUnit = [&](qsizetype unitStart, qsizetype unitEnd) {
         const qsizetype unitLength = unitEnd - unitStart;
-        if (unitLength <= limit)
+        if (unitLength <= limit) {
             packer.addPiece(unitStart, unitLength);
-        else
-            splitLongUnit(text, unitStart, unitLength, limit, packer);
+            return;
+        }
+        if (!finder) finder.emplace(QTextBoundaryFinder::Grapheme, text);
+        splitLongUnit(text, *finder, unitStart, unitEnd, limit, packer);
     };
 
     qsizetype unitStart = 0;

@@ -1,5 +1,7 @@
 #include "Support/CorrectionTextIntegrity.h"
 
+#include "Support/GraphemeBoundaries.h"
+
 #include <QChar>
 #include <QTextBoundaryFinder>
 
@@ -38,12 +40,12 @@ WhitespaceEdges whitespaceEdges(const QString& text) {
         edges.allWhitespace = true;
         return edges;
     }
+    const QChar* chars = text.constData();
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     qsizetype position = 0;
     while (position < length && QChar::isSpace(codePointAt(text, position))) {
         finder.setPosition(position);
-        const qsizetype next = finder.toNextBoundary();
-        position = next < 0 ? length : next;
+        position = GraphemeBoundaries::next(finder, chars, length);
     }
     edges.leading = position;
     if (position >= length) {
@@ -53,7 +55,7 @@ WhitespaceEdges whitespaceEdges(const QString& text) {
     qsizetype end = length;
     while (end > edges.leading) {
         finder.setPosition(end);
-        const qsizetype clusterStart = std::max<qsizetype>(finder.toPreviousBoundary(), 0);
+        const qsizetype clusterStart = GraphemeBoundaries::previous(finder, chars, length);
         if (!QChar::isSpace(codePointAt(text, clusterStart))) break;
         end = clusterStart;
     }
