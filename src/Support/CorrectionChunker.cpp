@@ -31,7 +31,10 @@ bool isBreakCharacter(const QChar* chars, qsizetype length) {
 // chunk is always the range [start, start + length) and is only copied out when emitted.
 class ChunkPacker {
 public:
-    ChunkPacker(const QString& text, qsizetype limit) : text_(text), limit_(limit) {}
+    ChunkPacker(const QString& text, qsizetype limit) : text_(text), limit_(limit) {
+        // Chunks are rarely much shorter than the limit; this avoids most regrowth of the list.
+        chunks_.reserve(text.size() / limit + 1);
+    }
 
     void addPiece(qsizetype pieceStart, qsizetype n) {
         if (length_ > 0 && length_ + n > limit_) emitCurrent();
@@ -111,13 +114,13 @@ QStringList CorrectionChunker::chunks(const QString& text) const {
         splitLongUnit(text, *finder, unitStart, unitEnd, limit, packer);
     };
 
+    const QStringView view(text);
     qsizetype unitStart = 0;
-    for (qsizetype i = 0; i < length; ++i) {
+    for (qsizetype i = view.indexOf(u'\n'); i >= 0; i = view.indexOf(u'\n', i + 1)) {
         // CR LF is one character, so its line feed does not end a line.
-        if (chars[i] == u'\n' && (i == 0 || chars[i - 1] != u'\r')) {
-            addUnit(unitStart, i + 1);
-            unitStart = i + 1;
-        }
+        if (i > 0 && chars[i - 1] == u'\r') continue;
+        addUnit(unitStart, i + 1);
+        unitStart = i + 1;
     }
     // The last line; empty (and dropped by the packer) when the text ends with a line feed.
     if (unitStart < length) addUnit(unitStart, length);
