@@ -40,6 +40,11 @@ void BM_ChunkOneLine1MB(benchmark::State& state) {
     text.replace(u'\n', u' ');
     chunkText(state, text);
 }
+void BM_ChunkOneLine10MB(benchmark::State& state) {
+    QString text = prose(10'000'000);
+    text.replace(u'\n', u' ');
+    chunkText(state, text);
+}
 // No break at all: hard cuts only.
 void BM_ChunkNoBreaks1MB(benchmark::State& state) { chunkText(state, QString(1'000'000, u'x')); }
 
@@ -48,5 +53,6 @@ void BM_ChunkNoBreaks1MB(benchmark::State& state) { chunkText(state, QString(1'0
 BENCHMARK(BM_ChunkProse1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChunkProse10MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChunkOneLine1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChunkOneLine10MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChunkNoBreaks1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -41,6 +41,21 @@ WhitespaceEdges whitespaceEdges(const QString& text) {
         return edges;
     }
     const QChar* chars = text.constData();
+
+    // Fast path: edges made of ASCII white space next to an ASCII non-space character. Between ASCII
+    // characters every position but the middle of CR LF is a character boundary, so no
+    // segmentation is needed; anything else is left to the boundary finder.
+    auto isAsciiSpace = [](QChar c) { return c.unicode() < 0x80 && QChar::isSpace(c.unicode()); };
+    qsizetype q = 0;
+    while (q < length && isAsciiSpace(chars[q])) ++q;
+    qsizetype p = length;
+    while (p > q && isAsciiSpace(chars[p - 1])) --p;
+    if (q < p && chars[q].unicode() < 0x80 && chars[p - 1].unicode() < 0x80) {
+        edges.leading = q;
+        edges.trailing = length - p;
+        return edges;
+    }
+
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     qsizetype position = 0;
     while (position < length && QChar::isSpace(codePointAt(text, position))) {
