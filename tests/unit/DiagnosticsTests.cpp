@@ -347,6 +347,25 @@ TEST_F(DiagnosticsLog, ExportFailuresAreClassified) {
     QuilloDiagnostics::record(QuilloDiagnosticEvent::appLaunched);
     QuilloDiagnostics::flush();
     EXPECT_THROW(QuilloDiagnostics::exportTo(folder.filePath("export.txt")), QuilloDiagnosticsFileError);
+
+    // A log that cannot be read is not a "choose another folder" problem.
+    if (::geteuid() != 0) {
+        QuilloDiagnosticLogStore unreadable = unwritable;
+        unreadable.logURL = folder.filePath("unreadable.jsonl");
+        QFile file(unreadable.logURL);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.close();
+        ::chmod(QFile::encodeName(unreadable.logURL).constData(), 0000);
+        QuilloDiagnostics::replaceStore(unreadable);
+        try {
+            QuilloDiagnostics::exportTo(folder.filePath("export.txt"));
+            FAIL() << "an unreadable log must fail the export";
+        } catch (const QuilloDiagnosticsFileError& error) {
+            EXPECT_EQ(error.failure(), DiagnosticsFailure::unexpected);
+            EXPECT_EQ(error.posixError(), EACCES);
+        }
+        EXPECT_FALSE(QFile::exists(folder.filePath("export.txt")));
+    }
 }
 
 TEST_F(DiagnosticsLog, SuggestedFileNameUsesTheLocalDate) {
