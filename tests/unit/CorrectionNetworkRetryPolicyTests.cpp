@@ -2,6 +2,7 @@
 #include "Support/CorrectionRequestIdentity.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <QSet>
 #include <gtest/gtest.h>
 
@@ -124,4 +125,28 @@ TEST(CorrectionRequestIdentity, UrlSafeBase64ReplacesAndStrips) {
     // 0xfb 0xff encodes as "+/8=" in the standard alphabet.
     EXPECT_EQ(CorrectionRequestIdentity::urlSafeBase64(QByteArray("\xfb\xff", 2)), "-_8");
     EXPECT_EQ(CorrectionRequestIdentity::urlSafeBase64(QByteArray(32, '\xff')).size(), 43);
+}
+
+TEST(CorrectionRequestIdentity, FailingRandomGeneratorThrowsSecureRandomUnavailable) {
+    CorrectionRequestIdentity::setRandomSourceForTesting([](unsigned char*, int) { return false; });
+    try {
+        (void)CorrectionRequestIdentity::make();
+        ADD_FAILURE() << "a failing generator must throw";
+    } catch (const CorrectionRequestIdentityFailure& failure) {
+        EXPECT_EQ(failure.error(), CorrectionRequestIdentityError::secureRandomUnavailable);
+    }
+
+    // The key is exactly the generator's bytes: all 0xFB encodes to "-_" runs only.
+    CorrectionRequestIdentity::setRandomSourceForTesting([](unsigned char* bytes, int count) {
+        EXPECT_EQ(count, 32);
+        std::fill(bytes, bytes + count, 0xFB);
+        return true;
+    });
+    const auto fixed = CorrectionRequestIdentity::make();
+    EXPECT_EQ(fixed.recoveryKey, CorrectionRequestIdentity::urlSafeBase64(QByteArray(32, char(0xFB))));
+    EXPECT_EQ(fixed.recoveryKey.size(), 43);
+    EXPECT_TRUE(fixed.recoveryKey.contains('-') && fixed.recoveryKey.contains('_'));
+
+    CorrectionRequestIdentity::setRandomSourceForTesting({});
+    EXPECT_NE(CorrectionRequestIdentity::make().recoveryKey, fixed.recoveryKey);
 }
