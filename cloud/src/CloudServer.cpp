@@ -317,7 +317,7 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
     http_->set_payload_max_length(options_.maxBodyBytes);
     http_->set_read_timeout(15, 0);
     http_->set_write_timeout(15, 0);
-    http_->set_keep_alive_timeout(30);
+    http_->set_keep_alive_timeout(5);  // an idle connection holds a worker thread
     http_->set_keep_alive_max_count(1000);
     routes();
 }
