@@ -313,10 +313,11 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
     }
     int threads = options_.threads;
     http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+    http_->set_tcp_nodelay(true);  // small JSON answers must not wait for delayed ACKs
     http_->set_payload_max_length(options_.maxBodyBytes);
     http_->set_read_timeout(15, 0);
     http_->set_write_timeout(15, 0);
-    http_->set_keep_alive_timeout(30);
+    http_->set_keep_alive_timeout(5);  // an idle connection holds a worker thread
     http_->set_keep_alive_max_count(1000);
     routes();
 }

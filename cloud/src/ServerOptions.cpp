@@ -21,7 +21,7 @@ std::string usage()
   --test-controls          enable /test/* fault injection (loopback callers only)
   --demo-account E:P       create this confirmed account on start
   --demo-balance CREDITS   its balance (default 25)
-  --threads N              worker threads (default 8)
+  --threads N              worker threads (default 16)
   --log-level L            debug, info, warn, error, off (default info)
   --busy SPEEDS            comma list of busy speeds: fast, very_very_fast
   --busy-retry-after S     Retry-After of a 429 (default 5)

@@ -17,7 +17,7 @@ struct ServerOptions {
     bool testControls = false;
     std::string demoAccount;           // "email:password"
     double demoBalance = 25;
-    int threads = 8;
+    int threads = 16;
     std::string logLevel = "info";
     bool fastBusy = false, veryVeryFastBusy = false;
     int busyRetryAfter = 5;

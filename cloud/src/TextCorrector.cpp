@@ -100,7 +100,6 @@ std::vector<Range> shieldedRanges(const std::string &s)
         size_t start = i;
         while (i < s.size() && !breaks(i)) ++i;
         if (start == i) continue;
-        std::string_view run(s.data() + start, i - start);
         // Sentence punctuation and closing brackets after an address belong to the sentence.
         size_t end = i;
         while (end > start && (isSentencePunct(s[end - 1]) || s[end - 1] == ')' || s[end - 1] == '"' ||
@@ -112,7 +111,6 @@ std::vector<Range> shieldedRanges(const std::string &s)
                       (core.size() > 1 && core[0] == '#' && std::isalnum(static_cast<unsigned char>(core[1]))) ||
                       core.find('/') != std::string_view::npos || core.find('\\') != std::string_view::npos ||
                       core.find('_') != std::string_view::npos || core.find('=') != std::string_view::npos;
-        (void)run;
         if (shield && end > start) ranges.emplace_back(start, end);
     }
     std::sort(ranges.begin(), ranges.end());
@@ -237,9 +235,7 @@ bool attachedIdentifierContext(const std::vector<Token> &t, size_t i)
 {
     // Words glued to digits or to a dot that continues into another word ("example.com",
     // "v2beta", "file.txt") are identifiers, not prose.
-    if (i > 0 && (isDigitToken(t[i - 1]) || t[i - 1].text == "-" )) {
-        if (isDigitToken(t[i - 1])) return true;
-    }
+    if (i > 0 && isDigitToken(t[i - 1])) return true;
     if (i + 1 < t.size() && isDigitToken(t[i + 1])) return true;
     if (i >= 2 && t[i - 1].kind == Kind::punct && t[i - 1].text == "." &&
         (t[i - 2].kind == Kind::word || isDigitToken(t[i - 2])))

@@ -24,6 +24,15 @@ namespace {
     throw QuilloDiagnosticsFileError(diagnosticsFailureForPosixError(error), error, operation);
 }
 
+// Permission and space kinds name a place to save; a log that cannot be read is only a
+// missing location or something unexpected.
+[[noreturn]] void failRead(int error) {
+    const DiagnosticsFailure kind = diagnosticsFailureForPosixError(error) == DiagnosticsFailure::locationUnavailable
+                                        ? DiagnosticsFailure::locationUnavailable
+                                        : DiagnosticsFailure::unexpected;
+    throw QuilloDiagnosticsFileError(kind, error, "read");
+}
+
 bool writeAll(int fd, const char* data, qsizetype size) {
     while (size > 0) {
         const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
@@ -97,7 +106,7 @@ QList<QuilloDiagnosticRecord> QuilloDiagnosticLogStore::readRecords() const {
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return records;
-        fail(errno, "read");
+        failRead(errno);
     }
     QByteArray bytes;
     char buffer[64 * 1024];
@@ -107,7 +116,7 @@ QList<QuilloDiagnosticRecord> QuilloDiagnosticLogStore::readRecords() const {
             if (errno == EINTR) continue;
             const int error = errno;
             ::close(fd);
-            fail(error, "read");
+            failRead(error);
         }
         if (n == 0) break;
         bytes.append(buffer, n);

@@ -1,7 +1,11 @@
 #include "Support/CorrectionChunker.h"
 
+#include "Support/GraphemeBoundaries.h"
+
 #include <QChar>
 #include <QTextBoundaryFinder>
+#include <algorithm>
+#include <optional>
 
 namespace quillo {
 
@@ -27,7 +31,10 @@ bool isBreakCharacter(const QChar* chars, qsizetype length) {
 // chunk is always the range [start, start + length) and is only copied out when emitted.
 class ChunkPacker {
 public:
-    ChunkPacker(const QString& text, qsizetype limit) : text_(text), limit_(limit) {}
+    ChunkPacker(const QString& text, qsizetype limit) : text_(text), limit_(limit) {
+        // Chunks are rarely much shorter than the limit; this avoids most regrowth of the list.
+        chunks_.reserve(text.size() / limit + 1);
+    }
 
     void addPiece(qsizetype pieceStart, qsizetype n) {
         if (length_ > 0 && length_ + n > limit_) emitCurrent();
@@ -59,28 +66,29 @@ private:
     QStringList chunks_;
 };
 
-// Cuts one unit longer than the limit into pieces, walking its grapheme clusters.
-void splitLongUnit(const QString& text, qsizetype unitStart, qsizetype unitLength, qsizetype limit,
-                   ChunkPacker& packer) {
-    const QChar* chars = text.constData() + unitStart;
-    // Units end at line feeds, which are always cluster boundaries, so segmenting the unit alone
-    // gives the same clusters as segmenting the whole text.
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, chars, unitLength);
-    qsizetype start = 0;
-    while (start < unitLength) {
+// Cuts one unit longer than the limit into pieces, walking its grapheme clusters. `finder` segments
+// the whole text: Qt tailors some scripts by their surroundings, so a unit segmented alone could
+// disagree with the text about where its characters end.
+void splitLongUnit(const QString& text, QTextBoundaryFinder& finder, qsizetype unitStart, qsizetype unitEnd,
+                   qsizetype limit, ChunkPacker& packer) {
+    const QChar* chars = text.constData();
+    const qsizetype length = text.size();
+    qsizetype start = unitStart;
+    while (start < unitEnd) {
         finder.setPosition(start);
         qsizetype position = start;
         qsizetype lastBreak = -1;
-        while (position < unitLength) {
-            const qsizetype next = finder.toNextBoundary();
-            const qsizetype characterLength = (next < 0 ? unitLength : next) - position;
+        while (position < unitEnd) {
+            // A unit always ends a character, whatever the finder says about its line feed.
+            const qsizetype next = std::min(GraphemeBoundaries::next(finder, chars, length), unitEnd);
+            const qsizetype characterLength = next - position;
             if (characterLength > limit) throw CorrectionChunkingError::characterExceedsLimit();
             if (position - start + characterLength > limit) break;
-            if (isBreakCharacter(chars + position, characterLength)) lastBreak = position + characterLength;
-            position += characterLength;
+            if (isBreakCharacter(chars + position, characterLength)) lastBreak = next;
+            position = next;
         }
-        const qsizetype cut = position >= unitLength ? unitLength : (lastBreak > 0 ? lastBreak : position);
-        packer.addPiece(unitStart + start, cut - start);
+        const qsizetype cut = position >= unitEnd ? unitEnd : (lastBreak > 0 ? lastBreak : position);
+        packer.addPiece(start, cut - start);
         start = cut;
     }
 }
@@ -94,21 +102,25 @@ QStringList CorrectionChunker::chunks(const QString& text) const {
 
     ChunkPacker packer(text, limit);
     const QChar* chars = text.constData();
+    // Segmenting is the costly part, so it happens only once a unit needs cutting.
+    std::optional<QTextBoundaryFinder> finder;
     auto addUnit = [&](qsizetype unitStart, qsizetype unitEnd) {
         const qsizetype unitLength = unitEnd - unitStart;
-        if (unitLength <= limit)
+        if (unitLength <= limit) {
             packer.addPiece(unitStart, unitLength);
-        else
-            splitLongUnit(text, unitStart, unitLength, limit, packer);
+            return;
+        }
+        if (!finder) finder.emplace(QTextBoundaryFinder::Grapheme, text);
+        splitLongUnit(text, *finder, unitStart, unitEnd, limit, packer);
     };
 
+    const QStringView view(text);
     qsizetype unitStart = 0;
-    for (qsizetype i = 0; i < length; ++i) {
+    for (qsizetype i = view.indexOf(u'\n'); i >= 0; i = view.indexOf(u'\n', i + 1)) {
         // CR LF is one character, so its line feed does not end a line.
-        if (chars[i] == u'\n' && (i == 0 || chars[i - 1] != u'\r')) {
-            addUnit(unitStart, i + 1);
-            unitStart = i + 1;
-        }
+        if (i > 0 && chars[i - 1] == u'\r') continue;
+        addUnit(unitStart, i + 1);
+        unitStart = i + 1;
     }
     // The last line; empty (and dropped by the packer) when the text ends with a line feed.
     if (unitStart < length) addUnit(unitStart, length);

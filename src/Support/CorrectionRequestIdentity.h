@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <exception>
+#include <functional>
 
 namespace quillo {
 
@@ -32,6 +33,11 @@ struct CorrectionRequestIdentity {
 
     // URL-safe Base64 ("+" -> "-", "/" -> "_", no "=") of `bytes`.
     static QString urlSafeBase64(const QByteArray& bytes);
+
+    // Replaces the system generator (tests): fills `count` bytes, false on failure. An empty
+    // function restores the system generator.
+    using RandomSource = std::function<bool(unsigned char* bytes, int count)>;
+    static void setRandomSourceForTesting(RandomSource source);
 
     bool operator==(const CorrectionRequestIdentity&) const = default;
 };

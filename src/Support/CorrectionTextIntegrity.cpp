@@ -1,5 +1,7 @@
 #include "Support/CorrectionTextIntegrity.h"
 
+#include "Support/GraphemeBoundaries.h"
+
 #include <QChar>
 #include <QTextBoundaryFinder>
 
@@ -38,12 +40,27 @@ WhitespaceEdges whitespaceEdges(const QString& text) {
         edges.allWhitespace = true;
         return edges;
     }
+    const QChar* chars = text.constData();
+
+    // Fast path: edges made of ASCII white space next to an ASCII non-space character. Between ASCII
+    // characters every position but the middle of CR LF is a character boundary, so no
+    // segmentation is needed; anything else is left to the boundary finder.
+    auto isAsciiSpace = [](QChar c) { return c.unicode() < 0x80 && QChar::isSpace(c.unicode()); };
+    qsizetype q = 0;
+    while (q < length && isAsciiSpace(chars[q])) ++q;
+    qsizetype p = length;
+    while (p > q && isAsciiSpace(chars[p - 1])) --p;
+    if (q < p && chars[q].unicode() < 0x80 && chars[p - 1].unicode() < 0x80) {
+        edges.leading = q;
+        edges.trailing = length - p;
+        return edges;
+    }
+
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     qsizetype position = 0;
     while (position < length && QChar::isSpace(codePointAt(text, position))) {
         finder.setPosition(position);
-        const qsizetype next = finder.toNextBoundary();
-        position = next < 0 ? length : next;
+        position = GraphemeBoundaries::next(finder, chars, length);
     }
     edges.leading = position;
     if (position >= length) {
@@ -53,7 +70,7 @@ WhitespaceEdges whitespaceEdges(const QString& text) {
     qsizetype end = length;
     while (end > edges.leading) {
         finder.setPosition(end);
-        const qsizetype clusterStart = std::max<qsizetype>(finder.toPreviousBoundary(), 0);
+        const qsizetype clusterStart = GraphemeBoundaries::previous(finder, chars, length);
         if (!QChar::isSpace(codePointAt(text, clusterStart))) break;
         end = clusterStart;
     }

@@ -41,7 +41,13 @@ TEST(Robustness, MalformedRequestsGetTheirStatusAndTheServerKeepsServing)
     };
     std::string surrogate = with("text", "SURROGATE");
     surrogate.replace(surrogate.find("SURROGATE"), 9, "\\ud800");
+    std::string deepArray = std::string(60000, '[') + std::string(60000, ']');
+    std::string deepObject;
+    for (int i = 0; i < 40000; ++i) deepObject += "{\"a\":";
+    deepObject += "1" + std::string(40000, '}');
     std::vector<Bad> table = {
+        {"deeply nested array", "POST", "/api/correct", deepArray, true, 400, "invalid_json"},
+        {"deeply nested object", "POST", "/api/auth", deepObject, false, 400, "invalid_field"},
         {"not json", "POST", "/api/correct", "{{{", true, 400, "invalid_json"},
         {"empty body", "POST", "/api/correct", "", true, 400, "invalid_json"},
         {"json array", "POST", "/api/correct", "[1,2]", true, 400, "invalid_json"},

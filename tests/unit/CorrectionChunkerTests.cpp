@@ -1,5 +1,6 @@
 #include "Support/CorrectionChunker.h"
 #include "Support/CorrectionChunkingError.h"
+#include "Support/GraphemeBoundaries.h"
 #include "QtTestPrinters.h"
 
 #include <QTextBoundaryFinder>
@@ -23,7 +24,8 @@ QStringList referenceChunks(const QString& text, qsizetype limit) {
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
     QStringList characters;
     qsizetype previous = 0;
-    for (qsizetype next = graphemes.toNextBoundary(); next > 0; next = graphemes.toNextBoundary()) {
+    for (qsizetype next = 0; next < text.size();) {
+        next = GraphemeBoundaries::next(graphemes, text.constData(), text.size());
         characters.append(text.mid(previous, next - previous));
         previous = next;
     }
@@ -92,6 +94,8 @@ QString generatedText(std::mt19937& random) {
         family,                       QStringLiteral("\U0001F1EB\U0001F1F7"), QStringLiteral("\U0001F44D\U0001F3FD"),
         QStringLiteral("\u00E9"),     QStringLiteral("\u4E2D\u6587"),     QStringLiteral("\r"),
         QStringLiteral(" \u0301"),    QStringLiteral(".\u0301"),
+        // Devanagari makes Qt tailor the segmentation of the emoji and spaces around it.
+        QStringLiteral("\u0915\u094D\u0937"), QStringLiteral("\u0903"), QStringLiteral("\U0001F44D\t\u0903"),
     };
     QString text;
     const int parts = std::uniform_int_distribution<int>(0, 40)(random);
@@ -112,7 +116,8 @@ QString generatedText(std::mt19937& random) {
 qsizetype longestCluster(const QString& text) {
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     qsizetype previous = 0, longest = 0;
-    for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
+    for (qsizetype next = 0; next < text.size();) {
+        next = GraphemeBoundaries::next(finder, text.constData(), text.size());
         longest = std::max(longest, next - previous);
         previous = next;
     }
@@ -154,6 +159,8 @@ TEST(CorrectionChunker, GeneratedTextsKeepEveryPropertyAndMatchTheReference) {
             offset += c.size();
             finder.setPosition(offset);
             EXPECT_TRUE(finder.isAtBoundary()) << "a chunk ends inside a character at " << offset;
+            EXPECT_FALSE(GraphemeBoundaries::isNeverBoundary(text.constData(), text.size(), offset))
+                << "a chunk ends inside a code point or a CR LF at " << offset;
         }
     }
     EXPECT_GT(checked, 2000);
@@ -234,4 +241,20 @@ TEST(CorrectionChunker, PunctuationWithMarksAndNonBreakingSpaceAreNotAlike) {
     EXPECT_EQ(chunk(QStringLiteral("a.\u0301bcd"), 4), (QStringList{QStringLiteral("a.\u0301b"), QStringLiteral("cd")}));
     EXPECT_EQ(chunk(QStringLiteral("ab\u00A0cdef"), 4),
               (QStringList{QStringLiteral("ab\u00A0"), QStringLiteral("cdef")}));
+}
+
+TEST(CorrectionChunker, NeverSplitsACodePointOrCarriageReturnLineFeedNearIndicText) {
+    // Qt's Devanagari tailoring reports boundaries inside the emoji's surrogate pair and between CR and LF.
+    const QString emojiText = QStringLiteral("x\U0001F44D\t\u0903y\u0915\U0001F44D\u0903z");
+    for (qsizetype limit = 2; limit <= 8; ++limit) {
+        SCOPED_TRACE(limit);
+        const QStringList chunks = chunk(emojiText, limit);
+        EXPECT_EQ(chunks.join(QString()), emojiText);
+        for (const QString& c : chunks) {
+            EXPECT_FALSE(c.front().isLowSurrogate());
+            EXPECT_FALSE(c.back().isHighSurrogate());
+        }
+    }
+    EXPECT_EQ(chunk(QStringLiteral("ab\u0915\r\n\u0903cd"), 4),
+              (QStringList{QStringLiteral("ab\u0915"), QStringLiteral("\r\n"), QStringLiteral("\u0903cd")}));
 }

@@ -53,6 +53,12 @@ TEST(QuilloCorrectTool, CorrectsStandardInputExactly) {
     EXPECT_TRUE(run.err.isEmpty());
 }
 
+TEST(QuilloCorrectTool, KeepsAByteOrderMarkAndTextWithoutFinalLineFeed) {
+    const ToolRun run = runTool("\xEF\xBB\xBFteh end");
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.toStdString(), "\xEF\xBB\xBFthe end");
+}
+
 TEST(QuilloCorrectTool, LongInputGoesThroughManyChunks) {
     QByteArray input;
     for (int i = 0; i < 4000; ++i) input += "teh quick fox. ";

@@ -1,6 +1,9 @@
 #include "Platform/Linux/KeychainSecureStore.h"
 
+#include "Support/Clock.h"
 #include "Support/Logging.h"
+
+#include <functional>
 
 #include <QEventLoop>
 #include <qt6keychain/keychain.h>
@@ -35,46 +38,71 @@ SecureStoreStatus statusOf(const QKeychain::Job& job) {
     return SecureStoreStatus::failed;
 }
 
-// Starts the job and waits for its answer without blocking the event loop's other sources.
-SecureStoreStatus run(QKeychain::Job& job, const QString& account, const char* operation) {
-    job.setAutoDelete(false);
-    job.setInsecureFallback(false);
-    job.setKey(account);
+// Starts the job and waits for its answer in a local event loop, at most `timeoutSeconds` on
+// the clock. A job that does not answer in time counts as an unreachable store; it is left
+// running and deletes itself whenever it finishes, since the backend still refers to it.
+SecureStoreStatus run(QKeychain::Job* job, const QString& account, const char* operation, Clock& clock,
+                      double timeoutSeconds, const std::function<void(QKeychain::Job&)>& onFinished = {}) {
+    job->setAutoDelete(false);
+    job->setInsecureFallback(false);
+    job->setKey(account);
     QEventLoop loop;
     bool done = false;
-    QObject::connect(&job, &QKeychain::Job::finished, &loop, [&] {
+    SecureStoreStatus status = SecureStoreStatus::unavailable;
+    QString errorText;
+    QObject::connect(job, &QKeychain::Job::finished, &loop, [&](QKeychain::Job* finished) {
         done = true;
+        status = statusOf(*finished);
+        errorText = finished->errorString();
+        if (onFinished) onFinished(*finished);
         loop.quit();
     });
-    job.start();
+    const Clock::TimerId timer = clock.schedule(timeoutSeconds, [&loop] { loop.quit(); });
+    job->start();
     if (!done) loop.exec(QEventLoop::ExcludeUserInputEvents);
-    const SecureStoreStatus status = statusOf(job);
+    clock.cancelScheduled(timer);
+    if (done) {
+        delete job;
+    } else {
+        QObject::disconnect(job, nullptr, &loop, nullptr);
+        QObject::connect(job, &QKeychain::Job::finished, job, &QObject::deleteLater);
+        qCWarning(lcAuth, "Secure store %s did not answer in time", operation);
+        return SecureStoreStatus::unavailable;
+    }
     if (status != SecureStoreStatus::success && status != SecureStoreStatus::itemNotFound) {
         // The error text comes from the secret service and holds no secret.
         qCWarning(lcAuth, "Secure store %s failed: %s (%s)", operation, qPrintable(secureStoreStatusName(status)),
-                  qPrintable(job.errorString()));
+                  qPrintable(errorText));
     }
     return status;
 }
 
 } // namespace
 
+KeychainSecureStore::KeychainSecureStore(double timeoutSeconds)
+    : clock_(&Clock::shared()), timeoutSeconds_(timeoutSeconds) {}
+
+KeychainSecureStore::KeychainSecureStore(Clock& clock, double timeoutSeconds)
+    : clock_(&clock), timeoutSeconds_(timeoutSeconds) {}
+
 SecureStoreReadResult KeychainSecureStore::read(const QString& service, const QString& account) {
-    QKeychain::ReadPasswordJob job(service);
-    const SecureStoreStatus status = run(job, account, "read");
+    QByteArray data;
+    const SecureStoreStatus status =
+        run(new QKeychain::ReadPasswordJob(service), account, "read", *clock_, timeoutSeconds_,
+            [&data](QKeychain::Job& job) { data = static_cast<QKeychain::ReadPasswordJob&>(job).binaryData(); });
     if (status != SecureStoreStatus::success) return {status, {}};
-    return {status, job.binaryData()};
+    return {status, data};
 }
 
 SecureStoreStatus KeychainSecureStore::write(const QString& service, const QString& account, const QByteArray& data) {
-    QKeychain::WritePasswordJob job(service);
-    job.setBinaryData(data);
-    return run(job, account, "write");
+    auto* job = new QKeychain::WritePasswordJob(service);
+    job->setBinaryData(data);
+    return run(job, account, "write", *clock_, timeoutSeconds_);
 }
 
 SecureStoreStatus KeychainSecureStore::remove(const QString& service, const QString& account) {
-    QKeychain::DeletePasswordJob job(service);
-    const SecureStoreStatus status = run(job, account, "delete");
+    const SecureStoreStatus status =
+        run(new QKeychain::DeletePasswordJob(service), account, "delete", *clock_, timeoutSeconds_);
     return status == SecureStoreStatus::itemNotFound ? SecureStoreStatus::success : status;
 }
 

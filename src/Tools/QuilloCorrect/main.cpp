@@ -5,6 +5,7 @@
 #include "Services/CorrectionPipelineError.h"
 #include "Services/LocalStandInCorrectionClient.h"
 #include "Support/CorrectionChunkingError.h"
+#include "Support/CorrectionTextIntegrity.h"
 
 #include <QCoreApplication>
 #include <QStringDecoder>
@@ -46,7 +47,8 @@ QCoro::Task<RunOutcome> run(CorrectionPipeline& pipeline, QString text, Correcti
     RunOutcome outcome;
     try {
         const std::optional<QuilloCorrectionResult> result = co_await pipeline.correct(text, configuration);
-        outcome.output = result ? result->correction : text;
+        // As the correction service does: edge white space kept, a blank answer never empties the text.
+        outcome.output = result ? CorrectionTextIntegrity::normalizedCorrection(result->correction, text) : text;
     } catch (const CorrectionChunkingError&) {
         outcome.exitCode = exitCharacterTooLong;
         outcome.message = QStringLiteral(
@@ -116,7 +118,8 @@ int main(int argc, char** argv) {
     }
 
     const QByteArray input = readAllStandardInput();
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // A byte order mark is part of the text and comes back out unchanged.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const QString text = decoder.decode(input);
     if (decoder.hasError()) {
         writeError(QStringLiteral("The input is not valid UTF-8."));
