@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/NetworkErrorCode.h"
+#include "Support/DiagnosticsFailure.h"
 
 #include <QString>
 #include <cstdint>
@@ -205,7 +206,7 @@ struct AccountFailure {
 };
 
 // Failures of the log export.
-enum class DiagnosticsFailure : std::uint8_t { permissionDenied, diskFull, locationUnavailable, unexpected };
+using quillo::DiagnosticsFailure;
 
 QString correction(const CorrectionFailure& failure);
 QString authentication(const AuthenticationFailure& failure, AuthenticationOperation operation);
