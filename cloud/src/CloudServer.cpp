@@ -239,7 +239,7 @@ json sessionBody(const IssuedSession &s, int64_t now)
 {
     return {{"accessToken", s.accessToken},
             {"refreshToken", s.refreshToken},
-            {"expiresIn", std::max<int64_t>(0, s.expiresAt - now)},
+            {"expiresIn", std::max<int64_t>(0, s.expiresAt - std::max(now, s.issuedAt))},
             {"expiresAt", s.expiresAt},
             {"emailConfirmationRequired", false},
             {"user", {{"id", s.account.id}, {"email", s.account.email}, {"provider", s.provider}}}};
