@@ -83,3 +83,20 @@ TEST_F(ServiceOnDesktopTest, ShortcutKeysFollowThePhysicalLayoutSettingAtEachUse
     settle();
     EXPECT_EQ(field->value, QStringLiteral("This text")) << "the active layout's keys work again";
 }
+
+TEST_F(ServiceOnDesktopTest, DefaultEngineIsCreatedOnceAndKept) {
+    TextTargetProviding* first = service->textTargetProvider();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(service->textTargetProvider(), first);
+}
+
+TEST_F(GlobalCorrectionServiceTest, WithoutDesktopOrProviderNothingCanBeCaptured) {
+    makeService(nullptr, /*useScriptedTarget=*/false);
+    ASSERT_TRUE(service->startMonitoring());
+    EXPECT_EQ(service->textTargetProvider(), nullptr);
+    pressGlobe();
+    settle();
+    EXPECT_EQ(toast.calls.last(), "error: " + failure(UserFacingErrorCatalog::CorrectionFailure::noTextTarget()));
+    EXPECT_EQ(statuses.last(), CorrectionStatus::error);
+    EXPECT_FALSE(service->isCorrectionRunning());
+}
