@@ -1,13 +1,17 @@
 #include "Views/ToastPreviewSegments.h"
 
+#include "Support/CorrectionPreviewDiff.h"
+
 namespace quillo {
 
 namespace ToastPreviewSegments {
 
 QList<ToastPreviewSegment> segments(const QString& original, const QString& corrected) {
-    Q_UNUSED(original);
-    // Without the word diff the corrected text is shown plain, nothing marked.
-    return {ToastPreviewSegment{corrected, false}};
+    QList<ToastPreviewSegment> result;
+    const auto diff = CorrectionPreviewDiff::segments(original, corrected);
+    result.reserve(diff.size());
+    for (const auto& segment : diff) result.append(ToastPreviewSegment{segment.text, segment.isChanged});
+    return result;
 }
 
 } // namespace ToastPreviewSegments
