@@ -9,6 +9,7 @@
 #include "Services/QtCloudHttpTransport.h"
 #include "Services/QuilloCloudError.h"
 #include "Services/QuilloCloudService.h"
+#include "Services/QuilloDiagnostics.h"
 #include "Support/BlockingWait.h"
 #include "Support/CorrectionChunkingError.h"
 #include "Support/CorrectionTextIntegrity.h"
@@ -143,8 +144,14 @@ void writeError(const QString& message) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    // Retry notes of the cloud client are for the diagnostic log, not for the terminal.
-    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES")) QLoggingCategory::setFilterRules(QStringLiteral("com.quillo.*.info=false"));
+    // The cloud client records diagnostic events; they are written before the process tears
+    // down its statics, which the log writer's thread still uses.
+    struct FlushDiagnosticsAtExit {
+        ~FlushDiagnosticsAtExit() { QuilloDiagnostics::flush(); }
+    } flushDiagnosticsAtExit;
+    // Retry notes and failure events are for the diagnostic log; the terminal gets one sentence.
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("com.quillo.*.info=false\ncom.quillo.*.warning=false"));
 
     CorrectionPipelineConfiguration configuration{CloudCorrectionModel::veryVeryFast, CorrectionWritingMode::proofread};
     bool local = false;
