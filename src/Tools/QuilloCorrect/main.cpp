@@ -149,9 +149,10 @@ int main(int argc, char** argv) {
     struct FlushDiagnosticsAtExit {
         ~FlushDiagnosticsAtExit() { QuilloDiagnostics::flush(); }
     } flushDiagnosticsAtExit;
-    // Retry notes and failure events are for the diagnostic log; the terminal gets one sentence.
+    // Retry notes and failure events are for the diagnostic log; the terminal gets one sentence
+    // (QT_LOGGING_RULES brings the log lines back).
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-        QLoggingCategory::setFilterRules(QStringLiteral("com.quillo.*.info=false\ncom.quillo.*.warning=false"));
+        QLoggingCategory::setFilterRules(QStringLiteral("com.quillo.*=false"));
 
     CorrectionPipelineConfiguration configuration{CloudCorrectionModel::veryVeryFast, CorrectionWritingMode::proofread};
     bool local = false;
