@@ -95,6 +95,12 @@ IndexedSuggestionIndex::BuildReport IndexedSuggestionIndex::report() const
     return r;
 }
 
+void IndexedSuggestionIndex::waitForFallbacks()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stopping_ || (queue_.empty() && running_ == 0); });
+}
+
 void IndexedSuggestionIndex::build()
 {
     {
@@ -200,6 +206,7 @@ void IndexedSuggestionIndex::fallbackWorker()
         if (stopping_) return;
         auto job = queue_.front();
         queue_.pop_front();
+        ++running_;
         lock.unlock();
         std::vector<std::string> words;
         try {
@@ -209,6 +216,7 @@ void IndexedSuggestionIndex::fallbackWorker()
         lock.lock();
         job->words = std::move(words);
         job->done = true;
+        --running_;
         changed_.notify_all();
     }
 }

@@ -49,6 +49,7 @@ public:
     void releaseBuild();
     bool waitUntilReady(std::chrono::milliseconds timeout);  // true when ready
     BuildReport report() const;
+    void waitForFallbacks();  // until no fallback search is queued or running
     State state() const { return state_.load(); }
     const SymmetricDeleteIndex *readyIndex() const { return ready_.load(); }  // null until ready
 
@@ -78,6 +79,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool released_ = false;
+    int running_ = 0;  // fallback searches in progress
     std::atomic<bool> stopping_{false};
     BuildReport report_;
     std::deque<std::shared_ptr<Job>> queue_;

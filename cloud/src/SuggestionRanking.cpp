@@ -20,8 +20,8 @@ namespace {
 double penalties(std::string_view typoLower, std::string_view candidateLower, std::string_view candidate, uint8_t level)
 {
     double s = commonness(level);
-    if (!typoLower.empty() && !candidateLower.empty() && typoLower[0] != candidateLower[0]) s += 0.3;
-    if (!candidate.empty() && candidate[0] >= 'A' && candidate[0] <= 'Z') s += 0.15;
+    if (!typoLower.empty() && !candidateLower.empty() && typoLower[0] != candidateLower[0]) s += 0.15;
+    if (!candidate.empty() && candidate[0] >= 'A' && candidate[0] <= 'Z') s += 0.3;
     return s;
 }
 }  // namespace

@@ -13,8 +13,8 @@ namespace {
 constexpr double kEdit = 1.0;
 constexpr double kNeighbourKey = 0.65;
 constexpr double kVowelForVowel = 0.8;
-constexpr double kSwap = 0.6;
-constexpr double kDoubling = kCheapestSlip;  // a letter typed twice, or a double letter typed once
+constexpr double kSwap = kCheapestSlip;
+constexpr double kDoubling = 0.6;  // a letter typed twice, or a double letter typed once
 
 struct KeyPosition {
     int row = -1;
@@ -103,7 +103,7 @@ double weighted(std::string_view typo, std::string_view word)
     auto extra = [&](size_t i) {
         char c = typo[i - 1];
         if ((i > 1 && typo[i - 2] == c) || (i < n && typo[i] == c)) return kDoubling;
-        if ((i > 1 && adjacentKeys(typo[i - 2], c)) || (i < n && adjacentKeys(typo[i], c))) return 0.8;
+        if ((i > 1 && adjacentKeys(typo[i - 2], c)) || (i < n && adjacentKeys(typo[i], c))) return 0.9;
         return kEdit;
     };
     // Adding word[j-1] (a missed key) is cheap when it is the second of a double letter.

@@ -1,7 +1,7 @@
 #pragma once
 // How likely one spelling is a slip for another, as a weighted edit cost: plain edits cost 1,
-// slips that people make more often cost less (a neighbouring key, a swapped pair, a doubled
-// or undoubled letter, one vowel for another). Lower is more likely.
+// slips that people make more often cost less (a swapped pair, a doubled or undoubled letter,
+// a neighbouring key, one vowel for another). Lower is more likely.
 #include <string_view>
 
 namespace quillo::cloud::TypoCost {
