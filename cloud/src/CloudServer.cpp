@@ -635,6 +635,7 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
     std::string corrected;
     try {
         if (options_.testControls) faults_.parkIfArmed();
+        IndexedSuggestionIndex::TextBudget budget(std::chrono::milliseconds(options_.suggestionFallbackMs));
         corrected = corrector_->correct(text, style == "contextual" ? CorrectionStyle::contextual : CorrectionStyle::proofread);
     } catch (const std::exception &e) {
         log::error("correction_failed", {{"requestId", correctionId}, {"reason", e.what()}});

@@ -32,7 +32,17 @@ std::string fingerprint(const std::string &path)
 
 constexpr size_t kJobsKept = 4096;
 
+thread_local std::optional<std::chrono::steady_clock::time_point> t_textDeadline;
+
 }  // namespace
+
+IndexedSuggestionIndex::TextBudget::TextBudget(std::chrono::milliseconds total) : previous_(t_textDeadline)
+{
+    auto deadline = std::chrono::steady_clock::now() + total;
+    if (!t_textDeadline || deadline < *t_textDeadline) t_textDeadline = deadline;
+}
+
+IndexedSuggestionIndex::TextBudget::~TextBudget() { t_textDeadline = previous_; }
 
 IndexedSuggestionIndex::IndexedSuggestionIndex(std::shared_ptr<SuggestionIndex> authority, Options options)
     : authority_(std::move(authority)), options_(std::move(options))
@@ -193,7 +203,9 @@ SuggestionIndex::Answer IndexedSuggestionIndex::fallback(const std::string &word
         queue_.push_back(job);
         changed_.notify_all();
     }
-    if (!changed_.wait_for(lock, options_.fallbackBudget, [&] { return job->done; })) return {{}, false};
+    auto until = std::chrono::steady_clock::now() + options_.fallbackBudget;
+    if (t_textDeadline && *t_textDeadline < until) until = *t_textDeadline;
+    if (!changed_.wait_until(lock, until, [&] { return job->done; })) return {{}, false};
     jobs_.erase(word);
     return {job->words, true};
 }

@@ -16,6 +16,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -40,6 +41,19 @@ public:
         double seconds = 0;
         size_t words = 0, deletes = 0, bytes = 0, formsRejected = 0;
         std::string error;
+    };
+
+    // Caps the fallback time of all words looked up on this thread while it lives (one text),
+    // on top of each word's own budget: a text full of unknown words still answers in time.
+    class TextBudget {
+    public:
+        explicit TextBudget(std::chrono::milliseconds total);
+        ~TextBudget();
+        TextBudget(const TextBudget &) = delete;
+        TextBudget &operator=(const TextBudget &) = delete;
+
+    private:
+        std::optional<std::chrono::steady_clock::time_point> previous_;
     };
 
     IndexedSuggestionIndex(std::shared_ptr<SuggestionIndex> authority, Options options);

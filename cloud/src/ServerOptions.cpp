@@ -35,7 +35,8 @@ std::string usage()
   --suggestion-cache PATH  suggestion index cache file (default: the database path + .suggestions)
   --no-suggestion-cache    build the suggestion index at every start
   --word-lists DIR         SCOWL lists ranking common words first (default /usr/share/dict/scowl)
-  --suggestion-fallback-ms N  time Hunspell's search gets for a word the index lacks (default 40)
+  --suggestion-fallback-ms N  time Hunspell's search gets for the words of one text that the
+                           index lacks, or for all words while it builds (default 40)
   --hold-suggestion-index  with --test-controls: build the index only when told to
   --max-body BYTES         largest request body (default 262144)
   --result-retention S     keep correction results for replay this long (default 3600)

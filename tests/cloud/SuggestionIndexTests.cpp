@@ -317,6 +317,17 @@ TEST(IndexedSuggestions, WordsTheIndexCannotAnswerGoToHunspellWithinTheBudget)
     EXPECT_EQ(answer.words, std::vector<std::string>{"hunspell-for-xqzzyv"});
     EXPECT_TRUE(answer.settled);
 
+    // A text's budget caps the words' own: the second unknown word of a spent text waits no more.
+    {
+        auto slow = std::make_shared<ScriptedAuthority>(d.known);
+        IndexedSuggestionIndex capped(slow, d.options());
+        capped.start();
+        ASSERT_TRUE(capped.waitUntilReady(std::chrono::minutes(1)));
+        IndexedSuggestionIndex::TextBudget spent(std::chrono::milliseconds(0));
+        EXPECT_FALSE(capped.answer("vvvvvv").settled);
+        slow->open();
+    }
+
     // With time enough, the fallback answers directly.
     IndexedSuggestionIndex patient(authority, d.options());
     patient.start();
