@@ -6,6 +6,9 @@
 #include "WordCommonness.h"
 
 #include <fstream>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <sstream>
 #include <stdexcept>
 
@@ -156,6 +159,9 @@ void IndexedSuggestionIndex::build()
         r.error = e.what();
     }
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+#ifdef __GLIBC__
+    malloc_trim(0);  // the build's scratch (forms, word lists, unsorted deletes) goes back to the system
+#endif
     {
         std::lock_guard lock(mutex_);
         report_ = r;
