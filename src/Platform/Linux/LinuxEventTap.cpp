@@ -1,0 +1,123 @@
+#include "Platform/Linux/LinuxEventTap.h"
+
+#include "Platform/Linux/LinuxKeyCodeTable.h"
+#include "Support/Logging.h"
+
+#include <QSocketNotifier>
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+
+namespace quillo {
+
+LinuxEventTap::LinuxEventTap(QObject* parent) : EventTap(parent) {}
+
+LinuxEventTap::~LinuxEventTap() { destroy(); }
+
+bool LinuxEventTap::create() {
+    if (display_) return true;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        qCCritical(lcInputMonitoring) << "No X display to listen to (DISPLAY unset or unreachable)";
+        return false;
+    }
+    int event = 0, error = 0;
+    int major = 2, minor = 0;
+    if (!XQueryExtension(display, "XInputExtension", &xiOpcode_, &event, &error) ||
+        XIQueryVersion(display, &major, &minor) != Success || major < 2) {
+        qCCritical(lcInputMonitoring) << "The X server offers no XInput2; the keyboard cannot be observed";
+        XCloseDisplay(display);
+        return false;
+    }
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_RawKeyPress);
+    XISetMask(bits, XI_RawKeyRelease);
+    XIEventMask mask;
+    // Master devices only: each key then arrives once, whichever keyboard (or XTest) sent it.
+    mask.deviceid = XIAllMasterDevices;
+    mask.mask_len = sizeof(bits);
+    mask.mask = bits;
+    if (XISelectEvents(display, DefaultRootWindow(display), &mask, 1) != Success) {
+        XCloseDisplay(display);
+        return false;
+    }
+    XSync(display, False);
+    display_ = display;
+    synchronizeKeyState();
+    return true;
+}
+
+void LinuxEventTap::synchronizeKeyState() {
+    char keys[32] = {};
+    XQueryKeymap(display_, keys);
+    QSet<quint32> down;
+    for (int keycode = 8; keycode < 256; ++keycode)
+        if (keys[keycode / 8] & (1 << (keycode % 8))) down.insert(static_cast<quint32>(keycode) - 8);
+    XkbStateRec state{};
+    bool capsLock = false;
+    if (XkbGetState(display_, XkbUseCoreKbd, &state) == Success) capsLock = (state.locked_mods & LockMask) != 0;
+    tracker_.reset(down, capsLock);
+}
+
+bool LinuxEventTap::attachToMainLoop() {
+    if (!display_) return false;
+    if (notifier_) return true;
+    notifier_ = new QSocketNotifier(ConnectionNumber(display_), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &LinuxEventTap::processPendingEvents);
+    processPendingEvents();
+    return true;
+}
+
+void LinuxEventTap::setEnabled(bool enabled) {
+    if (enabled && !enabled_ && display_) {
+        // Keys may have changed while nothing was delivered.
+        processPendingEvents();
+        synchronizeKeyState();
+    }
+    enabled_ = enabled && display_ != nullptr;
+}
+
+void LinuxEventTap::destroy() {
+    enabled_ = false;
+    delete notifier_;
+    notifier_ = nullptr;
+    if (display_) {
+        XCloseDisplay(display_);
+        display_ = nullptr;
+    }
+}
+
+void LinuxEventTap::processPendingEvents() {
+    if (!display_) return;
+    while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        XGenericEventCookie* cookie = &event.xcookie;
+        if (cookie->type != GenericEvent || cookie->extension != xiOpcode_ || !XGetEventData(display_, cookie))
+            continue;
+        if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease) {
+            const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
+            const bool pressed = cookie->evtype == XI_RawKeyPress;
+            const bool repeat = (raw->flags & XIKeyRepeat) != 0;
+            if (raw->detail >= 8) {
+                // The key state is followed even while disabled, so flags are right afterwards.
+                auto translated = tracker_.handle(static_cast<quint32>(raw->detail) - 8, pressed, repeat);
+                const bool deliver = enabled_ && translated && !translated->isAutoRepeat &&
+                                     (translated->type == KeyboardEvent::Type::keyDown ||
+                                      translated->type == KeyboardEvent::Type::flagsChanged);
+                if (deliver) {
+                    if (translated->type == KeyboardEvent::Type::keyDown && charactersOfKey_)
+                        translated->charactersIgnoringModifiers = charactersOfKey_(translated->keyCode).value_or(QString());
+                    XFreeEventData(display_, cookie);
+                    emit keyEvent(*translated);
+                    if (!display_) return; // a receiver destroyed the tap
+                    continue;
+                }
+            }
+        }
+        XFreeEventData(display_, cookie);
+    }
+}
+
+} // namespace quillo

@@ -1,0 +1,105 @@
+#include "Platform/Linux/LinuxPasteboard.h"
+
+#include "Support/Logging.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+namespace quillo {
+
+namespace {
+
+// Targets Qt lists that carry no content of their own.
+bool isBookkeepingType(const QString& type) {
+    return type == QLatin1String("TARGETS") || type == QLatin1String("MULTIPLE") ||
+           type == QLatin1String("TIMESTAMP") || type == QLatin1String("SAVE_TARGETS") ||
+           type == QLatin1String("DELETE") ||
+           // Qt's in-process image form, not a target the owner offers.
+           type == QLatin1String("application/x-qt-image");
+}
+
+} // namespace
+
+LinuxPasteboard::LinuxPasteboard(QObject* parent) : QObject(parent) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        qCCritical(lcTextInsertion) << "The clipboard needs a graphical application object";
+        return;
+    }
+    clipboard_ = QGuiApplication::clipboard();
+    connect(clipboard_, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+        if (mode == QClipboard::Clipboard) ++changeCount_;
+    });
+}
+
+void LinuxPasteboard::noteOwnWrite(qint64 before) {
+    // Qt may or may not report our own write through `changed`; it must count once at least.
+    if (changeCount_ == before) ++changeCount_;
+}
+
+qint64 LinuxPasteboard::clearContents() {
+    if (!clipboard_) return changeCount_;
+    const qint64 before = changeCount_;
+    // An empty offer that we own (rather than no owner), so later owner changes are seen.
+    clipboard_->setMimeData(new QMimeData, QClipboard::Clipboard);
+    noteOwnWrite(before);
+    return changeCount_;
+}
+
+std::optional<int> LinuxPasteboard::itemCount() const {
+    if (!clipboard_) return std::nullopt;
+    const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
+    if (!mime) return 0;
+    return types(0).isEmpty() ? 0 : 1;
+}
+
+QStringList LinuxPasteboard::types(int item) const {
+    QStringList result;
+    if (!clipboard_ || item != 0) return result;
+    const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
+    if (!mime) return result;
+    for (const QString& type : mime->formats())
+        if (!type.isEmpty() && !isBookkeepingType(type) && !result.contains(type)) result.append(type);
+    return result;
+}
+
+std::optional<QByteArray> LinuxPasteboard::data(int item, const QString& type) const {
+    if (!clipboard_ || item != 0) return std::nullopt;
+    const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
+    if (!mime || !mime->hasFormat(type)) return std::nullopt;
+    return mime->data(type);
+}
+
+std::optional<QString> LinuxPasteboard::string(const QString& type) const {
+    if (!clipboard_) return std::nullopt;
+    const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
+    if (!mime) return std::nullopt;
+    if (type == PasteboardTypes::plainText) {
+        // Qt picks the best of the owner's text targets (UTF8_STRING, text/plain;charset=utf-8...).
+        if (!mime->hasText()) return std::nullopt;
+        return mime->text();
+    }
+    if (!mime->hasFormat(type)) return std::nullopt;
+    return QString::fromUtf8(mime->data(type));
+}
+
+bool LinuxPasteboard::writeItems(const QList<PasteboardItem>& items) {
+    if (!clipboard_) return false;
+    // The X clipboard holds one item: the first item's types are offered; further items (which
+    // the core never writes) are merged in as extra types when their type is new.
+    auto* mime = new QMimeData;
+    for (const PasteboardItem& item : items)
+        for (const auto& [type, bytes] : item.values)
+            if (!mime->hasFormat(type)) mime->setData(type, bytes);
+    const qint64 before = changeCount_;
+    clipboard_->setMimeData(mime, QClipboard::Clipboard);
+    noteOwnWrite(before);
+    return true;
+}
+
+bool LinuxPasteboard::representsFiles(const QStringList& types) {
+    return types.contains(PasteboardTypes::fileUrl) || types.contains(QLatin1String("x-special/gnome-copied-files")) ||
+           types.contains(QLatin1String("application/x-kde-cutselection"));
+}
+
+} // namespace quillo

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Platform/Pasteboard.h"
+
+#include <QObject>
+
+class QClipboard;
+
+namespace quillo {
+
+// The CLIPBOARD selection through QClipboard (needs a QGuiApplication on the xcb platform).
+//
+// X11 has no change count: ours counts owner changes, which Qt learns through XFixes selection
+// notifications on its event loop, plus this program's own writes (which always count, even
+// when Qt reports them late or not at all). The clipboard holds one item whose types are the
+// MIME types the owner offers; a snapshot keeps every one of them with its bytes and a restore
+// offers them all again. Our marker is one more MIME type ("com.quillo.transient-pasteboard").
+//
+// At quit, Qt hands clipboard content we still own to a running clipboard manager
+// (CLIPBOARD_MANAGER / SAVE_TARGETS), so what the user copied outlives this program.
+class LinuxPasteboard final : public QObject, public Pasteboard {
+    Q_OBJECT
+public:
+    explicit LinuxPasteboard(QObject* parent = nullptr);
+
+    qint64 changeCount() const override { return changeCount_; }
+    qint64 clearContents() override;
+    std::optional<int> itemCount() const override;
+    QStringList types(int item) const override;
+    std::optional<QByteArray> data(int item, const QString& type) const override;
+    std::optional<QString> string(const QString& type) const override;
+    bool writeItems(const QList<PasteboardItem>& items) override;
+
+    // Types that mean files rather than text (the file managers' own alongside text/uri-list).
+    static bool representsFiles(const QStringList& types);
+
+private:
+    void noteOwnWrite(qint64 before);
+
+    QClipboard* clipboard_ = nullptr;
+    qint64 changeCount_ = 1;
+};
+
+} // namespace quillo

@@ -1,0 +1,159 @@
+#pragma once
+
+#include "Models/CorrectionModels.h"
+#include "Models/CorrectionTriggerPreference.h"
+#include "Models/KeyboardEvent.h"
+#include "Platform/AccessibilityAnnouncer.h"
+#include "Platform/AccessibilityPermission.h"
+#include "Platform/EventTap.h"
+#include "Platform/UserDefaults.h"
+#include "Platform/Workspace.h"
+#include "Services/CloudCorrectionProviding.h"
+#include "Services/CorrectionHistorySink.h"
+#include "Services/CorrectionPipeline.h"
+#include "Services/CorrectionToastPresenting.h"
+#include "Services/QuilloSessionProviding.h"
+#include "Services/TextInsertionEngine.h"
+#include "Services/TextTargetProviding.h"
+#include "Support/Cancellation.h"
+#include "Support/Clock.h"
+#include "Support/UserFacingErrorCatalog.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <QString>
+#include <QUuid>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace quillo {
+
+// User-defaults keys the correction service reads on every use.
+namespace CorrectionServiceSettingsKeys {
+inline const QString autoCorrect = QStringLiteral("autoCorrect");
+} // namespace CorrectionServiceSettingsKeys
+
+// Watches the keyboard for the trigger gesture and runs one correction at a time: capture,
+// correct, verify and paste, then report through the toast, an announcement, the status
+// callback, the diagnostic log and the history. Main thread only.
+class GlobalCorrectionService : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isMonitoring READ isMonitoring NOTIFY isMonitoringChanged)
+
+public:
+    using StatusCallback = std::function<void(CorrectionStatus)>;
+
+    // The collaborators; every reference must outlive the service.
+    struct Environment {
+        UserDefaults& defaults;
+        EventTap& eventTap;
+        AccessibilityPermission& permission;
+        Workspace& workspace;
+        CorrectionToastPresenting& toast;
+        AccessibilityAnnouncer& announcer;
+        CorrectionHistorySink* history = nullptr; // none: nothing is recorded
+        Clock& clock;
+        // The desktop of the default text insertion engine; without it and without an injected
+        // provider nothing can be captured.
+        std::optional<TextInsertionEngine::Platform> desktop;
+    };
+
+    static constexpr qsizetype cloudChunkCharacters = 9000;
+    static constexpr double resumeRetentionSeconds = 600.0;
+    // A modifier trigger held longer than this is a shortcut in the making, not a press.
+    static constexpr double modifierTriggerMaximumHold = 1.2;
+    static constexpr double doubleTapInterval = 0.55;
+
+    // Without `pipeline` one is built over `cloudService` (which must then be given and outlive
+    // the service), scoped to the signed-in session of `sessions`.
+    GlobalCorrectionService(Environment environment, CloudCorrectionProviding* cloudService,
+                            std::unique_ptr<CorrectionPipeline> pipeline = nullptr,
+                            TextTargetProviding* textTargetProvider = nullptr, StatusCallback onStatusChange = {},
+                            QuilloSessionProviding* sessions = nullptr, QObject* parent = nullptr);
+    ~GlobalCorrectionService() override;
+
+    // True when monitoring is (already) on; false, with a toast saying why, when it cannot start.
+    bool startMonitoring();
+    void stopMonitoring();
+    bool isMonitoring() const { return isMonitoring_; }
+
+    // What the event tap delivers.
+    void handleKeyEvent(const KeyboardEvent& event);
+    void handleTapDisabled();
+
+    // Starts a correction unless one is running.
+    void triggerCorrection();
+
+    bool isCorrectionRunning() const { return correctionTask_ != nullptr || activeCorrectionID_.has_value(); }
+    std::optional<QUuid> activeCorrectionID() const { return activeCorrectionID_; }
+    CorrectionPipeline& correctionPipeline() { return *correctionPipeline_; }
+    // The injected provider, else the default engine (created now if need be); none when neither
+    // is possible.
+    TextTargetProviding* textTargetProvider();
+
+    // "<user id>:<session id of the access token>"; none when signed out or the token has no
+    // session identifier.
+    static std::optional<QString> sessionScope(const std::optional<QuilloAuthSession>& session);
+
+    // The sentence shown for a failed correction.
+    static QString errorGuidance(const std::exception_ptr& error);
+    template <typename E>
+    static QString errorGuidance(const E& error) {
+        return errorGuidance(std::make_exception_ptr(error));
+    }
+    // The catalogue failure a capture failure maps to (captured maps to unexpected).
+    static UserFacingErrorCatalog::CorrectionFailure captureFailure(TextCorrectionCaptureResult::Kind kind);
+
+signals:
+    void isMonitoringChanged(bool isMonitoring);
+
+private:
+    CorrectionTriggerPreference currentTrigger() const;
+    bool autoCorrectEnabled() const;
+    CorrectionPipelineConfiguration currentConfiguration() const;
+
+    void processModifierTrigger(const KeyboardEvent& event);
+    void registerTriggerPress(const CorrectionTriggerPreference& trigger);
+    void resetModifierTrigger();
+    void setMonitoring(bool monitoring);
+
+    void reportFailure(const UserFacingErrorCatalog::CorrectionFailure& failure);
+    void showError(const QString& message);
+    void finishWithError(const QString& message, const QUuid& id);
+    void endIfActive(const QUuid& id);
+    bool isCurrent(const QUuid& id, const CancellationToken& token) const;
+    void setStatus(CorrectionStatus status);
+
+    void startCorrectionTask(QUuid id, CancellationToken token);
+    QCoro::Task<> runCorrection(QUuid id, CancellationToken token);
+
+    void observeSessions(QuilloSessionProviding* sessions);
+    void sessionScopeDelivered(const std::optional<QString>& scope);
+
+    Environment env_;
+    TextTargetProviding* injectedTextTargetProvider_;
+    std::unique_ptr<TextInsertionEngine> defaultTextTargetProvider_;
+    StatusCallback onStatusChange_;
+    QuilloSessionProviding* sessions_;
+    std::unique_ptr<CorrectionPipeline> correctionPipeline_;
+    QMetaObject::Connection correctionSessionObservation_;
+    std::optional<std::optional<QString>> lastDeliveredScope_;
+
+    bool isMonitoring_ = false;
+    QMetaObject::Connection keyEventConnection_;
+    QMetaObject::Connection tapDisabledConnection_;
+
+    std::unique_ptr<CancellationSource> correctionTask_;
+    std::optional<Clock::TimerId> pendingTaskStart_;
+    std::optional<QUuid> activeCorrectionID_;
+
+    std::optional<CorrectionTriggerPreference> activeModifierTrigger_;
+    bool modifierTriggerWasInterrupted_ = false;
+    double modifierTriggerStartedAt_;
+    std::optional<QString> lastTriggerTapIdentity_;
+    double lastTriggerTapAt_;
+};
+
+} // namespace quillo
