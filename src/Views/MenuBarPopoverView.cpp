@@ -138,6 +138,13 @@ MenuBarPopoverView::MenuBarPopoverView(QWidget* parent) : QWidget(parent) {
     lowRow->addWidget(lowButton);
     column->addWidget(lowCredit_);
 
+    notice_ = new QLabel(this);
+    notice_->setObjectName(QStringLiteral("notice"));
+    notice_->setWordWrap(true);
+    notice_->setStyleSheet(QStringLiteral("color: palette(placeholder-text);"));
+    notice_->hide();
+    column->addWidget(notice_);
+
     // Footer.
     auto* footer = new QHBoxLayout;
     auto* settings = new QPushButton(QuilloSymbols::icon(QuilloSymbol::gearshape, QuilloPalette::grey),
@@ -161,6 +168,12 @@ void MenuBarPopoverView::setInputs(const MenuBarPopoverInputs& inputs) {
     if (inputs_ == inputs) return;
     inputs_ = inputs;
     refresh();
+}
+
+void MenuBarPopoverView::setNotice(const QString& notice) {
+    notice_->setText(notice);
+    notice_->setVisible(!notice.isEmpty());
+    adjustSize();
 }
 
 void MenuBarPopoverView::refresh() {

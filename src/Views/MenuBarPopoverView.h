@@ -20,6 +20,8 @@ public:
 
     void setInputs(const MenuBarPopoverInputs& inputs);
     const MenuBarPopoverInputs& inputs() const { return inputs_; }
+    // A line above the footer (the missing-tray notice); empty hides it.
+    void setNotice(const QString& notice);
 
 signals:
     void settingsRequested();
@@ -40,6 +42,7 @@ private:
     QProgressBar* refreshing_ = nullptr;
     QLabel* refreshingText_ = nullptr;
     QWidget* lowCredit_ = nullptr;
+    QLabel* notice_ = nullptr;
 };
 
 } // namespace quillo
