@@ -194,6 +194,8 @@ void AppDelegate::togglePopover() {
 
 void AppDelegate::presentMenuBarPopover() {
     if (!popover_) return;
+    // Opening the popover is when the balance is worth refreshing.
+    synchronizeCloudIfNeeded(false);
     refreshPopover();
     popoverView_->adjustSize();
     popover_->adjustSize();

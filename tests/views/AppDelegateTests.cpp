@@ -11,6 +11,7 @@
 #include "ViewsTestSupport.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QUuid>
@@ -94,7 +95,7 @@ protected:
 TEST_F(AppDelegateTest, FirstLaunchShowsTheWelcomeWithoutMonitoringOrCloud) {
     permission.trusted = true;
     cloud.signedIn = true;
-    launch();
+    launch(true);
     EXPECT_EQ(events, QList<QuilloDiagnosticEvent>{QuilloDiagnosticEvent::appLaunched});
     EXPECT_TRUE(delegate->isOnboardingPresented());
     EXPECT_EQ(monitorsMade, 0);
@@ -286,4 +287,43 @@ TEST(SingleInstanceChannel, ASecondLaunchHandsItsRequestToTheFirst) {
     // Nobody listening: a stale socket name is taken over.
     SingleInstanceChannel lonely(QStringLiteral("quillo-test-%1").arg(QUuid::createUuid().toString(QUuid::Id128)));
     EXPECT_FALSE(lonely.sendToRunningInstance({}, 100));
+}
+
+TEST(EarlySplashController, MinimumDisplayCountsFromShowing) {
+    VirtualClock clock;
+    EarlySplashController splash(clock);
+    splash.show();
+    clock.advance(3.0); // start-up took longer than the minimum
+    int completions = 0;
+    splash.closeAfterMinimumDisplay(false, [&] { ++completions; });
+    clock.runDue();
+    EXPECT_EQ(completions, 1);
+    EXPECT_FALSE(splash.isShown());
+
+    splash.show();
+    clock.advance(0.5);
+    splash.closeAfterMinimumDisplay(true, [&] { ++completions; });
+    // A second request replaces the first: one completion only.
+    splash.closeAfterMinimumDisplay(true, [&] { completions += 10; });
+    clock.advance(1.49);
+    EXPECT_EQ(splash.phase(), EarlySplashPhase::preparing);
+    clock.advance(0.02);
+    EXPECT_EQ(splash.phase(), EarlySplashPhase::ready);
+    clock.advance(0.65);
+    EXPECT_EQ(completions, 11);
+    EXPECT_FALSE(splash.isShown());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(AppDelegateTest, WithoutATrayThePopoverWindowSaysSoOnce) {
+    completedOnboarding();
+    launch(false);
+    clock.advance(2.0);
+    auto* notice = delegate->popover()->content()->findChild<QLabel*>(QStringLiteral("notice"));
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->text(), AppDelegate::trayMissingNotice);
+    EXPECT_EQ(delegate->trayItem(), nullptr);
+    delegate->popover()->close();
+    EXPECT_TRUE(delegate->applicationShouldHandleReopen());
+    EXPECT_TRUE(delegate->popover()->isVisible());
 }
