@@ -50,7 +50,7 @@ void runVoid(QCoro::Task<>&& task) {
 class AuthServerTest : public ::testing::Test {
 protected:
     std::unique_ptr<CloudTestServer> server;
-    QtCloudHttpTransport transport{QStringList{QStringLiteral(QUILLO_TEST_CA_DIR "/ca.pem")}};
+    QtCloudHttpTransport transport{QStringList{QString::fromUtf8(QUILLO_TEST_CA_DIR) + QStringLiteral("/ca.pem")}};
     InMemorySecureStore store;
     InMemoryUserDefaults defaults;
     SingleInstanceChannel channel{QStringLiteral("quillo-auth-test-") + QUuid::createUuid().toString(QUuid::Id128)};
