@@ -2,7 +2,14 @@
 // correction id) from several threads and prints requests/s and latency percentiles as JSON.
 // usage: cloud_load_client --port P --ca FILE --email E --password P [--threads N]
 //        [--requests N] [--chars N] [--model fast|very_very_fast] [--style proofread|contextual]
+//        [--typo-rate R] [--seed S]
+// With --typo-rate every request carries its own text: common English words (SCOWL sizes 10
+// and 20) with that share of them misspelt by one random slip, so that the server's answers
+// are not served from its per-word cache. Without it, one fixed sample text repeats.
 #include "Crypto.h"
+#include "HunspellSuggestionIndex.h"
+#include "TypoCorpus.h"
+#include "WordCommonness.h"
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -11,6 +18,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <random>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -34,11 +43,56 @@ static std::string sampleText(size_t chars)
     return out;
 }
 
+// Texts of about `chars` characters: sentences of common words, `rate` of them misspelt.
+static std::vector<std::string> typoTexts(size_t count, size_t chars, double rate, uint64_t seed)
+{
+    std::vector<std::string> vocabulary;
+    for (const char *size : {"10", "20"}) {
+        std::ifstream in(std::string(quillo::cloud::WordCommonness::kDefaultDirectory) + "/english-words." + size);
+        for (std::string w; std::getline(in, w);)
+            if (w.size() >= 2 && std::all_of(w.begin(), w.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
+                vocabulary.push_back(w);
+    }
+    if (vocabulary.empty()) return {};
+    quillo::cloud::HunspellSuggestionIndex hunspell("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1);
+    auto known = [&](const std::string &w) { return hunspell.isKnown(w); };
+    std::vector<std::string> longer;
+    for (auto &w : vocabulary)
+        if (w.size() >= 4) longer.push_back(w);
+    // Enough typos for every text, drawn once from the same generator the accuracy bench uses.
+    size_t wordsPerText = chars / 6 + 1;
+    auto typos = quillo::cloud::bench::makeTypoCorpus(longer, static_cast<size_t>(count * wordsPerText * rate) + 16, seed, known);
+    std::mt19937_64 rng(seed ^ 0x5eed);
+    std::vector<std::string> texts;
+    size_t nextTypo = 0;
+    for (size_t t = 0; t < count; ++t) {
+        std::string text;
+        size_t inSentence = 0;
+        while (text.size() < chars) {
+            bool misspell = static_cast<double>(rng() % 1000000) < rate * 1e6;
+            std::string w = misspell ? typos[nextTypo++ % typos.size()].typo : vocabulary[rng() % vocabulary.size()];
+            if (inSentence == 0 && w[0] >= 'a' && w[0] <= 'z') w[0] = static_cast<char>(w[0] - 'a' + 'A');
+            text += w;
+            if (++inSentence >= 8 + rng() % 8) {
+                text += ". ";
+                inSentence = 0;
+            } else {
+                text += ' ';
+            }
+        }
+        text.resize(chars);
+        texts.push_back(text);
+    }
+    return texts;
+}
+
 int main(int argc, char **argv)
 {
     std::string host = "127.0.0.1", ca, email, password, model = "fast", style = "proofread";
     int port = 8443, threads = 4, requests = 200;
     size_t chars = 1024;
+    double typoRate = -1;
+    uint64_t seed = 20261207;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string a = argv[i], v = argv[i + 1];
         if (a == "--port") port = std::stoi(v);
@@ -51,6 +105,8 @@ int main(int argc, char **argv)
         else if (a == "--chars") chars = std::stoul(v);
         else if (a == "--model") model = v;
         else if (a == "--style") style = v;
+        else if (a == "--typo-rate") typoRate = std::stod(v);
+        else if (a == "--seed") seed = std::stoull(v);
     }
     auto makeClient = [&] {
         auto c = std::make_unique<httplib::SSLClient>(host, port);
@@ -71,7 +127,9 @@ int main(int argc, char **argv)
         return 1;
     }
     std::string token = json::parse(signIn->body)["accessToken"];
-    std::string text = sampleText(chars);
+    std::vector<std::string> texts;
+    if (typoRate >= 0) texts = typoTexts(static_cast<size_t>(requests), chars, typoRate, seed);
+    if (texts.empty()) texts.push_back(sampleText(chars));
 
     std::atomic<int> next{0}, failures{0};
     std::vector<std::vector<double>> latencies(static_cast<size_t>(threads));
@@ -80,7 +138,8 @@ int main(int argc, char **argv)
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&, t] {
             auto client = makeClient();
-            while (next++ < requests) {
+            for (int n; (n = next++) < requests;) {
+                const std::string &text = texts[static_cast<size_t>(n) % texts.size()];
                 std::string id = quillo::cloud::crypto::randomUuid();
                 json body = {{"text", text}, {"mode", "cloud_fast"}, {"cloudModel", model}, {"correctionStyle", style},
                              {"correctionId", id}, {"recoveryKey", quillo::cloud::crypto::randomToken(32)}};
@@ -104,6 +163,7 @@ int main(int argc, char **argv)
     std::sort(all.begin(), all.end());
     auto pct = [&](double p) { return all.empty() ? 0.0 : all[std::min(all.size() - 1, static_cast<size_t>(p * all.size()))]; };
     json out = {{"chars", chars},           {"model", model},           {"style", style},
+                {"typoRate", typoRate < 0 ? json(nullptr) : json(typoRate)}, {"distinctTexts", texts.size()},
                 {"threads", threads},       {"ok", all.size()},         {"failed", failures.load()},
                 {"perSecond", all.size() / seconds}, {"medianMs", pct(0.5)}, {"p99Ms", pct(0.99)}};
     std::cout << out.dump() << std::endl;

@@ -2,6 +2,7 @@
 
 #include "Crypto.h"
 #include "HunspellSuggestionIndex.h"
+#include "IndexedSuggestionIndex.h"
 #include "Log.h"
 #include "Pages.h"
 #include "Pricing.h"
@@ -239,7 +240,7 @@ json sessionBody(const IssuedSession &s, int64_t now)
 {
     return {{"accessToken", s.accessToken},
             {"refreshToken", s.refreshToken},
-            {"expiresIn", std::max<int64_t>(0, s.expiresAt - now)},
+            {"expiresIn", std::max<int64_t>(0, s.expiresAt - std::max(now, s.issuedAt))},
             {"expiresAt", s.expiresAt},
             {"emailConfirmationRequired", false},
             {"user", {{"id", s.account.id}, {"email", s.account.email}, {"provider", s.provider}}}};
@@ -281,7 +282,21 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
     store_->recoverInterruptedCorrections();
     store_->accessTokenSeconds = options_.accessTokenSeconds;
     store_->refreshTokenSeconds = options_.refreshTokenSeconds;
-    auto index = std::make_shared<HunspellSuggestionIndex>(options_.affPath, options_.dicPath, options_.spellerInstances);
+    auto hunspell = std::make_shared<HunspellSuggestionIndex>(options_.affPath, options_.dicPath, options_.spellerInstances);
+    std::shared_ptr<SuggestionIndex> index = hunspell;
+    if (options_.indexedSuggestions) {
+        IndexedSuggestionIndex::Options o;
+        o.affPath = options_.affPath;
+        o.dicPath = options_.dicPath;
+        o.commonnessDirectory = options_.wordListDir;
+        if (options_.suggestionCacheEnabled)
+            o.cachePath = options_.suggestionCache.empty() ? options_.dbPath + ".suggestions" : options_.suggestionCache;
+        o.fallbackBudget = std::chrono::milliseconds(options_.suggestionFallbackMs);
+        o.holdBuild = options_.holdSuggestionIndex;
+        suggestionIndex_ = std::make_shared<IndexedSuggestionIndex>(hunspell, o);
+        suggestionIndex_->start();
+        index = suggestionIndex_;
+    }
     corrector_ = std::make_unique<TextCorrector>(std::make_shared<SpellChecker>(index, options_.suggestionCacheSize));
     outbox_ = std::make_unique<Outbox>(options_.outboxDir);
     faults_.fastBusy = options_.fastBusy;
@@ -620,6 +635,7 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
     std::string corrected;
     try {
         if (options_.testControls) faults_.parkIfArmed();
+        IndexedSuggestionIndex::TextBudget budget(std::chrono::milliseconds(options_.suggestionFallbackMs));
         corrected = corrector_->correct(text, style == "contextual" ? CorrectionStyle::contextual : CorrectionStyle::proofread);
     } catch (const std::exception &e) {
         log::error("correction_failed", {{"requestId", correctionId}, {"reason", e.what()}});
@@ -1060,6 +1076,16 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
         store_->accessTokenSeconds = options_.accessTokenSeconds;
         store_->refreshTokenSeconds = options_.refreshTokenSeconds;
         return sendJson(res, 200, json::object());
+    }
+    if (name == "suggestion-index") {
+        if (!suggestionIndex_) return sendError(res, 404, "not_found");
+        if (boolean("release", false)) suggestionIndex_->releaseBuild();
+        if (int64_t wait = std::clamp<int64_t>(integer("waitMs", 0), 0, 120000); wait > 0)
+            suggestionIndex_->waitUntilReady(std::chrono::milliseconds(wait));
+        auto r = suggestionIndex_->report();
+        static const char *states[] = {"waiting", "building", "ready", "failed"};
+        return sendJson(res, 200, {{"state", states[static_cast<int>(r.state)]}, {"fromCache", r.fromCache},
+                                   {"words", r.words}, {"bytes", r.bytes}, {"seconds", r.seconds}});
     }
     if (name == "delay") {
         faults_.armDelay(static_cast<int>(std::clamp<int64_t>(integer("milliseconds", 1000), 0, 60000)),

@@ -24,6 +24,8 @@ struct Response;
 
 namespace quillo::cloud {
 
+class IndexedSuggestionIndex;
+
 class CloudServer {
 public:
     explicit CloudServer(ServerOptions options);
@@ -65,6 +67,7 @@ private:
     ServerClock clock_;
     std::unique_ptr<Database> db_;
     std::unique_ptr<Store> store_;
+    std::shared_ptr<IndexedSuggestionIndex> suggestionIndex_;  // null with --suggestions hunspell
     std::unique_ptr<TextCorrector> corrector_;
     std::unique_ptr<Outbox> outbox_;
     FaultInjector faults_;

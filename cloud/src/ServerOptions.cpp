@@ -31,6 +31,13 @@ std::string usage()
   --no-email-confirmation  new e-mail accounts are usable at once
   --dictionary AFF DIC     Hunspell files (default en_US)
   --speller-instances N    Hunspell instances (default 2)
+  --suggestions KIND       indexed (default) or hunspell (its own search for every word)
+  --suggestion-cache PATH  suggestion index cache file (default: the database path + .suggestions)
+  --no-suggestion-cache    build the suggestion index at every start
+  --word-lists DIR         SCOWL lists ranking common words first (default /usr/share/dict/scowl)
+  --suggestion-fallback-ms N  time Hunspell's search gets for the words of one text that the
+                           index lacks, or for all words while it builds (default 40)
+  --hold-suggestion-index  with --test-controls: build the index only when told to
   --max-body BYTES         largest request body (default 262144)
   --result-retention S     keep correction results for replay this long (default 3600)
   --checkout-ttl S         an unpaid checkout expires after this (default 86400)
@@ -87,6 +94,16 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
             else if (a == "--no-email-confirmation") o.requireEmailConfirmation = false;
             else if (a == "--dictionary") { o.affPath = value(); o.dicPath = value(); }
             else if (a == "--speller-instances") o.spellerInstances = static_cast<int>(number(value(), a.c_str()));
+            else if (a == "--suggestions") {
+                std::string kind = value();
+                if (kind != "indexed" && kind != "hunspell") throw std::invalid_argument("--suggestions takes indexed or hunspell");
+                o.indexedSuggestions = kind == "indexed";
+            }
+            else if (a == "--suggestion-cache") o.suggestionCache = value();
+            else if (a == "--no-suggestion-cache") o.suggestionCacheEnabled = false;
+            else if (a == "--word-lists") o.wordListDir = value();
+            else if (a == "--suggestion-fallback-ms") o.suggestionFallbackMs = static_cast<int>(number(value(), a.c_str()));
+            else if (a == "--hold-suggestion-index") o.holdSuggestionIndex = true;
             else if (a == "--max-body") o.maxBodyBytes = static_cast<size_t>(number(value(), a.c_str()));
             else if (a == "--result-retention") o.correctionRetentionSeconds = static_cast<long>(number(value(), a.c_str()));
             else if (a == "--checkout-ttl") o.checkoutTtlSeconds = static_cast<long>(number(value(), a.c_str()));
@@ -103,6 +120,8 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
     if (!o.demoAccount.empty() && o.demoAccount.find(':') == std::string::npos)
         return "--demo-account needs email:password";
     if (o.certFile.empty() != o.keyFile.empty()) return "--cert and --key go together";
+    if (o.suggestionFallbackMs < 0 || o.suggestionFallbackMs > 60000) return "--suggestion-fallback-ms must be 0 to 60000";
+    if (o.holdSuggestionIndex && !o.testControls) return "--hold-suggestion-index needs --test-controls";
     return {};
 }
 

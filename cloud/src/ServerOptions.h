@@ -28,6 +28,12 @@ struct ServerOptions {
     std::string affPath = "/usr/share/hunspell/en_US.aff";
     std::string dicPath = "/usr/share/hunspell/en_US.dic";
     int spellerInstances = 2;
+    bool indexedSuggestions = true;    // false: Hunspell's own search for every misspelling
+    std::string suggestionCache;       // empty: beside the database
+    bool suggestionCacheEnabled = true;
+    std::string wordListDir = "/usr/share/dict/scowl";
+    int suggestionFallbackMs = 40;
+    bool holdSuggestionIndex = false;  // tests: the index waits for the suggestion-index control
     size_t suggestionCacheSize = 50000;
     size_t maxBodyBytes = 256 * 1024;
     long correctionRetentionSeconds = 3600;

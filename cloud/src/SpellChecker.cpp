@@ -22,9 +22,10 @@ std::optional<std::string> SpellChecker::replacement(const std::string &word)
         }
         ++misses_;
     }
-    auto result = compute(word);  // outside the lock: suggest() is slow
+    bool settled = true;
+    auto result = compute(word, settled);  // outside the lock: a suggestion search may be slow
     std::lock_guard lock(mutex_);
-    if (map_.find(word) == map_.end()) {
+    if (settled && map_.find(word) == map_.end()) {
         order_.emplace_front(word, result);
         map_[word] = order_.begin();
         if (map_.size() > capacity_) {
@@ -42,10 +43,12 @@ static std::string lowered(const std::string &s)
     return out;
 }
 
-std::optional<std::string> SpellChecker::compute(const std::string &word)
+std::optional<std::string> SpellChecker::compute(const std::string &word, bool &settled)
 {
     if (index_->isKnown(word)) return std::nullopt;
-    auto list = index_->suggestions(word);
+    auto answer = index_->answer(word);
+    settled = answer.settled;
+    const auto &list = answer.words;
     if (list.empty()) return std::nullopt;
     // Hunspell sometimes proposes the same word with another case first ("paris" -> "Paris"):
     // that is a real fix. A suggestion that only differs in hyphenation or spacing is fine too.

@@ -1,6 +1,7 @@
 #pragma once
 // Decides the replacement of one word, caching the verdict per word in a bounded LRU map:
-// Hunspell's suggest() costs tens of milliseconds, and texts repeat their mistakes.
+// a suggestion search can cost tens of milliseconds, and texts repeat their mistakes.
+// Stop-gap answers (see SuggestionIndex::Answer) are passed on but not kept.
 #include "SuggestionIndex.h"
 
 #include <list>
@@ -27,7 +28,7 @@ public:
     Stats stats() const;
 
 private:
-    std::optional<std::string> compute(const std::string &word);
+    std::optional<std::string> compute(const std::string &word, bool &settled);
 
     std::shared_ptr<SuggestionIndex> index_;
     size_t capacity_;

@@ -331,6 +331,7 @@ IssuedSession Store::issueSession(const Account &account, const std::string &pro
     s.account = account;
     s.refreshToken = crypto::randomToken(32);
     int64_t now = clock_.nowSeconds();
+    s.issuedAt = now;
     s.expiresAt = now + accessTokenSeconds.load();
     s.accessToken = mintAccessToken(account.id, s.sessionId, s.expiresAt);
     auto c = db_.lease();
@@ -367,6 +368,7 @@ std::optional<IssuedSession> Store::refresh(const std::string &refreshToken)
     s.sessionId = sessionId;
     s.provider = provider;
     s.refreshToken = crypto::randomToken(32);
+    s.issuedAt = now;
     s.expiresAt = now + accessTokenSeconds.load();
     s.accessToken = mintAccessToken(accountId, sessionId, s.expiresAt);
     c->query("UPDATE sessions SET previous_refresh_hash = ?, previous_valid_until = ?, refresh_hash = ?, "

@@ -28,6 +28,7 @@ struct Balance {
 struct IssuedSession {
     std::string sessionId, accessToken, refreshToken, provider;
     int64_t expiresAt = 0;
+    int64_t issuedAt = 0;  // the token's lifetime counts from here, not from the request's start
     Account account;
 };
 

@@ -279,6 +279,13 @@ QCoro::Task<bool> TextInsertionEngine::paste(QString text, CancellationToken can
     const QString marker = QUuid::createUuid().toString(QUuid::WithoutBraces);
     TransientPasteboardWrite write =
         TransientPasteboardWrite::install(text, marker, transientPasteboardType, pasteboard);
+    // A write the desktop refused would make Paste insert whatever the user had copied.
+    if (pasteboard.string(transientPasteboardType) != marker ||
+        pasteboard.string(PasteboardTypes::plainText) != text) {
+        qCCritical(lcTextInsertion) << "Correction paste refused because the pasteboard did not take the corrected text";
+        snapshot.restoreIfUnchanged(write.changeCount, pasteboard);
+        co_return false;
+    }
 
     if (!sendShortcut(u'v')) {
         write.restoreIfStillOwned(snapshot, pasteboard);

@@ -3,7 +3,7 @@
 #include "Views/CorrectionCompactToastView.h"
 #include "Views/CorrectionToastView.h"
 #include "Views/CorrectionToastWindow.h"
-#include "Views/ToastPreviewSegments.h"
+#include "Support/CorrectionPreviewDiff.h"
 
 namespace quillo {
 
@@ -24,7 +24,7 @@ QRect interpolate(const QRect& from, const QRect& to, double t) {
 CorrectionToastController::CorrectionToastController(Dependencies dependencies, QObject* parent)
     : QObject(parent), deps_(std::move(dependencies)), animation_(deps_.clock) {
     if (!deps_.motion) deps_.motion = [] { return AccessibilityMotionPolicy::current(); };
-    if (!deps_.segments) deps_.segments = &ToastPreviewSegments::segments;
+    if (!deps_.segments) deps_.segments = &CorrectionPreviewDiff::segments;
 }
 
 CorrectionToastController::~CorrectionToastController() {

@@ -9,7 +9,7 @@
 #include "Views/CompactToastPlacement.h"
 #include "Views/CorrectionToastLayout.h"
 #include "Views/CorrectionToastStatusKind.h"
-#include "Views/ToastPreviewSegment.h"
+#include "Support/CorrectionPreviewSegment.h"
 #include "Views/ToastScreenSource.h"
 
 #include <QObject>
@@ -29,7 +29,7 @@ class CorrectionToastController final : public QObject, public CorrectionToastPr
     Q_OBJECT
 public:
     using MotionSource = std::function<AccessibilityMotionPolicy()>;
-    using SegmentsSource = std::function<QList<ToastPreviewSegment>(const QString&, const QString&)>;
+    using SegmentsSource = std::function<QList<CorrectionPreviewSegment>(const QString&, const QString&)>;
 
     struct Dependencies {
         UserDefaults& defaults;
@@ -37,7 +37,7 @@ public:
         Clock& clock;
         AccessibilityAnnouncer* announcer = nullptr;
         MotionSource motion;     // default: the desktop's setting
-        SegmentsSource segments; // default: ToastPreviewSegments::segments
+        SegmentsSource segments; // default: CorrectionPreviewDiff::segments
         bool differentiateWithoutColor = false;
     };
 

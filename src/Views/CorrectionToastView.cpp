@@ -29,7 +29,7 @@ PreviewTextMetrics CorrectionToastView::metrics(const QString& text) {
             }};
 }
 
-QString CorrectionToastView::richText(const QList<ToastPreviewSegment>& segments, bool differentiateWithoutColor) {
+QString CorrectionToastView::richText(const QList<CorrectionPreviewSegment>& segments, bool differentiateWithoutColor) {
     QString html;
     for (const auto& segment : segments) {
         QString escaped = segment.text.toHtmlEscaped();
@@ -46,7 +46,7 @@ QString CorrectionToastView::richText(const QList<ToastPreviewSegment>& segments
     return html;
 }
 
-CorrectionToastView::CorrectionToastView(QList<ToastPreviewSegment> segments, std::optional<QString> routingNotice,
+CorrectionToastView::CorrectionToastView(QList<CorrectionPreviewSegment> segments, std::optional<QString> routingNotice,
                                          CorrectionToastFrame frame, bool differentiateWithoutColor, QWidget* parent)
     : QWidget(parent), segments_(std::move(segments)), routingNotice_(std::move(routingNotice)), frame_(frame) {
     setFixedSize(frame_.size.toSize());

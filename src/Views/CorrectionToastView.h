@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Views/CorrectionToastLayout.h"
-#include "Views/ToastPreviewSegment.h"
+#include "Support/CorrectionPreviewSegment.h"
 
 #include <QFont>
 #include <QList>
@@ -16,7 +16,7 @@ namespace quillo {
 class CorrectionToastView : public QWidget {
     Q_OBJECT
 public:
-    CorrectionToastView(QList<ToastPreviewSegment> segments, std::optional<QString> routingNotice,
+    CorrectionToastView(QList<CorrectionPreviewSegment> segments, std::optional<QString> routingNotice,
                         CorrectionToastFrame frame, bool differentiateWithoutColor, QWidget* parent = nullptr);
 
     static QFont previewFont();
@@ -24,9 +24,9 @@ public:
     static PreviewTextMetrics metrics(const QString& text);
     // The marked-up text: changed runs highlighted (and underlined when colour alone must not
     // carry the meaning).
-    static QString richText(const QList<ToastPreviewSegment>& segments, bool differentiateWithoutColor);
+    static QString richText(const QList<CorrectionPreviewSegment>& segments, bool differentiateWithoutColor);
 
-    const QList<ToastPreviewSegment>& segments() const { return segments_; }
+    const QList<CorrectionPreviewSegment>& segments() const { return segments_; }
     const std::optional<QString>& routingNotice() const { return routingNotice_; }
     bool isHovered() const { return hovered_; }
     void setHovered(bool hovered);
@@ -35,7 +35,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QList<ToastPreviewSegment> segments_;
+    QList<CorrectionPreviewSegment> segments_;
     std::optional<QString> routingNotice_;
     CorrectionToastFrame frame_;
     bool hovered_ = false;

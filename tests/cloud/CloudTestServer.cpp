@@ -47,7 +47,11 @@ CloudTestServer::CloudTestServer(std::vector<std::string> extra, bool testContro
                                      "--outbox", dir_ + "/outbox",
                                      "--cert", std::string(QUILLO_TEST_CA_DIR) + "/server.pem",
                                      "--key", std::string(QUILLO_TEST_CA_DIR) + "/server.key",
-                                     "--threads", "8"};
+                                     "--threads", "8",
+                                     // One suggestion index cache for all test servers, and a fallback
+                                     // without a time limit, so that answers do not depend on the load.
+                                     "--suggestion-cache", QUILLO_TEST_SUGGESTION_CACHE,
+                                     "--suggestion-fallback-ms", "60000"};
     if (testControls) args.push_back("--test-controls");
     args.insert(args.end(), extra.begin(), extra.end());
     std::vector<char *> argv;

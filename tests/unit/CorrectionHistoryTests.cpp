@@ -421,3 +421,34 @@ TEST_F(CorrectionHistory, LegacyListStaysWhenItCannotBeReadOrMoved) {
     EXPECT_TRUE(history.load().empty());
     EXPECT_FALSE(defaults.contains("quilloCorrectionHistory"));
 }
+
+TEST_F(CorrectionHistory, MalformedKeyIsReplacedAtTheNextWrite) {
+    secrets.setItem(kService, kAccount, QByteArray(16, 'k'));
+    history.append("a", "b", std::nullopt, std::nullopt);
+    EXPECT_EQ(key().size(), 32);
+    ASSERT_EQ(history.load().size(), 1u);
+    EXPECT_TRUE(log.lines().isEmpty()) << log.messages().join('\n').toStdString();
+}
+
+TEST_F(CorrectionHistory, ExistingFolderAndFileAreMadePrivateAgain) {
+    QDir().mkpath(directory());
+    ::chmod(QFile::encodeName(directory()).constData(), 0755);
+    appendNumbered(1);
+    ::chmod(QFile::encodeName(path()).constData(), 0644);
+    appendNumbered(1);
+    EXPECT_EQ(modeOf(directory()), 0700u);
+    EXPECT_EQ(modeOf(path()), 0600u);
+}
+
+TEST_F(CorrectionHistory, LongLegacyListKeepsTheFirstHundred) {
+    QJsonArray legacy;
+    for (int i = 0; i < 130; ++i)
+        legacy.append(legacyEntry(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), 1000 - i, "o", QString::number(i)));
+    defaults.setData("quilloCorrectionHistory", QJsonDocument(legacy).toJson());
+    const auto entries = history.load();
+    ASSERT_EQ(entries.size(), 100u);
+    EXPECT_EQ(entries.front().correctedText, "0");
+    EXPECT_EQ(entries.back().correctedText, "99");
+    EXPECT_EQ(archive().value("entries").toArray().size(), 100);
+    EXPECT_FALSE(defaults.contains("quilloCorrectionHistory"));
+}

@@ -133,3 +133,13 @@ TEST(CorrectionPreviewDiff, GeneratedEditsRebuildTheCorrection) {
         EXPECT_EQ(kept.size() + changedCount, correctedWords.size());
     }
 }
+
+TEST(CorrectionPreviewDiff, PunctuationAndSymbolsAreTheirOwnTokens) {
+    EXPECT_EQ(CorrectionPreviewDiff::segments("Wait", "Wait!!!"), (Segments{same("Wait"), changed("!!!")}));
+    EXPECT_EQ(CorrectionPreviewDiff::segments("x", "!!!"), (Segments{changed("!!!")}));
+    // A word split by a hyphen stays one token, so the split is a change of the whole word.
+    EXPECT_EQ(CorrectionPreviewDiff::segments("well known", "well-known"), (Segments{changed("well-known")}));
+    // Repeated words: the common subsequence keeps as many as both texts share.
+    EXPECT_EQ(CorrectionPreviewDiff::segments("the the cat", "the cat"), (Segments{same("the cat")}));
+    EXPECT_EQ(CorrectionPreviewDiff::segments("the cat", "the the cat"), (Segments{changed("the"), same(" the cat")}));
+}

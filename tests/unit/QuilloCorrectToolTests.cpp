@@ -14,9 +14,11 @@ struct ToolRun {
     QByteArray err;
 };
 
+// The offline stand-in: these tests are about the tool, not the cloud (tests/cloudclient runs
+// the tool against a real server).
 ToolRun runTool(const QByteArray& input, const QStringList& arguments = {}) {
     QProcess process;
-    process.start(QStringLiteral(QUILLO_CORRECT_BINARY), arguments);
+    process.start(QStringLiteral(QUILLO_CORRECT_BINARY), QStringList{QStringLiteral("--local")} + arguments);
     EXPECT_TRUE(process.waitForStarted());
     process.write(input);
     process.closeWriteChannel();
@@ -93,4 +95,20 @@ TEST(QuilloCorrectTool, OptionsAreChecked) {
     const ToolRun blank = runTool(" \n ");
     EXPECT_EQ(blank.exitCode, 0);
     EXPECT_EQ(blank.out, QByteArray(" \n ")) << "blank text comes back as it was";
+}
+
+TEST(QuilloCorrectTool, TheCloudNeedsAnAccount) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QUILLO_EMAIL"));
+    environment.remove(QStringLiteral("QUILLO_PASSWORD"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(QUILLO_CORRECT_BINARY), QStringList{});
+    ASSERT_TRUE(process.waitForStarted());
+    process.write("teh text");
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(process.readAllStandardError().contains("--email"));
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
 }

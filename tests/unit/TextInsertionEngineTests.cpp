@@ -490,6 +490,24 @@ TEST_F(EngineTest, PasteThatCannotBeSentRestoresAtOnce) {
     EXPECT_EQ(engine->pendingRestoreCount(), 0u);
 }
 
+TEST_F(EngineTest, RefusedPasteboardWriteSendsNoPaste) {
+    // The desktop may refuse our write (an X server ignores a stale ownership request); a
+    // Paste then would insert whatever the user had copied.
+    auto field = editor.addTextField(QStringLiteral("Helo"));
+    editor.focus(field);
+    const auto target = *capture().target();
+    // From the verification copy on, our writes are refused.
+    auto deliver = desktop.keystrokes.deliver;
+    desktop.keystrokes.deliver = [this, deliver](const SyntheticKeystroke& k) {
+        deliver(k);
+        if (k.keyCode == 8 && !k.keyDown) desktop.pasteboard.refuseWrites = true;
+    };
+    EXPECT_EQ(apply(target, QStringLiteral("Hello")), Applied::pasteFailed);
+    EXPECT_EQ(shortcutCount(9), 0);
+    EXPECT_EQ(field->value, QStringLiteral("Helo"));
+    EXPECT_EQ(engine->pendingRestoreCount(), 0u);
+}
+
 TEST_F(EngineTest, CancelledCaptureSendsNoSelectAllAndRestores) {
     auto field = editor.addTextField(QStringLiteral("text"));
     field->select(0, 4);

@@ -32,7 +32,7 @@ protected:
             [this] { return AccessibilityMotionPolicy::make(reduceMotion); },
             [this](const QString& original, const QString& corrected) {
                 diffed.append({original, corrected});
-                return QList<ToastPreviewSegment>{{corrected, true}};
+                return QList<CorrectionPreviewSegment>{{corrected, true}};
             }});
     }
     void TearDown() override {
@@ -209,7 +209,7 @@ TEST_F(ToastControllerTest, ProcessingDotsWalkOnTheClock) {
 }
 
 TEST(CorrectionToastView, RichTextEscapesAndMarksChanges) {
-    const QList<ToastPreviewSegment> segments{{QStringLiteral("<b>&"), true}, {QStringLiteral(" cat\nx"), false}};
+    const QList<CorrectionPreviewSegment> segments{{QStringLiteral("<b>&"), true}, {QStringLiteral(" cat\nx"), false}};
     const QString plain = CorrectionToastView::richText(segments, false);
     EXPECT_TRUE(plain.contains(QStringLiteral("&lt;b&gt;&amp;")));
     EXPECT_FALSE(plain.contains(QStringLiteral("<b>")));

@@ -67,6 +67,41 @@ bool isTextEntryRole(const QString& roleName) {
 
 } // namespace
 
+std::optional<QString> roleName(quint32 role) {
+    static const QHash<quint32, QString> names{
+        {2, QStringLiteral("alert")},          {7, QStringLiteral("check box")},
+        {11, QStringLiteral("combo box")},     {16, QStringLiteral("dialog")},
+        {19, QStringLiteral("file chooser")},  {20, QStringLiteral("filler")},
+        {23, QStringLiteral("frame")},         {27, QStringLiteral("image")},
+        {28, QStringLiteral("internal frame")}, {29, QStringLiteral("label")},
+        {30, QStringLiteral("layered pane")},  {31, QStringLiteral("list")},
+        {32, QStringLiteral("list item")},     {33, QStringLiteral("menu")},
+        {34, QStringLiteral("menu bar")},      {35, QStringLiteral("menu item")},
+        {37, QStringLiteral("page tab")},      {38, QStringLiteral("page tab list")},
+        {39, QStringLiteral("panel")},         {40, QStringLiteral("password text")},
+        {42, QStringLiteral("progress bar")},  {43, QStringLiteral("push button")},
+        {44, QStringLiteral("radio button")},  {46, QStringLiteral("root pane")},
+        {49, QStringLiteral("scroll pane")},   {51, QStringLiteral("slider")},
+        {52, QStringLiteral("spin button")},   {53, QStringLiteral("split pane")},
+        {54, QStringLiteral("status bar")},    {55, QStringLiteral("table")},
+        {56, QStringLiteral("table cell")},    {60, QStringLiteral("terminal")},
+        {61, QStringLiteral("text")},          {62, QStringLiteral("toggle button")},
+        {63, QStringLiteral("tool bar")},      {65, QStringLiteral("tree")},
+        {66, QStringLiteral("tree table")},    {68, QStringLiteral("viewport")},
+        {69, QStringLiteral("window")},        {73, QStringLiteral("paragraph")},
+        {75, QStringLiteral("application")},   {77, QStringLiteral("editbar")},
+        {79, QStringLiteral("entry")},         {82, QStringLiteral("document frame")},
+        {83, QStringLiteral("heading")},       {85, QStringLiteral("section")},
+        {87, QStringLiteral("form")},          {88, QStringLiteral("link")},
+        {94, QStringLiteral("document text")}, {95, QStringLiteral("document web")},
+        {96, QStringLiteral("document email")}, {98, QStringLiteral("list box")},
+        {99, QStringLiteral("grouping")},      {116, QStringLiteral("static")},
+    };
+    const auto found = names.constFind(role);
+    if (found == names.constEnd()) return std::nullopt;
+    return *found;
+}
+
 QString role(const QString& roleName, quint64 states) {
     const QString name = roleName.trimmed().toLower();
     if (isTextEntryRole(name)) {

@@ -30,6 +30,11 @@ inline quint64 fromWords(quint32 low, quint32 high) { return quint64(low) | (qui
 // and its states) onto the attribute values the focused-element inspection reads.
 namespace AtSpiRoleMapping {
 
+// The English role name of an AT-SPI role number (GetRole), for the roles mapped below; none
+// for others. GetRole is preferred to GetRoleName: Qt, for one, names a password field "text"
+// but numbers it as password text.
+std::optional<QString> roleName(quint32 role);
+
 // "AXTextField", "AXTextArea", "AXComboBox", "AXWebArea", "AXGroup", "AXWindow"...;
 // "AXUnknown" for a role the core has no use for.
 QString role(const QString& roleName, quint64 states);

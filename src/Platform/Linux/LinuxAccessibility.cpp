@@ -74,13 +74,18 @@ const AtSpiAccessibleElement::Info& AtSpiAccessibleElement::info() const {
         return *info_;
     }
     const QString path = ref_.path.path();
-    const AtSpiReply role = bus_->call(ref_.service, path, accessibleInterface, QStringLiteral("GetRoleName"));
+    const AtSpiReply role = bus_->call(ref_.service, path, accessibleInterface, QStringLiteral("GetRole"));
     if (!role.ok() || role.arguments.isEmpty()) {
         info.status = role.ok() ? AccessibilityStatus::failure : statusOf(role);
         info_ = info;
         return *info_;
     }
-    info.roleName = role.arguments.first().toString();
+    if (const auto known = AtSpiRoleMapping::roleName(role.arguments.first().toUInt())) {
+        info.roleName = *known;
+    } else {
+        const AtSpiReply name = bus_->call(ref_.service, path, accessibleInterface, QStringLiteral("GetRoleName"));
+        if (name.ok() && !name.arguments.isEmpty()) info.roleName = name.arguments.first().toString();
+    }
     AccessibilityStatus status = AccessibilityStatus::success;
     const auto states = statesOf(*bus_, ref_, &status);
     if (!states) {

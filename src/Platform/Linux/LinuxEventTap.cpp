@@ -3,6 +3,7 @@
 #include "Platform/Linux/LinuxKeyCodeTable.h"
 #include "Support/Logging.h"
 
+#include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
 
 #include <X11/XKBlib.h>
@@ -65,6 +66,10 @@ bool LinuxEventTap::attachToMainLoop() {
     if (notifier_) return true;
     notifier_ = new QSocketNotifier(ConnectionNumber(display_), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &LinuxEventTap::processPendingEvents);
+    // Events our own requests pulled into Xlib's queue are invisible to the notifier.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &LinuxEventTap::processPendingEvents,
+                Qt::UniqueConnection);
     processPendingEvents();
     return true;
 }
@@ -80,6 +85,8 @@ void LinuxEventTap::setEnabled(bool enabled) {
 
 void LinuxEventTap::destroy() {
     enabled_ = false;
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        disconnect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &LinuxEventTap::processPendingEvents);
     delete notifier_;
     notifier_ = nullptr;
     if (display_) {

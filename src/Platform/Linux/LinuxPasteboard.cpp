@@ -5,6 +5,10 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <qguiapplication_platform.h>
+
+#include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
 namespace quillo {
 
@@ -27,9 +31,48 @@ LinuxPasteboard::LinuxPasteboard(QObject* parent) : QObject(parent) {
         return;
     }
     clipboard_ = QGuiApplication::clipboard();
+    display_ = XOpenDisplay(nullptr);
+    if (display_) clipboardAtom_ = XInternAtom(display_, "CLIPBOARD", False);
+    // Windows of Qt's own X connection carry its resource id base: that is how a selection
+    // owner is recognised as ours.
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        if (xcb_connection_t* connection = x11->connection()) {
+            const xcb_setup_t* setup = xcb_get_setup(connection);
+            qtResourceBase_ = setup->resource_id_base;
+            qtResourceMask_ = setup->resource_id_mask;
+        }
+    }
     connect(clipboard_, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard) ++changeCount_;
     });
+}
+
+LinuxPasteboard::~LinuxPasteboard() {
+    if (display_) XCloseDisplay(display_);
+}
+
+unsigned long LinuxPasteboard::selectionOwner() const {
+    if (!display_) return 0;
+    return XGetSelectionOwner(display_, clipboardAtom_);
+}
+
+bool LinuxPasteboard::confirmOwnership(unsigned long ownerBefore) {
+    if (!display_ || qtResourceMask_ == 0) return true; // nothing to ask; trust Qt
+    const unsigned long owner = selectionOwner();
+    if (owner != 0 && (owner & ~static_cast<unsigned long>(qtResourceMask_)) == qtResourceBase_) {
+        refusedWrite_ = false;
+        return true;
+    }
+    Q_UNUSED(ownerBefore);
+    qCCritical(lcTextInsertion) << "The X server refused clipboard ownership; the write did not happen";
+    refusedWrite_ = true;
+    refusedAtCount_ = changeCount_;
+    return false;
+}
+
+bool LinuxPasteboard::refused() const {
+    // Until someone else writes, Qt would answer from the copy the server refused.
+    return refusedWrite_ && changeCount_ == refusedAtCount_;
 }
 
 void LinuxPasteboard::noteOwnWrite(qint64 before) {
@@ -40,14 +83,16 @@ void LinuxPasteboard::noteOwnWrite(qint64 before) {
 qint64 LinuxPasteboard::clearContents() {
     if (!clipboard_) return changeCount_;
     const qint64 before = changeCount_;
+    const unsigned long ownerBefore = selectionOwner();
     // An empty offer that we own (rather than no owner), so later owner changes are seen.
     clipboard_->setMimeData(new QMimeData, QClipboard::Clipboard);
     noteOwnWrite(before);
+    confirmOwnership(ownerBefore);
     return changeCount_;
 }
 
 std::optional<int> LinuxPasteboard::itemCount() const {
-    if (!clipboard_) return std::nullopt;
+    if (!clipboard_ || refused()) return std::nullopt;
     const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
     if (!mime) return 0;
     return types(0).isEmpty() ? 0 : 1;
@@ -55,7 +100,7 @@ std::optional<int> LinuxPasteboard::itemCount() const {
 
 QStringList LinuxPasteboard::types(int item) const {
     QStringList result;
-    if (!clipboard_ || item != 0) return result;
+    if (!clipboard_ || item != 0 || refused()) return result;
     const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
     if (!mime) return result;
     for (const QString& type : mime->formats())
@@ -64,14 +109,14 @@ QStringList LinuxPasteboard::types(int item) const {
 }
 
 std::optional<QByteArray> LinuxPasteboard::data(int item, const QString& type) const {
-    if (!clipboard_ || item != 0) return std::nullopt;
+    if (!clipboard_ || item != 0 || refused()) return std::nullopt;
     const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
     if (!mime || !mime->hasFormat(type)) return std::nullopt;
     return mime->data(type);
 }
 
 std::optional<QString> LinuxPasteboard::string(const QString& type) const {
-    if (!clipboard_) return std::nullopt;
+    if (!clipboard_ || refused()) return std::nullopt;
     const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
     if (!mime) return std::nullopt;
     if (type == PasteboardTypes::plainText) {
@@ -92,9 +137,10 @@ bool LinuxPasteboard::writeItems(const QList<PasteboardItem>& items) {
         for (const auto& [type, bytes] : item.values)
             if (!mime->hasFormat(type)) mime->setData(type, bytes);
     const qint64 before = changeCount_;
+    const unsigned long ownerBefore = selectionOwner();
     clipboard_->setMimeData(mime, QClipboard::Clipboard);
     noteOwnWrite(before);
-    return true;
+    return confirmOwnership(ownerBefore);
 }
 
 bool LinuxPasteboard::representsFiles(const QStringList& types) {

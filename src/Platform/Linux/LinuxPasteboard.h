@@ -5,6 +5,7 @@
 #include <QObject>
 
 class QClipboard;
+struct _XDisplay;
 
 namespace quillo {
 
@@ -22,6 +23,7 @@ class LinuxPasteboard final : public QObject, public Pasteboard {
     Q_OBJECT
 public:
     explicit LinuxPasteboard(QObject* parent = nullptr);
+    ~LinuxPasteboard() override;
 
     qint64 changeCount() const override { return changeCount_; }
     qint64 clearContents() override;
@@ -36,7 +38,19 @@ public:
 
 private:
     void noteOwnWrite(qint64 before);
+    unsigned long selectionOwner() const;
+    // Whether the X server made us the owner. It ignores an ownership request stamped earlier
+    // than the selection's last change (Qt stamps with the last server time it saw), and Qt
+    // then still answers from its own copy: such a write must count as refused.
+    bool confirmOwnership(unsigned long ownerBefore);
+    bool refused() const;
 
+    _XDisplay* display_ = nullptr; // our own connection, to ask who owns CLIPBOARD
+    unsigned long clipboardAtom_ = 0;
+    quint32 qtResourceBase_ = 0;
+    quint32 qtResourceMask_ = 0;
+    bool refusedWrite_ = false;
+    qint64 refusedAtCount_ = 0;
     QClipboard* clipboard_ = nullptr;
     qint64 changeCount_ = 1;
 };

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
 
 #include <X11/Xatom.h>
@@ -56,9 +57,13 @@ LinuxWorkspace::LinuxWorkspace(QObject* parent) : Workspace(parent) {
     pidAtom_ = XInternAtom(display_, "_NET_WM_PID", False);
     XSelectInput(display_, DefaultRootWindow(display_), PropertyChangeMask);
     XFlush(display_);
-    lastActive_ = frontmostApplication();
+    lastActive_ = readFrontmostApplication();
     notifier_ = new QSocketNotifier(ConnectionNumber(display_), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &LinuxWorkspace::processPendingEvents);
+    // Our own requests read events off the socket into Xlib's queue, where the notifier
+    // cannot see them: look at the queue whenever the event loop is about to wait.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &LinuxWorkspace::processPendingEvents);
 }
 
 LinuxWorkspace::~LinuxWorkspace() {
@@ -102,6 +107,16 @@ std::optional<RunningApplication> LinuxWorkspace::applicationOfWindow(unsigned l
 
 std::optional<RunningApplication> LinuxWorkspace::frontmostApplication() const {
     if (!display_) return std::nullopt;
+    const auto result = readFrontmostApplication();
+    // The round trips may have pulled activation events into Xlib's queue, where the socket
+    // notifier no longer sees them: handle them from the event loop.
+    if (XEventsQueued(display_, QueuedAlready) > 0)
+        QMetaObject::invokeMethod(const_cast<LinuxWorkspace*>(this), &LinuxWorkspace::processPendingEvents,
+                                  Qt::QueuedConnection);
+    return result;
+}
+
+std::optional<RunningApplication> LinuxWorkspace::readFrontmostApplication() const {
     const auto active = windowProperty(display_, DefaultRootWindow(display_), activeWindowAtom_, XA_WINDOW);
     if (active && *active != 0) {
         if (auto app = applicationOfWindow(*active)) return app;
@@ -133,7 +148,7 @@ void LinuxWorkspace::processPendingEvents() {
         if (event.type == PropertyNotify && event.xproperty.atom == activeWindowAtom_) activeChanged = true;
     }
     if (!activeChanged) return;
-    const auto now = frontmostApplication();
+    const auto now = readFrontmostApplication();
     if (now && (!lastActive_ || lastActive_->processIdentifier != now->processIdentifier ||
                 lastActive_->bundleIdentifier != now->bundleIdentifier)) {
         lastActive_ = now;

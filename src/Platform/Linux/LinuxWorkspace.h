@@ -33,6 +33,7 @@ public:
 
 private:
     void processPendingEvents();
+    std::optional<RunningApplication> readFrontmostApplication() const;
     std::optional<RunningApplication> applicationOfWindow(unsigned long window) const;
 
     _XDisplay* display_ = nullptr;

@@ -3,15 +3,24 @@
 #include "Services/CloudCorrectionProviding.h"
 #include "Services/CorrectionPipeline.h"
 #include "Services/CorrectionPipelineError.h"
+#include "Services/CloudPasswordSignIn.h"
+#include "Services/FixedSessionProvider.h"
 #include "Services/LocalStandInCorrectionClient.h"
+#include "Services/QtCloudHttpTransport.h"
+#include "Services/QuilloCloudError.h"
+#include "Services/QuilloCloudService.h"
+#include "Services/QuilloDiagnostics.h"
+#include "Support/BlockingWait.h"
 #include "Support/CorrectionChunkingError.h"
 #include "Support/CorrectionTextIntegrity.h"
+#include "Support/UserFacingErrorCatalog.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QUuid>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cstdio>
-#include <memory>
 
 #include <qcoro/qcorotask.h>
 
@@ -23,18 +32,76 @@ constexpr int exitUsage = 1;
 constexpr int exitInvalidInput = 2;
 constexpr int exitCharacterTooLong = 3;
 constexpr int exitCorrectionFailed = 4;
+constexpr int exitSignInFailed = 5;
 
 const char* const usage =
     "Usage: quillo-correct [--speed fast|very_very_fast] [--mode proofread|contextual]\n"
-    "Reads UTF-8 text from standard input and writes the corrected text to standard output.\n"
+    "                      [--email ADDRESS --password PASSWORD] [--endpoint URL] [--ca-file PEM] [--local]\n"
+    "Reads UTF-8 text from standard input, corrects it through the Quillo cloud and writes the\n"
+    "corrected text to standard output.\n"
     "\n"
-    "  --speed   cloud speed (default: very_very_fast)\n"
-    "  --mode    writing mode (default: proofread)\n"
-    "  --help    show this help\n";
+    "  --speed     cloud speed (default: very_very_fast)\n"
+    "  --mode      writing mode (default: proofread)\n"
+    "  --email     account to sign in with (or QUILLO_EMAIL)\n"
+    "  --password  its password (or QUILLO_PASSWORD, which other users cannot see)\n"
+    "  --endpoint  cloud correction endpoint (or QUILLO_CLOUD_ENDPOINT; default: the build's)\n"
+    "  --ca-file   extra certificate authority to trust (default: the build's local authority)\n"
+    "  --local     correct with the offline stand-in instead of the cloud (no account needed)\n"
+    "  --help      show this help\n";
 
-// The client that serves corrections. Only a local stand-in exists so far.
-std::unique_ptr<CloudCorrectionProviding> makeCorrectionClient() {
-    return std::make_unique<LocalStandInCorrectionClient>();
+// The catalogue's case for a failed correction, as the correction service classifies it.
+UserFacingErrorCatalog::CorrectionFailure classify(std::exception_ptr error) {
+    using Failure = UserFacingErrorCatalog::CorrectionFailure;
+    try {
+        std::rethrow_exception(error);
+    } catch (const CorrectionPipelineError& e) {
+        if (e.isPartial() && e.underlying()) return classify(e.underlying());
+        return Failure::unavailableResult();
+    } catch (const QuilloCloudError& e) {
+        switch (e.kind()) {
+        case QuilloCloudError::Kind::temporarilyBusy: return Failure::capacityBusy(e.retryAfterSeconds());
+        case QuilloCloudError::Kind::httpError: return Failure::http(e.status());
+        case QuilloCloudError::Kind::authenticationRequired: return Failure::authenticationRequired();
+        case QuilloCloudError::Kind::insufficientCredits: return Failure::insufficientCredits();
+        case QuilloCloudError::Kind::secureRandomUnavailable: return Failure::secureRecoveryUnavailable();
+        }
+    } catch (const NetworkError& e) {
+        return Failure::network(e.code);
+    } catch (const CloudRequestEncodingError&) {
+        return Failure::requestEncoding();
+    } catch (const CloudResponseDecodingError&) {
+        return Failure::invalidResponse();
+    } catch (...) {
+    }
+    return Failure::unexpected();
+}
+
+QString signInSentence(std::exception_ptr error) {
+    using Failure = UserFacingErrorCatalog::AuthenticationFailure;
+    const auto operation = UserFacingErrorCatalog::AuthenticationOperation::signIn;
+    try {
+        std::rethrow_exception(error);
+    } catch (const CloudSignInError& e) {
+        return UserFacingErrorCatalog::authentication(Failure::http(e.status, e.code), operation);
+    } catch (const NetworkError& e) {
+        return UserFacingErrorCatalog::authentication(Failure::network(e.code), operation);
+    } catch (const CloudResponseDecodingError&) {
+        return UserFacingErrorCatalog::authentication(Failure::incompleteResponse(), operation);
+    } catch (...) {
+    }
+    return UserFacingErrorCatalog::authentication(Failure::unexpected(), operation);
+}
+
+bool isBlank(const QString& text) {
+    for (const QChar c : text)
+        if (!c.isSpace()) return false;
+    return true;
+}
+
+std::optional<QString> environment(const char* name) {
+    const QByteArray value = qgetenv(name);
+    if (value.isEmpty()) return std::nullopt;
+    return QString::fromUtf8(value);
 }
 
 struct RunOutcome {
@@ -53,13 +120,9 @@ QCoro::Task<RunOutcome> run(CorrectionPipeline& pipeline, QString text, Correcti
         outcome.exitCode = exitCharacterTooLong;
         outcome.message = QStringLiteral(
             "This text contains an unusually long combined character. Shorten that part and try again.");
-    } catch (const CorrectionPipelineError& error) {
+    } catch (...) {
         outcome.exitCode = exitCorrectionFailed;
-        outcome.message = error.isPartial() ? QStringLiteral("The correction stopped part way; try again.")
-                                            : QStringLiteral("No correction is available right now; try again.");
-    } catch (const std::exception& error) {
-        outcome.exitCode = exitCorrectionFailed;
-        outcome.message = QStringLiteral("The correction failed: %1").arg(QString::fromUtf8(error.what()));
+        outcome.message = UserFacingErrorCatalog::correction(classify(std::current_exception()));
     }
     co_return outcome;
 }
@@ -81,8 +144,22 @@ void writeError(const QString& message) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // The cloud client records diagnostic events; they are written before the process tears
+    // down its statics, which the log writer's thread still uses.
+    struct FlushDiagnosticsAtExit {
+        ~FlushDiagnosticsAtExit() { QuilloDiagnostics::flush(); }
+    } flushDiagnosticsAtExit;
+    // Retry notes and failure events are for the diagnostic log; the terminal gets one sentence
+    // (QT_LOGGING_RULES brings the log lines back).
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("com.quillo.*=false"));
 
     CorrectionPipelineConfiguration configuration{CloudCorrectionModel::veryVeryFast, CorrectionWritingMode::proofread};
+    bool local = false;
+    std::optional<QString> email = environment("QUILLO_EMAIL");
+    std::optional<QString> password = environment("QUILLO_PASSWORD");
+    QString endpoint = environment("QUILLO_CLOUD_ENDPOINT").value_or(QuilloCloudService::endpoint());
+    QStringList authorityFiles = QtCloudHttpTransport::defaultAuthorityFiles();
     const QStringList arguments = app.arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
@@ -110,6 +187,19 @@ int main(int argc, char** argv) {
                 return exitUsage;
             }
             configuration.writingMode = *mode;
+        } else if (argument == QLatin1String("--local")) {
+            local = true;
+        } else if (argument == QLatin1String("--email") || argument == QLatin1String("--password") ||
+                   argument == QLatin1String("--endpoint") || argument == QLatin1String("--ca-file")) {
+            const auto raw = value();
+            if (!raw || raw->isEmpty()) {
+                writeError(QStringLiteral("%1 needs a value").arg(argument));
+                return exitUsage;
+            }
+            if (argument == QLatin1String("--email")) email = raw;
+            else if (argument == QLatin1String("--password")) password = raw;
+            else if (argument == QLatin1String("--endpoint")) endpoint = *raw;
+            else authorityFiles = QStringList{*raw};
         } else {
             writeError(QStringLiteral("unknown option: %1").arg(argument));
             std::fputs(usage, stderr);
@@ -126,9 +216,49 @@ int main(int argc, char** argv) {
         return exitInvalidInput;
     }
 
-    const std::unique_ptr<CloudCorrectionProviding> client = makeCorrectionClient();
-    CorrectionPipeline pipeline(*client, 9000, [] { return std::optional<QString>(QStringLiteral("local:quillo-correct")); });
-    const RunOutcome outcome = QCoro::waitFor(run(pipeline, text, configuration));
+    // Blank text needs no correction, and so no account.
+    if (isBlank(text)) {
+        const QByteArray bytes = text.toUtf8();
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+        return 0;
+    }
+
+    RunOutcome outcome;
+    if (local) {
+        LocalStandInCorrectionClient client;
+        CorrectionPipeline pipeline(client, 9000, [] { return std::optional<QString>(QStringLiteral("local:quillo-correct")); });
+        outcome = blockingWait(run(pipeline, text, configuration));
+    } else {
+        if (!QuilloCloudService::isConfigured(endpoint)) {
+            writeError(QStringLiteral("The cloud endpoint is not a valid address."));
+            return exitUsage;
+        }
+        if (!email || !password) {
+            writeError(QStringLiteral("Sign in with --email and --password (or QUILLO_EMAIL and QUILLO_PASSWORD), "
+                                      "or use --local for the offline stand-in."));
+            return exitUsage;
+        }
+        QtCloudHttpTransport transport(authorityFiles);
+        // A command-line run is not an installation of the app: each run introduces itself afresh.
+        const QString installationId = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+        FixedSessionProvider session;
+        try {
+            session.setSession(blockingWait(CloudPasswordSignIn::signIn(
+                transport, *QuilloCloudService::authURL(endpoint), *email, *password, installationId)));
+        } catch (...) {
+            writeError(signInSentence(std::current_exception()));
+            return exitSignInFailed;
+        }
+        QuilloCloudService::Options options;
+        options.endpoint = endpoint;
+        QuilloCloudService cloud(transport, session, nullptr, options);
+        CorrectionPipeline pipeline(cloud, 9000, [&session]() -> std::optional<QString> {
+            const auto current = session.currentSession();
+            if (!current) return std::nullopt;
+            return current->userId;
+        });
+        outcome = blockingWait(run(pipeline, text, configuration));
+    }
     if (outcome.exitCode != 0) {
         writeError(outcome.message);
         return outcome.exitCode;

@@ -87,3 +87,14 @@ TEST(AtSpiRoleMapping, StateWordsCombine) {
     EXPECT_TRUE(S::has(states, S::readOnly));
     EXPECT_FALSE(M::isEditable(states));
 }
+
+TEST(AtSpiRoleMapping, RoleNumbersName) {
+    EXPECT_EQ(M::roleName(40), "password text");
+    EXPECT_EQ(M::roleName(61), "text");
+    EXPECT_EQ(M::roleName(79), "entry");
+    EXPECT_EQ(M::roleName(95), "document web");
+    EXPECT_EQ(M::roleName(75), "application");
+    EXPECT_EQ(M::roleName(11), "combo box");
+    EXPECT_EQ(M::roleName(9999), std::nullopt);
+    EXPECT_EQ(M::subrole(*M::roleName(40), 0), AccessibilityRoles::secureTextField);
+}

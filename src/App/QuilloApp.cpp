@@ -1,0 +1,137 @@
+#include "App/QuilloApp.h"
+
+#include "App/AppDelegate.h"
+#include "App/GlobalCorrectionMonitor.h"
+#include "App/LoggingAccessibilityAnnouncer.h"
+#include "App/QuilloCloudAppState.h"
+#include "App/SingleInstanceChannel.h"
+#include "App/XdgUrlSchemeRegistration.h"
+#include "Platform/Linux/KeychainSecureStore.h"
+#include "Platform/Linux/LinuxAccessibility.h"
+#include "Platform/Linux/LinuxAccessibilityPermission.h"
+#include "Platform/Linux/LinuxEventTap.h"
+#include "Platform/Linux/LinuxKeyboardLayout.h"
+#include "Platform/Linux/LinuxKeystrokeSender.h"
+#include "Platform/Linux/LinuxPasteboard.h"
+#include "Platform/Linux/LinuxWorkspace.h"
+#include "Platform/Linux/SettingsUserDefaults.h"
+#include "Services/FixedSessionProvider.h"
+#include "Services/QtCloudHttpTransport.h"
+#include "Services/QuilloAuthSessionStore.h"
+#include "Services/QuilloCloudService.h"
+#include "Services/QuilloCorrectionHistory.h"
+#include "Support/Logging.h"
+#include "Support/QuilloAppEnvironment.h"
+#include "Views/DesktopToastScreenSource.h"
+#include "Views/LaunchAtLoginSettings.h"
+#include "Views/QuilloSymbol.h"
+
+#include <QApplication>
+#include <QNetworkInformation>
+#include <cstdio>
+
+namespace quillo {
+
+namespace QuilloApp {
+
+namespace {
+
+std::optional<QUrl> urlArgument(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i].startsWith(QLatin1Char('-'))) continue;
+        const QUrl url(arguments[i], QUrl::StrictMode);
+        if (url.isValid() && !url.scheme().isEmpty()) return url;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The trigger key, the synthetic keystrokes and the toast's placement need an X11 session
+    // (an XWayland display included).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QuilloAppEnvironment::displayName());
+    QApplication::setDesktopFileName(QuilloAppEnvironment::current().bundleIdentifier);
+    QApplication::setWindowIcon(QuilloSymbols::icon(QuilloSymbol::appIcon));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const QString applicationId = QuilloAppEnvironment::current().bundleIdentifier;
+    const std::optional<QUrl> launchUrl = urlArgument(QApplication::arguments());
+    SingleInstanceChannel channel(SingleInstanceChannel::defaultServerName(applicationId));
+    if (!channel.listen()) {
+        if (channel.sendToRunningInstance({launchUrl})) return 0;
+        std::fputs("quillo: another instance holds the session channel but does not answer\n", stderr);
+        return 1;
+    }
+
+    Clock& clock = Clock::shared();
+    SettingsUserDefaults defaults;
+    KeychainSecureStore secureStore;
+    FixedSessionProvider sessions(QuilloAuthSessionStore::loadSession(secureStore, defaults));
+    QtCloudHttpTransport transport;
+    QuilloCloudService cloud(transport, sessions);
+    QuilloCloudAppState cloudState(cloud, sessions);
+    QuilloCorrectionHistory history(secureStore, defaults);
+
+    LinuxWorkspace workspace;
+    LinuxAccessibility accessibility(clock);
+    LinuxPasteboard pasteboard;
+    LinuxKeystrokeSender keystrokes;
+    LinuxKeyboardLayout keyboardLayout;
+    LinuxEventTap eventTap;
+    LinuxAccessibilityPermission permission;
+    LoggingAccessibilityAnnouncer announcer;
+    DesktopToastScreenSource screens;
+    LaunchAtLoginSettings launchAtLogin;
+
+    AppDelegate::Environment environment{defaults, clock, permission, workspace, screens, cloudState};
+    environment.announcer = &announcer;
+    environment.launchAtLogin = &launchAtLogin;
+    environment.makeCorrectionMonitor = [&](CorrectionToastPresenting& toast, AppDelegate::StatusHandler onStatus) {
+        GlobalCorrectionService::Environment serviceEnvironment{
+            defaults, eventTap, permission, workspace, toast, announcer, &history, clock,
+            TextInsertionEngine::Platform{workspace, accessibility, pasteboard, keystrokes, keyboardLayout}};
+        auto service = std::make_unique<GlobalCorrectionService>(serviceEnvironment, &cloud, nullptr, nullptr,
+                                                                 std::move(onStatus), &sessions);
+        return std::make_unique<GlobalCorrectionMonitor>(std::move(service));
+    };
+    environment.registerUrlScheme = [applicationId] {
+        return XdgUrlSchemeRegistration::registerHandler(applicationId, QApplication::applicationFilePath(),
+                                                         QuilloAppEnvironment::displayName());
+    };
+
+    AppDelegate delegate(environment);
+    delegate.showEarlySplash();
+    delegate.applicationWillFinishLaunching();
+    QObject::connect(&channel, &SingleInstanceChannel::requestReceived, &delegate,
+                     [&delegate](const SingleInstanceChannel::Request& request) {
+                         if (request.url) delegate.handleOpenUrl(*request.url);
+                         else delegate.applicationShouldHandleReopen();
+                     });
+    QObject::connect(&app, &QGuiApplication::applicationStateChanged, &delegate, [&delegate](Qt::ApplicationState s) {
+        if (s == Qt::ApplicationActive) delegate.applicationDidBecomeActive();
+    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&delegate] { delegate.applicationWillTerminate(); });
+
+    if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
+        QNetworkInformation* network = QNetworkInformation::instance();
+        const auto online = [network] {
+            // An unknown answer (no backend opinion) counts as online: requests then say otherwise.
+            return network->reachability() != QNetworkInformation::Reachability::Disconnected;
+        };
+        delegate.setOnline(online());
+        QObject::connect(network, &QNetworkInformation::reachabilityChanged, &delegate,
+                         [&delegate, online] { delegate.setOnline(online()); });
+    }
+
+    delegate.applicationDidFinishLaunching();
+    if (launchUrl) delegate.handleOpenUrl(*launchUrl);
+    return app.exec();
+}
+
+} // namespace QuilloApp
+
+} // namespace quillo

@@ -1,0 +1,3 @@
+#include "App/QuilloApp.h"
+
+int main(int argc, char** argv) { return quillo::QuilloApp::main(argc, argv); }

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Views/MenuBarStatusIndicator.h"
+
+#include <QObject>
+#include <QPixmap>
+#include <QRect>
+
+class QSystemTrayIcon;
+
+namespace quillo {
+
+// The tray icon: draws the indicator's state (symbol, tint, update badge) and reports clicks.
+// Only made when the desktop has a tray host.
+class QuilloTrayItem : public QObject {
+    Q_OBJECT
+public:
+    explicit QuilloTrayItem(MenuBarStatusIndicator& indicator, QObject* parent = nullptr);
+    ~QuilloTrayItem() override;
+
+    static bool isAvailable();
+    void show();
+    QRect geometry() const;
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+
+    // The icon for a state, at `side` pixels: the idle mark follows the panel's text colour.
+    static QPixmap render(const MenuBarStatusAppearance& appearance, bool badge, int side, const QColor& idleColor);
+
+signals:
+    void clicked();
+
+private:
+    void refresh();
+
+    MenuBarStatusIndicator& indicator_;
+    QSystemTrayIcon* tray_;
+};
+
+} // namespace quillo

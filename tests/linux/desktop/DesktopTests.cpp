@@ -1,0 +1,305 @@
+#include "DesktopTestSupport.h"
+
+#include "Models/ModifierFlags.h"
+#include "Models/VirtualKeyCode.h"
+#include "Platform/Linux/LinuxAccessibility.h"
+#include "Platform/Linux/LinuxAccessibilityPermission.h"
+#include "Platform/Linux/LinuxEventTap.h"
+#include "Platform/Linux/LinuxKeyboardLayout.h"
+#include "Platform/Linux/LinuxKeystrokeSender.h"
+#include "Platform/Linux/LinuxPasteboard.h"
+#include "Platform/Linux/LinuxWorkspace.h"
+#include "Support/AccessibilitySupport.h"
+#include "Support/Clock.h"
+#include "Support/PasteboardTransaction.h"
+
+#include <QJsonArray>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace quillo;
+using namespace quillo::desktoptest;
+namespace V = quillo::VirtualKeyCode;
+namespace F = quillo::ModifierFlags;
+
+namespace {
+
+class Desktop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!inDesktopSession()) GTEST_SKIP() << "needs the private desktop session of run-in-desktop-session";
+    }
+
+    // Starts the editor and waits until the window manager made it the active window.
+    void startEditor(const QString& focus = QStringLiteral("single")) {
+        ASSERT_TRUE(editor.start());
+        ASSERT_TRUE(bringToFront(editor.processId())) << "the editor never became the active window";
+        editor.command(QStringLiteral("focus ") + focus);
+        ASSERT_TRUE(waitUntil([&] { return editor.command(QStringLiteral("get"))["focus"].toString() == focus; }));
+    }
+
+    bool bringToFront(qint64 pid, int timeoutMs = 15000) {
+        int attempts = 0;
+        return waitUntil([&] {
+            auto front = workspace.frontmostApplication();
+            if (front && front->processIdentifier == pid) return true;
+            if (++attempts % 20 == 0) activateWindowOf(pid);
+            return false;
+        }, timeoutMs);
+    }
+
+    void shortcut(QChar letter) {
+        const auto code = layout.keyCode(letter);
+        ASSERT_TRUE(code);
+        ASSERT_TRUE(keys.post({*code, true, F::control}));
+        ASSERT_TRUE(keys.post({*code, false, F::control}));
+    }
+
+    FocusedTextInputInspection inspectEditor() {
+        return FocusedTextInputInspector::inspection(
+            accessibility, RunningApplication{static_cast<qint32>(editor.processId()), QStringLiteral("editor")});
+    }
+
+    LinuxWorkspace workspace;
+    LinuxKeyboardLayout layout;
+    LinuxKeystrokeSender keys;
+    LinuxPasteboard pasteboard;
+    LinuxAccessibility accessibility{Clock::shared()};
+    TestEditor editor;
+};
+
+QJsonObject clipboardOf(TestEditor& editor) { return editor.command(QStringLiteral("clipboard")); }
+
+} // namespace
+
+TEST_F(Desktop, TheSessionOffersEverythingTheProductNeeds) {
+    const LinuxAccessibilityPermission permission;
+    const auto facilities = permission.probe();
+    EXPECT_TRUE(facilities.x11Session);
+    EXPECT_TRUE(facilities.xinput2);
+    EXPECT_TRUE(facilities.xtest);
+    EXPECT_TRUE(facilities.accessibilityBus);
+    EXPECT_TRUE(permission.isProcessTrusted());
+    EXPECT_TRUE(permission.missingRequirements().isEmpty());
+}
+
+TEST_F(Desktop, ClipboardSnapshotAndRestoreKeepEveryTypeOfAnotherOwner) {
+    startEditor();
+    editor.command(QStringLiteral("offer"));
+    ASSERT_TRUE(waitUntil([&] { return pasteboard.types(0).contains(QStringLiteral("image/png")); }));
+    const QJsonObject before = clipboardOf(editor);
+    const qint64 countBefore = pasteboard.changeCount();
+
+    const PasteboardSnapshot snapshot = PasteboardSnapshot::capture(pasteboard);
+    ASSERT_EQ(snapshot.items.size(), 1);
+    const QString marker = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const auto write = TransientPasteboardWrite::install(QStringLiteral("corrected text"), marker,
+                                                         QStringLiteral("com.quillo.transient-pasteboard"), pasteboard);
+    EXPECT_GT(write.changeCount, countBefore);
+    EXPECT_EQ(pasteboard.string(PasteboardTypes::plainText), QStringLiteral("corrected text"));
+    // The other application sees our text and our marker type.
+    QJsonObject during;
+    EXPECT_TRUE(waitUntil([&] {
+        during = clipboardOf(editor);
+        return during["formats"].toArray().contains(QStringLiteral("com.quillo.transient-pasteboard"));
+    }));
+    EXPECT_EQ(QByteArray::fromBase64(during["data"].toObject()["text/plain"].toString().toLatin1()), "corrected text");
+
+    ASSERT_TRUE(write.restoreIfStillOwned(snapshot, pasteboard));
+    QJsonObject after;
+    EXPECT_TRUE(waitUntil([&] {
+        after = clipboardOf(editor);
+        return !after["formats"].toArray().contains(QStringLiteral("com.quillo.transient-pasteboard"));
+    }));
+    for (const QString type : {QStringLiteral("text/plain"), QStringLiteral("text/html"), QStringLiteral("image/png"),
+                               QStringLiteral("application/x-quillo-test")}) {
+        EXPECT_TRUE(after["formats"].toArray().contains(type)) << type.toStdString();
+        EXPECT_EQ(after["data"].toObject()[type].toString(), before["data"].toObject()[type].toString()) << type.toStdString();
+    }
+    EXPECT_FALSE(after["formats"].toArray().contains(QStringLiteral("com.quillo.transient-pasteboard")));
+}
+
+TEST_F(Desktop, AnotherOwnerMovesTheChangeCountAndWinsOverARestore) {
+    startEditor();
+    const QString marker = QStringLiteral("marker-1");
+    const PasteboardSnapshot empty;
+    const auto write = TransientPasteboardWrite::install(QStringLiteral("ours"), marker,
+                                                         QStringLiteral("com.quillo.transient-pasteboard"), pasteboard);
+    editor.command(QStringLiteral("offer"));
+    ASSERT_TRUE(waitUntil([&] { return pasteboard.changeCount() != write.changeCount; }));
+    EXPECT_FALSE(write.restoreIfStillOwned(empty, pasteboard));
+    EXPECT_EQ(QByteArray::fromBase64(clipboardOf(editor)["data"].toObject()["text/plain"].toString().toLatin1()),
+              "the user's own text");
+
+    // A restore after a change moved the count: refused as well.
+    const qint64 seen = pasteboard.changeCount();
+    editor.command(QStringLiteral("offerfiles"));
+    ASSERT_TRUE(waitUntil([&] { return pasteboard.changeCount() != seen; }));
+    EXPECT_FALSE(empty.restoreIfUnchanged(seen, pasteboard));
+    // Copied files are files, even with a path as text beside them.
+    ASSERT_TRUE(waitUntil([&] { return pasteboard.types(0).contains(PasteboardTypes::fileUrl); }));
+    EXPECT_TRUE(LinuxPasteboard::representsFiles(pasteboard.types(0)));
+    EXPECT_EQ(PasteboardTextCandidate::acceptedText(pasteboard.string(PasteboardTypes::plainText), pasteboard.types(0)),
+              std::nullopt);
+}
+
+TEST_F(Desktop, ShortcutsReachTheEditorAndNoModifierStaysDown) {
+    startEditor();
+    editor.command(QStringLiteral("set single hello wrold"));
+    shortcut(u'a');
+    shortcut(u'c');
+    ASSERT_TRUE(waitUntil([&] { return pasteboard.string(PasteboardTypes::plainText) == QStringLiteral("hello wrold"); }));
+
+    pasteboard.clearContents();
+    pasteboard.writeItems({PasteboardItem().setString(PasteboardTypes::plainText, QStringLiteral("hello world"))});
+    // The user still holds Shift: Control+V must stay Control+V, Right Arrow must not select.
+    ASSERT_TRUE(keys.post({V::shift, true, 0}));
+    EXPECT_FALSE(keys.heldModifierKeycodes().isEmpty());
+    shortcut(u'v');
+    ASSERT_TRUE(waitUntil([&] { return editor.command(QStringLiteral("get"))["single"].toString() == "hello world"; }));
+    EXPECT_TRUE(keys.heldModifierKeycodes().isEmpty()) << "a modifier was left down";
+
+    shortcut(u'a');
+    ASSERT_TRUE(waitUntil([&] { return editor.command(QStringLiteral("get"))["selected"].toString() == "hello world"; }));
+    ASSERT_TRUE(keys.post({V::shift, true, 0}));
+    ASSERT_TRUE(keys.post({V::rightArrow, true, 0}));
+    ASSERT_TRUE(keys.post({V::rightArrow, false, 0}));
+    ASSERT_TRUE(waitUntil([&] { return editor.command(QStringLiteral("get"))["selected"].toString().isEmpty(); }));
+    EXPECT_TRUE(keys.heldModifierKeycodes().isEmpty());
+}
+
+TEST_F(Desktop, TheEventTapSeesKeysAndModifiersWithoutTakingThem) {
+    startEditor();
+    editor.command(QStringLiteral("set single "));
+    LinuxEventTap tap;
+    ASSERT_TRUE(tap.create());
+    ASSERT_TRUE(tap.attachToMainLoop());
+    tap.setEnabled(true);
+    QList<KeyboardEvent> events;
+    QObject::connect(&tap, &EventTap::keyEvent, [&](const KeyboardEvent& e) { events.append(e); });
+
+    ASSERT_TRUE(keys.post({V::f8, true, 0}));
+    ASSERT_TRUE(keys.post({V::f8, false, 0}));
+    ASSERT_TRUE(waitUntil([&] { return !events.isEmpty(); }));
+    EXPECT_EQ(events.first().type, KeyboardEvent::Type::keyDown);
+    EXPECT_EQ(events.first().keyCode, V::f8);
+
+    events.clear();
+    ASSERT_TRUE(keys.post({V::rightOption, true, 0}));
+    ASSERT_TRUE(keys.post({V::rightOption, false, 0}));
+    ASSERT_TRUE(waitUntil([&] { return events.size() >= 2; }));
+    EXPECT_EQ(events[0].type, KeyboardEvent::Type::flagsChanged);
+    EXPECT_EQ(events[0].keyCode, V::rightOption);
+    EXPECT_EQ(events[0].modifierFlags, F::option);
+    EXPECT_EQ(events[1].keyCode, V::rightOption);
+    EXPECT_EQ(events[1].modifierFlags, 0u);
+
+    // A typed letter still reaches the editor: the tap only listens.
+    events.clear();
+    ASSERT_TRUE(keys.post({V::k, true, 0}));
+    ASSERT_TRUE(keys.post({V::k, false, 0}));
+    ASSERT_TRUE(waitUntil([&] { return editor.command(QStringLiteral("get"))["single"].toString() == "k"; }));
+    ASSERT_TRUE(waitUntil([&] { return !events.isEmpty(); }));
+    EXPECT_EQ(events.first().keyCode, V::k);
+    EXPECT_EQ(events.first().charactersIgnoringModifiers, QString()) << "no layout given to the tap";
+
+    tap.setEnabled(false);
+    events.clear();
+    ASSERT_TRUE(keys.post({V::f8, true, 0}));
+    ASSERT_TRUE(keys.post({V::f8, false, 0}));
+    waitUntil([] { return false; }, 200);
+    EXPECT_TRUE(events.isEmpty());
+}
+
+TEST_F(Desktop, AccessibilityClassifiesTheEditorsFields) {
+    startEditor();
+    ASSERT_TRUE(accessibility.connect());
+    ASSERT_TRUE(waitUntil([&] { return inspectEditor().context == FocusedElementCorrectionContext::textInput; }))
+        << "the single-line field was never seen as a text input";
+
+    editor.command(QStringLiteral("focus password"));
+    const bool secure = waitUntil([&] { return inspectEditor().context == FocusedElementCorrectionContext::secureTextInput; });
+    ASSERT_TRUE(secure);
+
+    editor.command(QStringLiteral("set multi first line\\nsecond line"));
+    editor.command(QStringLiteral("focus multi"));
+    ASSERT_TRUE(waitUntil([&] { return inspectEditor().context == FocusedElementCorrectionContext::textInput; }));
+    auto app = accessibility.applicationElement(static_cast<qint32>(editor.processId()));
+    ASSERT_TRUE(app);
+    auto focused = app->elementAttribute(AccessibilityAttributes::focusedUIElement);
+    ASSERT_TRUE(focused);
+    EXPECT_EQ(focused->stringAttribute(AccessibilityAttributes::role), AccessibilityRoles::textArea);
+    EXPECT_EQ(focused->processIdentifier(), editor.processId());
+
+    editor.command(QStringLiteral("select multi 0 5"));
+    ASSERT_TRUE(waitUntil([&] { return inspectEditor().selectionState == FocusedTextSelectionState::nonEmpty; }));
+    editor.command(QStringLiteral("select multi 3 0"));
+    ASSERT_TRUE(waitUntil([&] { return inspectEditor().selectionState == FocusedTextSelectionState::empty; }));
+}
+
+TEST_F(Desktop, AHungApplicationMakesInspectionUnknownInsteadOfHanging) {
+    startEditor();
+    ASSERT_TRUE(accessibility.connect());
+    ASSERT_TRUE(waitUntil([&] { return inspectEditor().context == FocusedElementCorrectionContext::textInput; }));
+    accessibility.bus().setCallTimeoutMs(200);
+    ::kill(static_cast<pid_t>(editor.processId()), SIGSTOP);
+    // Fresh handles, as the next correction would make them.
+    LinuxAccessibility fresh{Clock::shared()};
+    fresh.bus().setCallTimeoutMs(200);
+    const auto result = FocusedTextInputInspector::inspection(
+        fresh, RunningApplication{static_cast<qint32>(editor.processId()), QStringLiteral("editor")});
+    ::kill(static_cast<pid_t>(editor.processId()), SIGCONT);
+    EXPECT_EQ(result.context, FocusedElementCorrectionContext::other);
+    EXPECT_EQ(result.selectionState, FocusedTextSelectionState::unknown);
+}
+
+TEST_F(Desktop, MousepadsEditorIsAnEditableText) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("note.txt"));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("A note for Mousepad.\n");
+    }
+    ExternalProgram mousepad(QStringLiteral("mousepad"), {QStringLiteral("--disable-server"), file});
+    ASSERT_TRUE(mousepad.start());
+    ASSERT_TRUE(bringToFront(mousepad.processId()));
+    const auto front = workspace.frontmostApplication();
+    EXPECT_TRUE(ApplicationIdentifiers::matchesName(front->bundleIdentifier, QStringLiteral("mousepad")))
+        << front->bundleIdentifier.toStdString();
+    EXPECT_FALSE(TerminalApplicationPolicy::isTerminal(front->bundleIdentifier));
+    ASSERT_TRUE(accessibility.connect());
+    ASSERT_TRUE(waitUntil([&] {
+        return FocusedTextInputInspector::inspection(accessibility, *front).context ==
+               FocusedElementCorrectionContext::textInput;
+    }, 15000));
+}
+
+TEST_F(Desktop, XtermIsRecognisedAsATerminal) {
+    ExternalProgram xterm(QStringLiteral("xterm"), {QStringLiteral("-e"), QStringLiteral("sleep 60")});
+    ASSERT_TRUE(xterm.start());
+    QList<RunningApplication> activated;
+    QObject::connect(&workspace, &Workspace::applicationActivated,
+                     [&](const RunningApplication& app) { activated.append(app); });
+    ASSERT_TRUE(bringToFront(xterm.processId()));
+    EXPECT_TRUE(TerminalApplicationPolicy::isTerminal(workspace.frontmostApplication()->bundleIdentifier));
+    ASSERT_TRUE(waitUntil([&] { return !activated.isEmpty(); }));
+    EXPECT_EQ(activated.last().processIdentifier, xterm.processId());
+}
+
+TEST_F(Desktop, KeyboardLayoutFollowsTheServersKeymap) {
+    ASSERT_TRUE(layout.isAvailable());
+    EXPECT_EQ(layout.keyCode(u'a'), V::a);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("fr")}), 0);
+    EXPECT_TRUE(waitUntil([&] { return layout.keyCode(u'a') == V::q; }));
+    EXPECT_EQ(layout.characters(V::q), QStringLiteral("a"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("ru")}), 0);
+    EXPECT_TRUE(waitUntil([&] { return layout.characters(V::a) == QStringLiteral("ф"); }));
+    EXPECT_EQ(layout.keyCode(u'v'), V::v);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("us")}), 0);
+    EXPECT_TRUE(waitUntil([&] { return layout.characters(V::a) == QStringLiteral("a"); }));
+}

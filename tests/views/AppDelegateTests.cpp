@@ -1,0 +1,289 @@
+#include "App/AppDelegate.h"
+#include "App/SingleInstanceChannel.h"
+#include "Platform/Fake/FakeAccessibilityPermission.h"
+#include "Platform/Fake/FakeWorkspace.h"
+#include "Platform/Fake/InMemoryUserDefaults.h"
+#include "Support/VirtualClock.h"
+#include "Views/LaunchAtLoginSettings.h"
+#include "Views/MenuBarPopover.h"
+#include "Views/MenuBarPopoverView.h"
+#include "Views/StartupLoadingView.h"
+#include "ViewsTestSupport.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QUuid>
+#include <gtest/gtest.h>
+
+using namespace quillo;
+using namespace quillo::testing;
+
+namespace {
+
+class FakeCloudState final : public AppCloudState {
+public:
+    bool configured = true;
+    bool signedIn = false;
+    std::optional<double> credits;
+    std::optional<QString> error;
+    QList<bool> synchronizations;
+
+    bool isConfigured() const override { return configured; }
+    bool isSignedIn() const override { return signedIn; }
+    std::optional<double> availableCredits() const override { return credits; }
+    std::optional<QString> errorMessage() const override { return error; }
+    bool isRefreshing() const override { return false; }
+    void synchronize(bool force) override { synchronizations.append(force); }
+};
+
+class FakeMonitor final : public CorrectionMonitor {
+public:
+    explicit FakeMonitor(int& starts, int& stops) : starts_(starts), stops_(stops) {}
+    bool startMonitoring() override { ++starts_; on_ = true; return true; }
+    void stopMonitoring() override { ++stops_; on_ = false; }
+    bool isMonitoring() const override { return on_; }
+
+private:
+    int& starts_;
+    int& stops_;
+    bool on_ = false;
+};
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    VirtualClock clock;
+    InMemoryUserDefaults defaults;
+    FakeAccessibilityPermission permission;
+    FakeWorkspace workspace;
+    FakeToastScreens screens;
+    FakeCloudState cloud;
+    int monitorsMade = 0, starts = 0, stops = 0;
+    AppDelegate::StatusHandler statusHandler;
+    QList<QuilloDiagnosticEvent> events;
+    QList<QUrl> callbacks;
+    std::unique_ptr<AppDelegate> delegate;
+    LaunchAtLoginSettings launchAtLogin{[] { return LaunchAtLoginStatus::notRegistered; }, [](bool) {}};
+
+    void launch(bool tray = false) {
+        AppDelegate::Environment env{defaults, clock, permission, workspace, screens, cloud};
+        env.makeCorrectionMonitor = [this](CorrectionToastPresenting&, AppDelegate::StatusHandler onStatus) {
+            ++monitorsMade;
+            statusHandler = std::move(onStatus);
+            return std::make_unique<FakeMonitor>(starts, stops);
+        };
+        env.trayAvailable = [tray] { return tray; };
+        env.recordEvent = [this](QuilloDiagnosticEvent e) { events.append(e); };
+        env.oauthCallback = [this](const QUrl& url) { callbacks.append(url); return true; };
+        env.quit = [] {};
+        env.launchAtLogin = &launchAtLogin;
+        delegate = std::make_unique<AppDelegate>(env);
+        delegate->showEarlySplash();
+        delegate->applicationWillFinishLaunching();
+        delegate->applicationDidFinishLaunching();
+    }
+    void completedOnboarding() { defaults.setInteger(AppDelegate::onboardingCompletedVersionKey, 1); }
+    void TearDown() override {
+        delegate.reset();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+
+} // namespace
+
+TEST_F(AppDelegateTest, FirstLaunchShowsTheWelcomeWithoutMonitoringOrCloud) {
+    permission.trusted = true;
+    cloud.signedIn = true;
+    launch();
+    EXPECT_EQ(events, QList<QuilloDiagnosticEvent>{QuilloDiagnosticEvent::appLaunched});
+    EXPECT_TRUE(delegate->isOnboardingPresented());
+    EXPECT_EQ(monitorsMade, 0);
+    EXPECT_TRUE(cloud.synchronizations.isEmpty());
+    ASSERT_TRUE(delegate->splash().isShown());
+    clock.advance(1.99);
+    EXPECT_TRUE(delegate->splash().isShown());
+    EXPECT_EQ(delegate->onboardingWindow(), nullptr);
+    clock.advance(0.02);
+    // Never the ready phase: the welcome comes straight after the 2 s.
+    EXPECT_EQ(delegate->splash().phase(), EarlySplashPhase::preparing);
+    EXPECT_FALSE(delegate->splash().isShown());
+    ASSERT_NE(delegate->onboardingWindow(), nullptr);
+    EXPECT_EQ(delegate->onboardingWindow()->windowTitle(), QStringLiteral("Welcome to Quillo"));
+
+    // Finishing it stores the version, synchronises (forced) and starts monitoring.
+    delegate->onboardingWindow()->findChild<QPushButton*>(QStringLiteral("getStarted"))->click();
+    EXPECT_EQ(defaults.integer(AppDelegate::onboardingCompletedVersionKey, 0), 1);
+    EXPECT_FALSE(delegate->isOnboardingPresented());
+    EXPECT_EQ(cloud.synchronizations, QList<bool>{true});
+    EXPECT_TRUE(delegate->isMonitoring());
+}
+
+TEST_F(AppDelegateTest, SignedOutSkipsTheLoadingWindow) {
+    completedOnboarding();
+    permission.trusted = true;
+    launch();
+    EXPECT_EQ(cloud.synchronizations, QList<bool>{false});
+    EXPECT_TRUE(delegate->isMonitoring());
+    clock.advance(2.0);
+    EXPECT_FALSE(delegate->splash().isShown());
+    EXPECT_EQ(delegate->loadingWindow(), nullptr);
+    EXPECT_EQ(delegate->onboardingWindow(), nullptr);
+    // No tray here: the status window stands in, with the notice.
+    ASSERT_NE(delegate->popover(), nullptr);
+    EXPECT_EQ(delegate->popover()->mode(), MenuBarPopover::Mode::window);
+    EXPECT_TRUE(delegate->popover()->isVisible());
+}
+
+TEST_F(AppDelegateTest, SignedInAndReadyShowsReadyThenALoadingWindowThatClosesItself) {
+    completedOnboarding();
+    permission.trusted = true;
+    cloud.signedIn = true;
+    launch(true);
+    clock.advance(2.0);
+    EXPECT_EQ(delegate->splash().phase(), EarlySplashPhase::ready);
+    EXPECT_TRUE(delegate->splash().isShown());
+    clock.advance(0.64);
+    EXPECT_TRUE(delegate->splash().isShown());
+    QSignalSpy finished(delegate.get(), &AppDelegate::startupFinished);
+    clock.advance(0.02);
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(delegate->splash().isShown());
+    // Everything is ready, so the loading window dismissed itself on opening.
+    EXPECT_EQ(delegate->loadingWindow(), nullptr);
+}
+
+TEST_F(AppDelegateTest, LoadingWindowWaitsForTrustAndClosesWhenGranted) {
+    completedOnboarding();
+    cloud.signedIn = true;
+    launch(true);
+    clock.advance(2.0); // not ready: no ready phase
+    ASSERT_NE(delegate->loadingWindow(), nullptr);
+    EXPECT_TRUE(delegate->loadingWindow()->isVisible());
+    EXPECT_FALSE(delegate->isMonitoring());
+    EXPECT_EQ(delegate->loadingView()->dismissButtonTitle(), QStringLiteral("Continue in background"));
+    permission.trusted = true;
+    delegate->applicationDidBecomeActive();
+    EXPECT_EQ(delegate->loadingWindow(), nullptr);
+    EXPECT_TRUE(delegate->isMonitoring());
+}
+
+TEST_F(AppDelegateTest, AutoCorrectSwitchStopsAndRestartsMonitoring) {
+    completedOnboarding();
+    permission.trusted = true;
+    launch(true);
+    EXPECT_EQ(starts, 1);
+    defaults.setBoolean(AppDelegate::autoCorrectKey, false);
+    EXPECT_FALSE(delegate->isMonitoring());
+    EXPECT_EQ(stops, 1);
+    defaults.setBoolean(AppDelegate::autoCorrectKey, true);
+    EXPECT_TRUE(delegate->isMonitoring());
+    EXPECT_EQ(monitorsMade, 1); // one service for the life of the process
+    EXPECT_EQ(starts, 2);
+}
+
+TEST_F(AppDelegateTest, StatusIconFollowsTheServiceAndProcessingCancelsTheReset) {
+    completedOnboarding();
+    permission.trusted = true;
+    launch(true);
+    ASSERT_TRUE(statusHandler);
+    statusHandler(CorrectionStatus::success);
+    clock.advance(1.0);
+    statusHandler(CorrectionStatus::processing);
+    clock.advance(5.0);
+    EXPECT_EQ(delegate->indicator().status(), CorrectionStatus::processing);
+    statusHandler(CorrectionStatus::error);
+    clock.advance(2.01);
+    EXPECT_EQ(delegate->indicator().status(), CorrectionStatus::idle);
+}
+
+TEST_F(AppDelegateTest, ReopenShowsThePopoverAndCallbacksAreRouted) {
+    completedOnboarding();
+    launch(true);
+    clock.advance(2.0);
+    EXPECT_FALSE(delegate->popover()->isVisible());
+    EXPECT_TRUE(delegate->applicationShouldHandleReopen());
+    EXPECT_TRUE(delegate->popover()->isVisible());
+    EXPECT_EQ(delegate->popover()->mode(), MenuBarPopover::Mode::popup);
+
+    delegate->handleOpenUrl(QUrl(QStringLiteral("quillo://auth/callback?code=abc")));
+    delegate->handleOpenUrl(QUrl(QStringLiteral("https://example.invalid/phish")));
+    delegate->handleOpenUrl(QUrl(QStringLiteral("quillo://other/path")));
+    ASSERT_EQ(callbacks.size(), 1);
+    EXPECT_EQ(callbacks[0].query(), QStringLiteral("code=abc"));
+}
+
+TEST_F(AppDelegateTest, SettingsOpenOnlyAfterThePopoverCloses) {
+    completedOnboarding();
+    launch(true);
+    clock.advance(2.0);
+    delegate->togglePopover();
+    ASSERT_TRUE(delegate->popover()->isVisible());
+    // Watch the moment the settings window is shown.
+    struct ShowWatcher : QObject {
+        AppDelegate* delegate;
+        bool popoverUpAtShow = true;
+        int shows = 0;
+        bool eventFilter(QObject* object, QEvent* event) override {
+            if (event->type() == QEvent::Show && object->isWidgetType() &&
+                static_cast<QWidget*>(object)->windowTitle() == QStringLiteral("Quillo Settings")) {
+                ++shows;
+                popoverUpAtShow = delegate->popover()->isVisible();
+            }
+            return false;
+        }
+    } watcher;
+    watcher.delegate = delegate.get();
+    qApp->installEventFilter(&watcher);
+    delegate->popover()->content()->findChild<QPushButton*>(QStringLiteral("settings"))->click();
+    qApp->removeEventFilter(&watcher);
+    EXPECT_EQ(watcher.shows, 1);
+    EXPECT_FALSE(watcher.popoverUpAtShow);
+    ASSERT_NE(delegate->settingsWindow(), nullptr);
+    EXPECT_FALSE(delegate->popover()->isVisible());
+}
+
+TEST_F(AppDelegateTest, ComingOnlineSynchronises) {
+    completedOnboarding();
+    launch(true);
+    delegate->setOnline(false);
+    EXPECT_EQ(MenuBarPopoverRules::statusText(delegate->popoverInputs()), QStringLiteral("Account"));
+    cloud.signedIn = true;
+    EXPECT_EQ(MenuBarPopoverRules::statusText(delegate->popoverInputs()), QStringLiteral("Offline"));
+    const auto before = cloud.synchronizations.size();
+    delegate->setOnline(true);
+    EXPECT_EQ(cloud.synchronizations.size(), before + 1);
+    delegate->setOnline(true); // no change, no new request
+    EXPECT_EQ(cloud.synchronizations.size(), before + 1);
+}
+
+TEST(SingleInstanceChannel, MessagesRoundTripAndBadOnesAreRefused) {
+    using R = SingleInstanceChannel::Request;
+    EXPECT_EQ(SingleInstanceChannel::decode(SingleInstanceChannel::encode(R{})), R{});
+    const R url{QUrl(QStringLiteral("quillo://auth/callback?code=a%20b"))};
+    EXPECT_EQ(SingleInstanceChannel::decode(SingleInstanceChannel::encode(url)), url);
+    EXPECT_EQ(SingleInstanceChannel::decode("open not a url\n"), std::nullopt);
+    EXPECT_EQ(SingleInstanceChannel::decode("rm -rf\n"), std::nullopt);
+    EXPECT_EQ(SingleInstanceChannel::decode("open quillo://" + QByteArray(9000, 'a') + "\n"), std::nullopt);
+}
+
+TEST(SingleInstanceChannel, ASecondLaunchHandsItsRequestToTheFirst) {
+    const QString name = QStringLiteral("quillo-test-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+    SingleInstanceChannel first(name);
+    ASSERT_TRUE(first.listen());
+    QList<SingleInstanceChannel::Request> received;
+    QObject::connect(&first, &SingleInstanceChannel::requestReceived,
+                     [&](const SingleInstanceChannel::Request& r) { received.append(r); });
+
+    SingleInstanceChannel second(name);
+    EXPECT_FALSE(second.listen());
+    EXPECT_TRUE(second.sendToRunningInstance({QUrl(QStringLiteral("quillo://auth/callback?code=1"))}));
+    EXPECT_TRUE(second.sendToRunningInstance({}));
+    for (int i = 0; i < 200 && received.size() < 2; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_EQ(received.size(), 2);
+    EXPECT_EQ(received[0].url, QUrl(QStringLiteral("quillo://auth/callback?code=1")));
+    EXPECT_EQ(received[1].url, std::nullopt);
+
+    // Nobody listening: a stale socket name is taken over.
+    SingleInstanceChannel lonely(QStringLiteral("quillo-test-%1").arg(QUuid::createUuid().toString(QUuid::Id128)));
+    EXPECT_FALSE(lonely.sendToRunningInstance({}, 100));
+}
