@@ -206,7 +206,7 @@ QString QuilloAuthService::googleSignInError(const std::exception_ptr& error) {
     if (const auto oauth = oauthErrorIn(error)) {
         switch (oauth->kind()) {
         case OAuthKind::secureRandomUnavailable:
-            return QStringLiteral("Quillo could not securely start Google sign-in. Restart your Mac and try again.");
+            return QStringLiteral("Quillo could not securely start Google sign-in. Restart your computer and try again.");
         case OAuthKind::invalidCallback:
             return QStringLiteral("Google returned an invalid sign-in response. Close the browser and try again.");
         case OAuthKind::providerRejected: return QStringLiteral("Google sign-in was not completed. Try again.");
@@ -224,7 +224,7 @@ QString QuilloAuthService::googleReauthenticationError(const std::exception_ptr&
         switch (oauth->kind()) {
         case OAuthKind::secureRandomUnavailable:
             return QStringLiteral(
-                "Quillo could not securely start Google verification. Restart your Mac and try again.");
+                "Quillo could not securely start Google verification. Restart your computer and try again.");
         case OAuthKind::invalidCallback:
             return QStringLiteral(
                 "Google returned an invalid verification response. Close the browser and try again.");
@@ -265,11 +265,11 @@ QCoro::Task<bool> QuilloAuthService::authenticate(QString action, QString email,
     std::exception_ptr failure;
     std::optional<QuilloAuthResponse> response;
     try {
-        response = co_await request({{QStringLiteral("action"), action},
+        Payload payload0{{QStringLiteral("action"), action},
                                      {QStringLiteral("email"), email},
                                      {QStringLiteral("password"), password},
-                                     {QStringLiteral("installationId"), QuilloInstallationIdentity::value(defaults_)}},
-                                    std::nullopt);
+                                     {QStringLiteral("installationId"), QuilloInstallationIdentity::value(defaults_)}};
+        response = co_await request(std::move(payload0), std::nullopt);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -327,7 +327,8 @@ QCoro::Task<bool> QuilloAuthService::performEmailAction(QString action, QString 
     bool result = false;
     std::exception_ptr failure;
     try {
-        co_await request({{QStringLiteral("action"), action}, {QStringLiteral("email"), email}}, std::nullopt);
+        Payload payload1{{QStringLiteral("action"), action}, {QStringLiteral("email"), email}};
+        co_await request(std::move(payload1), std::nullopt);
         result = true;
     } catch (...) {
         failure = std::current_exception();
@@ -369,10 +370,10 @@ QCoro::Task<bool> QuilloAuthService::signInWithGoogle() {
 QCoro::Task<bool> QuilloAuthService::performGoogleAuthentication(QUuid generation) {
     const QString installationId = QuilloInstallationIdentity::value(defaults_);
     const QString verifier = QuilloOAuthPKCE::randomBase64URLString(QuilloOAuthPKCE::verifierByteCount);
-    const QuilloAuthResponse start = co_await request({{QStringLiteral("action"), QStringLiteral("start_google_oauth")},
+    Payload payload2{{QStringLiteral("action"), QStringLiteral("start_google_oauth")},
                                                        {QStringLiteral("codeChallenge"), QuilloOAuthPKCE::challenge(verifier)},
-                                                       {QStringLiteral("installationId"), installationId}},
-                                                      std::nullopt);
+                                                       {QStringLiteral("installationId"), installationId}};
+    const QuilloAuthResponse start = co_await request(std::move(payload2), std::nullopt);
     if (!signInGeneration_.isCurrent(generation)) co_return false;
     const QUrl page = start.oauthURL ? QUrl(*start.oauthURL, QUrl::StrictMode) : QUrl();
     if (!page.isValid() || page.isRelative() || page.scheme() != QLatin1String("https") || page.host().isEmpty() ||
@@ -383,11 +384,11 @@ QCoro::Task<bool> QuilloAuthService::performGoogleAuthentication(QUuid generatio
     if (!signInGeneration_.isCurrent(generation)) co_return false;
     const QString code = QuilloOAuthPKCE::authorizationCode(callback, QuilloOAuthPKCE::expectedState(page));
 
-    const QuilloAuthResponse answer = co_await request({{QStringLiteral("action"), QStringLiteral("complete_google_oauth")},
+    Payload payload3{{QStringLiteral("action"), QStringLiteral("complete_google_oauth")},
                                                         {QStringLiteral("authCode"), code},
                                                         {QStringLiteral("codeVerifier"), verifier},
-                                                        {QStringLiteral("installationId"), installationId}},
-                                                       std::nullopt);
+                                                        {QStringLiteral("installationId"), installationId}};
+    const QuilloAuthResponse answer = co_await request(std::move(payload3), std::nullopt);
     if (!signInGeneration_.isCurrent(generation)) {
         revokeAbandonedSession(answer);
         co_return false;
@@ -443,9 +444,9 @@ QCoro::Task<bool> QuilloAuthService::performRefreshSession() {
     std::optional<QuilloAuthResponse> response;
     std::exception_ptr failure;
     try {
-        response = co_await request({{QStringLiteral("action"), QStringLiteral("refresh")},
-                                     {QStringLiteral("refreshToken"), *captured->refreshToken}},
-                                    std::nullopt);
+        Payload payload4{{QStringLiteral("action"), QStringLiteral("refresh")},
+                                     {QStringLiteral("refreshToken"), *captured->refreshToken}};
+        response = co_await request(std::move(payload4), std::nullopt);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -521,7 +522,8 @@ QCoro::Task<> QuilloAuthService::signOut() {
 
     std::exception_ptr failure;
     try {
-        co_await request({{QStringLiteral("action"), QStringLiteral("sign_out")}}, authorization);
+        Payload payload5{{QStringLiteral("action"), QStringLiteral("sign_out")}};
+        co_await request(std::move(payload5), authorization);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -625,10 +627,9 @@ QCoro::Task<bool> QuilloAuthService::deleteGoogleAccount() {
         if (!authorization) {
             quiet = true;
         } else {
-            const QuilloAuthResponse start =
-                co_await request({{QStringLiteral("action"), QStringLiteral("start_google_reauthentication")},
-                                  {QStringLiteral("codeChallenge"), QuilloOAuthPKCE::challenge(verifier)}},
-                                 authorization);
+            Payload payload6{{QStringLiteral("action"), QStringLiteral("start_google_reauthentication")},
+                             {QStringLiteral("codeChallenge"), QuilloOAuthPKCE::challenge(verifier)}};
+            const QuilloAuthResponse start = co_await request(std::move(payload6), authorization);
             const QUrl page = start.oauthURL ? QUrl(*start.oauthURL, QUrl::StrictMode) : QUrl();
             if (!isCurrentSensitiveAction(generation, owner) || !page.isValid() || page.isRelative() ||
                 page.scheme() != QLatin1String("https") || page.host().isEmpty() || !start.reauthenticationProof ||
@@ -663,9 +664,9 @@ QCoro::Task<bool> QuilloAuthService::deleteGoogleAccount() {
                     if (!authorization) {
                         quiet = true;
                     } else {
-                        co_await request({{QStringLiteral("action"), QStringLiteral("delete_google_account")},
-                                          {QStringLiteral("reauthenticationProof"), proof}},
-                                         authorization);
+                        Payload payload7{{QStringLiteral("action"), QStringLiteral("delete_google_account")},
+                                          {QStringLiteral("reauthenticationProof"), proof}};
+                        co_await request(std::move(payload7), authorization);
                         if (isCurrentSensitiveAction(generation, owner)) {
                             accountDeleted();
                             result = true;

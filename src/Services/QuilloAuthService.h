@@ -53,7 +53,7 @@ public:
     static constexpr double requestTimeoutSeconds = 15.0;
     static constexpr double refreshLeadSeconds = 90.0;
     inline static const QString signedOutUnconfirmed = QStringLiteral(
-        "Signed out on this Mac, but Quillo could not confirm that your other sessions were revoked. Sign in and "
+        "Signed out on this computer, but Quillo could not confirm that your other sessions were revoked. Sign in and "
         "sign out again when the account service is available.");
 
     // Restores the stored session. The references must outlive the service.

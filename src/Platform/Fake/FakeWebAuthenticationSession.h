@@ -2,6 +2,8 @@
 
 #include "Platform/WebAuthenticationSession.h"
 
+#include <vector>
+
 namespace quillo {
 
 // Records what would be shown; tests end the round trip with complete() or fail().
@@ -13,7 +15,7 @@ public:
         shownURL = url;
         shownScheme = callbackScheme;
         completion_ = completion;
-        lateCompletion_ = std::move(completion);
+        completions.push_back(std::move(completion));
         return true;
     }
     void cancel() override {
@@ -26,10 +28,8 @@ public:
     void complete(const QUrl& callback) { finish(callback, std::nullopt); }
     void fail(WebAuthenticationSessionError error) { finish(std::nullopt, error); }
     // A completion that arrives even though the page was already finished or cancelled.
-    // (The completion of the last start, kept after it ran or was cancelled.)
-    void completeLate(const QUrl& callback) {
-        if (lateCompletion_) lateCompletion_(callback, std::nullopt);
-    }
+    // Every start's completion, kept after it ran or was cancelled: a page may still answer late.
+    std::vector<Completion> completions;
 
     bool startSucceeds = true;
     int starts = 0;
@@ -44,7 +44,6 @@ private:
         if (completion) completion(std::move(callback), error);
     }
     Completion completion_;
-    Completion lateCompletion_;
 };
 
 } // namespace quillo

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace quillo {
+
+// Questions asked on the controlling terminal, not on standard input (which carries the text to
+// correct). None when there is no terminal or the user ended the input.
+namespace TerminalPrompt {
+std::optional<QString> askLine(const QString& prompt);
+// The entry is not echoed; the terminal's settings are restored afterwards.
+std::optional<QString> askSecret(const QString& prompt);
+} // namespace TerminalPrompt
+
+} // namespace quillo
