@@ -131,8 +131,20 @@ private:
 };
 
 Writer& writer() {
-    // The logging category outlives the writer, whose destructor still writes queued events.
-    lcDiagnostics();
+    // The writer's destructor still writes queued events at exit, on its own thread. Statics are
+    // destroyed in the reverse order of their construction, so everything that thread reads
+    // (the logging category, the lookup tables) is built here first and outlives the writer.
+    static const bool tablesReady = [] {
+        lcDiagnostics();
+        QuilloDiagnosticEvents::all();
+        QuilloDiagnosticEvents::fromRawValue(QString());
+        QuilloDiagnosticLevels::fromRawValue(QString());
+        QuilloDiagnosticLogStore::safeVersion(QString());
+        QuilloDiagnosticLogStore::exportHeader();
+        OperatingSystemVersion::current();
+        return true;
+    }();
+    Q_UNUSED(tablesReady);
     static Writer instance;
     return instance;
 }

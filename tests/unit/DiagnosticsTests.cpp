@@ -375,3 +375,15 @@ TEST_F(DiagnosticsLog, SuggestedFileNameUsesTheLocalDate) {
     EXPECT_TRUE(QuilloDiagnostics::suggestedExportFilename().startsWith("Quillo-Diagnostics-2026-01-0"));
     EXPECT_TRUE(QuilloDiagnostics::queueLabel().endsWith(".diagnostics"));
 }
+
+// A short-lived process exits with events still queued: the writer drains them while statics
+// are being destroyed, and must not read a table that is already gone.
+TEST_F(DiagnosticsLog, EventsQueuedAtExitDoNotCrashTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            for (int i = 0; i < 300; ++i) QuilloDiagnostics::record(QuilloDiagnosticEvent::cloudRequestStarted);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
