@@ -4,7 +4,7 @@
 #include "App/GlobalCorrectionMonitor.h"
 #include "App/LoggingAccessibilityAnnouncer.h"
 #include "App/QuilloCloudAppState.h"
-#include "App/SingleInstanceChannel.h"
+#include "App/AppInstanceChannel.h"
 #include "App/XdgUrlSchemeRegistration.h"
 #include "Platform/Linux/KeychainSecureStore.h"
 #include "Platform/Linux/LinuxAccessibility.h"
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
 
     const QString applicationId = QuilloAppEnvironment::current().bundleIdentifier;
     const std::optional<QUrl> launchUrl = urlArgument(QApplication::arguments());
-    SingleInstanceChannel channel(SingleInstanceChannel::defaultServerName(applicationId));
+    AppInstanceChannel channel(AppInstanceChannel::defaultServerName(applicationId));
     if (!channel.listen()) {
         if (channel.sendToRunningInstance({launchUrl})) return 0;
         std::fputs("quillo: another instance holds the session channel but does not answer\n", stderr);
@@ -106,8 +106,8 @@ int main(int argc, char** argv) {
     AppDelegate delegate(environment);
     delegate.showEarlySplash();
     delegate.applicationWillFinishLaunching();
-    QObject::connect(&channel, &SingleInstanceChannel::requestReceived, &delegate,
-                     [&delegate](const SingleInstanceChannel::Request& request) {
+    QObject::connect(&channel, &AppInstanceChannel::requestReceived, &delegate,
+                     [&delegate](const AppInstanceChannel::Request& request) {
                          if (request.url) delegate.handleOpenUrl(*request.url);
                          else delegate.applicationShouldHandleReopen();
                      });

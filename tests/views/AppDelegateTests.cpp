@@ -1,5 +1,5 @@
 #include "App/AppDelegate.h"
-#include "App/SingleInstanceChannel.h"
+#include "App/AppInstanceChannel.h"
 #include "Platform/Fake/FakeAccessibilityPermission.h"
 #include "Platform/Fake/FakeWorkspace.h"
 #include "Platform/Fake/InMemoryUserDefaults.h"
@@ -257,25 +257,25 @@ TEST_F(AppDelegateTest, ComingOnlineSynchronises) {
     EXPECT_EQ(cloud.synchronizations.size(), before + 1);
 }
 
-TEST(SingleInstanceChannel, MessagesRoundTripAndBadOnesAreRefused) {
-    using R = SingleInstanceChannel::Request;
-    EXPECT_EQ(SingleInstanceChannel::decode(SingleInstanceChannel::encode(R{})), R{});
+TEST(AppInstanceChannel, MessagesRoundTripAndBadOnesAreRefused) {
+    using R = AppInstanceChannel::Request;
+    EXPECT_EQ(AppInstanceChannel::decode(AppInstanceChannel::encode(R{})), R{});
     const R url{QUrl(QStringLiteral("quillo://auth/callback?code=a%20b"))};
-    EXPECT_EQ(SingleInstanceChannel::decode(SingleInstanceChannel::encode(url)), url);
-    EXPECT_EQ(SingleInstanceChannel::decode("open not a url\n"), std::nullopt);
-    EXPECT_EQ(SingleInstanceChannel::decode("rm -rf\n"), std::nullopt);
-    EXPECT_EQ(SingleInstanceChannel::decode("open quillo://" + QByteArray(9000, 'a') + "\n"), std::nullopt);
+    EXPECT_EQ(AppInstanceChannel::decode(AppInstanceChannel::encode(url)), url);
+    EXPECT_EQ(AppInstanceChannel::decode("open not a url\n"), std::nullopt);
+    EXPECT_EQ(AppInstanceChannel::decode("rm -rf\n"), std::nullopt);
+    EXPECT_EQ(AppInstanceChannel::decode("open quillo://" + QByteArray(9000, 'a') + "\n"), std::nullopt);
 }
 
-TEST(SingleInstanceChannel, ASecondLaunchHandsItsRequestToTheFirst) {
+TEST(AppInstanceChannel, ASecondLaunchHandsItsRequestToTheFirst) {
     const QString name = QStringLiteral("quillo-test-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
-    SingleInstanceChannel first(name);
+    AppInstanceChannel first(name);
     ASSERT_TRUE(first.listen());
-    QList<SingleInstanceChannel::Request> received;
-    QObject::connect(&first, &SingleInstanceChannel::requestReceived,
-                     [&](const SingleInstanceChannel::Request& r) { received.append(r); });
+    QList<AppInstanceChannel::Request> received;
+    QObject::connect(&first, &AppInstanceChannel::requestReceived,
+                     [&](const AppInstanceChannel::Request& r) { received.append(r); });
 
-    SingleInstanceChannel second(name);
+    AppInstanceChannel second(name);
     EXPECT_FALSE(second.listen());
     EXPECT_TRUE(second.sendToRunningInstance({QUrl(QStringLiteral("quillo://auth/callback?code=1"))}));
     EXPECT_TRUE(second.sendToRunningInstance({}));
@@ -285,7 +285,7 @@ TEST(SingleInstanceChannel, ASecondLaunchHandsItsRequestToTheFirst) {
     EXPECT_EQ(received[1].url, std::nullopt);
 
     // Nobody listening: a stale socket name is taken over.
-    SingleInstanceChannel lonely(QStringLiteral("quillo-test-%1").arg(QUuid::createUuid().toString(QUuid::Id128)));
+    AppInstanceChannel lonely(QStringLiteral("quillo-test-%1").arg(QUuid::createUuid().toString(QUuid::Id128)));
     EXPECT_FALSE(lonely.sendToRunningInstance({}, 100));
 }
 

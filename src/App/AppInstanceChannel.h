@@ -12,7 +12,7 @@ namespace quillo {
 // One running Quillo per user session. The first instance listens on a local socket named after
 // the user and the application identifier; a later launch hands it its URL (the browser's
 // sign-in callback) or, without one, asks it to show the popover, and exits.
-class SingleInstanceChannel : public QObject {
+class AppInstanceChannel : public QObject {
     Q_OBJECT
 public:
     // What a second launch asks for.
@@ -23,8 +23,8 @@ public:
 
     static constexpr int maximumMessageBytes = 8192;
 
-    explicit SingleInstanceChannel(QString serverName, QObject* parent = nullptr);
-    ~SingleInstanceChannel() override;
+    explicit AppInstanceChannel(QString serverName, QObject* parent = nullptr);
+    ~AppInstanceChannel() override;
 
     // "quillo-<uid>-<application id>".
     static QString defaultServerName(const QString& applicationId);
@@ -39,7 +39,7 @@ public:
     static std::optional<Request> decode(const QByteArray& line);
 
 signals:
-    void requestReceived(const quillo::SingleInstanceChannel::Request& request);
+    void requestReceived(const quillo::AppInstanceChannel::Request& request);
 
 private:
     void acceptConnections();

@@ -1,4 +1,4 @@
-#include "App/SingleInstanceChannel.h"
+#include "App/AppInstanceChannel.h"
 
 #include "Support/Logging.h"
 
@@ -9,21 +9,21 @@
 
 namespace quillo {
 
-SingleInstanceChannel::SingleInstanceChannel(QString serverName, QObject* parent)
+AppInstanceChannel::AppInstanceChannel(QString serverName, QObject* parent)
     : QObject(parent), serverName_(std::move(serverName)) {}
 
-SingleInstanceChannel::~SingleInstanceChannel() = default;
+AppInstanceChannel::~AppInstanceChannel() = default;
 
-QString SingleInstanceChannel::defaultServerName(const QString& applicationId) {
+QString AppInstanceChannel::defaultServerName(const QString& applicationId) {
     return QStringLiteral("quillo-%1-%2").arg(::getuid()).arg(applicationId);
 }
 
-QByteArray SingleInstanceChannel::encode(const Request& request) {
+QByteArray AppInstanceChannel::encode(const Request& request) {
     if (!request.url) return QByteArrayLiteral("reopen\n");
     return QByteArrayLiteral("open ") + request.url->toEncoded() + '\n';
 }
 
-std::optional<SingleInstanceChannel::Request> SingleInstanceChannel::decode(const QByteArray& line) {
+std::optional<AppInstanceChannel::Request> AppInstanceChannel::decode(const QByteArray& line) {
     if (line.size() > maximumMessageBytes) return std::nullopt;
     const QByteArray trimmed = line.trimmed();
     if (trimmed == "reopen") return Request{};
@@ -33,7 +33,7 @@ std::optional<SingleInstanceChannel::Request> SingleInstanceChannel::decode(cons
     return Request{url};
 }
 
-bool SingleInstanceChannel::listen() {
+bool AppInstanceChannel::listen() {
     if (server_) return true;
     // Ask first: listening with access options replaces an existing socket file, which would
     // silently steal the name from a running instance.
@@ -49,11 +49,11 @@ bool SingleInstanceChannel::listen() {
         return false;
     }
     server_ = server;
-    connect(server_, &QLocalServer::newConnection, this, &SingleInstanceChannel::acceptConnections);
+    connect(server_, &QLocalServer::newConnection, this, &AppInstanceChannel::acceptConnections);
     return true;
 }
 
-void SingleInstanceChannel::acceptConnections() {
+void AppInstanceChannel::acceptConnections() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         QPointer<QLocalSocket> guard(socket);
@@ -73,13 +73,13 @@ void SingleInstanceChannel::acceptConnections() {
     }
 }
 
-bool SingleInstanceChannel::isAnswering(int timeoutMilliseconds) const {
+bool AppInstanceChannel::isAnswering(int timeoutMilliseconds) const {
     QLocalSocket socket;
     socket.connectToServer(serverName_);
     return socket.waitForConnected(timeoutMilliseconds);
 }
 
-bool SingleInstanceChannel::sendToRunningInstance(const Request& request, int timeoutMilliseconds) const {
+bool AppInstanceChannel::sendToRunningInstance(const Request& request, int timeoutMilliseconds) const {
     QLocalSocket socket;
     socket.connectToServer(serverName_);
     // Blocking waits bounded by the timeout: this runs once, before the event loop, in a
