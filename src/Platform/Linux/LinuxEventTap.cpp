@@ -12,12 +12,19 @@
 
 namespace quillo {
 
+namespace {
+// An X error (a key code the server rejects, a window gone) must not end the process, which
+// is what Xlib does by default.
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+} // namespace
+
 LinuxEventTap::LinuxEventTap(QObject* parent) : EventTap(parent) {}
 
 LinuxEventTap::~LinuxEventTap() { destroy(); }
 
 bool LinuxEventTap::create() {
     if (display_) return true;
+    XSetErrorHandler(ignoreXErrors);
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         qCCritical(lcInputMonitoring) << "No X display to listen to (DISPLAY unset or unreachable)";

@@ -12,6 +12,12 @@
 namespace quillo {
 
 namespace {
+// An X error (a key code the server rejects, a window gone) must not end the process, which
+// is what Xlib does by default.
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+} // namespace
+
+namespace {
 
 struct ModifierKey {
     quint64 flag;
@@ -34,6 +40,7 @@ bool isLockKey(Display* display, KeyCode keycode) {
 } // namespace
 
 LinuxKeystrokeSender::LinuxKeystrokeSender() {
+    XSetErrorHandler(ignoreXErrors);
     display_ = XOpenDisplay(nullptr);
     if (!display_) {
         qCCritical(lcTextInsertion) << "No X display for synthetic keys";
