@@ -15,11 +15,13 @@
 #include "Platform/Linux/LinuxPasteboard.h"
 #include "Platform/Linux/LinuxWorkspace.h"
 #include "Platform/Linux/SettingsUserDefaults.h"
-#include "Services/FixedSessionProvider.h"
+#include "Platform/Linux/LinuxWebAuthenticationSession.h"
 #include "Services/QtCloudHttpTransport.h"
+#include "Services/QuilloAuthService.h"
 #include "Services/QuilloAuthSessionStore.h"
 #include "Services/QuilloCloudService.h"
 #include "Services/QuilloCorrectionHistory.h"
+#include "Services/QuilloOAuthPresenter.h"
 #include "Support/Logging.h"
 #include "Support/QuilloAppEnvironment.h"
 #include "Views/DesktopToastScreenSource.h"
@@ -70,8 +72,13 @@ int main(int argc, char** argv) {
     Clock& clock = Clock::shared();
     SettingsUserDefaults defaults;
     KeychainSecureStore secureStore;
-    FixedSessionProvider sessions(QuilloAuthSessionStore::loadSession(secureStore, defaults));
     QtCloudHttpTransport transport;
+    LinuxWebAuthenticationSession webAuthentication;
+    QuilloOAuthPresenter oauthPresenter(webAuthentication, clock);
+    QuilloAuthService::Options authOptions;
+    authOptions.clock = &clock;
+    authOptions.presenter = &oauthPresenter;
+    QuilloAuthService sessions(transport, secureStore, defaults, authOptions);
     QuilloCloudService cloud(transport, sessions);
     QuilloCloudAppState cloudState(cloud, sessions);
     QuilloCorrectionHistory history(secureStore, defaults);
@@ -98,6 +105,7 @@ int main(int argc, char** argv) {
                                                                  std::move(onStatus), &sessions);
         return std::make_unique<GlobalCorrectionMonitor>(std::move(service));
     };
+    environment.oauthCallback = [&oauthPresenter](const QUrl& url) { return oauthPresenter.deliverCallback(url); };
     environment.registerUrlScheme = [applicationId] {
         return XdgUrlSchemeRegistration::registerHandler(applicationId, QApplication::applicationFilePath(),
                                                          QuilloAppEnvironment::displayName());

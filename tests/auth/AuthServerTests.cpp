@@ -3,10 +3,10 @@
 // that hands the callback address over the single-instance channel.
 #include "CloudTestServer.h"
 
+#include "App/SingleInstanceChannel.h"
 #include "Platform/Fake/InMemorySecureStore.h"
 #include "Platform/Fake/InMemoryUserDefaults.h"
 #include "Platform/Linux/LinuxWebAuthenticationSession.h"
-#include "Platform/Linux/SingleInstanceChannel.h"
 #include "Services/QtCloudHttpTransport.h"
 #include "Services/QuilloAuthService.h"
 #include "Services/QuilloOAuthPresenter.h"
@@ -59,11 +59,12 @@ protected:
     QtCloudHttpTransport transport{QStringList{QString::fromUtf8(QUILLO_TEST_CA_DIR) + QStringLiteral("/ca.pem")}};
     InMemorySecureStore store;
     InMemoryUserDefaults defaults;
-    SingleInstanceChannel channel{QStringLiteral("quillo-auth-test-") + QUuid::createUuid().toString(QUuid::Id128)};
+    const QString channelName = QStringLiteral("quillo-auth-test-") + QUuid::createUuid().toString(QUuid::Id128);
+    SingleInstanceChannel channel{channelName};
     std::vector<QUrl> opened;
     // What the "browser" does with a page the app opens; it runs after start() returned.
     std::function<void(const QUrl&)> browser;
-    LinuxWebAuthenticationSession web{channel, [this](const QUrl& url) {
+    LinuxWebAuthenticationSession web{[this](const QUrl& url) {
                                           opened.push_back(url);
                                           QTimer::singleShot(0, [this, url] {
                                               if (browser) browser(url);
@@ -76,7 +77,12 @@ protected:
     void start(std::vector<std::string> flags = {}) {
         server = std::make_unique<CloudTestServer>(std::move(flags));
         ASSERT_GT(server->port(), 0);
-        ASSERT_EQ(run(channel.start({})), SingleInstanceChannel::Role::primary);
+        ASSERT_TRUE(channel.listen());
+        // As the application does: an address from another launch goes to the presenter.
+        QObject::connect(&channel, &SingleInstanceChannel::requestReceived, &presenter,
+                         [this](const SingleInstanceChannel::Request& request) {
+                             if (request.url) presenter.deliverCallback(*request.url);
+                         });
         QuilloAuthService::Options options;
         options.endpoint = QString::fromStdString(server->base() + "/api/correct");
         options.recordEvent = [](QuilloDiagnosticEvent, std::optional<QUuid>) {};
@@ -100,8 +106,11 @@ protected:
                                                    "&decision=" + (allow ? "allow" : "deny"),
                                                {}, "application/x-www-form-urlencoded");
             ASSERT_EQ(decision.status, 302);
-            const QString callback = QString::fromStdString(decision.header("Location"));
-            observe(SingleInstanceChannel::send(channel.name(), {callback}));
+            // The desktop opens the callback with a second launch, which hands it over and exits.
+            const QUrl callback = QUrl::fromEncoded(QByteArray::fromStdString(decision.header("Location")));
+            SingleInstanceChannel secondLaunch(channelName);
+            EXPECT_FALSE(secondLaunch.listen());
+            EXPECT_TRUE(secondLaunch.sendToRunningInstance({callback}));
         };
     }
 };
@@ -211,29 +220,4 @@ TEST_F(AuthServerTest, GoogleAccountDeletionReverifiesInTheBrowser) {
     EXPECT_EQ(opened.size(), 2u);
     EXPECT_FALSE(service->isSignedIn());
     EXPECT_EQ(service->authNotice(), "Your Quillo account and cloud credits were permanently deleted.");
-}
-
-TEST(SingleInstanceChannel, SecondLaunchHandsItsMessagesToTheRunningInstance) {
-    const QString name = QStringLiteral("quillo-channel-test-") + QUuid::createUuid().toString(QUuid::Id128);
-    SingleInstanceChannel running(name);
-    ASSERT_EQ(run(running.start({})), SingleInstanceChannel::Role::primary);
-    std::vector<QString> received;
-    QObject::connect(&running, &SingleInstanceChannel::messageReceived, [&](const QString& m) { received.push_back(m); });
-
-    SingleInstanceChannel second(name);
-    EXPECT_EQ(run(second.start({"quillo://auth/callback?code=one", "quillo://auth/callback?code=two"})),
-              SingleInstanceChannel::Role::secondary);
-    if (received.size() < 2) {
-        QEventLoop loop;
-        QObject::connect(&running, &SingleInstanceChannel::messageReceived, &loop, [&] {
-            if (received.size() >= 2) loop.quit();
-        });
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    EXPECT_EQ(received, (std::vector<QString>{"quillo://auth/callback?code=one", "quillo://auth/callback?code=two"}));
-    EXPECT_FALSE(second.isListening());
-
-    // An over-long line is not a message.
-    EXPECT_FALSE(run(SingleInstanceChannel::send(name, {QString(SingleInstanceChannel::maximumMessageBytes + 1, 'x')})));
 }

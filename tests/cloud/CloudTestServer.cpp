@@ -21,6 +21,11 @@
 
 extern char **environ;
 
+// Suites that name no cache of their own keep one beside their test authority.
+#ifndef QUILLO_TEST_SUGGESTION_CACHE
+#define QUILLO_TEST_SUGGESTION_CACHE QUILLO_TEST_CA_DIR "/../suggestions.cache"
+#endif
+
 namespace cloudtest {
 
 const std::string kInstallationId = "6f9619ff-8b86-4d01-b42d-00c04fc964ff";

@@ -2,37 +2,28 @@
 
 #include "Platform/WebAuthenticationSession.h"
 
-#include <QMetaObject>
-#include <QObject>
 #include <functional>
 
 namespace quillo {
 
-class SingleInstanceChannel;
-
 // Web sign-in through the user's default browser. The page ends at a "quillo://" address that
-// the desktop opens with a second launch of the application (the scheme handler of
-// packaging/quillo.desktop); that launch hands the address to this instance through the
-// single-instance channel, which completes the round trip. The browser tab cannot be closed
-// from here, so cancel() only stops listening.
-class LinuxWebAuthenticationSession final : public QObject, public WebAuthenticationSession {
-    Q_OBJECT
+// the desktop opens with a second launch of the application (the scheme handler); that launch
+// hands the address to the running instance over its single-instance channel, and the
+// application delivers it to the OAuth presenter, which finishes the round trip and cancels
+// this session. The browser tab cannot be closed from here, so cancel() only forgets the trip.
+class LinuxWebAuthenticationSession final : public WebAuthenticationSession {
 public:
     // Opens an address in the browser; QDesktopServices::openUrl unless a test stands in.
     using BrowserOpener = std::function<bool(const QUrl&)>;
 
-    explicit LinuxWebAuthenticationSession(SingleInstanceChannel& channel, BrowserOpener opener = {},
-                                           QObject* parent = nullptr);
+    explicit LinuxWebAuthenticationSession(BrowserOpener opener = {});
     ~LinuxWebAuthenticationSession() override;
 
     bool start(const QUrl& url, const QString& callbackScheme, Completion completion) override;
     void cancel() override;
 
 private:
-    void received(const QString& message);
-
     BrowserOpener opener_;
-    QString scheme_;
     Completion completion_;
 };
 

@@ -48,7 +48,12 @@ private:
 
 } // namespace
 
+// Only a person at a terminal is asked; a run under another program (its error output captured)
+// never waits for an answer.
+bool isInteractive() { return ::isatty(STDERR_FILENO) == 1; }
+
 std::optional<QString> askLine(const QString& prompt) {
+    if (!isInteractive()) return std::nullopt;
     const Terminal terminal;
     if (!terminal.isOpen()) return std::nullopt;
     terminal.write(prompt);
@@ -56,6 +61,7 @@ std::optional<QString> askLine(const QString& prompt) {
 }
 
 std::optional<QString> askSecret(const QString& prompt) {
+    if (!isInteractive()) return std::nullopt;
     const Terminal terminal;
     if (!terminal.isOpen()) return std::nullopt;
     termios saved{};

@@ -3,8 +3,9 @@
 #include "Services/CloudCorrectionProviding.h"
 #include "Services/CorrectionPipeline.h"
 #include "Services/CorrectionPipelineError.h"
-#include "Services/CloudPasswordSignIn.h"
-#include "Services/FixedSessionProvider.h"
+#include "Platform/Fake/InMemorySecureStore.h"
+#include "Platform/Fake/InMemoryUserDefaults.h"
+#include "Services/QuilloAuthService.h"
 #include "Services/LocalStandInCorrectionClient.h"
 #include "Services/QtCloudHttpTransport.h"
 #include "Services/QuilloCloudError.h"
@@ -14,6 +15,7 @@
 #include "Support/CorrectionChunkingError.h"
 #include "Support/CorrectionTextIntegrity.h"
 #include "Support/UserFacingErrorCatalog.h"
+#include "TerminalPrompt.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -42,8 +44,8 @@ const char* const usage =
     "\n"
     "  --speed     cloud speed (default: very_very_fast)\n"
     "  --mode      writing mode (default: proofread)\n"
-    "  --email     account to sign in with (or QUILLO_EMAIL)\n"
-    "  --password  its password (or QUILLO_PASSWORD, which other users cannot see)\n"
+    "  --email     account to sign in with (or QUILLO_EMAIL; asked on the terminal when missing)\n"
+    "  --password  its password (or QUILLO_PASSWORD, which other users cannot see; asked without echo)\n"
     "  --endpoint  cloud correction endpoint (or QUILLO_CLOUD_ENDPOINT; default: the build's)\n"
     "  --ca-file   extra certificate authority to trust (default: the build's local authority)\n"
     "  --local     correct with the offline stand-in instead of the cloud (no account needed)\n"
@@ -74,22 +76,6 @@ UserFacingErrorCatalog::CorrectionFailure classify(std::exception_ptr error) {
     } catch (...) {
     }
     return Failure::unexpected();
-}
-
-QString signInSentence(std::exception_ptr error) {
-    using Failure = UserFacingErrorCatalog::AuthenticationFailure;
-    const auto operation = UserFacingErrorCatalog::AuthenticationOperation::signIn;
-    try {
-        std::rethrow_exception(error);
-    } catch (const CloudSignInError& e) {
-        return UserFacingErrorCatalog::authentication(Failure::http(e.status, e.code), operation);
-    } catch (const NetworkError& e) {
-        return UserFacingErrorCatalog::authentication(Failure::network(e.code), operation);
-    } catch (const CloudResponseDecodingError&) {
-        return UserFacingErrorCatalog::authentication(Failure::incompleteResponse(), operation);
-    } catch (...) {
-    }
-    return UserFacingErrorCatalog::authentication(Failure::unexpected(), operation);
 }
 
 bool isBlank(const QString& text) {
@@ -233,20 +219,24 @@ int main(int argc, char** argv) {
             writeError(QStringLiteral("The cloud endpoint is not a valid address."));
             return exitUsage;
         }
+        if (!email) email = TerminalPrompt::askLine(QStringLiteral("Quillo account e-mail: "));
+        if (email && !password) password = TerminalPrompt::askSecret(QStringLiteral("Password: "));
         if (!email || !password) {
             writeError(QStringLiteral("Sign in with --email and --password (or QUILLO_EMAIL and QUILLO_PASSWORD), "
                                       "or use --local for the offline stand-in."));
             return exitUsage;
         }
         QtCloudHttpTransport transport(authorityFiles);
-        // A command-line run is not an installation of the app: each run introduces itself afresh.
-        const QString installationId = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
-        FixedSessionProvider session;
-        try {
-            session.setSession(blockingWait(CloudPasswordSignIn::signIn(
-                transport, *QuilloCloudService::authURL(endpoint), *email, *password, installationId)));
-        } catch (...) {
-            writeError(signInSentence(std::current_exception()));
+        // The session lives only as long as this run, and a command-line run is not an
+        // installation of the app: each run introduces itself afresh.
+        InMemorySecureStore sessionStore;
+        InMemoryUserDefaults runDefaults;
+        QuilloAuthService::Options authOptions;
+        authOptions.endpoint = endpoint;
+        authOptions.recordEvent = [](QuilloDiagnosticEvent, std::optional<QUuid>) {};
+        QuilloAuthService session(transport, sessionStore, runDefaults, authOptions);
+        if (!blockingWait(session.signIn(*email, *password))) {
+            writeError(session.authError().value_or(session.authNotice().value_or(QStringLiteral("Sign-in failed."))));
             return exitSignInFailed;
         }
         QuilloCloudService::Options options;
