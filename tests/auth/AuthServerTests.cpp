@@ -3,7 +3,7 @@
 // that hands the callback address over the single-instance channel.
 #include "CloudTestServer.h"
 
-#include "App/SingleInstanceChannel.h"
+#include "App/AppInstanceChannel.h"
 #include "Platform/Fake/InMemorySecureStore.h"
 #include "Platform/Fake/InMemoryUserDefaults.h"
 #include "Platform/Linux/LinuxWebAuthenticationSession.h"
@@ -60,7 +60,7 @@ protected:
     InMemorySecureStore store;
     InMemoryUserDefaults defaults;
     const QString channelName = QStringLiteral("quillo-auth-test-") + QUuid::createUuid().toString(QUuid::Id128);
-    SingleInstanceChannel channel{channelName};
+    AppInstanceChannel channel{channelName};
     std::vector<QUrl> opened;
     // What the "browser" does with a page the app opens; it runs after start() returned.
     std::function<void(const QUrl&)> browser;
@@ -79,8 +79,8 @@ protected:
         ASSERT_GT(server->port(), 0);
         ASSERT_TRUE(channel.listen());
         // As the application does: an address from another launch goes to the presenter.
-        QObject::connect(&channel, &SingleInstanceChannel::requestReceived, &presenter,
-                         [this](const SingleInstanceChannel::Request& request) {
+        QObject::connect(&channel, &AppInstanceChannel::requestReceived, &presenter,
+                         [this](const AppInstanceChannel::Request& request) {
                              if (request.url) presenter.deliverCallback(*request.url);
                          });
         QuilloAuthService::Options options;
@@ -108,7 +108,7 @@ protected:
             ASSERT_EQ(decision.status, 302);
             // The desktop opens the callback with a second launch, which hands it over and exits.
             const QUrl callback = QUrl::fromEncoded(QByteArray::fromStdString(decision.header("Location")));
-            SingleInstanceChannel secondLaunch(channelName);
+            AppInstanceChannel secondLaunch(channelName);
             EXPECT_FALSE(secondLaunch.listen());
             EXPECT_TRUE(secondLaunch.sendToRunningInstance({callback}));
         };
