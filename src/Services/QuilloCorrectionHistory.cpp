@@ -1,4 +1,5 @@
 #include "Services/QuilloCorrectionHistory.h"
+#include "Support/PosixFileIO.h"
 
 #include "Platform/SecureStore.h"
 #include "Platform/UserDefaults.h"
@@ -212,18 +213,7 @@ Outcome<QByteArray> open(const QByteArray& key, const QByteArray& combined) {
 
 // --- files ---
 
-bool writeAll(int fd, const char* data, qsizetype size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
+using PosixFileIO::writeAll;
 
 // Creates the folder and any missing parents, owner only. 0 or errno.
 int ensurePrivateDirectory(const QString& directory) {

@@ -1,4 +1,5 @@
 #include "Services/QuilloDiagnosticLogStore.h"
+#include "Support/PosixFileIO.h"
 
 #include "Support/QuilloAppEnvironment.h"
 
@@ -33,18 +34,7 @@ namespace {
     throw QuilloDiagnosticsFileError(kind, error, "read");
 }
 
-bool writeAll(int fd, const char* data, qsizetype size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
+using PosixFileIO::writeAll;
 
 void ensurePrivateFolder(const QString& folder) {
     const QByteArray path = QFile::encodeName(folder);
