@@ -490,7 +490,7 @@ bool CloudServer::applyCommonFaults(const Request &req, Response &res)
 {
     if (!options_.testControls) return false;
     if (int ms = faults_.takeDelay()) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    if (faults_.takeDrop()) {
+    if (faults_.takeDrop(FaultStage::request)) {
         dropConnection(req);
         res.status = 500;
         res.set_content("{}", "application/json");
@@ -556,6 +556,7 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
     }
     std::optional<GatewayFault> gateway = options_.testControls ? faults_.takeGateway() : std::nullopt;
     auto answerGateway = [&](const GatewayFault &g) {
+        faults_.noteApplied("gateway-" + std::to_string(g.status) + (g.afterProcessing ? "-answer" : "-request"));
         res.set_header("X-Quillo-Retry-Safe", g.safe ? "1" : "0");
         sendError(res, g.status, gatewayCode(g.status));
     };
@@ -612,11 +613,13 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
         Speed other = *requested == Speed::fast ? Speed::veryVeryFast : Speed::fast;
         bool otherBusy = (other == Speed::fast ? faults_.fastBusy : faults_.veryVeryFastBusy).load();
         if (otherBusy) {
+            if (options_.testControls) faults_.noteApplied("busy-429");
             int after = faults_.busyRetryAfter.load();
             if (after > 0) res.set_header("Retry-After", std::to_string(after));
             return sendError(res, 429, "capacity_busy");
         }
         used = other;  // a reroute bills the speed that served it
+        if (options_.testControls) faults_.noteApplied("busy-reroute");
     }
     int64_t cost = correctionCostMicro(units, used);
 
@@ -634,7 +637,16 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
 
     std::string corrected;
     try {
-        if (options_.testControls) faults_.parkIfArmed();
+        if (options_.testControls) {
+            // The caller loses its connection but the work goes on, reserved, for a while: its
+            // repeat finds the correction still in progress.
+            if (auto keepGoing = faults_.takeDrop(FaultStage::processing)) {
+                dropConnection(req);
+                std::this_thread::sleep_for(std::chrono::milliseconds(*keepGoing));
+            }
+            if (int ms = faults_.takeDelay(FaultStage::processing)) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            faults_.parkIfArmed();
+        }
         IndexedSuggestionIndex::TextBudget budget(std::chrono::milliseconds(options_.suggestionFallbackMs));
         corrected = corrector_->correct(text, style == "contextual" ? CorrectionStyle::contextual : CorrectionStyle::proofread);
     } catch (const std::exception &e) {
@@ -666,6 +678,12 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
         return sendError(res, 503, "service_busy");
     }
     if (gateway) return answerGateway(*gateway);  // charged and stored; a repeat replays it
+    if (options_.testControls && faults_.takeDrop(FaultStage::answer)) {
+        dropConnection(req);  // charged and stored, the answer lost on the way
+        res.status = 500;
+        res.set_content("{}", "application/json");
+        return;
+    }
     answer["billing"]["balanceCredits"] = credits(after.balance);
     answer["billing"]["reservedCredits"] = credits(after.reserved);
     answer["billing"]["availableCredits"] = credits(after.available());
@@ -1087,10 +1105,25 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
         return sendJson(res, 200, {{"state", states[static_cast<int>(r.state)]}, {"fromCache", r.fromCache},
                                    {"words", r.words}, {"bytes", r.bytes}, {"seconds", r.seconds}});
     }
+    auto stage = [&]() -> FaultStage {
+        auto it = body.find("at");
+        if (it == body.end() || it->is_null()) return FaultStage::request;
+        if (!it->is_string()) throw RequestError{400, "invalid_field"};
+        auto s = faultStageFromName(it->get<std::string>());
+        if (!s) throw RequestError{400, "invalid_field"};
+        return *s;
+    };
     if (name == "delay") {
+        FaultStage at = stage();
+        if (at == FaultStage::answer) return sendError(res, 400, "invalid_field");
         faults_.armDelay(static_cast<int>(std::clamp<int64_t>(integer("milliseconds", 1000), 0, 60000)),
-                         static_cast<int>(integer("count", 1)));
+                         static_cast<int>(integer("count", 1)), at);
         return sendJson(res, 200, json::object());
+    }
+    if (name == "fault-counts") {
+        json counts = json::object();
+        for (auto &[k, v] : faults_.appliedCounts()) counts[k] = v;
+        return sendJson(res, 200, counts);
     }
     if (name == "too-early") {
         faults_.armTooEarly(static_cast<int>(integer("count", 1)));
@@ -1106,7 +1139,9 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
         return sendJson(res, 200, json::object());
     }
     if (name == "drop") {
-        faults_.armDrop(static_cast<int>(integer("count", 1)));
+        FaultStage at = stage();
+        faults_.armDrop(static_cast<int>(integer("count", 1)), at,
+                        static_cast<int>(std::clamp<int64_t>(integer("milliseconds", 0), 0, 60000)));
         return sendJson(res, 200, json::object());
     }
     if (name == "busy") {

@@ -47,9 +47,36 @@ std::optional<QUrl> urlArgument(const QStringList& arguments) {
     return std::nullopt;
 }
 
+const char* const usage =
+    "Usage: quillo [URL]\n"
+    "Corrects the text of the focused field on a key press. Runs as a tray application in an X11\n"
+    "session; a second launch hands a quillo:// URL (or a request to show itself) to the running\n"
+    "instance and exits.\n"
+    "\n"
+    "  --help     show this help\n"
+    "  --version  print the version\n";
+
+// --help and --version answer without a display or a running instance.
+std::optional<int> answerInformationRequest(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (argument == "--version") {
+            std::printf("%s %s\n", qUtf8Printable(QuilloAppEnvironment::displayName()),
+                        qUtf8Printable(QuilloCloudService::clientVersion()));
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (const auto status = answerInformationRequest(argc, argv)) return *status;
     // The trigger key, the synthetic keystrokes and the toast's placement need an X11 session
     // (an XWayland display included).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
