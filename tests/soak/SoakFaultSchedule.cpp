@@ -4,7 +4,6 @@
 #include "Support/Clock.h"
 
 #include <QJsonObject>
-#include <array>
 
 namespace quillo::soak {
 
@@ -19,55 +18,52 @@ QCoro::Task<> SoakFaultSchedule::run() {
     }
 }
 
-QCoro::Task<> SoakFaultSchedule::armOne() {
+SoakFaultSchedule::Fault SoakFaultSchedule::pick() {
     auto between = [this](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); };
     const int kind = between(0, 99);
-    QString name;
-    if (kind < 12) {
-        name = QStringLiteral("drop-request");
-        co_await server_.control(QStringLiteral("drop"), {{"count", between(1, 2)}, {"at", "request"}});
-    } else if (kind < 24) {
-        // The work goes on for a while without its caller; the repeat polls it through 425s.
-        name = QStringLiteral("drop-processing");
-        co_await server_.control(QStringLiteral("drop"),
-                                 {{"count", 1}, {"at", "processing"}, {"milliseconds", between(1000, 3500)}});
-    } else if (kind < 36) {
-        name = QStringLiteral("drop-answer");
-        co_await server_.control(QStringLiteral("drop"), {{"count", between(1, 2)}, {"at", "answer"}});
-    } else if (kind < 48) {
-        name = QStringLiteral("gateway-request");
-        co_await server_.control(QStringLiteral("gateway"),
-                                 {{"status", 503}, {"safe", true}, {"afterProcessing", false}, {"count", between(1, 2)}});
-    } else if (kind < 60) {
-        const int status = std::array{502, 503, 504}[between(0, 2)];
-        name = QStringLiteral("gateway-answer");
-        co_await server_.control(QStringLiteral("gateway"),
-                                 {{"status", status}, {"safe", true}, {"afterProcessing", true}, {"count", 1}});
-    } else if (kind < 70) {
-        name = QStringLiteral("too-early");
-        co_await server_.control(QStringLiteral("too-early"), {{"count", between(2, 6)}});
-    } else if (kind < 80) {
-        name = QStringLiteral("delay-request");
-        co_await server_.control(QStringLiteral("delay"),
-                                 {{"milliseconds", between(300, 2500)}, {"count", between(1, 3)}, {"at", "request"}});
-    } else if (kind < 90) {
-        name = QStringLiteral("delay-processing");
-        co_await server_.control(QStringLiteral("delay"),
-                                 {{"milliseconds", between(300, 2500)}, {"count", between(1, 3)}, {"at", "processing"}});
-    } else if (kind < 97) {
-        // One speed busy for a moment: its corrections are served and billed at the other.
-        const bool fast = between(0, 1) == 1;
-        name = QStringLiteral("busy-one");
-        co_await server_.control(QStringLiteral("busy"), {{"fast", fast}, {"very_very_fast", !fast}});
-        co_await Clock::shared().sleep(0.5);
-        co_await server_.control(QStringLiteral("busy"), {{"fast", false}, {"very_very_fast", false}});
-    } else {
-        name = QStringLiteral("busy-both");
-        co_await server_.control(QStringLiteral("busy"), {{"fast", true}, {"very_very_fast", true}, {"retryAfter", 1}});
-        co_await Clock::shared().sleep(0.2);
-        co_await server_.control(QStringLiteral("busy"), {{"fast", false}, {"very_very_fast", false}});
+    if (kind < 12)
+        return {QStringLiteral("drop-request"), QStringLiteral("drop"),
+                QJsonObject{{"count", between(1, 5)}, {"at", QStringLiteral("request")}}};
+    if (kind < 24)  // the work goes on for a while without its caller; the repeat polls it through 425s
+        return {QStringLiteral("drop-processing"), QStringLiteral("drop"),
+                QJsonObject{{"count", 1}, {"at", QStringLiteral("processing")}, {"milliseconds", between(1000, 3500)}}};
+    if (kind < 36)
+        return {QStringLiteral("drop-answer"), QStringLiteral("drop"),
+                QJsonObject{{"count", between(1, 4)}, {"at", QStringLiteral("answer")}}};
+    if (kind < 48)
+        return {QStringLiteral("gateway-request"), QStringLiteral("gateway"),
+                QJsonObject{{"status", 503}, {"safe", true}, {"afterProcessing", false}, {"count", between(1, 2)}}};
+    if (kind < 60) {
+        static const int statuses[] = {502, 503, 504};
+        return {QStringLiteral("gateway-answer"), QStringLiteral("gateway"),
+                QJsonObject{{"status", statuses[between(0, 2)]}, {"safe", true}, {"afterProcessing", true}, {"count", 1}}};
     }
-    ++armed_[name];
+    if (kind < 70)
+        return {QStringLiteral("too-early"), QStringLiteral("too-early"), QJsonObject{{"count", between(2, 6)}}};
+    if (kind < 80)
+        return {QStringLiteral("delay-request"), QStringLiteral("delay"),
+                QJsonObject{{"milliseconds", between(300, 2500)}, {"count", between(1, 3)}, {"at", QStringLiteral("request")}}};
+    if (kind < 90)
+        return {QStringLiteral("delay-processing"), QStringLiteral("delay"),
+                QJsonObject{{"milliseconds", between(300, 2500)}, {"count", between(1, 3)}, {"at", QStringLiteral("processing")}}};
+    if (kind < 97) {  // one speed busy for a moment: its corrections are served and billed at the other
+        const bool fast = between(0, 1) == 1;
+        return {QStringLiteral("busy-one"), QStringLiteral("busy"), QJsonObject{{"fast", fast}, {"very_very_fast", !fast}}, 0.5};
+    }
+    return {QStringLiteral("busy-both"), QStringLiteral("busy"),
+            QJsonObject{{"fast", true}, {"very_very_fast", true}, {"retryAfter", 1}}, 0.2};
 }
+
+QCoro::Task<> SoakFaultSchedule::armOne() {
+    const Fault fault = pick();
+    co_await server_.control(fault.control, fault.body);
+    if (fault.busySeconds > 0) {
+        co_await Clock::shared().sleep(fault.busySeconds);
+        co_await server_.control(QStringLiteral("busy"), notBusy());
+    }
+    ++armed_[fault.name];
+}
+
+QJsonObject SoakFaultSchedule::notBusy() { return QJsonObject{{"fast", false}, {"very_very_fast", false}}; }
 
 } // namespace quillo::soak

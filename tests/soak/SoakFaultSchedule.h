@@ -5,6 +5,7 @@
 // answers and slow work; a speed busy (rerouted and billed at the other) or both (429).
 // The server counts what it actually applied; this counts what was armed.
 #include <QHash>
+#include <QJsonObject>
 #include <QString>
 #include <cstdint>
 #include <random>
@@ -25,6 +26,13 @@ public:
     const QHash<QString, qint64>& armed() const { return armed_; }
 
 private:
+    struct Fault {
+        QString name, control;
+        QJsonObject body;
+        double busySeconds = 0;  // a busy flag is cleared again after this long
+    };
+    Fault pick();
+    static QJsonObject notBusy();
     QCoro::Task<> armOne();
 
     SoakServer& server_;

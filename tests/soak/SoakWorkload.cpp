@@ -146,7 +146,11 @@ QCoro::Task<> SoakWorkload::runWorker(Worker& worker) {
             if (result->routing) call.billedModel = result->routing->billingModel;
             if (const auto& account = worker.service->account()) call.balanceCredits = account->balanceCredits;
         }
+        // A refusal for credit or capacity comes back at once; a person would wait before the
+        // next try, and so does the worker.
+        const bool refused = call.failure == QLatin1String("insufficient_credits") || call.failure == QLatin1String("busy_429");
         calls_.push_back(std::move(call));
+        if (refused) co_await clock.sleep(0.5);
     }
 }
 

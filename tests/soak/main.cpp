@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <random>
@@ -61,6 +62,17 @@ void print(const QString& line) {
     std::fflush(stdout);
 }
 
+// Request bodies are made outside the coroutines: GCC 12 cannot keep a braced list of string
+// literals in a coroutine frame.
+QJsonObject balanceBody(const QString& email, double credits) {
+    return QJsonObject{{"email", email}, {"balanceCredits", credits}};
+}
+QJsonObject accountBody(const SoakWorkload::Account& account) {
+    return QJsonObject{{"email", account.email}, {"password", account.password},
+                       {"balanceCredits", account.startCredits}, {"confirmed", true}};
+}
+QJsonObject indexWaitBody() { return QJsonObject{{"waitMs", 120000}}; }
+
 QCoro::Task<> keepLowAccountsNearZero(SoakServer& server, std::vector<SoakWorkload::Account> accounts,
                                       const bool& running, quint32 seed) {
     std::mt19937 rng(seed * 31u + 7u);
@@ -70,8 +82,7 @@ QCoro::Task<> keepLowAccountsNearZero(SoakServer& server, std::vector<SoakWorklo
         if (!running) break;
         for (const auto& account : accounts)
             co_await server.control(QStringLiteral("balance"),
-                                    {{"email", account.email},
-                                     {"balanceCredits", choices[std::uniform_int_distribution<int>(0, 5)(rng)]}});
+                                    balanceBody(account.email, choices[std::uniform_int_distribution<int>(0, 5)(rng)]));
     }
 }
 
@@ -97,7 +108,7 @@ QCoro::Task<int> runSoak(Options options, QString workDir) {
         print(QStringLiteral("soak: ") + *error);
         co_return 2;
     }
-    const QJsonObject index = co_await server.control(QStringLiteral("suggestion-index"), {{"waitMs", 120000}});
+    const QJsonObject index = co_await server.control(QStringLiteral("suggestion-index"), indexWaitBody());
     if (index.value(QStringLiteral("state")).toString() != QLatin1String("ready")) {
         print(QStringLiteral("soak: the server's suggestion index is not ready"));
         co_return 2;
@@ -105,10 +116,7 @@ QCoro::Task<int> runSoak(Options options, QString workDir) {
 
     SoakWorkload workload(server.endpoint(), server.caFile(), SoakCorpus::make(options.seed), options.clients, options.seed);
     for (const auto& account : workload.accounts())
-        co_await server.control(QStringLiteral("account"), {{"email", account.email},
-                                                            {"password", account.password},
-                                                            {"balanceCredits", account.startCredits},
-                                                            {"confirmed", true}});
+        co_await server.control(QStringLiteral("account"), accountBody(account));
     co_await workload.signIn();
 
     const qint64 clientKiBStart = SoakServer::residentKiBOf(0).value_or(0);
