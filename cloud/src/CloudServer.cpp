@@ -358,13 +358,23 @@ int CloudServer::bind()
 
 void CloudServer::run()
 {
-    janitorThread_ = std::thread([this] { janitor(); });
-    http_->listen_after_bind();
+    runStarted_ = true;
+    if (!stopRequested_) {
+        janitorThread_ = std::thread([this] { janitor(); });
+        http_->listen_after_bind();
+    }
+    runEnded_ = true;
 }
 
 void CloudServer::stop()
 {
+    stopRequested_ = true;
     faults_.release();
+    // httplib ignores a stop that comes before its accept loop runs (a SIGTERM during start-up):
+    // once run() has begun, wait for the loop to be up or for run() to have given up, then stop.
+    if (runStarted_) {
+        while (!http_->is_running() && !runEnded_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     http_->stop();
 }
 

@@ -126,6 +126,17 @@ TEST(Robustness, GarbageOnTheSocketDoesNotStopTheServer)
     EXPECT_EQ(server.get("/api/correct?action=health").status, 200);
 }
 
+TEST(Robustness, ASigtermRightAfterStartStopsTheServer)
+{
+    // A service manager may stop the server the moment it says it listens; that stop used to be
+    // lost when it came before the accept loop ran, and the server served on. Each stop() below
+    // sends SIGTERM and waits for the exit, so a lost one hangs the test until its timeout.
+    for (int i = 0; i < 10; ++i) {
+        CloudTestServer server({"--suggestions", "hunspell"}, false);
+        server.stop();
+    }
+}
+
 TEST(Robustness, TestControlsDoNotExistWithoutTheFlag)
 {
     CloudTestServer server({}, false);

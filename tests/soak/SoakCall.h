@@ -2,6 +2,7 @@
 // What the client saw of one correction call.
 #include "Models/CorrectionModels.h"
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -18,7 +19,7 @@ struct SoakCall {
     std::optional<QString> correctionId;  // as the client sent it
     bool succeeded = false;
     QString failure;  // the kind, for a failed call ("insufficient_credits", "http_503", ...)
-    QString correction;
+    QByteArray correctionDigest;  // SHA-256 of the corrected text, to compare answers cheaply
     std::optional<double> chargedCredits, balanceCredits;
     std::optional<CloudCorrectionModel> billedModel;
     double seconds = 0;

@@ -54,13 +54,13 @@ SoakReport SoakReport::make(const Inputs& in) {
     bool anyBalanceSeen = false;
     QHash<QString, qint64> failures;
     std::vector<double> latencies;
-    QHash<QString, QSet<QString>> answers;  // by text and style
+    QHash<QString, QSet<QByteArray>> answers;  // digests by text and style
     for (const SoakCall& call : calls) {
         if (call.succeeded) {
             ++succeeded;
             latencies.push_back(call.seconds);
             if (call.billedModel && *call.billedModel != call.model) ++rerouted;
-            answers[QStringLiteral("%1/%2").arg(call.textIndex).arg(static_cast<int>(call.style))].insert(call.correction);
+            answers[QStringLiteral("%1/%2").arg(call.textIndex).arg(static_cast<int>(call.style))].insert(call.correctionDigest);
             if (call.balanceCredits) {
                 const qint64 seen = std::llround(*call.balanceCredits * 1e6);
                 lowestSeenMicro = anyBalanceSeen ? std::min(lowestSeenMicro, seen) : seen;

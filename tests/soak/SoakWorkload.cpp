@@ -4,6 +4,7 @@
 #include "Services/QuilloCloudError.h"
 #include "Support/Clock.h"
 
+#include <QCryptographicHash>
 #include <QUuid>
 
 namespace quillo::soak {
@@ -141,7 +142,7 @@ QCoro::Task<> SoakWorkload::runWorker(Worker& worker) {
             call.failure = QStringLiteral("no_result");
         } else {
             call.succeeded = true;
-            call.correction = result->correction;
+            call.correctionDigest = QCryptographicHash::hash(result->correction.toUtf8(), QCryptographicHash::Sha256);
             call.chargedCredits = result->chargedCredits;
             if (result->routing) call.billedModel = result->routing->billingModel;
             if (const auto& account = worker.service->account()) call.balanceCredits = account->balanceCredits;

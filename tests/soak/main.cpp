@@ -37,7 +37,7 @@ struct Options {
     double duration = 180;
     int clients = 8;
     quint32 seed = 1;
-    double memoryLimitMiB = 24;
+    double memoryLimitMiB = 16;
     double warmUp = -1;  // a quarter of the run, at least 5 s
     bool keep = false;
 };
