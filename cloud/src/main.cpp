@@ -13,6 +13,7 @@
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 
 extern char **environ;
@@ -47,8 +48,15 @@ bool makeLocalAuthority(const std::string &dir)
     std::string script = localAuthorityScript();
     if (!std::filesystem::exists(script)) return false;
     std::vector<char *> argv = {const_cast<char *>("bash"), script.data(), const_cast<char *>(dir.c_str()), nullptr};
+    // Standard output carries only the "listening on" line that starters read; the script's own
+    // output goes to the log instead.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "bash", nullptr, nullptr, argv.data(), environ) != 0) return false;
+    int rc = posix_spawnp(&pid, "bash", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return false;
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
