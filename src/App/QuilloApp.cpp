@@ -16,17 +16,24 @@
 #include "Platform/Linux/LinuxWorkspace.h"
 #include "Platform/Linux/SettingsUserDefaults.h"
 #include "Platform/Linux/LinuxWebAuthenticationSession.h"
+#include "Platform/Linux/QtLocalKeyEventMonitor.h"
+#include "Services/ConnectivityService.h"
 #include "Services/QtCloudHttpTransport.h"
 #include "Services/QuilloAuthService.h"
 #include "Services/QuilloAuthSessionStore.h"
 #include "Services/QuilloCloudService.h"
 #include "Services/QuilloCorrectionHistory.h"
 #include "Services/QuilloOAuthPresenter.h"
+#include "Services/QuilloPaymentService.h"
+#include "Services/QuilloUpdater.h"
 #include "Support/Logging.h"
 #include "Support/QuilloAppEnvironment.h"
+#include "Views/AuthenticatorCodeDialog.h"
+#include "Views/CreditPurchasePresentation.h"
 #include "Views/DesktopToastScreenSource.h"
 #include "Views/LaunchAtLoginSettings.h"
 #include "Views/QuilloSymbol.h"
+#include "Views/SettingsWindow.h"
 
 #include <QApplication>
 #include <QNetworkInformation>
@@ -78,6 +85,8 @@ int main(int argc, char** argv) {
     QuilloAuthService::Options authOptions;
     authOptions.clock = &clock;
     authOptions.presenter = &oauthPresenter;
+    AuthenticatorCodeDialog codePrompt;
+    authOptions.codePrompt = &codePrompt;
     QuilloAuthService sessions(transport, secureStore, defaults, authOptions);
     QuilloCloudService cloud(transport, sessions);
     QuilloCloudAppState cloudState(cloud, sessions);
@@ -93,6 +102,11 @@ int main(int argc, char** argv) {
     LoggingAccessibilityAnnouncer announcer;
     DesktopToastScreenSource screens;
     LaunchAtLoginSettings launchAtLogin;
+    // What the settings window shows and edits besides the above.
+    QuilloPaymentService payment(transport, defaults, workspace);
+    CreditPurchasePresentation creditPurchase;
+    QuilloUpdater updater;
+    QtLocalKeyEventMonitor keyMonitor;
 
     AppDelegate::Environment environment{defaults, clock, permission, workspace, screens, cloudState};
     environment.announcer = &announcer;
@@ -104,6 +118,12 @@ int main(int argc, char** argv) {
         auto service = std::make_unique<GlobalCorrectionService>(serviceEnvironment, &cloud, nullptr, nullptr,
                                                                  std::move(onStatus), &sessions);
         return std::make_unique<GlobalCorrectionMonitor>(std::move(service));
+    };
+    environment.makeSettingsWindow = [&](InputPermissionCoordinator& permissions, std::function<void()> restartOnboarding) {
+        SettingsDependencies dependencies(defaults, clock, ConnectivityService::shared(), cloud, sessions, payment,
+                                          creditPurchase, updater, permissions, launchAtLogin, keyMonitor, history,
+                                          std::move(restartOnboarding));
+        return new SettingsWindow(std::move(dependencies));
     };
     environment.oauthCallback = [&oauthPresenter](const QUrl& url) { return oauthPresenter.deliverCallback(url); };
     environment.registerUrlScheme = [applicationId] {

@@ -1,0 +1,24 @@
+#include "Views/CorrectionHistoryRules.h"
+
+namespace quillo::CorrectionHistoryRules {
+
+CorrectionHistoryBodyState bodyState(bool isEnabled, std::size_t entryCount) {
+    if (!isEnabled) return CorrectionHistoryBodyState::historyOff;
+    if (entryCount == 0) return CorrectionHistoryBodyState::empty;
+    return CorrectionHistoryBodyState::entries;
+}
+
+QString dateText(const QDateTime& date, const QLocale& locale) {
+    const QDateTime local = date.toLocalTime();
+    return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(local.time(), QLocale::ShortFormat);
+}
+
+QString speedLabel(const QuilloCorrectionHistoryEntry& entry) { return entry.cloudModelLabel().value_or(speedFallback); }
+
+std::optional<QString> writingModeTitle(const QuilloCorrectionHistoryEntry& entry) {
+    if (!entry.writingMode) return std::nullopt;
+    return CorrectionWritingModes::title(*entry.writingMode);
+}
+
+} // namespace quillo::CorrectionHistoryRules
