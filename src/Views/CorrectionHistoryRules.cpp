@@ -1,5 +1,7 @@
 #include "Views/CorrectionHistoryRules.h"
 
+#include <QRegularExpression>
+
 namespace quillo::CorrectionHistoryRules {
 
 CorrectionHistoryBodyState bodyState(bool isEnabled, std::size_t entryCount) {
@@ -10,8 +12,11 @@ CorrectionHistoryBodyState bodyState(bool isEnabled, std::size_t entryCount) {
 
 QString dateText(const QDateTime& date, const QLocale& locale) {
     const QDateTime local = date.toLocalTime();
-    return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(local.time(), QLocale::ShortFormat);
+    // Hours and minutes: some locales' short time format still carries seconds.
+    static const QRegularExpression seconds(QStringLiteral("[:.]ss?"));
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    timeFormat.remove(seconds);
+    return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') + locale.toString(local.time(), timeFormat);
 }
 
 QString speedLabel(const QuilloCorrectionHistoryEntry& entry) { return entry.cloudModelLabel().value_or(speedFallback); }

@@ -27,7 +27,8 @@ inline const QString speedFallback = QStringLiteral("Correction speed");
 
 CorrectionHistoryBodyState bodyState(bool isEnabled, std::size_t entryCount);
 
-// The entry's date in the locale's short date and time formats, in local time.
+// The entry's date in the locale's short date format and its time as hours and minutes, in
+// local time.
 QString dateText(const QDateTime& date, const QLocale& locale = QLocale());
 
 // The speeds the entry was corrected with, or "Correction speed" for older entries.

@@ -167,6 +167,8 @@ SettingsGeneralPage::SettingsGeneralPage(const SettingsDependencies& dependencie
     connect(&deps_.auth, &QuilloSessionProviding::sessionChanged, this, [this] {
         refreshAccount();
         refreshBalance();
+        // A new sign-in's balance is not known yet: ask for it rather than show "..." forever.
+        if (deps_.auth.isSignedIn()) QCoro::connect(deps_.cloud.refreshAccount(deps_.auth), this, [] {});
     });
     for (auto signal : {&QuilloAuthService::authNoticeChanged, &QuilloAuthService::isLoadingChanged})
         connect(&deps_.auth, signal, this, &SettingsGeneralPage::refreshAccount);

@@ -107,11 +107,19 @@ TEST(CorrectionHistoryRules, RowTextsForOldAndNewEntries) {
     EXPECT_EQ(CorrectionHistoryRules::speedLabel(recent), QStringLiteral("Fast + Very Very Fast"));
     EXPECT_EQ(CorrectionHistoryRules::writingModeTitle(recent), QStringLiteral("Contextual"));
 
-    // The locale's short date and time, in local time.
-    const QLocale locale(QLocale::English, QLocale::UnitedStates);
-    const QDateTime local = old.date.toLocalTime();
-    EXPECT_EQ(CorrectionHistoryRules::dateText(old.date, locale),
-              locale.toString(local.date(), QLocale::ShortFormat) + " " + locale.toString(local.time(), QLocale::ShortFormat));
-    const QLocale german(QLocale::German, QLocale::Germany);
-    EXPECT_NE(CorrectionHistoryRules::dateText(old.date, german), CorrectionHistoryRules::dateText(old.date, locale));
+    // The locale's short date and its time without seconds, in local time.
+    QuilloCorrectionHistoryEntry precise = old;
+    precise.date = QDateTime(QDate(2026, 1, 5), QTime(9, 30, 47), QTimeZone::utc());
+    const QDateTime local = precise.date.toLocalTime();
+    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::German, QLocale::Germany)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        const QString text = CorrectionHistoryRules::dateText(precise.date, locale);
+        EXPECT_TRUE(text.startsWith(locale.toString(local.date(), QLocale::ShortFormat) + " ")) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("%1").arg(local.time().minute(), 2, 10, QLatin1Char('0'))))
+            << text.toStdString();
+        EXPECT_FALSE(text.contains("47")) << text.toStdString();
+    }
+    EXPECT_EQ(CorrectionHistoryRules::dateText(precise.date, QLocale::c()),
+              QLocale::c().toString(local.date(), QLocale::ShortFormat) + " " + local.time().toString("HH:mm"));
 }

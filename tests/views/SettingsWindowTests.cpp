@@ -367,6 +367,26 @@ TEST_F(SettingsWindowTest, BalanceIsSignInRequiredThenLoadingThenTwoDecimals) {
     EXPECT_TRUE(shown("dangerZone"));
 }
 
+TEST_F(SettingsWindowTest, SigningInThroughTheFormLoadsTheBalance) {
+    open(false);
+    EXPECT_EQ(window->balanceText(), "Sign-in required");
+    const QByteArray session = QJsonDocument(QJsonObject{{"accessToken", SettingsTestRig::accessToken()},
+                                                         {"refreshToken", "r"},
+                                                         {"expiresIn", 3600},
+                                                         {"user", QJsonObject{{"id", SettingsTestRig::userID},
+                                                                              {"email", SettingsTestRig::email}}}})
+                                   .toJson(QJsonDocument::Compact);
+    rig.transport.enqueue(Step::json(200, session));
+    find<QLineEdit>("email")->setText(SettingsTestRig::email);
+    find<QLineEdit>("password")->setText("secret-words");
+    find<QPushButton>("submit")->click();
+    rig.settle();
+    ASSERT_TRUE(rig.auth->isSignedIn());
+    EXPECT_EQ(window->balanceText(), "12.35");
+    EXPECT_EQ(text("signedInEmail"), SettingsTestRig::email);
+    EXPECT_TRUE(shown("dangerZone"));
+}
+
 TEST_F(SettingsWindowTest, SigningOutShowsTheFormAgain) {
     open(true);
     rig.transport.setHandler([](const CloudHttpRequest&) { return Step::json(200, "{}"); });
