@@ -431,6 +431,10 @@ TEST_F(SettingsWindowTest, PermissionRowAsksThenOffersTheSettings) {
     EXPECT_TRUE(shown("permissionPrimary"));
     EXPECT_EQ(primary->text(), "Allow");
     EXPECT_TRUE(shown("permissionOpenSettings"));
+    // The settings can be opened before asking, too.
+    find<QPushButton>("permissionOpenSettings")->click();
+    EXPECT_EQ(rig.workspace.openedUrls, QList<QUrl>{rig.permission.settingsUrl()});
+    rig.workspace.openedUrls.clear();
     EXPECT_EQ(text("permissionUsage"),
               "Quillo uses your desktop's keyboard control to trigger, copy, and replace text. It refuses password "
               "fields and the file manager, accepts only copied text, and never reads text through accessibility "
@@ -447,6 +451,38 @@ TEST_F(SettingsWindowTest, PermissionRowAsksThenOffersTheSettings) {
     rig.clock.advance(1.0);
     EXPECT_EQ(text("permissionStatus"), "Allowed");
     EXPECT_FALSE(shown("permissionPrimary"));
+}
+
+TEST_F(SettingsWindowTest, ADesktopWithoutPermissionSettingsGetsNoButtonThatCannotWork) {
+    // As on X11: trust is the session's facilities, there is no settings page to open.
+    struct NoSettingsPermission final : AccessibilityPermission {
+        int requests = 0;
+        bool isProcessTrusted() const override { return false; }
+        bool requestTrust(bool prompt) override {
+            requests += prompt ? 1 : 0;
+            return false;
+        }
+        QUrl settingsUrl() const override { return {}; }
+    } permission;
+    rig.start(false);
+    InputPermissionCoordinator coordinator(permission, rig.workspace, rig.clock);
+    EXPECT_FALSE(coordinator.canOpenSettings(InputPermissionKind::accessibility));
+    EXPECT_FALSE(coordinator.openSettings(InputPermissionKind::accessibility));
+    SettingsDependencies base = rig.dependencies();
+    SettingsDependencies dependencies(base.defaults, base.clock, base.connectivity, base.cloud, base.auth, base.payment,
+                                      base.creditPurchase, base.updater, coordinator, base.launchAtLogin,
+                                      base.keyMonitor, base.history);
+    dependencies.testBuild = false;
+    window = std::make_unique<SettingsWindow>(dependencies);
+    window->show();
+    EXPECT_EQ(find<QPushButton>("permissionPrimary")->text(), "Allow");
+    EXPECT_FALSE(shown("permissionOpenSettings"));
+    find<QPushButton>("permissionPrimary")->click();
+    EXPECT_EQ(permission.requests, 1);
+    EXPECT_FALSE(shown("permissionPrimary"));
+    EXPECT_EQ(text("permissionStatus"), "Not allowed");
+    EXPECT_TRUE(rig.workspace.openedUrls.isEmpty());
+    window.reset();
 }
 
 TEST_F(SettingsWindowTest, RunOnboardingAgainCallsTheDelegate) {
