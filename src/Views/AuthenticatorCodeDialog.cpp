@@ -51,7 +51,8 @@ QCoro::Task<std::optional<QString>> AuthenticatorCodeDialog::askForCode() {
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog.get(), &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog.get(), &QDialog::reject);
 
-    dialog->open();
+    // show(), not open(): open() would narrow it to window-modal.
+    dialog->show();
     field->setFocus();
     const int result = co_await qCoro(dialog.get(), &QDialog::finished);
     if (result != QDialog::Accepted) co_return std::nullopt;
@@ -67,7 +68,7 @@ QCoro::Task<> AuthenticatorCodeDialog::showInvalidCode() {
     box->setInformativeText(invalidText);
     box->setStandardButtons(QMessageBox::Ok);
     box->setWindowModality(Qt::ApplicationModal);
-    box->open();
+    box->show();
     co_await qCoro(box.get(), &QDialog::finished);
 }
 
