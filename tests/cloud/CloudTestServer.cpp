@@ -115,6 +115,19 @@ void CloudTestServer::stop()
         int status = 0;
         waitpid(pid_, &status, 0);
         pid_ = -1;
+        // A server that does not end cleanly (a crash, a sanitizer's finding such as a leak at
+        // exit) fails the test that ran it.
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::ifstream err(dir_ + "/stderr.log");
+            std::stringstream ss;
+            ss << err.rdbuf();
+            std::string log = ss.str();
+            if (log.size() > 20000) log = "..." + log.substr(log.size() - 20000);
+            ADD_FAILURE() << "quillo-cloud ended "
+                          << (WIFEXITED(status) ? "with exit status " + std::to_string(WEXITSTATUS(status))
+                                                : "by signal " + std::to_string(WTERMSIG(status)))
+                          << ":\n" << log;
+        }
     }
 }
 
