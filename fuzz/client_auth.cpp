@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         auto signIn = observe(service.signIn(QStringLiteral("person@example.com"), QStringLiteral("password-1")));
         cloud.drive(signIn);
         if (signIn->failed()) fail("signIn threw");
-        if (**signIn && !service.isSignedIn()) fail("signIn succeeded without a session");
+        if (signIn->value.value_or(false) && !service.isSignedIn()) fail("signIn succeeded without a session");
         auto bearer = observe(service.authorizationBearer());
         cloud.drive(bearer);
         if (bearer->failed()) fail("authorizationBearer threw");
