@@ -177,7 +177,11 @@ Reply CloudTestServer::postJson(const std::string &path, const json &body, const
 
 Reply CloudTestServer::control(const std::string &name, const json &body) const
 {
-    Reply r = postJson("/test/" + name, body);
+    // A control may wait on the server for up to two minutes (the suggestion index being built),
+    // longer than the read timeout of the other requests.
+    auto c = client();
+    c->set_read_timeout(150, 0);
+    Reply r = toReply(c->Post(("/test/" + name).c_str(), body.dump(), "application/json"));
     if (r.status != 200) ADD_FAILURE() << "control " << name << " answered " << r.status << " " << r.text;
     return r;
 }
