@@ -173,6 +173,17 @@ TEST(Robustness, TestControlsRefuseNumbersTheServerCannotHold)
     EXPECT_EQ(server.postJson("/test/clock", {{"advanceSeconds", 3600.0}}).status, 200);
 }
 
+TEST(Robustness, TerminateStopsTheServerCleanly)
+{
+    // The thread that takes SIGTERM once still ran inside stop() while main destroyed the
+    // server; stop() fails the test unless the process exits with status 0.
+    for (int i = 0; i < 3; ++i) {
+        CloudTestServer server;
+        EXPECT_EQ(server.get("/api/correct?action=health").status, 200);
+        server.stop();
+    }
+}
+
 TEST(Robustness, DemoAccountIsCreatedWithItsBalance)
 {
     CloudTestServer server({"--demo-account", "demo@example.com:demo password 1", "--demo-balance", "42"}, false);
