@@ -200,6 +200,13 @@ std::map<std::string, std::string> parseForm(const std::string &body)
     return out;
 }
 
+// Bounds of the test controls' numbers: counts and times, a lifetime or clock step of a century,
+// a balance of a billion credits.
+constexpr int64_t kMaxControlInteger = 1'000'000'000;
+constexpr int64_t kMaxControlSeconds = 100LL * 366 * 24 * 3600;
+constexpr double kMaxControlCredits = 1e9;
+constexpr int64_t kClampedControlInteger = 1LL << 53;  // values the control clamps itself
+
 bool isLoopback(const std::string &addr)
 {
     return addr == "127.0.0.1" || addr == "::1" || addr.rfind("::ffff:127.", 0) == 0 || addr.rfind("127.", 0) == 0;
@@ -1072,16 +1079,25 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
     if (!options_.testControls || !isLoopback(req.remote_addr)) return sendError(res, 404, "not_found");
     std::string name = req.matches[1];
     json body = req.body.empty() ? json::object() : parseObject(req);
-    auto integer = [&](const char *key, int64_t fallback) -> int64_t {
+    // Whole numbers within [low, high] only: a value beyond them would overflow the arithmetic of
+    // token lifetimes, the clock and the counters it feeds.
+    auto integer = [&](const char *key, int64_t fallback, int64_t low = 0,
+                       int64_t high = kMaxControlInteger) -> int64_t {
         auto it = body.find(key);
         if (it == body.end() || it->is_null()) return fallback;
         if (!it->is_number()) throw RequestError{400, "invalid_field"};
-        return it->get<int64_t>();
+        double value = it->get<double>();
+        if (!(value >= static_cast<double>(low) && value <= static_cast<double>(high)) || value != std::floor(value))
+            throw RequestError{400, "invalid_field"};
+        return it->is_number_float() ? static_cast<int64_t>(value) : it->get<int64_t>();
     };
-    auto number = [&](const char *key) -> double {
+    // Credits: finite, not negative and within what the micro-credit columns hold.
+    auto credits = [&](const char *key) -> double {
         auto it = body.find(key);
         if (it == body.end() || !it->is_number()) throw RequestError{400, "missing_required_field"};
-        return it->get<double>();
+        double value = it->get<double>();
+        if (!(value >= 0 && value <= kMaxControlCredits)) throw RequestError{400, "invalid_field"};
+        return value;
     };
     auto boolean = [&](const char *key, bool fallback) -> bool {
         auto it = body.find(key);
@@ -1108,7 +1124,8 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
     if (name == "suggestion-index") {
         if (!suggestionIndex_) return sendError(res, 404, "not_found");
         if (boolean("release", false)) suggestionIndex_->releaseBuild();
-        if (int64_t wait = std::clamp<int64_t>(integer("waitMs", 0), 0, 120000); wait > 0)
+        int64_t wait = integer("waitMs", 0, -kClampedControlInteger, kClampedControlInteger);
+        if (wait = std::clamp<int64_t>(wait, 0, 120000); wait > 0)
             suggestionIndex_->waitUntilReady(std::chrono::milliseconds(wait));
         auto r = suggestionIndex_->report();
         static const char *states[] = {"waiting", "building", "ready", "failed"};
@@ -1126,7 +1143,8 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
     if (name == "delay") {
         FaultStage at = stage();
         if (at == FaultStage::answer) return sendError(res, 400, "invalid_field");
-        faults_.armDelay(static_cast<int>(std::clamp<int64_t>(integer("milliseconds", 1000), 0, 60000)),
+        int64_t ms = integer("milliseconds", 1000, -kClampedControlInteger, kClampedControlInteger);
+        faults_.armDelay(static_cast<int>(std::clamp<int64_t>(ms, 0, 60000)),
                          static_cast<int>(integer("count", 1)), at);
         return sendJson(res, 200, json::object());
     }
@@ -1141,7 +1159,7 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
     }
     if (name == "gateway") {
         GatewayFault g;
-        g.status = static_cast<int>(integer("status", 503));
+        g.status = static_cast<int>(integer("status", 503, 0, 999));
         if (g.status != 502 && g.status != 503 && g.status != 504) return sendError(res, 400, "invalid_field");
         g.safe = boolean("safe", true);
         g.afterProcessing = boolean("afterProcessing", false);
@@ -1151,25 +1169,26 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
     if (name == "drop") {
         FaultStage at = stage();
         faults_.armDrop(static_cast<int>(integer("count", 1)), at,
-                        static_cast<int>(std::clamp<int64_t>(integer("milliseconds", 0), 0, 60000)));
+                        static_cast<int>(std::clamp<int64_t>(integer("milliseconds", 0, -kClampedControlInteger, kClampedControlInteger), 0, 60000)));
         return sendJson(res, 200, json::object());
     }
     if (name == "busy") {
         faults_.fastBusy = boolean("fast", faults_.fastBusy);
         faults_.veryVeryFastBusy = boolean("very_very_fast", faults_.veryVeryFastBusy);
-        faults_.busyRetryAfter = static_cast<int>(integer("retryAfter", faults_.busyRetryAfter));
+        faults_.busyRetryAfter = static_cast<int>(integer("retryAfter", faults_.busyRetryAfter, 0, 86400));
         return sendJson(res, 200, {{"fast", faults_.fastBusy.load()}, {"very_very_fast", faults_.veryVeryFastBusy.load()}});
     }
     if (name == "balance") {
         Account account = accountFor();
-        double value = number("balanceCredits");
-        if (value < 0 || !std::isfinite(value)) return sendError(res, 400, "invalid_field");
+        double value = credits("balanceCredits");
         store_->setBalance(account.id, microFromCredits(value));
         return sendJson(res, 200, balanceBody(store_->balance(account.id)));
     }
     if (name == "token-expiry") {
-        if (body.contains("accessTokenSeconds")) store_->accessTokenSeconds = integer("accessTokenSeconds", 3600);
-        if (body.contains("refreshTokenSeconds")) store_->refreshTokenSeconds = integer("refreshTokenSeconds", 3600);
+        if (body.contains("accessTokenSeconds"))
+            store_->accessTokenSeconds = integer("accessTokenSeconds", 3600, 0, kMaxControlSeconds);
+        if (body.contains("refreshTokenSeconds"))
+            store_->refreshTokenSeconds = integer("refreshTokenSeconds", 3600, 0, kMaxControlSeconds);
         int expired = 0;
         if (body.contains("email")) expired = store_->expireAccessTokens(accountFor().id);
         return sendJson(res, 200, {{"accessTokenSeconds", store_->accessTokenSeconds.load()},
@@ -1177,13 +1196,13 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
                                    {"expiredTokens", expired}});
     }
     if (name == "clock") {
-        clock_.advance(static_cast<double>(integer("advanceSeconds", 0)));
+        clock_.advance(static_cast<double>(integer("advanceSeconds", 0, -kMaxControlSeconds, kMaxControlSeconds)));
         return sendJson(res, 200, {{"now", clock_.nowSeconds()}});
     }
     if (name == "account") {
         std::string email = requireNonEmpty(body, "email");
         std::string password = requireNonEmpty(body, "password");
-        double balance = body.contains("balanceCredits") ? number("balanceCredits") : 0;
+        double balance = body.contains("balanceCredits") ? credits("balanceCredits") : 0;
         if (store_->accountByEmail(email)) return sendError(res, 409, "account_already_exists");
         Account account = store_->createAccount(email, crypto::hashPassword(password), "email",
                                                 boolean("confirmed", true), microFromCredits(balance));
@@ -1212,8 +1231,9 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
         return sendJson(res, 200, json::object());
     }
     if (name == "wait-parked") {
+        int64_t timeout = integer("timeoutMs", 5000, -kClampedControlInteger, kClampedControlInteger);
         int parked = faults_.waitParked(static_cast<int>(integer("count", 1)),
-                                        std::chrono::milliseconds(std::clamp<int64_t>(integer("timeoutMs", 5000), 0, 30000)));
+                                        std::chrono::milliseconds(std::clamp<int64_t>(timeout, 0, 30000)));
         return sendJson(res, 200, {{"parked", parked}});
     }
     if (name == "release") {

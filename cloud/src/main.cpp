@@ -143,11 +143,15 @@ int main(int argc, char **argv)
             log::info("stopping", {{"signal", sig}});
             server.stop();
         });
-        signals.detach();
         log::info("listening", {{"port", port}, {"tls", !options.plainHttp}, {"testControls", options.testControls}});
         std::printf("listening on %s\n", server.baseUrl().c_str());
         std::fflush(stdout);
         server.run();
+        // run() returns as soon as stop() begins; the thread that called it (or that still waits
+        // for a signal, should the server have ended by itself) must be done before the server
+        // is destroyed. SIGTERM stays blocked, so a thread past its wait only discards it.
+        pthread_kill(signals.native_handle(), SIGTERM);
+        signals.join();
         log::info("stopped");
     } catch (const std::exception &e) {
         log::error("startup_failed", {{"reason", e.what()}});
