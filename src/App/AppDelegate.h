@@ -31,10 +31,10 @@ class MenuBarPopover;
 class MenuBarPopoverView;
 class QuilloTrayItem;
 class StartupLoadingView;
+class OnboardingWindow;
 class StartupWindow;
-class WelcomeWindow;
 
-// Owns the application's life: start-up order, splash, welcome, loading window, tray item and
+// Owns the application's life: start-up order, splash, onboarding, loading window, tray item and
 // popover, correction monitoring and the hand-over of browser callbacks. Main thread only.
 class AppDelegate : public QObject {
     Q_OBJECT
@@ -57,6 +57,8 @@ public:
         std::function<std::optional<QString>()> registerUrlScheme; // the error, if any
         std::function<bool(const QUrl&)> oauthCallback;         // true when a sign-in took it
         std::function<void()> startUpdater;
+        // Makes the onboarding window; the delegate owns it until it closes.
+        std::function<OnboardingWindow*(bool canCancel)> makeOnboardingWindow;
         std::function<void(QuilloDiagnosticEvent)> recordEvent; // none: the diagnostic log
         std::function<void()> quit;                             // none: quit the application
         QString displayName = QStringLiteral("Quillo");
@@ -135,7 +137,7 @@ private:
     std::unique_ptr<PopoverWindowTransition> settingsTransition_;
     QPointer<StartupWindow> loadingWindow_;
     StartupLoadingView* loadingView_ = nullptr;
-    QPointer<WelcomeWindow> onboardingWindow_;
+    QPointer<OnboardingWindow> onboardingWindow_;
     QPointer<BasicSettingsWindow> settingsWindow_;
     std::unique_ptr<CorrectionMonitor> correctionMonitor_;
     bool isOnboardingPresented_ = false;
