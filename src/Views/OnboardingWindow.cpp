@@ -183,10 +183,8 @@ OnboardingWindow::OnboardingWindow(Dependencies dependencies, bool canCancel, QW
     enterStep();
 }
 
-OnboardingWindow::~OnboardingWindow() {
-    // The controller goes first: its monitor installation must not outlive the window.
-    demo_->stop();
-}
+// The controller, and with it the monitor installation, goes with the window.
+OnboardingWindow::~OnboardingWindow() = default;
 
 // MARK: - Frame
 
@@ -413,7 +411,7 @@ void OnboardingWindow::buildAccount() {
                                             ? AccountSignInForm::Mode::createAccount
                                             : AccountSignInForm::Mode::signIn,
                                         parent);
-    signInForm_->setMaximumWidth(420);
+    signInForm_->setFixedWidth(380);
     page.body->addWidget(signInForm_, 0, Qt::AlignHCenter);
     connect(signInForm_, &AccountSignInForm::modeChanged, this, [this](AccountSignInForm::Mode mode) {
         setAuthMode(mode == AccountSignInForm::Mode::createAccount ? OnboardingAuthMode::createAccount
@@ -610,7 +608,7 @@ void OnboardingWindow::buildPrivacy() {
 
 void OnboardingWindow::buildReady() {
     Page& page = addPage(OnboardingStep::ready, QStringLiteral("You're all set"),
-                         QStringLiteral("Quillo waits in your system tray. A couple of last choices:"));
+                         QStringLiteral("Quillo waits in your system tray, ready when you are."));
     QWidget* parent = page.body->parentWidget();
 
     readySummary_ = new QLabel(parent);
