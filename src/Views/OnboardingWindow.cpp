@@ -86,6 +86,22 @@ QWidget* featureRow(QuilloSymbol symbol, const QString& title, const QString& de
     return row;
 }
 
+struct Feature {
+    QuilloSymbol symbol;
+    QString title;
+    QString detail;
+};
+
+// A card listing features or promises, one row each.
+QFrame* featureList(const char* name, std::initializer_list<Feature> features, QWidget* parent) {
+    auto* list = card(parent, name);
+    auto* column = new QVBoxLayout(list);
+    column->setContentsMargins(18, 12, 18, 12);
+    for (const Feature& feature : features)
+        column->addWidget(featureRow(feature.symbol, feature.title, feature.detail, list));
+    return list;
+}
+
 QString permissionTitle(InputPermissionKind kind) {
     switch (kind) {
     case InputPermissionKind::accessibility: return QStringLiteral("Keyboard control and accessibility");
@@ -308,21 +324,15 @@ void OnboardingWindow::buildWelcome() {
     Page& page = addPage(OnboardingStep::welcome, QStringLiteral("Welcome to Quillo"),
                          QStringLiteral("Quillo fixes the spelling, grammar, and punctuation of what you type, in the "
                                         "app you are using. Press one key and the text is corrected in place."));
-    QWidget* parent = page.body->parentWidget();
-    auto* features = card(parent, "features");
-    auto* list = new QVBoxLayout(features);
-    list->setContentsMargins(18, 12, 18, 12);
-    list->addWidget(featureRow(QuilloSymbol::boltFill, QStringLiteral("One key, any app"),
-                               QStringLiteral("Editors, mail, chat: wherever you type, your trigger key corrects it."),
-                               features));
-    list->addWidget(featureRow(QuilloSymbol::sparkles, QStringLiteral("The whole field or just a selection"),
-                               QStringLiteral("Select a few words to correct only those; select nothing to correct "
-                                              "the whole field."),
-                               features));
-    list->addWidget(featureRow(QuilloSymbol::lockFill, QStringLiteral("Private by design"),
-                               QStringLiteral("Only the text being corrected is sent, and it is never kept."),
-                               features));
-    page.body->addWidget(features);
+    page.body->addWidget(featureList(
+        "features",
+        {{QuilloSymbol::boltFill, QStringLiteral("One key, any app"),
+          QStringLiteral("Editors, mail, chat: wherever you type, your trigger key corrects it.")},
+         {QuilloSymbol::sparkles, QStringLiteral("The whole field or just a selection"),
+          QStringLiteral("Select a few words to correct only those; select nothing to correct the whole field.")},
+         {QuilloSymbol::lockFill, QStringLiteral("Private by design"),
+          QStringLiteral("Only the text being corrected is sent, and it is never kept.")}},
+        page.body->parentWidget()));
 }
 
 void OnboardingWindow::buildPermissions() {
@@ -588,22 +598,17 @@ void OnboardingWindow::buildPrivacy() {
     Page& page = addPage(OnboardingStep::privacy, QStringLiteral("Your text stays yours"),
                          QStringLiteral("Cloud sends only the text being corrected over encrypted TLS 1.3 connections. "
                                         "It uses Zero Data Retention and your text is never used for AI training."));
-    QWidget* parent = page.body->parentWidget();
-    auto* points = card(parent, "privacyPoints");
-    auto* list = new QVBoxLayout(points);
-    list->setContentsMargins(18, 12, 18, 12);
-    list->addWidget(featureRow(QuilloSymbol::lockFill, QStringLiteral("Only what you correct"),
-                               QStringLiteral("Nothing is sent until you press your key, and then only that text."),
-                               points));
-    list->addWidget(featureRow(QuilloSymbol::cloudFill, QStringLiteral("Nothing kept in the cloud"),
-                               QStringLiteral("Corrections are not stored after they are returned."), points));
-    list->addWidget(featureRow(QuilloSymbol::exclamationmarkTriangleFill, QStringLiteral("Password fields refused"),
-                               QStringLiteral("Quillo never copies from a password field."), points));
-    list->addWidget(featureRow(QuilloSymbol::checkmarkCircleFill, QStringLiteral("History on this computer only"),
-                               QStringLiteral("If you keep a correction history, it is encrypted with a key held in "
-                                              "your keyring."),
-                               points));
-    page.body->addWidget(points);
+    page.body->addWidget(featureList(
+        "privacyPoints",
+        {{QuilloSymbol::lockFill, QStringLiteral("Only what you correct"),
+          QStringLiteral("Nothing is sent until you press your key, and then only that text.")},
+         {QuilloSymbol::cloudFill, QStringLiteral("Nothing kept in the cloud"),
+          QStringLiteral("Corrections are not stored after they are returned.")},
+         {QuilloSymbol::exclamationmarkTriangleFill, QStringLiteral("Password fields refused"),
+          QStringLiteral("Quillo never copies from a password field.")},
+         {QuilloSymbol::checkmarkCircleFill, QStringLiteral("History on this computer only"),
+          QStringLiteral("If you keep a correction history, it is encrypted with a key held in your keyring.")}},
+        page.body->parentWidget()));
 }
 
 void OnboardingWindow::buildReady() {
