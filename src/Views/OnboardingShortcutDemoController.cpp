@@ -104,7 +104,12 @@ bool OnboardingShortcutDemoController::handleEvent(const KeyboardEvent& event) {
     if (!relevant) return false;
 
     if (isCapturing_) {
-        if (const auto preference = CorrectionTriggerPreference::fromCaptureEvent(event)) {
+        auto preference = CorrectionTriggerPreference::fromCaptureEvent(event);
+        // Letting go of a modifier held since before the capture began is not choosing it.
+        if (preference && preference->modifierFlagRawValue &&
+            (event.modifierFlags & *preference->modifierFlagRawValue) == 0)
+            preference.reset();
+        if (preference) {
             KeyboardPreferences(defaults_).setTriggerPreference(*preference);
             setHasChosenTrigger(true);
             setCapturing(false);

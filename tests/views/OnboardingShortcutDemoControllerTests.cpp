@@ -84,8 +84,11 @@ TEST_F(OnboardingDemoTest, CaptureRefusesTypingKeysAndStoresAModifier) {
     EXPECT_EQ(demo.statusMessage(), "Typing keys are not accepted as triggers.");
     EXPECT_TRUE(demo.isCapturing());
     EXPECT_FALSE(defaults.contains(KeyboardSettingsKeys::triggerPreference));
-    // A flags change without any modifier is refused quietly, and swallowed all the same.
+    // A flags change without any modifier is refused quietly, and swallowed all the same; so is
+    // the release of a modifier that was down before the capture began.
     EXPECT_TRUE(monitor.flagsChanged(200, 0));
+    EXPECT_TRUE(monitor.flagsChanged(VirtualKeyCode::shift, 0));
+    EXPECT_TRUE(demo.isCapturing());
     EXPECT_EQ(demo.statusMessage(), "Typing keys are not accepted as triggers.");
 
     EXPECT_TRUE(monitor.flagsChanged(VirtualKeyCode::rightShift, ModifierFlags::shift));
