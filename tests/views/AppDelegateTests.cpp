@@ -178,14 +178,11 @@ TEST_F(AppDelegateTest, OnboardingFromSettingsStopsMonitoringAndClosesTheLoading
     launch(true);
     clock.advance(2.0);
     ASSERT_NE(delegate->loadingWindow(), nullptr); // the engine is not ready: the loading window waits
-    delegate->openPreferencesWindow(false);
-    ASSERT_NE(delegate->settingsWindow(), nullptr);
     EXPECT_TRUE(delegate->isMonitoring());
     delegate->restartOnboardingFromSettings();
     clock.runDue();
     EXPECT_FALSE(delegate->isMonitoring());
     EXPECT_EQ(delegate->loadingWindow(), nullptr);
-    EXPECT_FALSE(delegate->settingsWindow()->isVisible());
     ASSERT_NE(onboardingWindow(), nullptr);
     // Defaults written by the practice do not restart monitoring behind onboarding's back.
     defaults.setBoolean(AppDelegate::autoCorrectKey, true);
