@@ -34,6 +34,7 @@
 #include "Views/CreditPurchasePresentation.h"
 #include "Views/DesktopToastScreenSource.h"
 #include "Views/LaunchAtLoginSettings.h"
+#include "Views/OnboardingWindow.h"
 #include "Views/QuilloSymbol.h"
 #include "Views/SettingsWindow.h"
 
@@ -153,6 +154,13 @@ int main(int argc, char** argv) {
                                           std::move(restartOnboarding));
         return new SettingsWindow(std::move(dependencies));
     };
+    environment.makeOnboardingWindow = [&](bool canCancel) {
+        return new OnboardingWindow(OnboardingWindow::Dependencies{defaults, clock, keyMonitor, permission, workspace,
+                                                                   sessions, updater, launchAtLogin,
+                                                                   QuilloAppEnvironment::displayName()},
+                                    canCancel);
+    };
+    environment.startUpdater = [&updater] { updater.startAfterOnboarding(); };
     environment.oauthCallback = [&oauthPresenter](const QUrl& url) { return oauthPresenter.deliverCallback(url); };
     environment.registerUrlScheme = [applicationId] {
         return XdgUrlSchemeRegistration::registerHandler(applicationId, QApplication::applicationFilePath(),
