@@ -111,6 +111,9 @@ void AppDelegate::applicationDidBecomeActive() {
 
 bool AppDelegate::applicationShouldHandleReopen() {
     if (onboardingWindow_) showWindow(onboardingWindow_);
+    // Onboarding closed before it was ever finished leaves nothing running; a second launch
+    // is the user coming back to it.
+    else if (isOnboardingPresented_ && !onboardingCompletedBefore()) showOnboarding(false);
     else if (loadingWindow_ && loadingWindow_->isVisible()) showWindow(loadingWindow_);
     else if (settingsWindow_ && settingsWindow_->isVisible()) showWindow(settingsWindow_);
     else showMenuBarPopover();

@@ -166,6 +166,11 @@ TEST_F(AppDelegateTest, ClosingOnboardingResumesOnlyWhenItWasCompletedBefore) {
     EXPECT_TRUE(cloud.synchronizations.isEmpty());
     EXPECT_EQ(defaults.integer(AppDelegate::onboardingCompletedVersionKey, 0), 0);
     EXPECT_EQ(updaterStarts, 0);
+    // Launching Quillo again brings the unfinished onboarding back rather than a dead popover.
+    EXPECT_TRUE(delegate->applicationShouldHandleReopen());
+    ASSERT_NE(onboardingWindow(), nullptr);
+    EXPECT_FALSE(onboardingWindow()->canCancel());
+    onboardingWindow()->close();
 
     // Run again from the settings after it was once completed: cancellable, and cancelling resumes.
     completedOnboarding();
@@ -173,7 +178,7 @@ TEST_F(AppDelegateTest, ClosingOnboardingResumesOnlyWhenItWasCompletedBefore) {
     EXPECT_EQ(delegate->onboardingWindow(), nullptr); // on a later turn of the event loop
     clock.runDue();
     ASSERT_NE(onboardingWindow(), nullptr);
-    EXPECT_EQ(onboardingWindowsMade, QList<bool>({false, true}));
+    EXPECT_EQ(onboardingWindowsMade, QList<bool>({false, false, true}));
     onboardingWindow()->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
     EXPECT_EQ(delegate->onboardingWindow(), nullptr);
     EXPECT_FALSE(delegate->isOnboardingPresented());
