@@ -20,9 +20,9 @@ using namespace quillo::cloud;
 
 namespace {
 
-bool makeLocalAuthority(const std::string &dir)
+// Runs one of the scripts that make local key material in `dir` (they keep what exists).
+bool runFolderScript(std::string script, const std::string &dir)
 {
-    std::string script = QUILLO_CLOUD_MAKE_CA_SCRIPT;
     if (!std::filesystem::exists(script)) return false;
     std::vector<char *> argv = {const_cast<char *>("bash"), script.data(), const_cast<char *>(dir.c_str()), nullptr};
     pid_t pid = 0;
@@ -72,8 +72,20 @@ int main(int argc, char **argv)
         options.keyFile = dir + "/server.key";
         if (!std::filesystem::exists(options.certFile) || !std::filesystem::exists(options.keyFile)) {
             log::info("local_ca_create", {{"dir", dir}});
-            if (!makeLocalAuthority(dir)) {
+            if (!runFolderScript(QUILLO_CLOUD_MAKE_CA_SCRIPT, dir)) {
                 log::error("local_ca_failed", {{"dir", dir}});
+                return 1;
+            }
+        }
+    }
+
+    if (!options.updateFeedVersion.empty() && options.updateKey.empty()) {
+        std::string dir = options.caDir.empty() ? QUILLO_CLOUD_DEFAULT_CA_DIR : options.caDir;
+        options.updateKey = dir + "/update-ed25519.key";
+        if (!std::filesystem::exists(options.updateKey)) {
+            log::info("update_key_create", {{"dir", dir}});
+            if (!runFolderScript(QUILLO_CLOUD_MAKE_UPDATE_KEY_SCRIPT, dir)) {
+                log::error("update_key_failed", {{"dir", dir}});
                 return 1;
             }
         }

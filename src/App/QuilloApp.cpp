@@ -21,15 +21,20 @@
 #include "Services/QuilloAuthSessionStore.h"
 #include "Services/QuilloCloudService.h"
 #include "Services/QuilloCorrectionHistory.h"
+#include "Services/FeedUpdateFramework.h"
 #include "Services/QuilloOAuthPresenter.h"
+#include "Services/QuilloUpdater.h"
 #include "Support/Logging.h"
 #include "Support/QuilloAppEnvironment.h"
 #include "Views/DesktopToastScreenSource.h"
 #include "Views/LaunchAtLoginSettings.h"
 #include "Views/QuilloSymbol.h"
+#include "Views/WidgetUpdateUserDriver.h"
 
 #include <QApplication>
 #include <QNetworkInformation>
+#include <QStandardPaths>
+#include <QSysInfo>
 #include <cstdio>
 
 namespace quillo {
@@ -94,9 +99,29 @@ int main(int argc, char** argv) {
     DesktopToastScreenSource screens;
     LaunchAtLoginSettings launchAtLogin;
 
+    // Updates: the signed feed of the build, its dialogs, and packages kept in the cache folder.
+    const QuilloInfoDictionary& info = QuilloBundleInfo::main();
+    const InstalledRelease installed{
+        QuilloAppEnvironment::string(info, QuilloBundleInfo::shortVersionKey).value_or(QStringLiteral("1.0")),
+        QuilloAppEnvironment::string(info, QuilloBundleInfo::bundleVersionKey).value_or(QString()),
+        QSysInfo::kernelVersion()};
+    WidgetUpdateUserDriver updateDriver(installed.version, [&workspace](const QUrl& url) { return workspace.openUrl(url); });
+    const QString updateCache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                                QLatin1Char('/') + QuilloAppEnvironment::dataFolderName() + QStringLiteral("/Updates");
+    QuilloUpdater updater(QuilloUpdater::Dependencies{
+        defaults, clock, info,
+        [&](const UpdateFeedConfiguration& configuration, UpdateFrameworkDelegate& updaterDelegate) {
+            return std::make_unique<FeedUpdateFramework>(
+                FeedUpdateFramework::Environment{transport, defaults, clock, workspace, updateDriver, installed,
+                                                 updateCache},
+                configuration, updaterDelegate);
+        }});
+
     AppDelegate::Environment environment{defaults, clock, permission, workspace, screens, cloudState};
     environment.announcer = &announcer;
     environment.launchAtLogin = &launchAtLogin;
+    environment.updater = &updater;
+    environment.startUpdater = [&updater] { updater.startAfterOnboarding(); };
     environment.makeCorrectionMonitor = [&](CorrectionToastPresenting& toast, AppDelegate::StatusHandler onStatus) {
         GlobalCorrectionService::Environment serviceEnvironment{
             defaults, eventTap, permission, workspace, toast, announcer, &history, clock,
