@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Services/UpdateUserDriver.h"
+#include "Views/UpdateDialog.h"
 
 #include <QObject>
 #include <QPointer>
@@ -8,8 +9,6 @@
 #include <functional>
 
 namespace quillo {
-
-class UpdateDialog;
 
 // The update dialogs as Qt Widgets: one "Software Update" window per session, made when a
 // session first shows something and released when it ends. Main thread only.

@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -145,7 +144,7 @@ TEST_F(FeedUpdateFrameworkTest, ScheduledChecksFollowTheChoiceAndTheLastCheck) {
     EXPECT_EQ(feedRequests(), 2);
 
     // Off: no more checks; on again: the schedule resumes from the last check.
-    QSignalSpy changed(framework.get(), &UpdateFramework::automaticallyChecksForUpdatesChanged);
+    SignalCount changed(framework.get(), &UpdateFramework::automaticallyChecksForUpdatesChanged);
     framework->setAutomaticallyChecksForUpdates(false);
     EXPECT_EQ(changed.size(), 1);
     EXPECT_FALSE(framework->nextScheduledCheck());
@@ -183,7 +182,7 @@ TEST_F(FeedUpdateFrameworkTest, NoScheduleWithoutAutomaticChecks) {
 
 TEST_F(FeedUpdateFrameworkTest, ManualCheckDownloadsVerifiesAndHandsThePackageToTheDesktop) {
     start();
-    QSignalSpy canCheck(framework.get(), &UpdateFramework::canCheckForUpdatesChanged);
+    SignalCount canCheck(framework.get(), &UpdateFramework::canCheckForUpdatesChanged);
     framework->checkForUpdates();
     EXPECT_EQ(driver.shown, (QStringList{QStringLiteral("checking"), QStringLiteral("found 2.0")}));
     EXPECT_EQ(driver.foundStage, UpdateStage::notDownloaded);

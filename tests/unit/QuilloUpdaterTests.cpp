@@ -1,11 +1,12 @@
 // The updater's own rules over a fake framework: which builds can update, when the framework
 // starts, the two choices, the hourly limit on silent checks and the framework's answers.
+#include "UpdateTestSupport.h"
+
 #include "Platform/Fake/InMemoryUserDefaults.h"
 #include "Services/FakeUpdateFramework.h"
 #include "Services/QuilloUpdater.h"
 #include "Support/VirtualClock.h"
 
-#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace quillo;
@@ -112,7 +113,7 @@ TEST_F(QuilloUpdaterTest, ConfiguredBuildMirrorsTheFrameworkAndStartsOnlyAfterOn
     updater->refreshUpdateAvailability();
     EXPECT_EQ(framework->informationChecks, 0);
 
-    QSignalSpy canCheck(updater.get(), &QuilloUpdater::canCheckForUpdatesChanged);
+    SignalCount canCheck(updater.get(), &QuilloUpdater::canCheckForUpdatesChanged);
     updater->startAfterOnboarding();
     updater->startAfterOnboarding();
     EXPECT_EQ(framework->starts, 1);
@@ -188,8 +189,8 @@ TEST_F(QuilloUpdaterTest, OnboardingChoicesNeverInstallWithoutChecking) {
 
 TEST_F(QuilloUpdaterTest, FlagsGoBothWays) {
     auto updater = make();
-    QSignalSpy checks(updater.get(), &QuilloUpdater::automaticallyChecksForUpdatesChanged);
-    QSignalSpy downloads(updater.get(), &QuilloUpdater::automaticallyDownloadsUpdatesChanged);
+    SignalCount checks(updater.get(), &QuilloUpdater::automaticallyChecksForUpdatesChanged);
+    SignalCount downloads(updater.get(), &QuilloUpdater::automaticallyDownloadsUpdatesChanged);
 
     updater->setAutomaticallyChecksForUpdates(true);
     EXPECT_TRUE(framework->automaticChecks);
@@ -212,7 +213,7 @@ TEST_F(QuilloUpdaterTest, FrameworkAnswersPublishTheAvailableVersion) {
     onboardingDone();
     auto updater = make();
     UpdateFrameworkDelegate& delegate = framework->delegate;
-    QSignalSpy available(updater.get(), &QuilloUpdater::availableVersionChanged);
+    SignalCount available(updater.get(), &QuilloUpdater::availableVersionChanged);
 
     EXPECT_FALSE(delegate.shouldPromptForPermissionToCheckForUpdates());
     EXPECT_TRUE(delegate.supportsGentleScheduledUpdateReminders());

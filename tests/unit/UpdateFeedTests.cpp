@@ -66,12 +66,11 @@ TEST(UpdateVersion, SystemVersionsKeepTheirLeadingNumbers) {
 
 TEST(UpdateVersion, BuildNumbersSettleEqualVersions) {
     const UpdateVersion v = *UpdateVersion::parse(QStringLiteral("1.4"));
-    EXPECT_GT(UpdateReleaseOrder::compare(v, QStringLiteral("12"), v, QStringLiteral("9")), 0);
-    EXPECT_EQ(UpdateReleaseOrder::compare(v, QStringLiteral("012"), v, QStringLiteral("12")), 0);
-    EXPECT_GT(UpdateReleaseOrder::compare(v, QStringLiteral("1"), v, QString()), 0);
-    EXPECT_LT(UpdateReleaseOrder::compare(v, QStringLiteral("99"), *UpdateVersion::parse(QStringLiteral("1.4.1")),
-                                          QStringLiteral("1")),
-              0);
+    EXPECT_TRUE(UpdateReleaseOrder::compare(v, QStringLiteral("12"), v, QStringLiteral("9")) > 0);
+    EXPECT_TRUE(UpdateReleaseOrder::compare(v, QStringLiteral("012"), v, QStringLiteral("12")) == 0);
+    EXPECT_TRUE(UpdateReleaseOrder::compare(v, QStringLiteral("1"), v, QString()) > 0);
+    EXPECT_TRUE(UpdateReleaseOrder::compare(v, QStringLiteral("99"), *UpdateVersion::parse(QStringLiteral("1.4.1")),
+                                            QStringLiteral("1")) < 0);
 }
 
 TEST(UpdateSignature, AcceptsOnlyTheKeysSignatureOverTheExactBytes) {

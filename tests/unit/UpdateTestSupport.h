@@ -8,10 +8,26 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QObject>
 #include <memory>
 #include <stdexcept>
 
 #include <openssl/evp.h>
+
+// Counts a signal's emissions (the unit tests run without Qt Test).
+class SignalCount {
+public:
+    template <typename Sender, typename Signal>
+    SignalCount(Sender* sender, Signal signal) {
+        connection_ = QObject::connect(sender, signal, [this] { ++count_; });
+    }
+    ~SignalCount() { QObject::disconnect(connection_); }
+    int size() const { return count_; }
+
+private:
+    QMetaObject::Connection connection_;
+    int count_ = 0;
+};
 
 namespace updatetest {
 
