@@ -25,8 +25,14 @@ bool runFolderScript(std::string script, const std::string &dir)
 {
     if (!std::filesystem::exists(script)) return false;
     std::vector<char *> argv = {const_cast<char *>("bash"), script.data(), const_cast<char *>(dir.c_str()), nullptr};
+    // The script's own output goes to stderr: stdout says only "listening on ...".
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, 2, 1);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "bash", nullptr, nullptr, argv.data(), environ) != 0) return false;
+    int rc = posix_spawnp(&pid, "bash", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return false;
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
