@@ -319,46 +319,39 @@ QCoro::Task<> FeedUpdateFramework::install(quint64 id, UpdateFeedItem item, Upda
 
 // Network and files.
 
+QCoro::Task<QByteArray> FeedUpdateFramework::fetch(QUrl url, double timeoutSeconds, CancellationToken token,
+                                                   UpdateError (*unavailable)(int)) {
+    CloudHttpRequest request;
+    request.url = std::move(url);
+    request.headers = {{"User-Agent", QStringLiteral("Quillo/%1").arg(env_.installed.version).toUtf8()}};
+    request.timeoutSeconds = timeoutSeconds;
+    request.ignoreCache = true;
+    CloudHttpResponse response;
+    try {
+        response = co_await env_.transport.send(std::move(request), token);
+    } catch (const NetworkError& error) {
+        qCInfo(lcUpdates, "Update server unreachable: %s", qUtf8Printable(networkErrorCodeName(error.code)));
+        throw unavailable(-1);
+    }
+    if (response.status != 200) throw unavailable(response.status);
+    co_return response.body;
+}
+
 QCoro::Task<UpdateFeed> FeedUpdateFramework::fetchFeed(CancellationToken token) {
     if (configuration_.feedUrl.scheme() != QLatin1String("https")) throw UpdateError::insecureFeedURL();
     const auto key = UpdateSignature::publicKey(configuration_.publicKey);
     if (!key) throw UpdateError::publicKeyInvalid();
-
-    CloudHttpRequest request;
-    request.url = configuration_.feedUrl;
-    request.headers = {{"Accept", "application/json"},
-                       {"User-Agent", QStringLiteral("Quillo/%1").arg(env_.installed.version).toUtf8()}};
-    request.timeoutSeconds = env_.feedTimeoutSeconds;
-    request.ignoreCache = true;
-    CloudHttpResponse response;
-    try {
-        response = co_await env_.transport.send(std::move(request), token);
-    } catch (const NetworkError& error) {
-        qCInfo(lcUpdates, "Update feed unreachable: %s", qUtf8Printable(networkErrorCodeName(error.code)));
-        throw UpdateError::feedUnavailable(-1);
-    }
-    if (response.status != 200) throw UpdateError::feedUnavailable(response.status);
-    co_return UpdateFeed::fromSignedDocument(response.body, *key);
+    const QByteArray document =
+        co_await fetch(configuration_.feedUrl, env_.feedTimeoutSeconds, token, &UpdateError::feedUnavailable);
+    co_return UpdateFeed::fromSignedDocument(document, *key);
 }
 
 QCoro::Task<QString> FeedUpdateFramework::downloadPackage(UpdateFeedItem item, CancellationToken token) {
     if (item.package.url.scheme() != QLatin1String("https")) throw UpdateError::insecurePackageURL();
-    CloudHttpRequest request;
-    request.url = item.package.url;
-    request.headers = {{"User-Agent", QStringLiteral("Quillo/%1").arg(env_.installed.version).toUtf8()}};
-    request.timeoutSeconds = env_.downloadTimeoutSeconds;
-    request.ignoreCache = true;
-    CloudHttpResponse response;
-    try {
-        response = co_await env_.transport.send(std::move(request), token);
-    } catch (const NetworkError& error) {
-        qCInfo(lcUpdates, "Update package unreachable: %s", qUtf8Printable(networkErrorCodeName(error.code)));
-        throw UpdateError::packageUnavailable(-1);
-    }
-    if (response.status != 200) throw UpdateError::packageUnavailable(response.status);
-    if (response.body.size() != item.package.size || sha256(response.body) != item.package.sha256)
-        throw UpdateError::packageMismatch();
-    co_return storePackage(item, response.body);
+    const QByteArray bytes =
+        co_await fetch(item.package.url, env_.downloadTimeoutSeconds, token, &UpdateError::packageUnavailable);
+    if (bytes.size() != item.package.size || sha256(bytes) != item.package.sha256) throw UpdateError::packageMismatch();
+    co_return storePackage(item, bytes);
 }
 
 QString FeedUpdateFramework::packagePath(const UpdateFeedItem& item) const {

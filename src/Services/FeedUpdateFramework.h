@@ -94,6 +94,9 @@ private:
     void presentUpdate(quint64 id, const UpdateFeedItem& item, UpdateStage stage);
     void answer(quint64 id, const UpdateFeedItem& item, UpdateStage stage, UpdateUserChoice choice);
 
+    // One GET; `unavailable` makes the error for no answer (-1) or a status other than 200.
+    QCoro::Task<QByteArray> fetch(QUrl url, double timeoutSeconds, CancellationToken token,
+                                  UpdateError (*unavailable)(int));
     QCoro::Task<UpdateFeed> fetchFeed(CancellationToken token);
     // Downloads, verifies and keeps the package; returns its path. Throws UpdateError.
     QCoro::Task<QString> downloadPackage(UpdateFeedItem item, CancellationToken token);

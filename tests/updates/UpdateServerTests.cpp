@@ -14,6 +14,7 @@
 #include "Services/RecordingUpdateUserDriver.h"
 #include "Support/VirtualClock.h"
 #include "Views/QuilloTrayItem.h"
+#include "views/SignedOutCloudState.h"
 #include "views/ViewsTestSupport.h"
 
 #include <QApplication>
@@ -51,16 +52,6 @@ QString publicKey() {
     std::getline(in, line);
     return QString::fromStdString(line).trimmed();
 }
-
-class SignedOutCloud final : public AppCloudState {
-public:
-    bool isConfigured() const override { return true; }
-    bool isSignedIn() const override { return false; }
-    std::optional<double> availableCredits() const override { return std::nullopt; }
-    std::optional<QString> errorMessage() const override { return std::nullopt; }
-    bool isRefreshing() const override { return false; }
-    void synchronize(bool) override {}
-};
 
 class UpdatesAgainstServer : public ::testing::Test {
 protected:
@@ -132,7 +123,7 @@ protected:
     FakeWorkspace workspace;
     FakeAccessibilityPermission permission;
     quillo::testing::FakeToastScreens screens;
-    SignedOutCloud cloud;
+    quillo::testing::SignedOutCloudState cloud;
     RecordingUpdateUserDriver driver;
     QTemporaryDir cache;
     FeedUpdateFramework* framework = nullptr;

@@ -7,6 +7,7 @@
 #include "Services/QuilloUpdater.h"
 #include "Support/VirtualClock.h"
 #include "Views/QuilloTrayItem.h"
+#include "SignedOutCloudState.h"
 #include "ViewsTestSupport.h"
 
 #include <QApplication>
@@ -17,16 +18,6 @@ using namespace quillo;
 using namespace quillo::testing;
 
 namespace {
-
-class SignedOutCloud final : public AppCloudState {
-public:
-    bool isConfigured() const override { return true; }
-    bool isSignedIn() const override { return false; }
-    std::optional<double> availableCredits() const override { return std::nullopt; }
-    std::optional<QString> errorMessage() const override { return std::nullopt; }
-    bool isRefreshing() const override { return false; }
-    void synchronize(bool) override {}
-};
 
 UpdateFeedItem release(const QString& display) {
     UpdateFeedItem item;
@@ -45,7 +36,7 @@ TEST(UpdateBadge, FollowsTheAvailableVersion) {
     FakeAccessibilityPermission permission;
     FakeWorkspace workspace;
     FakeToastScreens screens;
-    SignedOutCloud cloud;
+    SignedOutCloudState cloud;
     FakeUpdateFramework* framework = nullptr;
     QuilloInfoDictionary info{{QuilloBundleInfo::updateFeedUrlKey, QStringLiteral("https://updates.example/feed.json")},
                               {QuilloBundleInfo::updatePublicKeyKey, QStringLiteral("ve+JnEM4VSdDhcDSwDn5c5aVxwT47q8Yh4Ai26/lNYk=")}};
