@@ -3,11 +3,11 @@
 #include "Services/QuilloDiagnostics.h"
 #include "Services/QuilloUpdater.h"
 #include "Support/Logging.h"
-#include "Views/BasicSettingsWindow.h"
 #include "Views/MenuBarPopover.h"
 #include "Views/MenuBarPopoverView.h"
 #include "Views/PopoverPlacement.h"
 #include "Views/QuilloTrayItem.h"
+#include "Views/SettingsWindow.h"
 #include "Views/StartupLoadingView.h"
 #include "Views/StartupWindow.h"
 #include "Views/WelcomeWindow.h"
@@ -50,7 +50,7 @@ AppDelegate::~AppDelegate() {
 
 QWidget* AppDelegate::loadingWindow() const { return loadingWindow_.data(); }
 QWidget* AppDelegate::onboardingWindow() const { return onboardingWindow_.data(); }
-QWidget* AppDelegate::settingsWindow() const { return settingsWindow_.data(); }
+SettingsWindow* AppDelegate::settingsWindow() const { return settingsWindow_.data(); }
 
 void AppDelegate::record(QuilloDiagnosticEvent event) {
     if (env_.recordEvent) env_.recordEvent(event);
@@ -295,17 +295,28 @@ void AppDelegate::closeOnboardingAndResume() {
 }
 
 void AppDelegate::openPreferencesWindow(bool showCreditPacks) {
-    Q_UNUSED(showCreditPacks); // the credit packs panel is not part of the basic window
     if (!settingsWindow_) {
-        if (!env_.launchAtLogin) {
-            qCWarning(lcApp, "Settings need the launch-at-login model");
+        if (!env_.makeSettingsWindow) {
+            qCWarning(lcApp, "Settings cannot open: no settings window factory");
             return;
         }
-        settingsWindow_ = new BasicSettingsWindow(env_.defaults, *env_.launchAtLogin);
-        connect(settingsWindow_, &BasicSettingsWindow::restartOnboardingRequested, this,
-                &AppDelegate::restartOnboardingFromSettings);
+        QPointer<AppDelegate> self(this);
+        settingsWindow_ = env_.makeSettingsWindow(*permissionCoordinator_, [self] {
+            if (self) self->restartOnboardingFromSettings();
+        });
+        if (!settingsWindow_) return;
+        // Made on demand, let go when closed: nothing of it (a key monitor) outlives it.
+        connect(settingsWindow_, &SettingsWindow::closed, this, &AppDelegate::closeSettingsWindow);
     }
     showWindow(settingsWindow_);
+    if (showCreditPacks) settingsWindow_->showCreditPacks();
+}
+
+void AppDelegate::closeSettingsWindow() {
+    if (!settingsWindow_) return;
+    QWidget* window = settingsWindow_;
+    settingsWindow_ = nullptr;
+    releaseWindow(window);
 }
 
 void AppDelegate::restartOnboardingFromSettings() {

@@ -25,12 +25,12 @@
 
 namespace quillo {
 
-class BasicSettingsWindow;
 class LaunchAtLoginSettings;
 class MenuBarPopover;
 class MenuBarPopoverView;
 class QuilloTrayItem;
 class QuilloUpdater;
+class SettingsWindow;
 class StartupLoadingView;
 class StartupWindow;
 class WelcomeWindow;
@@ -61,6 +61,10 @@ public:
         std::function<void()> startUpdater;
         std::function<void(QuilloDiagnosticEvent)> recordEvent; // none: the diagnostic log
         std::function<void()> quit;                             // none: quit the application
+        // Builds the settings window with the delegate's permission coordinator and its
+        // "Run onboarding again"; without one settings cannot open.
+        std::function<SettingsWindow*(InputPermissionCoordinator& permissions, std::function<void()> restartOnboarding)>
+            makeSettingsWindow;
         QString displayName = QStringLiteral("Quillo");
     };
 
@@ -99,7 +103,7 @@ public:
     QWidget* loadingWindow() const;
     StartupLoadingView* loadingView() const { return loadingView_; }
     QWidget* onboardingWindow() const;
-    QWidget* settingsWindow() const;
+    SettingsWindow* settingsWindow() const;
     MenuBarPopover* popover() const { return popover_.get(); }
     QuilloTrayItem* trayItem() const { return trayItem_.get(); }
     MenuBarPopoverInputs popoverInputs() const;
@@ -115,6 +119,7 @@ private:
     void showLoadingWindow();
     void finishStartupWithoutLoadingWindow();
     void closeLoadingWindow();
+    void closeSettingsWindow();
     void showOnboarding(bool canCancel);
     void finishOnboarding();
     void closeOnboardingAndResume();
@@ -138,7 +143,7 @@ private:
     QPointer<StartupWindow> loadingWindow_;
     StartupLoadingView* loadingView_ = nullptr;
     QPointer<WelcomeWindow> onboardingWindow_;
-    QPointer<BasicSettingsWindow> settingsWindow_;
+    QPointer<SettingsWindow> settingsWindow_;
     std::unique_ptr<CorrectionMonitor> correctionMonitor_;
     bool isOnboardingPresented_ = false;
     bool online_ = true;

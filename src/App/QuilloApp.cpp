@@ -5,6 +5,8 @@
 #include "App/LoggingAccessibilityAnnouncer.h"
 #include "App/QuilloCloudAppState.h"
 #include "App/AppInstanceChannel.h"
+#include "App/AppLaunchOptions.h"
+#include "App/StartupSignIn.h"
 #include "App/XdgUrlSchemeRegistration.h"
 #include "Platform/Linux/KeychainSecureStore.h"
 #include "Platform/Linux/LinuxAccessibility.h"
@@ -16,6 +18,8 @@
 #include "Platform/Linux/LinuxWorkspace.h"
 #include "Platform/Linux/SettingsUserDefaults.h"
 #include "Platform/Linux/LinuxWebAuthenticationSession.h"
+#include "Platform/Linux/QtLocalKeyEventMonitor.h"
+#include "Services/ConnectivityService.h"
 #include "Services/QtCloudHttpTransport.h"
 #include "Services/QuilloAuthService.h"
 #include "Services/QuilloAuthSessionStore.h"
@@ -23,12 +27,16 @@
 #include "Services/QuilloCorrectionHistory.h"
 #include "Services/FeedUpdateFramework.h"
 #include "Services/QuilloOAuthPresenter.h"
+#include "Services/QuilloPaymentService.h"
 #include "Services/QuilloUpdater.h"
 #include "Support/Logging.h"
 #include "Support/QuilloAppEnvironment.h"
+#include "Views/AuthenticatorCodeDialog.h"
+#include "Views/CreditPurchasePresentation.h"
 #include "Views/DesktopToastScreenSource.h"
 #include "Views/LaunchAtLoginSettings.h"
 #include "Views/QuilloSymbol.h"
+#include "Views/SettingsWindow.h"
 #include "Views/WidgetUpdateUserDriver.h"
 
 #include <QApplication>
@@ -44,9 +52,8 @@ namespace QuilloApp {
 namespace {
 
 std::optional<QUrl> urlArgument(const QStringList& arguments) {
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i].startsWith(QLatin1Char('-'))) continue;
-        const QUrl url(arguments[i], QUrl::StrictMode);
+    for (const QString& argument : arguments) {
+        const QUrl url(argument, QUrl::StrictMode);
         if (url.isValid() && !url.scheme().isEmpty()) return url;
     }
     return std::nullopt;
@@ -55,6 +62,16 @@ std::optional<QUrl> urlArgument(const QStringList& arguments) {
 } // namespace
 
 int main(int argc, char** argv) {
+    auto parsed = AppLaunchOptions::fromProcess(argc, argv);
+    if (const QString* error = std::get_if<QString>(&parsed)) {
+        std::fprintf(stderr, "quillo: %s\n%s", qUtf8Printable(*error), AppLaunchOptions::usage);
+        return 2;
+    }
+    AppLaunchOptions launch = std::get<AppLaunchOptions>(std::move(parsed));
+    if (launch.helpRequested) {
+        std::fputs(AppLaunchOptions::usage, stdout);
+        return 0;
+    }
     // The trigger key, the synthetic keystrokes and the toast's placement need an X11 session
     // (an XWayland display included).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
@@ -66,7 +83,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const QString applicationId = QuilloAppEnvironment::current().bundleIdentifier;
-    const std::optional<QUrl> launchUrl = urlArgument(QApplication::arguments());
+    const std::optional<QUrl> launchUrl = urlArgument(launch.positionalArguments);
     AppInstanceChannel channel(AppInstanceChannel::defaultServerName(applicationId));
     if (!channel.listen()) {
         if (channel.sendToRunningInstance({launchUrl})) return 0;
@@ -83,8 +100,13 @@ int main(int argc, char** argv) {
     QuilloAuthService::Options authOptions;
     authOptions.clock = &clock;
     authOptions.presenter = &oauthPresenter;
+    authOptions.endpoint = launch.endpoint;
+    AuthenticatorCodeDialog codePrompt;
+    authOptions.codePrompt = &codePrompt;
     QuilloAuthService sessions(transport, secureStore, defaults, authOptions);
-    QuilloCloudService cloud(transport, sessions);
+    QuilloCloudService::Options cloudOptions;
+    cloudOptions.endpoint = launch.endpoint;
+    QuilloCloudService cloud(transport, sessions, nullptr, cloudOptions);
     QuilloCloudAppState cloudState(cloud, sessions);
     QuilloCorrectionHistory history(secureStore, defaults);
 
@@ -98,6 +120,12 @@ int main(int argc, char** argv) {
     LoggingAccessibilityAnnouncer announcer;
     DesktopToastScreenSource screens;
     LaunchAtLoginSettings launchAtLogin;
+    // What the settings window shows and edits besides the above.
+    QuilloPaymentService::Options paymentOptions = QuilloPaymentService::defaultOptions();
+    paymentOptions.checkoutURL = QuilloCloudService::checkoutURL(launch.endpoint);
+    QuilloPaymentService payment(transport, defaults, workspace, paymentOptions);
+    CreditPurchasePresentation creditPurchase;
+    QtLocalKeyEventMonitor keyMonitor;
 
     // Updates: the signed feed of the build, its dialogs, and packages kept in the cache folder.
     const QuilloInfoDictionary& info = QuilloBundleInfo::main();
@@ -130,6 +158,12 @@ int main(int argc, char** argv) {
                                                                  std::move(onStatus), &sessions);
         return std::make_unique<GlobalCorrectionMonitor>(std::move(service));
     };
+    environment.makeSettingsWindow = [&](InputPermissionCoordinator& permissions, std::function<void()> restartOnboarding) {
+        SettingsDependencies dependencies(defaults, clock, ConnectivityService::shared(), cloud, sessions, payment,
+                                          creditPurchase, updater, permissions, launchAtLogin, keyMonitor, history,
+                                          std::move(restartOnboarding));
+        return new SettingsWindow(std::move(dependencies));
+    };
     environment.oauthCallback = [&oauthPresenter](const QUrl& url) { return oauthPresenter.deliverCallback(url); };
     environment.registerUrlScheme = [applicationId] {
         return XdgUrlSchemeRegistration::registerHandler(applicationId, QApplication::applicationFilePath(),
@@ -160,8 +194,18 @@ int main(int argc, char** argv) {
                          [&delegate, online] { delegate.setOnline(online()); });
     }
 
+    QObject::connect(&delegate, &AppDelegate::startupFinished, [] { qCInfo(lcApp, "Start-up finished"); });
     delegate.applicationDidFinishLaunching();
     if (launchUrl) delegate.handleOpenUrl(*launchUrl);
+    std::unique_ptr<StartupSignIn> startupSignIn;
+    if (launch.signInEmail) {
+        startupSignIn = std::make_unique<StartupSignIn>(sessions, *launch.signInEmail,
+                                                        *std::exchange(launch.signInPassword, std::nullopt));
+        QObject::connect(startupSignIn.get(), &StartupSignIn::finished, &delegate, [&cloudState](bool signedIn) {
+            if (signedIn) cloudState.synchronize(true);
+        });
+        startupSignIn->start();
+    }
     return app.exec();
 }
 

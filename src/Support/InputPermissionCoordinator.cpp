@@ -97,6 +97,17 @@ void InputPermissionCoordinator::performPrimaryAction(InputPermissionKind kind) 
     }
 }
 
+bool InputPermissionCoordinator::canOpenSettings(InputPermissionKind kind) const {
+    switch (kind) {
+    case InputPermissionKind::accessibility: return permission_.settingsUrl().isValid();
+    }
+    return false;
+}
+
+bool InputPermissionCoordinator::openSettings(InputPermissionKind kind) {
+    return canOpenSettings(kind) && InputControlPermissions::openSettings(kind, permission_, workspace_);
+}
+
 void InputPermissionCoordinator::refresh() {
     const auto current = InputControlPermissions::state(permission_);
     if (current == state_) return;

@@ -64,6 +64,10 @@ public:
     InputPermissionNextAction nextAction(InputPermissionKind kind) const;
     void performPrimaryAction(InputPermissionKind kind);
     void refresh();
+    // The desktop's settings for the permission, whatever the next step would be; false when
+    // the desktop has no such place.
+    bool canOpenSettings(InputPermissionKind kind) const;
+    bool openSettings(InputPermissionKind kind);
 
 signals:
     void stateChanged();

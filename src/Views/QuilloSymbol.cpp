@@ -25,6 +25,16 @@ QString resourcePath(QuilloSymbol symbol) {
     case QuilloSymbol::creditcard: name = "creditcard"; break;
     case QuilloSymbol::plusCircleFill: name = "plus-circle-fill"; break;
     case QuilloSymbol::gearshape: name = "gearshape"; break;
+    case QuilloSymbol::clock: name = "clock"; break;
+    case QuilloSymbol::infoCircle: name = "info-circle"; break;
+    case QuilloSymbol::wifi: name = "wifi"; break;
+    case QuilloSymbol::wifiSlash: name = "wifi-slash"; break;
+    case QuilloSymbol::globe: name = "globe"; break;
+    case QuilloSymbol::testtube: name = "testtube"; break;
+    case QuilloSymbol::lockShield: name = "lock-shield"; break;
+    case QuilloSymbol::clockBadgeXmark: name = "clock-badge-xmark"; break;
+    case QuilloSymbol::clockArrowCirclepath: name = "clock-arrow-circlepath"; break;
+    case QuilloSymbol::arrowDownCircleFill: name = "arrow-down-circle-fill"; break;
     }
     return QStringLiteral(":/quillo/icons/%1.svg").arg(QLatin1String(name));
 }

@@ -23,6 +23,17 @@ enum class QuilloSymbol {
     creditcard,
     plusCircleFill,
     gearshape,
+    // The settings window's.
+    clock,
+    infoCircle,
+    wifi,
+    wifiSlash,
+    globe,
+    testtube,
+    lockShield,
+    clockBadgeXmark,
+    clockArrowCirclepath,
+    arrowDownCircleFill,
 };
 
 namespace QuilloSymbols {

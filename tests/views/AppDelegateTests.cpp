@@ -8,6 +8,7 @@
 #include "Views/MenuBarPopover.h"
 #include "Views/MenuBarPopoverView.h"
 #include "Views/StartupLoadingView.h"
+#include "SettingsTestRig.h"
 #include "ViewsTestSupport.h"
 
 #include <QApplication>
@@ -65,6 +66,8 @@ protected:
     QList<QUrl> callbacks;
     std::unique_ptr<AppDelegate> delegate;
     LaunchAtLoginSettings launchAtLogin{[] { return LaunchAtLoginStatus::notRegistered; }, [](bool) {}};
+    std::unique_ptr<SettingsTestRig> settingsRig;
+    InputPermissionCoordinator* settingsPermissions = nullptr;
 
     void launch(bool tray = false) {
         AppDelegate::Environment env{defaults, clock, permission, workspace, screens, cloud};
@@ -78,6 +81,14 @@ protected:
         env.oauthCallback = [this](const QUrl& url) { callbacks.append(url); return true; };
         env.quit = [] {};
         env.launchAtLogin = &launchAtLogin;
+        settingsRig = std::make_unique<SettingsTestRig>();
+        settingsRig->start(false);
+        env.makeSettingsWindow = [this](InputPermissionCoordinator& permissions, std::function<void()> restart) {
+            settingsPermissions = &permissions;
+            SettingsDependencies dependencies = settingsRig->dependencies();
+            dependencies.restartOnboarding = std::move(restart);
+            return new SettingsWindow(dependencies);
+        };
         delegate = std::make_unique<AppDelegate>(env);
         delegate->showEarlySplash();
         delegate->applicationWillFinishLaunching();
@@ -87,6 +98,7 @@ protected:
     void TearDown() override {
         delegate.reset();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        settingsRig.reset();
     }
 };
 
@@ -326,4 +338,56 @@ TEST_F(AppDelegateTest, WithoutATrayThePopoverWindowSaysSoOnce) {
     delegate->popover()->close();
     EXPECT_TRUE(delegate->applicationShouldHandleReopen());
     EXPECT_TRUE(delegate->popover()->isVisible());
+}
+
+TEST_F(AppDelegateTest, SettingsOpenAtTheCreditPacksWithTheDelegatesPermissions) {
+    completedOnboarding();
+    launch(true);
+    clock.advance(2.0);
+    settingsRig->presentation.setSelectedSettingsTab(QuilloSettingsTab::history);
+    delegate->openPreferencesWindow(true);
+    SettingsWindow* window = delegate->settingsWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->size(), QSize(620, 560));
+    EXPECT_EQ(window->selectedTab(), QuilloSettingsTab::general);
+    EXPECT_TRUE(settingsRig->presentation.isExpanded());
+    EXPECT_NE(settingsPermissions, nullptr);
+    // Asking again brings the same window forward.
+    delegate->openPreferencesWindow(false);
+    EXPECT_EQ(delegate->settingsWindow(), window);
+}
+
+TEST_F(AppDelegateTest, ClosingSettingsLetsTheWindowAndItsKeyMonitorGo) {
+    completedOnboarding();
+    launch(true);
+    clock.advance(2.0);
+    delegate->openPreferencesWindow(false);
+    QPointer<SettingsWindow> window = delegate->settingsWindow();
+    ASSERT_TRUE(window);
+    window->startTriggerCapture();
+    ASSERT_EQ(settingsRig->keyMonitor.installedCount(), 1);
+    window->close();
+    EXPECT_EQ(delegate->settingsWindow(), nullptr);
+    EXPECT_EQ(settingsRig->keyMonitor.installedCount(), 0);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(window);
+    delegate->openPreferencesWindow(false);
+    EXPECT_NE(delegate->settingsWindow(), nullptr);
+}
+
+TEST_F(AppDelegateTest, RunOnboardingAgainClosesSettingsThenShowsTheWelcome) {
+    completedOnboarding();
+    permission.trusted = true;
+    launch(true);
+    clock.advance(2.0);
+    ASSERT_TRUE(delegate->isMonitoring());
+    delegate->openPreferencesWindow(false);
+    delegate->settingsWindow()->findChild<QPushButton*>(QStringLiteral("runOnboardingAgain"))->click();
+    EXPECT_EQ(delegate->settingsWindow(), nullptr);
+    EXPECT_EQ(delegate->onboardingWindow(), nullptr); // in the next turn
+    clock.runDue();
+    ASSERT_NE(delegate->onboardingWindow(), nullptr);
+    EXPECT_TRUE(delegate->isOnboardingPresented());
+    EXPECT_FALSE(delegate->isMonitoring());
 }

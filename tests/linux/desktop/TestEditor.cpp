@@ -10,6 +10,7 @@
 //   offerfiles                        own it as a file manager does for copied files
 //   clipboard                         {"formats":[..],"data":{type: base64}}
 //   raise                             activate the window
+//   grab PATH                         save the whole screen as a PNG file: {"saved":true|false}
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -19,7 +20,9 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPixmap>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSocketNotifier>
 #include <QTextCursor>
 #include <QVBoxLayout>
@@ -158,6 +161,12 @@ int main(int argc, char** argv) {
                     }
                 }
                 answer(QJsonObject{{"formats", formats}, {"data", data}});
+            } else if (command == QLatin1String("grab")) {
+                // The root window holds every mapped window, other processes' included.
+                const QString path = line.section(u' ', 1);
+                QScreen* screen = QGuiApplication::primaryScreen();
+                const bool saved = screen && !path.isEmpty() && screen->grabWindow(0).save(path, "PNG");
+                answer(QJsonObject{{"saved", saved}});
             } else {
                 answer(QJsonObject{{"error", line}});
             }
