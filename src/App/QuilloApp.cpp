@@ -128,7 +128,8 @@ int main(int argc, char** argv) {
     QtLocalKeyEventMonitor keyMonitor;
 
     // Updates: the signed feed of the build, its dialogs, and packages kept in the cache folder.
-    const QuilloInfoDictionary& info = QuilloBundleInfo::main();
+    QuilloInfoDictionary info = QuilloBundleInfo::main();
+    if (launch.updateFeed) info.insert(QuilloBundleInfo::updateFeedUrlKey, *launch.updateFeed);
     const InstalledRelease installed{
         QuilloAppEnvironment::string(info, QuilloBundleInfo::shortVersionKey).value_or(QStringLiteral("1.0")),
         QuilloAppEnvironment::string(info, QuilloBundleInfo::bundleVersionKey).value_or(QString()),

@@ -54,7 +54,7 @@ UpdateDialog::UpdateDialog(QString installedVersion, QWidget* parent)
     };
     skip_ = button(QStringLiteral("skipVersion"), QStringLiteral("Skip This Version"));
     buttons->addStretch(1);
-    releasePageButton_ = button(QStringLiteral("viewUpdate"), QStringLiteral("View Update…"));
+    releasePageButton_ = button(QStringLiteral("learnMore"), QStringLiteral("Learn More…"));
     later_ = button(QStringLiteral("remindLater"), QStringLiteral("Remind Me Later"));
     cancel_ = button(QStringLiteral("cancel"), QStringLiteral("Cancel"));
     primary_ = button(QStringLiteral("primary"), QString());

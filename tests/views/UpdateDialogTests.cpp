@@ -59,7 +59,7 @@ TEST_F(UpdateDialogTest, AnUpdateShowsItsNotesAndTheChoices) {
               QStringLiteral("<b>Faster</b> corrections."));
     EXPECT_TRUE(button("skipVersion")->isVisible());
     EXPECT_TRUE(button("remindLater")->isVisible());
-    EXPECT_FALSE(button("viewUpdate")->isVisible());
+    EXPECT_FALSE(button("learnMore")->isVisible());
     EXPECT_EQ(button("primary")->text(), QStringLiteral("Download and Install"));
 
     button("primary")->click();
@@ -73,7 +73,7 @@ TEST_F(UpdateDialogTest, CriticalDownloadedUpdateCannotBeSkipped) {
     EXPECT_FALSE(button("skipVersion")->isVisible());
     EXPECT_EQ(button("primary")->text(), QStringLiteral("Install Update"));
     EXPECT_TRUE(driver.dialog()->message().endsWith(QStringLiteral("This is an important update.")));
-    button("viewUpdate")->click();
+    button("learnMore")->click();
     EXPECT_EQ(opened, QList<QUrl>{QUrl(QStringLiteral("https://updates.example/2.1"))});
     EXPECT_TRUE(replies.isEmpty());
     button("remindLater")->click();
