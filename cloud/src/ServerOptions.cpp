@@ -53,6 +53,7 @@ std::string usage()
   --update-package PATH    the package file it offers (default: a generated text file)
   --update-key PATH        Ed25519 private key (PEM) that signs the feed (default: the local
                            authority folder's update-ed25519.key, made on first use)
+  --version                print the version and exit
 )";
 }
 
@@ -87,6 +88,7 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
                 return argv[++i];
             };
             if (a == "--help" || a == "-h") { exitNow = true; return {}; }
+            else if (a == "--version") { o.printVersion = exitNow = true; return {}; }
             else if (a == "--host") o.host = value();
             else if (a == "--port") o.port = static_cast<int>(number(value(), "--port"));
             else if (a == "--port-file") o.portFile = value();

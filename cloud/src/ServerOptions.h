@@ -50,6 +50,7 @@ struct ServerOptions {
     bool updateCritical = false;
     std::string updatePackage;         // empty: a generated test package
     std::string updateKey;             // empty: the local authority folder's update-ed25519.key
+    bool printVersion = false;         // --version: print it and exit
 };
 
 // Returns an error message (empty on success). Sets `exitNow` for --help.

@@ -5,6 +5,7 @@
 #include "ServerOptions.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 
 extern char **environ;
@@ -20,15 +22,40 @@ using namespace quillo::cloud;
 
 namespace {
 
+// An installed server keeps its scripts beside it in lib/quillo-cloud; a build tree's uses the
+// source tree's.
+std::string installedScript(const char *name, const std::string &buildTreePath)
+{
+    std::error_code ec;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        auto installed = self.parent_path().parent_path() / "lib" / "quillo-cloud" / name;
+        if (std::filesystem::exists(installed, ec)) return installed.string();
+    }
+    return buildTreePath;
+}
+
+std::string localAuthorityScript() { return installedScript("make-local-ca", QUILLO_CLOUD_MAKE_CA_SCRIPT); }
+std::string updateKeyScript() { return installedScript("make-update-key", QUILLO_CLOUD_MAKE_UPDATE_KEY_SCRIPT); }
+
+// A default folder given as "~/..." is in the home of whoever runs the server.
+std::string expandHome(const std::string &path)
+{
+    const char *home = std::getenv("HOME");
+    if (path.rfind("~/", 0) == 0 && home && *home) return std::string(home) + path.substr(1);
+    return path;
+}
+
 // Runs one of the scripts that make local key material in `dir` (they keep what exists).
 bool runFolderScript(std::string script, const std::string &dir)
 {
     if (!std::filesystem::exists(script)) return false;
     std::vector<char *> argv = {const_cast<char *>("bash"), script.data(), const_cast<char *>(dir.c_str()), nullptr};
-    // The script's own output goes to stderr: stdout says only "listening on ...".
+    // Standard output carries only the "listening on" line that starters read; the script's own
+    // output goes to the log instead.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, 2, 1);
+    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
     pid_t pid = 0;
     int rc = posix_spawnp(&pid, "bash", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -55,7 +82,7 @@ int main(int argc, char **argv)
     bool exitNow = false;
     std::string error = parseOptions(argc, argv, options, exitNow);
     if (exitNow) {
-        std::cout << usage();
+        std::cout << (options.printVersion ? "quillo-cloud " QUILLO_CLOUD_VERSION "\n" : usage());
         return 0;
     }
     if (!error.empty()) {
@@ -73,12 +100,12 @@ int main(int argc, char **argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     if (!options.plainHttp && options.certFile.empty() && options.enrollTotpEmail.empty()) {
-        std::string dir = options.caDir.empty() ? QUILLO_CLOUD_DEFAULT_CA_DIR : options.caDir;
+        std::string dir = options.caDir.empty() ? expandHome(QUILLO_CLOUD_DEFAULT_CA_DIR) : options.caDir;
         options.certFile = dir + "/server.pem";
         options.keyFile = dir + "/server.key";
         if (!std::filesystem::exists(options.certFile) || !std::filesystem::exists(options.keyFile)) {
-            log::info("local_ca_create", {{"dir", dir}});
-            if (!runFolderScript(QUILLO_CLOUD_MAKE_CA_SCRIPT, dir)) {
+            log::info("local_ca_create", {{"dir", dir}, {"script", localAuthorityScript()}});
+            if (!runFolderScript(localAuthorityScript(), dir)) {
                 log::error("local_ca_failed", {{"dir", dir}});
                 return 1;
             }
@@ -86,11 +113,11 @@ int main(int argc, char **argv)
     }
 
     if (!options.updateFeedVersion.empty() && options.updateKey.empty()) {
-        std::string dir = options.caDir.empty() ? QUILLO_CLOUD_DEFAULT_CA_DIR : options.caDir;
+        std::string dir = options.caDir.empty() ? expandHome(QUILLO_CLOUD_DEFAULT_CA_DIR) : options.caDir;
         options.updateKey = dir + "/update-ed25519.key";
         if (!std::filesystem::exists(options.updateKey)) {
-            log::info("update_key_create", {{"dir", dir}});
-            if (!runFolderScript(QUILLO_CLOUD_MAKE_UPDATE_KEY_SCRIPT, dir)) {
+            log::info("update_key_create", {{"dir", dir}, {"script", updateKeyScript()}});
+            if (!runFolderScript(updateKeyScript(), dir)) {
                 log::error("update_key_failed", {{"dir", dir}});
                 return 1;
             }
@@ -131,11 +158,15 @@ int main(int argc, char **argv)
             log::info("stopping", {{"signal", sig}});
             server.stop();
         });
-        signals.detach();
         log::info("listening", {{"port", port}, {"tls", !options.plainHttp}, {"testControls", options.testControls}});
         std::printf("listening on %s\n", server.baseUrl().c_str());
         std::fflush(stdout);
         server.run();
+        // run() returns as soon as stop() begins; the thread that called it (or that still waits
+        // for a signal, should the server have ended by itself) must be done before the server
+        // is destroyed. SIGTERM stays blocked, so a thread past its wait only discards it.
+        pthread_kill(signals.native_handle(), SIGTERM);
+        signals.join();
         log::info("stopped");
     } catch (const std::exception &e) {
         log::error("startup_failed", {{"reason", e.what()}});

@@ -59,9 +59,21 @@ std::optional<QUrl> urlArgument(const QStringList& arguments) {
     return std::nullopt;
 }
 
+// --version answers without a display or a running instance.
+bool answerVersionRequest(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) != "--version") continue;
+        std::printf("%s %s\n", qUtf8Printable(QuilloAppEnvironment::displayName()),
+                    qUtf8Printable(QuilloCloudService::clientVersion()));
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (answerVersionRequest(argc, argv)) return 0;
     auto parsed = AppLaunchOptions::fromProcess(argc, argv);
     if (const QString* error = std::get_if<QString>(&parsed)) {
         std::fprintf(stderr, "quillo: %s\n%s", qUtf8Printable(*error), AppLaunchOptions::usage);
