@@ -22,6 +22,8 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 namespace quillo::cloud {
@@ -306,6 +308,20 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
     }
     corrector_ = std::make_unique<TextCorrector>(std::make_shared<SpellChecker>(index, options_.suggestionCacheSize));
     outbox_ = std::make_unique<Outbox>(options_.outboxDir);
+    if (!options_.updateFeedVersion.empty()) {
+        std::ifstream keyFile(options_.updateKey, std::ios::binary);
+        if (!keyFile) throw std::runtime_error("the update key cannot be read");
+        std::string pem((std::istreambuf_iterator<char>(keyFile)), std::istreambuf_iterator<char>());
+        UpdateRelease release;
+        release.version = options_.updateFeedVersion;
+        release.buildNumber = options_.updateFeedBuild;
+        release.displayVersion = options_.updateFeedDisplayVersion;
+        release.releaseNotes = options_.updateNotes;
+        release.minimumSystemVersion = options_.updateMinimumSystem;
+        release.critical = options_.updateCritical;
+        updates_ = std::make_unique<UpdateFeedPublisher>(release, pem, options_.updatePackage);
+        log::info("update_feed_ready", {{"version", release.version}, {"build", release.buildNumber}});
+    }
     faults_.fastBusy = options_.fastBusy;
     faults_.veryVeryFastBusy = options_.veryVeryFastBusy;
     faults_.busyRetryAfter = options_.busyRetryAfter;
@@ -493,6 +509,8 @@ void CloudServer::routes()
     http_->Post("/auth/confirm", guarded(&CloudServer::confirmAction));
     http_->Get("/auth/reset", guarded(&CloudServer::resetPage));
     http_->Post("/auth/reset", guarded(&CloudServer::resetAction));
+    http_->Get("/updates/feed.json", guarded(&CloudServer::updateFeed));
+    http_->Get(R"(/updates/([A-Za-z0-9_+-][A-Za-z0-9._+-]*))", guarded(&CloudServer::updatePackage));
     http_->Get("/", [](const Request &, Response &res) {
         sendHtml(res, 200, pages::message("Quillo cloud", "This is a Quillo cloud server. Point the Quillo app at it."));
     });
@@ -544,6 +562,26 @@ static Authenticated authenticateRequest(Store &store, const Request &req, Respo
     case TokenCheck::invalid: sendError(res, 401, "session_invalid"); break;
     }
     return a;
+}
+
+// ---- Update feed ---------------------------------------------------------------------------
+
+void CloudServer::updateFeed(const Request &req, Response &res)
+{
+    if (!updates_) return sendError(res, 404, "not_found");
+    if (applyCommonFaults(req, res)) return;
+    res.set_header("Cache-Control", "no-store");
+    res.status = 200;
+    res.set_content(updates_->document(baseUrl()), "application/json");
+}
+
+void CloudServer::updatePackage(const Request &req, Response &res)
+{
+    if (!updates_ || req.matches[1] != updates_->packageName()) return sendError(res, 404, "not_found");
+    if (applyCommonFaults(req, res)) return;
+    res.set_header("Cache-Control", "no-store");
+    res.status = 200;
+    res.set_content(updates_->packageBytes(), "application/octet-stream");
 }
 
 // ---- Corrections and balance ---------------------------------------------------------------
@@ -1225,6 +1263,26 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
         if (result == Store::OrderActionResult::notFound) return sendError(res, 404, "order_not_found");
         if (result == Store::OrderActionResult::notAllowed) return sendError(res, 409, "transition_not_allowed");
         return sendJson(res, 200, json::object());
+    }
+    if (name == "update-feed") {
+        if (!updates_) return sendError(res, 404, "not_found");
+        UpdateRelease release = updates_->release();
+        if (auto v = optionalString(body, "version")) {
+            if (!validUpdateVersion(*v)) return sendError(res, 400, "invalid_field");
+            release.version = *v;
+        }
+        if (auto b = optionalString(body, "buildNumber")) {
+            if (b->empty() || b->find_first_not_of("0123456789") != std::string::npos)
+                return sendError(res, 400, "invalid_field");
+            release.buildNumber = *b;
+        }
+        if (auto d = optionalString(body, "displayVersion")) release.displayVersion = *d;
+        if (auto n = optionalString(body, "releaseNotes")) release.releaseNotes = *n;
+        release.critical = boolean("critical", release.critical);
+        updates_->setRelease(release);
+        updates_->setTampering(boolean("tamperFeed", false), boolean("tamperPackage", false));
+        return sendJson(res, 200, {{"version", release.version}, {"buildNumber", release.buildNumber},
+                                   {"package", updates_->packageName()}});
     }
     if (name == "park") {
         faults_.armPark(static_cast<int>(integer("count", 1)));

@@ -8,6 +8,7 @@
 #include "ServerOptions.h"
 #include "Store.h"
 #include "TextCorrector.h"
+#include "UpdateFeedPublisher.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -47,6 +48,8 @@ private:
     void handleAuth(const httplib::Request &, httplib::Response &);
     void handleCheckout(const httplib::Request &, httplib::Response &);
     void handleTestControl(const httplib::Request &, httplib::Response &);
+    void updateFeed(const httplib::Request &, httplib::Response &);
+    void updatePackage(const httplib::Request &, httplib::Response &);
     void consentPage(const httplib::Request &, httplib::Response &);
     void consentDecision(const httplib::Request &, httplib::Response &);
     void checkoutPage(const httplib::Request &, httplib::Response &);
@@ -71,6 +74,7 @@ private:
     std::shared_ptr<IndexedSuggestionIndex> suggestionIndex_;  // null with --suggestions hunspell
     std::unique_ptr<TextCorrector> corrector_;
     std::unique_ptr<Outbox> outbox_;
+    std::unique_ptr<UpdateFeedPublisher> updates_;  // null without --update-feed-version
     FaultInjector faults_;
     std::unique_ptr<httplib::Server> http_;
     int port_ = -1;

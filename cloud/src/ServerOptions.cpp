@@ -44,8 +44,31 @@ std::string usage()
   --access-token-ttl S     access token lifetime (default 3600)
   --refresh-token-ttl S    refresh token lifetime (default 5184000)
   --enroll-totp EMAIL      print a new authenticator secret for the account and exit
+  --update-feed-version V  serve a signed test update feed of version V at /updates/feed.json
+  --update-feed-build N    its build number (default 1)
+  --update-display-version T  its display version (default: the version)
+  --update-notes TEXT      its release notes
+  --update-minimum-system V  its minimum kernel release
+  --update-critical        mark it critical
+  --update-package PATH    the package file it offers (default: a generated text file)
+  --update-key PATH        Ed25519 private key (PEM) that signs the feed (default: the local
+                           authority folder's update-ed25519.key, made on first use)
   --version                print the version and exit
 )";
+}
+
+bool validUpdateVersion(const std::string &version)
+{
+    // Dot-separated numbers, then optionally "-" and a pre-release of letters, digits, dots and dashes.
+    size_t dash = version.find('-');
+    std::string core = version.substr(0, dash);
+    if (core.empty() || core.front() == '.' || core.back() == '.' || core.find("..") != std::string::npos ||
+        core.find_first_not_of("0123456789.") != std::string::npos)
+        return false;
+    if (dash == std::string::npos) return true;
+    std::string pre = version.substr(dash + 1);
+    return !pre.empty() && pre.front() != '.' && pre.back() != '.' && pre.find("..") == std::string::npos &&
+           pre.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") == std::string::npos;
 }
 
 std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
@@ -112,6 +135,14 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
             else if (a == "--access-token-ttl") o.accessTokenSeconds = static_cast<long>(number(value(), a.c_str()));
             else if (a == "--refresh-token-ttl") o.refreshTokenSeconds = static_cast<long>(number(value(), a.c_str()));
             else if (a == "--enroll-totp") o.enrollTotpEmail = value();
+            else if (a == "--update-feed-version") o.updateFeedVersion = value();
+            else if (a == "--update-feed-build") o.updateFeedBuild = value();
+            else if (a == "--update-display-version") o.updateFeedDisplayVersion = value();
+            else if (a == "--update-notes") o.updateNotes = value();
+            else if (a == "--update-minimum-system") o.updateMinimumSystem = value();
+            else if (a == "--update-critical") o.updateCritical = true;
+            else if (a == "--update-package") o.updatePackage = value();
+            else if (a == "--update-key") o.updateKey = value();
             else throw std::invalid_argument("unknown option " + a);
         }
     } catch (const std::exception &e) {
@@ -124,6 +155,10 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
     if (o.certFile.empty() != o.keyFile.empty()) return "--cert and --key go together";
     if (o.suggestionFallbackMs < 0 || o.suggestionFallbackMs > 60000) return "--suggestion-fallback-ms must be 0 to 60000";
     if (o.holdSuggestionIndex && !o.testControls) return "--hold-suggestion-index needs --test-controls";
+    if (!o.updateFeedVersion.empty() && !validUpdateVersion(o.updateFeedVersion))
+        return "--update-feed-version needs a version such as 1.4.0";
+    if (o.updateFeedBuild.empty() || o.updateFeedBuild.find_first_not_of("0123456789") != std::string::npos)
+        return "--update-feed-build needs a number";
     return {};
 }
 

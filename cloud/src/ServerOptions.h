@@ -41,11 +41,22 @@ struct ServerOptions {
     long accessTokenSeconds = 3600;
     long refreshTokenSeconds = 60L * 24 * 3600;
     std::string enrollTotpEmail;       // admin: print an authenticator secret and exit
+    // The signed test update feed (served only with a version).
+    std::string updateFeedVersion;
+    std::string updateFeedBuild = "1";
+    std::string updateFeedDisplayVersion;
+    std::string updateNotes;
+    std::string updateMinimumSystem;
+    bool updateCritical = false;
+    std::string updatePackage;         // empty: a generated test package
+    std::string updateKey;             // empty: the local authority folder's update-ed25519.key
     bool printVersion = false;         // --version: print it and exit
 };
 
 // Returns an error message (empty on success). Sets `exitNow` for --help.
 std::string parseOptions(int argc, char **argv, ServerOptions &out, bool &exitNow);
 std::string usage();
+// The update feed's version syntax: "1.4.0", "2.0.0-beta.1".
+bool validUpdateVersion(const std::string &version);
 
 }  // namespace quillo::cloud

@@ -22,18 +22,21 @@ using namespace quillo::cloud;
 
 namespace {
 
-// An installed server keeps the script beside it in lib/quillo-cloud; a build tree's uses the
+// An installed server keeps its scripts beside it in lib/quillo-cloud; a build tree's uses the
 // source tree's.
-std::string localAuthorityScript()
+std::string installedScript(const char *name, const std::string &buildTreePath)
 {
     std::error_code ec;
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) {
-        auto installed = self.parent_path().parent_path() / "lib" / "quillo-cloud" / "make-local-ca";
+        auto installed = self.parent_path().parent_path() / "lib" / "quillo-cloud" / name;
         if (std::filesystem::exists(installed, ec)) return installed.string();
     }
-    return QUILLO_CLOUD_MAKE_CA_SCRIPT;
+    return buildTreePath;
 }
+
+std::string localAuthorityScript() { return installedScript("make-local-ca", QUILLO_CLOUD_MAKE_CA_SCRIPT); }
+std::string updateKeyScript() { return installedScript("make-update-key", QUILLO_CLOUD_MAKE_UPDATE_KEY_SCRIPT); }
 
 // A default folder given as "~/..." is in the home of whoever runs the server.
 std::string expandHome(const std::string &path)
@@ -43,9 +46,9 @@ std::string expandHome(const std::string &path)
     return path;
 }
 
-bool makeLocalAuthority(const std::string &dir)
+// Runs one of the scripts that make local key material in `dir` (they keep what exists).
+bool runFolderScript(std::string script, const std::string &dir)
 {
-    std::string script = localAuthorityScript();
     if (!std::filesystem::exists(script)) return false;
     std::vector<char *> argv = {const_cast<char *>("bash"), script.data(), const_cast<char *>(dir.c_str()), nullptr};
     // Standard output carries only the "listening on" line that starters read; the script's own
@@ -102,8 +105,20 @@ int main(int argc, char **argv)
         options.keyFile = dir + "/server.key";
         if (!std::filesystem::exists(options.certFile) || !std::filesystem::exists(options.keyFile)) {
             log::info("local_ca_create", {{"dir", dir}, {"script", localAuthorityScript()}});
-            if (!makeLocalAuthority(dir)) {
+            if (!runFolderScript(localAuthorityScript(), dir)) {
                 log::error("local_ca_failed", {{"dir", dir}});
+                return 1;
+            }
+        }
+    }
+
+    if (!options.updateFeedVersion.empty() && options.updateKey.empty()) {
+        std::string dir = options.caDir.empty() ? expandHome(QUILLO_CLOUD_DEFAULT_CA_DIR) : options.caDir;
+        options.updateKey = dir + "/update-ed25519.key";
+        if (!std::filesystem::exists(options.updateKey)) {
+            log::info("update_key_create", {{"dir", dir}, {"script", updateKeyScript()}});
+            if (!runFolderScript(updateKeyScript(), dir)) {
+                log::error("update_key_failed", {{"dir", dir}});
                 return 1;
             }
         }

@@ -1,6 +1,7 @@
 #include "App/AppDelegate.h"
 
 #include "Services/QuilloDiagnostics.h"
+#include "Services/QuilloUpdater.h"
 #include "Support/Logging.h"
 #include "Views/MenuBarPopover.h"
 #include "Views/MenuBarPopoverView.h"
@@ -171,6 +172,13 @@ void AppDelegate::setupMenuBar() {
         // Said once per run: the popover then lives in a small window.
         qCWarning(lcApp, "No system tray is available; the status window stands in for the tray item");
         popoverView_->setNotice(trayMissingNotice);
+    }
+
+    // The orange dot and "Quillo — Update available" while an update waits.
+    if (env_.updater) {
+        connect(env_.updater, &QuilloUpdater::availableVersionChanged, this,
+                [this] { indicator_.setAvailableUpdate(env_.updater->availableVersion()); });
+        indicator_.setAvailableUpdate(env_.updater->availableVersion());
     }
 }
 

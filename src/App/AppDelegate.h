@@ -30,6 +30,7 @@ class MenuBarPopover;
 class MenuBarPopoverView;
 class OnboardingWindow;
 class QuilloTrayItem;
+class QuilloUpdater;
 class SettingsWindow;
 class StartupLoadingView;
 class StartupWindow;
@@ -50,6 +51,7 @@ public:
         AppCloudState& cloud;
         AccessibilityAnnouncer* announcer = nullptr;
         LaunchAtLoginSettings* launchAtLogin = nullptr;
+        QuilloUpdater* updater = nullptr;                         // its available version badges the tray
         // Makes the correction service the first time monitoring starts.
         std::function<std::unique_ptr<CorrectionMonitor>(CorrectionToastPresenting& toast, StatusHandler onStatus)>
             makeCorrectionMonitor;

@@ -7,11 +7,13 @@
 namespace quillo {
 
 const char* const AppLaunchOptions::usage =
-    "Usage: quillo [--endpoint URL] [--sign-in-email ADDRESS]\n"
+    "Usage: quillo [--endpoint URL] [--sign-in-email ADDRESS] [--update-feed URL]\n"
     "  --endpoint URL           the cloud's correction endpoint, https only\n"
     "                           (or QUILLO_CLOUD_ENDPOINT; default: the build's)\n"
     "  --sign-in-email ADDRESS  sign in to this account at start (or QUILLO_SIGN_IN_EMAIL), with the\n"
-    "                           password taken from QUILLO_SIGN_IN_PASSWORD\n";
+    "                           password taken from QUILLO_SIGN_IN_PASSWORD\n"
+    "  --update-feed URL        the update feed, https only, signed with the build's key\n"
+    "                           (or QUILLO_UPDATE_FEED_URL; default: the build's)\n";
 
 namespace {
 
@@ -31,6 +33,7 @@ std::variant<AppLaunchOptions, QString> AppLaunchOptions::parse(const QStringLis
     AppLaunchOptions options;
     std::optional<QString> endpoint = nonEmpty(environment(endpointVariable));
     options.signInEmail = nonEmpty(environment(signInEmailVariable));
+    options.updateFeed = nonEmpty(environment(updateFeedVariable));
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         const auto value = [&]() -> std::optional<QString> {
@@ -43,6 +46,9 @@ std::variant<AppLaunchOptions, QString> AppLaunchOptions::parse(const QStringLis
             const auto given = nonEmpty(value());
             if (!given) return QStringLiteral("%1 needs a value.").arg(argument);
             (argument == QLatin1String("--endpoint") ? endpoint : options.signInEmail) = given;
+        } else if (argument == QLatin1String("--update-feed")) {
+            options.updateFeed = nonEmpty(value());
+            if (!options.updateFeed) return QStringLiteral("--update-feed needs a value.");
         } else if (argument == QLatin1String("--sign-in-password") ||
                    argument.startsWith(QLatin1String("--sign-in-password="))) {
             // Every user of the computer can read a command line.
@@ -61,6 +67,11 @@ std::variant<AppLaunchOptions, QString> AppLaunchOptions::parse(const QStringLis
         const QUrl url(*endpoint, QUrl::StrictMode);
         if (url.scheme() != QLatin1String("https") || !QuilloCloudService::isConfigured(*endpoint))
             return QStringLiteral("The cloud endpoint must be an https address: %1").arg(*endpoint);
+    }
+    if (options.updateFeed) {
+        const QUrl url(*options.updateFeed, QUrl::StrictMode);
+        if (url.scheme() != QLatin1String("https") || url.host().isEmpty())
+            return QStringLiteral("The update feed must be an https address: %1").arg(*options.updateFeed);
     }
     if (options.signInEmail) {
         options.signInPassword = nonEmpty(environment(signInPasswordVariable));

@@ -8,15 +8,17 @@
 namespace quillo {
 
 // What one launch asks of the application beyond the build's defaults: another cloud endpoint
-// (a self-hosted server on a port of its own) and a sign-in at start, for sessions with no one
-// at the keyboard. Read once, from the arguments and the environment.
+// (a self-hosted server on a port of its own) with its update feed, and a sign-in at start, for
+// sessions with no one at the keyboard. Read once, from the arguments and the environment.
 struct AppLaunchOptions {
     static inline const char* const endpointVariable = "QUILLO_CLOUD_ENDPOINT";
     static inline const char* const signInEmailVariable = "QUILLO_SIGN_IN_EMAIL";
     static inline const char* const signInPasswordVariable = "QUILLO_SIGN_IN_PASSWORD";
+    static inline const char* const updateFeedVariable = "QUILLO_UPDATE_FEED_URL";
     static const char* const usage;
 
     QString endpoint;                      // the build's endpoint unless overridden
+    std::optional<QString> updateFeed;     // replaces the build's update feed (same signing key)
     std::optional<QString> signInEmail;    // set together with the password
     std::optional<QString> signInPassword;
     QStringList positionalArguments;       // what the desktop passes, such as a callback URL

@@ -25,6 +25,7 @@
 #include "Services/QuilloAuthSessionStore.h"
 #include "Services/QuilloCloudService.h"
 #include "Services/QuilloCorrectionHistory.h"
+#include "Services/FeedUpdateFramework.h"
 #include "Services/QuilloOAuthPresenter.h"
 #include "Services/QuilloPaymentService.h"
 #include "Services/QuilloUpdater.h"
@@ -37,9 +38,12 @@
 #include "Views/OnboardingWindow.h"
 #include "Views/QuilloSymbol.h"
 #include "Views/SettingsWindow.h"
+#include "Views/WidgetUpdateUserDriver.h"
 
 #include <QApplication>
 #include <QNetworkInformation>
+#include <QStandardPaths>
+#include <QSysInfo>
 #include <cstdio>
 
 namespace quillo {
@@ -134,12 +138,32 @@ int main(int argc, char** argv) {
     paymentOptions.checkoutURL = QuilloCloudService::checkoutURL(launch.endpoint);
     QuilloPaymentService payment(transport, defaults, workspace, paymentOptions);
     CreditPurchasePresentation creditPurchase;
-    QuilloUpdater updater;
     QtLocalKeyEventMonitor keyMonitor;
+
+    // Updates: the signed feed of the build, its dialogs, and packages kept in the cache folder.
+    QuilloInfoDictionary info = QuilloBundleInfo::main();
+    if (launch.updateFeed) info.insert(QuilloBundleInfo::updateFeedUrlKey, *launch.updateFeed);
+    const InstalledRelease installed{
+        QuilloAppEnvironment::string(info, QuilloBundleInfo::shortVersionKey).value_or(QStringLiteral("1.0")),
+        QuilloAppEnvironment::string(info, QuilloBundleInfo::bundleVersionKey).value_or(QString()),
+        QSysInfo::kernelVersion()};
+    WidgetUpdateUserDriver updateDriver(installed.version, [&workspace](const QUrl& url) { return workspace.openUrl(url); });
+    const QString updateCache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                                QLatin1Char('/') + QuilloAppEnvironment::dataFolderName() + QStringLiteral("/Updates");
+    QuilloUpdater updater(QuilloUpdater::Dependencies{
+        defaults, clock, info,
+        [&](const UpdateFeedConfiguration& configuration, UpdateFrameworkDelegate& updaterDelegate) {
+            return std::make_unique<FeedUpdateFramework>(
+                FeedUpdateFramework::Environment{transport, defaults, clock, workspace, updateDriver, installed,
+                                                 updateCache},
+                configuration, updaterDelegate);
+        }});
 
     AppDelegate::Environment environment{defaults, clock, permission, workspace, screens, cloudState};
     environment.announcer = &announcer;
     environment.launchAtLogin = &launchAtLogin;
+    environment.updater = &updater;
+    environment.startUpdater = [&updater] { updater.startAfterOnboarding(); };
     environment.makeCorrectionMonitor = [&](CorrectionToastPresenting& toast, AppDelegate::StatusHandler onStatus) {
         GlobalCorrectionService::Environment serviceEnvironment{
             defaults, eventTap, permission, workspace, toast, announcer, &history, clock,

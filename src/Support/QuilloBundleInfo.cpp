@@ -20,6 +20,9 @@ const QuilloInfoDictionary& main() {
         insertIfSet(table, bundleNameKey, QUILLO_BUNDLE_NAME);
         insertIfSet(table, shortVersionKey, QUILLO_SHORT_VERSION);
         insertIfSet(table, bundleVersionKey, QUILLO_BUILD_NUMBER);
+        insertIfSet(table, updateFeedUrlKey, QUILLO_UPDATE_FEED_URL);
+        insertIfSet(table, updatePublicKeyKey, QUILLO_UPDATE_PUBLIC_KEY);
+        table.insert(updateAutomaticChecksKey, QUILLO_UPDATE_AUTOMATIC_CHECKS != 0);
         return table;
     }();
     return info;

@@ -7,7 +7,8 @@ namespace quillo {
 
 // The application's information table, keyed like a bundle's information dictionary
 // ("CFBundleIdentifier", "QuilloBuildChannel", "CFBundleDisplayName", "CFBundleName",
-// "CFBundleShortVersionString", "CFBundleVersion"). Facts left empty at configure time are absent.
+// "CFBundleShortVersionString", "CFBundleVersion", and the update feed's "SUFeedURL", "SUPublicEDKey",
+// "SUEnableAutomaticChecks"). Facts left empty at configure time are absent.
 using QuilloInfoDictionary = QVariantMap;
 
 namespace QuilloBundleInfo {
@@ -18,6 +19,9 @@ inline const QString displayNameKey = QStringLiteral("CFBundleDisplayName");
 inline const QString bundleNameKey = QStringLiteral("CFBundleName");
 inline const QString shortVersionKey = QStringLiteral("CFBundleShortVersionString");
 inline const QString bundleVersionKey = QStringLiteral("CFBundleVersion");
+inline const QString updateFeedUrlKey = QStringLiteral("SUFeedURL");
+inline const QString updatePublicKeyKey = QStringLiteral("SUPublicEDKey");
+inline const QString updateAutomaticChecksKey = QStringLiteral("SUEnableAutomaticChecks"); // a Boolean
 
 // The table generated from the build configuration.
 const QuilloInfoDictionary& main();

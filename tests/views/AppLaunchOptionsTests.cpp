@@ -105,3 +105,14 @@ TEST_F(AppLaunchOptionsTest, TheProcessEnvironmentLosesThePasswordOnceRead) {
     EXPECT_EQ(std::get<AppLaunchOptions>(parsed).signInPassword, QStringLiteral("from-the-environment"));
     EXPECT_FALSE(qEnvironmentVariableIsSet("QUILLO_SIGN_IN_PASSWORD"));
 }
+
+TEST_F(AppLaunchOptionsTest, UpdateFeedIsTheBuildsUnlessAnHttpsOneIsGiven) {
+    EXPECT_FALSE(accepted({}).updateFeed);
+    fakeEnvironment()[QStringLiteral("QUILLO_UPDATE_FEED_URL")] = QStringLiteral("https://127.0.0.1:41234/updates/feed.json");
+    EXPECT_EQ(accepted({}).updateFeed, QStringLiteral("https://127.0.0.1:41234/updates/feed.json"));
+    EXPECT_EQ(accepted({"--update-feed", "https://localhost:9443/updates/feed.json"}).updateFeed,
+              QStringLiteral("https://localhost:9443/updates/feed.json"));
+    EXPECT_TRUE(refused({"--update-feed", "http://127.0.0.1:8443/updates/feed.json"}).contains(QStringLiteral("https")));
+    refused({"--update-feed", "https://"});
+    refused({"--update-feed"});
+}

@@ -1,0 +1,32 @@
+#include "Support/UpdateSelection.h"
+
+namespace quillo::UpdateSelection {
+
+bool runsOn(const UpdateFeedItem& item, const QString& systemVersion) {
+    if (!item.minimumSystemVersion) return true;
+    const auto minimum = UpdateVersion::leadingNumbers(*item.minimumSystemVersion);
+    const auto system = UpdateVersion::leadingNumbers(systemVersion);
+    return minimum && system && *system >= *minimum;
+}
+
+bool isNewer(const UpdateFeedItem& item, const InstalledRelease& installed) {
+    const auto current = UpdateVersion::parse(installed.version);
+    if (!current) return true;
+    return UpdateReleaseOrder::compare(item.parsedVersion(), item.buildNumber, *current, installed.buildNumber.trimmed()) > 0;
+}
+
+std::optional<UpdateFeedItem> bestUpdate(const UpdateFeed& feed, const InstalledRelease& installed) {
+    std::optional<UpdateFeedItem> best;
+    for (const UpdateFeedItem& item : feed.items) {
+        if (!runsOn(item, installed.systemVersion)) continue;
+        if (!best || UpdateReleaseOrder::compare(item.parsedVersion(), item.buildNumber, best->parsedVersion(),
+                                                 best->buildNumber) > 0)
+            best = item;
+    }
+    if (best && isNewer(*best, installed)) return best;
+    return std::nullopt;
+}
+
+QString releaseKey(const UpdateFeedItem& item) { return item.version + QLatin1Char('+') + item.buildNumber; }
+
+} // namespace quillo::UpdateSelection
