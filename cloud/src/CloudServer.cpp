@@ -200,6 +200,13 @@ std::map<std::string, std::string> parseForm(const std::string &body)
     return out;
 }
 
+// Bounds of the test controls' numbers: counts and times, a lifetime or clock step of a century,
+// a balance of a billion credits.
+constexpr int64_t kMaxControlInteger = 1'000'000'000;
+constexpr int64_t kMaxControlSeconds = 100LL * 366 * 24 * 3600;
+constexpr double kMaxControlCredits = 1e9;
+constexpr int64_t kClampedControlInteger = 1LL << 53;  // values the control clamps itself
+
 bool isLoopback(const std::string &addr)
 {
     return addr == "127.0.0.1" || addr == "::1" || addr.rfind("::ffff:127.", 0) == 0 || addr.rfind("127.", 0) == 0;
@@ -358,13 +365,23 @@ int CloudServer::bind()
 
 void CloudServer::run()
 {
-    janitorThread_ = std::thread([this] { janitor(); });
-    http_->listen_after_bind();
+    runStarted_ = true;
+    if (!stopRequested_) {
+        janitorThread_ = std::thread([this] { janitor(); });
+        http_->listen_after_bind();
+    }
+    runEnded_ = true;
 }
 
 void CloudServer::stop()
 {
+    stopRequested_ = true;
     faults_.release();
+    // httplib ignores a stop that comes before its accept loop runs (a SIGTERM during start-up):
+    // once run() has begun, wait for the loop to be up or for run() to have given up, then stop.
+    if (runStarted_) {
+        while (!http_->is_running() && !runEnded_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     http_->stop();
 }
 
@@ -490,7 +507,7 @@ bool CloudServer::applyCommonFaults(const Request &req, Response &res)
 {
     if (!options_.testControls) return false;
     if (int ms = faults_.takeDelay()) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    if (faults_.takeDrop()) {
+    if (faults_.takeDrop(FaultStage::request)) {
         dropConnection(req);
         res.status = 500;
         res.set_content("{}", "application/json");
@@ -556,6 +573,7 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
     }
     std::optional<GatewayFault> gateway = options_.testControls ? faults_.takeGateway() : std::nullopt;
     auto answerGateway = [&](const GatewayFault &g) {
+        faults_.noteApplied("gateway-" + std::to_string(g.status) + (g.afterProcessing ? "-answer" : "-request"));
         res.set_header("X-Quillo-Retry-Safe", g.safe ? "1" : "0");
         sendError(res, g.status, gatewayCode(g.status));
     };
@@ -612,11 +630,13 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
         Speed other = *requested == Speed::fast ? Speed::veryVeryFast : Speed::fast;
         bool otherBusy = (other == Speed::fast ? faults_.fastBusy : faults_.veryVeryFastBusy).load();
         if (otherBusy) {
+            if (options_.testControls) faults_.noteApplied("busy-429");
             int after = faults_.busyRetryAfter.load();
             if (after > 0) res.set_header("Retry-After", std::to_string(after));
             return sendError(res, 429, "capacity_busy");
         }
         used = other;  // a reroute bills the speed that served it
+        if (options_.testControls) faults_.noteApplied("busy-reroute");
     }
     int64_t cost = correctionCostMicro(units, used);
 
@@ -634,7 +654,16 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
 
     std::string corrected;
     try {
-        if (options_.testControls) faults_.parkIfArmed();
+        if (options_.testControls) {
+            // The caller loses its connection but the work goes on, reserved, for a while: its
+            // repeat finds the correction still in progress.
+            if (auto keepGoing = faults_.takeDrop(FaultStage::processing)) {
+                dropConnection(req);
+                std::this_thread::sleep_for(std::chrono::milliseconds(*keepGoing));
+            }
+            if (int ms = faults_.takeDelay(FaultStage::processing)) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            faults_.parkIfArmed();
+        }
         IndexedSuggestionIndex::TextBudget budget(std::chrono::milliseconds(options_.suggestionFallbackMs));
         corrected = corrector_->correct(text, style == "contextual" ? CorrectionStyle::contextual : CorrectionStyle::proofread);
     } catch (const std::exception &e) {
@@ -666,6 +695,12 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
         return sendError(res, 503, "service_busy");
     }
     if (gateway) return answerGateway(*gateway);  // charged and stored; a repeat replays it
+    if (options_.testControls && faults_.takeDrop(FaultStage::answer)) {
+        dropConnection(req);  // charged and stored, the answer lost on the way
+        res.status = 500;
+        res.set_content("{}", "application/json");
+        return;
+    }
     answer["billing"]["balanceCredits"] = credits(after.balance);
     answer["billing"]["reservedCredits"] = credits(after.reserved);
     answer["billing"]["availableCredits"] = credits(after.available());
@@ -1044,16 +1079,25 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
     if (!options_.testControls || !isLoopback(req.remote_addr)) return sendError(res, 404, "not_found");
     std::string name = req.matches[1];
     json body = req.body.empty() ? json::object() : parseObject(req);
-    auto integer = [&](const char *key, int64_t fallback) -> int64_t {
+    // Whole numbers within [low, high] only: a value beyond them would overflow the arithmetic of
+    // token lifetimes, the clock and the counters it feeds.
+    auto integer = [&](const char *key, int64_t fallback, int64_t low = 0,
+                       int64_t high = kMaxControlInteger) -> int64_t {
         auto it = body.find(key);
         if (it == body.end() || it->is_null()) return fallback;
         if (!it->is_number()) throw RequestError{400, "invalid_field"};
-        return it->get<int64_t>();
+        double value = it->get<double>();
+        if (!(value >= static_cast<double>(low) && value <= static_cast<double>(high)) || value != std::floor(value))
+            throw RequestError{400, "invalid_field"};
+        return it->is_number_float() ? static_cast<int64_t>(value) : it->get<int64_t>();
     };
-    auto number = [&](const char *key) -> double {
+    // Credits: finite, not negative and within what the micro-credit columns hold.
+    auto credits = [&](const char *key) -> double {
         auto it = body.find(key);
         if (it == body.end() || !it->is_number()) throw RequestError{400, "missing_required_field"};
-        return it->get<double>();
+        double value = it->get<double>();
+        if (!(value >= 0 && value <= kMaxControlCredits)) throw RequestError{400, "invalid_field"};
+        return value;
     };
     auto boolean = [&](const char *key, bool fallback) -> bool {
         auto it = body.find(key);
@@ -1080,17 +1124,34 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
     if (name == "suggestion-index") {
         if (!suggestionIndex_) return sendError(res, 404, "not_found");
         if (boolean("release", false)) suggestionIndex_->releaseBuild();
-        if (int64_t wait = std::clamp<int64_t>(integer("waitMs", 0), 0, 120000); wait > 0)
+        int64_t wait = integer("waitMs", 0, -kClampedControlInteger, kClampedControlInteger);
+        if (wait = std::clamp<int64_t>(wait, 0, 120000); wait > 0)
             suggestionIndex_->waitUntilReady(std::chrono::milliseconds(wait));
         auto r = suggestionIndex_->report();
         static const char *states[] = {"waiting", "building", "ready", "failed"};
         return sendJson(res, 200, {{"state", states[static_cast<int>(r.state)]}, {"fromCache", r.fromCache},
                                    {"words", r.words}, {"bytes", r.bytes}, {"seconds", r.seconds}});
     }
+    auto stage = [&]() -> FaultStage {
+        auto it = body.find("at");
+        if (it == body.end() || it->is_null()) return FaultStage::request;
+        if (!it->is_string()) throw RequestError{400, "invalid_field"};
+        auto s = faultStageFromName(it->get<std::string>());
+        if (!s) throw RequestError{400, "invalid_field"};
+        return *s;
+    };
     if (name == "delay") {
-        faults_.armDelay(static_cast<int>(std::clamp<int64_t>(integer("milliseconds", 1000), 0, 60000)),
-                         static_cast<int>(integer("count", 1)));
+        FaultStage at = stage();
+        if (at == FaultStage::answer) return sendError(res, 400, "invalid_field");
+        int64_t ms = integer("milliseconds", 1000, -kClampedControlInteger, kClampedControlInteger);
+        faults_.armDelay(static_cast<int>(std::clamp<int64_t>(ms, 0, 60000)),
+                         static_cast<int>(integer("count", 1)), at);
         return sendJson(res, 200, json::object());
+    }
+    if (name == "fault-counts") {
+        json counts = json::object();
+        for (auto &[k, v] : faults_.appliedCounts()) counts[k] = v;
+        return sendJson(res, 200, counts);
     }
     if (name == "too-early") {
         faults_.armTooEarly(static_cast<int>(integer("count", 1)));
@@ -1098,7 +1159,7 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
     }
     if (name == "gateway") {
         GatewayFault g;
-        g.status = static_cast<int>(integer("status", 503));
+        g.status = static_cast<int>(integer("status", 503, 0, 999));
         if (g.status != 502 && g.status != 503 && g.status != 504) return sendError(res, 400, "invalid_field");
         g.safe = boolean("safe", true);
         g.afterProcessing = boolean("afterProcessing", false);
@@ -1106,25 +1167,28 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
         return sendJson(res, 200, json::object());
     }
     if (name == "drop") {
-        faults_.armDrop(static_cast<int>(integer("count", 1)));
+        FaultStage at = stage();
+        faults_.armDrop(static_cast<int>(integer("count", 1)), at,
+                        static_cast<int>(std::clamp<int64_t>(integer("milliseconds", 0, -kClampedControlInteger, kClampedControlInteger), 0, 60000)));
         return sendJson(res, 200, json::object());
     }
     if (name == "busy") {
         faults_.fastBusy = boolean("fast", faults_.fastBusy);
         faults_.veryVeryFastBusy = boolean("very_very_fast", faults_.veryVeryFastBusy);
-        faults_.busyRetryAfter = static_cast<int>(integer("retryAfter", faults_.busyRetryAfter));
+        faults_.busyRetryAfter = static_cast<int>(integer("retryAfter", faults_.busyRetryAfter, 0, 86400));
         return sendJson(res, 200, {{"fast", faults_.fastBusy.load()}, {"very_very_fast", faults_.veryVeryFastBusy.load()}});
     }
     if (name == "balance") {
         Account account = accountFor();
-        double value = number("balanceCredits");
-        if (value < 0 || !std::isfinite(value)) return sendError(res, 400, "invalid_field");
+        double value = credits("balanceCredits");
         store_->setBalance(account.id, microFromCredits(value));
         return sendJson(res, 200, balanceBody(store_->balance(account.id)));
     }
     if (name == "token-expiry") {
-        if (body.contains("accessTokenSeconds")) store_->accessTokenSeconds = integer("accessTokenSeconds", 3600);
-        if (body.contains("refreshTokenSeconds")) store_->refreshTokenSeconds = integer("refreshTokenSeconds", 3600);
+        if (body.contains("accessTokenSeconds"))
+            store_->accessTokenSeconds = integer("accessTokenSeconds", 3600, 0, kMaxControlSeconds);
+        if (body.contains("refreshTokenSeconds"))
+            store_->refreshTokenSeconds = integer("refreshTokenSeconds", 3600, 0, kMaxControlSeconds);
         int expired = 0;
         if (body.contains("email")) expired = store_->expireAccessTokens(accountFor().id);
         return sendJson(res, 200, {{"accessTokenSeconds", store_->accessTokenSeconds.load()},
@@ -1132,13 +1196,13 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
                                    {"expiredTokens", expired}});
     }
     if (name == "clock") {
-        clock_.advance(static_cast<double>(integer("advanceSeconds", 0)));
+        clock_.advance(static_cast<double>(integer("advanceSeconds", 0, -kMaxControlSeconds, kMaxControlSeconds)));
         return sendJson(res, 200, {{"now", clock_.nowSeconds()}});
     }
     if (name == "account") {
         std::string email = requireNonEmpty(body, "email");
         std::string password = requireNonEmpty(body, "password");
-        double balance = body.contains("balanceCredits") ? number("balanceCredits") : 0;
+        double balance = body.contains("balanceCredits") ? credits("balanceCredits") : 0;
         if (store_->accountByEmail(email)) return sendError(res, 409, "account_already_exists");
         Account account = store_->createAccount(email, crypto::hashPassword(password), "email",
                                                 boolean("confirmed", true), microFromCredits(balance));
@@ -1167,8 +1231,9 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
         return sendJson(res, 200, json::object());
     }
     if (name == "wait-parked") {
+        int64_t timeout = integer("timeoutMs", 5000, -kClampedControlInteger, kClampedControlInteger);
         int parked = faults_.waitParked(static_cast<int>(integer("count", 1)),
-                                        std::chrono::milliseconds(std::clamp<int64_t>(integer("timeoutMs", 5000), 0, 30000)));
+                                        std::chrono::milliseconds(std::clamp<int64_t>(timeout, 0, 30000)));
         return sendJson(res, 200, {{"parked", parked}});
     }
     if (name == "release") {

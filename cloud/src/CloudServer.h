@@ -9,6 +9,7 @@
 #include "Store.h"
 #include "TextCorrector.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -34,7 +35,7 @@ public:
     // Binds the socket and returns the port (useful with --port 0); -1 on failure.
     int bind();
     void run();   // serves until stop()
-    void stop();
+    void stop();  // from any thread, also before or while run() starts
     std::string baseUrl() const;
 
     Store &store() { return *store_; }
@@ -81,6 +82,8 @@ private:
     std::condition_variable janitorWake_;
     bool stopping_ = false;
     std::thread janitorThread_;
+
+    std::atomic<bool> stopRequested_{false}, runStarted_{false}, runEnded_{false};
 };
 
 }  // namespace quillo::cloud

@@ -2,41 +2,70 @@
 
 namespace quillo::cloud {
 
+namespace {
+
+const char *stageName(FaultStage stage)
+{
+    switch (stage) {
+    case FaultStage::processing: return "processing";
+    case FaultStage::answer: return "answer";
+    default: return "request";
+    }
+}
+
+}  // namespace
+
+std::optional<FaultStage> faultStageFromName(const std::string &name)
+{
+    if (name == "request") return FaultStage::request;
+    if (name == "processing") return FaultStage::processing;
+    if (name == "answer") return FaultStage::answer;
+    return std::nullopt;
+}
+
 void FaultInjector::reset()
 {
     std::lock_guard lock(mutex_);
-    delayMs_ = delayCount_ = dropCount_ = tooEarlyCount_ = gatewayCount_ = parkCount_ = 0;
+    for (auto &a : delay_) a = {};
+    for (auto &a : drop_) a = {};
+    tooEarlyCount_ = gatewayCount_ = parkCount_ = 0;
+    applied_.clear();
     ++releaseGeneration_;
     changed_.notify_all();
 }
 
-void FaultInjector::armDelay(int ms, int count)
+void FaultInjector::countApplied(const std::string &name) { ++applied_[name]; }
+
+void FaultInjector::armDelay(int ms, int count, FaultStage stage)
 {
     std::lock_guard lock(mutex_);
-    delayMs_ = ms;
-    delayCount_ = count;
+    delay_[index(stage)] = {count, ms};
 }
 
-int FaultInjector::takeDelay()
+int FaultInjector::takeDelay(FaultStage stage)
 {
     std::lock_guard lock(mutex_);
-    if (delayCount_ <= 0) return 0;
-    --delayCount_;
-    return delayMs_;
+    Armed &a = delay_[index(stage)];
+    if (a.count <= 0) return 0;
+    --a.count;
+    countApplied(std::string("delay-") + stageName(stage));
+    return a.milliseconds;
 }
 
-void FaultInjector::armDrop(int count)
+void FaultInjector::armDrop(int count, FaultStage stage, int milliseconds)
 {
     std::lock_guard lock(mutex_);
-    dropCount_ = count;
+    drop_[index(stage)] = {count, milliseconds};
 }
 
-bool FaultInjector::takeDrop()
+std::optional<int> FaultInjector::takeDrop(FaultStage stage)
 {
     std::lock_guard lock(mutex_);
-    if (dropCount_ <= 0) return false;
-    --dropCount_;
-    return true;
+    Armed &a = drop_[index(stage)];
+    if (a.count <= 0) return std::nullopt;
+    --a.count;
+    countApplied(std::string("drop-") + stageName(stage));
+    return a.milliseconds;
 }
 
 void FaultInjector::armTooEarly(int count)
@@ -50,6 +79,7 @@ bool FaultInjector::takeTooEarly()
     std::lock_guard lock(mutex_);
     if (tooEarlyCount_ <= 0) return false;
     --tooEarlyCount_;
+    countApplied("too-early");
     return true;
 }
 
@@ -80,6 +110,7 @@ void FaultInjector::parkIfArmed()
     if (parkCount_ <= 0) return;
     --parkCount_;
     ++parked_;
+    countApplied("park");
     unsigned generation = releaseGeneration_;
     changed_.notify_all();
     // Never hold a worker forever, even if a test forgets to release it.
@@ -99,6 +130,18 @@ void FaultInjector::release()
     std::lock_guard lock(mutex_);
     ++releaseGeneration_;
     changed_.notify_all();
+}
+
+void FaultInjector::noteApplied(const std::string &name)
+{
+    std::lock_guard lock(mutex_);
+    countApplied(name);
+}
+
+std::map<std::string, int64_t> FaultInjector::appliedCounts()
+{
+    std::lock_guard lock(mutex_);
+    return applied_;
 }
 
 }  // namespace quillo::cloud

@@ -44,6 +44,7 @@ std::string usage()
   --access-token-ttl S     access token lifetime (default 3600)
   --refresh-token-ttl S    refresh token lifetime (default 5184000)
   --enroll-totp EMAIL      print a new authenticator secret for the account and exit
+  --version                print the version and exit
 )";
 }
 
@@ -64,6 +65,7 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
                 return argv[++i];
             };
             if (a == "--help" || a == "-h") { exitNow = true; return {}; }
+            else if (a == "--version") { o.printVersion = exitNow = true; return {}; }
             else if (a == "--host") o.host = value();
             else if (a == "--port") o.port = static_cast<int>(number(value(), "--port"));
             else if (a == "--port-file") o.portFile = value();

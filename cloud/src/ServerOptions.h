@@ -41,6 +41,7 @@ struct ServerOptions {
     long accessTokenSeconds = 3600;
     long refreshTokenSeconds = 60L * 24 * 3600;
     std::string enrollTotpEmail;       // admin: print an authenticator secret and exit
+    bool printVersion = false;         // --version: print it and exit
 };
 
 // Returns an error message (empty on success). Sets `exitNow` for --help.

@@ -5,6 +5,7 @@
 #include "ServerOptions.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 
 extern char **environ;
@@ -20,13 +22,41 @@ using namespace quillo::cloud;
 
 namespace {
 
+// An installed server keeps the script beside it in lib/quillo-cloud; a build tree's uses the
+// source tree's.
+std::string localAuthorityScript()
+{
+    std::error_code ec;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        auto installed = self.parent_path().parent_path() / "lib" / "quillo-cloud" / "make-local-ca";
+        if (std::filesystem::exists(installed, ec)) return installed.string();
+    }
+    return QUILLO_CLOUD_MAKE_CA_SCRIPT;
+}
+
+// A default folder given as "~/..." is in the home of whoever runs the server.
+std::string expandHome(const std::string &path)
+{
+    const char *home = std::getenv("HOME");
+    if (path.rfind("~/", 0) == 0 && home && *home) return std::string(home) + path.substr(1);
+    return path;
+}
+
 bool makeLocalAuthority(const std::string &dir)
 {
-    std::string script = QUILLO_CLOUD_MAKE_CA_SCRIPT;
+    std::string script = localAuthorityScript();
     if (!std::filesystem::exists(script)) return false;
     std::vector<char *> argv = {const_cast<char *>("bash"), script.data(), const_cast<char *>(dir.c_str()), nullptr};
+    // Standard output carries only the "listening on" line that starters read; the script's own
+    // output goes to the log instead.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "bash", nullptr, nullptr, argv.data(), environ) != 0) return false;
+    int rc = posix_spawnp(&pid, "bash", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return false;
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -49,7 +79,7 @@ int main(int argc, char **argv)
     bool exitNow = false;
     std::string error = parseOptions(argc, argv, options, exitNow);
     if (exitNow) {
-        std::cout << usage();
+        std::cout << (options.printVersion ? "quillo-cloud " QUILLO_CLOUD_VERSION "\n" : usage());
         return 0;
     }
     if (!error.empty()) {
@@ -67,11 +97,11 @@ int main(int argc, char **argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     if (!options.plainHttp && options.certFile.empty() && options.enrollTotpEmail.empty()) {
-        std::string dir = options.caDir.empty() ? QUILLO_CLOUD_DEFAULT_CA_DIR : options.caDir;
+        std::string dir = options.caDir.empty() ? expandHome(QUILLO_CLOUD_DEFAULT_CA_DIR) : options.caDir;
         options.certFile = dir + "/server.pem";
         options.keyFile = dir + "/server.key";
         if (!std::filesystem::exists(options.certFile) || !std::filesystem::exists(options.keyFile)) {
-            log::info("local_ca_create", {{"dir", dir}});
+            log::info("local_ca_create", {{"dir", dir}, {"script", localAuthorityScript()}});
             if (!makeLocalAuthority(dir)) {
                 log::error("local_ca_failed", {{"dir", dir}});
                 return 1;
@@ -113,11 +143,15 @@ int main(int argc, char **argv)
             log::info("stopping", {{"signal", sig}});
             server.stop();
         });
-        signals.detach();
         log::info("listening", {{"port", port}, {"tls", !options.plainHttp}, {"testControls", options.testControls}});
         std::printf("listening on %s\n", server.baseUrl().c_str());
         std::fflush(stdout);
         server.run();
+        // run() returns as soon as stop() begins; the thread that called it (or that still waits
+        // for a signal, should the server have ended by itself) must be done before the server
+        // is destroyed. SIGTERM stays blocked, so a thread past its wait only discards it.
+        pthread_kill(signals.native_handle(), SIGTERM);
+        signals.join();
         log::info("stopped");
     } catch (const std::exception &e) {
         log::error("startup_failed", {{"reason", e.what()}});

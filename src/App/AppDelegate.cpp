@@ -4,12 +4,12 @@
 #include "Support/Logging.h"
 #include "Views/MenuBarPopover.h"
 #include "Views/MenuBarPopoverView.h"
+#include "Views/OnboardingWindow.h"
 #include "Views/PopoverPlacement.h"
 #include "Views/QuilloTrayItem.h"
 #include "Views/SettingsWindow.h"
 #include "Views/StartupLoadingView.h"
 #include "Views/StartupWindow.h"
-#include "Views/WelcomeWindow.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -255,10 +255,15 @@ void AppDelegate::showOnboarding(bool canCancel) {
     splash_->closeImmediately();
     isOnboardingPresented_ = true;
     if (!onboardingWindow_) {
-        onboardingWindow_ = new WelcomeWindow(canCancel);
-        connect(onboardingWindow_, &WelcomeWindow::finished, this, &AppDelegate::finishOnboarding);
-        connect(onboardingWindow_, &WelcomeWindow::closedByUser, this, [this] {
-            // Closing the window resumes only for someone who finished the welcome before.
+        onboardingWindow_ = env_.makeOnboardingWindow ? env_.makeOnboardingWindow(canCancel) : nullptr;
+        if (!onboardingWindow_) {
+            qCWarning(lcApp, "The onboarding window could not be made; starting without it");
+            closeOnboardingAndResume();
+            return;
+        }
+        connect(onboardingWindow_, &OnboardingWindow::finished, this, &AppDelegate::finishOnboarding);
+        connect(onboardingWindow_, &OnboardingWindow::closedByUser, this, [this] {
+            // Leaving without finishing resumes only for someone who finished onboarding before.
             QWidget* window = onboardingWindow_;
             onboardingWindow_ = nullptr;
             releaseWindow(window);

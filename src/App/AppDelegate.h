@@ -28,13 +28,13 @@ namespace quillo {
 class LaunchAtLoginSettings;
 class MenuBarPopover;
 class MenuBarPopoverView;
+class OnboardingWindow;
 class QuilloTrayItem;
 class SettingsWindow;
 class StartupLoadingView;
 class StartupWindow;
-class WelcomeWindow;
 
-// Owns the application's life: start-up order, splash, welcome, loading window, tray item and
+// Owns the application's life: start-up order, splash, onboarding, loading window, tray item and
 // popover, correction monitoring and the hand-over of browser callbacks. Main thread only.
 class AppDelegate : public QObject {
     Q_OBJECT
@@ -57,6 +57,8 @@ public:
         std::function<std::optional<QString>()> registerUrlScheme; // the error, if any
         std::function<bool(const QUrl&)> oauthCallback;         // true when a sign-in took it
         std::function<void()> startUpdater;
+        // Makes the onboarding window; the delegate owns it until it closes.
+        std::function<OnboardingWindow*(bool canCancel)> makeOnboardingWindow;
         std::function<void(QuilloDiagnosticEvent)> recordEvent; // none: the diagnostic log
         std::function<void()> quit;                             // none: quit the application
         // Builds the settings window with the delegate's permission coordinator and its
@@ -140,7 +142,7 @@ private:
     std::unique_ptr<PopoverWindowTransition> settingsTransition_;
     QPointer<StartupWindow> loadingWindow_;
     StartupLoadingView* loadingView_ = nullptr;
-    QPointer<WelcomeWindow> onboardingWindow_;
+    QPointer<OnboardingWindow> onboardingWindow_;
     QPointer<SettingsWindow> settingsWindow_;
     std::unique_ptr<CorrectionMonitor> correctionMonitor_;
     bool isOnboardingPresented_ = false;

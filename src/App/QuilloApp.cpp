@@ -34,6 +34,7 @@
 #include "Views/CreditPurchasePresentation.h"
 #include "Views/DesktopToastScreenSource.h"
 #include "Views/LaunchAtLoginSettings.h"
+#include "Views/OnboardingWindow.h"
 #include "Views/QuilloSymbol.h"
 #include "Views/SettingsWindow.h"
 
@@ -55,9 +56,21 @@ std::optional<QUrl> urlArgument(const QStringList& arguments) {
     return std::nullopt;
 }
 
+// --version answers without a display or a running instance.
+bool answerVersionRequest(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) != "--version") continue;
+        std::printf("%s %s\n", qUtf8Printable(QuilloAppEnvironment::displayName()),
+                    qUtf8Printable(QuilloCloudService::clientVersion()));
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (answerVersionRequest(argc, argv)) return 0;
     auto parsed = AppLaunchOptions::fromProcess(argc, argv);
     if (const QString* error = std::get_if<QString>(&parsed)) {
         std::fprintf(stderr, "quillo: %s\n%s", qUtf8Printable(*error), AppLaunchOptions::usage);
@@ -141,6 +154,13 @@ int main(int argc, char** argv) {
                                           std::move(restartOnboarding));
         return new SettingsWindow(std::move(dependencies));
     };
+    environment.makeOnboardingWindow = [&](bool canCancel) {
+        return new OnboardingWindow(OnboardingWindow::Dependencies{defaults, clock, keyMonitor, permission, workspace,
+                                                                   sessions, updater, launchAtLogin,
+                                                                   QuilloAppEnvironment::displayName()},
+                                    canCancel);
+    };
+    environment.startUpdater = [&updater] { updater.startAfterOnboarding(); };
     environment.oauthCallback = [&oauthPresenter](const QUrl& url) { return oauthPresenter.deliverCallback(url); };
     environment.registerUrlScheme = [applicationId] {
         return XdgUrlSchemeRegistration::registerHandler(applicationId, QApplication::applicationFilePath(),

@@ -15,10 +15,17 @@ namespace quillo {
 namespace {
 
 // JSON string literal in the form the stored settings have always used: "/" escaped,
-// short escapes for the common control characters, everything else verbatim.
+// short escapes for the common control characters, everything else verbatim except a surrogate
+// without its other half: UTF-8 has no form for it, so it is escaped to survive the settings file.
 void appendJSONString(QString& out, const QString& text) {
     out += QLatin1Char('"');
-    for (const QChar ch : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out += ch;
+            out += text.at(++i);
+            continue;
+        }
         const char16_t u = ch.unicode();
         switch (u) {
         case u'"': out += QLatin1String("\\\""); break;
@@ -30,7 +37,7 @@ void appendJSONString(QString& out, const QString& text) {
         case u'\r': out += QLatin1String("\\r"); break;
         case u'\t': out += QLatin1String("\\t"); break;
         default:
-            if (u < 0x20) {
+            if (u < 0x20 || ch.isSurrogate()) {
                 out += QStringLiteral("\\u%1").arg(static_cast<uint>(u), 4, 16, QLatin1Char('0'));
             } else {
                 out += ch;

@@ -3,6 +3,7 @@
 #include "BuildInfo.h"
 #include "Support/Logging.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QNetworkInformation>
 #include <QNetworkRequest>
@@ -64,8 +65,13 @@ QtCloudHttpTransport::QtCloudHttpTransport(QStringList extraAuthorityFiles, Cloc
 QtCloudHttpTransport::~QtCloudHttpTransport() = default;
 
 QStringList QtCloudHttpTransport::defaultAuthorityFiles() {
-    const QString file = QString::fromUtf8(QUILLO_LOCAL_CA_FILE);
-    return file.isEmpty() ? QStringList{} : QStringList{file};
+    return authorityFiles(QString::fromUtf8(QUILLO_LOCAL_CA_FILE));
+}
+
+QStringList QtCloudHttpTransport::authorityFiles(const QString& configured) {
+    if (configured.isEmpty()) return {};
+    if (configured.startsWith(QLatin1String("~/"))) return {QDir::homePath() + configured.mid(1)};
+    return {configured};
 }
 
 NetworkErrorCode QtCloudHttpTransport::networkErrorCode(QNetworkReply::NetworkError error,

@@ -25,6 +25,9 @@ public:
 
     // The local authority compiled into this build, when it is set.
     static QStringList defaultAuthorityFiles();
+    // The files a configured authority path names: none for an empty one; "~/..." is in the
+    // user's home (an installed build trusting its user's own server).
+    static QStringList authorityFiles(const QString& configured);
 
     // How a failed reply becomes a URL-loading code. `offline` is whether the network
     // information backend reports no connection at all.

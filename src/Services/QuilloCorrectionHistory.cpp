@@ -22,6 +22,7 @@
 #include <openssl/rand.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -54,7 +55,12 @@ double referenceSeconds(const QDateTime& date) {
     return double(date.toMSecsSinceEpoch() - referenceDateMSecsSinceEpoch) / 1000.0;
 }
 
-QDateTime dateFromReferenceSeconds(double seconds) {
+// Further from the reference date than this is no date a build wrote (about 30 million years);
+// its milliseconds would overflow.
+constexpr double maximumReferenceSeconds = 1e15;
+
+std::optional<QDateTime> dateFromReferenceSeconds(double seconds) {
+    if (!(std::abs(seconds) <= maximumReferenceSeconds)) return std::nullopt;
     return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)) + referenceDateMSecsSinceEpoch, Qt::UTC);
 }
 
@@ -85,7 +91,9 @@ Outcome<QuilloCorrectionHistoryEntry> decodeCommon(const QJsonValue& value, int 
         return Outcome<QuilloCorrectionHistoryEntry>::fail("keyNotFound or typeMismatch" + at);
     entry.id = QUuid::fromString(id.toString());
     if (entry.id.isNull()) return Outcome<QuilloCorrectionHistoryEntry>::fail("dataCorrupted(id)" + at);
-    entry.date = dateFromReferenceSeconds(date.toDouble());
+    const auto when = dateFromReferenceSeconds(date.toDouble());
+    if (!when) return Outcome<QuilloCorrectionHistoryEntry>::fail("dataCorrupted(date)" + at);
+    entry.date = *when;
     entry.originalText = original.toString();
     entry.correctedText = corrected.toString();
     return {entry, {}};

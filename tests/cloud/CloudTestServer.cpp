@@ -115,6 +115,19 @@ void CloudTestServer::stop()
         int status = 0;
         waitpid(pid_, &status, 0);
         pid_ = -1;
+        // A server that does not end cleanly (a crash, a sanitizer's finding such as a leak at
+        // exit) fails the test that ran it.
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::ifstream err(dir_ + "/stderr.log");
+            std::stringstream ss;
+            ss << err.rdbuf();
+            std::string log = ss.str();
+            if (log.size() > 20000) log = "..." + log.substr(log.size() - 20000);
+            ADD_FAILURE() << "quillo-cloud ended "
+                          << (WIFEXITED(status) ? "with exit status " + std::to_string(WEXITSTATUS(status))
+                                                : "by signal " + std::to_string(WTERMSIG(status)))
+                          << ":\n" << log;
+        }
     }
 }
 
@@ -164,7 +177,11 @@ Reply CloudTestServer::postJson(const std::string &path, const json &body, const
 
 Reply CloudTestServer::control(const std::string &name, const json &body) const
 {
-    Reply r = postJson("/test/" + name, body);
+    // A control may wait on the server for up to two minutes (the suggestion index being built),
+    // longer than the read timeout of the other requests.
+    auto c = client();
+    c->set_read_timeout(150, 0);
+    Reply r = toReply(c->Post(("/test/" + name).c_str(), body.dump(), "application/json"));
     if (r.status != 200) ADD_FAILURE() << "control " << name << " answered " << r.status << " " << r.text;
     return r;
 }

@@ -322,6 +322,62 @@ TEST_F(CorrectionContract, DroppedConnectionGivesNoAnswerAndTheServerKeepsServin
     EXPECT_EQ(server->get("/api/correct?action=health").status, 200);
 }
 
+TEST_F(CorrectionContract, ConnectionLostWhileProcessingLeavesTheWorkRunningThenReplaysOnce)
+{
+    server->control("drop", {{"count", 1}, {"at", "processing"}});
+    server->control("park", {{"count", 1}});
+    json body = correctionBody("teh orphaned one");
+    auto first = std::async(std::launch::async, [&] { return correct(body); });
+    ASSERT_EQ(server->control("wait-parked", {{"count", 1}}).body["parked"], 1);
+    EXPECT_EQ(first.get().status, -1);  // the caller is gone, the work holds its reservation
+    EXPECT_EQ(correct(body).status, 425);
+    EXPECT_DOUBLE_EQ(balance()["reservedCredits"].get<double>(), 0.01);
+    server->control("release");
+    Reply done;
+    for (int i = 0; i < 1000 && (done = correct(body)).status == 425; ++i) {
+    }
+    ASSERT_EQ(done.status, 200);
+    EXPECT_EQ(done.header("X-Quillo-Replay"), "1");
+    EXPECT_EQ(done.body["correction"], "The orphaned one");
+    json after = balance();
+    EXPECT_DOUBLE_EQ(after["balanceCredits"].get<double>(), 9.99);
+    EXPECT_DOUBLE_EQ(after["reservedCredits"].get<double>(), 0);
+}
+
+TEST_F(CorrectionContract, AnswerLostAfterChargingIsReplayedWithoutASecondCharge)
+{
+    server->control("drop", {{"count", 1}, {"at", "answer"}});
+    json body = correctionBody("teh charged one");
+    EXPECT_EQ(correct(body).status, -1);
+    EXPECT_DOUBLE_EQ(balance()["balanceCredits"].get<double>(), 9.99);
+    Reply again = correct(body);
+    ASSERT_EQ(again.status, 200);
+    EXPECT_EQ(again.header("X-Quillo-Replay"), "1");
+    EXPECT_EQ(again.body["correction"], "The charged one");
+    EXPECT_DOUBLE_EQ(balance()["balanceCredits"].get<double>(), 9.99);
+    // A drop armed for answers leaves requests that end before charging alone.
+    server->control("drop", {{"count", 1}, {"at", "answer"}});
+    server->control("balance", {{"email", "writer@example.com"}, {"balanceCredits", 0}});
+    EXPECT_EQ(correct(correctionBody("teh")).status, 402);
+    EXPECT_EQ(server->control("fault-counts").body.value("drop-answer", 0), 1);
+}
+
+TEST_F(CorrectionContract, FaultStagesAreCheckedAndAppliedFaultsCounted)
+{
+    EXPECT_EQ(server->postJson("/test/drop", {{"at", "sometime"}}).status, 400);
+    EXPECT_EQ(server->postJson("/test/delay", {{"at", "answer"}}).status, 400);
+    server->control("delay", {{"milliseconds", 1}, {"count", 2}, {"at", "processing"}});
+    server->control("too-early", {{"count", 1}});
+    server->control("gateway", {{"status", 504}, {"afterProcessing", true}});
+    EXPECT_EQ(correct(correctionBody("teh")).status, 425);
+    EXPECT_EQ(correct(correctionBody("teh")).status, 504);
+    EXPECT_EQ(correct(correctionBody("teh")).status, 200);
+    json counts = server->control("fault-counts").body;
+    EXPECT_EQ(counts, json({{"too-early", 1}, {"gateway-504-answer", 1}, {"delay-processing", 2}}));
+    server->control("reset");
+    EXPECT_EQ(server->control("fault-counts").body, json::object());
+}
+
 TEST_F(CorrectionContract, DelayedAnswerStillArrivesComplete)
 {
     server->control("delay", {{"milliseconds", 300}, {"count", 1}});

@@ -126,6 +126,17 @@ TEST(Robustness, GarbageOnTheSocketDoesNotStopTheServer)
     EXPECT_EQ(server.get("/api/correct?action=health").status, 200);
 }
 
+TEST(Robustness, ASigtermRightAfterStartStopsTheServer)
+{
+    // A service manager may stop the server the moment it says it listens; that stop used to be
+    // lost when it came before the accept loop ran, and the server served on. Each stop() below
+    // sends SIGTERM and waits for the exit, so a lost one hangs the test until its timeout.
+    for (int i = 0; i < 10; ++i) {
+        CloudTestServer server({"--suggestions", "hunspell"}, false);
+        server.stop();
+    }
+}
+
 TEST(Robustness, TestControlsDoNotExistWithoutTheFlag)
 {
     CloudTestServer server({}, false);
@@ -133,6 +144,55 @@ TEST(Robustness, TestControlsDoNotExistWithoutTheFlag)
     EXPECT_EQ(r.status, 404);
     EXPECT_EQ(r.error(), "not_found");
     EXPECT_EQ(server.postJson("/test/account", {{"email", "x@example.com"}, {"password", "long enough secret"}}).status, 404);
+}
+
+TEST(Robustness, TestControlsRefuseNumbersTheServerCannotHold)
+{
+    CloudTestServer server;
+    server.createAccount("n@example.com", "long enough secret", 5);
+    // Each of these once overflowed a conversion or a sum (a lifetime added to the clock, a
+    // fraction of a credit made whole) instead of being refused.
+    struct Case {
+        const char *name;
+        json body;
+    } cases[] = {
+        {"clock", {{"advanceSeconds", 9.3e18}}},
+        {"clock", {{"advanceSeconds", -1e300}}},
+        {"token-expiry", {{"accessTokenSeconds", 9223372036854775807LL}}},
+        {"token-expiry", {{"refreshTokenSeconds", 1e19}}},
+        {"balance", {{"email", "n@example.com"}, {"balanceCredits", 1e300}}},
+        {"account", {{"email", "m@example.com"}, {"password", "long enough secret"}, {"balanceCredits", 1e300}}},
+        {"account", {{"email", "m@example.com"}, {"password", "long enough secret"}, {"balanceCredits", -3}}},
+        {"delay", {{"milliseconds", 1}, {"count", 1.5}}},
+        {"too-early", {{"count", -1}}},
+        {"gateway", {{"status", 1e12}}},
+    };
+    for (auto &c : cases) {
+        Reply r = server.postJson(std::string("/test/") + c.name, c.body);
+        EXPECT_EQ(r.status, 400) << c.name << " " << c.body.dump() << ": " << r.text;
+        EXPECT_EQ(r.error(), "invalid_field") << c.name << " " << c.body.dump();
+    }
+    // Nothing of them was applied: sessions, the clock and the balance are as they were.
+    json session = server.signIn("n@example.com", "long enough secret");
+    EXPECT_EQ(session["expiresIn"], 3600);
+    Reply balance = server.get("/api/correct", CloudTestServer::bearer(session["accessToken"]));
+    EXPECT_DOUBLE_EQ(balance.body["availableCredits"].get<double>(), 5);
+    EXPECT_EQ(server.postJson("/test/account", {{"email", "m@example.com"}, {"password", "long enough secret"}}).status,
+              200);
+    // Values inside the bounds still work, and the controls that clamp keep clamping.
+    EXPECT_EQ(server.postJson("/test/delay", {{"milliseconds", 1e12}, {"count", 0}}).status, 200);
+    EXPECT_EQ(server.postJson("/test/clock", {{"advanceSeconds", 3600.0}}).status, 200);
+}
+
+TEST(Robustness, TerminateStopsTheServerCleanly)
+{
+    // The thread that takes SIGTERM once still ran inside stop() while main destroyed the
+    // server; stop() fails the test unless the process exits with status 0.
+    for (int i = 0; i < 3; ++i) {
+        CloudTestServer server;
+        EXPECT_EQ(server.get("/api/correct?action=health").status, 200);
+        server.stop();
+    }
 }
 
 TEST(Robustness, DemoAccountIsCreatedWithItsBalance)

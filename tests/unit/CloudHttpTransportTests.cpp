@@ -3,6 +3,7 @@
 #include "Support/TaskOutcome.h"
 #include "Support/VirtualClock.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 using namespace quillo;
@@ -38,6 +39,17 @@ TEST(QtCloudHttpTransport, QtErrorsMapOntoTheCodesTheRetryPolicyAndCatalogueKnow
     EXPECT_EQ(certificate(QSslError::UnableToGetLocalIssuerCertificate), C::serverCertificateHasUnknownRoot);
     EXPECT_EQ(certificate(QSslError::SelfSignedCertificate), C::serverCertificateHasUnknownRoot);
     EXPECT_EQ(certificate(QSslError::HostNameMismatch), C::serverCertificateUntrusted);
+}
+
+TEST(QtCloudHttpTransport, ConfiguredAuthorityPathsMayNameAFileInTheHome) {
+    EXPECT_TRUE(QtCloudHttpTransport::authorityFiles(QString()).isEmpty());
+    EXPECT_EQ(QtCloudHttpTransport::authorityFiles(QStringLiteral("/etc/quillo/ca.pem")),
+              QStringList{QStringLiteral("/etc/quillo/ca.pem")});
+    EXPECT_EQ(QtCloudHttpTransport::authorityFiles(QStringLiteral("~/.local/state/quillo-cloud/local-ca/ca.pem")),
+              QStringList{QDir::homePath() + QStringLiteral("/.local/state/quillo-cloud/local-ca/ca.pem")});
+    // Only a leading "~/" is the home: another user's home or a tilde inside a name is not.
+    EXPECT_EQ(QtCloudHttpTransport::authorityFiles(QStringLiteral("~other/ca.pem")), QStringList{QStringLiteral("~other/ca.pem")});
+    EXPECT_EQ(QtCloudHttpTransport::authorityFiles(QStringLiteral("/tmp/~/ca.pem")), QStringList{QStringLiteral("/tmp/~/ca.pem")});
 }
 
 TEST(ScriptedCloudHttpTransport, TimeoutAndCancellationEndAScriptedWait) {

@@ -286,6 +286,13 @@ TEST_F(CorrectionHistory, UnreadableHistoriesLoadEmptyWithTheirLineAndStayOnDisk
         {"unknown speed", [&] {
              writeFile(path(), gcm(true, goodKey, R"({"version":1,"entries":[{"id":"0F0E0D0C-0B0A-0908-0706-050403020100","date":1,"originalText":"a","correctedText":"b","cloudModels":["warp"]}]})"));
          }, decryptLine},
+        // Its milliseconds once overflowed while the date was made.
+        {"date beyond any calendar", [&] {
+             writeFile(path(), gcm(true, goodKey, R"({"version":1,"entries":[{"id":"0F0E0D0C-0B0A-0908-0706-050403020100","date":9223372036854000,"originalText":"a","correctedText":"b"}]})"));
+         }, decryptLine},
+        {"date below any calendar", [&] {
+             writeFile(path(), gcm(true, goodKey, R"({"version":1,"entries":[{"id":"0F0E0D0C-0B0A-0908-0706-050403020100","date":-1e300,"originalText":"a","correctedText":"b"}]})"));
+         }, decryptLine},
         {"version 2", [&] { writeFile(path(), gcm(true, goodKey, R"({"version":2,"entries":[]})")); },
          QStringLiteral("Unsupported encrypted correction history version")},
     };

@@ -161,6 +161,23 @@ TEST(CorrectionTriggerPreferenceStorage, EscapesLikeTheDefaultEncoder) {
     EXPECT_EQ(Pref::decode(pref.storageValue()), pref);
 }
 
+TEST(CorrectionTriggerPreferenceStorage, HalfASurrogatePairSurvivesTheStoredForm) {
+    // A settings file can hold "\ud83d" alone; written back verbatim it became U+FFFD in UTF-8.
+    const auto decoded = Pref::decode(QStringLiteral(R"({"kind":"keyDown","keyCode":96,"title":"a\ud83d^b"})"));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->title, QStringLiteral("a") + QChar(0xD83D) + QStringLiteral("^b"));
+    for (const QString& title : {QString(QChar(0xD83D)), QString(QChar(0xDE00)) + QChar(0xD83D),
+                                 QStringLiteral("x") + QChar(0xDE00) + QStringLiteral("\U0001F600")}) {
+        const Pref pref{Kind::keyDown, 96, std::nullopt, title};
+        const QString stored = pref.storageValue();
+        EXPECT_EQ(Pref::decode(stored), pref) << stored.toStdString();
+        EXPECT_EQ(QString::fromUtf8(stored.toUtf8()), stored) << "the stored form is valid UTF-8";
+    }
+    // A whole pair is still written as itself.
+    const Pref emoji{Kind::keyDown, 96, std::nullopt, QStringLiteral("\U0001F600")};
+    EXPECT_TRUE(emoji.storageValue().toUtf8().contains("\xF0\x9F\x98\x80"));
+}
+
 TEST(CorrectionTriggerPreferenceStorage, DecoderAcceptsEquivalentJSON) {
     const Pref fnGlobe = globe();
     const char* equivalent[] = {

@@ -1,5 +1,6 @@
 #include "App/AppDelegate.h"
 #include "App/AppInstanceChannel.h"
+#include "OnboardingTestSupport.h"
 #include "Platform/Fake/FakeAccessibilityPermission.h"
 #include "Platform/Fake/FakeWorkspace.h"
 #include "Platform/Fake/InMemoryUserDefaults.h"
@@ -7,6 +8,7 @@
 #include "Views/LaunchAtLoginSettings.h"
 #include "Views/MenuBarPopover.h"
 #include "Views/MenuBarPopoverView.h"
+#include "Views/OnboardingWindow.h"
 #include "Views/StartupLoadingView.h"
 #include "SettingsTestRig.h"
 #include "ViewsTestSupport.h"
@@ -66,6 +68,9 @@ protected:
     QList<QUrl> callbacks;
     std::unique_ptr<AppDelegate> delegate;
     LaunchAtLoginSettings launchAtLogin{[] { return LaunchAtLoginStatus::notRegistered; }, [](bool) {}};
+    OnboardingRig onboarding{defaults, clock};
+    QList<bool> onboardingWindowsMade; // canCancel of each
+    int updaterStarts = 0;
     std::unique_ptr<SettingsTestRig> settingsRig;
     InputPermissionCoordinator* settingsPermissions = nullptr;
 
@@ -81,6 +86,11 @@ protected:
         env.oauthCallback = [this](const QUrl& url) { callbacks.append(url); return true; };
         env.quit = [] {};
         env.launchAtLogin = &launchAtLogin;
+        env.startUpdater = [this] { ++updaterStarts; };
+        env.makeOnboardingWindow = [this](bool canCancel) {
+            onboardingWindowsMade.append(canCancel);
+            return onboarding.make(canCancel);
+        };
         settingsRig = std::make_unique<SettingsTestRig>();
         settingsRig->start(false);
         env.makeSettingsWindow = [this](InputPermissionCoordinator& permissions, std::function<void()> restart) {
@@ -95,6 +105,13 @@ protected:
         delegate->applicationDidFinishLaunching();
     }
     void completedOnboarding() { defaults.setInteger(AppDelegate::onboardingCompletedVersionKey, 1); }
+    OnboardingWindow* onboardingWindow() { return qobject_cast<OnboardingWindow*>(delegate->onboardingWindow()); }
+    void finishOnboardingWindow() {
+        ASSERT_NE(onboardingWindow(), nullptr);
+        auto* next = onboardingWindow()->findChild<QPushButton*>(QStringLiteral("continue"));
+        while (onboardingWindow() && onboardingWindow()->step() != OnboardingStep::ready) next->click();
+        next->click();
+    }
     void TearDown() override {
         delegate.reset();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -104,7 +121,7 @@ protected:
 
 } // namespace
 
-TEST_F(AppDelegateTest, FirstLaunchShowsTheWelcomeWithoutMonitoringOrCloud) {
+TEST_F(AppDelegateTest, FirstLaunchShowsOnboardingWithoutMonitoringOrCloud) {
     permission.trusted = true;
     cloud.signedIn = true;
     launch(true);
@@ -117,17 +134,76 @@ TEST_F(AppDelegateTest, FirstLaunchShowsTheWelcomeWithoutMonitoringOrCloud) {
     EXPECT_TRUE(delegate->splash().isShown());
     EXPECT_EQ(delegate->onboardingWindow(), nullptr);
     clock.advance(0.02);
-    // Never the ready phase: the welcome comes straight after the 2 s.
+    // Never the ready phase: onboarding comes straight after the 2 s.
     EXPECT_EQ(delegate->splash().phase(), EarlySplashPhase::preparing);
     EXPECT_FALSE(delegate->splash().isShown());
     ASSERT_NE(delegate->onboardingWindow(), nullptr);
     EXPECT_EQ(delegate->onboardingWindow()->windowTitle(), QStringLiteral("Welcome to Quillo"));
+    EXPECT_EQ(onboardingWindowsMade, QList<bool>{false});
+    EXPECT_TRUE(delegate->onboardingWindow()->isVisible());
 
-    // Finishing it stores the version, synchronises (forced) and starts monitoring.
-    delegate->onboardingWindow()->findChild<QPushButton*>(QStringLiteral("getStarted"))->click();
+    // Finishing it stores the version, starts the updater, synchronises (forced) and starts monitoring.
+    finishOnboardingWindow();
     EXPECT_EQ(defaults.integer(AppDelegate::onboardingCompletedVersionKey, 0), 1);
+    EXPECT_EQ(updaterStarts, 1);
+    EXPECT_EQ(delegate->onboardingWindow(), nullptr);
     EXPECT_FALSE(delegate->isOnboardingPresented());
     EXPECT_EQ(cloud.synchronizations, QList<bool>{true});
+    EXPECT_TRUE(delegate->isMonitoring());
+}
+
+TEST_F(AppDelegateTest, ClosingOnboardingResumesOnlyWhenItWasCompletedBefore) {
+    permission.trusted = true;
+    launch(true);
+    clock.advance(2.0);
+    ASSERT_NE(onboardingWindow(), nullptr);
+    // Not cancellable at first launch, and closing it does not count as finishing.
+    EXPECT_FALSE(onboardingWindow()->canCancel());
+    onboardingWindow()->close();
+    EXPECT_EQ(delegate->onboardingWindow(), nullptr);
+    EXPECT_TRUE(delegate->isOnboardingPresented());
+    EXPECT_FALSE(delegate->isMonitoring());
+    EXPECT_TRUE(cloud.synchronizations.isEmpty());
+    EXPECT_EQ(defaults.integer(AppDelegate::onboardingCompletedVersionKey, 0), 0);
+    EXPECT_EQ(updaterStarts, 0);
+
+    // Run again from the settings after it was once completed: cancellable, and cancelling resumes.
+    completedOnboarding();
+    delegate->restartOnboardingFromSettings();
+    EXPECT_EQ(delegate->onboardingWindow(), nullptr); // on a later turn of the event loop
+    clock.runDue();
+    ASSERT_NE(onboardingWindow(), nullptr);
+    EXPECT_EQ(onboardingWindowsMade, QList<bool>({false, true}));
+    onboardingWindow()->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
+    EXPECT_EQ(delegate->onboardingWindow(), nullptr);
+    EXPECT_FALSE(delegate->isOnboardingPresented());
+    EXPECT_EQ(cloud.synchronizations, QList<bool>{true});
+    EXPECT_TRUE(delegate->isMonitoring());
+    EXPECT_EQ(updaterStarts, 0);
+}
+
+TEST_F(AppDelegateTest, OnboardingFromSettingsStopsMonitoringAndClosesTheLoadingWindow) {
+    completedOnboarding();
+    permission.trusted = true;
+    cloud.signedIn = true;
+    cloud.configured = false;
+    launch(true);
+    clock.advance(2.0);
+    ASSERT_NE(delegate->loadingWindow(), nullptr); // the engine is not ready: the loading window waits
+    EXPECT_TRUE(delegate->isMonitoring());
+    delegate->restartOnboardingFromSettings();
+    clock.runDue();
+    EXPECT_FALSE(delegate->isMonitoring());
+    EXPECT_EQ(delegate->loadingWindow(), nullptr);
+    ASSERT_NE(onboardingWindow(), nullptr);
+    // Defaults written by the practice do not restart monitoring behind onboarding's back.
+    defaults.setBoolean(AppDelegate::autoCorrectKey, true);
+    EXPECT_FALSE(delegate->isMonitoring());
+    EXPECT_TRUE(delegate->applicationShouldHandleReopen());
+    EXPECT_TRUE(onboardingWindow()->isVisible());
+
+    finishOnboardingWindow();
+    EXPECT_EQ(updaterStarts, 1);
     EXPECT_TRUE(delegate->isMonitoring());
 }
 

@@ -72,6 +72,12 @@ FakeAccessibilityElement::Ref FakeAccessibilityElement::setElement(const QString
     return set(name, AccessibilityValue::of(element));
 }
 
+void FakeAccessibilityElement::clearAttributes() {
+    values_.clear();
+    computed_.clear();
+    aliasOf_.reset();
+}
+
 FakeAccessibilityElement::Ref FakeAccessibilityElement::setComputed(const QString& name, Computed computed) {
     values_.remove(name);
     computed_.insert(name, std::move(computed));

@@ -43,6 +43,8 @@ public:
     // Replaces the attribute-name list (none: the list cannot be read).
     Ref setAttributeNames(std::optional<QStringList> names);
     Ref setProcessIdentifier(std::optional<qint32> pid);
+    // Drops every stored and computed attribute, and so the elements they refer to.
+    void clearAttributes();
     std::function<AccessibilityStatus(const QString&, bool)> onSetBoolean;
 
     // Counters for tests and benchmarks.

@@ -25,11 +25,18 @@ FakeApplication::FakeApplication(FakeDesktop& desktop, qint32 processIdentifier,
             return AccessibilityValue::failed(AccessibilityStatus::noValue);
         return AccessibilityValue::of(AccessibilityElementRef(focusedElement_));
     });
+    elements_ = {element_, window_};
+}
+
+FakeApplication::~FakeApplication() {
+    for (const auto& weak : elements_)
+        if (const auto element = weak.lock()) element->clearAttributes();
 }
 
 FakeAccessibilityElement::Ref FakeApplication::addElement(const QString& role, FakeAccessibilityElement::Ref parent) {
     auto element = FakeAccessibilityElement::make(pid_, role);
     element->setElement(kParent, parent ? parent : window_);
+    elements_.append(element);
     return element;
 }
 

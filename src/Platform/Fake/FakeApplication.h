@@ -19,6 +19,11 @@ class FakeDesktop;
 class FakeApplication {
 public:
     FakeApplication(FakeDesktop& desktop, qint32 processIdentifier, QString bundleIdentifier);
+    // Its elements lose their attributes, as when an application quits: links between them
+    // (a group's focus pointing at its own child) would otherwise keep each other alive.
+    ~FakeApplication();
+    FakeApplication(const FakeApplication&) = delete;
+    FakeApplication& operator=(const FakeApplication&) = delete;
 
     qint32 processIdentifier() const { return pid_; }
     const QString& bundleIdentifier() const { return bundle_; }
@@ -70,6 +75,7 @@ private:
     FakeAccessibilityElement::Ref window_;
     std::shared_ptr<FakeTextField> focusedField_;
     FakeAccessibilityElement::Ref focusedElement_;
+    QList<std::weak_ptr<FakeAccessibilityElement>> elements_; // every element made for it
 };
 
 } // namespace quillo

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace quillo {
+
+// Which form the onboarding account step shows.
+enum class OnboardingAuthMode { createAccount, signIn };
+
+} // namespace quillo
