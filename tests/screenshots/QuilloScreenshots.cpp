@@ -7,7 +7,11 @@
 #include "Support/UserFacingErrorCatalog.h"
 #include "Views/MenuBarPopover.h"
 #include "Views/MenuBarPopoverView.h"
+#include "Views/OnboardingShortcutDemoController.h"
+#include "Views/OnboardingWindow.h"
 #include "Views/QuilloSettingsTab.h"
+#include "Views/SettingsGeneralPage.h"
+#include "Views/CreditPacksView.h"
 #include "Views/SettingsWindow.h"
 #include "Views/StartupLoadingView.h"
 #include "Views/StartupWindow.h"
@@ -98,6 +102,25 @@ QImage loadingWindow(ScreenshotStage& stage, ShotComposer& composer) {
     return image;
 }
 
+// The walkthrough on one practice step, the trigger already chosen, before it is pressed.
+QImage onboarding(ScreenshotStage& stage, ShotComposer& composer, OnboardingStep step) {
+    OnboardingWindow window(OnboardingWindow::Dependencies{stage.defaults, stage.clock, stage.keyMonitor,
+                                                           stage.permission, stage.workspace, *stage.auth,
+                                                           stage.updater, *stage.launchAtLogin},
+                            false);
+    window.setStep(step);
+    composer.waitUntilShown(&window);
+    window.demo().useCurrentTrigger();
+    if (step == OnboardingStep::selection) {
+        using Demo = OnboardingShortcutDemoController;
+        window.demo().setSelectedRange(
+            {window.demo().demoText().indexOf(Demo::selectionPhrase), Demo::selectionPhrase.size()});
+    }
+    stage.settle();
+    composer.settle(&window);
+    return composer.decorated(&window);
+}
+
 const std::vector<Shot>& allShots() {
     static const std::vector<Shot> shots{
         {QStringLiteral("popover"), popover},
@@ -112,12 +135,22 @@ const std::vector<Shot>& allShots() {
              return settings(s, c, QuilloSettingsTab::general, [&c](SettingsWindow& window) {
                  window.showCreditPacks();
                  c.settle(&window);
+                 // The credits section (the packs' card and its title) at the top, the engine
+                 // choices under it.
+                 QWidget* page = window.generalPage();
+                 const QWidget* credits = page->findChild<CreditPacksView*>()->parentWidget()->parentWidget();
+                 window.generalScrollArea()->verticalScrollBar()->setValue(credits->mapTo(page, QPoint()).y() - 12);
+                 c.settle(&window);
              });
          }},
         {QStringLiteral("settings-history"),
          [](ScreenshotStage& s, ShotComposer& c) { return settings(s, c, QuilloSettingsTab::history); }},
         {QStringLiteral("settings-about"),
          [](ScreenshotStage& s, ShotComposer& c) { return settings(s, c, QuilloSettingsTab::about); }},
+        {QStringLiteral("onboarding-practice"),
+         [](ScreenshotStage& s, ShotComposer& c) { return onboarding(s, c, OnboardingStep::shortcut); }},
+        {QStringLiteral("onboarding-selection"),
+         [](ScreenshotStage& s, ShotComposer& c) { return onboarding(s, c, OnboardingStep::selection); }},
         {QStringLiteral("loading"), loadingWindow},
     };
     return shots;
