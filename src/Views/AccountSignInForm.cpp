@@ -90,7 +90,7 @@ AccountSignInForm::AccountSignInForm(QuilloAuthService& auth, Mode mode, QWidget
     actions->addWidget(submit_);
     busy_ = new QLabel(QStringLiteral("Working…"), this);
     busy_->setObjectName(QStringLiteral("busy"));
-    busy_->setStyleSheet(QStringLiteral("color: palette(placeholder-text);"));
+    busy_->setForegroundRole(QPalette::PlaceholderText);
     busy_->hide();
     actions->addWidget(busy_);
     actions->addStretch(1);
@@ -109,7 +109,8 @@ AccountSignInForm::AccountSignInForm(QuilloAuthService& auth, Mode mode, QWidget
     column->addLayout(links);
 
     error_ = messageLabel("authError", QStringLiteral("color: #FF3B30;"), this);
-    notice_ = messageLabel("authNotice", QStringLiteral("color: palette(placeholder-text);"), this);
+    notice_ = messageLabel("authNotice", QString(), this);
+    notice_->setForegroundRole(QPalette::PlaceholderText);
     column->addWidget(error_);
     column->addWidget(notice_);
 

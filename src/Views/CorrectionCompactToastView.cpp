@@ -58,7 +58,11 @@ CorrectionCompactToastView::CorrectionCompactToastView(CorrectionToastStatusKind
     setAccessibleName(accessibilityLabel(status_));
 
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(16, int(frame_.topPadding) + 6, 16, 8);
+    // The top padding keeps the content clear of a camera housing; without one the pill floats
+    // and its content sits in the middle.
+    const int vertical = int(frame_.topPadding) + 6 + 8;
+    const int top = frame_.attachesToNotch ? int(frame_.topPadding) + 6 : vertical / 2;
+    row->setContentsMargins(16, top, 16, vertical - top);
     row->setSpacing(10);
     if (centersContent) row->addStretch(1);
 
@@ -80,7 +84,8 @@ CorrectionCompactToastView::CorrectionCompactToastView(CorrectionToastStatusKind
                                                       : QuilloSymbol::exclamationmarkTriangleFill,
                                               QSize(18, 18), success ? QuilloPalette::green : QuilloPalette::orange,
                                               devicePixelRatioF()));
-        row->addWidget(icon, 0, success ? Qt::AlignVCenter : Qt::AlignTop);
+        // Level with the text, which the pill centres vertically.
+        row->addWidget(icon, 0, Qt::AlignVCenter);
 
         auto* column = new QVBoxLayout;
         column->setSpacing(2);

@@ -53,7 +53,10 @@ CorrectionToastView::CorrectionToastView(QList<CorrectionPreviewSegment> segment
     setAccessibleName(QStringLiteral("Correction preview"));
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, int(frame_.topPadding) + 8, 24, 14);
+    // The top padding keeps the text clear of a camera housing; without one the margins match.
+    const int vertical = int(frame_.topPadding) + 8 + 14;
+    const int top = frame_.attachesToNotch ? int(frame_.topPadding) + 8 : vertical / 2;
+    layout->setContentsMargins(24, top, 24, vertical - top);
     layout->setSpacing(4);
 
     auto* text = new QLabel(this);
@@ -65,7 +68,11 @@ CorrectionToastView::CorrectionToastView(QList<CorrectionPreviewSegment> segment
     text->setStyleSheet(QStringLiteral("color: #f2f2f7;"));
     text->setText(richText(segments_, differentiateWithoutColor));
     text->setFocusPolicy(Qt::NoFocus);
-    layout->addWidget(text, 1);
+    // Short texts are centred by equal stretches; a long one takes all the room and is cut at
+    // its end, never its beginning.
+    const int stretch = frame_.attachesToNotch ? 0 : 1;
+    if (stretch) layout->addStretch(stretch);
+    layout->addWidget(text, 1 - stretch);
 
     if (routingNotice_ && !routingNotice_->isEmpty()) {
         auto* notice = new QLabel(*routingNotice_, this);
@@ -76,6 +83,7 @@ CorrectionToastView::CorrectionToastView(QList<CorrectionPreviewSegment> segment
         notice->setStyleSheet(QStringLiteral("color: #a1a1aa;"));
         layout->addWidget(notice);
     }
+    if (stretch) layout->addStretch(stretch);
 }
 
 void CorrectionToastView::setHovered(bool hovered) {

@@ -34,7 +34,7 @@ QToolButton* packCard(QuilloCreditPack pack, QWidget* parent) {
     card->setStyleSheet(QStringLiteral(
         "QToolButton { border: 1px solid palette(mid); border-radius: 10px; padding: 8px; background: palette(base); }"
         "QToolButton:checked { border: 2px solid #AF52DE; }"
-        "QToolButton:disabled { color: palette(placeholder-text); }"));
+        "QToolButton:disabled { color: palette(mid); }"));
 
     QStringList badges;
     if (QuilloCreditPacks::isRecommended(pack)) badges << QStringLiteral("Popular");

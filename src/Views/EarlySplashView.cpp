@@ -24,7 +24,7 @@ EarlySplashView::EarlySplashView(QWidget* parent) : QWidget(parent) {
     status_ = new QLabel(phaseText(phase_), this);
     status_->setObjectName(QStringLiteral("splashStatus"));
     status_->setAlignment(Qt::AlignCenter);
-    status_->setStyleSheet(QStringLiteral("color: palette(placeholder-text);"));
+    status_->setForegroundRole(QPalette::PlaceholderText);
     column->addWidget(status_);
     column->addStretch(1);
 }

@@ -30,7 +30,7 @@ QFrame* card(QWidget* parent) {
 
 QLabel* secondary(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
-    label->setStyleSheet(QStringLiteral("color: palette(placeholder-text);"));
+    label->setForegroundRole(QPalette::PlaceholderText);
     return label;
 }
 
@@ -141,7 +141,7 @@ MenuBarPopoverView::MenuBarPopoverView(QWidget* parent) : QWidget(parent) {
     notice_ = new QLabel(this);
     notice_->setObjectName(QStringLiteral("notice"));
     notice_->setWordWrap(true);
-    notice_->setStyleSheet(QStringLiteral("color: palette(placeholder-text);"));
+    notice_->setForegroundRole(QPalette::PlaceholderText);
     notice_->hide();
     column->addWidget(notice_);
 

@@ -39,10 +39,16 @@ namespace {
 
 const QString accent = QStringLiteral("#6d4ad8");
 
+// The secondary text colour for a style sheet: Qt 6.4 style sheets know no placeholder-text role.
+QString secondaryColor(const QWidget* widget) {
+    const QColor color = widget->palette().color(QPalette::PlaceholderText);
+    return QStringLiteral("rgba(%1, %2, %3, %4)").arg(color.red()).arg(color.green()).arg(color.blue()).arg(color.alpha());
+}
+
 QLabel* secondaryLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setWordWrap(true);
-    label->setStyleSheet(QStringLiteral("color: palette(placeholder-text);"));
+    label->setForegroundRole(QPalette::PlaceholderText);
     return label;
 }
 
@@ -735,7 +741,7 @@ void OnboardingWindow::refreshSidebar() {
                                     .arg(accent));
         } else {
             item->setText(QStringLiteral("%1   %2").arg(i + 1).arg(name));
-            item->setStyleSheet(QStringLiteral("padding: 4px 10px; color: palette(placeholder-text);"));
+            item->setStyleSheet(QStringLiteral("padding: 4px 10px; color: %1;").arg(secondaryColor(this)));
         }
         item->setAccessibleName(i == current ? name + QStringLiteral(", current step") : name);
     }
@@ -749,7 +755,7 @@ void OnboardingWindow::refreshPermissions() {
     permissionState_->setText(granted ? QStringLiteral("Allowed")
                                       : StartupLoadingRules::permissionDetail(false));
     permissionState_->setStyleSheet(granted ? QStringLiteral("color: #34C759; font-weight: 600;")
-                                            : QStringLiteral("color: palette(placeholder-text);"));
+                                            : QStringLiteral("color: %1;").arg(secondaryColor(this)));
     const InputPermissionNextAction next = permissions_->nextAction(kind);
     // Some desktops have no settings page to send the user to; a button that opens nothing is
     // worse than saying where to look.

@@ -57,7 +57,8 @@ QLabel* symbolLabel(QuilloSymbol symbol, const QColor& tint, QWidget* parent, in
 QLabel* secondaryLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setWordWrap(true);
-    label->setStyleSheet(QStringLiteral("color: palette(placeholder-text);"));
+    // A role, not a style sheet: Qt 6.4 style sheets know no placeholder-text colour.
+    label->setForegroundRole(QPalette::PlaceholderText);
     return label;
 }
 

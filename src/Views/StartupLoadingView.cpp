@@ -38,7 +38,7 @@ StartupLoadingView::StartupLoadingView(InputsSource inputs, InputPermissionCoord
     permissionNote_ = new QLabel(StartupLoadingRules::permissionNote(displayName_), this);
     permissionNote_->setObjectName(QStringLiteral("permissionNote"));
     permissionNote_->setWordWrap(true);
-    permissionNote_->setStyleSheet(QStringLiteral("color: palette(placeholder-text);"));
+    permissionNote_->setForegroundRole(QPalette::PlaceholderText);
     permissionActions->addWidget(permissionNote_, 1);
     permissionButton_ = new QPushButton(this);
     permissionButton_->setObjectName(QStringLiteral("permissionButton"));

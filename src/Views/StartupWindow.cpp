@@ -23,6 +23,8 @@ StartupWindow::StartupWindow(QWidget* content, bool closable, bool floating)
         closeButton_->setText(QStringLiteral("✕"));
         closeButton_->setAutoRaise(true);
         closeButton_->setAccessibleName(QStringLiteral("Close"));
+        // Outside any layout a button keeps Qt's default 100 × 30, which put the mark past the edge.
+        closeButton_->setFixedSize(26, 26);
         connect(closeButton_, &QToolButton::clicked, this, [this] {
             emit closeRequested();
             close();
