@@ -4,9 +4,11 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -151,6 +153,12 @@ MenuBarPopoverView::MenuBarPopoverView(QWidget* parent) : QWidget(parent) {
                                      QStringLiteral("Settings"), this);
     settings->setObjectName(QStringLiteral("settings"));
     settings->setFlat(true);
+    // The application's "Settings…" command: Control+, while the popover has the keyboard. A
+    // shortcut of its own, as a button's shortcut clicks only after its press animation.
+    auto* settingsShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), this);
+    connect(settingsShortcut, &QShortcut::activated, this, &MenuBarPopoverView::settingsRequested);
+    settings->setToolTip(
+        QStringLiteral("Settings… (%1)").arg(settingsShortcut->key().toString(QKeySequence::NativeText)));
     connect(settings, &QPushButton::clicked, this, &MenuBarPopoverView::settingsRequested);
     footer->addWidget(settings);
     footer->addStretch(1);

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -81,6 +82,14 @@ TEST(MenuBarPopover, SettingsOpenOnlyAfterThePopoverHasGone) {
     });
     content->findChild<QPushButton*>(QStringLiteral("settings"))->click();
     EXPECT_EQ(opened, 1);
+    EXPECT_FALSE(popoverUpWhenOpened);
+
+    // Control+, is the same request, through the same transition.
+    popover.present(QPoint(100, 40));
+    popover.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover));
+    QTest::keyClick(&popover, Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(opened, 2);
     EXPECT_FALSE(popoverUpWhenOpened);
     EXPECT_TRUE(popover.windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_EQ(popover.windowFlags() & Qt::WindowType_Mask, Qt::Popup);
