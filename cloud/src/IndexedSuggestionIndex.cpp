@@ -127,7 +127,9 @@ void IndexedSuggestionIndex::build()
     try {
         std::string key = cacheKey(options_);
         std::optional<SymmetricDeleteIndex> index;
-        if (!options_.cachePath.empty()) index = SymmetricDeleteIndex::load(options_.cachePath, key);
+        if (!options_.cachePath.empty())
+            index = SymmetricDeleteIndex::load(options_.cachePath, key, [this] { return stopping_.load(); });
+        if (stopping_) return;
         r.fromCache = index.has_value();
         if (!index) {
             auto forms = DictionaryExpansion::expand(readFile(options_.affPath), readFile(options_.dicPath));

@@ -59,12 +59,19 @@ template <class T> void writeVector(std::ofstream &out, const std::vector<T> &v)
     out.write(reinterpret_cast<const char *>(v.data()), static_cast<std::streamsize>(n * sizeof(T)));
 }
 
-template <class T> bool readVector(std::ifstream &in, std::vector<T> &v, uint64_t maxCount)
+template <class T>
+bool readVector(std::ifstream &in, std::vector<T> &v, uint64_t maxCount, const std::function<bool()> &stopped)
 {
     uint64_t n = 0;
     if (!in.read(reinterpret_cast<char *>(&n), sizeof n) || n > maxCount) return false;
     v.resize(n);
-    return static_cast<bool>(in.read(reinterpret_cast<char *>(v.data()), static_cast<std::streamsize>(n * sizeof(T))));
+    constexpr uint64_t kSlice = uint64_t{1} << 22;
+    char *data = reinterpret_cast<char *>(v.data());
+    for (uint64_t done = 0, total = n * sizeof(T); done < total; done += kSlice) {
+        if (stopped && stopped()) return false;
+        if (!in.read(data + done, static_cast<std::streamsize>(std::min(kSlice, total - done)))) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -202,18 +209,21 @@ bool SymmetricDeleteIndex::save(const std::string &path, const std::string &key)
     return !ec;
 }
 
-std::optional<SymmetricDeleteIndex> SymmetricDeleteIndex::load(const std::string &path, const std::string &key)
+std::optional<SymmetricDeleteIndex> SymmetricDeleteIndex::load(const std::string &path, const std::string &key,
+                                                                const std::function<bool()> &stopped)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     char magic[sizeof kMagic];
     if (!in.read(magic, sizeof magic) || std::memcmp(magic, kMagic, sizeof kMagic) != 0) return std::nullopt;
     std::vector<char> keyBytes, chars;
-    if (!readVector(in, keyBytes, 1 << 16) || std::string(keyBytes.begin(), keyBytes.end()) != key) return std::nullopt;
+    if (!readVector(in, keyBytes, 1 << 16, stopped) || std::string(keyBytes.begin(), keyBytes.end()) != key)
+        return std::nullopt;
     SymmetricDeleteIndex index;
     constexpr uint64_t kLimit = 1ull << 32;
-    if (!readVector(in, chars, kLimit) || !readVector(in, index.offsets_, kLimit) || !readVector(in, index.levels_, kLimit) ||
-        !readVector(in, index.deletes_, kLimit) || !readVector(in, index.buckets_, kBuckets + 1))
+    if (!readVector(in, chars, kLimit, stopped) || !readVector(in, index.offsets_, kLimit, stopped) ||
+        !readVector(in, index.levels_, kLimit, stopped) || !readVector(in, index.deletes_, kLimit, stopped) ||
+        !readVector(in, index.buckets_, kBuckets + 1, stopped))
         return std::nullopt;
     if (!in.read(magic, sizeof magic) || std::memcmp(magic, kMagic, sizeof kMagic) != 0) return std::nullopt;
     index.chars_.assign(chars.begin(), chars.end());
@@ -223,8 +233,10 @@ std::optional<SymmetricDeleteIndex> SymmetricDeleteIndex::load(const std::string
         !std::is_sorted(index.offsets_.begin(), index.offsets_.end()) || index.buckets_.size() != kBuckets + 1 ||
         index.buckets_.back() != index.deletes_.size() || !std::is_sorted(index.buckets_.begin(), index.buckets_.end()))
         return std::nullopt;
-    for (uint64_t d : index.deletes_)
-        if (static_cast<uint32_t>(d) >= words) return std::nullopt;
+    for (size_t i = 0; i < index.deletes_.size(); ++i) {
+        if (i % (size_t{1} << 20) == 0 && stopped && stopped()) return std::nullopt;
+        if (static_cast<uint32_t>(index.deletes_[i]) >= words) return std::nullopt;
+    }
     return index;
 }
 

@@ -10,6 +10,7 @@
 // buffer, and the deletes as sorted 64-bit (32-bit hash, word id) pairs with a first-level
 // table over the top 16 hash bits. Hash collisions only add matches that the check drops.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,7 +49,9 @@ public:
 
     // Binary form, with the caller's key (what the index was built from) in its header.
     bool save(const std::string &path, const std::string &key) const;
-    static std::optional<SymmetricDeleteIndex> load(const std::string &path, const std::string &key);
+    // `stopped` is asked between slices of the work: a server told to stop does not wait for a load.
+    static std::optional<SymmetricDeleteIndex> load(const std::string &path, const std::string &key,
+                                                    const std::function<bool()> &stopped = {});
 
 private:
     std::string chars_;

@@ -293,7 +293,9 @@ TEST_F(AuthContract, DeletingAPasswordAccountNeedsThePasswordAndTheAuthenticator
     EXPECT_EQ(noCode.error(), "mfa_required");
     Reply badCode = server.auth({{"action", "delete_account"}, {"password", kPassword}, {"mfaCode", "000000"}}, token);
     std::string code = server.control("totp-code", {{"email", "mfa@example.com"}}).body["code"];
-    if (code != "000000") EXPECT_EQ(badCode.error(), "invalid_mfa_code");
+    if (code != "000000") {
+        EXPECT_EQ(badCode.error(), "invalid_mfa_code");
+    }
     Reply anonymous = server.auth({{"action", "delete_account"}, {"password", kPassword}});
     EXPECT_EQ(anonymous.error(), "session_required");
 

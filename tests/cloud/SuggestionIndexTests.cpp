@@ -210,6 +210,11 @@ TEST(SymmetricDeleteIndex, SavesAndLoadsAndRefusesOtherKeysAndDamagedFiles)
     ASSERT_TRUE(loaded);
     EXPECT_EQ(words(loaded->lookup("wakl")), words(index.lookup("wakl")));
     EXPECT_FALSE(SymmetricDeleteIndex::load(path, "key-2"));
+    // A server told to stop gives up the load instead of finishing it.
+    int asked = 0;
+    EXPECT_FALSE(SymmetricDeleteIndex::load(path, "key-1", [&] { return ++asked > 2; }));
+    EXPECT_EQ(asked, 3);
+    EXPECT_TRUE(SymmetricDeleteIndex::load(path, "key-1", [] { return false; }));
     fs::resize_file(path, fs::file_size(path) - 5);
     EXPECT_FALSE(SymmetricDeleteIndex::load(path, "key-1"));
     EXPECT_FALSE(SymmetricDeleteIndex::load((dir / "missing").string(), "key-1"));
