@@ -218,7 +218,7 @@ QString CorrectionTriggerPreference::keyTitle(std::uint16_t keyCode, const QStri
     QList<char32_t> visible;
     for (const char32_t scalar : characters.toUcs4())
         if (!isNonPrintingKeyScalar(scalar)) visible.append(scalar);
-    const QString shown = QString::fromUcs4(visible.constData(), visible.size()).toUpper();
+    QString shown = QString::fromUcs4(visible.constData(), visible.size()).toUpper();
     if (!shown.isEmpty()) return shown;
     return QStringLiteral("Key ") + QString::number(keyCode);
 }

@@ -49,6 +49,7 @@ public:
 
 private:
     CorrectionPipelineError(Kind kind, std::exception_ptr underlying, int completed, std::optional<double> charged)
+        // NOLINTNEXTLINE(bugprone-throw-keyword-missing): an exception_ptr member is stored, not a new exception
         : kind_(kind), underlying_(std::move(underlying)), completed_(completed), chargedCredits_(charged) {}
 
     Kind kind_;

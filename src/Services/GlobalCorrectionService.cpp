@@ -322,7 +322,7 @@ void GlobalCorrectionService::triggerCorrection() {
     startCorrectionTask(id, correctionTask_->token());
 }
 
-void GlobalCorrectionService::startCorrectionTask(QUuid id, CancellationToken token) {
+void GlobalCorrectionService::startCorrectionTask(QUuid id, const CancellationToken& token) {
     // The run starts from the event loop, not inside the key handler that triggered it.
     QPointer<GlobalCorrectionService> self(this);
     pendingTaskStart_ = env_.clock.schedule(0.0, [self, id, token] {

@@ -126,7 +126,7 @@ private:
     bool isCurrent(const QUuid& id, const CancellationToken& token) const;
     void setStatus(CorrectionStatus status);
 
-    void startCorrectionTask(QUuid id, CancellationToken token);
+    void startCorrectionTask(QUuid id, const CancellationToken& token);
     QCoro::Task<> runCorrection(QUuid id, CancellationToken token);
 
     void observeSessions(QuilloSessionProviding* sessions);

@@ -51,7 +51,7 @@ struct UpdateFeedItem {
 struct UpdateFeed {
     QList<UpdateFeedItem> items;
 
-    static constexpr qsizetype maximumDocumentSize = 1024 * 1024;
+    static constexpr qsizetype maximumDocumentSize = qsizetype{1024} * 1024;
 
     // Throws UpdateError: feedMalformed, signatureMissing, signatureInvalid, publicKeyInvalid,
     // insecurePackageURL.

@@ -22,7 +22,7 @@ struct UpdateVersion {
     static std::optional<UpdateVersion> leadingNumbers(const QString& text);
 
     std::strong_ordering operator<=>(const UpdateVersion& other) const;
-    bool operator==(const UpdateVersion& other) const { return (*this <=> other) == 0; }
+    bool operator==(const UpdateVersion& other) const { return std::is_eq(*this <=> other); }
 };
 
 // A release as a whole: its version, then its build number to tell apart two builds of one
