@@ -47,7 +47,7 @@ NetworkErrorCode certificateCode(const QList<QSslError>& errors) {
 
 } // namespace
 
-QtCloudHttpTransport::QtCloudHttpTransport(QStringList extraAuthorityFiles, Clock& clock)
+QtCloudHttpTransport::QtCloudHttpTransport(const QStringList& extraAuthorityFiles, Clock& clock)
     : tls_(QSslConfiguration::defaultConfiguration()), clock_(clock) {
     // A redirect may never leave https.
     manager_.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);

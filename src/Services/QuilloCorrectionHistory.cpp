@@ -107,7 +107,7 @@ Outcome<QuilloCorrectionHistoryEntry> decodeEntry(const QJsonValue& value, int i
     if (const QJsonValue models = object.value("cloudModels"); !models.isUndefined() && !models.isNull()) {
         if (!models.isArray()) return Outcome<QuilloCorrectionHistoryEntry>::fail("typeMismatch(cloudModels)" + at);
         std::vector<CloudCorrectionModel> list;
-        for (const QJsonValue& raw : models.toArray()) {
+        for (const QJsonValue raw : models.toArray()) {
             const auto model = CloudCorrectionModels::fromRawValue(raw.toString());
             if (!raw.isString() || !model) return Outcome<QuilloCorrectionHistoryEntry>::fail("dataCorrupted(cloudModels)" + at);
             list.push_back(*model);
