@@ -32,7 +32,7 @@ QString value(UserDefaults& defaults) {
     if (const auto stored = defaults.string(defaultsKey); stored && isRandomUUID(*stored)) {
         return canonicalUpper(*parse(*stored)).toLower();
     }
-    const QString fresh = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+    QString fresh = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
     defaults.setString(defaultsKey, fresh);
     return fresh;
 }

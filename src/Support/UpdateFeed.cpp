@@ -28,7 +28,7 @@ QString optionalString(const QJsonObject& object, const QString& key, const QStr
 }
 
 QString requiredString(const QJsonObject& object, const QString& key, const QString& where) {
-    const QString value = optionalString(object, key, where);
+    QString value = optionalString(object, key, where);
     if (value.trimmed().isEmpty()) throw UpdateError::feedMalformed(where + QLatin1Char('.') + key + QStringLiteral(" is missing"));
     return value;
 }
@@ -38,7 +38,7 @@ bool isSecureUrl(const QUrl& url) {
 }
 
 QUrl secureUrl(const QString& text) {
-    const QUrl url(text, QUrl::StrictMode);
+    QUrl url(text, QUrl::StrictMode);
     if (!isSecureUrl(url)) throw UpdateError::insecurePackageURL();
     return url;
 }

@@ -32,14 +32,14 @@ public:
 
     // A text field (role AXTextField unless given) under `parent` (the window by default).
     std::shared_ptr<FakeTextField> addTextField(const QString& value, const QString& role = QStringLiteral("AXTextField"),
-                                                FakeAccessibilityElement::Ref parent = nullptr);
+                                                const FakeAccessibilityElement::Ref& parent = nullptr);
     // A password field: role AXTextField, subrole AXSecureTextField.
-    std::shared_ptr<FakeTextField> addPasswordField(const QString& value, FakeAccessibilityElement::Ref parent = nullptr);
-    FakeAccessibilityElement::Ref addElement(const QString& role, FakeAccessibilityElement::Ref parent = nullptr);
+    std::shared_ptr<FakeTextField> addPasswordField(const QString& value, const FakeAccessibilityElement::Ref& parent = nullptr);
+    FakeAccessibilityElement::Ref addElement(const QString& role, const FakeAccessibilityElement::Ref& parent = nullptr);
 
     // Keyboard focus: keystrokes act on `field`; accessibility reports `element` (the
     // field's own element unless another is given, e.g. a group forwarding focus).
-    void focus(const std::shared_ptr<FakeTextField>& field, FakeAccessibilityElement::Ref element = nullptr);
+    void focus(const std::shared_ptr<FakeTextField>& field, const FakeAccessibilityElement::Ref& element = nullptr);
     void focusElement(FakeAccessibilityElement::Ref element);
     const std::shared_ptr<FakeTextField>& focusedField() const { return focusedField_; }
     const FakeAccessibilityElement::Ref& focusedElement() const { return focusedElement_; }

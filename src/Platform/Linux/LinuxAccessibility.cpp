@@ -7,6 +7,7 @@
 #include <QDBusArgument>
 
 #include <deque>
+#include <ranges>
 
 namespace quillo {
 
@@ -262,7 +263,7 @@ AccessibilityValue AtSpiAccessibleElement::focusedElement() const {
                 continue;
             if (depth + 1 < maximumSearchDepth) next.emplace_back(child, depth + 1);
         }
-        for (auto it = next.rbegin(); it != next.rend(); ++it) pending.push_front(*it);
+        for (const auto& item : next | std::views::reverse) pending.push_front(item);
     }
     return AccessibilityValue::failed(AccessibilityStatus::noValue);
 }

@@ -4,6 +4,8 @@
 #include "Platform/Linux/LinuxKeyCodeTable.h"
 #include "Support/Logging.h"
 
+#include <ranges>
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -79,8 +81,8 @@ QList<quint32> LinuxKeystrokeSender::heldModifierKeycodes() const {
 }
 
 void LinuxKeystrokeSender::releaseOurModifiers() {
-    for (auto it = pressedByUs_.crbegin(); it != pressedByUs_.crend(); ++it)
-        XTestFakeKeyEvent(display_, *it, False, CurrentTime);
+    for (const quint32 keycode : pressedByUs_ | std::views::reverse)
+        XTestFakeKeyEvent(display_, keycode, False, CurrentTime);
     pressedByUs_.clear();
 }
 

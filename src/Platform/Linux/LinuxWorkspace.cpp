@@ -107,7 +107,7 @@ std::optional<RunningApplication> LinuxWorkspace::applicationOfWindow(unsigned l
 
 std::optional<RunningApplication> LinuxWorkspace::frontmostApplication() const {
     if (!display_) return std::nullopt;
-    const auto result = readFrontmostApplication();
+    auto result = readFrontmostApplication();
     // The round trips may have pulled activation events into Xlib's queue, where the socket
     // notifier no longer sees them: handle them from the event loop.
     if (XEventsQueued(display_, QueuedAlready) > 0)

@@ -52,7 +52,7 @@ const char* const usage =
     "  --help      show this help\n";
 
 // The catalogue's case for a failed correction, as the correction service classifies it.
-UserFacingErrorCatalog::CorrectionFailure classify(std::exception_ptr error) {
+UserFacingErrorCatalog::CorrectionFailure classify(const std::exception_ptr& error) {
     using Failure = UserFacingErrorCatalog::CorrectionFailure;
     try {
         std::rethrow_exception(error);
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     std::optional<QString> password = environment("QUILLO_PASSWORD");
     QString endpoint = environment("QUILLO_CLOUD_ENDPOINT").value_or(QuilloCloudService::endpoint());
     QStringList authorityFiles = QtCloudHttpTransport::defaultAuthorityFiles();
-    const QStringList arguments = app.arguments();
+    const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
