@@ -60,7 +60,7 @@ struct Score {
 
 }  // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char **argv)  // NOLINT(bugprone-exception-escape): a failed bench run ends on its exception
 {
     size_t count = 5000;
     uint64_t seed = 20261207;

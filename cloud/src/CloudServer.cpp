@@ -156,7 +156,7 @@ bool weakPassword(const std::string &password, const std::string &email)
         "iloveyou", "11111111", "00000000", "abcdefgh", "abc12345", "letmein1", "welcome1", "sunshine",
         "princess", "football", "baseball", "passw0rd", "trustno1", "superman", "qwertyuiop", "87654321"};
     std::string lower = lowerAscii(password);
-    if (common.count(lower)) return true;
+    if (common.contains(lower)) return true;
     if (std::all_of(password.begin(), password.end(), [&](char c) { return c == password[0]; })) return true;
     std::string local = lowerAscii(email.substr(0, email.find('@')));
     return !local.empty() && lower == local;
@@ -477,7 +477,7 @@ void CloudServer::routes()
         res.set_content(json{{"error", code}}.dump(), "application/json");
         return httplib::Server::HandlerResponse::Handled;
     }));
-    http_->set_exception_handler([](const Request &req, Response &res, std::exception_ptr ep) {
+    http_->set_exception_handler([](const Request &req, Response &res, const std::exception_ptr &ep) {
         std::string what = "unknown";
         try {
             if (ep) std::rethrow_exception(ep);
@@ -771,7 +771,7 @@ void CloudServer::recordFailedAttempt(const std::string &key)
 
 void CloudServer::mailConfirmation(const Account &account)
 {
-    std::string token = store_->createEmailToken(account.id, "confirm", 48 * 3600);
+    std::string token = store_->createEmailToken(account.id, "confirm", int64_t{48} * 3600);
     outbox_->write("confirm", account.email, "Confirm your Quillo account",
                    "Open this link to confirm your e-mail address and start using Quillo.",
                    baseUrl() + "/auth/confirm?token=" + token);

@@ -230,7 +230,7 @@ bool verifyTotp(std::string_view secret, std::string_view code, int64_t unixSeco
 {
     if (code.size() != 6) return false;
     for (int step = -window; step <= window; ++step)
-        if (constantTimeEquals(totpCode(secret, unixSeconds + step * 30), code)) return true;
+        if (constantTimeEquals(totpCode(secret, unixSeconds + step * int64_t{30}), code)) return true;
     return false;
 }
 

@@ -35,9 +35,9 @@ struct ServerOptions {
     int suggestionFallbackMs = 40;
     bool holdSuggestionIndex = false;  // tests: the index waits for the suggestion-index control
     size_t suggestionCacheSize = 50000;
-    size_t maxBodyBytes = 256 * 1024;
+    size_t maxBodyBytes = size_t{256} * 1024;
     long correctionRetentionSeconds = 3600;
-    long checkoutTtlSeconds = 24 * 3600;
+    long checkoutTtlSeconds = 24L * 3600;
     long accessTokenSeconds = 3600;
     long refreshTokenSeconds = 60L * 24 * 3600;
     std::string enrollTotpEmail;       // admin: print an authenticator secret and exit

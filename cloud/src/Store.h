@@ -67,10 +67,10 @@ public:
 
     void migrate();
     void recoverInterruptedCorrections();
-    int purgeExpired(int64_t correctionRetentionSeconds);
+    int purgeExpired(int64_t retention);
 
     std::atomic<int64_t> accessTokenSeconds{3600};
-    std::atomic<int64_t> refreshTokenSeconds{60 * 24 * 3600};
+    std::atomic<int64_t> refreshTokenSeconds{int64_t{60} * 24 * 3600};
 
     // Accounts.
     std::optional<Account> accountByEmail(const std::string &email);

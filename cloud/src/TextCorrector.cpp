@@ -346,6 +346,7 @@ void applyPhrasingRules(std::vector<Token> &t)
     }};
     static const auto parsed = [] {
         std::vector<std::pair<std::vector<std::string>, std::string>> out;
+        out.reserve(rules.size());
         for (auto &[from, to] : rules) out.emplace_back(splitWords(from), to);
         return out;
     }();
@@ -384,9 +385,9 @@ void fixArticles(std::vector<Token> &t)
         const std::string &next = t[i + 2].text;
         if (next.size() < 2 || !isAsciiWord(next) || allUpper(next)) continue;
         std::string n = lower(next);
-        bool vowelSound = (std::strchr("aeio", n[0]) && !consonantSoundVowel.count(n) && n.rfind("eu", 0) != 0) ||
-                          silentH.count(n);
-        bool consonantSound = !std::strchr("aeiou", n[0]) && !silentH.count(n);
+        bool vowelSound = (std::strchr("aeio", n[0]) && !consonantSoundVowel.contains(n) && n.rfind("eu", 0) != 0) ||
+                          silentH.contains(n);
+        bool consonantSound = !std::strchr("aeiou", n[0]) && !silentH.contains(n);
         if (article == "a" && vowelSound)
             t[i].text = t[i].text == "A" ? "An" : "an";
         else if (article == "an" && consonantSound)
@@ -398,15 +399,15 @@ void removeRepeatedWords(std::vector<Token> &t)
 {
     static const std::set<std::string> allowed = {"that", "had", "is", "do", "can", "bye", "so", "very", "ha", "no"};
     std::vector<Token> out;
-    for (size_t i = 0; i < t.size(); ++i) {
-        if (t[i].kind == Kind::word && out.size() >= 2 && out.back().kind == Kind::space &&
+    for (Token &token : t) {
+        if (token.kind == Kind::word && out.size() >= 2 && out.back().kind == Kind::space &&
             out.back().text.size() == 1 && out[out.size() - 2].kind == Kind::word &&
-            lower(out[out.size() - 2].text) == lower(t[i].text) && !allowed.count(lower(t[i].text)) &&
-            !allUpper(t[i].text)) {
+            lower(out[out.size() - 2].text) == lower(token.text) && !allowed.contains(lower(token.text)) &&
+            !allUpper(token.text)) {
             out.pop_back();
             continue;
         }
-        out.push_back(std::move(t[i]));
+        out.push_back(std::move(token));
     }
     t = std::move(out);
 }
@@ -442,7 +443,7 @@ void capitaliseSentenceStarts(std::vector<Token> &t)
             } else if (c == '.') {
                 bool ellipsis = (i > 0 && t[i - 1].text == ".") || (i + 1 < t.size() && t[i + 1].text == ".");
                 bool abbreviation = i > 0 && t[i - 1].kind == Kind::word &&
-                                    (t[i - 1].text.size() == 1 || abbreviations.count(lower(t[i - 1].text)));
+                                    (t[i - 1].text.size() == 1 || abbreviations.contains(lower(t[i - 1].text)));
                 pendingEnd = !ellipsis && !abbreviation;
             } else {
                 pendingEnd = false;

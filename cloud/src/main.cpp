@@ -16,8 +16,6 @@
 #include <unistd.h>
 #include <thread>
 
-extern char **environ;
-
 using namespace quillo::cloud;
 
 namespace {
@@ -165,6 +163,7 @@ int main(int argc, char **argv)
         // run() returns as soon as stop() begins; the thread that called it (or that still waits
         // for a signal, should the server have ended by itself) must be done before the server
         // is destroyed. SIGTERM stays blocked, so a thread past its wait only discards it.
+        // NOLINTNEXTLINE(bugprone-bad-signal-to-kill-thread): only wakes the thread waiting in sigwait
         pthread_kill(signals.native_handle(), SIGTERM);
         signals.join();
         log::info("stopped");

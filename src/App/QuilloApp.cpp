@@ -227,7 +227,7 @@ int main(int argc, char** argv) {
         });
         startupSignIn->start();
     }
-    return app.exec();
+    return QApplication::exec();
 }
 
 } // namespace QuilloApp

@@ -47,7 +47,7 @@ double topPadding(const std::optional<QRectF>& notch) {
 }
 
 QString previewText(const QString& text) {
-    const QString trimmed = text.trimmed();
+    QString trimmed = text.trimmed();
     int scalars = 0;
     qsizetype i = 0;
     const qsizetype n = trimmed.size();
