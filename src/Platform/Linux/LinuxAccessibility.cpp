@@ -7,7 +7,6 @@
 #include <QDBusArgument>
 
 #include <deque>
-#include <ranges>
 
 namespace quillo {
 
@@ -263,7 +262,8 @@ AccessibilityValue AtSpiAccessibleElement::focusedElement() const {
                 continue;
             if (depth + 1 < maximumSearchDepth) next.emplace_back(child, depth + 1);
         }
-        for (const auto& item : next | std::views::reverse) pending.push_front(item);
+        // NOLINTNEXTLINE(modernize-loop-convert): clang 14 cannot parse libstdc++ 12's reverse views
+        for (auto it = next.rbegin(); it != next.rend(); ++it) pending.push_front(*it);
     }
     return AccessibilityValue::failed(AccessibilityStatus::noValue);
 }

@@ -4,8 +4,6 @@
 #include "Platform/Linux/LinuxKeyCodeTable.h"
 #include "Support/Logging.h"
 
-#include <ranges>
-
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -81,8 +79,9 @@ QList<quint32> LinuxKeystrokeSender::heldModifierKeycodes() const {
 }
 
 void LinuxKeystrokeSender::releaseOurModifiers() {
-    for (const quint32 keycode : pressedByUs_ | std::views::reverse)
-        XTestFakeKeyEvent(display_, keycode, False, CurrentTime);
+    // NOLINTNEXTLINE(modernize-loop-convert): clang 14 cannot parse libstdc++ 12's reverse views
+    for (auto it = pressedByUs_.crbegin(); it != pressedByUs_.crend(); ++it)
+        XTestFakeKeyEvent(display_, *it, False, CurrentTime);
     pressedByUs_.clear();
 }
 

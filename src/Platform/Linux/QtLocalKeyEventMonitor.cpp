@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPointer>
-#include <ranges>
 
 namespace quillo {
 
@@ -57,9 +56,10 @@ QString QtLocalKeyEventMonitor::charactersIgnoringModifiers(const QKeyEvent& eve
 bool QtLocalKeyEventMonitor::deliver(const KeyboardEvent& event) {
     // The newest installation first; a handler may remove installations while we walk.
     const auto snapshot = entries_;
-    for (const auto& entry : snapshot | std::views::reverse) {
-        if (!entries_.contains(entry)) continue;
-        if (entry->handler(event)) return true;
+    // NOLINTNEXTLINE(modernize-loop-convert): clang 14 cannot parse libstdc++ 12's reverse views
+    for (auto it = snapshot.crbegin(); it != snapshot.crend(); ++it) {
+        if (!entries_.contains(*it)) continue;
+        if ((*it)->handler(event)) return true;
     }
     return false;
 }
