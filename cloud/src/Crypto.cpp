@@ -191,7 +191,8 @@ bool verifyPassword(std::string_view password, std::string_view stored)
     size_t start = 0;
     while (true) {
         size_t dollar = stored.find('$', start);
-        parts.emplace_back(stored.substr(start, dollar == std::string_view::npos ? std::string_view::npos : dollar - start));
+        parts.emplace_back(
+            stored.substr(start, dollar == std::string_view::npos ? std::string_view::npos : dollar - start));
         if (dollar == std::string_view::npos) break;
         start = dollar + 1;
     }

@@ -98,7 +98,7 @@ Forms expand(const std::string &affText, const std::string &dicText)
             r.add = b == "0" ? "" : b.substr(0, b.find('/'));
             r.condition = parseCondition(c);
             affix.rules.push_back(std::move(r));
-        } else {            // a header: flag cross count
+        } else {  // a header: flag cross count
             affix.cross = a == "Y";
         }
     }

@@ -109,7 +109,7 @@ public:
     // Checkout orders.
     enum class OrderOutcome { created, reused, closed, conflict };
     std::pair<OrderOutcome, Order> createOrReuseOrder(const std::string &accountId, const std::string &requestId,
-                                                     const std::string &pack, int64_t ttlSeconds);
+                                                      const std::string &pack, int64_t ttlSeconds);
     std::optional<Order> order(const std::string &orderId, int64_t ttlSeconds);
     enum class OrderActionResult { done, notFound, notAllowed };
     OrderActionResult applyOrderAction(const std::string &orderId, const std::string &action, int64_t ttlSeconds);

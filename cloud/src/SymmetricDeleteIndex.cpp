@@ -72,8 +72,9 @@ template <class T> bool readVector(std::ifstream &in, std::vector<T> &v, uint64_
 SymmetricDeleteIndex SymmetricDeleteIndex::build(std::vector<Entry> entries)
 {
     std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.word < b.word; });
-    entries.erase(std::unique(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.word == b.word; }),
-                  entries.end());
+    entries.erase(
+        std::unique(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.word == b.word; }),
+        entries.end());
     SymmetricDeleteIndex index;
     index.offsets_.reserve(entries.size() + 1);
     index.levels_.reserve(entries.size());
@@ -148,7 +149,8 @@ std::vector<SymmetricDeleteIndex::Candidate> SymmetricDeleteIndex::lookup(std::s
         lowerInto(w);
         int distance = TypoCost::editDistance(query, candidateLower, maxDistance);
         if (distance > maxDistance) continue;
-        matches.push_back({id, distance, SuggestionRanking::lowerBound(query, candidateLower, w, levels_[id], distance)});
+        matches.push_back(
+            {id, distance, SuggestionRanking::lowerBound(query, candidateLower, w, levels_[id], distance)});
     }
     std::sort(matches.begin(), matches.end(), [](const Match &a, const Match &b) { return a.bound < b.bound; });
     std::vector<double> best;  // the `limit` lowest scores so far, sorted
@@ -212,16 +214,18 @@ std::optional<SymmetricDeleteIndex> SymmetricDeleteIndex::load(const std::string
     if (!readVector(in, keyBytes, 1 << 16) || std::string(keyBytes.begin(), keyBytes.end()) != key) return std::nullopt;
     SymmetricDeleteIndex index;
     constexpr uint64_t kLimit = 1ull << 32;
-    if (!readVector(in, chars, kLimit) || !readVector(in, index.offsets_, kLimit) || !readVector(in, index.levels_, kLimit) ||
-        !readVector(in, index.deletes_, kLimit) || !readVector(in, index.buckets_, kBuckets + 1))
+    if (!readVector(in, chars, kLimit) || !readVector(in, index.offsets_, kLimit) ||
+        !readVector(in, index.levels_, kLimit) || !readVector(in, index.deletes_, kLimit) ||
+        !readVector(in, index.buckets_, kBuckets + 1))
         return std::nullopt;
     if (!in.read(magic, sizeof magic) || std::memcmp(magic, kMagic, sizeof kMagic) != 0) return std::nullopt;
     index.chars_.assign(chars.begin(), chars.end());
     // Everything lookup() indexes with must be consistent, or the file is not ours.
     const size_t words = index.levels_.size();
-    if (index.offsets_.size() != words + 1 || index.offsets_.front() != 0 || index.offsets_.back() != index.chars_.size() ||
-        !std::is_sorted(index.offsets_.begin(), index.offsets_.end()) || index.buckets_.size() != kBuckets + 1 ||
-        index.buckets_.back() != index.deletes_.size() || !std::is_sorted(index.buckets_.begin(), index.buckets_.end()))
+    if (index.offsets_.size() != words + 1 || index.offsets_.front() != 0 ||
+        index.offsets_.back() != index.chars_.size() || !std::is_sorted(index.offsets_.begin(), index.offsets_.end()) ||
+        index.buckets_.size() != kBuckets + 1 || index.buckets_.back() != index.deletes_.size() ||
+        !std::is_sorted(index.buckets_.begin(), index.buckets_.end()))
         return std::nullopt;
     for (uint64_t d : index.deletes_)
         if (static_cast<uint32_t>(d) >= words) return std::nullopt;

@@ -5,16 +5,16 @@
 #include "ServerOptions.h"
 
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace quillo::cloud;
 

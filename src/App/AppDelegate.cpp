@@ -94,8 +94,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 
     const bool signedIn = env_.cloud.isSignedIn();
-    const bool ready = !isOnboardingPresented_ && signedIn && env_.cloud.isConfigured() &&
-                       env_.permission.isProcessTrusted();
+    const bool ready =
+        !isOnboardingPresented_ && signedIn && env_.cloud.isConfigured() && env_.permission.isProcessTrusted();
     splash_->closeAfterMinimumDisplay(ready, [this, signedIn] {
         if (isOnboardingPresented_) showOnboarding(false);
         else if (signedIn) showLoadingWindow();

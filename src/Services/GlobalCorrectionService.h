@@ -99,8 +99,7 @@ public:
 
     // The sentence shown for a failed correction.
     static QString errorGuidance(const std::exception_ptr& error);
-    template <typename E>
-    static QString errorGuidance(const E& error) {
+    template <typename E> static QString errorGuidance(const E& error) {
         return errorGuidance(std::make_exception_ptr(error));
     }
     // The catalogue failure a capture failure maps to (captured maps to unexpected).

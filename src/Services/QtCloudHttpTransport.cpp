@@ -116,7 +116,8 @@ QCoro::Task<CloudHttpResponse> QtCloudHttpTransport::send(CloudHttpRequest reque
     QNetworkReply* raw = request.body.isEmpty() && request.method == "GET"
                              ? manager_.get(networkRequest)
                              : manager_.sendCustomRequest(networkRequest, request.method, request.body);
-    const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(raw, [](QNetworkReply* r) { r->deleteLater(); });
+    const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(raw,
+                                                                         [](QNetworkReply* r) { r->deleteLater(); });
 
     enum class Stop { none, timeout, cancel };
     auto stop = std::make_shared<Stop>(Stop::none);

@@ -33,7 +33,8 @@ FakeApplication::~FakeApplication() {
         if (const auto element = weak.lock()) element->clearAttributes();
 }
 
-FakeAccessibilityElement::Ref FakeApplication::addElement(const QString& role, const FakeAccessibilityElement::Ref& parent) {
+FakeAccessibilityElement::Ref FakeApplication::addElement(const QString& role,
+                                                          const FakeAccessibilityElement::Ref& parent) {
     auto element = FakeAccessibilityElement::make(pid_, role);
     element->setElement(kParent, parent ? parent : window_);
     elements_.append(element);
@@ -129,7 +130,8 @@ void FakeApplication::performCopy() {
     if (copyAsFiles) {
         PasteboardItem item;
         item.setString(QStringLiteral("text/uri-list"), QStringLiteral("file:///home/user/Notes.txt\r\n"));
-        item.setString(QStringLiteral("x-special/gnome-copied-files"), QStringLiteral("copy\nfile:///home/user/Notes.txt"));
+        item.setString(QStringLiteral("x-special/gnome-copied-files"),
+                       QStringLiteral("copy\nfile:///home/user/Notes.txt"));
         item.setString(QStringLiteral("text/plain"), QStringLiteral("Notes.txt"));
         desktop_.pasteboard.writeFromAnotherProgram({item});
         return;

@@ -2,10 +2,10 @@
 
 #include "Support/Logging.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
-#include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
 
 #include <X11/Xatom.h>

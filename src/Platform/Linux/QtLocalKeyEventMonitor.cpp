@@ -80,7 +80,8 @@ bool QtLocalKeyEventMonitor::press(quint32 evdev, const QKeyEvent& event) {
 bool QtLocalKeyEventMonitor::release(quint32 evdev) {
     const auto translated = tracker_.handle(evdev, false);
     bool swallowed = swallowedDown_.remove(evdev);
-    if (translated && translated->type == KeyboardEvent::Type::flagsChanged) swallowed = deliver(*translated) || swallowed;
+    if (translated && translated->type == KeyboardEvent::Type::flagsChanged)
+        swallowed = deliver(*translated) || swallowed;
     return swallowed;
 }
 
