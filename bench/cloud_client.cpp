@@ -2,9 +2,9 @@
 // it, parse the answer) with a scripted answer and against a quillo-cloud on loopback, and the
 // end-to-end time of correcting a 20,000-character text (three chunks) with quillo-correct
 // compared with the time the server itself spent on those requests (its request log).
+#include "Services/CloudPasswordSignIn.h"
 #include "Services/CorrectionPipeline.h"
 #include "Services/FixedSessionProvider.h"
-#include "Services/CloudPasswordSignIn.h"
 #include "Services/QtCloudHttpTransport.h"
 #include "Services/QuilloCloudService.h"
 #include "Services/ScriptedCloudHttpTransport.h"
@@ -36,10 +36,11 @@ class BenchServer {
 public:
     BenchServer() {
         process_.setProgram(QStringLiteral(QUILLO_CLOUD_BINARY));
-        process_.setArguments({"--port", "0", "--port-file", dir_.filePath("port"), "--db", dir_.filePath("cloud.sqlite3"),
-                               "--outbox", dir_.filePath("outbox"), "--cert", QUILLO_BENCH_CA_DIR "/server.pem", "--key",
-                               QUILLO_BENCH_CA_DIR "/server.key", "--demo-account", kEmail + ":" + kPassword,
-                               "--demo-balance", "100000", "--log-level", "info"});
+        process_.setArguments({"--port", "0", "--port-file", dir_.filePath("port"), "--db",
+                               dir_.filePath("cloud.sqlite3"), "--outbox", dir_.filePath("outbox"), "--cert",
+                               QUILLO_BENCH_CA_DIR "/server.pem", "--key", QUILLO_BENCH_CA_DIR "/server.key",
+                               "--demo-account", kEmail + ":" + kPassword, "--demo-balance", "100000", "--log-level",
+                               "info"});
         process_.setStandardErrorFile(dir_.filePath("server.log"));
         process_.start();
         if (!process_.waitForStarted()) throw std::runtime_error("quillo-cloud did not start");
@@ -106,12 +107,15 @@ void BM_CorrectionRequestClientOnly(benchmark::State& state) {
         R"({"correction":"I received the letter.","routing":{"requestedSpeed":"Fast","usedSpeed":"Fast","billingSpeed":"Fast"},)"
         R"("billing":{"chargedCredits":0.01,"balanceCredits":9.99,"reservedCredits":0,"availableCredits":9.99}})";
     transport.setHandler([&](const CloudHttpRequest&) { return ScriptedCloudHttpTransport::Step::json(200, answer); });
-    QuilloAuthSession session{QStringLiteral("token"), std::nullopt, std::nullopt, QStringLiteral("u"), kEmail, std::nullopt};
+    QuilloAuthSession session{QStringLiteral("token"), std::nullopt, std::nullopt,
+                              QStringLiteral("u"),     kEmail,       std::nullopt};
     FixedSessionProvider auth(session);
-    QuilloCloudService service(transport, auth, nullptr, quietOptions(QStringLiteral("https://127.0.0.1:9/api/correct")));
+    QuilloCloudService service(transport, auth, nullptr,
+                               quietOptions(QStringLiteral("https://127.0.0.1:9/api/correct")));
     const QString text = sampleText(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        auto result = blockingWait(service.correctText(text, "cloud_fast", CloudCorrectionModel::fast, CorrectionWritingMode::proofread));
+        auto result = blockingWait(
+            service.correctText(text, "cloud_fast", CloudCorrectionModel::fast, CorrectionWritingMode::proofread));
         benchmark::DoNotOptimize(result);
     }
     state.SetBytesProcessed(state.iterations() * text.size() * 2);
@@ -122,14 +126,15 @@ BENCHMARK(BM_CorrectionRequestClientOnly)->Arg(100)->Arg(9000)->Unit(benchmark::
 void BM_CorrectionRequestAgainstServer(benchmark::State& state) {
     BenchServer& s = server();
     QtCloudHttpTransport transport(QStringList{QStringLiteral(QUILLO_BENCH_CA_DIR "/ca.pem")});
-    FixedSessionProvider auth(blockingWait(CloudPasswordSignIn::signIn(
-        transport, *QuilloCloudService::authURL(s.endpoint()), kEmail, kPassword,
-        QUuid::createUuid().toString(QUuid::WithoutBraces))));
+    FixedSessionProvider auth(
+        blockingWait(CloudPasswordSignIn::signIn(transport, *QuilloCloudService::authURL(s.endpoint()), kEmail,
+                                                 kPassword, QUuid::createUuid().toString(QUuid::WithoutBraces))));
     QuilloCloudService service(transport, auth, nullptr, quietOptions(s.endpoint()));
     const QString text = sampleText(static_cast<int>(state.range(0)));
     double serverMs = 0;
     for (auto _ : state) {
-        auto result = blockingWait(service.correctText(text, "cloud_fast", CloudCorrectionModel::fast, CorrectionWritingMode::proofread));
+        auto result = blockingWait(
+            service.correctText(text, "cloud_fast", CloudCorrectionModel::fast, CorrectionWritingMode::proofread));
         benchmark::DoNotOptimize(result);
         state.PauseTiming();
         serverMs += s.lastCorrectionMilliseconds(1);
@@ -161,8 +166,8 @@ void BM_QuilloCorrect20000Characters(benchmark::State& state) {
         totalMs += static_cast<double>(timer.nsecsElapsed()) / 1e6;
         if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
             static QByteArray message;
-            message = "quillo-correct failed (" + QByteArray::number(tool.exitCode()) + "): " + tool.readAllStandardError() +
-                      tool.errorString().toUtf8();
+            message = "quillo-correct failed (" + QByteArray::number(tool.exitCode()) +
+                      "): " + tool.readAllStandardError() + tool.errorString().toUtf8();
             state.SkipWithError(message.constData());
             break;
         }
@@ -181,9 +186,9 @@ BENCHMARK(BM_QuilloCorrect20000Characters)->Unit(benchmark::kMillisecond)->UseRe
 void BM_Pipeline20000CharactersAgainstServer(benchmark::State& state) {
     BenchServer& s = server();
     QtCloudHttpTransport transport(QStringList{QStringLiteral(QUILLO_BENCH_CA_DIR "/ca.pem")});
-    FixedSessionProvider auth(blockingWait(CloudPasswordSignIn::signIn(
-        transport, *QuilloCloudService::authURL(s.endpoint()), kEmail, kPassword,
-        QUuid::createUuid().toString(QUuid::WithoutBraces))));
+    FixedSessionProvider auth(
+        blockingWait(CloudPasswordSignIn::signIn(transport, *QuilloCloudService::authURL(s.endpoint()), kEmail,
+                                                 kPassword, QUuid::createUuid().toString(QUuid::WithoutBraces))));
     QuilloCloudService service(transport, auth, nullptr, quietOptions(s.endpoint()));
     CorrectionPipeline pipeline(service, 9000, [] { return std::optional<QString>(QStringLiteral("bench")); });
     const QString text = sampleText(20000);
@@ -191,7 +196,8 @@ void BM_Pipeline20000CharactersAgainstServer(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        auto result = blockingWait(pipeline.correct(text, {CloudCorrectionModel::fast, CorrectionWritingMode::proofread}));
+        auto result =
+            blockingWait(pipeline.correct(text, {CloudCorrectionModel::fast, CorrectionWritingMode::proofread}));
         benchmark::DoNotOptimize(result);
         totalMs += static_cast<double>(timer.nsecsElapsed()) / 1e6;
         state.PauseTiming();

@@ -61,14 +61,11 @@ struct Bench {
     InstantTarget target;
     InstantCloud cloud;
     int completed = 0;
-    GlobalCorrectionService service{
-        GlobalCorrectionService::Environment{defaults, tap, permission, workspace, toast, announcer, nullptr, clock, {}},
-        &cloud,
-        nullptr,
-        &target,
-        [this](CorrectionStatus status) {
-            if (status == CorrectionStatus::success) ++completed;
-        }};
+    GlobalCorrectionService service{GlobalCorrectionService::Environment{
+                                        defaults, tap, permission, workspace, toast, announcer, nullptr, clock, {}},
+                                    &cloud, nullptr, &target, [this](CorrectionStatus status) {
+                                        if (status == CorrectionStatus::success) ++completed;
+                                    }};
 
     Bench() {
         permission.trusted = true;

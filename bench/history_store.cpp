@@ -14,7 +14,8 @@ const QString kService = QStringLiteral("com.quillo.app.bench.local-history");
 QString text(int seed) {
     QString value;
     value.reserve(9000);
-    while (value.size() < 9000) value += QStringLiteral("Sentence %1 with a few words, and some punctuation. ").arg(seed++);
+    while (value.size() < 9000)
+        value += QStringLiteral("Sentence %1 with a few words, and some punctuation. ").arg(seed++);
     value.truncate(9000);
     return value;
 }
@@ -27,7 +28,8 @@ struct FullHistory {
 
     FullHistory() {
         for (int i = 0; i < QuilloCorrectionHistory::maximumEntries; ++i)
-            history.append(text(i), text(i + 1), std::vector{CloudCorrectionModel::fast}, CorrectionWritingMode::proofread);
+            history.append(text(i), text(i + 1), std::vector{CloudCorrectionModel::fast},
+                           CorrectionWritingMode::proofread);
     }
 };
 

@@ -37,8 +37,10 @@ QCoro::Task<> correctOnce(CorrectionPipeline& pipeline, const QString& text, qsi
 void runPipeline(benchmark::State& state, bool signedIn, qsizetype units) {
     VirtualClock clock;
     InstantClient client;
-    const std::optional<QString> scope = signedIn ? std::optional<QString>(QStringLiteral("user:session")) : std::nullopt;
-    CorrectionPipeline pipeline(client, 9000, [scope] { return scope; }, 600.0, clock);
+    const std::optional<QString> scope =
+        signedIn ? std::optional<QString>(QStringLiteral("user:session")) : std::nullopt;
+    CorrectionPipeline pipeline(
+        client, 9000, [scope] { return scope; }, 600.0, clock);
     const QString text = prose(units);
     const qsizetype chunks = pipeline.chunker().chunks(text).size();
     qsizetype length = 0;

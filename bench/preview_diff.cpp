@@ -8,8 +8,8 @@ namespace {
 
 // About `units` UTF-16 units of prose, one word in `typoEvery` misspelt.
 QString prose(qsizetype units, int typoEvery, bool misspelt) {
-    static const QStringList words = {"The", "quick", "brown", "fox", "jumps", "over", "the", "lazy", "dog,",
-                                      "and", "then", "it", "rests", "in", "the", "shade."};
+    static const QStringList words = {"The",  "quick", "brown", "fox", "jumps", "over", "the", "lazy",
+                                      "dog,", "and",   "then",  "it",  "rests", "in",   "the", "shade."};
     QString text;
     text.reserve(units + 16);
     int index = 0;

@@ -40,14 +40,13 @@ struct Bench {
 
     // Runs the task to its end on the virtual clock (pending restores included) and
     // returns the virtual seconds until the task itself finished.
-    template <typename T>
-    double drive(QCoro::Task<T>&& task) {
+    template <typename T> double drive(QCoro::Task<T>&& task) {
         const double start = clock.uptimeSeconds();
         double finishedAt = start;
-        auto outcome = observe(std::move(task), std::function<void(const TaskOutcome<T>&)>(
-                                                    [&](const TaskOutcome<T>&) { finishedAt = clock.uptimeSeconds(); }));
-        while (clock.advanceToNextTimer()) {
-        }
+        auto outcome = observe(std::move(task), std::function<void(const TaskOutcome<T>&)>([&](const TaskOutcome<T>&) {
+                                   finishedAt = clock.uptimeSeconds();
+                               }));
+        while (clock.advanceToNextTimer()) {}
         if (!outcome->finished) std::abort();
         return finishedAt - start;
     }
@@ -80,7 +79,8 @@ void BM_CaptureFullField(benchmark::State& state) {
     report(state, waited, Engine::selectAllSettleDelay);
     state.counters["worst_case_ms"] =
         (Engine::selectAllSettleDelay + Engine::fullFieldPollCount * Engine::pasteboardPollInterval +
-         std::max(Engine::delayedSelectionRetryDelay, Engine::inconsistentCopyReselectDelay + Engine::selectAllSettleDelay) +
+         std::max(Engine::delayedSelectionRetryDelay,
+                  Engine::inconsistentCopyReselectDelay + Engine::selectAllSettleDelay) +
          Engine::fullFieldPollCount * Engine::pasteboardPollInterval) *
         1000.0;
 }

@@ -103,8 +103,7 @@ struct ScriptedCloud {
 
     // Walks virtual time until the task ends; every client operation has a deadline, so one that
     // is still running after a virtual day is stuck.
-    template <typename T>
-    void drive(const std::shared_ptr<TaskOutcome<T>>& outcome) {
+    template <typename T> void drive(const std::shared_ptr<TaskOutcome<T>>& outcome) {
         const double end = clock.uptimeSeconds() + 86400.0;
         QCoreApplication::processEvents();
         while (!outcome->finished && clock.uptimeSeconds() < end && clock.advanceToNextTimer())

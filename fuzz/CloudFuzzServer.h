@@ -27,13 +27,13 @@ namespace cloudfuzz {
 using nlohmann::json;
 using quillo::cloud::CloudServer;
 
-inline constexpr const char *kEmail = "fuzz@example.com";
-inline constexpr const char *kPassword = "fuzz-password-1";
+inline constexpr const char* kEmail = "fuzz@example.com";
+inline constexpr const char* kPassword = "fuzz-password-1";
 
 struct Request {
     std::string method = "POST";
     std::string path;
-    std::string authorization;  // empty: no header
+    std::string authorization; // empty: no header
     std::string body;
     std::string contentType = "application/json";
 };
@@ -45,56 +45,51 @@ struct Answer {
 
 class Harness {
 public:
-    static Harness &shared()
-    {
+    static Harness& shared() {
         // Never destroyed: its threads serve until the process ends.
-        static Harness *harness = new Harness();
+        static Harness* harness = new Harness();
         return *harness;
     }
 
     // Sends `request` with its placeholders filled in for a fresh session.
-    Answer send(Request request)
-    {
+    Answer send(Request request) {
         prepare(request);
-        auto result = request.method == "GET"
-                          ? client_->Get(request.path.c_str(), headers(request))
-                          : client_->Post(request.path.c_str(), headers(request), request.body, request.contentType.c_str());
+        auto result = request.method == "GET" ? client_->Get(request.path.c_str(), headers(request))
+                                              : client_->Post(request.path.c_str(), headers(request), request.body,
+                                                              request.contentType.c_str());
         if (!result) {
             // A dropped connection (test control "drop") is the only expected way to get no answer.
             client_ = newClient();
             return {};
         }
-        server_->store();  // keeps the server object reachable for the leak checker
+        server_->store(); // keeps the server object reachable for the leak checker
         return {result->status, result->body};
     }
 
     // An answer of the JSON API: an object, and never the catch-all of an escaped exception.
-    static void checkApiAnswer(const Answer &answer)
-    {
+    static void checkApiAnswer(const Answer& answer) {
         if (answer.status < 0) return;
         json body = json::parse(answer.body, nullptr, false);
         if (!body.is_object()) crash("answer is not a JSON object", answer);
         if (answer.status >= 400 && !(body.contains("error") && body["error"].is_string()))
             crash("error answer without an error code", answer);
-        if (answer.status == 500 && body["error"] == "internal_error") crash("a handler failed with an exception", answer);
+        if (answer.status == 500 && body["error"] == "internal_error")
+            crash("a handler failed with an exception", answer);
     }
 
-    [[noreturn]] static void crash(const char *what, const Answer &answer)
-    {
+    [[noreturn]] static void crash(const char* what, const Answer& answer) {
         std::fprintf(stderr, "%s: HTTP %d %s\n", what, answer.status, answer.body.c_str());
         std::abort();
     }
 
     // Answers wait for nothing the last input armed, and parked corrections go on.
-    void resetFaults()
-    {
+    void resetFaults() {
         client_->Post("/test/reset", "{}", "application/json");
         client_->Post("/test/release", "{}", "application/json");
     }
 
 private:
-    Harness()
-    {
+    Harness() {
         quillo::cloud::log::setLevel(quillo::cloud::log::Level::off);
         // In memory where the system offers it: every request commits to the database.
         std::string templ = std::filesystem::is_directory("/dev/shm") ? "/dev/shm/quillo-cloud-fuzz-XXXXXX"
@@ -120,46 +115,39 @@ private:
         std::atexit([] { std::filesystem::remove_all(shared().directory_); });
     }
 
-    std::unique_ptr<httplib::Client> newClient() const
-    {
+    std::unique_ptr<httplib::Client> newClient() const {
         auto client = std::make_unique<httplib::Client>("127.0.0.1", port_);
         client->set_keep_alive(true);
         client->set_read_timeout(60, 0);
         return client;
     }
 
-    httplib::Headers headers(const Request &request) const
-    {
+    httplib::Headers headers(const Request& request) const {
         httplib::Headers h;
         if (!request.authorization.empty()) h.emplace("Authorization", request.authorization);
         return h;
     }
 
-    static void replaceAll(std::string &text, const std::string &from, const std::string &to)
-    {
+    static void replaceAll(std::string& text, const std::string& from, const std::string& to) {
         for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
             text.replace(at, from.size(), to);
     }
 
-    static bool mentions(const Request &r, const char *placeholder)
-    {
+    static bool mentions(const Request& r, const char* placeholder) {
         return r.path.find(placeholder) != std::string::npos || r.body.find(placeholder) != std::string::npos ||
                r.authorization.find(placeholder) != std::string::npos;
     }
 
-    void fill(Request &r, const char *placeholder, const std::string &value)
-    {
+    void fill(Request& r, const char* placeholder, const std::string& value) {
         replaceAll(r.path, placeholder, value);
         replaceAll(r.authorization, placeholder, value);
         replaceAll(r.body, placeholder, value);
     }
 
-    void prepare(Request &request)
-    {
-        auto &store = server_->store();
+    void prepare(Request& request) {
+        auto& store = server_->store();
         auto account = store.accountByEmail(kEmail);
-        if (!account)
-            account = store.createAccount(kEmail, passwordHash(), "email", true, 1000 * 1000000LL);
+        if (!account) account = store.createAccount(kEmail, passwordHash(), "email", true, 1000 * 1000000LL);
         // An input may have reset the password, or spent the credits.
         store.setPassword(account->id, passwordHash());
         store.confirmEmail(account->id);
@@ -168,8 +156,8 @@ private:
         fill(request, "$TOKEN", session.accessToken);
         fill(request, "$REFRESH", session.refreshToken);
         if (mentions(request, "$ORDER")) {
-            auto [outcome, order] = store.createOrReuseOrder(account->id, quillo::cloud::crypto::randomUuid(), "regular",
-                                                             24 * 3600);
+            auto [outcome, order] =
+                store.createOrReuseOrder(account->id, quillo::cloud::crypto::randomUuid(), "regular", 24 * 3600);
             std::string token = quillo::cloud::crypto::base64UrlEncode(
                 quillo::cloud::crypto::hmacSha256(store.signingKey(), "checkout:" + order.id));
             fill(request, "$ORDERTOKEN", token);
@@ -177,37 +165,36 @@ private:
         }
         if (mentions(request, "$OAUTH"))
             fill(request, "$OAUTH",
-                 store.createOAuthRequest("signin", std::string(43, 'A'), std::string("6f9619ff-8b86-4d01-b42d-00c04fc964ff"),
-                                          std::nullopt, std::nullopt, std::nullopt, false));
+                 store.createOAuthRequest("signin", std::string(43, 'A'),
+                                          std::string("6f9619ff-8b86-4d01-b42d-00c04fc964ff"), std::nullopt,
+                                          std::nullopt, std::nullopt, false));
         if (mentions(request, "$EMAILTOKEN"))
             fill(request, "$EMAILTOKEN",
-                 store.createEmailToken(account->id, request.path.find("confirm") != std::string::npos ? "confirm" : "reset",
-                                        3600));
+                 store.createEmailToken(account->id,
+                                        request.path.find("confirm") != std::string::npos ? "confirm" : "reset", 3600));
     }
 
     // Hashing a password is deliberately slow; the account's hash is made once, with a lower
     // work factor (the stored hash names its own) so that signing in does not dominate a run.
-    const std::string &passwordHash()
-    {
+    const std::string& passwordHash() {
         if (passwordHash_.empty()) passwordHash_ = quillo::cloud::crypto::hashPassword(kPassword, 1024);
         return passwordHash_;
     }
 
     std::string directory_;
-    CloudServer *server_ = nullptr;
-    std::thread *serving_ = nullptr;
+    CloudServer* server_ = nullptr;
+    std::thread* serving_ = nullptr;
     int port_ = -1;
     std::unique_ptr<httplib::Client> client_;
     std::string passwordHash_;
 };
 
 // The first line of an input and the rest.
-inline std::pair<std::string, std::string> splitFirstLine(const uint8_t *data, size_t size)
-{
-    std::string text(reinterpret_cast<const char *>(data), size);
+inline std::pair<std::string, std::string> splitFirstLine(const uint8_t* data, size_t size) {
+    std::string text(reinterpret_cast<const char*>(data), size);
     size_t newline = text.find('\n');
     if (newline == std::string::npos) return {text, std::string()};
     return {text.substr(0, newline), text.substr(newline + 1)};
 }
 
-}  // namespace cloudfuzz
+} // namespace cloudfuzz

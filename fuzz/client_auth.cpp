@@ -16,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ensureApplication();
     try {
         QuilloAuthResponse::decode(input);
-    } catch (const CloudResponseDecodingError&) {
-    }
+    } catch (const CloudResponseDecodingError&) {}
     QuilloAuthResponse::failureCode(input);
 
     ScriptedCloud cloud(input);

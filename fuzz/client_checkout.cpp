@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScriptedCloud cloud(input);
     for (const QByteArray& step : splitSteps(input)) {
         const qsizetype newline = step.indexOf('\n');
-        if (const auto status = PaymentOrderStatusResponse::fromJson(newline < 0 ? QByteArray() : step.mid(newline + 1)))
+        if (const auto status =
+                PaymentOrderStatusResponse::fromJson(newline < 0 ? QByteArray() : step.mid(newline + 1)))
             if (status->orderId.isNull()) fail("an order status without an order was read");
     }
 

@@ -2,14 +2,13 @@
 // Authorization header value on the first line, the query string after it.
 #include "CloudFuzzServer.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    auto &harness = cloudfuzz::Harness::shared();
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    auto& harness = cloudfuzz::Harness::shared();
     auto [authorization, query] = cloudfuzz::splitFirstLine(data, size);
     // A request line cannot carry these; the HTTP client would refuse to send them.
-    for (char &c : query)
+    for (char& c : query)
         if (c == ' ' || c == '\r' || c == '\n' || c == '#' || static_cast<unsigned char>(c) < 0x20) c = '+';
-    for (char &c : authorization)
+    for (char& c : authorization)
         if (c == '\r' || c == '\0') c = ' ';
     cloudfuzz::Request request;
     request.method = "GET";

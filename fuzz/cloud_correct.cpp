@@ -2,9 +2,8 @@
 // first line (placeholders as in CloudFuzzServer.h), the body after it.
 #include "CloudFuzzServer.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    auto &harness = cloudfuzz::Harness::shared();
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    auto& harness = cloudfuzz::Harness::shared();
     auto [authorization, body] = cloudfuzz::splitFirstLine(data, size);
     cloudfuzz::Request request;
     request.path = "/api/correct";

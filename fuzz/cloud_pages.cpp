@@ -5,15 +5,14 @@
 
 #include <cstring>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    auto &harness = cloudfuzz::Harness::shared();
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    auto& harness = cloudfuzz::Harness::shared();
     auto [line, body] = cloudfuzz::splitFirstLine(data, size);
     cloudfuzz::Request request;
     request.method = line.rfind("GET ", 0) == 0 ? "GET" : "POST";
     request.path = line.size() > 4 ? line.substr(line.find(' ') == std::string::npos ? 0 : line.find(' ') + 1) : "/";
     if (request.path.empty() || request.path[0] != '/') request.path.insert(0, "/");
-    for (char &c : request.path)
+    for (char& c : request.path)
         if (c == ' ' || c == '#' || static_cast<unsigned char>(c) < 0x20) c = '+';
     request.body = body;
     request.contentType = "application/x-www-form-urlencoded";

@@ -4,12 +4,11 @@
 // changed is used, and then everything it armed is reset.
 #include "CloudFuzzServer.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    auto &harness = cloudfuzz::Harness::shared();
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    auto& harness = cloudfuzz::Harness::shared();
     auto [name, body] = cloudfuzz::splitFirstLine(data, size);
     if (name == "wait-parked" || name == "suggestion-index") return 0;
-    for (char &c : name)
+    for (char& c : name)
         if (c < 'a' || c > 'z') c = '-';
     cloudfuzz::Request request;
     request.path = "/test/" + name;

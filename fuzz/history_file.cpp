@@ -63,8 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         file.write(data[0] % 3 == 0 ? sealed(payload) : payload);
         break;
     }
-    default:
-        defaults.setData(QuilloCorrectionHistory::legacyKey, payload);
+    default: defaults.setData(QuilloCorrectionHistory::legacyKey, payload);
     }
 
     const auto entries = history.load();

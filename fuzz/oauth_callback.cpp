@@ -20,10 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& expected : {std::optional<QString>(), state}) {
         try {
             const QString code = QuilloOAuthPKCE::authorizationCode(callback, expected);
-            if (code.isEmpty() || code.size() > QuilloOAuthPKCE::maximumCodeLength) fail("an unusable code was accepted");
+            if (code.isEmpty() || code.size() > QuilloOAuthPKCE::maximumCodeLength)
+                fail("an unusable code was accepted");
             if (!QuilloOAuthPKCE::isExpectedCallback(callback)) fail("a code was read from another address");
-        } catch (const QuilloOAuthError&) {
-        }
+        } catch (const QuilloOAuthError&) {}
     }
     QuilloOAuthPKCE::challenge(input);
     return 0;

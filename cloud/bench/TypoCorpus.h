@@ -46,12 +46,8 @@ inline std::vector<Typo> makeTypoCorpus(const std::vector<std::string> &words, s
     auto slip = [&](std::string &w) -> std::string {
         size_t i = pick(w.size());
         switch (pick(5)) {
-        case 0:
-            w.erase(i, 1);
-            return "deletion";
-        case 1:
-            w.insert(w.begin() + static_cast<long>(pick(w.size() + 1)), letters[pick(26)]);
-            return "insertion";
+        case 0: w.erase(i, 1); return "deletion";
+        case 1: w.insert(w.begin() + static_cast<long>(pick(w.size() + 1)), letters[pick(26)]); return "insertion";
         case 2: {
             char c = w[i];
             while (c == w[i]) c = letters[pick(26)];
@@ -64,9 +60,7 @@ inline std::vector<Typo> makeTypoCorpus(const std::vector<std::string> &words, s
             if (w[i] == w[i + 1]) return "none";
             std::swap(w[i], w[i + 1]);
             return "transposition";
-        default:
-            w[i] = neighbour(w[i]);
-            return "neighbour";
+        default: w[i] = neighbour(w[i]); return "neighbour";
         }
     };
     std::vector<Typo> out;

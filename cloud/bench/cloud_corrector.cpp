@@ -18,8 +18,8 @@ namespace {
 
 std::shared_ptr<HunspellSuggestionIndex> dictionary()
 {
-    static auto index = std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff",
-                                                                  "/usr/share/hunspell/en_US.dic", 1);
+    static auto index =
+        std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1);
     return index;
 }
 
@@ -71,7 +71,12 @@ void BM_CorrectWarm(benchmark::State &state)
     for (auto _ : state) benchmark::DoNotOptimize(corrector.correct(text, style));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
-BENCHMARK(BM_CorrectWarm)->Args({1024, 0})->Args({1024, 1})->Args({9000, 0})->Args({9000, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CorrectWarm)
+    ->Args({1024, 0})
+    ->Args({1024, 1})
+    ->Args({9000, 0})
+    ->Args({9000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 // A new spell checker for every text: no suggestion comes from its cache.
 void BM_CorrectColdIndexed(benchmark::State &state)
@@ -129,7 +134,8 @@ BENCHMARK(BM_IndexBuild)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_IndexLoadFromCache(benchmark::State &state)
 {
-    std::string cache = (std::filesystem::temp_directory_path() / ("quillo-bench-index-" + std::to_string(::getpid()))).string();
+    std::string cache =
+        (std::filesystem::temp_directory_path() / ("quillo-bench-index-" + std::to_string(::getpid()))).string();
     {
         IndexedSuggestionIndex warm(dictionary(), indexOptions(cache));
         warm.start();

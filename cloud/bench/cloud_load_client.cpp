@@ -19,8 +19,8 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <random>
 #include <iostream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,14 +54,16 @@ static std::vector<std::string> typoTexts(size_t count, size_t chars, double rat
                 vocabulary.push_back(w);
     }
     if (vocabulary.empty()) return {};
-    quillo::cloud::HunspellSuggestionIndex hunspell("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1);
+    quillo::cloud::HunspellSuggestionIndex hunspell("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic",
+                                                    1);
     auto known = [&](const std::string &w) { return hunspell.isKnown(w); };
     std::vector<std::string> longer;
     for (auto &w : vocabulary)
         if (w.size() >= 4) longer.push_back(w);
     // Enough typos for every text, drawn once from the same generator the accuracy bench uses.
     size_t wordsPerText = chars / 6 + 1;
-    auto typos = quillo::cloud::bench::makeTypoCorpus(longer, static_cast<size_t>(count * wordsPerText * rate) + 16, seed, known);
+    auto typos = quillo::cloud::bench::makeTypoCorpus(
+        longer, static_cast<size_t>(static_cast<double>(count * wordsPerText) * rate) + 16, seed, known);
     std::mt19937_64 rng(seed ^ 0x5eed);
     std::vector<std::string> texts;
     size_t nextTypo = 0;
@@ -86,7 +88,7 @@ static std::vector<std::string> typoTexts(size_t count, size_t chars, double rat
     return texts;
 }
 
-int main(int argc, char **argv)
+int main(int argc, char **argv)  // NOLINT(bugprone-exception-escape): a failed bench run ends on its exception
 {
     std::string host = "127.0.0.1", ca, email, password, model = "fast", style = "proofread";
     int port = 8443, threads = 4, requests = 200;
@@ -110,7 +112,7 @@ int main(int argc, char **argv)
     }
     auto makeClient = [&] {
         auto c = std::make_unique<httplib::SSLClient>(host, port);
-        c->set_ca_cert_path(ca.c_str());
+        c->set_ca_cert_path(ca);
         c->enable_server_certificate_verification(true);
         c->set_keep_alive(true);
         c->set_tcp_nodelay(true);
@@ -118,7 +120,9 @@ int main(int argc, char **argv)
         return c;
     };
     auto signIn = makeClient()->Post("/api/auth",
-                                     json{{"action", "sign_in"}, {"email", email}, {"password", password},
+                                     json{{"action", "sign_in"},
+                                          {"email", email},
+                                          {"password", password},
                                           {"installationId", "6f9619ff-8b86-4d01-b42d-00c04fc964ff"}}
                                          .dump(),
                                      "application/json");
@@ -135,15 +139,18 @@ int main(int argc, char **argv)
     std::vector<std::vector<double>> latencies(static_cast<size_t>(threads));
     auto started = std::chrono::steady_clock::now();
     std::vector<std::thread> workers;
+    workers.reserve(static_cast<size_t>(threads));
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&, t] {
             auto client = makeClient();
             for (int n; (n = next++) < requests;) {
                 const std::string &text = texts[static_cast<size_t>(n) % texts.size()];
                 std::string id = quillo::cloud::crypto::randomUuid();
-                json body = {{"text", text}, {"mode", "cloud_fast"}, {"cloudModel", model}, {"correctionStyle", style},
-                             {"correctionId", id}, {"recoveryKey", quillo::cloud::crypto::randomToken(32)}};
-                httplib::Headers headers = {{"Authorization", "Bearer " + token}, {"X-Quillo-Request-ID", id},
+                json body = {{"text", text},        {"mode", "cloud_fast"},
+                             {"cloudModel", model}, {"correctionStyle", style},
+                             {"correctionId", id},  {"recoveryKey", quillo::cloud::crypto::randomToken(32)}};
+                httplib::Headers headers = {{"Authorization", "Bearer " + token},
+                                            {"X-Quillo-Request-ID", id},
                                             {"X-Quillo-Version", "bench (1)"}};
                 auto t0 = std::chrono::steady_clock::now();
                 auto r = client->Post("/api/correct", headers, body.dump(), "application/json");
@@ -161,11 +168,21 @@ int main(int argc, char **argv)
     std::vector<double> all;
     for (auto &l : latencies) all.insert(all.end(), l.begin(), l.end());
     std::sort(all.begin(), all.end());
-    auto pct = [&](double p) { return all.empty() ? 0.0 : all[std::min(all.size() - 1, static_cast<size_t>(p * all.size()))]; };
-    json out = {{"chars", chars},           {"model", model},           {"style", style},
-                {"typoRate", typoRate < 0 ? json(nullptr) : json(typoRate)}, {"distinctTexts", texts.size()},
-                {"threads", threads},       {"ok", all.size()},         {"failed", failures.load()},
-                {"perSecond", all.size() / seconds}, {"medianMs", pct(0.5)}, {"p99Ms", pct(0.99)}};
+    auto pct = [&](double p) {
+        return all.empty() ? 0.0
+                           : all[std::min(all.size() - 1, static_cast<size_t>(p * static_cast<double>(all.size())))];
+    };
+    json out = {{"chars", chars},
+                {"model", model},
+                {"style", style},
+                {"typoRate", typoRate < 0 ? json(nullptr) : json(typoRate)},
+                {"distinctTexts", texts.size()},
+                {"threads", threads},
+                {"ok", all.size()},
+                {"failed", failures.load()},
+                {"perSecond", static_cast<double>(all.size()) / seconds},
+                {"medianMs", pct(0.5)},
+                {"p99Ms", pct(0.99)}};
     std::cout << out.dump() << std::endl;
     return failures.load() ? 1 : 0;
 }

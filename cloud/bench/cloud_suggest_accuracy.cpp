@@ -53,14 +53,17 @@ struct Score {
     }
     nlohmann::json json(size_t n) const
     {
-        return {{"top1", double(top1) / double(n)}, {"top3", double(top3) / double(n)}, {"noAnswer", none},
-                {"microsPerWord", seconds * 1e6 / double(n)}, {"cpuMicrosPerWord", cpu * 1e6 / double(n)}};
+        return {{"top1", double(top1) / double(n)},
+                {"top3", double(top3) / double(n)},
+                {"noAnswer", none},
+                {"microsPerWord", seconds * 1e6 / double(n)},
+                {"cpuMicrosPerWord", cpu * 1e6 / double(n)}};
     }
 };
 
 }  // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char **argv)  // NOLINT(bugprone-exception-escape): a failed bench run ends on its exception
 {
     size_t count = 5000;
     uint64_t seed = 20261207;
@@ -134,9 +137,13 @@ int main(int argc, char **argv)
                           {"words", source},
                           {"sourceWords", words.size()},
                           {"index", index.json(corpus.size())},
-                          {"indexBuild", {{"seconds", report.seconds}, {"words", report.words}, {"deletes", report.deletes},
-                                          {"bytes", report.bytes}, {"rssGrowthKb", rssAfter - rssBefore},
-                                          {"formsRejected", report.formsRejected}}}};
+                          {"indexBuild",
+                           {{"seconds", report.seconds},
+                            {"words", report.words},
+                            {"deletes", report.deletes},
+                            {"bytes", report.bytes},
+                            {"rssGrowthKb", rssAfter - rssBefore},
+                            {"formsRejected", report.formsRejected}}}};
     if (withHunspell) {
         out["hunspell"] = hun.json(corpus.size());
         out["speedRatio"] = hun.seconds / std::max(index.seconds, 1e-9);

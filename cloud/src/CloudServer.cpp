@@ -59,7 +59,8 @@ void sendHtml(Response &res, int status, const std::string &html)
 {
     res.status = status;
     res.set_header("Cache-Control", "no-store");
-    res.set_header("Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'; form-action 'self' quillo:");
+    res.set_header("Content-Security-Policy",
+                   "default-src 'none'; style-src 'unsafe-inline'; form-action 'self' quillo:");
     res.set_content(html, "text/html; charset=utf-8");
 }
 
@@ -135,8 +136,8 @@ bool validEmail(const std::string &email)
         domain.find("..") != std::string::npos)
         return false;
     for (unsigned char c : email)
-        if (c <= 0x20 || c == 0x7f || c == '<' || c == '>' || c == '(' || c == ')' || c == ',' || c == ';' || c == '"' ||
-            c == '\\')
+        if (c <= 0x20 || c == 0x7f || c == '<' || c == '>' || c == '(' || c == ')' || c == ',' || c == ';' ||
+            c == '"' || c == '\\')
             return false;
     return true;
 }
@@ -152,11 +153,11 @@ long codePoints(const std::string &s)
 bool weakPassword(const std::string &password, const std::string &email)
 {
     static const std::set<std::string> common = {
-        "password", "password1", "password123", "12345678", "123456789", "1234567890", "qwertyui", "qwerty123",
-        "iloveyou", "11111111", "00000000", "abcdefgh", "abc12345", "letmein1", "welcome1", "sunshine",
-        "princess", "football", "baseball", "passw0rd", "trustno1", "superman", "qwertyuiop", "87654321"};
+        "password", "password1", "password123", "12345678", "123456789", "1234567890", "qwertyui",   "qwerty123",
+        "iloveyou", "11111111",  "00000000",    "abcdefgh", "abc12345",  "letmein1",   "welcome1",   "sunshine",
+        "princess", "football",  "baseball",    "passw0rd", "trustno1",  "superman",   "qwertyuiop", "87654321"};
     std::string lower = lowerAscii(password);
-    if (common.count(lower)) return true;
+    if (common.contains(lower)) return true;
     if (std::all_of(password.begin(), password.end(), [&](char c) { return c == password[0]; })) return true;
     std::string local = lowerAscii(email.substr(0, email.find('@')));
     return !local.empty() && lower == local;
@@ -277,7 +278,8 @@ bool validVerifier(const std::string &v)
 {
     if (v.size() < 43 || v.size() > 128) return false;
     for (char c : v)
-        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_' || c == '~')) return false;
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_' || c == '~'))
+            return false;
     return true;
 }
 
@@ -291,7 +293,8 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
     store_->recoverInterruptedCorrections();
     store_->accessTokenSeconds = options_.accessTokenSeconds;
     store_->refreshTokenSeconds = options_.refreshTokenSeconds;
-    auto hunspell = std::make_shared<HunspellSuggestionIndex>(options_.affPath, options_.dicPath, options_.spellerInstances);
+    auto hunspell =
+        std::make_shared<HunspellSuggestionIndex>(options_.affPath, options_.dicPath, options_.spellerInstances);
     std::shared_ptr<SuggestionIndex> index = hunspell;
     if (options_.indexedSuggestions) {
         IndexedSuggestionIndex::Options o;
@@ -299,7 +302,8 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
         o.dicPath = options_.dicPath;
         o.commonnessDirectory = options_.wordListDir;
         if (options_.suggestionCacheEnabled)
-            o.cachePath = options_.suggestionCache.empty() ? options_.dbPath + ".suggestions" : options_.suggestionCache;
+            o.cachePath =
+                options_.suggestionCache.empty() ? options_.dbPath + ".suggestions" : options_.suggestionCache;
         o.fallbackBudget = std::chrono::milliseconds(options_.suggestionFallbackMs);
         o.holdBuild = options_.holdSuggestionIndex;
         suggestionIndex_ = std::make_shared<IndexedSuggestionIndex>(hunspell, o);
@@ -372,10 +376,8 @@ CloudServer::~CloudServer()
 
 int CloudServer::bind()
 {
-    if (options_.port == 0)
-        port_ = http_->bind_to_any_port(options_.host);
-    else
-        port_ = http_->bind_to_port(options_.host, options_.port) ? options_.port : -1;
+    if (options_.port == 0) port_ = http_->bind_to_any_port(options_.host);
+    else port_ = http_->bind_to_port(options_.host, options_.port) ? options_.port : -1;
     return port_;
 }
 
@@ -455,8 +457,8 @@ void CloudServer::routes()
     http_->set_logger([](const Request &req, const Response &res) {
         if (!log::enabled(log::Level::info)) return;
         double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - requestStart).count();
-        json fields = {{"method", req.method}, {"path", req.path}, {"status", res.status},
-                       {"ms", std::round(ms * 100) / 100}};
+        json fields = {
+            {"method", req.method}, {"path", req.path}, {"status", res.status}, {"ms", std::round(ms * 100) / 100}};
         if (req.has_header("X-Quillo-Request-ID")) {
             std::string id = req.get_header_value("X-Quillo-Request-ID");
             if (crypto::isUuid(id)) fields["requestId"] = id;
@@ -472,12 +474,13 @@ void CloudServer::routes()
         case 413: code = "payload_too_large"; break;
         case 414: code = "uri_too_long"; break;
         case 416: code = "range_not_satisfiable"; break;
-        default: if (res.status >= 500) code = "internal_error";
+        default:
+            if (res.status >= 500) code = "internal_error";
         }
         res.set_content(json{{"error", code}}.dump(), "application/json");
         return httplib::Server::HandlerResponse::Handled;
     }));
-    http_->set_exception_handler([](const Request &req, Response &res, std::exception_ptr ep) {
+    http_->set_exception_handler([](const Request &req, Response &res, const std::exception_ptr &ep) {
         std::string what = "unknown";
         try {
             if (ep) std::rethrow_exception(ep);
@@ -512,7 +515,8 @@ void CloudServer::routes()
     http_->Get("/updates/feed.json", guarded(&CloudServer::updateFeed));
     http_->Get(R"(/updates/([A-Za-z0-9_+-][A-Za-z0-9._+-]*))", guarded(&CloudServer::updatePackage));
     http_->Get("/", [](const Request &, Response &res) {
-        sendHtml(res, 200, pages::message("Quillo cloud", "This is a Quillo cloud server. Point the Quillo app at it."));
+        sendHtml(res, 200,
+                 pages::message("Quillo cloud", "This is a Quillo cloud server. Point the Quillo app at it."));
     });
 
     if (options_.testControls) {
@@ -699,11 +703,13 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
                 dropConnection(req);
                 std::this_thread::sleep_for(std::chrono::milliseconds(*keepGoing));
             }
-            if (int ms = faults_.takeDelay(FaultStage::processing)) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            if (int ms = faults_.takeDelay(FaultStage::processing))
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
             faults_.parkIfArmed();
         }
         IndexedSuggestionIndex::TextBudget budget(std::chrono::milliseconds(options_.suggestionFallbackMs));
-        corrected = corrector_->correct(text, style == "contextual" ? CorrectionStyle::contextual : CorrectionStyle::proofread);
+        corrected =
+            corrector_->correct(text, style == "contextual" ? CorrectionStyle::contextual : CorrectionStyle::proofread);
     } catch (const std::exception &e) {
         log::error("correction_failed", {{"requestId", correctionId}, {"reason", e.what()}});
         try {
@@ -716,7 +722,8 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
 
     json answer = {{"correction", corrected},
                    {"routing",
-                    {{"requestedSpeed", speedTitle(*requested)}, {"usedSpeed", speedTitle(used)},
+                    {{"requestedSpeed", speedTitle(*requested)},
+                     {"usedSpeed", speedTitle(used)},
                      {"billingSpeed", speedTitle(used)}}},
                    {"billing", {{"chargedCredits", credits(cost)}}}};
     Balance after;
@@ -771,7 +778,7 @@ void CloudServer::recordFailedAttempt(const std::string &key)
 
 void CloudServer::mailConfirmation(const Account &account)
 {
-    std::string token = store_->createEmailToken(account.id, "confirm", 48 * 3600);
+    std::string token = store_->createEmailToken(account.id, "confirm", int64_t{48} * 3600);
     outbox_->write("confirm", account.email, "Confirm your Quillo account",
                    "Open this link to confirm your e-mail address and start using Quillo.",
                    baseUrl() + "/auth/confirm?token=" + token);
@@ -823,8 +830,9 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         if (store_->accountByEmail(email)) return sendError(res, 409, "account_already_exists");
         Account account;
         try {
-            account = store_->createAccount(email, crypto::hashPassword(password), "email",
-                                            !options_.requireEmailConfirmation, microFromCredits(options_.signupCredits));
+            account =
+                store_->createAccount(email, crypto::hashPassword(password), "email",
+                                      !options_.requireEmailConfirmation, microFromCredits(options_.signupCredits));
         } catch (const DatabaseError &e) {
             if (!e.isBusy()) return sendError(res, 409, "account_already_exists");  // lost a race on the address
             throw;
@@ -832,8 +840,9 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         log::info("account_created", {{"provider", "email"}});
         if (options_.requireEmailConfirmation) {
             mailConfirmation(account);
-            return sendJson(res, 200, {{"emailConfirmationRequired", true},
-                                       {"user", {{"id", account.id}, {"email", account.email}, {"provider", "email"}}}});
+            return sendJson(res, 200,
+                            {{"emailConfirmationRequired", true},
+                             {"user", {{"id", account.id}, {"email", account.email}, {"provider", "email"}}}});
         }
         return sendJson(res, 200, sessionBody(store_->issueSession(account, "email", installation), now));
     }
@@ -935,9 +944,10 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         std::string proof = crypto::randomToken(32);
         std::string id = store_->createOAuthRequest("reauth", challenge, std::nullopt, account->id, c->sessionId,
                                                     crypto::sha256Hex(proof), account->totpSecret.has_value());
-        return sendJson(res, 200, {{"oauthURL", baseUrl() + "/oauth/google?request=" + id},
-                                   {"reauthenticationProof", proof},
-                                   {"mfaRequired", account->totpSecret.has_value()}});
+        return sendJson(res, 200,
+                        {{"oauthURL", baseUrl() + "/oauth/google?request=" + id},
+                         {"reauthenticationProof", proof},
+                         {"mfaRequired", account->totpSecret.has_value()}});
     }
     if (action == "complete_google_reauthentication") {
         auto c = caller();
@@ -1012,8 +1022,9 @@ void CloudServer::checkoutPage(const Request &req, Response &res)
     if (!order || !crypto::constantTimeEquals(checkoutToken(orderId), req.get_param_value("token")))
         return sendHtml(res, 404, pages::message("Checkout not found", "This checkout link is not valid."));
     auto pack = packInfo(order->pack);
-    sendHtml(res, 200, pages::checkout(orderId, checkoutToken(orderId), pack->title, pack->priceDollars, pack->credits,
-                                       order->status, credits(order->granted)));
+    sendHtml(res, 200,
+             pages::checkout(orderId, checkoutToken(orderId), pack->title, pack->priceDollars, pack->credits,
+                             order->status, credits(order->granted)));
 }
 
 void CloudServer::checkoutAction(const Request &req, Response &res)
@@ -1026,7 +1037,8 @@ void CloudServer::checkoutAction(const Request &req, Response &res)
     if (result == Store::OrderActionResult::notFound)
         return sendHtml(res, 404, pages::message("Checkout not found", "This checkout link is not valid."));
     if (result == Store::OrderActionResult::notAllowed)
-        return sendHtml(res, 409, pages::message("Not possible", "The order cannot take that step in its current state."));
+        return sendHtml(res, 409,
+                        pages::message("Not possible", "The order cannot take that step in its current state."));
     log::info("order_updated", {{"orderId", orderId}, {"action", form["action"]}});
     res.set_redirect("/checkout/" + orderId + "?token=" + checkoutToken(orderId), 303);
 }
@@ -1067,9 +1079,10 @@ void CloudServer::resetAction(const Request &req, Response &res)
     if (length < 8 || length > 128)
         return sendHtml(res, 400, pages::resetForm(token, "Use a password between 8 and 128 characters."));
     auto account = store_->consumeEmailToken(token, "reset");
-    if (!account) return sendHtml(res, 404, pages::message("Link expired", "Ask Quillo for a new password reset e-mail."));
+    if (!account)
+        return sendHtml(res, 404, pages::message("Link expired", "Ask Quillo for a new password reset e-mail."));
     store_->setPassword(*account, crypto::hashPassword(password));
-    store_->confirmEmail(*account);    // the mailbox owner answered
+    store_->confirmEmail(*account);  // the mailbox owner answered
     store_->revokeAllSessions(*account);
     sendHtml(res, 200, pages::message("Password changed", "Sign in to Quillo with your new password."));
 }
@@ -1089,25 +1102,27 @@ void CloudServer::handleCheckout(const Request &req, Response &res)
         if (!crypto::isUuid(orderId)) return sendError(res, 404, "order_not_found");
         auto order = store_->order(lowerAscii(orderId), options_.checkoutTtlSeconds);
         if (!order || order->accountId != auth.caller.accountId) return sendError(res, 404, "order_not_found");
-        return sendJson(res, 200, {{"orderId", order->id},
-                                   {"pack", order->pack},
-                                   {"status", order->status},
-                                   {"grantedCredits", credits(order->granted)},
-                                   {"updatedAt", iso8601(order->updatedAt)}});
+        return sendJson(res, 200,
+                        {{"orderId", order->id},
+                         {"pack", order->pack},
+                         {"status", order->status},
+                         {"grantedCredits", credits(order->granted)},
+                         {"updatedAt", iso8601(order->updatedAt)}});
     }
     std::string pack = requireNonEmpty(body, "pack");
     std::string requestId = requireNonEmpty(body, "requestId");
     if (!packInfo(pack)) return sendError(res, 400, "invalid_pack");
     if (!crypto::isUuid(requestId)) return sendError(res, 400, "invalid_request_id");
-    auto [outcome, order] = store_->createOrReuseOrder(auth.caller.accountId, lowerAscii(requestId), pack,
-                                                       options_.checkoutTtlSeconds);
+    auto [outcome, order] =
+        store_->createOrReuseOrder(auth.caller.accountId, lowerAscii(requestId), pack, options_.checkoutTtlSeconds);
     if (outcome == Store::OrderOutcome::conflict) return sendError(res, 409, "request_id_conflict");
     if (outcome == Store::OrderOutcome::closed) return sendError(res, 409, "checkout_closed", {{"orderId", order.id}});
     if (outcome == Store::OrderOutcome::created) log::info("order_created", {{"orderId", order.id}, {"pack", pack}});
-    sendJson(res, 200, {{"checkoutUrl", publicUrl(options_.checkoutHost) + "/checkout/" + order.id +
-                                            "?token=" + checkoutToken(order.id)},
-                        {"orderId", order.id},
-                        {"reused", outcome == Store::OrderOutcome::reused}});
+    sendJson(res, 200,
+             {{"checkoutUrl",
+               publicUrl(options_.checkoutHost) + "/checkout/" + order.id + "?token=" + checkoutToken(order.id)},
+              {"orderId", order.id},
+              {"reused", outcome == Store::OrderOutcome::reused}});
 }
 
 // ---- Test controls -------------------------------------------------------------------------
@@ -1167,8 +1182,12 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
             suggestionIndex_->waitUntilReady(std::chrono::milliseconds(wait));
         auto r = suggestionIndex_->report();
         static const char *states[] = {"waiting", "building", "ready", "failed"};
-        return sendJson(res, 200, {{"state", states[static_cast<int>(r.state)]}, {"fromCache", r.fromCache},
-                                   {"words", r.words}, {"bytes", r.bytes}, {"seconds", r.seconds}});
+        return sendJson(res, 200,
+                        {{"state", states[static_cast<int>(r.state)]},
+                         {"fromCache", r.fromCache},
+                         {"words", r.words},
+                         {"bytes", r.bytes},
+                         {"seconds", r.seconds}});
     }
     auto stage = [&]() -> FaultStage {
         auto it = body.find("at");
@@ -1182,8 +1201,8 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
         FaultStage at = stage();
         if (at == FaultStage::answer) return sendError(res, 400, "invalid_field");
         int64_t ms = integer("milliseconds", 1000, -kClampedControlInteger, kClampedControlInteger);
-        faults_.armDelay(static_cast<int>(std::clamp<int64_t>(ms, 0, 60000)),
-                         static_cast<int>(integer("count", 1)), at);
+        faults_.armDelay(static_cast<int>(std::clamp<int64_t>(ms, 0, 60000)), static_cast<int>(integer("count", 1)),
+                         at);
         return sendJson(res, 200, json::object());
     }
     if (name == "fault-counts") {
@@ -1207,14 +1226,16 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
     if (name == "drop") {
         FaultStage at = stage();
         faults_.armDrop(static_cast<int>(integer("count", 1)), at,
-                        static_cast<int>(std::clamp<int64_t>(integer("milliseconds", 0, -kClampedControlInteger, kClampedControlInteger), 0, 60000)));
+                        static_cast<int>(std::clamp<int64_t>(
+                            integer("milliseconds", 0, -kClampedControlInteger, kClampedControlInteger), 0, 60000)));
         return sendJson(res, 200, json::object());
     }
     if (name == "busy") {
         faults_.fastBusy = boolean("fast", faults_.fastBusy);
         faults_.veryVeryFastBusy = boolean("very_very_fast", faults_.veryVeryFastBusy);
         faults_.busyRetryAfter = static_cast<int>(integer("retryAfter", faults_.busyRetryAfter, 0, 86400));
-        return sendJson(res, 200, {{"fast", faults_.fastBusy.load()}, {"very_very_fast", faults_.veryVeryFastBusy.load()}});
+        return sendJson(res, 200,
+                        {{"fast", faults_.fastBusy.load()}, {"very_very_fast", faults_.veryVeryFastBusy.load()}});
     }
     if (name == "balance") {
         Account account = accountFor();
@@ -1229,9 +1250,10 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
             store_->refreshTokenSeconds = integer("refreshTokenSeconds", 3600, 0, kMaxControlSeconds);
         int expired = 0;
         if (body.contains("email")) expired = store_->expireAccessTokens(accountFor().id);
-        return sendJson(res, 200, {{"accessTokenSeconds", store_->accessTokenSeconds.load()},
-                                   {"refreshTokenSeconds", store_->refreshTokenSeconds.load()},
-                                   {"expiredTokens", expired}});
+        return sendJson(res, 200,
+                        {{"accessTokenSeconds", store_->accessTokenSeconds.load()},
+                         {"refreshTokenSeconds", store_->refreshTokenSeconds.load()},
+                         {"expiredTokens", expired}});
     }
     if (name == "clock") {
         clock_.advance(static_cast<double>(integer("advanceSeconds", 0, -kMaxControlSeconds, kMaxControlSeconds)));
@@ -1281,8 +1303,9 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
         release.critical = boolean("critical", release.critical);
         updates_->setRelease(release);
         updates_->setTampering(boolean("tamperFeed", false), boolean("tamperPackage", false));
-        return sendJson(res, 200, {{"version", release.version}, {"buildNumber", release.buildNumber},
-                                   {"package", updates_->packageName()}});
+        return sendJson(
+            res, 200,
+            {{"version", release.version}, {"buildNumber", release.buildNumber}, {"package", updates_->packageName()}});
     }
     if (name == "park") {
         faults_.armPark(static_cast<int>(integer("count", 1)));

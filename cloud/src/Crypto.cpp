@@ -191,7 +191,8 @@ bool verifyPassword(std::string_view password, std::string_view stored)
     size_t start = 0;
     while (true) {
         size_t dollar = stored.find('$', start);
-        parts.emplace_back(stored.substr(start, dollar == std::string_view::npos ? std::string_view::npos : dollar - start));
+        parts.emplace_back(
+            stored.substr(start, dollar == std::string_view::npos ? std::string_view::npos : dollar - start));
         if (dollar == std::string_view::npos) break;
         start = dollar + 1;
     }
@@ -230,7 +231,7 @@ bool verifyTotp(std::string_view secret, std::string_view code, int64_t unixSeco
 {
     if (code.size() != 6) return false;
     for (int step = -window; step <= window; ++step)
-        if (constantTimeEquals(totpCode(secret, unixSeconds + step * 30), code)) return true;
+        if (constantTimeEquals(totpCode(secret, unixSeconds + step * int64_t{30}), code)) return true;
     return false;
 }
 

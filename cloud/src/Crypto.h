@@ -7,16 +7,16 @@
 
 namespace quillo::cloud::crypto {
 
-std::string randomBytes(size_t count);              // throws std::runtime_error without entropy
-std::string randomToken(size_t byteCount = 32);     // base64url, no padding
-std::string randomUuid();                           // version-4, lower case
+std::string randomBytes(size_t count);           // throws std::runtime_error without entropy
+std::string randomToken(size_t byteCount = 32);  // base64url, no padding
+std::string randomUuid();                        // version-4, lower case
 
 std::string base64UrlEncode(std::string_view bytes);
 std::optional<std::string> base64UrlDecode(std::string_view text);
 std::string base32Encode(std::string_view bytes);
 std::optional<std::string> base32Decode(std::string_view text);
 
-std::string sha256(std::string_view data);          // raw 32 bytes
+std::string sha256(std::string_view data);  // raw 32 bytes
 std::string sha256Hex(std::string_view data);
 std::string hmacSha256(std::string_view key, std::string_view data);
 bool constantTimeEquals(std::string_view a, std::string_view b);
@@ -30,7 +30,7 @@ std::string totpCode(std::string_view secret, int64_t unixSeconds);
 bool verifyTotp(std::string_view secret, std::string_view code, int64_t unixSeconds, int window = 1);
 
 bool isLowerUuid(std::string_view text);
-bool isUuid(std::string_view text);               // any case
+bool isUuid(std::string_view text);  // any case
 bool isBase64Url(std::string_view text, size_t length);
 
 }  // namespace quillo::cloud::crypto

@@ -63,8 +63,7 @@ bool Query::step()
 
 void Query::run()
 {
-    while (step()) {
-    }
+    while (step()) {}
 }
 
 int Query::changes() const { return sqlite3_changes(db_); }
@@ -87,8 +86,8 @@ std::optional<std::string> Query::optionalText(int column) const
 
 Connection::Connection(const std::string &path)
 {
-    int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close(db_);
@@ -109,8 +108,9 @@ Query Connection::query(const std::string &sql)
     auto it = statements_.find(sql);
     if (it == statements_.end()) {
         sqlite3_stmt *stmt = nullptr;
-        check(db_, sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                                      &stmt, nullptr),
+        check(db_,
+              sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                                 nullptr),
               "prepare");
         it = statements_.emplace(sql, stmt).first;
     }
@@ -169,10 +169,7 @@ Database::Lease::~Lease()
     if (c_ && db_) db_->give(std::move(c_));
 }
 
-Transaction::Transaction(Connection &c, bool immediate) : c_(c)
-{
-    c_.exec(immediate ? "BEGIN IMMEDIATE" : "BEGIN");
-}
+Transaction::Transaction(Connection &c, bool immediate) : c_(c) { c_.exec(immediate ? "BEGIN IMMEDIATE" : "BEGIN"); }
 
 Transaction::~Transaction()
 {

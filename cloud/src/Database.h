@@ -40,8 +40,8 @@ public:
     Query &bind(int index, const std::optional<std::string> &value);
     Query &bindNull(int index);
 
-    bool step();          // true while a row is available
-    void run();           // step to completion
+    bool step();  // true while a row is available
+    void run();   // step to completion
     int changes() const;
 
     bool isNull(int column) const;

@@ -98,7 +98,7 @@ Forms expand(const std::string &affText, const std::string &dicText)
             r.add = b == "0" ? "" : b.substr(0, b.find('/'));
             r.condition = parseCondition(c);
             affix.rules.push_back(std::move(r));
-        } else {            // a header: flag cross count
+        } else {  // a header: flag cross count
             affix.cross = a == "Y";
         }
     }
@@ -118,7 +118,7 @@ Forms expand(const std::string &affText, const std::string &dicText)
         std::string flags = slash == std::string::npos ? "" : line.substr(slash + 1);
         if (stem.empty() || std::any_of(stem.begin(), stem.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
             continue;
-        if (std::any_of(flags.begin(), flags.end(), [&](char f) { return excluded.count(f) > 0; })) continue;
+        if (std::any_of(flags.begin(), flags.end(), [&](char f) { return excluded.contains(f); })) continue;
         ++forms.stems;
         words.push_back(stem);
         std::vector<std::string> suffixed;

@@ -28,7 +28,7 @@ class FaultInjector {
 public:
     void reset();
 
-    void armDelay(int milliseconds, int count, FaultStage stage = FaultStage::request);
+    void armDelay(int ms, int count, FaultStage stage = FaultStage::request);
     int takeDelay(FaultStage stage = FaultStage::request);  // milliseconds to wait, 0 for none
 
     // A drop at the processing stage also keeps the work going `milliseconds` longer, so that

@@ -10,8 +10,7 @@ namespace quillo::cloud {
 
 HunspellSuggestionIndex::HunspellSuggestionIndex(const std::string &affPath, const std::string &dicPath, int instances)
 {
-    if (!std::ifstream(affPath) || !std::ifstream(dicPath))
-        throw std::runtime_error("dictionary files are missing");
+    if (!std::ifstream(affPath) || !std::ifstream(dicPath)) throw std::runtime_error("dictionary files are missing");
     for (int i = 0; i < std::max(1, instances); ++i) {
         auto slot = std::make_unique<Slot>();
         slot->speller = std::make_unique<Hunspell>(affPath.c_str(), dicPath.c_str());

@@ -171,10 +171,13 @@ void IndexedSuggestionIndex::build()
     }
     changed_.notify_all();
     if (r.state == State::ready)
-        log::info("suggestion_index_ready", {{"seconds", r.seconds}, {"fromCache", r.fromCache}, {"words", r.words},
-                                             {"deletes", r.deletes}, {"bytes", r.bytes}, {"formsRejected", r.formsRejected}});
-    else
-        log::error("suggestion_index_failed", {{"reason", r.error}});
+        log::info("suggestion_index_ready", {{"seconds", r.seconds},
+                                             {"fromCache", r.fromCache},
+                                             {"words", r.words},
+                                             {"deletes", r.deletes},
+                                             {"bytes", r.bytes},
+                                             {"formsRejected", r.formsRejected}});
+    else log::error("suggestion_index_failed", {{"reason", r.error}});
 }
 
 bool IndexedSuggestionIndex::isKnown(const std::string &word) { return authority_->isKnown(word); }

@@ -28,11 +28,11 @@ class IndexedSuggestionIndex : public SuggestionIndex {
 public:
     struct Options {
         std::string affPath, dicPath;
-        std::string commonnessDirectory;        // SCOWL lists; empty or missing: no commonness
-        std::string cachePath;                  // empty: build every time
+        std::string commonnessDirectory;  // SCOWL lists; empty or missing: no commonness
+        std::string cachePath;            // empty: build every time
         std::chrono::milliseconds fallbackBudget{40};
-        size_t fallbackQueueLimit = 32;         // more pending fallback searches are refused
-        bool holdBuild = false;                 // the build waits for releaseBuild() (tests)
+        size_t fallbackQueueLimit = 32;  // more pending fallback searches are refused
+        bool holdBuild = false;          // the build waits for releaseBuild() (tests)
     };
     enum class State { waiting, building, ready, failed };
     struct BuildReport {

@@ -38,7 +38,8 @@ std::string Outbox::write(const std::string &kind, const std::string &to, const 
             << "X-Quillo-Mail-Kind: " << kind << "\r\n"
             << "X-Quillo-Link: " << link << "\r\n"
             << "Content-Type: text/plain; charset=utf-8\r\n\r\n"
-            << body << "\r\n\r\n" << link << "\r\n";
+            << body << "\r\n\r\n"
+            << link << "\r\n";
         if (!out) throw std::runtime_error("outbox is not writable");
     }
     std::filesystem::rename(temp, path);

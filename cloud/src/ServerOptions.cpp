@@ -68,7 +68,8 @@ bool validUpdateVersion(const std::string &version)
     if (dash == std::string::npos) return true;
     std::string pre = version.substr(dash + 1);
     return !pre.empty() && pre.front() != '.' && pre.back() != '.' && pre.find("..") == std::string::npos &&
-           pre.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") == std::string::npos;
+           pre.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") ==
+               std::string::npos;
 }
 
 std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
@@ -87,9 +88,13 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
                 if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
                 return argv[++i];
             };
-            if (a == "--help" || a == "-h") { exitNow = true; return {}; }
-            else if (a == "--version") { o.printVersion = exitNow = true; return {}; }
-            else if (a == "--host") o.host = value();
+            if (a == "--help" || a == "-h") {
+                exitNow = true;
+                return {};
+            } else if (a == "--version") {
+                o.printVersion = exitNow = true;
+                return {};
+            } else if (a == "--host") o.host = value();
             else if (a == "--port") o.port = static_cast<int>(number(value(), "--port"));
             else if (a == "--port-file") o.portFile = value();
             else if (a == "--db") o.dbPath = value();
@@ -111,26 +116,29 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
                     else if (item == "very_very_fast") o.veryVeryFastBusy = true;
                     else if (!item.empty()) throw std::invalid_argument("--busy takes fast and very_very_fast");
                 }
-            }
-            else if (a == "--busy-retry-after") o.busyRetryAfter = static_cast<int>(number(value(), a.c_str()));
+            } else if (a == "--busy-retry-after") o.busyRetryAfter = static_cast<int>(number(value(), a.c_str()));
             else if (a == "--public-host") o.publicHost = value();
             else if (a == "--checkout-host") o.checkoutHost = value();
             else if (a == "--signup-credits") o.signupCredits = number(value(), a.c_str());
             else if (a == "--no-email-confirmation") o.requireEmailConfirmation = false;
-            else if (a == "--dictionary") { o.affPath = value(); o.dicPath = value(); }
-            else if (a == "--speller-instances") o.spellerInstances = static_cast<int>(number(value(), a.c_str()));
+            else if (a == "--dictionary") {
+                o.affPath = value();
+                o.dicPath = value();
+            } else if (a == "--speller-instances") o.spellerInstances = static_cast<int>(number(value(), a.c_str()));
             else if (a == "--suggestions") {
                 std::string kind = value();
-                if (kind != "indexed" && kind != "hunspell") throw std::invalid_argument("--suggestions takes indexed or hunspell");
+                if (kind != "indexed" && kind != "hunspell")
+                    throw std::invalid_argument("--suggestions takes indexed or hunspell");
                 o.indexedSuggestions = kind == "indexed";
-            }
-            else if (a == "--suggestion-cache") o.suggestionCache = value();
+            } else if (a == "--suggestion-cache") o.suggestionCache = value();
             else if (a == "--no-suggestion-cache") o.suggestionCacheEnabled = false;
             else if (a == "--word-lists") o.wordListDir = value();
-            else if (a == "--suggestion-fallback-ms") o.suggestionFallbackMs = static_cast<int>(number(value(), a.c_str()));
+            else if (a == "--suggestion-fallback-ms")
+                o.suggestionFallbackMs = static_cast<int>(number(value(), a.c_str()));
             else if (a == "--hold-suggestion-index") o.holdSuggestionIndex = true;
             else if (a == "--max-body") o.maxBodyBytes = static_cast<size_t>(number(value(), a.c_str()));
-            else if (a == "--result-retention") o.correctionRetentionSeconds = static_cast<long>(number(value(), a.c_str()));
+            else if (a == "--result-retention")
+                o.correctionRetentionSeconds = static_cast<long>(number(value(), a.c_str()));
             else if (a == "--checkout-ttl") o.checkoutTtlSeconds = static_cast<long>(number(value(), a.c_str()));
             else if (a == "--access-token-ttl") o.accessTokenSeconds = static_cast<long>(number(value(), a.c_str()));
             else if (a == "--refresh-token-ttl") o.refreshTokenSeconds = static_cast<long>(number(value(), a.c_str()));
@@ -153,7 +161,8 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
     if (!o.demoAccount.empty() && o.demoAccount.find(':') == std::string::npos)
         return "--demo-account needs email:password";
     if (o.certFile.empty() != o.keyFile.empty()) return "--cert and --key go together";
-    if (o.suggestionFallbackMs < 0 || o.suggestionFallbackMs > 60000) return "--suggestion-fallback-ms must be 0 to 60000";
+    if (o.suggestionFallbackMs < 0 || o.suggestionFallbackMs > 60000)
+        return "--suggestion-fallback-ms must be 0 to 60000";
     if (o.holdSuggestionIndex && !o.testControls) return "--hold-suggestion-index needs --test-controls";
     if (!o.updateFeedVersion.empty() && !validUpdateVersion(o.updateFeedVersion))
         return "--update-feed-version needs a version such as 1.4.0";

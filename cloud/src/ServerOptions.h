@@ -12,35 +12,35 @@ struct ServerOptions {
     std::string dbPath = "quillo-cloud.sqlite3";
     std::string outboxDir = "quillo-cloud-outbox";
     std::string certFile, keyFile;
-    std::string caDir;                 // where the local authority lives when no --cert/--key
+    std::string caDir;  // where the local authority lives when no --cert/--key
     bool plainHttp = false;
     bool testControls = false;
-    std::string demoAccount;           // "email:password"
+    std::string demoAccount;  // "email:password"
     double demoBalance = 25;
     int threads = 16;
     std::string logLevel = "info";
     bool fastBusy = false, veryVeryFastBusy = false;
     int busyRetryAfter = 5;
-    std::string publicHost;            // host written into links; defaults to the bound host
-    std::string checkoutHost;          // host of checkout links
+    std::string publicHost;    // host written into links; defaults to the bound host
+    std::string checkoutHost;  // host of checkout links
     double signupCredits = 1;
     bool requireEmailConfirmation = true;
     std::string affPath = "/usr/share/hunspell/en_US.aff";
     std::string dicPath = "/usr/share/hunspell/en_US.dic";
     int spellerInstances = 2;
-    bool indexedSuggestions = true;    // false: Hunspell's own search for every misspelling
-    std::string suggestionCache;       // empty: beside the database
+    bool indexedSuggestions = true;  // false: Hunspell's own search for every misspelling
+    std::string suggestionCache;     // empty: beside the database
     bool suggestionCacheEnabled = true;
     std::string wordListDir = "/usr/share/dict/scowl";
     int suggestionFallbackMs = 40;
     bool holdSuggestionIndex = false;  // tests: the index waits for the suggestion-index control
     size_t suggestionCacheSize = 50000;
-    size_t maxBodyBytes = 256 * 1024;
+    size_t maxBodyBytes = size_t{256} * 1024;
     long correctionRetentionSeconds = 3600;
-    long checkoutTtlSeconds = 24 * 3600;
+    long checkoutTtlSeconds = 24L * 3600;
     long accessTokenSeconds = 3600;
     long refreshTokenSeconds = 60L * 24 * 3600;
-    std::string enrollTotpEmail;       // admin: print an authenticator secret and exit
+    std::string enrollTotpEmail;  // admin: print an authenticator secret and exit
     // The signed test update feed (served only with a version).
     std::string updateFeedVersion;
     std::string updateFeedBuild = "1";
@@ -48,9 +48,9 @@ struct ServerOptions {
     std::string updateNotes;
     std::string updateMinimumSystem;
     bool updateCritical = false;
-    std::string updatePackage;         // empty: a generated test package
-    std::string updateKey;             // empty: the local authority folder's update-ed25519.key
-    bool printVersion = false;         // --version: print it and exit
+    std::string updatePackage;  // empty: a generated test package
+    std::string updateKey;      // empty: the local authority folder's update-ed25519.key
+    bool printVersion = false;  // --version: print it and exit
 };
 
 // Returns an error message (empty on success). Sets `exitNow` for --help.

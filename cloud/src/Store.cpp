@@ -129,7 +129,12 @@ void ledger(Connection &c, const std::string &account, int64_t delta, const char
             int64_t now)
 {
     c.query("INSERT INTO ledger (account_id, delta_micro, reason, reference, created_at) VALUES (?, ?, ?, ?, ?)")
-        .bind(1, account).bind(2, delta).bind(3, reason).bind(4, ref).bind(5, now).run();
+        .bind(1, account)
+        .bind(2, delta)
+        .bind(3, reason)
+        .bind(4, ref)
+        .bind(5, now)
+        .run();
 }
 
 }  // namespace
@@ -145,7 +150,8 @@ void Store::migrate()
         if (q.step()) version = static_cast<int>(q.integer(0));
     }
     if (version > kSchemaVersion)
-        throw std::runtime_error("database was written by a newer quillo-cloud (schema " + std::to_string(version) + ")");
+        throw std::runtime_error("database was written by a newer quillo-cloud (schema " + std::to_string(version) +
+                                 ")");
     {
         Transaction tx(*c, true);
         if (version < 1) c->exec(kSchemaV1);
@@ -156,7 +162,9 @@ void Store::migrate()
             signingKey_ = q.text(0);
         } else {
             signingKey_ = crypto::randomToken(32);
-            c->query("INSERT INTO server_secrets (name, value) VALUES ('token_signing_key', ?)").bind(1, signingKey_).run();
+            c->query("INSERT INTO server_secrets (name, value) VALUES ('token_signing_key', ?)")
+                .bind(1, signingKey_)
+                .run();
         }
         tx.commit();
     }
@@ -188,7 +196,10 @@ void Store::recoverInterruptedCorrections()
         std::vector<std::tuple<std::string, std::string, int64_t>> rows;
         while (q.step()) rows.emplace_back(q.text(0), q.text(1), q.integer(2));
         for (auto &[id, account, reserved] : rows) {
-            c->query("UPDATE accounts SET reserved_micro = MAX(0, reserved_micro - ?) WHERE id = ?").bind(1, reserved).bind(2, account).run();
+            c->query("UPDATE accounts SET reserved_micro = MAX(0, reserved_micro - ?) WHERE id = ?")
+                .bind(1, reserved)
+                .bind(2, account)
+                .run();
             c->query("UPDATE corrections SET state = 'failed', reserved_micro = 0 WHERE id = ?").bind(1, id).run();
             ++released;
         }
@@ -246,8 +257,14 @@ Account Store::createAccount(const std::string &email, const std::optional<std::
     int64_t now = clock_.nowSeconds();
     c->query("INSERT INTO accounts (id, email, password_hash, provider, email_confirmed, balance_micro, created_at) "
              "VALUES (?, ?, ?, ?, ?, ?, ?)")
-        .bind(1, a.id).bind(2, email).bind(3, passwordHash).bind(4, provider).bind(5, confirmed ? 1 : 0)
-        .bind(6, balanceMicro).bind(7, now).run();
+        .bind(1, a.id)
+        .bind(2, email)
+        .bind(3, passwordHash)
+        .bind(4, provider)
+        .bind(5, confirmed ? 1 : 0)
+        .bind(6, balanceMicro)
+        .bind(7, now)
+        .run();
     if (balanceMicro) ledger(*c, a.id, balanceMicro, "signup_grant", "", now);
     tx.commit();
     return a;
@@ -316,8 +333,8 @@ std::string Store::mintAccessToken(const std::string &accountId, const std::stri
     // A JWT the client can read its session id from; the server itself trusts only the
     // hashed copy it keeps, so the signature is a cheap first filter.
     nlohmann::json header = {{"alg", "HS256"}, {"typ", "JWT"}};
-    nlohmann::json payload = {{"sub", accountId},   {"session_id", sessionId}, {"iat", clock_.nowSeconds()},
-                              {"exp", expiresAt},   {"aud", "quillo"},         {"jti", crypto::randomToken(16)}};
+    nlohmann::json payload = {{"sub", accountId}, {"session_id", sessionId}, {"iat", clock_.nowSeconds()},
+                              {"exp", expiresAt}, {"aud", "quillo"},         {"jti", crypto::randomToken(16)}};
     std::string signingInput = crypto::base64UrlEncode(header.dump()) + "." + crypto::base64UrlEncode(payload.dump());
     return signingInput + "." + crypto::base64UrlEncode(crypto::hmacSha256(signingKey_, signingInput));
 }
@@ -338,10 +355,20 @@ IssuedSession Store::issueSession(const Account &account, const std::string &pro
     Transaction tx(*c, true);
     c->query("INSERT INTO sessions (id, account_id, provider, installation_id, refresh_hash, refresh_expires_at, "
              "created_at, refreshed_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
-        .bind(1, s.sessionId).bind(2, account.id).bind(3, provider).bind(4, installationId)
-        .bind(5, hashToken(s.refreshToken)).bind(6, now + refreshTokenSeconds.load()).bind(7, now).bind(8, now).run();
+        .bind(1, s.sessionId)
+        .bind(2, account.id)
+        .bind(3, provider)
+        .bind(4, installationId)
+        .bind(5, hashToken(s.refreshToken))
+        .bind(6, now + refreshTokenSeconds.load())
+        .bind(7, now)
+        .bind(8, now)
+        .run();
     c->query("INSERT INTO access_tokens (hash, session_id, expires_at) VALUES (?, ?, ?)")
-        .bind(1, hashToken(s.accessToken)).bind(2, s.sessionId).bind(3, s.expiresAt).run();
+        .bind(1, hashToken(s.accessToken))
+        .bind(2, s.sessionId)
+        .bind(3, s.expiresAt)
+        .run();
     tx.commit();
     return s;
 }
@@ -373,10 +400,18 @@ std::optional<IssuedSession> Store::refresh(const std::string &refreshToken)
     s.accessToken = mintAccessToken(accountId, sessionId, s.expiresAt);
     c->query("UPDATE sessions SET previous_refresh_hash = ?, previous_valid_until = ?, refresh_hash = ?, "
              "refresh_expires_at = ?, refreshed_at = ? WHERE id = ?")
-        .bind(1, hash).bind(2, now + kPreviousRefreshGraceSeconds).bind(3, hashToken(s.refreshToken))
-        .bind(4, now + refreshTokenSeconds.load()).bind(5, now).bind(6, sessionId).run();
+        .bind(1, hash)
+        .bind(2, now + kPreviousRefreshGraceSeconds)
+        .bind(3, hashToken(s.refreshToken))
+        .bind(4, now + refreshTokenSeconds.load())
+        .bind(5, now)
+        .bind(6, sessionId)
+        .run();
     c->query("INSERT INTO access_tokens (hash, session_id, expires_at) VALUES (?, ?, ?)")
-        .bind(1, hashToken(s.accessToken)).bind(2, sessionId).bind(3, s.expiresAt).run();
+        .bind(1, hashToken(s.accessToken))
+        .bind(2, sessionId)
+        .bind(3, s.expiresAt)
+        .run();
     {
         auto q = c->query(std::string("SELECT ") + kAccountColumns + " FROM accounts WHERE id = ?");
         q.bind(1, accountId);
@@ -435,7 +470,11 @@ std::string Store::createEmailToken(const std::string &accountId, const std::str
     std::string token = crypto::randomToken(32);
     auto c = db_.lease();
     c->query("INSERT INTO email_tokens (hash, account_id, kind, expires_at) VALUES (?, ?, ?, ?)")
-        .bind(1, hashToken(token)).bind(2, accountId).bind(3, kind).bind(4, clock_.nowSeconds() + ttl).run();
+        .bind(1, hashToken(token))
+        .bind(2, accountId)
+        .bind(3, kind)
+        .bind(4, clock_.nowSeconds() + ttl)
+        .run();
     return token;
 }
 
@@ -453,7 +492,8 @@ std::optional<std::string> Store::consumeEmailToken(const std::string &token, co
     Transaction tx(*c, true);
     std::string account;
     {
-        auto q = c->query("SELECT account_id FROM email_tokens WHERE hash = ? AND kind = ? AND used = 0 AND expires_at >= ?");
+        auto q = c->query(
+            "SELECT account_id FROM email_tokens WHERE hash = ? AND kind = ? AND used = 0 AND expires_at >= ?");
         q.bind(1, hashToken(token)).bind(2, kind).bind(3, clock_.nowSeconds());
         if (!q.step()) return std::nullopt;
         account = q.text(0);
@@ -503,7 +543,9 @@ CorrectionStart Store::beginCorrection(const std::string &accountId, const std::
             int64_t held = state == "processing" ? q.integer(5) : 0;
             if (held)
                 c->query("UPDATE accounts SET reserved_micro = MAX(0, reserved_micro - ?) WHERE id = ?")
-                    .bind(1, held).bind(2, accountId).run();
+                    .bind(1, held)
+                    .bind(2, accountId)
+                    .run();
             retake = true;
         }
     }
@@ -518,15 +560,27 @@ CorrectionStart Store::beginCorrection(const std::string &accountId, const std::
         tx.commit();  // keeps a released stale reservation released
         return {CorrectionStart::insufficient, {}, available};
     }
-    c->query("UPDATE accounts SET reserved_micro = reserved_micro + ? WHERE id = ?").bind(1, cost).bind(2, accountId).run();
+    c->query("UPDATE accounts SET reserved_micro = reserved_micro + ? WHERE id = ?")
+        .bind(1, cost)
+        .bind(2, accountId)
+        .run();
     if (retake) {
         c->query("UPDATE corrections SET state = 'processing', reserved_micro = ?, updated_at = ? WHERE id = ?")
-            .bind(1, cost).bind(2, now).bind(3, correctionId).run();
+            .bind(1, cost)
+            .bind(2, now)
+            .bind(3, correctionId)
+            .run();
     } else {
         c->query("INSERT INTO corrections (id, account_id, recovery_hash, request_hash, state, reserved_micro, "
                  "created_at, updated_at) VALUES (?, ?, ?, ?, 'processing', ?, ?, ?)")
-            .bind(1, correctionId).bind(2, accountId).bind(3, recoveryHash).bind(4, requestHash).bind(5, cost)
-            .bind(6, now).bind(7, now).run();
+            .bind(1, correctionId)
+            .bind(2, accountId)
+            .bind(3, recoveryHash)
+            .bind(4, requestHash)
+            .bind(5, cost)
+            .bind(6, now)
+            .bind(7, now)
+            .run();
     }
     tx.commit();
     return {CorrectionStart::fresh, {}, available};
@@ -545,11 +599,20 @@ Balance Store::finishCorrection(const std::string &accountId, const std::string 
         if (!q.step()) throw std::runtime_error("correction is not in progress");
         held = q.integer(0);
     }
-    c->query("UPDATE accounts SET balance_micro = balance_micro - ?1, reserved_micro = reserved_micro - ?2 WHERE id = ?3")
-        .bind(1, cost).bind(2, held).bind(3, accountId).run();
-    c->query("UPDATE corrections SET state = 'done', reserved_micro = 0, charged_micro = ?, response = ?, updated_at = ? "
-             "WHERE id = ?")
-        .bind(1, cost).bind(2, response).bind(3, now).bind(4, correctionId).run();
+    c->query(
+         "UPDATE accounts SET balance_micro = balance_micro - ?1, reserved_micro = reserved_micro - ?2 WHERE id = ?3")
+        .bind(1, cost)
+        .bind(2, held)
+        .bind(3, accountId)
+        .run();
+    c->query(
+         "UPDATE corrections SET state = 'done', reserved_micro = 0, charged_micro = ?, response = ?, updated_at = ? "
+         "WHERE id = ?")
+        .bind(1, cost)
+        .bind(2, response)
+        .bind(3, now)
+        .bind(4, correctionId)
+        .run();
     if (cost) ledger(*c, accountId, -cost, "correction", correctionId, now);
     Balance b;
     {
@@ -575,9 +638,14 @@ void Store::abandonCorrection(const std::string &accountId, const std::string &c
         if (!q.step()) return;
         held = q.integer(0);
     }
-    c->query("UPDATE accounts SET reserved_micro = MAX(0, reserved_micro - ?) WHERE id = ?").bind(1, held).bind(2, accountId).run();
+    c->query("UPDATE accounts SET reserved_micro = MAX(0, reserved_micro - ?) WHERE id = ?")
+        .bind(1, held)
+        .bind(2, accountId)
+        .run();
     c->query("UPDATE corrections SET state = 'failed', reserved_micro = 0, updated_at = ? WHERE id = ?")
-        .bind(1, clock_.nowSeconds()).bind(2, correctionId).run();
+        .bind(1, clock_.nowSeconds())
+        .bind(2, correctionId)
+        .run();
     tx.commit();
 }
 
@@ -602,17 +670,21 @@ void Store::expireStaleOrders(Connection &c, int64_t ttl)
     int64_t now = clock_.nowSeconds();
     c.query("UPDATE orders SET status = 'expired', updated_at = ?1 WHERE status IN ('checkout_created', 'pending') "
             "AND created_at < ?2")
-        .bind(1, now).bind(2, now - ttl).run();
+        .bind(1, now)
+        .bind(2, now - ttl)
+        .run();
 }
 
-std::pair<Store::OrderOutcome, Order> Store::createOrReuseOrder(const std::string &accountId, const std::string &requestId,
-                                                                const std::string &pack, int64_t ttl)
+std::pair<Store::OrderOutcome, Order> Store::createOrReuseOrder(const std::string &accountId,
+                                                                const std::string &requestId, const std::string &pack,
+                                                                int64_t ttl)
 {
     auto c = db_.lease();
     Transaction tx(*c, true);
     expireStaleOrders(*c, ttl);
     {
-        auto q = c->query(std::string("SELECT ") + kOrderColumns + " FROM orders WHERE account_id = ? AND request_id = ?");
+        auto q =
+            c->query(std::string("SELECT ") + kOrderColumns + " FROM orders WHERE account_id = ? AND request_id = ?");
         q.bind(1, accountId).bind(2, requestId);
         if (q.step()) {
             Order o = readOrder(q);
@@ -631,8 +703,14 @@ std::pair<Store::OrderOutcome, Order> Store::createOrReuseOrder(const std::strin
     o.createdAt = o.updatedAt = clock_.nowSeconds();
     c->query("INSERT INTO orders (id, account_id, request_id, pack, status, created_at, updated_at) "
              "VALUES (?, ?, ?, ?, ?, ?, ?)")
-        .bind(1, o.id).bind(2, accountId).bind(3, requestId).bind(4, pack).bind(5, o.status).bind(6, o.createdAt)
-        .bind(7, o.updatedAt).run();
+        .bind(1, o.id)
+        .bind(2, accountId)
+        .bind(3, requestId)
+        .bind(4, pack)
+        .bind(5, o.status)
+        .bind(6, o.createdAt)
+        .bind(7, o.updatedAt)
+        .run();
     tx.commit();
     return {OrderOutcome::created, o};
 }
@@ -667,8 +745,8 @@ Store::OrderActionResult Store::applyOrderAction(const std::string &orderId, con
     if (!pack) return OrderActionResult::notAllowed;
     int64_t now = clock_.nowSeconds();
     bool open = o.status == "checkout_created" || o.status == "pending";
-    bool settled = o.status == "paid" || o.status == "partially_refunded" || o.status == "disputed" ||
-                   o.status == "manual_review";
+    bool settled =
+        o.status == "paid" || o.status == "partially_refunded" || o.status == "disputed" || o.status == "manual_review";
     std::string next;
     int64_t grantDelta = 0;
     auto takeBack = [&](int64_t wanted) {
@@ -704,9 +782,16 @@ Store::OrderActionResult Store::applyOrderAction(const std::string &orderId, con
         return OrderActionResult::notAllowed;
     }
     if (grantDelta)
-        c->query("UPDATE accounts SET balance_micro = balance_micro + ? WHERE id = ?").bind(1, grantDelta).bind(2, o.accountId).run();
+        c->query("UPDATE accounts SET balance_micro = balance_micro + ? WHERE id = ?")
+            .bind(1, grantDelta)
+            .bind(2, o.accountId)
+            .run();
     c->query("UPDATE orders SET status = ?, granted_micro = granted_micro + ?, updated_at = ? WHERE id = ?")
-        .bind(1, next).bind(2, grantDelta).bind(3, now).bind(4, orderId).run();
+        .bind(1, next)
+        .bind(2, grantDelta)
+        .bind(3, now)
+        .bind(4, orderId)
+        .run();
     if (grantDelta) ledger(*c, o.accountId, grantDelta, next.c_str(), orderId, now);
     tx.commit();
     return OrderActionResult::done;
@@ -720,10 +805,19 @@ std::string Store::createOAuthRequest(const std::string &kind, const std::string
 {
     std::string id = crypto::randomToken(24);
     auto c = db_.lease();
-    c->query("INSERT INTO oauth_requests (id, kind, code_challenge, installation_id, account_id, session_id, proof_hash, "
-             "mfa_required, state, expires_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, 'started', ?)")
-        .bind(1, id).bind(2, kind).bind(3, challenge).bind(4, installationId).bind(5, accountId).bind(6, sessionId)
-        .bind(7, proofHash).bind(8, mfaRequired ? 1 : 0).bind(9, clock_.nowSeconds() + 600).run();
+    c->query(
+         "INSERT INTO oauth_requests (id, kind, code_challenge, installation_id, account_id, session_id, proof_hash, "
+         "mfa_required, state, expires_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, 'started', ?)")
+        .bind(1, id)
+        .bind(2, kind)
+        .bind(3, challenge)
+        .bind(4, installationId)
+        .bind(5, accountId)
+        .bind(6, sessionId)
+        .bind(7, proofHash)
+        .bind(8, mfaRequired ? 1 : 0)
+        .bind(9, clock_.nowSeconds() + 600)
+        .run();
     return id;
 }
 
@@ -779,8 +873,9 @@ std::optional<OAuthRequest> Store::takeOAuthCode(const std::string &code, const 
     Transaction tx(*c, true);
     std::optional<OAuthRequest> r;
     {
-        auto q = c->query(std::string("SELECT ") + kOAuthColumns +
-                          " FROM oauth_requests WHERE code_hash = ? AND kind = ? AND state = 'authorized' AND code_expires_at >= ?");
+        auto q = c->query(
+            std::string("SELECT ") + kOAuthColumns +
+            " FROM oauth_requests WHERE code_hash = ? AND kind = ? AND state = 'authorized' AND code_expires_at >= ?");
         q.bind(1, hashToken(code)).bind(2, kind).bind(3, clock_.nowSeconds());
         if (!q.step()) return std::nullopt;
         r = readOAuth(q);
@@ -810,7 +905,8 @@ void Store::markReauthenticationVerified(const std::string &id)
 bool Store::consumeVerifiedReauthentication(const std::string &id)
 {
     auto c = db_.lease();
-    auto q = c->query("UPDATE oauth_requests SET state = 'used' WHERE id = ? AND state = 'verified' AND expires_at >= ?");
+    auto q =
+        c->query("UPDATE oauth_requests SET state = 'used' WHERE id = ? AND state = 'verified' AND expires_at >= ?");
     q.bind(1, id).bind(2, clock_.nowSeconds()).run();
     return q.changes() > 0;
 }

@@ -67,10 +67,10 @@ public:
 
     void migrate();
     void recoverInterruptedCorrections();
-    int purgeExpired(int64_t correctionRetentionSeconds);
+    int purgeExpired(int64_t retention);
 
     std::atomic<int64_t> accessTokenSeconds{3600};
-    std::atomic<int64_t> refreshTokenSeconds{60 * 24 * 3600};
+    std::atomic<int64_t> refreshTokenSeconds{int64_t{60} * 24 * 3600};
 
     // Accounts.
     std::optional<Account> accountByEmail(const std::string &email);
@@ -109,7 +109,7 @@ public:
     // Checkout orders.
     enum class OrderOutcome { created, reused, closed, conflict };
     std::pair<OrderOutcome, Order> createOrReuseOrder(const std::string &accountId, const std::string &requestId,
-                                                     const std::string &pack, int64_t ttlSeconds);
+                                                      const std::string &pack, int64_t ttlSeconds);
     std::optional<Order> order(const std::string &orderId, int64_t ttlSeconds);
     enum class OrderActionResult { done, notFound, notAllowed };
     OrderActionResult applyOrderAction(const std::string &orderId, const std::string &action, int64_t ttlSeconds);

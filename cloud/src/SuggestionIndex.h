@@ -16,7 +16,7 @@ public:
     };
 
     virtual ~SuggestionIndex() = default;
-    virtual bool isKnown(const std::string &word) = 0;                    // UTF-8, ASCII apostrophes
+    virtual bool isKnown(const std::string &word) = 0;                          // UTF-8, ASCII apostrophes
     virtual std::vector<std::string> suggestions(const std::string &word) = 0;  // best first
     virtual Answer answer(const std::string &word) { return {suggestions(word), true}; }
 };

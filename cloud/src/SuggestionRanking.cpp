@@ -31,8 +31,8 @@ double score(std::string_view typoLower, std::string_view candidateLower, std::s
     return TypoCost::weighted(typoLower, candidateLower) + penalties(typoLower, candidateLower, candidate, level);
 }
 
-double lowerBound(std::string_view typoLower, std::string_view candidateLower, std::string_view candidate, uint8_t level,
-                  int editDistance)
+double lowerBound(std::string_view typoLower, std::string_view candidateLower, std::string_view candidate,
+                  uint8_t level, int editDistance)
 {
     return TypoCost::kCheapestSlip * editDistance + penalties(typoLower, candidateLower, candidate, level);
 }

@@ -23,7 +23,7 @@ double commonness(uint8_t level);
 double score(std::string_view typoLower, std::string_view candidateLower, std::string_view candidate, uint8_t level);
 // A bound score() never goes below, from the plain edit distance: every weighted edit costs
 // at least the cheapest slip. Lets a lookup skip the weighted cost of hopeless candidates.
-double lowerBound(std::string_view typoLower, std::string_view candidateLower, std::string_view candidate, uint8_t level,
-                  int editDistance);
+double lowerBound(std::string_view typoLower, std::string_view candidateLower, std::string_view candidate,
+                  uint8_t level, int editDistance);
 
 }  // namespace quillo::cloud::SuggestionRanking

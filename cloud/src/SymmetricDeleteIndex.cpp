@@ -79,8 +79,9 @@ bool readVector(std::ifstream &in, std::vector<T> &v, uint64_t maxCount, const s
 SymmetricDeleteIndex SymmetricDeleteIndex::build(std::vector<Entry> entries)
 {
     std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.word < b.word; });
-    entries.erase(std::unique(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.word == b.word; }),
-                  entries.end());
+    entries.erase(
+        std::unique(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.word == b.word; }),
+        entries.end());
     SymmetricDeleteIndex index;
     index.offsets_.reserve(entries.size() + 1);
     index.levels_.reserve(entries.size());
@@ -155,7 +156,8 @@ std::vector<SymmetricDeleteIndex::Candidate> SymmetricDeleteIndex::lookup(std::s
         lowerInto(w);
         int distance = TypoCost::editDistance(query, candidateLower, maxDistance);
         if (distance > maxDistance) continue;
-        matches.push_back({id, distance, SuggestionRanking::lowerBound(query, candidateLower, w, levels_[id], distance)});
+        matches.push_back(
+            {id, distance, SuggestionRanking::lowerBound(query, candidateLower, w, levels_[id], distance)});
     }
     std::sort(matches.begin(), matches.end(), [](const Match &a, const Match &b) { return a.bound < b.bound; });
     std::vector<double> best;  // the `limit` lowest scores so far, sorted
@@ -229,9 +231,10 @@ std::optional<SymmetricDeleteIndex> SymmetricDeleteIndex::load(const std::string
     index.chars_.assign(chars.begin(), chars.end());
     // Everything lookup() indexes with must be consistent, or the file is not ours.
     const size_t words = index.levels_.size();
-    if (index.offsets_.size() != words + 1 || index.offsets_.front() != 0 || index.offsets_.back() != index.chars_.size() ||
-        !std::is_sorted(index.offsets_.begin(), index.offsets_.end()) || index.buckets_.size() != kBuckets + 1 ||
-        index.buckets_.back() != index.deletes_.size() || !std::is_sorted(index.buckets_.begin(), index.buckets_.end()))
+    if (index.offsets_.size() != words + 1 || index.offsets_.front() != 0 ||
+        index.offsets_.back() != index.chars_.size() || !std::is_sorted(index.offsets_.begin(), index.offsets_.end()) ||
+        index.buckets_.size() != kBuckets + 1 || index.buckets_.back() != index.deletes_.size() ||
+        !std::is_sorted(index.buckets_.begin(), index.buckets_.end()))
         return std::nullopt;
     for (size_t i = 0; i < index.deletes_.size(); ++i) {
         if (i % (size_t{1} << 20) == 0 && stopped && stopped()) return std::nullopt;

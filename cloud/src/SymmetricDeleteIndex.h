@@ -24,8 +24,8 @@ public:
     static constexpr int kMaxDistance = 2;
 
     struct Entry {
-        std::string word;   // as the dictionary spells it
-        uint8_t level = 99; // WordCommonness level
+        std::string word;    // as the dictionary spells it
+        uint8_t level = 99;  // WordCommonness level
     };
     struct Candidate {
         std::string word;
@@ -57,8 +57,8 @@ private:
     std::string chars_;
     std::vector<uint32_t> offsets_;
     std::vector<uint8_t> levels_;
-    std::vector<uint64_t> deletes_;   // (hash << 32) | word id, sorted
-    std::vector<uint32_t> buckets_;   // 65537 starts into deletes_ by the hash's top 16 bits
+    std::vector<uint64_t> deletes_;  // (hash << 32) | word id, sorted
+    std::vector<uint32_t> buckets_;  // 65537 starts into deletes_ by the hash's top 16 bits
 };
 
 }  // namespace quillo::cloud

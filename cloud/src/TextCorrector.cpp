@@ -102,8 +102,8 @@ std::vector<Range> shieldedRanges(const std::string &s)
         if (start == i) continue;
         // Sentence punctuation and closing brackets after an address belong to the sentence.
         size_t end = i;
-        while (end > start && (isSentencePunct(s[end - 1]) || s[end - 1] == ')' || s[end - 1] == '"' ||
-                               s[end - 1] == '\''))
+        while (end > start &&
+               (isSentencePunct(s[end - 1]) || s[end - 1] == ')' || s[end - 1] == '"' || s[end - 1] == '\''))
             --end;
         std::string_view core(s.data() + start, end - start);
         bool shield = core.find("://") != std::string_view::npos || core.rfind("www.", 0) == 0 ||
@@ -118,8 +118,7 @@ std::vector<Range> shieldedRanges(const std::string &s)
     for (auto r : ranges) {
         if (!merged.empty() && r.first < merged.back().second)
             merged.back().second = std::max(merged.back().second, r.second);
-        else
-            merged.push_back(r);
+        else merged.push_back(r);
     }
     return merged;
 }
@@ -226,10 +225,14 @@ std::string capitalized(std::string w)
 
 void replaceAll(std::string &s, std::string_view from, std::string_view to)
 {
-    for (size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size())) s.replace(p, from.size(), to);
+    for (size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size()))
+        s.replace(p, from.size(), to);
 }
 
-bool isDigitToken(const Token &t) { return t.kind == Kind::other && t.text.size() == 1 && std::isdigit(static_cast<unsigned char>(t.text[0])); }
+bool isDigitToken(const Token &t)
+{
+    return t.kind == Kind::other && t.text.size() == 1 && std::isdigit(static_cast<unsigned char>(t.text[0]));
+}
 
 bool attachedIdentifierContext(const std::vector<Token> &t, size_t i)
 {
@@ -279,7 +282,15 @@ void fixStandaloneI(std::vector<Token> &t)
         if (tok.kind != Kind::word || tok.text.empty() || tok.text[0] != 'i') continue;
         std::string rest = tok.text.substr(1);
         bool contraction = false;
-        for (const char *tail : {"'m", "'ve", "'ll", "'d", "\xE2\x80\x99" "m", "\xE2\x80\x99" "ve", "\xE2\x80\x99" "ll", "\xE2\x80\x99" "d"})
+        for (const char *tail : {"'m", "'ve", "'ll", "'d",
+                                 "\xE2\x80\x99"
+                                 "m",
+                                 "\xE2\x80\x99"
+                                 "ve",
+                                 "\xE2\x80\x99"
+                                 "ll",
+                                 "\xE2\x80\x99"
+                                 "d"})
             if (rest == tail) contraction = true;
         if (!rest.empty() && !contraction) continue;
         // "(i)" list markers and "i.e." stay as written.
@@ -346,6 +357,7 @@ void applyPhrasingRules(std::vector<Token> &t)
     }};
     static const auto parsed = [] {
         std::vector<std::pair<std::vector<std::string>, std::string>> out;
+        out.reserve(rules.size());
         for (auto &[from, to] : rules) out.emplace_back(splitWords(from), to);
         return out;
     }();
@@ -373,8 +385,8 @@ void applyPhrasingRules(std::vector<Token> &t)
 
 void fixArticles(std::vector<Token> &t)
 {
-    static const std::set<std::string> silentH = {"hour", "hours", "honest", "honestly", "honor", "honour",
-                                                  "honorable", "heir", "heirs", "hourly"};
+    static const std::set<std::string> silentH = {"hour",   "hours",     "honest", "honestly", "honor",
+                                                  "honour", "honorable", "heir",   "heirs",    "hourly"};
     static const std::set<std::string> consonantSoundVowel = {"one", "once", "ones", "oneself"};
     for (size_t i = 0; i + 2 < t.size(); ++i) {
         if (t[i].kind != Kind::word || t[i + 1].kind != Kind::space || t[i + 1].text.size() != 1 ||
@@ -384,13 +396,11 @@ void fixArticles(std::vector<Token> &t)
         const std::string &next = t[i + 2].text;
         if (next.size() < 2 || !isAsciiWord(next) || allUpper(next)) continue;
         std::string n = lower(next);
-        bool vowelSound = (std::strchr("aeio", n[0]) && !consonantSoundVowel.count(n) && n.rfind("eu", 0) != 0) ||
-                          silentH.count(n);
-        bool consonantSound = !std::strchr("aeiou", n[0]) && !silentH.count(n);
-        if (article == "a" && vowelSound)
-            t[i].text = t[i].text == "A" ? "An" : "an";
-        else if (article == "an" && consonantSound)
-            t[i].text = t[i].text[0] == 'A' ? "A" : "a";
+        bool vowelSound = (std::strchr("aeio", n[0]) && !consonantSoundVowel.contains(n) && n.rfind("eu", 0) != 0) ||
+                          silentH.contains(n);
+        bool consonantSound = !std::strchr("aeiou", n[0]) && !silentH.contains(n);
+        if (article == "a" && vowelSound) t[i].text = t[i].text == "A" ? "An" : "an";
+        else if (article == "an" && consonantSound) t[i].text = t[i].text[0] == 'A' ? "A" : "a";
     }
 }
 
@@ -398,15 +408,15 @@ void removeRepeatedWords(std::vector<Token> &t)
 {
     static const std::set<std::string> allowed = {"that", "had", "is", "do", "can", "bye", "so", "very", "ha", "no"};
     std::vector<Token> out;
-    for (size_t i = 0; i < t.size(); ++i) {
-        if (t[i].kind == Kind::word && out.size() >= 2 && out.back().kind == Kind::space &&
+    for (Token &token : t) {
+        if (token.kind == Kind::word && out.size() >= 2 && out.back().kind == Kind::space &&
             out.back().text.size() == 1 && out[out.size() - 2].kind == Kind::word &&
-            lower(out[out.size() - 2].text) == lower(t[i].text) && !allowed.count(lower(t[i].text)) &&
-            !allUpper(t[i].text)) {
+            lower(out[out.size() - 2].text) == lower(token.text) && !allowed.contains(lower(token.text)) &&
+            !allUpper(token.text)) {
             out.pop_back();
             continue;
         }
-        out.push_back(std::move(t[i]));
+        out.push_back(std::move(token));
     }
     t = std::move(out);
 }
@@ -419,11 +429,11 @@ bool isOpeningMark(const std::string &s)
 
 void capitaliseSentenceStarts(std::vector<Token> &t)
 {
-    static const std::set<std::string> abbreviations = {"e", "i", "g", "etc", "vs", "mr", "mrs", "ms", "dr",
-                                                        "prof", "st", "jr", "sr", "inc", "ltd", "co", "no",
-                                                        "fig", "approx", "ca", "cf", "al", "ie", "eg", "viz"};
-    bool start = true;         // the next word begins a sentence
-    bool pendingEnd = false;   // saw a sentence end; confirmed by a following blank
+    static const std::set<std::string> abbreviations = {"e",      "i",  "g",  "etc", "vs",  "mr",  "mrs", "ms", "dr",
+                                                        "prof",   "st", "jr", "sr",  "inc", "ltd", "co",  "no", "fig",
+                                                        "approx", "ca", "cf", "al",  "ie",  "eg",  "viz"};
+    bool start = true;        // the next word begins a sentence
+    bool pendingEnd = false;  // saw a sentence end; confirmed by a following blank
     int newlinesInRow = 0;
     for (size_t i = 0; i < t.size(); ++i) {
         Token &tok = t[i];
@@ -442,7 +452,7 @@ void capitaliseSentenceStarts(std::vector<Token> &t)
             } else if (c == '.') {
                 bool ellipsis = (i > 0 && t[i - 1].text == ".") || (i + 1 < t.size() && t[i + 1].text == ".");
                 bool abbreviation = i > 0 && t[i - 1].kind == Kind::word &&
-                                    (t[i - 1].text.size() == 1 || abbreviations.count(lower(t[i - 1].text)));
+                                    (t[i - 1].text.size() == 1 || abbreviations.contains(lower(t[i - 1].text)));
                 pendingEnd = !ellipsis && !abbreviation;
             } else {
                 pendingEnd = false;
@@ -463,8 +473,7 @@ void capitaliseSentenceStarts(std::vector<Token> &t)
             if (isOpeningMark(tok.text) || tok.text == "\"" || tok.text == "\xE2\x80\x9D" || tok.text == ")") {
                 // Quotes and brackets sit between a sentence end and the next start, except that
                 // a quoted question or exclamation usually goes on: "Why?" she asked.
-                if (i > 0 && (t[i - 1].text == "?" || t[i - 1].text == "!"))
-                    pendingEnd = false;
+                if (i > 0 && (t[i - 1].text == "?" || t[i - 1].text == "!")) pendingEnd = false;
                 break;
             }
             start = false;
@@ -537,11 +546,19 @@ long utf16Length(const std::string &s)
         unsigned char c = static_cast<unsigned char>(s[i]);
         int n;
         uint32_t cp;
-        if (c < 0x80) { n = 1; cp = c; }
-        else if ((c & 0xE0) == 0xC0) { n = 2; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { n = 3; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { n = 4; cp = c & 0x07; }
-        else return -1;
+        if (c < 0x80) {
+            n = 1;
+            cp = c;
+        } else if ((c & 0xE0) == 0xC0) {
+            n = 2;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            n = 3;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            n = 4;
+            cp = c & 0x07;
+        } else return -1;
         if (i + n > s.size()) return -1;
         for (int k = 1; k < n; ++k) {
             unsigned char d = static_cast<unsigned char>(s[i + k]);

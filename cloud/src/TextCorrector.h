@@ -22,6 +22,6 @@ private:
 };
 
 // Length of a UTF-8 text in UTF-16 code units (what the client counts); -1 if not UTF-8.
-long utf16Length(const std::string &utf8Text);
+long utf16Length(const std::string &s);
 
 }  // namespace quillo::cloud

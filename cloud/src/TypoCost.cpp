@@ -26,8 +26,7 @@ KeyPosition position(char c)
     static const char *rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
     static const double offsets[] = {0, 0.25, 0.75};  // staggered rows
     for (int r = 0; r < 3; ++r)
-        if (const char *p = std::strchr(rows[r], c); p && c)
-            return {r, offsets[r] + static_cast<double>(p - rows[r])};
+        if (const char *p = std::strchr(rows[r], c); p && c) return {r, offsets[r] + static_cast<double>(p - rows[r])};
     return {};
 }
 
@@ -119,7 +118,8 @@ double weighted(std::string_view typo, std::string_view word)
         for (size_t j = 1; j <= m; ++j) {
             double v = std::min({at(i - 1, j) + extra(i), at(i, j - 1) + missing(j),
                                  at(i - 1, j - 1) + substitution(typo[i - 1], word[j - 1])});
-            if (i > 1 && j > 1 && typo[i - 1] == word[j - 2] && typo[i - 2] == word[j - 1] && typo[i - 1] != typo[i - 2])
+            if (i > 1 && j > 1 && typo[i - 1] == word[j - 2] && typo[i - 2] == word[j - 1] &&
+                typo[i - 1] != typo[i - 2])
                 v = std::min(v, at(i - 2, j - 2) + kSwap);
             at(i, j) = v;
         }

@@ -77,7 +77,8 @@ std::string UpdateFeedPublisher::packageNameLocked() const
 {
     if (!fixedPackageName_.empty()) return fixedPackageName_;
     std::string safe;
-    for (char c : release_.version) safe += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ? c : '_';
+    for (char c : release_.version)
+        safe += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ? c : '_';
     return "quillo-" + safe + "-test-update.txt";
 }
 
@@ -97,9 +98,10 @@ std::string UpdateFeedPublisher::document(const std::string &baseUrl) const
                  {"displayVersion", release_.displayVersion.empty() ? release_.version : release_.displayVersion},
                  {"critical", release_.critical},
                  {"releaseNotes", release_.releaseNotes},
-                 {"package", {{"url", baseUrl + "/updates/" + packageNameLocked()},
-                              {"size", package.size()},
-                              {"sha256", crypto::sha256Hex(package)}}}};
+                 {"package",
+                  {{"url", baseUrl + "/updates/" + packageNameLocked()},
+                   {"size", package.size()},
+                   {"sha256", crypto::sha256Hex(package)}}}};
     if (!release_.minimumSystemVersion.empty()) item["minimumSystemVersion"] = release_.minimumSystemVersion;
     std::string feed = json{{"items", json::array({item})}}.dump();
     std::string signature = sign(feed);

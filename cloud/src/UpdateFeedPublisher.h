@@ -10,9 +10,9 @@
 namespace quillo::cloud {
 
 struct UpdateRelease {
-    std::string version;          // "1.4.0"
+    std::string version;  // "1.4.0"
     std::string buildNumber = "1";
-    std::string displayVersion;   // empty: the version
+    std::string displayVersion;  // empty: the version
     std::string releaseNotes;
     std::string minimumSystemVersion;
     bool critical = false;
@@ -46,7 +46,7 @@ private:
     std::unique_ptr<Key> key_;
     mutable std::mutex mutex_;
     UpdateRelease release_;
-    std::string fixedPackage_;    // from --update-package
+    std::string fixedPackage_;  // from --update-package
     std::string fixedPackageName_;
     bool tamperFeed_ = false, tamperPackage_ = false;
 

@@ -12,7 +12,8 @@ namespace quillo::cloud {
 namespace {
 const std::regex &listName()
 {
-    static const std::regex name(R"((english|american)-(words|upper|contractions|proper-names|abbreviations)\.([0-9]+))");
+    static const std::regex name(
+        R"((english|american)-(words|upper|contractions|proper-names|abbreviations)\.([0-9]+))");
     return name;
 }
 }  // namespace

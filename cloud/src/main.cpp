@@ -5,18 +5,16 @@
 #include "ServerOptions.h"
 
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <thread>
-
-extern char **environ;
+#include <unistd.h>
 
 using namespace quillo::cloud;
 
@@ -165,6 +163,7 @@ int main(int argc, char **argv)
         // run() returns as soon as stop() begins; the thread that called it (or that still waits
         // for a signal, should the server have ended by itself) must be done before the server
         // is destroyed. SIGTERM stays blocked, so a thread past its wait only discards it.
+        // NOLINTNEXTLINE(bugprone-bad-signal-to-kill-thread): only wakes the thread waiting in sigwait
         pthread_kill(signals.native_handle(), SIGTERM);
         signals.join();
         log::info("stopped");

@@ -72,7 +72,7 @@ void AppDelegate::applicationWillFinishLaunching() {
 void AppDelegate::applicationDidFinishLaunching() {
     record(QuilloDiagnosticEvent::appLaunched);
     // A tray application keeps running with no window open.
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) app->setQuitOnLastWindowClosed(false);
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) QGuiApplication::setQuitOnLastWindowClosed(false);
     CorrectionEngineMode::migrateStoredPreference(env_.defaults);
     isOnboardingPresented_ = !onboardingCompletedBefore();
 
@@ -94,13 +94,13 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 
     const bool signedIn = env_.cloud.isSignedIn();
-    const bool ready = !isOnboardingPresented_ && signedIn && env_.cloud.isConfigured() &&
-                       env_.permission.isProcessTrusted();
+    const bool ready =
+        !isOnboardingPresented_ && signedIn && env_.cloud.isConfigured() && env_.permission.isProcessTrusted();
     splash_->closeAfterMinimumDisplay(ready, [this, signedIn] {
         if (isOnboardingPresented_) showOnboarding(false);
         else if (signedIn) showLoadingWindow();
         else finishStartupWithoutLoadingWindow();
-        emit startupFinished();
+        emit startupFinished(); // NOLINT(readability-misleading-indentation): `emit` expands to nothing
     });
 }
 

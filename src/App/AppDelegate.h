@@ -51,13 +51,13 @@ public:
         AppCloudState& cloud;
         AccessibilityAnnouncer* announcer = nullptr;
         LaunchAtLoginSettings* launchAtLogin = nullptr;
-        QuilloUpdater* updater = nullptr;                         // its available version badges the tray
+        QuilloUpdater* updater = nullptr; // its available version badges the tray
         // Makes the correction service the first time monitoring starts.
         std::function<std::unique_ptr<CorrectionMonitor>(CorrectionToastPresenting& toast, StatusHandler onStatus)>
             makeCorrectionMonitor;
-        std::function<bool()> trayAvailable;                    // none: ask the desktop
+        std::function<bool()> trayAvailable;                       // none: ask the desktop
         std::function<std::optional<QString>()> registerUrlScheme; // the error, if any
-        std::function<bool(const QUrl&)> oauthCallback;         // true when a sign-in took it
+        std::function<bool(const QUrl&)> oauthCallback;            // true when a sign-in took it
         std::function<void()> startUpdater;
         // Makes the onboarding window; the delegate owns it until it closes.
         std::function<OnboardingWindow*(bool canCancel)> makeOnboardingWindow;

@@ -76,7 +76,8 @@ std::variant<AppLaunchOptions, QString> AppLaunchOptions::parse(const QStringLis
     if (options.signInEmail) {
         options.signInPassword = nonEmpty(environment(signInPasswordVariable));
         if (!options.signInPassword)
-            return QStringLiteral("Signing in at start needs the password in %1.").arg(QLatin1String(signInPasswordVariable));
+            return QStringLiteral("Signing in at start needs the password in %1.")
+                .arg(QLatin1String(signInPasswordVariable));
     }
     return options;
 }

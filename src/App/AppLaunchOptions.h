@@ -17,11 +17,11 @@ struct AppLaunchOptions {
     static inline const char* const updateFeedVariable = "QUILLO_UPDATE_FEED_URL";
     static const char* const usage;
 
-    QString endpoint;                      // the build's endpoint unless overridden
-    std::optional<QString> updateFeed;     // replaces the build's update feed (same signing key)
-    std::optional<QString> signInEmail;    // set together with the password
+    QString endpoint;                   // the build's endpoint unless overridden
+    std::optional<QString> updateFeed;  // replaces the build's update feed (same signing key)
+    std::optional<QString> signInEmail; // set together with the password
     std::optional<QString> signInPassword;
-    QStringList positionalArguments;       // what the desktop passes, such as a callback URL
+    QStringList positionalArguments; // what the desktop passes, such as a callback URL
     bool helpRequested = false;
 
     using Lookup = std::optional<QString> (*)(const char* name);

@@ -1,11 +1,11 @@
 #include "App/QuilloApp.h"
 
 #include "App/AppDelegate.h"
+#include "App/AppInstanceChannel.h"
+#include "App/AppLaunchOptions.h"
 #include "App/GlobalCorrectionMonitor.h"
 #include "App/LoggingAccessibilityAnnouncer.h"
 #include "App/QuilloCloudAppState.h"
-#include "App/AppInstanceChannel.h"
-#include "App/AppLaunchOptions.h"
 #include "App/StartupSignIn.h"
 #include "App/XdgUrlSchemeRegistration.h"
 #include "Platform/Linux/KeychainSecureStore.h"
@@ -15,17 +15,17 @@
 #include "Platform/Linux/LinuxKeyboardLayout.h"
 #include "Platform/Linux/LinuxKeystrokeSender.h"
 #include "Platform/Linux/LinuxPasteboard.h"
-#include "Platform/Linux/LinuxWorkspace.h"
-#include "Platform/Linux/SettingsUserDefaults.h"
 #include "Platform/Linux/LinuxWebAuthenticationSession.h"
+#include "Platform/Linux/LinuxWorkspace.h"
 #include "Platform/Linux/QtLocalKeyEventMonitor.h"
+#include "Platform/Linux/SettingsUserDefaults.h"
 #include "Services/ConnectivityService.h"
+#include "Services/FeedUpdateFramework.h"
 #include "Services/QtCloudHttpTransport.h"
 #include "Services/QuilloAuthService.h"
 #include "Services/QuilloAuthSessionStore.h"
 #include "Services/QuilloCloudService.h"
 #include "Services/QuilloCorrectionHistory.h"
-#include "Services/FeedUpdateFramework.h"
 #include "Services/QuilloOAuthPresenter.h"
 #include "Services/QuilloPaymentService.h"
 #include "Services/QuilloUpdater.h"
@@ -147,16 +147,17 @@ int main(int argc, char** argv) {
         QuilloAppEnvironment::string(info, QuilloBundleInfo::shortVersionKey).value_or(QStringLiteral("1.0")),
         QuilloAppEnvironment::string(info, QuilloBundleInfo::bundleVersionKey).value_or(QString()),
         QSysInfo::kernelVersion()};
-    WidgetUpdateUserDriver updateDriver(installed.version, [&workspace](const QUrl& url) { return workspace.openUrl(url); });
+    WidgetUpdateUserDriver updateDriver(installed.version,
+                                        [&workspace](const QUrl& url) { return workspace.openUrl(url); });
     const QString updateCache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
                                 QLatin1Char('/') + QuilloAppEnvironment::dataFolderName() + QStringLiteral("/Updates");
     QuilloUpdater updater(QuilloUpdater::Dependencies{
         defaults, clock, info,
         [&](const UpdateFeedConfiguration& configuration, UpdateFrameworkDelegate& updaterDelegate) {
-            return std::make_unique<FeedUpdateFramework>(
-                FeedUpdateFramework::Environment{transport, defaults, clock, workspace, updateDriver, installed,
-                                                 updateCache},
-                configuration, updaterDelegate);
+            return std::make_unique<FeedUpdateFramework>(FeedUpdateFramework::Environment{transport, defaults, clock,
+                                                                                          workspace, updateDriver,
+                                                                                          installed, updateCache},
+                                                         configuration, updaterDelegate);
         }});
 
     AppDelegate::Environment environment{defaults, clock, permission, workspace, screens, cloudState};
@@ -166,13 +167,21 @@ int main(int argc, char** argv) {
     environment.startUpdater = [&updater] { updater.startAfterOnboarding(); };
     environment.makeCorrectionMonitor = [&](CorrectionToastPresenting& toast, AppDelegate::StatusHandler onStatus) {
         GlobalCorrectionService::Environment serviceEnvironment{
-            defaults, eventTap, permission, workspace, toast, announcer, &history, clock,
+            defaults,
+            eventTap,
+            permission,
+            workspace,
+            toast,
+            announcer,
+            &history,
+            clock,
             TextInsertionEngine::Platform{workspace, accessibility, pasteboard, keystrokes, keyboardLayout}};
         auto service = std::make_unique<GlobalCorrectionService>(serviceEnvironment, &cloud, nullptr, nullptr,
                                                                  std::move(onStatus), &sessions);
         return std::make_unique<GlobalCorrectionMonitor>(std::move(service));
     };
-    environment.makeSettingsWindow = [&](InputPermissionCoordinator& permissions, std::function<void()> restartOnboarding) {
+    environment.makeSettingsWindow = [&](InputPermissionCoordinator& permissions,
+                                         std::function<void()> restartOnboarding) {
         SettingsDependencies dependencies(defaults, clock, ConnectivityService::shared(), cloud, sessions, payment,
                                           creditPurchase, updater, permissions, launchAtLogin, keyMonitor, history,
                                           std::move(restartOnboarding));
@@ -202,7 +211,8 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QGuiApplication::applicationStateChanged, &delegate, [&delegate](Qt::ApplicationState s) {
         if (s == Qt::ApplicationActive) delegate.applicationDidBecomeActive();
     });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&delegate] { delegate.applicationWillTerminate(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
+                     [&delegate] { delegate.applicationWillTerminate(); });
 
     if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
         QNetworkInformation* network = QNetworkInformation::instance();
@@ -227,7 +237,7 @@ int main(int argc, char** argv) {
         });
         startupSignIn->start();
     }
-    return app.exec();
+    return QApplication::exec();
 }
 
 } // namespace QuilloApp

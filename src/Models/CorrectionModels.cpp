@@ -88,8 +88,8 @@ CorrectionWritingMode storedValue(const std::optional<QString>& raw) {
 
 std::optional<QString> QuilloCorrectionRouting::discreetNotice() const {
     if (!changed()) return std::nullopt;
-    return QStringLiteral("Switched to ") + CloudCorrectionModels::title(usedModel) + QStringLiteral(" \u00B7 billed as ") +
-           CloudCorrectionModels::title(billingModel) + QStringLiteral(".");
+    return QStringLiteral("Switched to ") + CloudCorrectionModels::title(usedModel) +
+           QStringLiteral(" \u00B7 billed as ") + CloudCorrectionModels::title(billingModel) + QStringLiteral(".");
 }
 
 std::optional<QString> QuilloCorrectionHistoryEntry::cloudModelLabel() const {

@@ -13,10 +13,13 @@ namespace quillo {
 enum class CorrectionTriggerKey : std::uint8_t { functionGlobe, rightOption, rightCommand, f6, f7, f8, f9 };
 
 namespace CorrectionTriggerKeys {
-inline constexpr std::array<CorrectionTriggerKey, 7> allCases{
-    CorrectionTriggerKey::functionGlobe, CorrectionTriggerKey::rightOption, CorrectionTriggerKey::rightCommand,
-    CorrectionTriggerKey::f6,            CorrectionTriggerKey::f7,          CorrectionTriggerKey::f8,
-    CorrectionTriggerKey::f9};
+inline constexpr std::array<CorrectionTriggerKey, 7> allCases{CorrectionTriggerKey::functionGlobe,
+                                                              CorrectionTriggerKey::rightOption,
+                                                              CorrectionTriggerKey::rightCommand,
+                                                              CorrectionTriggerKey::f6,
+                                                              CorrectionTriggerKey::f7,
+                                                              CorrectionTriggerKey::f8,
+                                                              CorrectionTriggerKey::f9};
 QString rawValue(CorrectionTriggerKey key);
 std::optional<CorrectionTriggerKey> fromRawValue(const QString& raw);
 // The named key, functionGlobe for anything else.

@@ -58,7 +58,9 @@ std::optional<std::uint64_t> wholeNumber(const QJsonValue& value, std::uint64_t 
 }
 
 // Control characters and the private-use range where function keys report their "characters".
-bool isNonPrintingKeyScalar(char32_t scalar) { return scalar < 0x20 || scalar == 0x7F || (scalar >= 0xF700 && scalar <= 0xF8FF); }
+bool isNonPrintingKeyScalar(char32_t scalar) {
+    return scalar < 0x20 || scalar == 0x7F || (scalar >= 0xF700 && scalar <= 0xF8FF);
+}
 
 } // namespace
 
@@ -76,7 +78,8 @@ QString CorrectionTriggerPreference::storageValue() const {
     QString out = QStringLiteral("{\"kind\":");
     appendJSONString(out, CorrectionTriggerKinds::rawValue(kind));
     out += QStringLiteral(",\"keyCode\":") + QString::number(keyCode);
-    if (modifierFlagRawValue) out += QStringLiteral(",\"modifierFlagRawValue\":") + QString::number(*modifierFlagRawValue);
+    if (modifierFlagRawValue)
+        out += QStringLiteral(",\"modifierFlagRawValue\":") + QString::number(*modifierFlagRawValue);
     out += QStringLiteral(",\"title\":");
     appendJSONString(out, title);
     out += QLatin1Char('}');
@@ -127,7 +130,8 @@ std::optional<CorrectionTriggerPreference> CorrectionTriggerPreference::decode(c
     return CorrectionTriggerPreference{*kind, static_cast<std::uint16_t>(*keyCode), flag, titleValue.toString()};
 }
 
-CorrectionTriggerPreference CorrectionTriggerPreference::storedValue(const QString& raw, const QString& legacyRawValue) {
+CorrectionTriggerPreference CorrectionTriggerPreference::storedValue(const QString& raw,
+                                                                     const QString& legacyRawValue) {
     if (auto decoded = decode(raw)) return *decoded;
     return CorrectionTriggerKeys::preference(CorrectionTriggerKeys::storedValue(legacyRawValue));
 }
@@ -218,7 +222,7 @@ QString CorrectionTriggerPreference::keyTitle(std::uint16_t keyCode, const QStri
     QList<char32_t> visible;
     for (const char32_t scalar : characters.toUcs4())
         if (!isNonPrintingKeyScalar(scalar)) visible.append(scalar);
-    const QString shown = QString::fromUcs4(visible.constData(), visible.size()).toUpper();
+    QString shown = QString::fromUcs4(visible.constData(), visible.size()).toUpper();
     if (!shown.isEmpty()) return shown;
     return QStringLiteral("Key ") + QString::number(keyCode);
 }

@@ -23,9 +23,9 @@ enum class PaymentOrderStatus : std::uint8_t {
 
 namespace PaymentOrderStatuses {
 inline constexpr std::array<PaymentOrderStatus, 10> allCases{
-    PaymentOrderStatus::pending,           PaymentOrderStatus::checkoutCreated, PaymentOrderStatus::paid,
-    PaymentOrderStatus::paymentFailed,     PaymentOrderStatus::expired,         PaymentOrderStatus::partiallyRefunded,
-    PaymentOrderStatus::refunded,          PaymentOrderStatus::disputed,        PaymentOrderStatus::chargeback,
+    PaymentOrderStatus::pending,       PaymentOrderStatus::checkoutCreated, PaymentOrderStatus::paid,
+    PaymentOrderStatus::paymentFailed, PaymentOrderStatus::expired,         PaymentOrderStatus::partiallyRefunded,
+    PaymentOrderStatus::refunded,      PaymentOrderStatus::disputed,        PaymentOrderStatus::chargeback,
     PaymentOrderStatus::manualReview};
 QString rawValue(PaymentOrderStatus status);
 // Exact spelling only; anything else is unknown.

@@ -8,10 +8,8 @@ bool QuilloPurchaseState::canRefreshPayment() const {
     case Kind::pending:
     case Kind::partiallyRefunded:
     case Kind::refunded:
-    case Kind::underReview:
-        return true;
-    default:
-        return false;
+    case Kind::underReview: return true;
+    default: return false;
     }
 }
 
@@ -22,7 +20,8 @@ std::optional<QString> QuilloPurchaseState::message() const {
     case Kind::completed:
         return QuilloCreditPacks::creditSummary(pack.value_or(QuilloCreditPack::regular)) + QStringLiteral(" added.");
     case Kind::pending: return QStringLiteral("Payment is still pending. You can refresh its status.");
-    case Kind::partiallyRefunded: return QStringLiteral("This payment was partially refunded. Your balance is updated.");
+    case Kind::partiallyRefunded:
+        return QStringLiteral("This payment was partially refunded. Your balance is updated.");
     case Kind::refunded: return QStringLiteral("This payment was refunded. Your balance is updated.");
     case Kind::underReview:
         return QStringLiteral("This payment is under review. Your balance reflects its current status.");

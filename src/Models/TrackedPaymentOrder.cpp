@@ -30,7 +30,8 @@ std::optional<TrackedPaymentOrder> TrackedPaymentOrder::fromJson(const QByteArra
     order.userID = QUuid::fromString(userID.toString());
     const auto parsedPack = QuilloCreditPacks::fromRawValue(pack.toString());
     order.createdAt = QDateTime::fromString(createdAt.toString(), Qt::ISODate);
-    if (order.orderID.isNull() || order.userID.isNull() || !parsedPack || !order.createdAt.isValid()) return std::nullopt;
+    if (order.orderID.isNull() || order.userID.isNull() || !parsedPack || !order.createdAt.isValid())
+        return std::nullopt;
     order.pack = *parsedPack;
     order.createdAt = order.createdAt.toUTC();
     return order;

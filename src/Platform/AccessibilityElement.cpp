@@ -3,8 +3,7 @@
 namespace quillo {
 
 namespace {
-template <typename T>
-std::optional<T> typed(const AccessibilityValue& value) {
+template <typename T> std::optional<T> typed(const AccessibilityValue& value) {
     if (!value.isSuccess()) return std::nullopt;
     if (const T* content = std::get_if<T>(&value.content)) return *content;
     return std::nullopt;

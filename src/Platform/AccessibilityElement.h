@@ -42,8 +42,7 @@ struct AccessibilityValue {
     Content content;
 
     static AccessibilityValue failed(AccessibilityStatus status) { return {status, {}}; }
-    template <typename T>
-    static AccessibilityValue of(T value) {
+    template <typename T> static AccessibilityValue of(T value) {
         return {AccessibilityStatus::success, Content(std::move(value))};
     }
     bool isSuccess() const { return status == AccessibilityStatus::success; }

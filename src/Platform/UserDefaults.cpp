@@ -33,9 +33,7 @@ std::optional<bool> UserDefaults::boolean(const QString& key) const {
     }
 }
 
-bool UserDefaults::boolean(const QString& key, bool defaultValue) const {
-    return boolean(key).value_or(defaultValue);
-}
+bool UserDefaults::boolean(const QString& key, bool defaultValue) const { return boolean(key).value_or(defaultValue); }
 
 std::optional<double> UserDefaults::number(const QString& key) const {
     const QVariant v = value(key);

@@ -18,7 +18,8 @@ enum class WebAuthenticationSessionError {
 class WebAuthenticationSession {
 public:
     // Exactly one of the two is set.
-    using Completion = std::function<void(std::optional<QUrl> callback, std::optional<WebAuthenticationSessionError> error)>;
+    using Completion =
+        std::function<void(std::optional<QUrl> callback, std::optional<WebAuthenticationSessionError> error)>;
 
     virtual ~WebAuthenticationSession() = default;
 

@@ -15,8 +15,8 @@ namespace quillo {
 class CloudSignInError : public std::exception {
 public:
     CloudSignInError(int status, std::optional<QString> code)
-        : status(status), code(std::move(code)),
-          text_("sign-in refused: HTTP " + std::to_string(status) + (this->code ? " " + this->code->toStdString() : "")) {}
+        : status(status), code(std::move(code)), text_("sign-in refused: HTTP " + std::to_string(status) +
+                                                       (this->code ? " " + this->code->toStdString() : "")) {}
     const char* what() const noexcept override { return text_.c_str(); }
 
     int status;

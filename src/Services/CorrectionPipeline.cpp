@@ -49,11 +49,8 @@ bool trimsToEmpty(const QString& text) {
 
 CorrectionPipeline::CorrectionPipeline(CloudCorrectionProviding& cloudClient, qsizetype cloudChunkCharacters,
                                        SessionScope sessionScope, double retentionSeconds, Clock& clock)
-    : cloudClient_(cloudClient),
-      cloudChunker_(cloudChunkCharacters),
-      sessionScope_(std::move(sessionScope)),
-      retentionSeconds_(retentionSeconds),
-      clock_(clock) {}
+    : cloudClient_(cloudClient), cloudChunker_(cloudChunkCharacters), sessionScope_(std::move(sessionScope)),
+      retentionSeconds_(retentionSeconds), clock_(clock) {}
 
 CorrectionPipeline::~CorrectionPipeline() {
     // Expire the weak handles first, so nothing resumed by the cancellation touches this object.
@@ -118,8 +115,8 @@ void CorrectionPipeline::checkCurrent(const CancellationToken& token, quint64 ru
     if (currentScope() != runScope) throw CancellationError();
 }
 
-QCoro::Task<std::optional<QuilloCorrectionResult>> CorrectionPipeline::correct(
-    QString text, CorrectionPipelineConfiguration configuration, CancellationToken token) {
+QCoro::Task<std::optional<QuilloCorrectionResult>>
+CorrectionPipeline::correct(QString text, CorrectionPipelineConfiguration configuration, CancellationToken token) {
     QStringList chunks;
     try {
         chunks = cloudChunker_.chunks(text);
@@ -190,10 +187,8 @@ QCoro::Task<std::optional<QuilloCorrectionResult>> CorrectionPipeline::correct(
                 if (std::find(usedModels.begin(), usedModels.end(), model) == usedModels.end())
                     usedModels.push_back(model);
             }
-            if (charge && result.chargedCredits)
-                *charge += *result.chargedCredits;
-            else
-                charge.reset();
+            if (charge && result.chargedCredits) *charge += *result.chargedCredits;
+            else charge.reset();
         }
     } catch (const CancellationError&) {
         throw;
@@ -202,10 +197,8 @@ QCoro::Task<std::optional<QuilloCorrectionResult>> CorrectionPipeline::correct(
         if (ownsResumeState() && !resumeState_->results.empty() && now() < resumeState_->expiresAt) {
             std::optional<double> savedCharge = 0.0;
             for (const auto& [savedIndex, savedResult] : resumeState_->results) {
-                if (savedCharge && savedResult.chargedCredits)
-                    *savedCharge += *savedResult.chargedCredits;
-                else
-                    savedCharge.reset();
+                if (savedCharge && savedResult.chargedCredits) *savedCharge += *savedResult.chargedCredits;
+                else savedCharge.reset();
             }
             const int completed = static_cast<int>(resumeState_->results.size());
             qCInfo(lcCorrection).nospace() << "correction failed with " << completed << " chunks saved";

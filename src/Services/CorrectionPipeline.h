@@ -43,9 +43,8 @@ public:
     // The corrected text with its routing, models and charge; none when every chunk was blank.
     // Throws CorrectionChunkingError, CancellationError (cancelled, superseded, or session
     // changed), CorrectionPipelineError, or the cloud client's own errors.
-    QCoro::Task<std::optional<QuilloCorrectionResult>> correct(QString text,
-                                                              CorrectionPipelineConfiguration configuration,
-                                                              CancellationToken token = {});
+    QCoro::Task<std::optional<QuilloCorrectionResult>>
+    correct(QString text, CorrectionPipelineConfiguration configuration, CancellationToken token = {});
 
     // Drops saved progress and stops its expiry. Call whenever the session scope changes.
     void discardResumeState();
@@ -64,7 +63,7 @@ private:
         QString scope;
         double expiresAt = 0;
         std::map<int, QuilloCorrectionResult> results; // by chunk index, as the cloud returned them
-        qsizetype bytes = 0;                            // UTF-8 bytes of original plus saved corrections
+        qsizetype bytes = 0;                           // UTF-8 bytes of original plus saved corrections
     };
 
     double now() const { return clock_.uptimeSeconds(); }

@@ -31,15 +31,13 @@ public:
     std::optional<double> chargedCredits() const noexcept { return chargedCredits_; }
 
     // A copy of the underlying error of a partial failure, if it is an E.
-    template <typename E>
-    std::optional<E> underlyingAs() const {
+    template <typename E> std::optional<E> underlyingAs() const {
         if (!underlying_) return std::nullopt;
         try {
             std::rethrow_exception(underlying_);
         } catch (const E& e) {
             return e;
-        } catch (...) {
-        }
+        } catch (...) {}
         return std::nullopt;
     }
 
@@ -49,6 +47,7 @@ public:
 
 private:
     CorrectionPipelineError(Kind kind, std::exception_ptr underlying, int completed, std::optional<double> charged)
+        // NOLINTNEXTLINE(bugprone-throw-keyword-missing): an exception_ptr member is stored, not a new exception
         : kind_(kind), underlying_(std::move(underlying)), completed_(completed), chargedCredits_(charged) {}
 
     Kind kind_;

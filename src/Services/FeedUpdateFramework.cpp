@@ -373,7 +373,7 @@ std::optional<QString> FeedUpdateFramework::verifiedPackage(const UpdateFeedItem
 
 QString FeedUpdateFramework::storePackage(const UpdateFeedItem& item, const QByteArray& bytes) const {
     if (env_.cacheFolder.isEmpty()) throw UpdateError::packageStorageFailed();
-    const QString path = packagePath(item);
+    QString path = packagePath(item);
     const QFileInfo target(path);
     QDir folder(env_.cacheFolder);
     if (!folder.mkpath(QStringLiteral("."))) throw UpdateError::packageStorageFailed();

@@ -10,8 +10,8 @@
 #include "Support/UpdateFeedConfiguration.h"
 #include "Support/UpdateSelection.h"
 
-#include <memory>
 #include <QString>
+#include <memory>
 #include <optional>
 
 #include <qcoro/qcorotask.h>
@@ -38,7 +38,7 @@ public:
         Workspace& workspace;
         UpdateUserDriver& userDriver;
         InstalledRelease installed;
-        QString cacheFolder;               // where verified packages wait for installation
+        QString cacheFolder; // where verified packages wait for installation
         double checkIntervalSeconds = 86400.0;
         double firstCheckDelaySeconds = 60.0; // after start, so checks never compete with start-up
         double feedTimeoutSeconds = 30.0;
@@ -47,8 +47,8 @@ public:
 
     static inline const QString automaticChecksKey = QStringLiteral("automaticallyChecksForUpdates");
     static inline const QString automaticDownloadsKey = QStringLiteral("automaticallyDownloadsUpdates");
-    static inline const QString lastCheckTimeKey = QStringLiteral("lastUpdateCheckTime"); // seconds since 1970, UTC
-    static inline const QString skippedReleaseKey = QStringLiteral("skippedUpdateRelease");  // "<version>+<build>"
+    static inline const QString lastCheckTimeKey = QStringLiteral("lastUpdateCheckTime");   // seconds since 1970, UTC
+    static inline const QString skippedReleaseKey = QStringLiteral("skippedUpdateRelease"); // "<version>+<build>"
     static constexpr double minimumCheckIntervalSeconds = 3600.0;
 
     FeedUpdateFramework(Environment environment, UpdateFeedConfiguration configuration,

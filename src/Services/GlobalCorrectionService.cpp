@@ -39,8 +39,7 @@ QString describe(const std::exception_ptr& error) {
         return QStringLiteral("network error %1").arg(networkErrorCodeName(e.code));
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
-    } catch (...) {
-    }
+    } catch (...) {}
     return QStringLiteral("unknown error");
 }
 
@@ -50,8 +49,7 @@ bool isCancellation(const std::exception_ptr& error) {
         std::rethrow_exception(error);
     } catch (const CancellationError&) {
         return true;
-    } catch (...) {
-    }
+    } catch (...) {}
     return false;
 }
 
@@ -65,17 +63,11 @@ GlobalCorrectionService::GlobalCorrectionService(Environment environment, CloudC
                                                  std::unique_ptr<CorrectionPipeline> pipeline,
                                                  TextTargetProviding* textTargetProvider, StatusCallback onStatusChange,
                                                  QuilloSessionProviding* sessions, QObject* parent)
-    : QObject(parent),
-      env_(std::move(environment)),
-      injectedTextTargetProvider_(textTargetProvider),
-      onStatusChange_(std::move(onStatusChange)),
-      sessions_(sessions),
-      correctionPipeline_(std::move(pipeline)),
-      modifierTriggerStartedAt_(distantPast),
-      lastTriggerTapAt_(distantPast) {
+    : QObject(parent), env_(std::move(environment)), injectedTextTargetProvider_(textTargetProvider),
+      onStatusChange_(std::move(onStatusChange)), sessions_(sessions), correctionPipeline_(std::move(pipeline)),
+      modifierTriggerStartedAt_(distantPast), lastTriggerTapAt_(distantPast) {
     if (!correctionPipeline_) {
-        if (!cloudService)
-            throw std::invalid_argument("GlobalCorrectionService needs a cloud service or a pipeline");
+        if (!cloudService) throw std::invalid_argument("GlobalCorrectionService needs a cloud service or a pipeline");
         QPointer<QuilloSessionProviding> weakSessions(sessions);
         correctionPipeline_ = std::make_unique<CorrectionPipeline>(
             *cloudService, cloudChunkCharacters,
@@ -145,9 +137,9 @@ std::optional<QString> GlobalCorrectionService::sessionScope(const std::optional
 
 void GlobalCorrectionService::observeSessions(QuilloSessionProviding* sessions) {
     if (!sessions) return;
-    correctionSessionObservation_ =
-        connect(sessions, &QuilloSessionProviding::sessionChanged, this,
-                [this](const std::optional<QuilloAuthSession>& session) { sessionScopeDelivered(sessionScope(session)); });
+    correctionSessionObservation_ = connect(
+        sessions, &QuilloSessionProviding::sessionChanged, this,
+        [this](const std::optional<QuilloAuthSession>& session) { sessionScopeDelivered(sessionScope(session)); });
     // The current value counts as the first one delivered.
     sessionScopeDelivered(sessionScope(sessions->currentSession()));
 }
@@ -191,8 +183,8 @@ bool GlobalCorrectionService::startMonitoring() {
         return false;
     }
 
-    keyEventConnection_ = connect(&tap, &EventTap::keyEvent, this, &GlobalCorrectionService::handleKeyEvent,
-                                  Qt::DirectConnection);
+    keyEventConnection_ =
+        connect(&tap, &EventTap::keyEvent, this, &GlobalCorrectionService::handleKeyEvent, Qt::DirectConnection);
     tapDisabledConnection_ = connect(&tap, &EventTap::disabledByTimeout, this,
                                      &GlobalCorrectionService::handleTapDisabled, Qt::DirectConnection);
     tap.setEnabled(true);
@@ -322,7 +314,7 @@ void GlobalCorrectionService::triggerCorrection() {
     startCorrectionTask(id, correctionTask_->token());
 }
 
-void GlobalCorrectionService::startCorrectionTask(QUuid id, CancellationToken token) {
+void GlobalCorrectionService::startCorrectionTask(QUuid id, const CancellationToken& token) {
     // The run starts from the event loop, not inside the key handler that triggered it.
     QPointer<GlobalCorrectionService> self(this);
     pendingTaskStart_ = env_.clock.schedule(0.0, [self, id, token] {
@@ -431,7 +423,8 @@ QCoro::Task<> GlobalCorrectionService::runCorrection(QUuid id, CancellationToken
 
         if (applied == TextCorrectionApplicationResult::applied) {
             env_.toast.show(target.text, normalized, notice);
-            if (env_.history) env_.history->append(target.text, normalized, result->usedModels, configuration.writingMode);
+            if (env_.history)
+                env_.history->append(target.text, normalized, result->usedModels, configuration.writingMode);
             QuilloDiagnostics::record(QuilloDiagnosticEvent::correctionSucceeded, id);
             qCInfo(lcInputMonitoring, "Correction completed; changed=true");
             setStatus(CorrectionStatus::success);
@@ -484,10 +477,12 @@ QString GlobalCorrectionService::errorGuidance(const std::exception_ptr& error) 
         text += QStringLiteral(" completed sections");
         if (const auto charged = e.chargedCredits())
             text += QStringLiteral(" (") + QString::asprintf("%.6f", *charged) + QStringLiteral(" credits)");
-        text += QStringLiteral(" are kept temporarily. Retry the unchanged text now to reuse them without another charge.");
+        text +=
+            QStringLiteral(" are kept temporarily. Retry the unchanged text now to reuse them without another charge.");
         return text;
     } catch (const CorrectionChunkingError&) {
-        return QStringLiteral("This text contains an unusually long combined character. Shorten that part and try again.");
+        return QStringLiteral(
+            "This text contains an unusually long combined character. Shorten that part and try again.");
     } catch (const QuilloCloudError& e) {
         switch (e.kind()) {
         case QuilloCloudError::Kind::temporarilyBusy: return correction(Failure::capacityBusy(e.retryAfterSeconds()));
@@ -502,8 +497,7 @@ QString GlobalCorrectionService::errorGuidance(const std::exception_ptr& error) 
         return correction(Failure::requestEncoding());
     } catch (const CloudResponseDecodingError&) {
         return correction(Failure::invalidResponse());
-    } catch (...) {
-    }
+    } catch (...) {}
     return correction(Failure::unexpected());
 }
 

@@ -99,8 +99,7 @@ public:
 
     // The sentence shown for a failed correction.
     static QString errorGuidance(const std::exception_ptr& error);
-    template <typename E>
-    static QString errorGuidance(const E& error) {
+    template <typename E> static QString errorGuidance(const E& error) {
         return errorGuidance(std::make_exception_ptr(error));
     }
     // The catalogue failure a capture failure maps to (captured maps to unexpected).
@@ -126,7 +125,7 @@ private:
     bool isCurrent(const QUuid& id, const CancellationToken& token) const;
     void setStatus(CorrectionStatus status);
 
-    void startCorrectionTask(QUuid id, CancellationToken token);
+    void startCorrectionTask(QUuid id, const CancellationToken& token);
     QCoro::Task<> runCorrection(QUuid id, CancellationToken token);
 
     void observeSessions(QuilloSessionProviding* sessions);

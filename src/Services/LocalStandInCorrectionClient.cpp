@@ -85,9 +85,9 @@ double LocalStandInCorrectionClient::charge(qsizetype characters, CloudCorrectio
     return static_cast<double>(started) * factor;
 }
 
-QCoro::Task<std::optional<QuilloCorrectionResult>> LocalStandInCorrectionClient::correctText(
-    QString text, QString mode, CloudCorrectionModel cloudModel, CorrectionWritingMode writingMode,
-    CancellationToken token) {
+QCoro::Task<std::optional<QuilloCorrectionResult>>
+LocalStandInCorrectionClient::correctText(QString text, QString mode, CloudCorrectionModel cloudModel,
+                                          CorrectionWritingMode writingMode, CancellationToken token) {
     token.throwIfCancelled();
     ++requestCount_;
     QuilloCorrectionResult result;

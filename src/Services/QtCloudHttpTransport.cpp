@@ -47,7 +47,7 @@ NetworkErrorCode certificateCode(const QList<QSslError>& errors) {
 
 } // namespace
 
-QtCloudHttpTransport::QtCloudHttpTransport(QStringList extraAuthorityFiles, Clock& clock)
+QtCloudHttpTransport::QtCloudHttpTransport(const QStringList& extraAuthorityFiles, Clock& clock)
     : tls_(QSslConfiguration::defaultConfiguration()), clock_(clock) {
     // A redirect may never leave https.
     manager_.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -116,7 +116,8 @@ QCoro::Task<CloudHttpResponse> QtCloudHttpTransport::send(CloudHttpRequest reque
     QNetworkReply* raw = request.body.isEmpty() && request.method == "GET"
                              ? manager_.get(networkRequest)
                              : manager_.sendCustomRequest(networkRequest, request.method, request.body);
-    const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(raw, [](QNetworkReply* r) { r->deleteLater(); });
+    const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(raw,
+                                                                         [](QNetworkReply* r) { r->deleteLater(); });
 
     enum class Stop { none, timeout, cancel };
     auto stop = std::make_shared<Stop>(Stop::none);

@@ -18,7 +18,8 @@ namespace quillo {
 // stack would wait longer. Main thread only.
 class QtCloudHttpTransport final : public CloudHttpTransport {
 public:
-    explicit QtCloudHttpTransport(QStringList extraAuthorityFiles = defaultAuthorityFiles(), Clock& clock = Clock::shared());
+    explicit QtCloudHttpTransport(const QStringList& extraAuthorityFiles = defaultAuthorityFiles(),
+                                  Clock& clock = Clock::shared());
     ~QtCloudHttpTransport() override;
 
     QCoro::Task<CloudHttpResponse> send(CloudHttpRequest request, CancellationToken token) override;

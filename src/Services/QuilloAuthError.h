@@ -27,12 +27,15 @@ public:
     int status() const noexcept { return status_; }
     const std::optional<QString>& code() const noexcept { return code_; }
 
-    bool isHTTP(int status, const QString& code) const { return kind_ == Kind::http && status_ == status && code_ == code; }
+    bool isHTTP(int status, const QString& code) const {
+        return kind_ == Kind::http && status_ == status && code_ == code;
+    }
 
     const char* what() const noexcept override {
         switch (kind_) {
         case Kind::http:
-            what_ = "account endpoint answered HTTP " + std::to_string(status_) + (code_ ? " " + code_->toStdString() : "");
+            what_ =
+                "account endpoint answered HTTP " + std::to_string(status_) + (code_ ? " " + code_->toStdString() : "");
             return what_.c_str();
         case Kind::invalidEndpoint: return "no account endpoint address";
         case Kind::incompleteResponse: return "incomplete account answer";

@@ -38,8 +38,7 @@ std::optional<QuilloOAuthError> oauthErrorIn(const std::exception_ptr& error) {
         std::rethrow_exception(error);
     } catch (const QuilloOAuthError& e) {
         return e;
-    } catch (...) {
-    }
+    } catch (...) {}
     return std::nullopt;
 }
 
@@ -48,8 +47,7 @@ bool isConfirmedRevocation(const std::exception_ptr& error) {
         std::rethrow_exception(error);
     } catch (const QuilloAuthError& e) {
         return e.isHTTP(401, QStringLiteral("session_invalid")) || e.isHTTP(401, QStringLiteral("session_required"));
-    } catch (...) {
-    }
+    } catch (...) {}
     return false;
 }
 
@@ -61,9 +59,10 @@ QuilloAuthService::QuilloAuthService(CloudHttpTransport& transport, SecureStore&
       clock_(options.clock ? *options.clock : Clock::shared()), recordEvent_(std::move(options.recordEvent)),
       presenter_(options.presenter), codePrompt_(options.codePrompt),
       authURL_(QuilloCloudService::authURL(options.endpoint)) {
-    if (!recordEvent_) recordEvent_ = [](QuilloDiagnosticEvent event, std::optional<QUuid> id) {
-        QuilloDiagnostics::record(event, id);
-    };
+    if (!recordEvent_)
+        recordEvent_ = [](QuilloDiagnosticEvent event, std::optional<QUuid> id) {
+            QuilloDiagnostics::record(event, id);
+        };
     session_ = QuilloAuthSessionStore::loadSession(secureStore_, defaults_);
 }
 
@@ -149,8 +148,8 @@ QuilloAuthService::SaveOutcome QuilloAuthService::save(const QuilloAuthResponse&
         return SaveOutcome::incomplete;
     std::optional<double> expiry = response.expiresAt;
     if (!expiry && response.expiresIn) expiry = nowSince1970() + *response.expiresIn;
-    QuilloAuthSession session{*response.accessToken, response.refreshToken, expiry, *response.user->id,
-                              *response.user->email, response.user->provider};
+    QuilloAuthSession session{*response.accessToken, response.refreshToken, expiry,
+                              *response.user->id,    *response.user->email, response.user->provider};
     setSession(session);
     if (!QuilloAuthSessionStore::storeSessionData(secureStore_, session.toJson())) {
         setAuthError(UserFacingErrorCatalog::authentication(Catalog::secureStorageUnavailable(), Operation::signIn));
@@ -197,8 +196,7 @@ QString QuilloAuthService::userFacingError(const std::exception_ptr& error, Oper
         failure = Catalog::network(NetworkErrorCode::cancelled);
     } catch (const CloudResponseDecodingError&) {
         failure = Catalog::invalidResponse();
-    } catch (...) {
-    }
+    } catch (...) {}
     return UserFacingErrorCatalog::authentication(failure, operation);
 }
 
@@ -206,7 +204,8 @@ QString QuilloAuthService::googleSignInError(const std::exception_ptr& error) {
     if (const auto oauth = oauthErrorIn(error)) {
         switch (oauth->kind()) {
         case OAuthKind::secureRandomUnavailable:
-            return QStringLiteral("Quillo could not securely start Google sign-in. Restart your computer and try again.");
+            return QStringLiteral(
+                "Quillo could not securely start Google sign-in. Restart your computer and try again.");
         case OAuthKind::invalidCallback:
             return QStringLiteral("Google returned an invalid sign-in response. Close the browser and try again.");
         case OAuthKind::providerRejected: return QStringLiteral("Google sign-in was not completed. Try again.");
@@ -226,8 +225,7 @@ QString QuilloAuthService::googleReauthenticationError(const std::exception_ptr&
             return QStringLiteral(
                 "Quillo could not securely start Google verification. Restart your computer and try again.");
         case OAuthKind::invalidCallback:
-            return QStringLiteral(
-                "Google returned an invalid verification response. Close the browser and try again.");
+            return QStringLiteral("Google returned an invalid verification response. Close the browser and try again.");
         case OAuthKind::providerRejected: return QStringLiteral("Google verification was not completed. Try again.");
         case OAuthKind::browserUnavailable:
             return QStringLiteral(
@@ -266,9 +264,9 @@ QCoro::Task<bool> QuilloAuthService::authenticate(QString action, QString email,
     std::optional<QuilloAuthResponse> response;
     try {
         Payload payload0{{QStringLiteral("action"), action},
-                                     {QStringLiteral("email"), email},
-                                     {QStringLiteral("password"), password},
-                                     {QStringLiteral("installationId"), QuilloInstallationIdentity::value(defaults_)}};
+                         {QStringLiteral("email"), email},
+                         {QStringLiteral("password"), password},
+                         {QStringLiteral("installationId"), QuilloInstallationIdentity::value(defaults_)}};
         response = co_await request(std::move(payload0), std::nullopt);
     } catch (...) {
         failure = std::current_exception();
@@ -288,8 +286,7 @@ QCoro::Task<bool> QuilloAuthService::authenticate(QString action, QString email,
         case SaveOutcome::incomplete:
             if (response->emailConfirmationRequired.value_or(false))
                 setAuthNotice(QStringLiteral("Check your email to confirm your account, then sign in."));
-            else
-                setAuthError(UserFacingErrorCatalog::authentication(Catalog::incompleteResponse(), operation));
+            else setAuthError(UserFacingErrorCatalog::authentication(Catalog::incompleteResponse(), operation));
             break;
         case SaveOutcome::storageFailed: break;
         }
@@ -311,13 +308,15 @@ void QuilloAuthService::revokeAbandonedSession(const QuilloAuthResponse& respons
 // MARK: e-mail actions
 
 QCoro::Task<bool> QuilloAuthService::requestPasswordReset(QString email) {
-    return performEmailAction(QStringLiteral("request_password_reset"), std::move(email),
-                              QStringLiteral("If an account exists for this address, a password reset email has been sent."));
+    return performEmailAction(
+        QStringLiteral("request_password_reset"), std::move(email),
+        QStringLiteral("If an account exists for this address, a password reset email has been sent."));
 }
 
 QCoro::Task<bool> QuilloAuthService::resendConfirmation(QString email) {
-    return performEmailAction(QStringLiteral("resend_confirmation"), std::move(email),
-                              QStringLiteral("If this address has a pending account, a new confirmation email has been sent."));
+    return performEmailAction(
+        QStringLiteral("resend_confirmation"), std::move(email),
+        QStringLiteral("If this address has a pending account, a new confirmation email has been sent."));
 }
 
 QCoro::Task<bool> QuilloAuthService::performEmailAction(QString action, QString email, QString successMessage) {
@@ -333,10 +332,8 @@ QCoro::Task<bool> QuilloAuthService::performEmailAction(QString action, QString 
     } catch (...) {
         failure = std::current_exception();
     }
-    if (result)
-        setAuthNotice(successMessage);
-    else
-        setAuthError(userFacingError(failure, Operation::sendEmail));
+    if (result) setAuthNotice(successMessage);
+    else setAuthError(userFacingError(failure, Operation::sendEmail));
     setLoading(false);
     co_return result;
 }
@@ -371,8 +368,8 @@ QCoro::Task<bool> QuilloAuthService::performGoogleAuthentication(QUuid generatio
     const QString installationId = QuilloInstallationIdentity::value(defaults_);
     const QString verifier = QuilloOAuthPKCE::randomBase64URLString(QuilloOAuthPKCE::verifierByteCount);
     Payload payload2{{QStringLiteral("action"), QStringLiteral("start_google_oauth")},
-                                                       {QStringLiteral("codeChallenge"), QuilloOAuthPKCE::challenge(verifier)},
-                                                       {QStringLiteral("installationId"), installationId}};
+                     {QStringLiteral("codeChallenge"), QuilloOAuthPKCE::challenge(verifier)},
+                     {QStringLiteral("installationId"), installationId}};
     const QuilloAuthResponse start = co_await request(std::move(payload2), std::nullopt);
     if (!signInGeneration_.isCurrent(generation)) co_return false;
     const QUrl page = start.oauthURL ? QUrl(*start.oauthURL, QUrl::StrictMode) : QUrl();
@@ -385,9 +382,9 @@ QCoro::Task<bool> QuilloAuthService::performGoogleAuthentication(QUuid generatio
     const QString code = QuilloOAuthPKCE::authorizationCode(callback, QuilloOAuthPKCE::expectedState(page));
 
     Payload payload3{{QStringLiteral("action"), QStringLiteral("complete_google_oauth")},
-                                                        {QStringLiteral("authCode"), code},
-                                                        {QStringLiteral("codeVerifier"), verifier},
-                                                        {QStringLiteral("installationId"), installationId}};
+                     {QStringLiteral("authCode"), code},
+                     {QStringLiteral("codeVerifier"), verifier},
+                     {QStringLiteral("installationId"), installationId}};
     const QuilloAuthResponse answer = co_await request(std::move(payload3), std::nullopt);
     if (!signInGeneration_.isCurrent(generation)) {
         revokeAbandonedSession(answer);
@@ -424,10 +421,10 @@ QCoro::Task<bool> QuilloAuthService::refreshSession() {
     auto task = std::make_shared<SharedResult<bool>>();
     refreshTask_ = task;
     std::weak_ptr<int> alive = lifetime_;
-    observe(performRefreshSession(), std::function<void(const TaskOutcome<bool>&)>(
-                                         [task, alive](const TaskOutcome<bool>& outcome) {
-                                             task->set(!alive.expired() && !outcome.error && outcome.value.value_or(false));
-                                         }));
+    observe(performRefreshSession(),
+            std::function<void(const TaskOutcome<bool>&)>([task, alive](const TaskOutcome<bool>& outcome) {
+                task->set(!alive.expired() && !outcome.error && outcome.value.value_or(false));
+            }));
     const bool result = co_await task->wait();
     if (!alive.expired() && refreshTask_ == task) refreshTask_.reset();
     co_return result;
@@ -445,7 +442,7 @@ QCoro::Task<bool> QuilloAuthService::performRefreshSession() {
     std::exception_ptr failure;
     try {
         Payload payload4{{QStringLiteral("action"), QStringLiteral("refresh")},
-                                     {QStringLiteral("refreshToken"), *captured->refreshToken}};
+                         {QStringLiteral("refreshToken"), *captured->refreshToken}};
         response = co_await request(std::move(payload4), std::nullopt);
     } catch (...) {
         failure = std::current_exception();
@@ -467,8 +464,7 @@ QCoro::Task<bool> QuilloAuthService::performRefreshSession() {
         std::rethrow_exception(failure);
     } catch (const QuilloAuthError& e) {
         refused = e.kind() == QuilloAuthError::Kind::http && (e.status() == 400 || e.status() == 401);
-    } catch (...) {
-    }
+    } catch (...) {}
     if (refused) {
         qCInfo(lcAuth) << "Session refresh refused; signing out";
         if (stillCaptured) clearSession(true);
@@ -545,7 +541,8 @@ std::optional<QUuid> QuilloAuthService::beginSensitiveAction(bool allowsCancella
     return generation;
 }
 
-bool QuilloAuthService::isCurrentSensitiveAction(const QUuid& generation, const AuthenticatedSessionOwner& owner) const {
+bool QuilloAuthService::isCurrentSensitiveAction(const QUuid& generation,
+                                                 const AuthenticatedSessionOwner& owner) const {
     return sensitiveActionGeneration_.isCurrent(generation) && ownerMatches(owner);
 }
 
@@ -665,7 +662,7 @@ QCoro::Task<bool> QuilloAuthService::deleteGoogleAccount() {
                         quiet = true;
                     } else {
                         Payload payload7{{QStringLiteral("action"), QStringLiteral("delete_google_account")},
-                                          {QStringLiteral("reauthenticationProof"), proof}};
+                                         {QStringLiteral("reauthenticationProof"), proof}};
                         co_await request(std::move(payload7), authorization);
                         if (isCurrentSensitiveAction(generation, owner)) {
                             accountDeleted();

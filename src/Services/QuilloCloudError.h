@@ -11,7 +11,13 @@ namespace quillo {
 // description() is for logs.
 class QuilloCloudError : public std::exception {
 public:
-    enum class Kind { temporarilyBusy, httpError, authenticationRequired, insufficientCredits, secureRandomUnavailable };
+    enum class Kind {
+        temporarilyBusy,
+        httpError,
+        authenticationRequired,
+        insufficientCredits,
+        secureRandomUnavailable
+    };
 
     static QuilloCloudError temporarilyBusy(std::optional<int> retryAfterSeconds) {
         QuilloCloudError e(Kind::temporarilyBusy);
@@ -34,8 +40,9 @@ public:
     QString description() const {
         switch (kind_) {
         case Kind::temporarilyBusy:
-            return retryAfterSeconds_ ? QStringLiteral("Cloud capacity is busy. Retry in %1 seconds.").arg(*retryAfterSeconds_)
-                                      : QStringLiteral("Cloud capacity is briefly busy.");
+            return retryAfterSeconds_
+                       ? QStringLiteral("Cloud capacity is busy. Retry in %1 seconds.").arg(*retryAfterSeconds_)
+                       : QStringLiteral("Cloud capacity is briefly busy.");
         case Kind::httpError: return QStringLiteral("Quillo Cloud HTTP error %1").arg(status_);
         case Kind::authenticationRequired: return QStringLiteral("Quillo Cloud authentication required");
         case Kind::insufficientCredits: return QStringLiteral("Not enough credit. Please top up.");

@@ -49,8 +49,8 @@ std::optional<std::int64_t> parseDecimal(const std::optional<QByteArray>& raw) {
 
 std::optional<int> narrowed(std::optional<std::int64_t> value) {
     if (!value) return std::nullopt;
-    return static_cast<int>(std::clamp<std::int64_t>(*value, std::numeric_limits<int>::min(),
-                                                     std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<std::int64_t>(*value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 // JSON members of a decoded body; a member of the wrong type makes the whole body unreadable.
@@ -218,15 +218,12 @@ std::optional<QUrl> withPath(const QString& endpoint, const QString& path) {
 
 QuilloCloudService::QuilloCloudService(CloudHttpTransport& transport, QuilloSessionProviding& authService,
                                        CloudHealthChecker* healthChecker, Options options)
-    : transport_(transport),
-      authService_(authService),
-      endpoint_(std::move(options.endpoint)),
-      clock_(options.clock ? *options.clock : Clock::shared()),
-      retrySleeper_(std::move(options.retrySleeper)),
-      recordEvent_(std::move(options.recordEvent)),
-      clientVersion_(clientVersion(options.info)) {
+    : transport_(transport), authService_(authService), endpoint_(std::move(options.endpoint)),
+      clock_(options.clock ? *options.clock : Clock::shared()), retrySleeper_(std::move(options.retrySleeper)),
+      recordEvent_(std::move(options.recordEvent)), clientVersion_(clientVersion(options.info)) {
     if (!healthChecker) {
-        ownedHealthChecker_ = std::make_unique<CloudHealthChecker>(transport_, CloudHealthChecker::defaultMinimumInterval, clock_);
+        ownedHealthChecker_ =
+            std::make_unique<CloudHealthChecker>(transport_, CloudHealthChecker::defaultMinimumInterval, clock_);
         healthChecker = ownedHealthChecker_.get();
     }
     healthChecker_ = healthChecker;
@@ -236,9 +233,10 @@ QuilloCloudService::QuilloCloudService(CloudHttpTransport& transport, QuilloSess
             return clock->sleepOrThrow(static_cast<double>(nanoseconds) / 1e9, std::move(token));
         };
     }
-    if (!recordEvent_) recordEvent_ = [](QuilloDiagnosticEvent event, std::optional<QUuid> id) {
-        QuilloDiagnostics::record(event, id);
-    };
+    if (!recordEvent_)
+        recordEvent_ = [](QuilloDiagnosticEvent event, std::optional<QUuid> id) {
+            QuilloDiagnostics::record(event, id);
+        };
 }
 
 QuilloCloudService::QuilloCloudService(CloudHttpTransport& transport, QuilloSessionProviding& authService,
@@ -282,8 +280,10 @@ void QuilloCloudService::saveConfiguration(UserDefaults& defaults, const QString
 }
 
 QString QuilloCloudService::clientVersion(const QuilloInfoDictionary& info) {
-    const QString version = QuilloAppEnvironment::string(info, QuilloBundleInfo::shortVersionKey).value_or(QStringLiteral("unknown"));
-    const QString build = QuilloAppEnvironment::string(info, QuilloBundleInfo::bundleVersionKey).value_or(QStringLiteral("unknown"));
+    const QString version =
+        QuilloAppEnvironment::string(info, QuilloBundleInfo::shortVersionKey).value_or(QStringLiteral("unknown"));
+    const QString build =
+        QuilloAppEnvironment::string(info, QuilloBundleInfo::bundleVersionKey).value_or(QStringLiteral("unknown"));
     return version + QStringLiteral(" (") + build + QLatin1Char(')');
 }
 
@@ -335,7 +335,8 @@ bool QuilloCloudService::invalidateAccountIfUnauthorized(const QString& authoriz
 std::uint64_t QuilloCloudService::uptimeNanoseconds() const {
     const double seconds = std::max(0.0, clock_.uptimeSeconds());
     const double ns = seconds * 1e9;
-    if (ns >= static_cast<double>(std::numeric_limits<std::uint64_t>::max())) return std::numeric_limits<std::uint64_t>::max();
+    if (ns >= static_cast<double>(std::numeric_limits<std::uint64_t>::max()))
+        return std::numeric_limits<std::uint64_t>::max();
     return static_cast<std::uint64_t>(ns);
 }
 
@@ -367,8 +368,8 @@ QCoro::Task<CloudHttpResponse> QuilloCloudService::sendWithRetries(CloudHttpRequ
             if (alive.expired()) throw CancellationError();
             transportDelay = policy.transportRetryDelay(error, remaining());
             if (!transportDelay) throw;
-            qCInfo(lcCloud, "Cloud correction transport retry=%ld; code=%ld", static_cast<long>(policy.transportRetries),
-                   static_cast<long>(error.code));
+            qCInfo(lcCloud, "Cloud correction transport retry=%ld; code=%ld",
+                   static_cast<long>(policy.transportRetries), static_cast<long>(error.code));
         }
         if (transportDelay) {
             co_await wait(*transportDelay);
@@ -381,16 +382,18 @@ QCoro::Task<CloudHttpResponse> QuilloCloudService::sendWithRetries(CloudHttpRequ
         const auto retryAfter = parseDecimal(response.header("Retry-After"));
         if (response.status == 425) {
             if (const auto delay = policy.processingRetryDelay(retryAfter, left2)) {
-                qCInfo(lcCloud, "Cloud correction still processing; replay poll=%ld", static_cast<long>(policy.processingPolls));
+                qCInfo(lcCloud, "Cloud correction still processing; replay poll=%ld",
+                       static_cast<long>(policy.processingPolls));
                 co_await wait(*delay);
                 continue;
             }
         }
         const auto safeHeader = response.header("X-Quillo-Retry-Safe");
-        const std::optional<QString> safe = safeHeader ? std::optional<QString>(QString::fromLatin1(*safeHeader)) : std::nullopt;
+        const std::optional<QString> safe =
+            safeHeader ? std::optional<QString>(QString::fromLatin1(*safeHeader)) : std::nullopt;
         if (const auto delay = policy.safeHTTPRetryDelay(response.status, safe, retryAfter, left2)) {
-            qCInfo(lcCloud, "Cloud correction safe HTTP retry=%ld; status=%ld", static_cast<long>(policy.safeHTTPRetries),
-                   static_cast<long>(response.status));
+            qCInfo(lcCloud, "Cloud correction safe HTTP retry=%ld; status=%ld",
+                   static_cast<long>(policy.safeHTTPRetries), static_cast<long>(response.status));
             co_await wait(*delay);
             continue;
         }
@@ -501,15 +504,16 @@ QCoro::Task<std::optional<QuilloCorrectionResult>> QuilloCloudService::correctTe
         const auto retryAfter = narrowed(parseDecimal(response.header("Retry-After")));
         if (current) {
             setLoadingError(UserFacingErrorCatalog::correction(Catalog::capacityBusy(retryAfter)));
-            qCInfo(lcCloud, "Cloud correction capacity blocked; retryAfter=%ld", static_cast<long>(retryAfter.value_or(0)));
+            qCInfo(lcCloud, "Cloud correction capacity blocked; retryAfter=%ld",
+                   static_cast<long>(retryAfter.value_or(0)));
         }
         throw QuilloCloudError::temporarilyBusy(retryAfter);
     }
     if (status == 402) {
         if (const auto refusal = decodeCreditRefusal(response.body)) {
             const double available = refusal->available ? *refusal->available
-                                     : account_             ? account_->availableCredits
-                                                            : 0.0;
+                                     : account_         ? account_->availableCredits
+                                                        : 0.0;
             if (current) {
                 setAccount(QuilloCloudAccount{account_ ? account_->balanceCredits : available,
                                               account_ ? account_->reservedCredits : 0.0, available});
@@ -523,7 +527,8 @@ QCoro::Task<std::optional<QuilloCorrectionResult>> QuilloCloudService::correctTe
         if (invalidateAccountIfUnauthorized(*authorization, auth))
             setLoadingError(UserFacingErrorCatalog::correction(Catalog::http(401)));
     }
-    if (sessionMatches(*authorization, auth)) setLoadingError(UserFacingErrorCatalog::correction(Catalog::http(status)));
+    if (sessionMatches(*authorization, auth))
+        setLoadingError(UserFacingErrorCatalog::correction(Catalog::http(status)));
     qCWarning(lcCloud, "Cloud correction returned HTTP %ld", static_cast<long>(status));
     throw QuilloCloudError::httpError(status);
 }
@@ -553,7 +558,8 @@ QCoro::Task<> QuilloCloudService::refreshAccount(QuilloSessionProviding& authSer
     const QUuid refreshID = accountRefreshGeneration_.begin();
     setRefreshingAccount(true);
     auto applyIfCurrent = [&](auto mutation) {
-        if (!accountRefreshGeneration_.isCurrent(refreshID) || !sessionMatches(*authorization, authService)) return false;
+        if (!accountRefreshGeneration_.isCurrent(refreshID) || !sessionMatches(*authorization, authService))
+            return false;
         mutation();
         return true;
     };
@@ -574,7 +580,8 @@ QCoro::Task<> QuilloCloudService::refreshAccount(QuilloSessionProviding& authSer
                     setLoadingError(std::nullopt);
                 });
             } else {
-                applyIfCurrent([&] { setLoadingError(UserFacingErrorCatalog::account(AccountCatalog::invalidResponse())); });
+                applyIfCurrent(
+                    [&] { setLoadingError(UserFacingErrorCatalog::account(AccountCatalog::invalidResponse())); });
                 qCWarning(lcCloud, "Cloud account refresh returned an unreadable response");
             }
         } else if (status == 401) {

@@ -42,8 +42,7 @@ struct ReadFailure {
     QString description;
 };
 
-template <typename T>
-struct Outcome {
+template <typename T> struct Outcome {
     std::optional<T> value;
     ReadFailure failure;
     static Outcome fail(QString description) { return {std::nullopt, {std::move(description)}}; }
@@ -61,7 +60,8 @@ constexpr double maximumReferenceSeconds = 1e15;
 
 std::optional<QDateTime> dateFromReferenceSeconds(double seconds) {
     if (!(std::abs(seconds) <= maximumReferenceSeconds)) return std::nullopt;
-    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)) + referenceDateMSecsSinceEpoch, Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)) + referenceDateMSecsSinceEpoch,
+                                          Qt::UTC);
 }
 
 QJsonObject encodeEntry(const QuilloCorrectionHistoryEntry& entry) {
@@ -107,16 +107,18 @@ Outcome<QuilloCorrectionHistoryEntry> decodeEntry(const QJsonValue& value, int i
     if (const QJsonValue models = object.value("cloudModels"); !models.isUndefined() && !models.isNull()) {
         if (!models.isArray()) return Outcome<QuilloCorrectionHistoryEntry>::fail("typeMismatch(cloudModels)" + at);
         std::vector<CloudCorrectionModel> list;
-        for (const QJsonValue& raw : models.toArray()) {
+        for (const QJsonValue raw : models.toArray()) {
             const auto model = CloudCorrectionModels::fromRawValue(raw.toString());
-            if (!raw.isString() || !model) return Outcome<QuilloCorrectionHistoryEntry>::fail("dataCorrupted(cloudModels)" + at);
+            if (!raw.isString() || !model)
+                return Outcome<QuilloCorrectionHistoryEntry>::fail("dataCorrupted(cloudModels)" + at);
             list.push_back(*model);
         }
         outcome.value->cloudModels = std::move(list);
     }
     if (const QJsonValue mode = object.value("writingMode"); !mode.isUndefined() && !mode.isNull()) {
         const auto parsed = CorrectionWritingModes::fromRawValue(mode.toString());
-        if (!mode.isString() || !parsed) return Outcome<QuilloCorrectionHistoryEntry>::fail("dataCorrupted(writingMode)" + at);
+        if (!mode.isString() || !parsed)
+            return Outcome<QuilloCorrectionHistoryEntry>::fail("dataCorrupted(writingMode)" + at);
         outcome.value->writingMode = *parsed;
     }
     return outcome;
@@ -141,7 +143,8 @@ Outcome<Archive> decodeArchive(const QByteArray& json) {
     if (!document.value->isObject()) return Outcome<Archive>::fail("typeMismatch(archive)");
     const QJsonObject object = document.value->object();
     const QJsonValue version = object.value("version"), entries = object.value("entries");
-    if (!version.isDouble() || !entries.isArray()) return Outcome<Archive>::fail("keyNotFound or typeMismatch(archive)");
+    if (!version.isDouble() || !entries.isArray())
+        return Outcome<Archive>::fail("keyNotFound or typeMismatch(archive)");
     Archive archive;
     archive.version = version.toInt();
     const QJsonArray list = entries.toArray();
@@ -176,10 +179,11 @@ std::optional<QByteArray> seal(const QByteArray& key, const QByteArray& plaintex
     if (RAND_bytes(out, QuilloCorrectionHistory::nonceLength) != 1) return std::nullopt;
     CipherContext context(EVP_CIPHER_CTX_new());
     int length = 0;
-    if (!context ||
-        EVP_EncryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1 ||
-        EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_IVLEN, QuilloCorrectionHistory::nonceLength, nullptr) != 1 ||
-        EVP_EncryptInit_ex(context.get(), nullptr, nullptr, reinterpret_cast<const unsigned char*>(key.constData()), out) != 1 ||
+    if (!context || EVP_EncryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1 ||
+        EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_IVLEN, QuilloCorrectionHistory::nonceLength, nullptr) !=
+            1 ||
+        EVP_EncryptInit_ex(context.get(), nullptr, nullptr, reinterpret_cast<const unsigned char*>(key.constData()),
+                           out) != 1 ||
         EVP_EncryptUpdate(context.get(), out + QuilloCorrectionHistory::nonceLength, &length,
                           reinterpret_cast<const unsigned char*>(plaintext.constData()), int(plaintext.size())) != 1)
         return std::nullopt;
@@ -202,10 +206,11 @@ Outcome<QByteArray> open(const QByteArray& key, const QByteArray& combined) {
     auto* out = reinterpret_cast<unsigned char*>(plaintext.data());
     CipherContext context(EVP_CIPHER_CTX_new());
     int length = 0;
-    if (!context ||
-        EVP_DecryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1 ||
-        EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_IVLEN, QuilloCorrectionHistory::nonceLength, nullptr) != 1 ||
-        EVP_DecryptInit_ex(context.get(), nullptr, nullptr, reinterpret_cast<const unsigned char*>(key.constData()), in) != 1 ||
+    if (!context || EVP_DecryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1 ||
+        EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_IVLEN, QuilloCorrectionHistory::nonceLength, nullptr) !=
+            1 ||
+        EVP_DecryptInit_ex(context.get(), nullptr, nullptr, reinterpret_cast<const unsigned char*>(key.constData()),
+                           in) != 1 ||
         EVP_DecryptUpdate(context.get(), out, &length, in + QuilloCorrectionHistory::nonceLength, cipherLength) != 1 ||
         EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_TAG, QuilloCorrectionHistory::tagLength,
                             const_cast<unsigned char*>(in + QuilloCorrectionHistory::nonceLength + cipherLength)) != 1)
@@ -280,7 +285,8 @@ Outcome<QByteArray> readWholeFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return Outcome<QByteArray>::fail("fileReadFailed(" + file.errorString() + ")");
     QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) return Outcome<QByteArray>::fail("fileReadFailed(" + file.errorString() + ")");
+    if (file.error() != QFileDevice::NoError)
+        return Outcome<QByteArray>::fail("fileReadFailed(" + file.errorString() + ")");
     return {data, {}};
 }
 
@@ -288,11 +294,13 @@ Outcome<QByteArray> readWholeFile(const QString& path) {
 
 QuilloCorrectionHistory::QuilloCorrectionHistory(SecureStore& secureStore, UserDefaults& defaults,
                                                  const QuilloInfoDictionary& info)
-    : QuilloCorrectionHistory(secureStore, defaults, QuilloAppEnvironment::applicationDataFolder(info), keyService(info)) {}
+    : QuilloCorrectionHistory(secureStore, defaults, QuilloAppEnvironment::applicationDataFolder(info),
+                              keyService(info)) {}
 
 QuilloCorrectionHistory::QuilloCorrectionHistory(SecureStore& secureStore, UserDefaults& defaults, QString directory,
                                                  QString keyService)
-    : secureStore_(secureStore), defaults_(defaults), directory_(std::move(directory)), keyService_(std::move(keyService)) {}
+    : secureStore_(secureStore), defaults_(defaults), directory_(std::move(directory)),
+      keyService_(std::move(keyService)) {}
 
 QString QuilloCorrectionHistory::keyService(const QuilloInfoDictionary& info) {
     return QuilloAppEnvironment::current(info).bundleIdentifier + QStringLiteral(".local-history");
@@ -335,18 +343,21 @@ std::vector<QuilloCorrectionHistoryEntry> QuilloCorrectionHistory::load() {
 
     const auto sealed = readWholeFile(filePath());
     if (!sealed.value) {
-        qCCritical(lcCorrectionHistory, "Unable to decrypt local correction history: %s", qPrintable(sealed.failure.description));
+        qCCritical(lcCorrectionHistory, "Unable to decrypt local correction history: %s",
+                   qPrintable(sealed.failure.description));
         return {};
     }
     const SecureStoreReadResult key = secureStore_.read(keyService_, keyAccount);
     if (!key.ok()) {
-        qCCritical(lcCorrectionHistory, "Unable to load encrypted correction history because its Keychain key is unavailable");
+        qCCritical(lcCorrectionHistory,
+                   "Unable to load encrypted correction history because its Keychain key is unavailable");
         return {};
     }
     const auto json = open(key.data, *sealed.value);
     auto archive = json.value ? decodeArchive(*json.value) : Outcome<Archive>::fail(json.failure.description);
     if (!archive.value) {
-        qCCritical(lcCorrectionHistory, "Unable to decrypt local correction history: %s", qPrintable(archive.failure.description));
+        qCCritical(lcCorrectionHistory, "Unable to decrypt local correction history: %s",
+                   qPrintable(archive.failure.description));
         return {};
     }
     if (archive.value->version != archiveVersion) {
@@ -415,7 +426,8 @@ bool QuilloCorrectionHistory::persist(std::vector<QuilloCorrectionHistoryEntry> 
     const QByteArray json = encodeArchive(entries);
 
     auto fail = [](const CorrectionHistoryStorageError& error) {
-        qCCritical(lcCorrectionHistory, "Unable to save encrypted correction history: %s", qPrintable(error.description()));
+        qCCritical(lcCorrectionHistory, "Unable to save encrypted correction history: %s",
+                   qPrintable(error.description()));
         return false;
     };
     using Kind = CorrectionHistoryStorageError::Kind;

@@ -15,7 +15,8 @@
 
 namespace quillo {
 
-QuilloDiagnosticsFileError::QuilloDiagnosticsFileError(DiagnosticsFailure failure, int posixError, const char* operation)
+QuilloDiagnosticsFileError::QuilloDiagnosticsFileError(DiagnosticsFailure failure, int posixError,
+                                                       const char* operation)
     : failure_(failure), posixError_(posixError),
       message_(std::string("diagnostic log ") + operation + " failed: " + std::strerror(posixError)) {}
 
@@ -60,8 +61,10 @@ QuilloDiagnosticLogStore QuilloDiagnosticLogStore::standard(const QuilloInfoDict
     QuilloDiagnosticLogStore store;
     store.logURL = logPath(QuilloAppEnvironment::applicationDataFolder(info));
     const QString unknown = QStringLiteral("unknown");
-    store.appVersion = safeVersion(QuilloAppEnvironment::string(info, QuilloBundleInfo::shortVersionKey).value_or(unknown));
-    store.appBuild = safeVersion(QuilloAppEnvironment::string(info, QuilloBundleInfo::bundleVersionKey).value_or(unknown));
+    store.appVersion =
+        safeVersion(QuilloAppEnvironment::string(info, QuilloBundleInfo::shortVersionKey).value_or(unknown));
+    store.appBuild =
+        safeVersion(QuilloAppEnvironment::string(info, QuilloBundleInfo::bundleVersionKey).value_or(unknown));
     store.operatingSystemVersion = OperatingSystemVersion::current();
     return store;
 }
@@ -155,7 +158,8 @@ void QuilloDiagnosticLogStore::writeAtomically(const QString& path, const QByteA
                                                bool syncToDisk) {
     const QFileInfo info(path);
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
-    QByteArray temporary = QFile::encodeName(info.absolutePath()) + "/." + QFile::encodeName(info.fileName()) + ".XXXXXX";
+    QByteArray temporary =
+        QFile::encodeName(info.absolutePath()) + "/." + QFile::encodeName(info.fileName()) + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) fail(errno, "write");
     auto abandon = [&](int error) {

@@ -28,9 +28,7 @@ OperatingSystemVersion OperatingSystemVersion::current() {
     return version;
 }
 
-QString QuilloDiagnosticRecord::isoTimestamp(const QDateTime& time) {
-    return time.toUTC().toString(Qt::ISODate);
-}
+QString QuilloDiagnosticRecord::isoTimestamp(const QDateTime& time) { return time.toUTC().toString(Qt::ISODate); }
 
 QString QuilloDiagnosticRecord::uuidText(const QUuid& uuid) { return uuid.toString(QUuid::WithoutBraces).toUpper(); }
 

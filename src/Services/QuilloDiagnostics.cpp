@@ -88,7 +88,7 @@ private:
             }
             std::vector<PendingEvent> batch;
             while (!items_.empty() && std::holds_alternative<PendingEvent>(items_.front())) {
-                batch.push_back(std::move(std::get<PendingEvent>(items_.front())));
+                batch.push_back(std::get<PendingEvent>(items_.front()));
                 items_.pop_front();
             }
             lock.unlock();

@@ -35,7 +35,7 @@ QString queueLabel();
 // The store in use (read on the writer thread).
 QuilloDiagnosticLogStore store();
 // Swaps the store once queued events are written; returns the previous one (tests).
-QuilloDiagnosticLogStore replaceStore(const QuilloDiagnosticLogStore& store);
+QuilloDiagnosticLogStore replaceStore(const QuilloDiagnosticLogStore& replacement);
 
 } // namespace QuilloDiagnostics
 

@@ -30,17 +30,18 @@ QCoro::Task<QUrl> QuilloOAuthPresenter::authenticate(QUrl url, QString callbackU
         if (self && self->flow_ == flow) self->finish(QuilloOAuthError(Kind::cancelled), true);
     });
 
-    const bool started = session_.start(url, callbackURLScheme, [self, flow](std::optional<QUrl> callback,
-                                                                             std::optional<WebAuthenticationSessionError> error) {
-        if (!self || self->flow_ != flow) return; // a late completion of an earlier flow
-        if (callback) {
-            self->finish(*callback, false);
-        } else if (error == WebAuthenticationSessionError::userCancelled) {
-            self->finish(QuilloOAuthError(Kind::cancelled), false);
-        } else {
-            self->finish(QuilloOAuthError(Kind::browserUnavailable), false);
-        }
-    });
+    const bool started =
+        session_.start(url, callbackURLScheme,
+                       [self, flow](std::optional<QUrl> callback, std::optional<WebAuthenticationSessionError> error) {
+                           if (!self || self->flow_ != flow) return; // a late completion of an earlier flow
+                           if (callback) {
+                               self->finish(*callback, false);
+                           } else if (error == WebAuthenticationSessionError::userCancelled) {
+                               self->finish(QuilloOAuthError(Kind::cancelled), false);
+                           } else {
+                               self->finish(QuilloOAuthError(Kind::browserUnavailable), false);
+                           }
+                       });
     if (!started) {
         qCInfo(lcAuth) << "Web authentication could not start";
         finish(QuilloOAuthError(Kind::browserUnavailable), false);

@@ -65,7 +65,8 @@ CheckoutResponse decodeCheckoutResponse(const QByteArray& body) {
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
         throw CloudResponseDecodingError("checkout answer is not a JSON object");
     const QJsonObject object = document.object();
-    const QJsonValue url = object.value("checkoutUrl"), order = object.value("orderId"), reused = object.value("reused");
+    const QJsonValue url = object.value("checkoutUrl"), order = object.value("orderId"),
+                     reused = object.value("reused");
     if (!url.isString() || !order.isString() || !reused.isBool())
         throw CloudResponseDecodingError("checkout answer lacks a required member");
     return {url.toString(), order.toString()};
@@ -82,7 +83,8 @@ QuilloPaymentService::QuilloPaymentService(CloudHttpTransport& transport, UserDe
       checkoutURL_(std::move(options.checkoutURL)), checkoutHost_(std::move(options.checkoutHost)),
       openURL_(std::move(options.openURL)), recordEvent_(std::move(options.recordEvent)), trackingStore_(defaults) {
     if (!openURL_) openURL_ = [this](const QUrl& url) { return workspace_.openUrl(url); };
-    if (!recordEvent_) recordEvent_ = [](QuilloDiagnosticEvent event) { QuilloDiagnostics::record(event, std::nullopt); };
+    if (!recordEvent_)
+        recordEvent_ = [](QuilloDiagnosticEvent event) { QuilloDiagnostics::record(event, std::nullopt); };
 }
 
 QuilloPaymentService::~QuilloPaymentService() { cancelMonitor(); }
@@ -278,14 +280,14 @@ QCoro::Task<> QuilloPaymentService::purchase(QuilloCreditPack pack, QuilloSessio
     } catch (const PaymentError& error) {
         if (error.kind() == PaymentError::Kind::checkoutRejected) {
             bool invalidated = false;
-            if (error.status() == 401) invalidated = cloudService.invalidateAccountIfUnauthorized(*authorization, authService);
+            if (error.status() == 401)
+                invalidated = cloudService.invalidateAccountIfUnauthorized(*authorization, authService);
             if (CheckoutFailureRetentionPolicy::shouldClearRequestIdentity(error.status(), invalidated)) {
                 requestIDs_.erase(pack);
                 checkoutOwnership_.clear();
             }
         }
-    } catch (...) {
-    }
+    } catch (...) {}
     if (!self) co_return;
     record(QuilloDiagnosticEvent::checkoutFailed);
     setState(QuilloPurchaseState::failed(userFacingMessage(failure)));
@@ -303,8 +305,8 @@ void QuilloPaymentService::abandonCheckout(const QUuid& generation, const Quillo
 // MARK: following the order
 
 QCoro::Task<> QuilloPaymentService::monitorPayment(TrackedPaymentOrder order, QUuid generation,
-                                                   QuilloSessionProviding& authService, QuilloCloudService& cloudService,
-                                                   CancellationToken token) {
+                                                   QuilloSessionProviding& authService,
+                                                   QuilloCloudService& cloudService, CancellationToken token) {
     QPointer<QuilloPaymentService> self(this);
     QPointer<QuilloSessionProviding> auth(&authService);
     QPointer<QuilloCloudService> cloud(&cloudService);
@@ -335,7 +337,8 @@ QCoro::Task<> QuilloPaymentService::prepare(QuilloSessionProviding& authService,
     co_await resumeTrackedOrder(authService, cloudService);
 }
 
-QCoro::Task<> QuilloPaymentService::refreshPayment(QuilloSessionProviding& authService, QuilloCloudService& cloudService) {
+QCoro::Task<> QuilloPaymentService::refreshPayment(QuilloSessionProviding& authService,
+                                                   QuilloCloudService& cloudService) {
     co_await resumeTrackedOrder(authService, cloudService);
 }
 
@@ -387,8 +390,8 @@ QCoro::Task<bool> QuilloPaymentService::refreshTrackedOrder(TrackedPaymentOrder 
         co_return true;
     }
 
-    const QByteArray body =
-        QJsonDocument(QJsonObject{{"action", "status"}, {"orderId", lowerUuid(order.orderID)}}).toJson(QJsonDocument::Compact);
+    const QByteArray body = QJsonDocument(QJsonObject{{"action", "status"}, {"orderId", lowerUuid(order.orderID)}})
+                                .toJson(QJsonDocument::Compact);
     std::exception_ptr failure;
     std::optional<PaymentOrderStatusResponse> answer;
     try {
@@ -427,8 +430,7 @@ QCoro::Task<bool> QuilloPaymentService::refreshTrackedOrder(TrackedPaymentOrder 
                 co_return true;
             }
         }
-    } catch (...) {
-    }
+    } catch (...) {}
     qCCritical(lcPayment, "Unable to refresh payment status: %s", qUtf8Printable(describe(failure)));
     co_return false;
 }
@@ -451,8 +453,7 @@ QCoro::Task<bool> QuilloPaymentService::apply(PaymentOrderStatus status, QuilloC
     case Resolution::completed:
     case Resolution::partiallyRefunded:
     case Resolution::refunded:
-    case Resolution::underReview:
-        break;
+    case Resolution::underReview: break;
     }
     co_await cloudService.refreshAccount(authService);
     if (!self) co_return true;

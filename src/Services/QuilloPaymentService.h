@@ -74,7 +74,8 @@ public:
     // The purchase view appears: a failed state is forgotten, then a tracked order is resumed.
     QCoro::Task<> prepare(QuilloSessionProviding& authService, QuilloCloudService& cloudService);
     // Starts a checkout for `pack`.
-    QCoro::Task<> purchase(QuilloCreditPack pack, QuilloSessionProviding& authService, QuilloCloudService& cloudService);
+    QCoro::Task<> purchase(QuilloCreditPack pack, QuilloSessionProviding& authService,
+                           QuilloCloudService& cloudService);
     // The view's refresh action.
     QCoro::Task<> refreshPayment(QuilloSessionProviding& authService, QuilloCloudService& cloudService);
     // Forgets the attempt, the checkout, the monitor and the request ids; the tracked order stays.

@@ -125,7 +125,8 @@ void QuilloUpdater::applyOnboardingPreferences(bool checkAutomatically, bool ins
         framework_->setAutomaticallyChecksForUpdates(checkAutomatically);
         framework_->setAutomaticallyDownloadsUpdates(downloads);
     }
-    setPublished(automaticallyChecksForUpdates_, checkAutomatically, &QuilloUpdater::automaticallyChecksForUpdatesChanged);
+    setPublished(automaticallyChecksForUpdates_, checkAutomatically,
+                 &QuilloUpdater::automaticallyChecksForUpdatesChanged);
     setPublished(automaticallyDownloadsUpdates_, downloads, &QuilloUpdater::automaticallyDownloadsUpdatesChanged);
 }
 

@@ -61,8 +61,7 @@ public:
     std::function<void(UpdateUserChoice)> reply;
 
 private:
-    template <typename F>
-    static F take(F& callback) {
+    template <typename F> static F take(F& callback) {
         F taken = std::move(callback);
         callback = nullptr;
         if (!taken) taken = [](auto...) {};

@@ -5,7 +5,7 @@
 namespace quillo {
 
 ScriptedCloudHttpTransport::Step ScriptedCloudHttpTransport::Step::answer(int status, QByteArray body,
-                                                                        CloudHttpHeaders headers, double delay) {
+                                                                          CloudHttpHeaders headers, double delay) {
     Step step;
     step.response = CloudHttpResponse{status, std::move(headers), std::move(body)};
     step.delaySeconds = delay;
@@ -13,7 +13,7 @@ ScriptedCloudHttpTransport::Step ScriptedCloudHttpTransport::Step::answer(int st
 }
 
 ScriptedCloudHttpTransport::Step ScriptedCloudHttpTransport::Step::json(int status, const QByteArray& body,
-                                                                      CloudHttpHeaders headers, double delay) {
+                                                                        CloudHttpHeaders headers, double delay) {
     headers.emplace_back("Content-Type", "application/json");
     return answer(status, body, std::move(headers), delay);
 }

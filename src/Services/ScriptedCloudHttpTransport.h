@@ -16,10 +16,10 @@ namespace quillo {
 class ScriptedCloudHttpTransport final : public CloudHttpTransport {
 public:
     struct Step {
-        std::optional<CloudHttpResponse> response; // the answer...
+        std::optional<CloudHttpResponse> response;          // the answer...
         NetworkErrorCode error = NetworkErrorCode::unknown; // ...or this failure when there is none
-        double delaySeconds = 0.0;                  // time on the clock before the outcome
-        bool hangs = false;                         // never answers: only the timeout or a cancellation ends it
+        double delaySeconds = 0.0;                          // time on the clock before the outcome
+        bool hangs = false;                                 // never answers: only the timeout or a cancellation ends it
 
         static Step answer(int status, QByteArray body = {}, CloudHttpHeaders headers = {}, double delay = 0.0);
         static Step json(int status, const QByteArray& body, CloudHttpHeaders headers = {}, double delay = 0.0);

@@ -113,7 +113,7 @@ QCoro::Task<std::optional<QString>> TextInsertionEngine::copyFullFieldSelection(
 }
 
 QCoro::Task<TextInsertionEngine::FieldCopy> TextInsertionEngine::copyFullField(std::optional<QString> expectedText,
-                                                                              CancellationToken cancellation) {
+                                                                               CancellationToken cancellation) {
     if (!sendShortcut(u'a')) co_return FieldCopy{};
     co_await clock_.sleep(selectAllSettleDelay, cancellation);
     const std::optional<QString> firstCopy = co_await copyCurrentSelection(fullFieldPollCount, cancellation);
@@ -123,8 +123,7 @@ QCoro::Task<TextInsertionEngine::FieldCopy> TextInsertionEngine::copyFullField(s
 
     std::optional<QString> secondCopy;
     switch (FullFieldCopyRetryPolicy::recoveryAction(firstCopy, expectedText)) {
-    case FullFieldCopyRetryPolicy::RecoveryAction::accept:
-        co_return FieldCopy{firstCopy, true};
+    case FullFieldCopyRetryPolicy::RecoveryAction::accept: co_return FieldCopy{firstCopy, true};
     case FullFieldCopyRetryPolicy::RecoveryAction::retryCopy:
         qCDebug(lcTextInsertion) << "Retrying Copy after the editor delayed its full-field selection";
         co_await clock_.sleep(delayedSelectionRetryDelay, cancellation);
@@ -175,7 +174,8 @@ QCoro::Task<TextCorrectionCaptureResult> TextInsertionEngine::captureTarget(Canc
         const auto selection = co_await copyCurrentSelection(explicitSelectionPollCount, cancellation);
         if (hasText(selection)) {
             qCInfo(lcTextInsertion).noquote()
-                << QStringLiteral("Captured explicit selection through keyboard; characters=%1").arg(characters(*selection));
+                << QStringLiteral("Captured explicit selection through keyboard; characters=%1")
+                       .arg(characters(*selection));
             co_return TextCorrectionCaptureResult::captured({*selection, application->processIdentifier, false});
         }
         // No Select All for a correction that was already abandoned.
@@ -202,7 +202,8 @@ QCoro::Task<TextCorrectionCaptureResult> TextInsertionEngine::captureTarget(Canc
 
     if (!FullFieldCapturePolicy::isWithinAutomaticCharacterLimit(*field)) {
         qCInfo(lcTextInsertion).noquote()
-            << QStringLiteral("Automatic full-field capture refused because it exceeds the character limit; characters=%1")
+            << QStringLiteral(
+                   "Automatic full-field capture refused because it exceeds the character limit; characters=%1")
                    .arg(characters(*field));
         co_return TextCorrectionCaptureResult::fieldTooLong();
     }
@@ -214,9 +215,8 @@ QCoro::Task<TextCorrectionCaptureResult> TextInsertionEngine::captureTarget(Canc
 
 // MARK: - Application
 
-QCoro::Task<TextCorrectionApplicationResult> TextInsertionEngine::applyCorrection(TextCorrectionTarget target,
-                                                                                   QString corrected,
-                                                                                   CancellationToken cancellation) {
+QCoro::Task<TextCorrectionApplicationResult>
+TextInsertionEngine::applyCorrection(TextCorrectionTarget target, QString corrected, CancellationToken cancellation) {
     SignpostInterval interval(QStringLiteral("ApplyCorrection"), clock_);
 
     auto targetInFront = [this, pid = target.processIdentifier] {
@@ -280,9 +280,9 @@ QCoro::Task<bool> TextInsertionEngine::paste(QString text, CancellationToken can
     TransientPasteboardWrite write =
         TransientPasteboardWrite::install(text, marker, transientPasteboardType, pasteboard);
     // A write the desktop refused would make Paste insert whatever the user had copied.
-    if (pasteboard.string(transientPasteboardType) != marker ||
-        pasteboard.string(PasteboardTypes::plainText) != text) {
-        qCCritical(lcTextInsertion) << "Correction paste refused because the pasteboard did not take the corrected text";
+    if (pasteboard.string(transientPasteboardType) != marker || pasteboard.string(PasteboardTypes::plainText) != text) {
+        qCCritical(lcTextInsertion)
+            << "Correction paste refused because the pasteboard did not take the corrected text";
         snapshot.restoreIfUnchanged(write.changeCount, pasteboard);
         co_return false;
     }
@@ -300,8 +300,7 @@ QCoro::Task<bool> TextInsertionEngine::paste(QString text, CancellationToken can
     co_return true;
 }
 
-void TextInsertionEngine::restorePasteboard(PasteboardSnapshot snapshot, TransientPasteboardWrite write,
-                                            double after) {
+void TextInsertionEngine::restorePasteboard(PasteboardSnapshot snapshot, TransientPasteboardWrite write, double after) {
     // The id is only known after scheduling; the callback runs later on the clock's thread.
     auto timer = std::make_shared<Clock::TimerId>(0);
     *timer = clock_.schedule(after, [this, timer] {

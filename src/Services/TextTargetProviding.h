@@ -12,8 +12,8 @@ namespace quillo {
 
 // What was captured and from where.
 struct TextCorrectionTarget {
-    QString text;                // exactly as captured, not trimmed
-    qint32 processIdentifier = 0; // the application it came from
+    QString text;                   // exactly as captured, not trimmed
+    qint32 processIdentifier = 0;   // the application it came from
     bool capturedFullField = false; // true: the whole field by Select All; false: the user's selection
     bool operator==(const TextCorrectionTarget&) const = default;
 };
@@ -23,7 +23,9 @@ class TextCorrectionCaptureResult {
 public:
     enum class Kind { noEditableTarget, secureField, fieldTooLong, captured };
 
-    static TextCorrectionCaptureResult noEditableTarget() { return TextCorrectionCaptureResult(Kind::noEditableTarget); }
+    static TextCorrectionCaptureResult noEditableTarget() {
+        return TextCorrectionCaptureResult(Kind::noEditableTarget);
+    }
     static TextCorrectionCaptureResult secureField() { return TextCorrectionCaptureResult(Kind::secureField); }
     static TextCorrectionCaptureResult fieldTooLong() { return TextCorrectionCaptureResult(Kind::fieldTooLong); }
     static TextCorrectionCaptureResult captured(TextCorrectionTarget target) {

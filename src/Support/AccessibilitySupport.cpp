@@ -108,15 +108,13 @@ const QStringList& fileManagerIdentifiers() {
 
 const QStringList& documentAndBrowserPrefixes() {
     static const QStringList prefixes{
-        QStringLiteral("com.apple.Preview"), QStringLiteral("com.apple.Safari"),
-        QStringLiteral("com.brave.Browser"), QStringLiteral("com.google.Chrome"),
-        QStringLiteral("com.microsoft.edgemac"), QStringLiteral("com.operasoftware.Opera"),
-        QStringLiteral("com.vivaldi.Vivaldi"), QStringLiteral("company.thebrowser"),
-        QStringLiteral("org.mozilla.firefox"),
+        QStringLiteral("com.apple.Preview"), QStringLiteral("com.apple.Safari"), QStringLiteral("com.brave.Browser"),
+        QStringLiteral("com.google.Chrome"), QStringLiteral("com.microsoft.edgemac"),
+        QStringLiteral("com.operasoftware.Opera"), QStringLiteral("com.vivaldi.Vivaldi"),
+        QStringLiteral("company.thebrowser"), QStringLiteral("org.mozilla.firefox"),
         // Window classes and desktop ids of the same browsers on Linux desktops.
-        QStringLiteral("chromium"), QStringLiteral("google-chrome"), QStringLiteral("firefox"),
-        QStringLiteral("brave"), QStringLiteral("vivaldi"), QStringLiteral("microsoft-edge"),
-        QStringLiteral("org.chromium.Chromium")};
+        QStringLiteral("chromium"), QStringLiteral("google-chrome"), QStringLiteral("firefox"), QStringLiteral("brave"),
+        QStringLiteral("vivaldi"), QStringLiteral("microsoft-edge"), QStringLiteral("org.chromium.Chromium")};
     return prefixes;
 }
 
@@ -160,13 +158,24 @@ bool isWithinAutomaticCharacterLimit(const QString& text) {
 namespace TerminalApplicationPolicy {
 
 const QStringList& terminalIdentifiers() {
-    static const QStringList identifiers{
-        QStringLiteral("xterm"),          QStringLiteral("gnome-terminal"),      QStringLiteral("gnome-terminal-server"),
-        QStringLiteral("org.gnome.Terminal"), QStringLiteral("konsole"),       QStringLiteral("org.kde.konsole"),
-        QStringLiteral("xfce4-terminal"), QStringLiteral("tilix"),             QStringLiteral("com.gexperts.Tilix"),
-        QStringLiteral("alacritty"),      QStringLiteral("Alacritty"),         QStringLiteral("kitty"),
-        QStringLiteral("wezterm"),        QStringLiteral("org.wezfurlong.wezterm"), QStringLiteral("terminator"),
-        QStringLiteral("urxvt"),          QStringLiteral("rxvt"),              QStringLiteral("rxvt-unicode")};
+    static const QStringList identifiers{QStringLiteral("xterm"),
+                                         QStringLiteral("gnome-terminal"),
+                                         QStringLiteral("gnome-terminal-server"),
+                                         QStringLiteral("org.gnome.Terminal"),
+                                         QStringLiteral("konsole"),
+                                         QStringLiteral("org.kde.konsole"),
+                                         QStringLiteral("xfce4-terminal"),
+                                         QStringLiteral("tilix"),
+                                         QStringLiteral("com.gexperts.Tilix"),
+                                         QStringLiteral("alacritty"),
+                                         QStringLiteral("Alacritty"),
+                                         QStringLiteral("kitty"),
+                                         QStringLiteral("wezterm"),
+                                         QStringLiteral("org.wezfurlong.wezterm"),
+                                         QStringLiteral("terminator"),
+                                         QStringLiteral("urxvt"),
+                                         QStringLiteral("rxvt"),
+                                         QStringLiteral("rxvt-unicode")};
     return identifiers;
 }
 
@@ -342,8 +351,7 @@ FocusedTextInputInspection inspection(AccessibilityTree& tree, const RunningAppl
         const auto subrole = reader.string(candidate, AccessibilityAttributes::subrole);
         if (role == AccessibilityRoles::secureTextField || subrole == AccessibilityRoles::secureTextField ||
             FocusedTextInputPolicy::isProtectedTextField(role, reader.attributeNames(candidate))) {
-            qCInfo(lcTextInputInspection).noquote()
-                << "Inspected focused target; context=secureTextInput";
+            qCInfo(lcTextInputInspection).noquote() << "Inspected focused target; context=secureTextInput";
             return {FocusedElementCorrectionContext::secureTextInput, FocusedTextSelectionState::unknown};
         }
         roles.append(role);
@@ -374,8 +382,7 @@ FocusedTextInputInspection inspection(AccessibilityTree& tree, const RunningAppl
         << QStringLiteral("Inspected focused target; role=%1, subrole=%2, relatedRoles=%3, editable=%4, "
                           "selectedRangeSettable=%5, editableAncestor=%6, context=%7")
                .arg(orNone(role), orNone(subrole), relatedRoles.join(u','), boolText(editable), boolText(rangeSettable),
-                    boolText(hasEditableAncestor),
-                    caseName(context));
+                    boolText(hasEditableAncestor), caseName(context));
     return {context, selectionState(reader, candidates)};
 }
 

@@ -47,7 +47,7 @@ inline const QString window = QStringLiteral("AXWindow");
 inline const QString textField = QStringLiteral("AXTextField");
 inline const QString textArea = QStringLiteral("AXTextArea");
 inline const QString comboBox = QStringLiteral("AXComboBox");
-inline const QString searchField = QStringLiteral("AXSearchField"); // a subrole
+inline const QString searchField = QStringLiteral("AXSearchField");         // a subrole
 inline const QString secureTextField = QStringLiteral("AXSecureTextField"); // role or subrole
 } // namespace AccessibilityRoles
 

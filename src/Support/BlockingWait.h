@@ -11,8 +11,7 @@ namespace quillo {
 // Runs a nested event loop until `task` ends and returns its value or rethrows its error.
 // For command-line tools, benchmarks and process tests; the app itself never blocks.
 // (QCoro::waitFor does not carry an error out of the task.)
-template <typename T>
-T blockingWait(QCoro::Task<T>&& task) {
+template <typename T> T blockingWait(QCoro::Task<T>&& task) {
     QEventLoop loop;
     auto outcome = observe<T>(std::move(task), [&loop](const TaskOutcome<T>&) { loop.quit(); });
     if (!outcome->finished) loop.exec();

@@ -7,8 +7,7 @@ namespace quillo::ChromeAccessibilityReadiness {
 bool needsRendererAccessibility(const std::optional<QString>& bundleIdentifier) {
     if (!bundleIdentifier) return false;
     const QString& id = *bundleIdentifier;
-    if (id == QStringLiteral("com.google.Chrome") || id.startsWith(QStringLiteral("com.google.Chrome.")))
-        return true;
+    if (id == QStringLiteral("com.google.Chrome") || id.startsWith(QStringLiteral("com.google.Chrome."))) return true;
     // Chrome and Chromium as Linux desktops name them (window class or desktop id,
     // channel builds such as google-chrome-beta or chromium-browser included).
     static const QStringList linuxNames{QStringLiteral("google-chrome"), QStringLiteral("chromium"),

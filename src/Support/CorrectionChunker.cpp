@@ -14,10 +14,13 @@ namespace {
 bool isBreakCharacter(const QChar* chars, qsizetype length) {
     if (length == 1) {
         switch (chars[0].unicode()) {
-        case u'.': case u'!': case u'?': case u';': case u',': case u':':
-            return true;
-        default:
-            break;
+        case u'.':
+        case u'!':
+        case u'?':
+        case u';':
+        case u',':
+        case u':': return true;
+        default: break;
         }
     }
     // Whitespace is decided by the cluster's first code point (a space carrying a mark still counts).

@@ -11,7 +11,9 @@ public:
     enum class Kind { characterExceedsLimit };
 
     explicit CorrectionChunkingError(Kind kind = Kind::characterExceedsLimit) : kind_(kind) {}
-    static CorrectionChunkingError characterExceedsLimit() { return CorrectionChunkingError(Kind::characterExceedsLimit); }
+    static CorrectionChunkingError characterExceedsLimit() {
+        return CorrectionChunkingError(Kind::characterExceedsLimit);
+    }
 
     Kind kind() const noexcept { return kind_; }
     const char* what() const noexcept override { return "a character exceeds the chunk limit"; }

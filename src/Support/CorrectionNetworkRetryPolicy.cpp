@@ -18,7 +18,7 @@ std::uint64_t CorrectionNetworkRetryPolicy::retryAfterWait(std::optional<std::in
 }
 
 std::optional<std::uint64_t> CorrectionNetworkRetryPolicy::transportRetryDelay(NetworkErrorCode error,
-                                                                                std::uint64_t remainingNanoseconds) {
+                                                                               std::uint64_t remainingNanoseconds) {
     if (transportRetries >= maximumTransportRetries) return std::nullopt;
     if (!isTransientTransportError(error)) return std::nullopt;
     const int next = transportRetries + 1;
@@ -28,8 +28,9 @@ std::optional<std::uint64_t> CorrectionNetworkRetryPolicy::transportRetryDelay(N
     return wait;
 }
 
-std::optional<std::uint64_t> CorrectionNetworkRetryPolicy::processingRetryDelay(
-    std::optional<std::int64_t> retryAfterSeconds, std::uint64_t remainingNanoseconds) {
+std::optional<std::uint64_t>
+CorrectionNetworkRetryPolicy::processingRetryDelay(std::optional<std::int64_t> retryAfterSeconds,
+                                                   std::uint64_t remainingNanoseconds) {
     if (processingPolls >= maximumProcessingPolls) return std::nullopt;
     const std::uint64_t wait = retryAfterWait(retryAfterSeconds);
     if (wait >= remainingNanoseconds) return std::nullopt;
@@ -37,9 +38,10 @@ std::optional<std::uint64_t> CorrectionNetworkRetryPolicy::processingRetryDelay(
     return wait;
 }
 
-std::optional<std::uint64_t> CorrectionNetworkRetryPolicy::safeHTTPRetryDelay(
-    int statusCode, const std::optional<QString>& retrySafeHeader, std::optional<std::int64_t> retryAfterSeconds,
-    std::uint64_t remainingNanoseconds) {
+std::optional<std::uint64_t>
+CorrectionNetworkRetryPolicy::safeHTTPRetryDelay(int statusCode, const std::optional<QString>& retrySafeHeader,
+                                                 std::optional<std::int64_t> retryAfterSeconds,
+                                                 std::uint64_t remainingNanoseconds) {
     if (safeHTTPRetries >= maximumSafeHTTPRetries) return std::nullopt;
     if (!retrySafeHeader || *retrySafeHeader != QLatin1String("1")) return std::nullopt;
     if (statusCode != 502 && statusCode != 503 && statusCode != 504) return std::nullopt;

@@ -29,10 +29,8 @@ bool isLetterOrMark(char32_t scalar) {
     case QChar::Letter_Other:
     case QChar::Mark_NonSpacing:
     case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-        return true;
-    default:
-        return false;
+    case QChar::Mark_Enclosing: return true;
+    default: return false;
     }
 }
 

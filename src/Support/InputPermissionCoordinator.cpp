@@ -49,9 +49,8 @@ bool request(InputPermissionKind kind, AccessibilityPermission& permission) {
     switch (kind) {
     case InputPermissionKind::accessibility: {
         const bool granted = permission.requestTrust(true);
-        qCInfo(lcPermissions).noquote()
-            << QStringLiteral("Requested Accessibility permission; already granted: %1")
-                   .arg(granted ? QStringLiteral("true") : QStringLiteral("false"));
+        qCInfo(lcPermissions).noquote() << QStringLiteral("Requested Accessibility permission; already granted: %1")
+                                               .arg(granted ? QStringLiteral("true") : QStringLiteral("false"));
         return granted;
     }
     }
@@ -91,9 +90,7 @@ void InputPermissionCoordinator::performPrimaryAction(InputPermissionKind kind) 
     case InputPermissionNextAction::openSettings:
         InputControlPermissions::openSettings(kind, permission_, workspace_);
         break;
-    case InputPermissionNextAction::none:
-        refresh();
-        break;
+    case InputPermissionNextAction::none: refresh(); break;
     }
 }
 

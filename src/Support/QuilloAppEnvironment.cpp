@@ -13,7 +13,8 @@ std::optional<QString> string(const QuilloInfoDictionary& info, const QString& k
 
 QuilloRuntimeConfiguration current(const QuilloInfoDictionary& info) {
     QuilloRuntimeConfiguration configuration;
-    configuration.bundleIdentifier = string(info, QuilloBundleInfo::bundleIdentifierKey).value_or(defaultBundleIdentifier);
+    configuration.bundleIdentifier =
+        string(info, QuilloBundleInfo::bundleIdentifierKey).value_or(defaultBundleIdentifier);
     configuration.buildChannel = string(info, QuilloBundleInfo::buildChannelKey).value_or(defaultBuildChannel);
     return configuration;
 }

@@ -16,9 +16,7 @@ QJsonObject QuilloAuthSession::toJsonObject() const {
     return object;
 }
 
-QByteArray QuilloAuthSession::toJson() const {
-    return QJsonDocument(toJsonObject()).toJson(QJsonDocument::Compact);
-}
+QByteArray QuilloAuthSession::toJson() const { return QJsonDocument(toJsonObject()).toJson(QJsonDocument::Compact); }
 
 namespace {
 // Present and a string; missing or null is absent; anything else fails the decode.

@@ -23,16 +23,15 @@ bool isRandomUUID(const QString& text) {
     if (!uuid) return false;
     const QString canonical = canonicalUpper(*uuid);
     const QChar variant = canonical.at(19);
-    return canonical.at(14) == QLatin1Char('4') &&
-           (variant == QLatin1Char('8') || variant == QLatin1Char('9') || variant == QLatin1Char('A') ||
-            variant == QLatin1Char('B'));
+    return canonical.at(14) == QLatin1Char('4') && (variant == QLatin1Char('8') || variant == QLatin1Char('9') ||
+                                                    variant == QLatin1Char('A') || variant == QLatin1Char('B'));
 }
 
 QString value(UserDefaults& defaults) {
     if (const auto stored = defaults.string(defaultsKey); stored && isRandomUUID(*stored)) {
         return canonicalUpper(*parse(*stored)).toLower();
     }
-    const QString fresh = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+    QString fresh = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
     defaults.setString(defaultsKey, fresh);
     return fresh;
 }

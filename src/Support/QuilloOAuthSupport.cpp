@@ -94,7 +94,7 @@ QString authorizationCode(const QUrl& url, const std::optional<QString>& expecte
     // A callback for another round trip (or forged by another page) is not ours to finish.
     if (expectedState && query.value(QStringLiteral("state")) != *expectedState)
         throw QuilloOAuthError(Kind::invalidCallback);
-    const QString code = query.value(QStringLiteral("code"));
+    QString code = query.value(QStringLiteral("code"));
     if (code.isEmpty() || code.size() > maximumCodeLength) throw QuilloOAuthError(Kind::invalidCallback);
     return code;
 }

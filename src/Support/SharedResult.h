@@ -10,8 +10,7 @@ namespace quillo {
 
 // A value that several coroutines can wait for: the first set() resumes every waiter (in the
 // order they began waiting) and later waits return at once. Main thread only.
-template <typename T>
-class SharedResult {
+template <typename T> class SharedResult {
 public:
     struct State {
         std::optional<T> value;

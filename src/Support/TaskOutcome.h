@@ -12,8 +12,7 @@ namespace quillo {
 
 // What a task ended with, observed without awaiting it: lets a caller that is not a
 // coroutine (a signal handler, a test driving a virtual clock) start a task and look later.
-template <typename T>
-struct TaskOutcome {
+template <typename T> struct TaskOutcome {
     bool finished = false;
     std::conditional_t<std::is_void_v<T>, bool, std::optional<T>> value{};
     std::exception_ptr error;
@@ -22,8 +21,7 @@ struct TaskOutcome {
     void rethrowIfFailed() const {
         if (error) std::rethrow_exception(error);
     }
-    template <typename E>
-    bool failedWith() const {
+    template <typename E> bool failedWith() const {
         if (!error) return false;
         try {
             std::rethrow_exception(error);

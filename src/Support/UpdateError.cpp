@@ -35,10 +35,12 @@ QString UpdateError::userMessage() const {
     case Kind::publicKeyInvalid:
         return QStringLiteral("This build's update signing key is not valid, so no update can be trusted.");
     case Kind::insecurePackageURL:
-        return QStringLiteral("The update information links to an address that is not secure (https), so it was not trusted.");
+        return QStringLiteral(
+            "The update information links to an address that is not secure (https), so it was not trusted.");
     case Kind::packageUnavailable: return QStringLiteral("The update could not be downloaded. Try again later.");
     case Kind::packageMismatch:
-        return QStringLiteral("The downloaded update is not the one the update information promised, so it was discarded.");
+        return QStringLiteral(
+            "The downloaded update is not the one the update information promised, so it was discarded.");
     case Kind::packageStorageFailed: return QStringLiteral("The update could not be saved on this computer.");
     case Kind::installerUnavailable: return QStringLiteral("Your desktop could not open the downloaded update.");
     }

@@ -23,13 +23,15 @@ QJsonObject parseObject(const QByteArray& bytes, const QString& what) {
 QString optionalString(const QJsonObject& object, const QString& key, const QString& where) {
     const QJsonValue value = object.value(key);
     if (value.isUndefined() || value.isNull()) return {};
-    if (!value.isString()) throw UpdateError::feedMalformed(where + QLatin1Char('.') + key + QStringLiteral(" is not a string"));
+    if (!value.isString())
+        throw UpdateError::feedMalformed(where + QLatin1Char('.') + key + QStringLiteral(" is not a string"));
     return value.toString();
 }
 
 QString requiredString(const QJsonObject& object, const QString& key, const QString& where) {
-    const QString value = optionalString(object, key, where);
-    if (value.trimmed().isEmpty()) throw UpdateError::feedMalformed(where + QLatin1Char('.') + key + QStringLiteral(" is missing"));
+    QString value = optionalString(object, key, where);
+    if (value.trimmed().isEmpty())
+        throw UpdateError::feedMalformed(where + QLatin1Char('.') + key + QStringLiteral(" is missing"));
     return value;
 }
 
@@ -38,7 +40,7 @@ bool isSecureUrl(const QUrl& url) {
 }
 
 QUrl secureUrl(const QString& text) {
-    const QUrl url(text, QUrl::StrictMode);
+    QUrl url(text, QUrl::StrictMode);
     if (!isSecureUrl(url)) throw UpdateError::insecurePackageURL();
     return url;
 }
@@ -63,7 +65,8 @@ UpdatePackage parsePackage(const QJsonValue& value, const QString& where) {
         throw UpdateError::feedMalformed(where + QStringLiteral(".package.size is not a positive whole number"));
     package.size = static_cast<qint64>(bytes);
     const auto digest = hexDigest(optionalString(object, QStringLiteral("sha256"), where + QStringLiteral(".package")));
-    if (!digest) throw UpdateError::feedMalformed(where + QStringLiteral(".package.sha256 is not 64 hexadecimal digits"));
+    if (!digest)
+        throw UpdateError::feedMalformed(where + QStringLiteral(".package.sha256 is not 64 hexadecimal digits"));
     package.sha256 = *digest;
     return package;
 }
@@ -114,7 +117,8 @@ UpdateFeed UpdateFeed::fromFeedJson(const QByteArray& json) {
 
 UpdateFeed UpdateFeed::fromSignedDocument(const QByteArray& document, const QByteArray& publicKey) {
     if (publicKey.size() != UpdateSignature::publicKeyLength) throw UpdateError::publicKeyInvalid();
-    if (document.size() > maximumDocumentSize) throw UpdateError::feedMalformed(QStringLiteral("the document is too large"));
+    if (document.size() > maximumDocumentSize)
+        throw UpdateError::feedMalformed(QStringLiteral("the document is too large"));
     const QJsonObject envelope = parseObject(document, QStringLiteral("the document"));
     const QJsonValue signedFeed = envelope.value(QStringLiteral("feed"));
     if (!signedFeed.isString()) throw UpdateError::feedMalformed(QStringLiteral("feed is missing"));

@@ -13,9 +13,9 @@ namespace quillo {
 // The file an update item installs from, as the signed feed describes it: the download is
 // trusted only when its size and SHA-256 match.
 struct UpdatePackage {
-    QUrl url;           // https
-    qint64 size = 0;    // bytes, > 0
-    QByteArray sha256;  // 32 raw bytes
+    QUrl url;          // https
+    qint64 size = 0;   // bytes, > 0
+    QByteArray sha256; // 32 raw bytes
 
     bool operator==(const UpdatePackage&) const = default;
 };
@@ -27,8 +27,8 @@ struct UpdateFeedItem {
     QString displayVersion;                      // what the user is shown; the version when the feed has none
     std::optional<QString> minimumSystemVersion; // lowest kernel release it runs on
     bool critical = false;
-    QString releaseNotes;                        // plain text
-    std::optional<QUrl> infoUrl;                 // https page about the release
+    QString releaseNotes;        // plain text
+    std::optional<QUrl> infoUrl; // https page about the release
     UpdatePackage package;
 
     UpdateVersion parsedVersion() const;
@@ -51,7 +51,7 @@ struct UpdateFeedItem {
 struct UpdateFeed {
     QList<UpdateFeedItem> items;
 
-    static constexpr qsizetype maximumDocumentSize = 1024 * 1024;
+    static constexpr qsizetype maximumDocumentSize = qsizetype{1024} * 1024;
 
     // Throws UpdateError: feedMalformed, signatureMissing, signatureInvalid, publicKeyInvalid,
     // insecurePackageURL.

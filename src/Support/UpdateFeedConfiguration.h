@@ -12,8 +12,8 @@ namespace quillo {
 // with, and whether automatic checks are on until the user chooses.
 struct UpdateFeedConfiguration {
     QUrl feedUrl;
-    QString publicKey;                    // base64 Ed25519 public key, as configured
-    std::optional<bool> automaticChecks;  // "SUEnableAutomaticChecks"; none when absent
+    QString publicKey;                   // base64 Ed25519 public key, as configured
+    std::optional<bool> automaticChecks; // "SUEnableAutomaticChecks"; none when absent
 
     static inline const QString testBuildBundleIdentifier = QStringLiteral("com.quillo.app.test");
 

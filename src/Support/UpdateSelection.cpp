@@ -12,15 +12,16 @@ bool runsOn(const UpdateFeedItem& item, const QString& systemVersion) {
 bool isNewer(const UpdateFeedItem& item, const InstalledRelease& installed) {
     const auto current = UpdateVersion::parse(installed.version);
     if (!current) return true;
-    return UpdateReleaseOrder::compare(item.parsedVersion(), item.buildNumber, *current, installed.buildNumber.trimmed()) > 0;
+    return std::is_gt(
+        UpdateReleaseOrder::compare(item.parsedVersion(), item.buildNumber, *current, installed.buildNumber.trimmed()));
 }
 
 std::optional<UpdateFeedItem> bestUpdate(const UpdateFeed& feed, const InstalledRelease& installed) {
     std::optional<UpdateFeedItem> best;
     for (const UpdateFeedItem& item : feed.items) {
         if (!runsOn(item, installed.systemVersion)) continue;
-        if (!best || UpdateReleaseOrder::compare(item.parsedVersion(), item.buildNumber, best->parsedVersion(),
-                                                 best->buildNumber) > 0)
+        if (!best || std::is_gt(UpdateReleaseOrder::compare(item.parsedVersion(), item.buildNumber,
+                                                            best->parsedVersion(), best->buildNumber)))
             best = item;
     }
     if (best && isNewer(*best, installed)) return best;

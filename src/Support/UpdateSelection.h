@@ -9,8 +9,8 @@ namespace quillo {
 
 // The running release, as the information table states it.
 struct InstalledRelease {
-    QString version;      // "CFBundleShortVersionString"
-    QString buildNumber;  // "CFBundleVersion"
+    QString version;       // "CFBundleShortVersionString"
+    QString buildNumber;   // "CFBundleVersion"
     QString systemVersion; // the kernel release this runs on
 };
 

@@ -29,8 +29,8 @@ Key rawPublicKey(const QByteArray& bytes) {
 std::optional<QByteArray> decodeBase64(const QString& text) {
     const QByteArray trimmed = text.trimmed().toLatin1();
     if (trimmed.isEmpty()) return std::nullopt;
-    auto result = QByteArray::fromBase64Encoding(trimmed, QByteArray::Base64Encoding |
-                                                              QByteArray::AbortOnBase64DecodingErrors);
+    auto result =
+        QByteArray::fromBase64Encoding(trimmed, QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
     if (!result) return std::nullopt;
     // fromBase64 accepts a missing padding; a canonical round trip refuses stray bits and lengths.
     if (result.decoded.toBase64(QByteArray::Base64Encoding | QByteArray::OmitTrailingEquals) !=

@@ -100,7 +100,7 @@ std::strong_ordering UpdateVersion::operator<=>(const UpdateVersion& other) cons
         return prerelease.isEmpty() ? std::strong_ordering::greater : std::strong_ordering::less;
     const qsizetype shared = std::min(prerelease.size(), other.prerelease.size());
     for (qsizetype i = 0; i < shared; ++i) {
-        if (const auto order = compareIdentifiers(prerelease[i], other.prerelease[i]); order != 0) return order;
+        if (const auto order = compareIdentifiers(prerelease[i], other.prerelease[i]); std::is_neq(order)) return order;
     }
     return prerelease.size() <=> other.prerelease.size();
 }
@@ -116,7 +116,7 @@ std::strong_ordering compareBuilds(const QString& build, const QString& otherBui
 
 std::strong_ordering compare(const UpdateVersion& version, const QString& build, const UpdateVersion& otherVersion,
                              const QString& otherBuild) {
-    if (const auto order = version <=> otherVersion; order != 0) return order;
+    if (const auto order = version <=> otherVersion; std::is_neq(order)) return order;
     return compareBuilds(build, otherBuild);
 }
 

@@ -16,13 +16,13 @@ struct UpdateVersion {
     QList<quint64> numbers;
     QStringList prerelease;
 
-    static std::optional<UpdateVersion> parse(const QString& text);
+    static std::optional<UpdateVersion> parse(const QString& raw);
     // The leading run of dot-separated numbers of a free-form version such as a kernel release
     // ("6.1.0-18-amd64" -> 6.1.0); none when the text does not start with a digit.
-    static std::optional<UpdateVersion> leadingNumbers(const QString& text);
+    static std::optional<UpdateVersion> leadingNumbers(const QString& raw);
 
     std::strong_ordering operator<=>(const UpdateVersion& other) const;
-    bool operator==(const UpdateVersion& other) const { return (*this <=> other) == 0; }
+    bool operator==(const UpdateVersion& other) const { return std::is_eq(*this <=> other); }
 };
 
 // A release as a whole: its version, then its build number to tell apart two builds of one

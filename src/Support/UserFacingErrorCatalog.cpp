@@ -11,7 +11,8 @@ QString networkMessage(NetworkErrorCode code, const QString& action) {
     case NetworkErrorCode::cannotFindHost:
     case NetworkErrorCode::cannotConnectToHost:
     case NetworkErrorCode::dnsLookupFailed: return QStringLiteral("Check your internet connection, then try again.");
-    case NetworkErrorCode::timedOut: return QStringLiteral("Quillo took too long to ") + action + QStringLiteral(". Try again.");
+    case NetworkErrorCode::timedOut:
+        return QStringLiteral("Quillo took too long to ") + action + QStringLiteral(". Try again.");
     case NetworkErrorCode::secureConnectionFailed:
     case NetworkErrorCode::serverCertificateHasBadDate:
     case NetworkErrorCode::serverCertificateUntrusted:
@@ -112,7 +113,8 @@ QString authenticationHTTPMessage(int status, AuthenticationOperation operation)
 }
 
 // Codes are compared exactly: the service's codes are lower snake case, and anything else is unknown.
-std::optional<QString> authenticationCodeMessage(const std::optional<QString>& code, AuthenticationOperation operation) {
+std::optional<QString> authenticationCodeMessage(const std::optional<QString>& code,
+                                                 AuthenticationOperation operation) {
     using Op = AuthenticationOperation;
     if (!code) return std::nullopt;
     const QString& c = *code;
@@ -123,8 +125,8 @@ std::optional<QString> authenticationCodeMessage(const std::optional<QString>& c
     if (is("invalid_password")) return QStringLiteral("Use a password between 8 and 128 characters.");
     if (is("weak_password")) return QStringLiteral("Choose a stronger password that you have not used elsewhere.");
     if (is("account_already_exists"))
-        return QStringLiteral(
-            "An account already exists with this email. Sign in instead. If you used Google, choose Continue with Google.");
+        return QStringLiteral("An account already exists with this email. Sign in instead. If you used Google, choose "
+                              "Continue with Google.");
     if (is("invalid_credentials")) {
         if (operation == Op::deleteAccount) return QStringLiteral("The current password is incorrect.");
         return wrongCredentialsSentence();
@@ -203,7 +205,8 @@ QString correction(const CorrectionFailure& failure) {
     case Kind::insufficientCredits: return QStringLiteral("Top up your balance, then try again.");
     case Kind::secureRecoveryUnavailable:
         return QStringLiteral("Secure recovery is unavailable. Restart Quillo, then try again.");
-    case Kind::requestEncoding: return QStringLiteral("Quillo could not prepare this text. Select it again and try again.");
+    case Kind::requestEncoding:
+        return QStringLiteral("Quillo could not prepare this text. Select it again and try again.");
     case Kind::invalidResponse: return QStringLiteral("Quillo received an unreadable correction. Try again.");
     case Kind::unexpected: break;
     }

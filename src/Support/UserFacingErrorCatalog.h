@@ -37,8 +37,8 @@ struct CorrectionFailure {
     };
 
     Kind kind = Kind::unexpected;
-    std::optional<int> retryAfterSeconds;                  // capacityBusy
-    int status = 0;                                        // http
+    std::optional<int> retryAfterSeconds;                     // capacityBusy
+    int status = 0;                                           // http
     NetworkErrorCode networkCode = NetworkErrorCode::unknown; // network
 
     bool operator==(const CorrectionFailure&) const = default;
@@ -94,8 +94,8 @@ struct AuthenticationFailure {
     };
 
     Kind kind = Kind::unexpected;
-    int status = 0;              // http; -1 for an answer that was not HTTP
-    std::optional<QString> code; // http: the account service's error code
+    int status = 0;                                           // http; -1 for an answer that was not HTTP
+    std::optional<QString> code;                              // http: the account service's error code
     NetworkErrorCode networkCode = NetworkErrorCode::unknown; // network
 
     bool operator==(const AuthenticationFailure&) const = default;
@@ -146,7 +146,7 @@ struct CheckoutFailure {
     };
 
     Kind kind = Kind::unexpected;
-    int status = 0;                                        // http
+    int status = 0;                                           // http
     NetworkErrorCode networkCode = NetworkErrorCode::unknown; // network
 
     bool operator==(const CheckoutFailure&) const = default;
@@ -179,7 +179,7 @@ struct AccountFailure {
     enum class Kind : std::uint8_t { http, network, invalidEndpoint, invalidResponse, unexpected };
 
     Kind kind = Kind::unexpected;
-    int status = 0;                                        // http
+    int status = 0;                                           // http
     NetworkErrorCode networkCode = NetworkErrorCode::unknown; // network
 
     bool operator==(const AccountFailure&) const = default;

@@ -21,7 +21,8 @@ AccountDeletionSection::AccountDeletionSection(QuilloAuthService& auth, QWidget*
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
     column->addWidget(secondaryLabel(
-        QStringLiteral("Deleting your account permanently removes it and its cloud credits. This cannot be undone."), this));
+        QStringLiteral("Deleting your account permanently removes it and its cloud credits. This cannot be undone."),
+        this));
 
     begin_ = new QPushButton(QStringLiteral("Delete Account…"), this);
     begin_->setObjectName(QStringLiteral("deleteAccount"));

@@ -80,10 +80,9 @@ CorrectionCompactToastView::CorrectionCompactToastView(CorrectionToastStatusKind
         const bool success = status_.kind == Kind::success;
         auto* icon = new QLabel(this);
         icon->setObjectName(QStringLiteral("statusIcon"));
-        icon->setPixmap(QuilloSymbols::pixmap(success ? QuilloSymbol::checkmarkCircleFill
-                                                      : QuilloSymbol::exclamationmarkTriangleFill,
-                                              QSize(18, 18), success ? QuilloPalette::green : QuilloPalette::orange,
-                                              devicePixelRatioF()));
+        icon->setPixmap(QuilloSymbols::pixmap(
+            success ? QuilloSymbol::checkmarkCircleFill : QuilloSymbol::exclamationmarkTriangleFill, QSize(18, 18),
+            success ? QuilloPalette::green : QuilloPalette::orange, devicePixelRatioF()));
         // Level with the text, which the pill centres vertically.
         row->addWidget(icon, 0, Qt::AlignVCenter);
 

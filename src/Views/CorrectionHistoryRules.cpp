@@ -16,10 +16,13 @@ QString dateText(const QDateTime& date, const QLocale& locale) {
     static const QRegularExpression seconds(QStringLiteral("[:.]ss?"));
     QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
     timeFormat.remove(seconds);
-    return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') + locale.toString(local.time(), timeFormat);
+    return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(local.time(), timeFormat);
 }
 
-QString speedLabel(const QuilloCorrectionHistoryEntry& entry) { return entry.cloudModelLabel().value_or(speedFallback); }
+QString speedLabel(const QuilloCorrectionHistoryEntry& entry) {
+    return entry.cloudModelLabel().value_or(speedFallback);
+}
 
 std::optional<QString> writingModeTitle(const QuilloCorrectionHistoryEntry& entry) {
     if (!entry.writingMode) return std::nullopt;

@@ -32,7 +32,8 @@ QLabel* textBlock(const QString& title, const QString& text, const char* name, Q
 }
 
 // The symbol and sentences of an empty body.
-QWidget* placeholder(QuilloSymbol symbol, const QString& title, const QString& detail, const char* name, QWidget* parent) {
+QWidget* placeholder(QuilloSymbol symbol, const QString& title, const QString& detail, const char* name,
+                     QWidget* parent) {
     auto* page = new QWidget(parent);
     page->setObjectName(QLatin1String(name));
     auto* column = new QVBoxLayout(page);
@@ -135,8 +136,8 @@ CorrectionHistoryView::CorrectionHistoryView(QuilloCorrectionHistory& history, Q
         history_.clear();
         reload();
     });
-    connect(&QuilloCorrectionHistoryNotifier::shared(), &QuilloCorrectionHistoryNotifier::quilloCorrectionHistoryDidChange,
-            this, &CorrectionHistoryView::reload);
+    connect(&QuilloCorrectionHistoryNotifier::shared(),
+            &QuilloCorrectionHistoryNotifier::quilloCorrectionHistoryDidChange, this, &CorrectionHistoryView::reload);
     reload();
 }
 

@@ -1,9 +1,9 @@
 #include "Views/CorrectionToastController.h"
 
+#include "Support/CorrectionPreviewDiff.h"
 #include "Views/CorrectionCompactToastView.h"
 #include "Views/CorrectionToastView.h"
 #include "Views/CorrectionToastWindow.h"
-#include "Support/CorrectionPreviewDiff.h"
 
 namespace quillo {
 
@@ -35,9 +35,7 @@ CorrectionToastController::~CorrectionToastController() {
 
 QWidget* CorrectionToastController::window() const { return window_.get(); }
 
-bool CorrectionToastController::previewEnabled() const {
-    return deps_.defaults.boolean(showNotificationsKey, true);
-}
+bool CorrectionToastController::previewEnabled() const { return deps_.defaults.boolean(showNotificationsKey, true); }
 
 ToastScreen CorrectionToastController::currentScreen() const {
     return CorrectionToastLayout::chooseScreen(deps_.screens.screens(), deps_.screens.pointerLocation(),
@@ -140,10 +138,8 @@ void CorrectionToastController::present(CorrectionToastWindow* window, const QRe
 
 void CorrectionToastController::setHovered(bool hovered) {
     if (!window_ || !window_->acceptsPointer()) return;
-    if (hovered)
-        cancelDismissal();
-    else
-        scheduleDismissal(CorrectionToastLayout::hoverLeaveDismissDelay);
+    if (hovered) cancelDismissal();
+    else scheduleDismissal(CorrectionToastLayout::hoverLeaveDismissDelay);
 }
 
 void CorrectionToastController::scheduleDismissal(double seconds) {
@@ -177,14 +173,14 @@ void CorrectionToastController::dismiss() {
         guard->setGeometry(interpolate(from, to, t));
     });
     if (closeTimer_) deps_.clock.cancelScheduled(*closeTimer_);
-    closeTimer_ = deps_.clock.schedule(motion_.dismissalDuration + CorrectionToastLayout::dismissalCloseSlack,
-                                       [this, leaving] {
-                                           closeTimer_.reset();
-                                           // A newer toast replaced this one meanwhile: leave it be.
-                                           if (window_.get() != leaving) return;
-                                           closeWindow();
-                                           emit toastChanged();
-                                       });
+    closeTimer_ =
+        deps_.clock.schedule(motion_.dismissalDuration + CorrectionToastLayout::dismissalCloseSlack, [this, leaving] {
+            closeTimer_.reset();
+            // A newer toast replaced this one meanwhile: leave it be.
+            if (window_.get() != leaving) return;
+            closeWindow();
+            emit toastChanged();
+        });
 }
 
 void CorrectionToastController::forceDismiss() {

@@ -4,12 +4,12 @@
 #include "Platform/UserDefaults.h"
 #include "Services/CorrectionToastPresenting.h"
 #include "Support/Clock.h"
+#include "Support/CorrectionPreviewSegment.h"
 #include "Views/AccessibilityMotionPolicy.h"
 #include "Views/ClockAnimation.h"
 #include "Views/CompactToastPlacement.h"
 #include "Views/CorrectionToastLayout.h"
 #include "Views/CorrectionToastStatusKind.h"
-#include "Support/CorrectionPreviewSegment.h"
 #include "Views/ToastScreenSource.h"
 
 #include <QObject>

@@ -47,7 +47,7 @@ double topPadding(const std::optional<QRectF>& notch) {
 }
 
 QString previewText(const QString& text) {
-    const QString trimmed = text.trimmed();
+    QString trimmed = text.trimmed();
     int scalars = 0;
     qsizetype i = 0;
     const qsizetype n = trimmed.size();
@@ -111,8 +111,7 @@ CorrectionToastFrame compactFrame(const CorrectionToastStatusKind& status, Compa
 }
 
 QPointF notchPlacement(QSizeF size, const ToastScreen& screen) {
-    if (const auto notch = notchRect(screen))
-        return {notch->center().x() - size.width() / 2.0, screen.frame.top()};
+    if (const auto notch = notchRect(screen)) return {notch->center().x() - size.width() / 2.0, screen.frame.top()};
     const QRectF& visible = screen.visibleFrame;
     return {visible.center().x() - size.width() / 2.0, visible.top()};
 }

@@ -36,7 +36,8 @@ QString CorrectionToastView::richText(const QList<CorrectionPreviewSegment>& seg
         escaped.replace(QLatin1Char('\n'), QStringLiteral("<br/>"));
         if (segment.isChanged) {
             html += differentiateWithoutColor
-                        ? QStringLiteral("<span style=\"color:#c9b6ff; font-weight:600; text-decoration:underline;\">%1</span>")
+                        ? QStringLiteral(
+                              "<span style=\"color:#c9b6ff; font-weight:600; text-decoration:underline;\">%1</span>")
                               .arg(escaped)
                         : QStringLiteral("<span style=\"color:#c9b6ff; font-weight:600;\">%1</span>").arg(escaped);
         } else {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Views/CorrectionToastLayout.h"
 #include "Support/CorrectionPreviewSegment.h"
+#include "Views/CorrectionToastLayout.h"
 
 #include <QFont>
 #include <QList>

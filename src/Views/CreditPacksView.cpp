@@ -112,9 +112,8 @@ CreditPacksView::CreditPacksView(QuilloPaymentService& payment, QuilloSessionPro
 
     connect(toggle_, &QPushButton::clicked, &presentation_, &CreditPurchasePresentation::toggle);
     connect(buy_, &QPushButton::clicked, this, &CreditPacksView::buy);
-    connect(refreshPayment_, &QPushButton::clicked, this, [this] {
-        QCoro::connect(payment_.refreshPayment(auth_, cloud_), this, [] {});
-    });
+    connect(refreshPayment_, &QPushButton::clicked, this,
+            [this] { QCoro::connect(payment_.refreshPayment(auth_, cloud_), this, [] {}); });
     connect(&presentation_, &CreditPurchasePresentation::isExpandedChanged, this, &CreditPacksView::expandedChanged);
     connect(&presentation_, &CreditPurchasePresentation::selectedPackChanged, this, &CreditPacksView::refresh);
     connect(&payment_, &QuilloPaymentService::stateChanged, this, &CreditPacksView::refresh);
@@ -159,7 +158,7 @@ void CreditPacksView::refresh() {
     status_->setText(message);
     status_->setVisible(!message.isEmpty());
     status_->setStyleSheet(state.kind == QuilloPurchaseState::Kind::failed ? QStringLiteral("color: #FF3B30;")
-                                                                            : QString());
+                                                                           : QString());
     refreshPayment_->setVisible(state.canRefreshPayment());
 }
 

@@ -73,8 +73,6 @@ bool reduceMotion() {
 
 } // namespace DesktopMotionSetting
 
-AccessibilityMotionPolicy AccessibilityMotionPolicy::current() {
-    return make(DesktopMotionSetting::reduceMotion());
-}
+AccessibilityMotionPolicy AccessibilityMotionPolicy::current() { return make(DesktopMotionSetting::reduceMotion()); }
 
 } // namespace quillo

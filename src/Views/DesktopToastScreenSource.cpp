@@ -9,8 +9,8 @@ namespace quillo {
 std::vector<ToastScreen> DesktopToastScreenSource::screens() const {
     std::vector<ToastScreen> result;
     for (QScreen* screen : QGuiApplication::screens())
-        result.push_back(ToastScreen{QRectF(screen->geometry()), QRectF(screen->availableGeometry()), 0.0,
-                                     std::nullopt, std::nullopt});
+        result.push_back(ToastScreen{QRectF(screen->geometry()), QRectF(screen->availableGeometry()), 0.0, std::nullopt,
+                                     std::nullopt});
     return result;
 }
 

@@ -26,10 +26,8 @@ LaunchAtLoginSettings::LaunchAtLoginSettings(ReadStatus readStatus, ApplyEnabled
     if (!readStatus_) readStatus_ = [] { return XdgAutostartEntry::status(applicationId()); };
     if (!applyEnabled_) {
         applyEnabled_ = [](bool enabled) {
-            if (enabled)
-                XdgAutostartEntry::write(applicationId(), executable(), QuilloAppEnvironment::displayName());
-            else
-                XdgAutostartEntry::remove(applicationId());
+            if (enabled) XdgAutostartEntry::write(applicationId(), executable(), QuilloAppEnvironment::displayName());
+            else XdgAutostartEntry::remove(applicationId());
         };
     }
     status_ = readStatus_();

@@ -19,12 +19,13 @@ public:
     static inline const QString failureMessage = QStringLiteral(
         "Your desktop could not change Launch at Login. Open your desktop's Startup Applications settings and try "
         "there.");
-    static inline const QString approvalMessage = QStringLiteral(
-        "Allow Quillo in your desktop's Startup Applications settings to enable launch at login.");
+    static inline const QString approvalMessage =
+        QStringLiteral("Allow Quillo in your desktop's Startup Applications settings to enable launch at login.");
 
     // Defaults: the autostart entry of this build's application identifier, starting this
     // executable.
-    explicit LaunchAtLoginSettings(ReadStatus readStatus = {}, ApplyEnabled applyEnabled = {}, QObject* parent = nullptr);
+    explicit LaunchAtLoginSettings(ReadStatus readStatus = {}, ApplyEnabled applyEnabled = {},
+                                   QObject* parent = nullptr);
 
     LaunchAtLoginStatus status() const { return status_; }
     const std::optional<QString>& errorMessage() const { return errorMessage_; }

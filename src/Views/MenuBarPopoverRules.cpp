@@ -33,7 +33,7 @@ QString statusText(MenuBarPopoverStatus status) {
 
 QColor statusColor(MenuBarPopoverStatus status) {
     switch (status) {
-    case MenuBarPopoverStatus::account: return QuilloPalette::orange;
+    case MenuBarPopoverStatus::account:
     case MenuBarPopoverStatus::lowCredit: return QuilloPalette::orange;
     case MenuBarPopoverStatus::error: return QuilloPalette::red;
     case MenuBarPopoverStatus::offline: return QuilloPalette::grey;

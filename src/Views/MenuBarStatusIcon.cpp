@@ -21,9 +21,7 @@ MenuBarStatusAppearance appearance(CorrectionStatus status) {
 
 namespace MenuBarUpdateBadge {
 
-QRectF frame(QSizeF iconSize) {
-    return QRectF(iconSize.width() - 1.0 - side, 2.0, side, side);
-}
+QRectF frame(QSizeF iconSize) { return QRectF(iconSize.width() - 1.0 - side, 2.0, side, side); }
 
 QString toolTip(const std::optional<QString>& availableVersion) {
     if (availableVersion) return QStringLiteral("Quillo — Update available");

@@ -15,8 +15,8 @@ namespace quillo {
 struct MenuBarStatusAppearance {
     QuilloSymbol symbol = QuilloSymbol::menuBarIcon;
     QString accessibilityDescription;
-    std::optional<QColor> tint;                 // none: the desktop's own template colour
-    std::optional<double> returnToIdleAfter;    // seconds
+    std::optional<QColor> tint;              // none: the desktop's own template colour
+    std::optional<double> returnToIdleAfter; // seconds
     bool operator==(const MenuBarStatusAppearance&) const = default;
 };
 

@@ -99,8 +99,7 @@ QString OnboardingShortcutDemoController::sampleForExercise() const {
 // MARK: - Events
 
 bool OnboardingShortcutDemoController::handleEvent(const KeyboardEvent& event) {
-    const bool relevant =
-        event.type == KeyboardEvent::Type::keyDown || event.type == KeyboardEvent::Type::flagsChanged;
+    const bool relevant = event.type == KeyboardEvent::Type::keyDown || event.type == KeyboardEvent::Type::flagsChanged;
     if (!relevant) return false;
 
     if (isCapturing_) {
@@ -161,9 +160,8 @@ bool OnboardingShortcutDemoController::processModifierEvent(const KeyboardEvent&
         // The Globe key may report itself under other key codes, but never under another modifier's.
         const bool otherModifierKey =
             event.keyCode >= VirtualKeyCode::rightCommand && event.keyCode <= VirtualKeyCode::rightControl;
-        const bool belongsToTrigger =
-            event.keyCode == trigger.keyCode ||
-            (*trigger.modifierFlagRawValue == ModifierFlags::function && !otherModifierKey);
+        const bool belongsToTrigger = event.keyCode == trigger.keyCode ||
+                                      (*trigger.modifierFlagRawValue == ModifierFlags::function && !otherModifierKey);
         if (!belongsToTrigger) {
             // Another modifier joined in: the user is making a shortcut, not pressing the trigger.
             modifierTriggerWasInterrupted_ = true;

@@ -43,8 +43,7 @@ public:
     static inline const QString selectionReplacement = QStringLiteral("leaving everything else untouched");
 
     static inline const QString initialMessage = QStringLiteral("Press your configured trigger to correct the sample.");
-    static inline const QString chooseTriggerMessage =
-        QStringLiteral("Choose your correction key to try the sample.");
+    static inline const QString chooseTriggerMessage = QStringLiteral("Choose your correction key to try the sample.");
     static inline const QString wholeFieldPrompt =
         QStringLiteral("Press your configured trigger to correct the whole field.");
     static inline const QString selectionPrompt =

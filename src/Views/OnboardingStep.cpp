@@ -29,9 +29,7 @@ std::optional<OnboardingStep> previous(OnboardingStep step) {
     return allCases[index - 1];
 }
 
-bool isPractice(OnboardingStep step) {
-    return step == OnboardingStep::shortcut || step == OnboardingStep::selection;
-}
+bool isPractice(OnboardingStep step) { return step == OnboardingStep::shortcut || step == OnboardingStep::selection; }
 
 } // namespace OnboardingSteps
 

@@ -42,7 +42,11 @@ const QString accent = QStringLiteral("#6d4ad8");
 // The secondary text colour for a style sheet: Qt 6.4 style sheets know no placeholder-text role.
 QString secondaryColor(const QWidget* widget) {
     const QColor color = widget->palette().color(QPalette::PlaceholderText);
-    return QStringLiteral("rgba(%1, %2, %3, %4)").arg(color.red()).arg(color.green()).arg(color.blue()).arg(color.alpha());
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(color.alpha());
 }
 
 QLabel* secondaryLabel(const QString& text, QWidget* parent) {
@@ -171,9 +175,9 @@ OnboardingWindow::OnboardingWindow(Dependencies dependencies, bool canCancel, QW
     connect(&deps_.auth, &QuilloAuthService::isLoadingChanged, this, &OnboardingWindow::refreshAccount);
 
     auto* demo = demo_.get();
-    for (auto signal : {&OnboardingShortcutDemoController::hasChosenTriggerChanged,
-                        &OnboardingShortcutDemoController::isCapturingChanged,
-                        &OnboardingShortcutDemoController::triggerChanged})
+    for (auto signal :
+         {&OnboardingShortcutDemoController::hasChosenTriggerChanged,
+          &OnboardingShortcutDemoController::isCapturingChanged, &OnboardingShortcutDemoController::triggerChanged})
         connect(demo, signal, this, &OnboardingWindow::refreshTrigger);
     for (auto signal : {&OnboardingShortcutDemoController::statusMessageChanged,
                         &OnboardingShortcutDemoController::hasSucceededChanged,
@@ -279,8 +283,7 @@ QWidget* OnboardingWindow::buildFooter() {
     return footer;
 }
 
-OnboardingWindow::Page& OnboardingWindow::addPage(OnboardingStep step, const QString& title,
-                                                  const QString& subtitle) {
+OnboardingWindow::Page& OnboardingWindow::addPage(OnboardingStep step, const QString& title, const QString& subtitle) {
     auto page = std::make_shared<Page>();
     page->step = step;
 
@@ -354,10 +357,9 @@ void OnboardingWindow::buildPermissions() {
         layout->setSpacing(12);
         auto* icon = new QLabel(row);
         const QIcon keyboard = QIcon::fromTheme(QStringLiteral("input-keyboard"));
-        icon->setPixmap(keyboard.isNull()
-                            ? QuilloSymbols::pixmap(QuilloSymbol::lockFill, QSize(28, 28), QColor(accent),
-                                                    devicePixelRatioF())
-                            : keyboard.pixmap(QSize(28, 28), devicePixelRatioF()));
+        icon->setPixmap(keyboard.isNull() ? QuilloSymbols::pixmap(QuilloSymbol::lockFill, QSize(28, 28), QColor(accent),
+                                                                  devicePixelRatioF())
+                                          : keyboard.pixmap(QSize(28, 28), devicePixelRatioF()));
         layout->addWidget(icon);
         auto* text = new QVBoxLayout;
         text->setSpacing(2);
@@ -422,11 +424,11 @@ void OnboardingWindow::buildAccount() {
     identity->addWidget(signOutButton_);
     page.body->addWidget(signedInCard_);
 
-    signInForm_ = new AccountSignInForm(deps_.auth,
-                                        authMode_ == OnboardingAuthMode::createAccount
-                                            ? AccountSignInForm::Mode::createAccount
-                                            : AccountSignInForm::Mode::signIn,
-                                        parent);
+    signInForm_ =
+        new AccountSignInForm(deps_.auth,
+                              authMode_ == OnboardingAuthMode::createAccount ? AccountSignInForm::Mode::createAccount
+                                                                             : AccountSignInForm::Mode::signIn,
+                              parent);
     signInForm_->setFixedWidth(380);
     page.body->addWidget(signInForm_, 0, Qt::AlignHCenter);
     connect(signInForm_, &AccountSignInForm::modeChanged, this, [this](AccountSignInForm::Mode mode) {
@@ -554,8 +556,8 @@ QWidget* OnboardingWindow::buildPractice(QWidget* parent, QPlainTextEdit*& field
     status->setWordWrap(true);
     status->setAccessibleName(QStringLiteral("Practice status"));
     statusRow->addWidget(status, 1);
-    auto* reset = new QPushButton(QIcon::fromTheme(QStringLiteral("edit-undo")), QStringLiteral("Reset Sample"),
-                                  practice);
+    auto* reset =
+        new QPushButton(QIcon::fromTheme(QStringLiteral("edit-undo")), QStringLiteral("Reset Sample"), practice);
     reset->setObjectName(QStringLiteral("resetSample"));
     reset->setFocusPolicy(Qt::NoFocus);
     connect(reset, &QPushButton::clicked, this, [this] { demo_->resetDemo(); });
@@ -694,7 +696,7 @@ void OnboardingWindow::enterStep() {
     // The trigger is listened for only where it can be practised.
     if (OnboardingSteps::isPractice(step_)) {
         demo_->setExercise(step_ == OnboardingStep::shortcut ? OnboardingShortcutDemoController::Exercise::wholeField
-                                                              : OnboardingShortcutDemoController::Exercise::selection);
+                                                             : OnboardingShortcutDemoController::Exercise::selection);
         // Nothing can be practised yet: say that a key must be chosen first.
         if (!demo_->hasChosenTrigger() && !demo_->isCapturing()) demo_->resetDemo();
         syncFieldFromDemo();
@@ -752,14 +754,14 @@ void OnboardingWindow::refreshSidebar() {
 void OnboardingWindow::refreshPermissions() {
     const InputPermissionKind kind = InputPermissionKind::accessibility;
     const bool granted = permissions_->state().isGranted(kind);
-    permissionState_->setText(granted ? QStringLiteral("Allowed")
-                                      : StartupLoadingRules::permissionDetail(false));
+    permissionState_->setText(granted ? QStringLiteral("Allowed") : StartupLoadingRules::permissionDetail(false));
     permissionState_->setStyleSheet(granted ? QStringLiteral("color: #34C759; font-weight: 600;")
                                             : QStringLiteral("color: %1;").arg(secondaryColor(this)));
     const InputPermissionNextAction next = permissions_->nextAction(kind);
     // Some desktops have no settings page to send the user to; a button that opens nothing is
     // worse than saying where to look.
-    const bool nowhereToOpen = next == InputPermissionNextAction::openSettings && !deps_.permission.settingsUrl().isValid();
+    const bool nowhereToOpen =
+        next == InputPermissionNextAction::openSettings && !deps_.permission.settingsUrl().isValid();
     const auto action = InputPermissionNextActions::title(next);
     permissionButton_->setVisible(!granted && action.has_value() && !nowhereToOpen);
     if (action) permissionButton_->setText(*action);

@@ -50,8 +50,8 @@ SettingsAboutPage::SettingsAboutPage(const SettingsDependencies& dependencies, Q
     auto* names = new QVBoxLayout;
     names->setSpacing(2);
     names->addWidget(titleLabel(QStringLiteral("Quillo"), this, 1.4));
-    auto* version = secondaryLabel(
-        deps_.versionText.isEmpty() ? QuilloAppEnvironment::versionText() : deps_.versionText, this);
+    auto* version =
+        secondaryLabel(deps_.versionText.isEmpty() ? QuilloAppEnvironment::versionText() : deps_.versionText, this);
     version->setObjectName(QStringLiteral("version"));
     version->setTextInteractionFlags(Qt::TextSelectableByMouse);
     names->addWidget(version);
@@ -67,11 +67,14 @@ SettingsAboutPage::SettingsAboutPage(const SettingsDependencies& dependencies, Q
     checkForUpdates_ = new QPushButton(QStringLiteral("Check for Updates..."), this);
     checkForUpdates_->setObjectName(QStringLiteral("checkForUpdates"));
     updates->addWidget(checkForUpdates_, 0, Qt::AlignLeft);
-    automaticChecks_ = updaterSwitch(QStringLiteral("Automatically check for updates"), "automaticallyCheckForUpdates", this);
+    automaticChecks_ =
+        updaterSwitch(QStringLiteral("Automatically check for updates"), "automaticallyCheckForUpdates", this);
     updates->addWidget(automaticChecks_);
     updates->addWidget(secondaryLabel(
-        QStringLiteral("Check for new versions in the background. This does not enable automatic installation."), this));
-    checksAutomatically_ = updaterSwitch(QStringLiteral("Check for updates automatically"), "checkForUpdatesAutomatically", this);
+        QStringLiteral("Check for new versions in the background. This does not enable automatic installation."),
+        this));
+    checksAutomatically_ =
+        updaterSwitch(QStringLiteral("Check for updates automatically"), "checkForUpdatesAutomatically", this);
     updates->addWidget(checksAutomatically_);
     automaticDownloads_ = updaterSwitch(QStringLiteral("Automatically download and install updates"),
                                         "automaticallyDownloadUpdates", this);
@@ -194,6 +197,8 @@ void SettingsAboutPage::exportLogs() {
     exportResult_->show();
 }
 
-QString SettingsAboutPage::exportMessage() const { return exportResult_->isHidden() ? QString() : exportResult_->text(); }
+QString SettingsAboutPage::exportMessage() const {
+    return exportResult_->isHidden() ? QString() : exportResult_->text();
+}
 
 } // namespace quillo

@@ -48,7 +48,8 @@ namespace SettingsControls {
 
 QLabel* symbolLabel(QuilloSymbol symbol, const QColor& tint, QWidget* parent, int side) {
     auto* label = new QLabel(parent);
-    label->setPixmap(QuilloSymbols::pixmap(symbol, QSize(side, side), tint, parent ? parent->devicePixelRatioF() : 1.0));
+    label->setPixmap(
+        QuilloSymbols::pixmap(symbol, QSize(side, side), tint, parent ? parent->devicePixelRatioF() : 1.0));
     label->setFixedSize(side + 2, side + 2);
     label->setAlignment(Qt::AlignCenter);
     return label;

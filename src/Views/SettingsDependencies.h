@@ -24,11 +24,12 @@ class UserDefaults;
 // What the settings window is built with: the long-lived services it shows and edits (all
 // must outlive the window) and the few desktop actions tests replace.
 struct SettingsDependencies {
-    SettingsDependencies(UserDefaults& defaults, Clock& clock, ConnectivityService& connectivity, QuilloCloudService& cloud,
-                         QuilloAuthService& auth, QuilloPaymentService& payment, CreditPurchasePresentation& creditPurchase,
-                         QuilloUpdater& updater, InputPermissionCoordinator& permissions,
-                         LaunchAtLoginSettings& launchAtLogin, LocalKeyEventMonitor& keyMonitor,
-                         QuilloCorrectionHistory& history, std::function<void()> restartOnboarding = {})
+    SettingsDependencies(UserDefaults& defaults, Clock& clock, ConnectivityService& connectivity,
+                         QuilloCloudService& cloud, QuilloAuthService& auth, QuilloPaymentService& payment,
+                         CreditPurchasePresentation& creditPurchase, QuilloUpdater& updater,
+                         InputPermissionCoordinator& permissions, LaunchAtLoginSettings& launchAtLogin,
+                         LocalKeyEventMonitor& keyMonitor, QuilloCorrectionHistory& history,
+                         std::function<void()> restartOnboarding = {})
         : defaults(defaults), clock(clock), connectivity(connectivity), cloud(cloud), auth(auth), payment(payment),
           creditPurchase(creditPurchase), updater(updater), permissions(permissions), launchAtLogin(launchAtLogin),
           keyMonitor(keyMonitor), history(history), restartOnboarding(std::move(restartOnboarding)) {}
@@ -48,9 +49,9 @@ struct SettingsDependencies {
     // "Run onboarding again"; the button is hidden without one.
     std::function<void()> restartOnboarding;
 
-    std::optional<bool> testBuild;  // none: the build's channel
-    QString versionText;            // empty: the build's version
-    QString supportEmail;           // empty: the build's support address
+    std::optional<bool> testBuild; // none: the build's channel
+    QString versionText;           // empty: the build's version
+    QString supportEmail;          // empty: the build's support address
     // Asks where to save the exported log; none when the user cancels. None: a save dialog.
     std::function<std::optional<QString>(const QString& suggestedFileName)> chooseExportPath;
     // Writes the export; throws QuilloDiagnosticsFileError. None: the diagnostic log's export.

@@ -57,7 +57,8 @@ void followKey(UserDefaults& defaults, const QString& key, QObject* context, con
     });
 }
 
-QCheckBox* boundSwitch(UserDefaults& defaults, const QString& title, const QString& key, bool fallback, QWidget* parent) {
+QCheckBox* boundSwitch(UserDefaults& defaults, const QString& title, const QString& key, bool fallback,
+                       QWidget* parent) {
     auto* box = new QCheckBox(title, parent);
     box->setObjectName(key);
     followKey(defaults, key, box, [box, &defaults, key, fallback] {
@@ -116,7 +117,7 @@ QComboBox* boundMenu(UserDefaults& defaults, const QString& key, const QList<Opt
 
 // Radio buttons ("<key>/<raw>") laid out by the caller.
 void boundRadios(UserDefaults& defaults, const QString& key, const QList<QRadioButton*>& buttons,
-                          const QStringList& raws, const SelectedRaw& selected, QWidget* owner) {
+                 const QStringList& raws, const SelectedRaw& selected, QWidget* owner) {
     auto* group = new QButtonGroup(owner);
     group->setExclusive(true);
     for (qsizetype i = 0; i < buttons.size(); ++i) {
@@ -177,10 +178,12 @@ SettingsGeneralPage::SettingsGeneralPage(const SettingsDependencies& dependencie
         connect(&deps_.cloud, signal, this, &SettingsGeneralPage::refreshBalance);
     connect(&deps_.connectivity, &ConnectivityService::changed, this, &SettingsGeneralPage::refreshConnection);
     connect(&detection_, &TriggerKeyDetection::changed, this, &SettingsGeneralPage::refreshTrigger);
-    connect(&deps_.permissions, &InputPermissionCoordinator::stateChanged, this, &SettingsGeneralPage::refreshPermissions);
+    connect(&deps_.permissions, &InputPermissionCoordinator::stateChanged, this,
+            &SettingsGeneralPage::refreshPermissions);
     connect(&deps_.permissions, &InputPermissionCoordinator::attemptedRequestsChanged, this,
             &SettingsGeneralPage::refreshPermissions);
-    connect(&deps_.launchAtLogin, &LaunchAtLoginSettings::statusChanged, this, &SettingsGeneralPage::refreshLaunchAtLogin);
+    connect(&deps_.launchAtLogin, &LaunchAtLoginSettings::statusChanged, this,
+            &SettingsGeneralPage::refreshLaunchAtLogin);
     connect(&deps_.launchAtLogin, &LaunchAtLoginSettings::errorMessageChanged, this,
             &SettingsGeneralPage::refreshLaunchAtLogin);
     connect(&deps_.defaults, &UserDefaults::changed, this, [this](const QString& key) {
@@ -230,12 +233,13 @@ QWidget* SettingsGeneralPage::buildFeedbackSection() {
         presentations.append({CompactCorrectionPresentations::title(presentation),
                               CompactCorrectionPresentations::rawValue(presentation)});
     body->addLayout(labeledRow(QStringLiteral("Compact feedback"),
-                               boundSegments(defaults, CorrectionSettingsKeys::compactPresentation, presentations,
-                                             [](const std::optional<QString>& stored) {
-                                                 return CompactCorrectionPresentations::rawValue(
-                                                     CompactCorrectionPresentations::storedValue(stored));
-                                             },
-                                             section),
+                               boundSegments(
+                                   defaults, CorrectionSettingsKeys::compactPresentation, presentations,
+                                   [](const std::optional<QString>& stored) {
+                                       return CompactCorrectionPresentations::rawValue(
+                                           CompactCorrectionPresentations::storedValue(stored));
+                                   },
+                                   section),
                                section));
 
     auto* durationRow = new QHBoxLayout;
@@ -351,9 +355,8 @@ QWidget* SettingsGeneralPage::buildCreditSection() {
     creditPacks_->setObjectName(QStringLiteral("creditPacks"));
     body->addWidget(creditPacks_);
 
-    connect(refreshBalance_, &QToolButton::clicked, this, [this] {
-        QCoro::connect(deps_.cloud.refreshAccount(deps_.auth), this, [] {});
-    });
+    connect(refreshBalance_, &QToolButton::clicked, this,
+            [this] { QCoro::connect(deps_.cloud.refreshAccount(deps_.auth), this, [] {}); });
     return section;
 }
 
@@ -382,11 +385,12 @@ QWidget* SettingsGeneralPage::buildEngineSection() {
         speeds.append(radio);
         speedRaws.append(CloudCorrectionModels::rawValue(model));
     }
-    boundRadios(defaults, CorrectionSettingsKeys::cloudModel, speeds, speedRaws,
-                [](const std::optional<QString>& stored) {
-                    return CloudCorrectionModels::rawValue(CloudCorrectionModels::storedValue(stored));
-                },
-                section);
+    boundRadios(
+        defaults, CorrectionSettingsKeys::cloudModel, speeds, speedRaws,
+        [](const std::optional<QString>& stored) {
+            return CloudCorrectionModels::rawValue(CloudCorrectionModels::storedValue(stored));
+        },
+        section);
 
     body->addWidget(separator(section));
     body->addWidget(new QLabel(QStringLiteral("Correction mode"), section));
@@ -401,20 +405,21 @@ QWidget* SettingsGeneralPage::buildEngineSection() {
     }
     modeRow->addStretch(1);
     body->addLayout(modeRow);
-    boundRadios(defaults, CorrectionSettingsKeys::writingMode, modes, modeRaws,
-                [](const std::optional<QString>& stored) {
-                    return CorrectionWritingModes::rawValue(CorrectionWritingModes::storedValue(stored));
-                },
-                section);
+    boundRadios(
+        defaults, CorrectionSettingsKeys::writingMode, modes, modeRaws,
+        [](const std::optional<QString>& stored) {
+            return CorrectionWritingModes::rawValue(CorrectionWritingModes::storedValue(stored));
+        },
+        section);
     writingModeHelp_ = secondaryLabel(QString(), section);
     writingModeHelp_->setObjectName(QStringLiteral("writingModeHelp"));
     body->addWidget(writingModeHelp_);
     writingModeWarningRow_ = new QWidget(section);
     auto* warningRow = new QHBoxLayout(writingModeWarningRow_);
     warningRow->setContentsMargins(0, 0, 0, 0);
-    warningRow->addWidget(symbolLabel(QuilloSymbol::exclamationmarkTriangleFill, QuilloPalette::orange,
-                                      writingModeWarningRow_, 14),
-                          0, Qt::AlignTop);
+    warningRow->addWidget(
+        symbolLabel(QuilloSymbol::exclamationmarkTriangleFill, QuilloPalette::orange, writingModeWarningRow_, 14), 0,
+        Qt::AlignTop);
     writingModeWarning_ = new QLabel(writingModeWarningRow_);
     writingModeWarning_->setObjectName(QStringLiteral("writingModeWarning"));
     writingModeWarning_->setWordWrap(true);
@@ -507,24 +512,27 @@ QWidget* SettingsGeneralPage::buildKeyboardSection() {
         activations.append(
             {CorrectionTriggerActivations::title(activation), CorrectionTriggerActivations::rawValue(activation)});
     body->addLayout(labeledRow(QStringLiteral("Activation"),
-                               boundMenu(defaults, KeyboardSettingsKeys::triggerActivation, activations,
-                                         [](const std::optional<QString>& stored) {
-                                             return CorrectionTriggerActivations::rawValue(
-                                                 CorrectionTriggerActivations::storedValue(stored.value_or(QString())));
-                                         },
-                                         section),
+                               boundMenu(
+                                   defaults, KeyboardSettingsKeys::triggerActivation, activations,
+                                   [](const std::optional<QString>& stored) {
+                                       return CorrectionTriggerActivations::rawValue(
+                                           CorrectionTriggerActivations::storedValue(stored.value_or(QString())));
+                                   },
+                                   section),
                                section));
 
     QList<Option> layouts;
-    for (auto layout : {PhysicalKeyboardLayout::automatic, PhysicalKeyboardLayout::qwerty, PhysicalKeyboardLayout::azerty})
+    for (auto layout :
+         {PhysicalKeyboardLayout::automatic, PhysicalKeyboardLayout::qwerty, PhysicalKeyboardLayout::azerty})
         layouts.append({PhysicalKeyboardLayouts::title(layout), PhysicalKeyboardLayouts::rawValue(layout)});
     body->addLayout(labeledRow(QStringLiteral("Physical layout"),
-                               boundMenu(defaults, KeyboardSettingsKeys::physicalKeyboardLayout, layouts,
-                                         [](const std::optional<QString>& stored) {
-                                             return PhysicalKeyboardLayouts::rawValue(
-                                                 PhysicalKeyboardLayouts::storedValue(stored));
-                                         },
-                                         section),
+                               boundMenu(
+                                   defaults, KeyboardSettingsKeys::physicalKeyboardLayout, layouts,
+                                   [](const std::optional<QString>& stored) {
+                                       return PhysicalKeyboardLayouts::rawValue(
+                                           PhysicalKeyboardLayouts::storedValue(stored));
+                                   },
+                                   section),
                                section));
     return section;
 }
@@ -620,10 +628,11 @@ void SettingsGeneralPage::refreshBalance() {
 
 void SettingsGeneralPage::refreshConnection() {
     const bool online = deps_.connectivity.isOnline();
-    connectionIcon_->setPixmap(QuilloSymbols::pixmap(online ? QuilloSymbol::wifi : QuilloSymbol::wifiSlash, QSize(16, 16),
-                                                     online ? QuilloPalette::green : QuilloPalette::orange,
-                                                     devicePixelRatioF()));
-    connectionText_->setText(online ? QStringLiteral("Connection available") : QStringLiteral("Connection unavailable"));
+    connectionIcon_->setPixmap(
+        QuilloSymbols::pixmap(online ? QuilloSymbol::wifi : QuilloSymbol::wifiSlash, QSize(16, 16),
+                              online ? QuilloPalette::green : QuilloPalette::orange, devicePixelRatioF()));
+    connectionText_->setText(online ? QStringLiteral("Connection available")
+                                    : QStringLiteral("Connection unavailable"));
     connectionDetail_->setVisible(!online);
 }
 

@@ -56,7 +56,8 @@ SettingsWindow::SettingsWindow(Dependencies dependencies, QWidget* parent)
     updateBanner_->setAutoFillBackground(true);
     auto* banner = new QHBoxLayout(updateBanner_);
     banner->setContentsMargins(16, 8, 16, 8);
-    banner->addWidget(SettingsControls::symbolLabel(QuilloSymbol::arrowDownCircleFill, QuilloPalette::purple, updateBanner_));
+    banner->addWidget(
+        SettingsControls::symbolLabel(QuilloSymbol::arrowDownCircleFill, QuilloPalette::purple, updateBanner_));
     updateBannerText_ = new QLabel(updateBanner_);
     updateBannerText_->setObjectName(QStringLiteral("updateBannerText"));
     banner->addWidget(updateBannerText_, 1);
@@ -80,7 +81,7 @@ SettingsWindow::SettingsWindow(Dependencies dependencies, QWidget* parent)
     history_ = new CorrectionHistoryView(deps_.history);
     about_ = new SettingsAboutPage(deps_);
     for (QuilloSettingsTab tab : QuilloSettingsTabs::allCases) {
-        QWidget* page = tab == QuilloSettingsTab::general ? static_cast<QWidget*>(generalScroll_)
+        QWidget* page = tab == QuilloSettingsTab::general   ? static_cast<QWidget*>(generalScroll_)
                         : tab == QuilloSettingsTab::history ? static_cast<QWidget*>(history_)
                                                             : static_cast<QWidget*>(about_);
         tabs_->addTab(page, QuilloSymbols::icon(QuilloSettingsTabs::symbol(tab), QuilloPalette::grey),

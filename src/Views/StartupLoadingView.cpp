@@ -10,8 +10,8 @@
 
 namespace quillo {
 
-StartupLoadingView::StartupLoadingView(InputsSource inputs, InputPermissionCoordinator& permission,
-                                       QString displayName, std::function<void()> dismiss, QWidget* parent)
+StartupLoadingView::StartupLoadingView(InputsSource inputs, InputPermissionCoordinator& permission, QString displayName,
+                                       std::function<void()> dismiss, QWidget* parent)
     : QWidget(parent), source_(std::move(inputs)), permission_(permission), displayName_(std::move(displayName)),
       dismiss_(std::move(dismiss)) {
     auto* column = new QVBoxLayout(this);

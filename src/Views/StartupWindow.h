@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QPoint>
-#include <optional>
 #include <QWidget>
+#include <optional>
 
 class QToolButton;
 

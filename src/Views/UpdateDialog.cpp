@@ -61,7 +61,8 @@ UpdateDialog::UpdateDialog(QString installedVersion, QWidget* parent)
     primary_->setDefault(true);
     column->addLayout(buttons);
 
-    connect(skip_, &QPushButton::clicked, this, [this] { report([this] { emit choiceMade(UpdateUserChoice::skip); }); });
+    connect(skip_, &QPushButton::clicked, this,
+            [this] { report([this] { emit choiceMade(UpdateUserChoice::skip); }); });
     connect(later_, &QPushButton::clicked, this,
             [this] { report([this] { emit choiceMade(UpdateUserChoice::dismiss); }); });
     connect(releasePageButton_, &QPushButton::clicked, this, [this] {

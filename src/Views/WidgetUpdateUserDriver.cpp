@@ -7,8 +7,7 @@ namespace quillo {
 namespace {
 
 // Takes a stored callback so that it runs at most once.
-template <typename F>
-F take(F& callback) {
+template <typename F> F take(F& callback) {
     F taken = std::move(callback);
     callback = nullptr;
     return taken;

@@ -117,8 +117,7 @@ LaunchAtLoginStatus status(const QString& applicationId) {
 
 void write(const QString& applicationId, const QString& executable, const QString& displayName) {
     const QString target = path(applicationId);
-    if (!QDir().mkpath(QFileInfo(target).absolutePath()))
-        throw XdgAutostartError("cannot create the autostart folder");
+    if (!QDir().mkpath(QFileInfo(target).absolutePath())) throw XdgAutostartError("cannot create the autostart folder");
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) throw XdgAutostartError(file.errorString().toStdString());
     file.write(contents(executable, displayName).toUtf8());

@@ -28,11 +28,10 @@ namespace {
 const std::string kPassword = "correct horse battery";
 
 // Runs the event loop until the task ends. The bound only keeps a broken run from hanging ctest.
-template <typename T>
-std::shared_ptr<TaskOutcome<T>> await(QCoro::Task<T>&& task) {
+template <typename T> std::shared_ptr<TaskOutcome<T>> await(QCoro::Task<T>&& task) {
     QEventLoop loop;
-    auto outcome = observe(std::move(task), std::function<void(const TaskOutcome<T>&)>(
-                                                [&loop](const TaskOutcome<T>&) { loop.quit(); }));
+    auto outcome = observe(std::move(task),
+                           std::function<void(const TaskOutcome<T>&)>([&loop](const TaskOutcome<T>&) { loop.quit(); }));
     if (!outcome->finished) {
         QTimer::singleShot(90000, &loop, &QEventLoop::quit);
         loop.exec();
@@ -41,8 +40,7 @@ std::shared_ptr<TaskOutcome<T>> await(QCoro::Task<T>&& task) {
     return outcome;
 }
 
-template <typename T>
-T run(QCoro::Task<T>&& task) {
+template <typename T> T run(QCoro::Task<T>&& task) {
     auto outcome = await(std::move(task));
     if (!outcome->finished) return T{};
     outcome->rethrowIfFailed();
@@ -65,12 +63,12 @@ protected:
     // What the "browser" does with a page the app opens; it runs after start() returned.
     std::function<void(const QUrl&)> browser;
     LinuxWebAuthenticationSession web{[this](const QUrl& url) {
-                                          opened.push_back(url);
-                                          QTimer::singleShot(0, [this, url] {
-                                              if (browser) browser(url);
-                                          });
-                                          return true;
-                                      }};
+        opened.push_back(url);
+        QTimer::singleShot(0, [this, url] {
+            if (browser) browser(url);
+        });
+        return true;
+    }};
     QuilloOAuthPresenter presenter{web};
     std::unique_ptr<QuilloAuthService> service;
 
@@ -204,7 +202,8 @@ TEST_F(AuthServerTest, DeletionRefusesAWrongCodeAndAcceptsTheRightOne) {
     EXPECT_EQ(service->authError(), "The authenticator code is invalid or expired.");
     EXPECT_TRUE(service->isSignedIn());
 
-    EXPECT_TRUE(run(service->deleteAccount(QString::fromStdString(kPassword), QString::fromStdString(" " + code + " "))));
+    EXPECT_TRUE(
+        run(service->deleteAccount(QString::fromStdString(kPassword), QString::fromStdString(" " + code + " "))));
     EXPECT_EQ(service->authNotice(), "Your Quillo account and cloud credits were permanently deleted.");
     EXPECT_FALSE(service->isSignedIn());
     EXPECT_FALSE(run(service->signIn("mfa@example.com", QString::fromStdString(kPassword))));

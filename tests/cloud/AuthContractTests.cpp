@@ -11,24 +11,20 @@ namespace {
 
 const std::string kPassword = "long enough secret";
 
-json signUpBody(const std::string &email, const std::string &password = kPassword)
-{
+json signUpBody(const std::string& email, const std::string& password = kPassword) {
     return {{"action", "sign_up"}, {"email", email}, {"password", password}, {"installationId", kInstallationId}};
 }
 
-json signInBody(const std::string &email, const std::string &password = kPassword)
-{
+json signInBody(const std::string& email, const std::string& password = kPassword) {
     return {{"action", "sign_in"}, {"email", email}, {"password", password}, {"installationId", kInstallationId}};
 }
 
-bool isLowerUuid(const std::string &s)
-{
+bool isLowerUuid(const std::string& s) {
     return std::regex_match(s, std::regex("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}"));
 }
 
 // Posts a form the way a browser would.
-Reply submitForm(const CloudTestServer &s, const std::string &path, const std::string &form)
-{
+Reply submitForm(const CloudTestServer& s, const std::string& path, const std::string& form) {
     return s.post(path, form, {}, "application/x-www-form-urlencoded");
 }
 
@@ -37,8 +33,7 @@ protected:
     CloudTestServer server;
 };
 
-TEST_F(AuthContract, SignUpWaitsForTheMailedConfirmationBeforeSignIn)
-{
+TEST_F(AuthContract, SignUpWaitsForTheMailedConfirmationBeforeSignIn) {
     Reply up = server.auth(signUpBody("new@example.com"));
     ASSERT_EQ(up.status, 200) << up.text;
     EXPECT_EQ(up.body["emailConfirmationRequired"], true);
@@ -55,7 +50,7 @@ TEST_F(AuthContract, SignUpWaitsForTheMailedConfirmationBeforeSignIn)
     EXPECT_EQ(server.get(pathAndQuery(link)).status, 200);
     Reply confirmed = submitForm(server, "/auth/confirm", "token=" + queryValue(link, "token"));
     EXPECT_EQ(confirmed.status, 200);
-    EXPECT_EQ(submitForm(server, "/auth/confirm", "token=" + queryValue(link, "token")).status, 404);  // used once
+    EXPECT_EQ(submitForm(server, "/auth/confirm", "token=" + queryValue(link, "token")).status, 404); // used once
 
     Reply in = server.auth(signInBody("new@example.com"));
     ASSERT_EQ(in.status, 200);
@@ -64,8 +59,7 @@ TEST_F(AuthContract, SignUpWaitsForTheMailedConfirmationBeforeSignIn)
     EXPECT_EQ(in.body["user"]["provider"], "email");
 }
 
-TEST(AuthWithoutConfirmation, SignUpReturnsASessionAtOnce)
-{
+TEST(AuthWithoutConfirmation, SignUpReturnsASessionAtOnce) {
     CloudTestServer server({"--no-email-confirmation", "--signup-credits", "2"});
     Reply up = server.auth(signUpBody("quick@example.com"));
     ASSERT_EQ(up.status, 200);
@@ -74,24 +68,30 @@ TEST(AuthWithoutConfirmation, SignUpReturnsASessionAtOnce)
     EXPECT_DOUBLE_EQ(balance.body["balanceCredits"].get<double>(), 2);
 }
 
-TEST_F(AuthContract, SignUpRefusalsUseTheCodesTheClientKnows)
-{
+TEST_F(AuthContract, SignUpRefusalsUseTheCodesTheClientKnows) {
     struct Case {
         json body;
         int status;
-        const char *code;
+        const char* code;
     } cases[] = {
         {signUpBody("not-an-address"), 400, "invalid_email"},
         {signUpBody("a@example.com", "short7!"), 400, "invalid_password"},
         {signUpBody("a@example.com", std::string(129, 'k')), 400, "invalid_password"},
         {signUpBody("a@example.com", "password123"), 400, "weak_password"},
-        {{{"action", "sign_up"}, {"email", "a@example.com"}, {"installationId", kInstallationId}}, 400, "missing_required_field"},
-        {{{"action", "sign_up"}, {"email", "a@example.com"}, {"password", kPassword}, {"installationId", "nope"}}, 400,
+        {{{"action", "sign_up"}, {"email", "a@example.com"}, {"installationId", kInstallationId}},
+         400,
+         "missing_required_field"},
+        {{{"action", "sign_up"}, {"email", "a@example.com"}, {"password", kPassword}, {"installationId", "nope"}},
+         400,
          "invalid_installation_id"},
-        {{{"action", "sign_up"}, {"email", "a@example.com"}, {"password", 12345678}, {"installationId", kInstallationId}},
-         400, "invalid_field"},
+        {{{"action", "sign_up"},
+          {"email", "a@example.com"},
+          {"password", 12345678},
+          {"installationId", kInstallationId}},
+         400,
+         "invalid_field"},
     };
-    for (auto &c : cases) {
+    for (auto& c : cases) {
         Reply r = server.auth(c.body);
         EXPECT_EQ(r.status, c.status) << c.body.dump();
         EXPECT_EQ(r.error(), c.code) << c.body.dump();
@@ -102,8 +102,7 @@ TEST_F(AuthContract, SignUpRefusalsUseTheCodesTheClientKnows)
     EXPECT_EQ(again.error(), "account_already_exists");
 }
 
-TEST_F(AuthContract, WrongPasswordIsInvalidCredentialsAndRepeatedFailuresAreRateLimited)
-{
+TEST_F(AuthContract, WrongPasswordIsInvalidCredentialsAndRepeatedFailuresAreRateLimited) {
     server.createAccount("u@example.com", kPassword, 0);
     Reply wrong = server.auth(signInBody("u@example.com", "wrong password!"));
     EXPECT_EQ(wrong.status, 401);
@@ -117,8 +116,7 @@ TEST_F(AuthContract, WrongPasswordIsInvalidCredentialsAndRepeatedFailuresAreRate
     EXPECT_EQ(server.auth(signInBody("u@example.com")).status, 200);
 }
 
-TEST_F(AuthContract, AccessTokenCarriesASessionIdThatSurvivesRefresh)
-{
+TEST_F(AuthContract, AccessTokenCarriesASessionIdThatSurvivesRefresh) {
     server.createAccount("r@example.com", kPassword, 1);
     json session = server.signIn("r@example.com", kPassword);
     json claims = jwtPayload(session["accessToken"]);
@@ -146,8 +144,7 @@ TEST_F(AuthContract, AccessTokenCarriesASessionIdThatSurvivesRefresh)
     EXPECT_EQ(unknown.status, 401);
 }
 
-TEST_F(AuthContract, ShortTokenLifetimeFromTheControlIsReported)
-{
+TEST_F(AuthContract, ShortTokenLifetimeFromTheControlIsReported) {
     server.createAccount("t@example.com", kPassword, 1);
     server.control("token-expiry", {{"accessTokenSeconds", 120}});
     json session = server.signIn("t@example.com", kPassword);
@@ -158,8 +155,7 @@ TEST_F(AuthContract, ShortTokenLifetimeFromTheControlIsReported)
     EXPECT_EQ(server.get("/api/correct", CloudTestServer::bearer(refreshed.body["accessToken"])).status, 200);
 }
 
-TEST_F(AuthContract, SignOutRevokesTheSessionOnly)
-{
+TEST_F(AuthContract, SignOutRevokesTheSessionOnly) {
     server.createAccount("o@example.com", kPassword, 1);
     json a = server.signIn("o@example.com", kPassword), b = server.signIn("o@example.com", kPassword);
     Reply out = server.auth({{"action", "sign_out"}}, a["accessToken"]);
@@ -175,13 +171,12 @@ TEST_F(AuthContract, SignOutRevokesTheSessionOnly)
     EXPECT_EQ(anonymous.error(), "session_required");
 }
 
-TEST_F(AuthContract, PasswordResetMailSetsANewPasswordAndEndsOldSessions)
-{
+TEST_F(AuthContract, PasswordResetMailSetsANewPasswordAndEndsOldSessions) {
     server.createAccount("forgot@example.com", kPassword, 1);
     json old = server.signIn("forgot@example.com", kPassword);
     Reply unknown = server.auth({{"action", "request_password_reset"}, {"email", "ghost@example.com"}});
     EXPECT_EQ(unknown.status, 200);
-    EXPECT_TRUE(server.mails().empty());  // same answer, no mail
+    EXPECT_TRUE(server.mails().empty()); // same answer, no mail
     Reply asked = server.auth({{"action", "request_password_reset"}, {"email", "forgot@example.com"}});
     EXPECT_EQ(asked.status, 200);
     EXPECT_EQ(asked.body, json::object());
@@ -200,16 +195,15 @@ TEST_F(AuthContract, PasswordResetMailSetsANewPasswordAndEndsOldSessions)
     EXPECT_EQ(server.auth({{"action", "request_password_reset"}, {"email", "bad"}}).error(), "invalid_email");
 }
 
-TEST_F(AuthContract, ResendConfirmationMailsOnlyPendingAccounts)
-{
+TEST_F(AuthContract, ResendConfirmationMailsOnlyPendingAccounts) {
     server.auth(signUpBody("pending@example.com"));
     server.createAccount("done@example.com", kPassword, 0);
     EXPECT_EQ(server.auth({{"action", "resend_confirmation"}, {"email", "pending@example.com"}}).status, 200);
     EXPECT_EQ(server.auth({{"action", "resend_confirmation"}, {"email", "done@example.com"}}).status, 200);
     EXPECT_EQ(server.auth({{"action", "resend_confirmation"}, {"email", "ghost@example.com"}}).status, 200);
     auto mails = server.mails();
-    ASSERT_EQ(mails.size(), 2u);  // the sign-up mail and one resend
-    for (auto &m : mails) EXPECT_NE(m.find("To: pending@example.com"), std::string::npos);
+    ASSERT_EQ(mails.size(), 2u); // the sign-up mail and one resend
+    for (auto& m : mails) EXPECT_NE(m.find("To: pending@example.com"), std::string::npos);
 }
 
 struct Browser {
@@ -217,8 +211,8 @@ struct Browser {
 };
 
 // Plays the user's part on the consent page and returns what the callback carries.
-Browser consent(const CloudTestServer &server, const std::string &oauthURL, const std::string &email, bool allow = true)
-{
+Browser consent(const CloudTestServer& server, const std::string& oauthURL, const std::string& email,
+                bool allow = true) {
     Browser b;
     EXPECT_EQ(oauthURL.rfind(server.base() + "/oauth/google?request=", 0), 0u) << oauthURL;
     Reply page = server.get(pathAndQuery(oauthURL));
@@ -236,10 +230,10 @@ Browser consent(const CloudTestServer &server, const std::string &oauthURL, cons
     return b;
 }
 
-TEST_F(AuthContract, GoogleSignInChecksTheProofKeyAndUsesACodeOnce)
-{
+TEST_F(AuthContract, GoogleSignInChecksTheProofKeyAndUsesACodeOnce) {
     std::string verifier = base64Url(std::string(32, '\x5a'));
-    Reply start = server.auth({{"action", "start_google_oauth"}, {"codeChallenge", pkceChallenge(verifier)},
+    Reply start = server.auth({{"action", "start_google_oauth"},
+                               {"codeChallenge", pkceChallenge(verifier)},
                                {"installationId", kInstallationId}});
     ASSERT_EQ(start.status, 200);
     std::string url = start.body["oauthURL"];
@@ -247,16 +241,19 @@ TEST_F(AuthContract, GoogleSignInChecksTheProofKeyAndUsesACodeOnce)
     Browser b = consent(server, url, "gmail.user@example.com");
     ASSERT_FALSE(b.code.empty());
 
-    json complete = {{"action", "complete_google_oauth"}, {"authCode", b.code}, {"codeVerifier", verifier},
+    json complete = {{"action", "complete_google_oauth"},
+                     {"authCode", b.code},
+                     {"codeVerifier", verifier},
                      {"installationId", kInstallationId}};
     json wrong = complete;
     wrong["codeVerifier"] = base64Url(std::string(32, '\x11'));
     Reply refused = server.auth(wrong);
     EXPECT_EQ(refused.status, 400);
     EXPECT_EQ(refused.error(), "google_auth_failed");
-    EXPECT_EQ(server.auth(complete).status, 400);  // the failed try used the code up
+    EXPECT_EQ(server.auth(complete).status, 400); // the failed try used the code up
 
-    start = server.auth({{"action", "start_google_oauth"}, {"codeChallenge", pkceChallenge(verifier)},
+    start = server.auth({{"action", "start_google_oauth"},
+                         {"codeChallenge", pkceChallenge(verifier)},
                          {"installationId", kInstallationId}});
     b = consent(server, start.body["oauthURL"], "gmail.user@example.com");
     complete["authCode"] = b.code;
@@ -269,20 +266,19 @@ TEST_F(AuthContract, GoogleSignInChecksTheProofKeyAndUsesACodeOnce)
     EXPECT_EQ(server.get(pathAndQuery(start.body["oauthURL"])).status, 404);
 }
 
-TEST_F(AuthContract, GoogleConsentCancelledRedirectsWithAnError)
-{
-    Reply start = server.auth({{"action", "start_google_oauth"}, {"codeChallenge", pkceChallenge(std::string(43, 'v'))},
+TEST_F(AuthContract, GoogleConsentCancelledRedirectsWithAnError) {
+    Reply start = server.auth({{"action", "start_google_oauth"},
+                               {"codeChallenge", pkceChallenge(std::string(43, 'v'))},
                                {"installationId", kInstallationId}});
     Browser b = consent(server, start.body["oauthURL"], "x@example.com", false);
     EXPECT_TRUE(b.code.empty());
     EXPECT_EQ(b.error, "access_denied");
-    Reply badChallenge = server.auth({{"action", "start_google_oauth"}, {"codeChallenge", "short"},
-                                      {"installationId", kInstallationId}});
+    Reply badChallenge = server.auth(
+        {{"action", "start_google_oauth"}, {"codeChallenge", "short"}, {"installationId", kInstallationId}});
     EXPECT_EQ(badChallenge.status, 400);
 }
 
-TEST_F(AuthContract, DeletingAPasswordAccountNeedsThePasswordAndTheAuthenticatorCode)
-{
+TEST_F(AuthContract, DeletingAPasswordAccountNeedsThePasswordAndTheAuthenticatorCode) {
     json created = server.createAccount("mfa@example.com", kPassword, 3, true);
     ASSERT_TRUE(created.contains("totpSecret"));
     std::string token = server.signIn("mfa@example.com", kPassword)["accessToken"];
@@ -299,42 +295,48 @@ TEST_F(AuthContract, DeletingAPasswordAccountNeedsThePasswordAndTheAuthenticator
     Reply anonymous = server.auth({{"action", "delete_account"}, {"password", kPassword}});
     EXPECT_EQ(anonymous.error(), "session_required");
 
-    Reply deleted = server.auth({{"action", "delete_account"}, {"password", kPassword}, {"mfaCode", " " + code + " "}}, token);
+    Reply deleted =
+        server.auth({{"action", "delete_account"}, {"password", kPassword}, {"mfaCode", " " + code + " "}}, token);
     ASSERT_EQ(deleted.status, 200) << deleted.text;
     EXPECT_EQ(server.get("/api/correct", CloudTestServer::bearer(token)).error(), "session_invalid");
     EXPECT_EQ(server.auth(signInBody("mfa@example.com")).error(), "invalid_credentials");
 }
 
-TEST_F(AuthContract, DeletingWithoutAuthenticatorNeedsOnlyThePassword)
-{
+TEST_F(AuthContract, DeletingWithoutAuthenticatorNeedsOnlyThePassword) {
     server.createAccount("plain@example.com", kPassword, 3);
     std::string token = server.signIn("plain@example.com", kPassword)["accessToken"];
     EXPECT_EQ(server.auth({{"action", "delete_account"}}, token).error(), "missing_required_field");
     EXPECT_EQ(server.auth({{"action", "delete_account"}, {"password", kPassword}}, token).status, 200);
 }
 
-TEST_F(AuthContract, DeletingAGoogleAccountNeedsAFreshMatchingGoogleVerification)
-{
+TEST_F(AuthContract, DeletingAGoogleAccountNeedsAFreshMatchingGoogleVerification) {
     // Sign in with Google first.
     std::string verifier = base64Url(std::string(32, '\x33'));
-    Reply start = server.auth({{"action", "start_google_oauth"}, {"codeChallenge", pkceChallenge(verifier)},
+    Reply start = server.auth({{"action", "start_google_oauth"},
+                               {"codeChallenge", pkceChallenge(verifier)},
                                {"installationId", kInstallationId}});
     Browser b = consent(server, start.body["oauthURL"], "g@example.com");
-    std::string token = server.auth({{"action", "complete_google_oauth"}, {"authCode", b.code},
-                                     {"codeVerifier", verifier}, {"installationId", kInstallationId}})
+    std::string token = server
+                            .auth({{"action", "complete_google_oauth"},
+                                   {"authCode", b.code},
+                                   {"codeVerifier", verifier},
+                                   {"installationId", kInstallationId}})
                             .body["accessToken"];
     ASSERT_FALSE(token.empty());
 
-    auto reauth = [&](const std::string &email) {
+    auto reauth = [&](const std::string& email) {
         std::string v = base64Url(std::string(32, '\x44'));
-        Reply r = server.auth({{"action", "start_google_reauthentication"}, {"codeChallenge", pkceChallenge(v)}}, token);
+        Reply r =
+            server.auth({{"action", "start_google_reauthentication"}, {"codeChallenge", pkceChallenge(v)}}, token);
         EXPECT_EQ(r.status, 200);
         std::string proof = r.body["reauthenticationProof"];
         EXPECT_TRUE(std::regex_match(proof, std::regex("[A-Za-z0-9_-]{43}")));
         EXPECT_EQ(r.body["mfaRequired"], false);
         Browser browser = consent(server, r.body["oauthURL"], email);
-        Reply done = server.auth({{"action", "complete_google_reauthentication"}, {"authCode", browser.code},
-                                  {"codeVerifier", v}, {"reauthenticationProof", proof}},
+        Reply done = server.auth({{"action", "complete_google_reauthentication"},
+                                  {"authCode", browser.code},
+                                  {"codeVerifier", v},
+                                  {"reauthenticationProof", proof}},
                                  token);
         return std::make_pair(done, proof);
     };
@@ -347,14 +349,18 @@ TEST_F(AuthContract, DeletingAGoogleAccountNeedsAFreshMatchingGoogleVerification
 
     auto [verified, proof2] = reauth("g@example.com");
     ASSERT_EQ(verified.status, 200) << verified.text;
-    EXPECT_EQ(server.auth({{"action", "delete_google_account"}, {"reauthenticationProof", base64Url(std::string(32, 'x'))}}, token).status, 403);
+    EXPECT_EQ(
+        server
+            .auth({{"action", "delete_google_account"}, {"reauthenticationProof", base64Url(std::string(32, 'x'))}},
+                  token)
+            .status,
+        403);
     Reply deleted = server.auth({{"action", "delete_google_account"}, {"reauthenticationProof", proof2}}, token);
     EXPECT_EQ(deleted.status, 200);
     EXPECT_EQ(server.get("/api/correct", CloudTestServer::bearer(token)).status, 401);
 }
 
-TEST_F(AuthContract, GoogleReauthenticationOfAnAuthenticatorAccountAsksForTheCode)
-{
+TEST_F(AuthContract, GoogleReauthenticationOfAnAuthenticatorAccountAsksForTheCode) {
     server.createAccount("gm@example.com", kPassword, 1, true);
     std::string token = server.signIn("gm@example.com", kPassword)["accessToken"];
     std::string v = base64Url(std::string(32, '\x55'));
@@ -362,17 +368,19 @@ TEST_F(AuthContract, GoogleReauthenticationOfAnAuthenticatorAccountAsksForTheCod
     EXPECT_EQ(r.body["mfaRequired"], true);
     Browser browser = consent(server, r.body["oauthURL"], "gm@example.com");
     std::string code = server.control("totp-code", {{"email", "gm@example.com"}}).body["code"];
-    Reply done = server.auth({{"action", "complete_google_reauthentication"}, {"authCode", browser.code}, {"codeVerifier", v},
-                              {"reauthenticationProof", r.body["reauthenticationProof"]}, {"mfaCode", code}},
+    Reply done = server.auth({{"action", "complete_google_reauthentication"},
+                              {"authCode", browser.code},
+                              {"codeVerifier", v},
+                              {"reauthenticationProof", r.body["reauthenticationProof"]},
+                              {"mfaCode", code}},
                              token);
     EXPECT_EQ(done.status, 200) << done.text;
 }
 
-TEST_F(AuthContract, UnknownOrMissingActionsAre400)
-{
+TEST_F(AuthContract, UnknownOrMissingActionsAre400) {
     EXPECT_EQ(server.auth({{"action", "make_coffee"}}).error(), "unknown_action");
     EXPECT_EQ(server.auth({{"email", "x@example.com"}}).error(), "missing_required_field");
-    for (const char *action : {"sign_out", "delete_account", "start_google_reauthentication",
+    for (const char* action : {"sign_out", "delete_account", "start_google_reauthentication",
                                "complete_google_reauthentication", "delete_google_account"}) {
         Reply r = server.auth({{"action", action}});
         EXPECT_EQ(r.status, 401) << action;
@@ -380,4 +388,4 @@ TEST_F(AuthContract, UnknownOrMissingActionsAre400)
     }
 }
 
-}  // namespace
+} // namespace

@@ -9,22 +9,18 @@ namespace {
 
 class CheckoutContract : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         server.createAccount("buyer@example.com", "long enough secret", 1);
         token = server.signIn("buyer@example.com", "long enough secret")["accessToken"];
     }
-    Reply checkout(const json &body, const std::string &t = {}) const
-    {
+    Reply checkout(const json& body, const std::string& t = {}) const {
         return server.postJson("/api/checkout", body, CloudTestServer::bearer(t.empty() ? token : t));
     }
-    Reply status(const std::string &orderId) const { return checkout({{"action", "status"}, {"orderId", orderId}}); }
-    double balance() const
-    {
+    Reply status(const std::string& orderId) const { return checkout({{"action", "status"}, {"orderId", orderId}}); }
+    double balance() const {
         return server.get("/api/correct", CloudTestServer::bearer(token)).body["balanceCredits"].get<double>();
     }
-    Reply pageAction(const std::string &checkoutUrl, const std::string &action) const
-    {
+    Reply pageAction(const std::string& checkoutUrl, const std::string& action) const {
         std::string path = pathAndQuery(checkoutUrl);
         path = path.substr(0, path.find('?'));
         return server.post(path, "token=" + queryValue(checkoutUrl, "token") + "&action=" + action, {},
@@ -35,8 +31,7 @@ protected:
     std::string token;
 };
 
-TEST_F(CheckoutContract, CheckoutAnswersAnHttpsAddressOnTheCheckoutHostAndReusesTheRequestId)
-{
+TEST_F(CheckoutContract, CheckoutAnswersAnHttpsAddressOnTheCheckoutHostAndReusesTheRequestId) {
     std::string requestId = newUuid();
     Reply r = checkout({{"pack", "regular"}, {"requestId", requestId}});
     ASSERT_EQ(r.status, 200) << r.text;
@@ -55,8 +50,7 @@ TEST_F(CheckoutContract, CheckoutAnswersAnHttpsAddressOnTheCheckoutHostAndReuses
     EXPECT_NE(fresh.body["orderId"], orderId);
 }
 
-TEST_F(CheckoutContract, ThePageIsServedOverTheCheckoutHostWithItsToken)
-{
+TEST_F(CheckoutContract, ThePageIsServedOverTheCheckoutHostWithItsToken) {
     Reply r = checkout({{"pack", "light"}, {"requestId", newUuid()}});
     std::string url = r.body["checkoutUrl"];
     auto local = server.client("localhost");
@@ -70,8 +64,7 @@ TEST_F(CheckoutContract, ThePageIsServedOverTheCheckoutHostWithItsToken)
     EXPECT_EQ(server.get(forged).status, 404);
 }
 
-TEST_F(CheckoutContract, PayingOnThePageGrantsCreditsAndStatusFollows)
-{
+TEST_F(CheckoutContract, PayingOnThePageGrantsCreditsAndStatusFollows) {
     Reply r = checkout({{"pack", "regular"}, {"requestId", newUuid()}});
     std::string orderId = r.body["orderId"], url = r.body["checkoutUrl"];
     Reply s = status(orderId);
@@ -89,7 +82,7 @@ TEST_F(CheckoutContract, PayingOnThePageGrantsCreditsAndStatusFollows)
     EXPECT_EQ(s.body["status"], "paid");
     EXPECT_DOUBLE_EQ(s.body["grantedCredits"].get<double>(), 12);
     EXPECT_DOUBLE_EQ(balance(), 13);
-    EXPECT_EQ(pageAction(url, "pay").status, 409);  // paid once only
+    EXPECT_EQ(pageAction(url, "pay").status, 409); // paid once only
 
     EXPECT_EQ(pageAction(url, "partial_refund").status, 303);
     EXPECT_EQ(status(orderId).body["status"], "partially_refunded");
@@ -99,23 +92,23 @@ TEST_F(CheckoutContract, PayingOnThePageGrantsCreditsAndStatusFollows)
     EXPECT_DOUBLE_EQ(balance(), 1);
 }
 
-TEST_F(CheckoutContract, EveryFinalStatusOfTheClientCanBeReached)
-{
+TEST_F(CheckoutContract, EveryFinalStatusOfTheClientCanBeReached) {
     struct Case {
         std::vector<std::string> actions;
-        const char *status;
-    } cases[] = {{{"fail"}, "payment_failed"},        {{"expire"}, "expired"},
-                 {{"pay", "dispute"}, "disputed"},   {{"pay", "chargeback"}, "chargeback"},
+        const char* status;
+    } cases[] = {{{"fail"}, "payment_failed"},
+                 {{"expire"}, "expired"},
+                 {{"pay", "dispute"}, "disputed"},
+                 {{"pay", "chargeback"}, "chargeback"},
                  {{"pay", "review"}, "manual_review"}};
-    for (auto &c : cases) {
+    for (auto& c : cases) {
         Reply r = checkout({{"pack", "light"}, {"requestId", newUuid()}});
-        for (auto &a : c.actions) EXPECT_EQ(pageAction(r.body["checkoutUrl"], a).status, 303) << a;
+        for (auto& a : c.actions) EXPECT_EQ(pageAction(r.body["checkoutUrl"], a).status, 303) << a;
         EXPECT_EQ(status(r.body["orderId"]).body["status"], c.status);
     }
 }
 
-TEST_F(CheckoutContract, RefundNeverDrivesTheBalanceNegative)
-{
+TEST_F(CheckoutContract, RefundNeverDrivesTheBalanceNegative) {
     Reply r = checkout({{"pack", "light"}, {"requestId", newUuid()}});
     pageAction(r.body["checkoutUrl"], "pay");
     server.control("balance", {{"email", "buyer@example.com"}, {"balanceCredits", 2}});
@@ -123,8 +116,7 @@ TEST_F(CheckoutContract, RefundNeverDrivesTheBalanceNegative)
     EXPECT_DOUBLE_EQ(balance(), 0);
 }
 
-TEST_F(CheckoutContract, ARequestIdOfAClosedOrderIs409)
-{
+TEST_F(CheckoutContract, ARequestIdOfAClosedOrderIs409) {
     std::string requestId = newUuid();
     Reply r = checkout({{"pack", "light"}, {"requestId", requestId}});
     pageAction(r.body["checkoutUrl"], "pay");
@@ -133,8 +125,7 @@ TEST_F(CheckoutContract, ARequestIdOfAClosedOrderIs409)
     EXPECT_EQ(again.error(), "checkout_closed");
 }
 
-TEST_F(CheckoutContract, UnknownOrForeignOrdersAre404AndMissingBearerIs401)
-{
+TEST_F(CheckoutContract, UnknownOrForeignOrdersAre404AndMissingBearerIs401) {
     EXPECT_EQ(status(newUuid()).status, 404);
     EXPECT_EQ(status("not-a-uuid").status, 404);
     Reply mine = checkout({{"pack", "light"}, {"requestId", newUuid()}});
@@ -148,21 +139,19 @@ TEST_F(CheckoutContract, UnknownOrForeignOrdersAre404AndMissingBearerIs401)
     EXPECT_EQ(revoked.error(), "session_invalid");
 }
 
-TEST_F(CheckoutContract, CheckoutRefusesUnknownPacksActionsAndIds)
-{
+TEST_F(CheckoutContract, CheckoutRefusesUnknownPacksActionsAndIds) {
     EXPECT_EQ(checkout({{"pack", "mega"}, {"requestId", newUuid()}}).error(), "invalid_pack");
     EXPECT_EQ(checkout({{"pack", "light"}, {"requestId", "123"}}).error(), "invalid_request_id");
     EXPECT_EQ(checkout({{"pack", "light"}}).error(), "missing_required_field");
     EXPECT_EQ(checkout({{"action", "cancel"}, {"orderId", newUuid()}}).error(), "unknown_action");
 }
 
-TEST_F(CheckoutContract, UnpaidCheckoutExpiresAfterItsLifetime)
-{
+TEST_F(CheckoutContract, UnpaidCheckoutExpiresAfterItsLifetime) {
     Reply r = checkout({{"pack", "extra"}, {"requestId", newUuid()}});
     server.control("clock", {{"advanceSeconds", 24 * 3600 + 1}});
-    token = server.signIn("buyer@example.com", "long enough secret")["accessToken"];  // the old one expired too
+    token = server.signIn("buyer@example.com", "long enough secret")["accessToken"]; // the old one expired too
     EXPECT_EQ(status(r.body["orderId"]).body["status"], "expired");
     EXPECT_EQ(pageAction(r.body["checkoutUrl"], "pay").status, 409);
 }
 
-}  // namespace
+} // namespace

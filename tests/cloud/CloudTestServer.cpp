@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sstream>
@@ -19,7 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char **environ;
+extern char** environ;
 
 // Suites that name no cache of their own keep one beside their test authority.
 #ifndef QUILLO_TEST_SUGGESTION_CACHE
@@ -30,14 +30,12 @@ namespace cloudtest {
 
 const std::string kInstallationId = "6f9619ff-8b86-4d01-b42d-00c04fc964ff";
 
-std::string Reply::header(const std::string &name) const
-{
+std::string Reply::header(const std::string& name) const {
     auto it = headers.find(name);
     return it == headers.end() ? std::string() : it->second;
 }
 
-CloudTestServer::CloudTestServer(std::vector<std::string> extra, bool testControls, std::string reuseDirectory)
-{
+CloudTestServer::CloudTestServer(std::vector<std::string> extra, bool testControls, std::string reuseDirectory) {
     if (reuseDirectory.empty()) {
         char templ[] = "/tmp/quillo-cloud-test-XXXXXX";
         if (!mkdtemp(templ)) throw std::runtime_error("mkdtemp failed");
@@ -46,21 +44,17 @@ CloudTestServer::CloudTestServer(std::vector<std::string> extra, bool testContro
         dir_ = reuseDirectory;
         ownsDir_ = false;
     }
-    std::vector<std::string> args = {QUILLO_CLOUD_BINARY,
-                                     "--port", "0",
-                                     "--db", dir_ + "/cloud.sqlite3",
-                                     "--outbox", dir_ + "/outbox",
-                                     "--cert", std::string(QUILLO_TEST_CA_DIR) + "/server.pem",
-                                     "--key", std::string(QUILLO_TEST_CA_DIR) + "/server.key",
-                                     "--threads", "8",
+    std::vector<std::string> args = {QUILLO_CLOUD_BINARY, "--port", "0", "--db", dir_ + "/cloud.sqlite3", "--outbox",
+                                     dir_ + "/outbox", "--cert", std::string(QUILLO_TEST_CA_DIR) + "/server.pem",
+                                     "--key", std::string(QUILLO_TEST_CA_DIR) + "/server.key", "--threads", "8",
                                      // One suggestion index cache for all test servers, and a fallback
                                      // without a time limit, so that answers do not depend on the load.
-                                     "--suggestion-cache", QUILLO_TEST_SUGGESTION_CACHE,
-                                     "--suggestion-fallback-ms", "60000"};
+                                     "--suggestion-cache", QUILLO_TEST_SUGGESTION_CACHE, "--suggestion-fallback-ms",
+                                     "60000"};
     if (testControls) args.push_back("--test-controls");
     args.insert(args.end(), extra.begin(), extra.end());
-    std::vector<char *> argv;
-    for (auto &a : args) argv.push_back(a.data());
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 
     int out[2];
@@ -99,8 +93,7 @@ CloudTestServer::CloudTestServer(std::vector<std::string> extra, bool testContro
     port_ = std::atoi(line.c_str() + colon + 1);
 }
 
-CloudTestServer::~CloudTestServer()
-{
+CloudTestServer::~CloudTestServer() {
     stop();
     if (ownsDir_ && !dir_.empty()) {
         std::error_code ec;
@@ -108,8 +101,7 @@ CloudTestServer::~CloudTestServer()
     }
 }
 
-void CloudTestServer::stop()
-{
+void CloudTestServer::stop() {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         int status = 0;
@@ -126,18 +118,17 @@ void CloudTestServer::stop()
             ADD_FAILURE() << "quillo-cloud ended "
                           << (WIFEXITED(status) ? "with exit status " + std::to_string(WEXITSTATUS(status))
                                                 : "by signal " + std::to_string(WTERMSIG(status)))
-                          << ":\n" << log;
+                          << ":\n"
+                          << log;
         }
     }
 }
 
-std::string CloudTestServer::base(const std::string &host) const
-{
+std::string CloudTestServer::base(const std::string& host) const {
     return "https://" + host + ":" + std::to_string(port_);
 }
 
-std::unique_ptr<httplib::SSLClient> CloudTestServer::client(const std::string &host) const
-{
+std::unique_ptr<httplib::SSLClient> CloudTestServer::client(const std::string& host) const {
     auto c = std::make_unique<httplib::SSLClient>(host, port_);
     c->set_ca_cert_path((std::string(QUILLO_TEST_CA_DIR) + "/ca.pem").c_str());
     c->enable_server_certificate_verification(true);
@@ -147,8 +138,7 @@ std::unique_ptr<httplib::SSLClient> CloudTestServer::client(const std::string &h
     return c;
 }
 
-static Reply toReply(const httplib::Result &r)
-{
+static Reply toReply(const httplib::Result& r) {
     Reply reply;
     if (!r) return reply;
     reply.status = r->status;
@@ -159,24 +149,20 @@ static Reply toReply(const httplib::Result &r)
     return reply;
 }
 
-Reply CloudTestServer::get(const std::string &path, const httplib::Headers &headers) const
-{
+Reply CloudTestServer::get(const std::string& path, const httplib::Headers& headers) const {
     return toReply(client()->Get(path.c_str(), headers));
 }
 
-Reply CloudTestServer::post(const std::string &path, const std::string &body, const httplib::Headers &headers,
-                            const std::string &contentType) const
-{
+Reply CloudTestServer::post(const std::string& path, const std::string& body, const httplib::Headers& headers,
+                            const std::string& contentType) const {
     return toReply(client()->Post(path.c_str(), headers, body, contentType.c_str()));
 }
 
-Reply CloudTestServer::postJson(const std::string &path, const json &body, const httplib::Headers &headers) const
-{
+Reply CloudTestServer::postJson(const std::string& path, const json& body, const httplib::Headers& headers) const {
     return post(path, body.dump(), headers);
 }
 
-Reply CloudTestServer::control(const std::string &name, const json &body) const
-{
+Reply CloudTestServer::control(const std::string& name, const json& body) const {
     // A control may wait on the server for up to two minutes (the suggestion index being built),
     // longer than the read timeout of the other requests.
     auto c = client();
@@ -186,37 +172,35 @@ Reply CloudTestServer::control(const std::string &name, const json &body) const
     return r;
 }
 
-json CloudTestServer::createAccount(const std::string &email, const std::string &password, double balance, bool totp) const
-{
-    return control("account", {{"email", email}, {"password", password}, {"balanceCredits", balance}, {"totp", totp}}).body;
+json CloudTestServer::createAccount(const std::string& email, const std::string& password, double balance,
+                                    bool totp) const {
+    return control("account", {{"email", email}, {"password", password}, {"balanceCredits", balance}, {"totp", totp}})
+        .body;
 }
 
-json CloudTestServer::signIn(const std::string &email, const std::string &password) const
-{
-    Reply r = auth({{"action", "sign_in"}, {"email", email}, {"password", password}, {"installationId", kInstallationId}});
+json CloudTestServer::signIn(const std::string& email, const std::string& password) const {
+    Reply r =
+        auth({{"action", "sign_in"}, {"email", email}, {"password", password}, {"installationId", kInstallationId}});
     if (r.status != 200) ADD_FAILURE() << "sign_in answered " << r.status << " " << r.text;
     return r.body;
 }
 
-Reply CloudTestServer::auth(const json &body, const std::string &accessToken) const
-{
+Reply CloudTestServer::auth(const json& body, const std::string& accessToken) const {
     return postJson("/api/auth", body, accessToken.empty() ? httplib::Headers{} : bearer(accessToken));
 }
 
-httplib::Headers CloudTestServer::bearer(const std::string &accessToken)
-{
+httplib::Headers CloudTestServer::bearer(const std::string& accessToken) {
     return {{"Authorization", "Bearer " + accessToken}};
 }
 
-std::vector<std::string> CloudTestServer::mails() const
-{
+std::vector<std::string> CloudTestServer::mails() const {
     std::vector<std::string> names;
     std::error_code ec;
-    for (auto &e : std::filesystem::directory_iterator(outbox(), ec))
+    for (auto& e : std::filesystem::directory_iterator(outbox(), ec))
         if (e.path().extension() == ".eml") names.push_back(e.path().string());
     std::sort(names.begin(), names.end());
     std::vector<std::string> out;
-    for (auto &n : names) {
+    for (auto& n : names) {
         std::ifstream in(n);
         std::stringstream ss;
         ss << in.rdbuf();
@@ -225,13 +209,12 @@ std::vector<std::string> CloudTestServer::mails() const
     return out;
 }
 
-std::string base64Url(const std::string &bytes)
-{
+std::string base64Url(const std::string& bytes) {
     std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-    int n = EVP_EncodeBlock(reinterpret_cast<unsigned char *>(out.data()),
-                            reinterpret_cast<const unsigned char *>(bytes.data()), static_cast<int>(bytes.size()));
+    int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                            reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
     out.resize(static_cast<size_t>(n));
-    for (auto &c : out) {
+    for (auto& c : out) {
         if (c == '+') c = '-';
         else if (c == '/') c = '_';
     }
@@ -239,20 +222,18 @@ std::string base64Url(const std::string &bytes)
     return out;
 }
 
-static std::string randomBytes(size_t n)
-{
+static std::string randomBytes(size_t n) {
     std::string b(n, '\0');
-    RAND_bytes(reinterpret_cast<unsigned char *>(b.data()), static_cast<int>(n));
+    RAND_bytes(reinterpret_cast<unsigned char*>(b.data()), static_cast<int>(n));
     return b;
 }
 
-std::string newUuid()
-{
+std::string newUuid() {
     std::string b = randomBytes(16);
     b[6] = static_cast<char>((b[6] & 0x0f) | 0x40);
     b[8] = static_cast<char>((b[8] & 0x3f) | 0x80);
     char buf[37];
-    const unsigned char *u = reinterpret_cast<const unsigned char *>(b.data());
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(b.data());
     std::snprintf(buf, sizeof buf, "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", u[0], u[1],
                   u[2], u[3], u[4], u[5], u[6], u[7], u[8], u[9], u[10], u[11], u[12], u[13], u[14], u[15]);
     return buf;
@@ -260,56 +241,50 @@ std::string newUuid()
 
 std::string newRecoveryKey() { return base64Url(randomBytes(32)); }
 
-std::string pkceChallenge(const std::string &verifier)
-{
+std::string pkceChallenge(const std::string& verifier) {
     unsigned char d[SHA256_DIGEST_LENGTH];
-    SHA256(reinterpret_cast<const unsigned char *>(verifier.data()), verifier.size(), d);
-    return base64Url(std::string(reinterpret_cast<char *>(d), sizeof d));
+    SHA256(reinterpret_cast<const unsigned char*>(verifier.data()), verifier.size(), d);
+    return base64Url(std::string(reinterpret_cast<char*>(d), sizeof d));
 }
 
-json jwtPayload(const std::string &token)
-{
+json jwtPayload(const std::string& token) {
     size_t a = token.find('.'), b = token.find('.', a + 1);
     if (a == std::string::npos || b == std::string::npos) return nullptr;
     std::string part = token.substr(a + 1, b - a - 1);
-    for (auto &c : part) {
+    for (auto& c : part) {
         if (c == '-') c = '+';
         else if (c == '_') c = '/';
     }
     while (part.size() % 4) part += '=';
     std::string out(part.size(), '\0');
-    int n = EVP_DecodeBlock(reinterpret_cast<unsigned char *>(out.data()),
-                            reinterpret_cast<const unsigned char *>(part.data()), static_cast<int>(part.size()));
+    int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                            reinterpret_cast<const unsigned char*>(part.data()), static_cast<int>(part.size()));
     if (n < 0) return nullptr;
     out.resize(static_cast<size_t>(n));
     while (!out.empty() && out.back() == '\0') out.pop_back();
     return json::parse(out, nullptr, false);
 }
 
-json correctionBody(const std::string &text, const std::string &model, const std::string &style, const std::string &id,
-                    const std::string &key)
-{
-    return {{"text", text}, {"mode", "cloud_fast"}, {"cloudModel", model}, {"correctionStyle", style},
+json correctionBody(const std::string& text, const std::string& model, const std::string& style, const std::string& id,
+                    const std::string& key) {
+    return {{"text", text},       {"mode", "cloud_fast"}, {"cloudModel", model}, {"correctionStyle", style},
             {"correctionId", id}, {"recoveryKey", key}};
 }
 
-httplib::Headers correctionHeaders(const std::string &accessToken, const json &body)
-{
+httplib::Headers correctionHeaders(const std::string& accessToken, const json& body) {
     return {{"Authorization", "Bearer " + accessToken},
             {"X-Quillo-Version", "1.0 (1)"},
             {"X-Quillo-Request-ID", body["correctionId"].get<std::string>()}};
 }
 
-std::string linkIn(const std::string &mail)
-{
+std::string linkIn(const std::string& mail) {
     auto p = mail.find("X-Quillo-Link: ");
     if (p == std::string::npos) return {};
     p += 15;
     return mail.substr(p, mail.find("\r\n", p) - p);
 }
 
-std::string queryValue(const std::string &url, const std::string &name)
-{
+std::string queryValue(const std::string& url, const std::string& name) {
     auto q = url.find('?');
     if (q == std::string::npos) return {};
     std::string query = url.substr(q + 1);
@@ -324,11 +299,10 @@ std::string queryValue(const std::string &url, const std::string &name)
     return {};
 }
 
-std::string pathAndQuery(const std::string &url)
-{
+std::string pathAndQuery(const std::string& url) {
     auto scheme = url.find("://");
     auto slash = url.find('/', scheme == std::string::npos ? 0 : scheme + 3);
     return slash == std::string::npos ? "/" : url.substr(slash);
 }
 
-}  // namespace cloudtest
+} // namespace cloudtest

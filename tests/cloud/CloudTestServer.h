@@ -15,13 +15,17 @@ namespace cloudtest {
 using json = nlohmann::json;
 
 struct Reply {
-    int status = -1;  // -1: no answer (transport failure)
+    int status = -1; // -1: no answer (transport failure)
     httplib::Headers headers;
     std::string text;
-    json body;  // parsed text, or null
-    std::string header(const std::string &name) const;
-    bool hasHeader(const std::string &name) const { return headers.find(name) != headers.end(); }
-    std::string error() const { return body.is_object() && body.contains("error") && body["error"].is_string() ? body["error"].get<std::string>() : ""; }
+    json body; // parsed text, or null
+    std::string header(const std::string& name) const;
+    bool hasHeader(const std::string& name) const { return headers.find(name) != headers.end(); }
+    std::string error() const {
+        return body.is_object() && body.contains("error") && body["error"].is_string()
+                   ? body["error"].get<std::string>()
+                   : "";
+    }
 };
 
 class CloudTestServer {
@@ -29,28 +33,28 @@ public:
     explicit CloudTestServer(std::vector<std::string> extraArgs = {}, bool testControls = true,
                              std::string reuseDirectory = {});
     ~CloudTestServer();
-    CloudTestServer(const CloudTestServer &) = delete;
+    CloudTestServer(const CloudTestServer&) = delete;
 
     void stop();
     int port() const { return port_; }
-    const std::string &directory() const { return dir_; }
+    const std::string& directory() const { return dir_; }
     std::string outbox() const { return dir_ + "/outbox"; }
-    std::string base(const std::string &host = "127.0.0.1") const;
+    std::string base(const std::string& host = "127.0.0.1") const;
 
-    std::unique_ptr<httplib::SSLClient> client(const std::string &host = "127.0.0.1") const;
-    Reply get(const std::string &path, const httplib::Headers &headers = {}) const;
-    Reply post(const std::string &path, const std::string &body, const httplib::Headers &headers = {},
-               const std::string &contentType = "application/json") const;
-    Reply postJson(const std::string &path, const json &body, const httplib::Headers &headers = {}) const;
-    Reply control(const std::string &name, const json &body = json::object()) const;
+    std::unique_ptr<httplib::SSLClient> client(const std::string& host = "127.0.0.1") const;
+    Reply get(const std::string& path, const httplib::Headers& headers = {}) const;
+    Reply post(const std::string& path, const std::string& body, const httplib::Headers& headers = {},
+               const std::string& contentType = "application/json") const;
+    Reply postJson(const std::string& path, const json& body, const httplib::Headers& headers = {}) const;
+    Reply control(const std::string& name, const json& body = json::object()) const;
 
     // Accounts and sessions.
-    json createAccount(const std::string &email, const std::string &password, double balance, bool totp = false) const;
-    json signIn(const std::string &email, const std::string &password) const;  // the 200 body
-    Reply auth(const json &body, const std::string &accessToken = {}) const;
-    static httplib::Headers bearer(const std::string &accessToken);
+    json createAccount(const std::string& email, const std::string& password, double balance, bool totp = false) const;
+    json signIn(const std::string& email, const std::string& password) const; // the 200 body
+    Reply auth(const json& body, const std::string& accessToken = {}) const;
+    static httplib::Headers bearer(const std::string& accessToken);
 
-    std::vector<std::string> mails() const;  // outbox file contents, oldest first
+    std::vector<std::string> mails() const; // outbox file contents, oldest first
 
 private:
     std::string dir_;
@@ -62,15 +66,15 @@ private:
 // Independent helpers (OpenSSL), so a fault in the server's own code cannot hide here.
 std::string newUuid();
 std::string newRecoveryKey();
-std::string base64Url(const std::string &bytes);
-std::string pkceChallenge(const std::string &verifier);
-json jwtPayload(const std::string &token);
-json correctionBody(const std::string &text, const std::string &model = "fast", const std::string &style = "proofread",
-                    const std::string &id = newUuid(), const std::string &key = newRecoveryKey());
-httplib::Headers correctionHeaders(const std::string &accessToken, const json &body);
-std::string linkIn(const std::string &mail);
-std::string queryValue(const std::string &url, const std::string &name);
-std::string pathAndQuery(const std::string &url);
+std::string base64Url(const std::string& bytes);
+std::string pkceChallenge(const std::string& verifier);
+json jwtPayload(const std::string& token);
+json correctionBody(const std::string& text, const std::string& model = "fast", const std::string& style = "proofread",
+                    const std::string& id = newUuid(), const std::string& key = newRecoveryKey());
+httplib::Headers correctionHeaders(const std::string& accessToken, const json& body);
+std::string linkIn(const std::string& mail);
+std::string queryValue(const std::string& url, const std::string& name);
+std::string pathAndQuery(const std::string& url);
 extern const std::string kInstallationId;
 
-}  // namespace cloudtest
+} // namespace cloudtest

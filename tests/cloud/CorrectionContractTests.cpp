@@ -14,15 +14,13 @@ namespace {
 
 class CorrectionContract : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         server = std::make_unique<CloudTestServer>();
         server->createAccount("writer@example.com", "long enough secret", 10);
         token = server->signIn("writer@example.com", "long enough secret")["accessToken"];
     }
 
-    Reply correct(const json &body) const
-    {
+    Reply correct(const json& body) const {
         return server->postJson("/api/correct", body, correctionHeaders(token, body));
     }
     json balance() const { return server->get("/api/correct", CloudTestServer::bearer(token)).body; }
@@ -31,15 +29,13 @@ protected:
     std::string token;
 };
 
-TEST_F(CorrectionContract, HealthAnswers200WithoutAnyHeader)
-{
+TEST_F(CorrectionContract, HealthAnswers200WithoutAnyHeader) {
     Reply r = server->get("/api/correct?action=health");
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(server->get("/api/correct?action=nonsense").status, 400);
 }
 
-TEST_F(CorrectionContract, BalanceGetReportsAllThreeNumbers)
-{
+TEST_F(CorrectionContract, BalanceGetReportsAllThreeNumbers) {
     Reply r = server->get("/api/correct", CloudTestServer::bearer(token));
     ASSERT_EQ(r.status, 200);
     EXPECT_DOUBLE_EQ(r.body["balanceCredits"].get<double>(), 10);
@@ -47,8 +43,7 @@ TEST_F(CorrectionContract, BalanceGetReportsAllThreeNumbers)
     EXPECT_DOUBLE_EQ(r.body["availableCredits"].get<double>(), 10);
 }
 
-TEST_F(CorrectionContract, RefusedBearersAnswer401WithTheCodeThatEndsTheSession)
-{
+TEST_F(CorrectionContract, RefusedBearersAnswer401WithTheCodeThatEndsTheSession) {
     Reply none = server->get("/api/correct");
     EXPECT_EQ(none.status, 401);
     EXPECT_EQ(none.error(), "session_required");
@@ -65,16 +60,14 @@ TEST_F(CorrectionContract, RefusedBearersAnswer401WithTheCodeThatEndsTheSession)
     EXPECT_EQ(post.error(), "session_invalid");
 }
 
-TEST_F(CorrectionContract, ExpiredAccessTokenIs401WithoutEndingTheSession)
-{
+TEST_F(CorrectionContract, ExpiredAccessTokenIs401WithoutEndingTheSession) {
     server->control("token-expiry", {{"email", "writer@example.com"}});
     Reply r = server->get("/api/correct", CloudTestServer::bearer(token));
     EXPECT_EQ(r.status, 401);
-    EXPECT_EQ(r.error(), "token_expired");  // the client refreshes instead of signing out
+    EXPECT_EQ(r.error(), "token_expired"); // the client refreshes instead of signing out
 }
 
-TEST_F(CorrectionContract, CorrectionAnswersCorrectionRoutingAndBilling)
-{
+TEST_F(CorrectionContract, CorrectionAnswersCorrectionRoutingAndBilling) {
     json body = correctionBody("i recieve teh letter yesterday  and definately agree .\nnew line here");
     Reply r = correct(body);
     ASSERT_EQ(r.status, 200) << r.text;
@@ -87,15 +80,14 @@ TEST_F(CorrectionContract, CorrectionAnswersCorrectionRoutingAndBilling)
     EXPECT_DOUBLE_EQ(balance()["balanceCredits"].get<double>(), 9.99);
 }
 
-TEST_F(CorrectionContract, ChargeIsPerStartedBlockAndVeryVeryFastCosts185Percent)
-{
+TEST_F(CorrectionContract, ChargeIsPerStartedBlockAndVeryVeryFastCosts185Percent) {
     struct Case {
         size_t length;
-        const char *model;
+        const char* model;
         double charge;
-    } cases[] = {{1, "fast", 0.01}, {500, "fast", 0.01}, {501, "fast", 0.02}, {9000, "fast", 0.18},
-                 {1, "very_very_fast", 0.0185}, {9000, "very_very_fast", 0.333}};
-    for (auto &c : cases) {
+    } cases[] = {{1, "fast", 0.01},    {500, "fast", 0.01},           {501, "fast", 0.02},
+                 {9000, "fast", 0.18}, {1, "very_very_fast", 0.0185}, {9000, "very_very_fast", 0.333}};
+    for (auto& c : cases) {
         json body = correctionBody(std::string(c.length, 'a'), c.model);
         Reply r = correct(body);
         ASSERT_EQ(r.status, 200) << c.length << " " << c.model;
@@ -104,9 +96,8 @@ TEST_F(CorrectionContract, ChargeIsPerStartedBlockAndVeryVeryFastCosts185Percent
     EXPECT_NEAR(balance()["balanceCredits"].get<double>(), 10 - 0.01 - 0.01 - 0.02 - 0.18 - 0.0185 - 0.333, 1e-9);
 }
 
-TEST_F(CorrectionContract, TextLengthIsCountedInUtf16UnitsUpTo9000)
-{
-    std::string emoji = "\xF0\x9F\x98\x80";  // two UTF-16 units
+TEST_F(CorrectionContract, TextLengthIsCountedInUtf16UnitsUpTo9000) {
+    std::string emoji = "\xF0\x9F\x98\x80"; // two UTF-16 units
     std::string exactly;
     for (int i = 0; i < 4500; ++i) exactly += emoji;
     EXPECT_EQ(correct(correctionBody(exactly)).status, 200);
@@ -115,8 +106,7 @@ TEST_F(CorrectionContract, TextLengthIsCountedInUtf16UnitsUpTo9000)
     EXPECT_EQ(tooLong.error(), "text_too_long");
 }
 
-TEST_F(CorrectionContract, ReplayWithRecoveryKeyReturnsTheStoredAnswerAndNeverChargesTwice)
-{
+TEST_F(CorrectionContract, ReplayWithRecoveryKeyReturnsTheStoredAnswerAndNeverChargesTwice) {
     json body = correctionBody("teh cat sat", "very_very_fast");
     Reply first = correct(body);
     ASSERT_EQ(first.status, 200);
@@ -131,8 +121,7 @@ TEST_F(CorrectionContract, ReplayWithRecoveryKeyReturnsTheStoredAnswerAndNeverCh
     EXPECT_EQ(correct(body).status, 200);
 }
 
-TEST_F(CorrectionContract, ReplayNeedsTheSameRecoveryKeyTextAndAccount)
-{
+TEST_F(CorrectionContract, ReplayNeedsTheSameRecoveryKeyTextAndAccount) {
     json body = correctionBody("teh cat");
     ASSERT_EQ(correct(body).status, 200);
     json wrongKey = body;
@@ -145,11 +134,10 @@ TEST_F(CorrectionContract, ReplayNeedsTheSameRecoveryKeyTextAndAccount)
     std::string other = server->signIn("other@example.com", "long enough secret")["accessToken"];
     Reply r = server->postJson("/api/correct", body, correctionHeaders(other, body));
     EXPECT_EQ(r.status, 409);
-    EXPECT_FALSE(r.text.find("cat") != std::string::npos);  // nothing of the stored answer leaks
+    EXPECT_FALSE(r.text.find("cat") != std::string::npos); // nothing of the stored answer leaks
 }
 
-TEST_F(CorrectionContract, SameIdWhileProcessingAnswers425ThenReplays)
-{
+TEST_F(CorrectionContract, SameIdWhileProcessingAnswers425ThenReplays) {
     server->control("park", {{"count", 1}});
     json body = correctionBody("teh first one");
     auto first = std::async(std::launch::async, [&] { return correct(body); });
@@ -172,8 +160,7 @@ TEST_F(CorrectionContract, SameIdWhileProcessingAnswers425ThenReplays)
     EXPECT_DOUBLE_EQ(after["reservedCredits"].get<double>(), 0);
 }
 
-TEST_F(CorrectionContract, TwoConcurrentIdenticalRequestsAreChargedOnce)
-{
+TEST_F(CorrectionContract, TwoConcurrentIdenticalRequestsAreChargedOnce) {
     for (int round = 0; round < 5; ++round) {
         json body = correctionBody(std::string(600, 'x') + " teh end");
         std::promise<void> go;
@@ -188,15 +175,14 @@ TEST_F(CorrectionContract, TwoConcurrentIdenticalRequestsAreChargedOnce)
         EXPECT_TRUE((ra.status == 200 || ra.status == 425) && (rb.status == 200 || rb.status == 425))
             << ra.status << " " << rb.status;
         EXPECT_TRUE(ra.status == 200 || rb.status == 200);
-        EXPECT_EQ(correct(body).status, 200);  // whichever lost replays now
+        EXPECT_EQ(correct(body).status, 200); // whichever lost replays now
     }
     json b = balance();
     EXPECT_NEAR(b["balanceCredits"].get<double>(), 10 - 5 * 0.02, 1e-9);
     EXPECT_DOUBLE_EQ(b["reservedCredits"].get<double>(), 0);
 }
 
-TEST_F(CorrectionContract, CreditsNeverGoNegativeUnderConcurrentCorrections)
-{
+TEST_F(CorrectionContract, CreditsNeverGoNegativeUnderConcurrentCorrections) {
     server->control("balance", {{"email", "writer@example.com"}, {"balanceCredits", 0.05}});
     constexpr int kRequests = 16;
     std::promise<void> go;
@@ -209,7 +195,7 @@ TEST_F(CorrectionContract, CreditsNeverGoNegativeUnderConcurrentCorrections)
         }));
     go.set_value();
     int ok = 0, refused = 0;
-    for (auto &f : replies) {
+    for (auto& f : replies) {
         Reply r = f.get();
         if (r.status == 200) ++ok;
         else if (r.status == 402) ++refused;
@@ -226,19 +212,17 @@ TEST_F(CorrectionContract, CreditsNeverGoNegativeUnderConcurrentCorrections)
     EXPECT_DOUBLE_EQ(b["reservedCredits"].get<double>(), 0);
 }
 
-TEST_F(CorrectionContract, ShortCreditIs402WithTheCreditBody)
-{
+TEST_F(CorrectionContract, ShortCreditIs402WithTheCreditBody) {
     server->control("balance", {{"email", "writer@example.com"}, {"balanceCredits", 0.015}});
     Reply r = correct(correctionBody("teh", "very_very_fast"));
     ASSERT_EQ(r.status, 402);
     EXPECT_EQ(r.error(), "insufficient_credits");
     EXPECT_DOUBLE_EQ(r.body["availableCredits"].get<double>(), 0.015);
     EXPECT_DOUBLE_EQ(r.body["requiredCredits"].get<double>(), 0.0185);
-    EXPECT_EQ(correct(correctionBody("teh", "fast")).status, 200);  // the cheaper speed still fits
+    EXPECT_EQ(correct(correctionBody("teh", "fast")).status, 200); // the cheaper speed still fits
 }
 
-TEST_F(CorrectionContract, BusySpeedReroutesToTheOtherAndBillsWhatServed)
-{
+TEST_F(CorrectionContract, BusySpeedReroutesToTheOtherAndBillsWhatServed) {
     server->control("busy", {{"fast", true}, {"very_very_fast", false}});
     Reply r = correct(correctionBody("teh", "fast"));
     ASSERT_EQ(r.status, 200);
@@ -251,8 +235,7 @@ TEST_F(CorrectionContract, BusySpeedReroutesToTheOtherAndBillsWhatServed)
     EXPECT_DOUBLE_EQ(back.body["billing"]["chargedCredits"].get<double>(), 0.01);
 }
 
-TEST_F(CorrectionContract, BothSpeedsBusyIs429WithRetryAfterAndNoCharge)
-{
+TEST_F(CorrectionContract, BothSpeedsBusyIs429WithRetryAfterAndNoCharge) {
     server->control("busy", {{"fast", true}, {"very_very_fast", true}, {"retryAfter", 30}});
     Reply r = correct(correctionBody("teh"));
     EXPECT_EQ(r.status, 429);
@@ -263,8 +246,7 @@ TEST_F(CorrectionContract, BothSpeedsBusyIs429WithRetryAfterAndNoCharge)
     EXPECT_DOUBLE_EQ(balance()["balanceCredits"].get<double>(), 10);
 }
 
-TEST_F(CorrectionContract, BusyFlagsFromTheCommandLineAnswer429)
-{
+TEST_F(CorrectionContract, BusyFlagsFromTheCommandLineAnswer429) {
     CloudTestServer busy({"--busy", "fast,very_very_fast", "--busy-retry-after", "7"});
     busy.createAccount("b@example.com", "long enough secret", 1);
     std::string t = busy.signIn("b@example.com", "long enough secret")["accessToken"];
@@ -274,8 +256,7 @@ TEST_F(CorrectionContract, BusyFlagsFromTheCommandLineAnswer429)
     EXPECT_EQ(r.header("Retry-After"), "7");
 }
 
-TEST_F(CorrectionContract, InjectedTooEarlyAnswers425ForTheNextRequestsOnly)
-{
+TEST_F(CorrectionContract, InjectedTooEarlyAnswers425ForTheNextRequestsOnly) {
     server->control("too-early", {{"count", 2}});
     json body = correctionBody("teh");
     EXPECT_EQ(correct(body).status, 425);
@@ -283,8 +264,7 @@ TEST_F(CorrectionContract, InjectedTooEarlyAnswers425ForTheNextRequestsOnly)
     EXPECT_EQ(correct(body).status, 200);
 }
 
-TEST_F(CorrectionContract, GatewayErrorsCarryRetrySafeOnlyWhenARepeatIsSafe)
-{
+TEST_F(CorrectionContract, GatewayErrorsCarryRetrySafeOnlyWhenARepeatIsSafe) {
     for (int status : {502, 503, 504}) {
         server->control("gateway", {{"status", status}, {"safe", true}});
         Reply r = correct(correctionBody("teh"));
@@ -298,8 +278,7 @@ TEST_F(CorrectionContract, GatewayErrorsCarryRetrySafeOnlyWhenARepeatIsSafe)
     EXPECT_DOUBLE_EQ(balance()["balanceCredits"].get<double>(), 10);
 }
 
-TEST_F(CorrectionContract, GatewayErrorAfterProcessingReplaysWithoutSecondCharge)
-{
+TEST_F(CorrectionContract, GatewayErrorAfterProcessingReplaysWithoutSecondCharge) {
     server->control("gateway", {{"status", 502}, {"safe", true}, {"afterProcessing", true}});
     json body = correctionBody("teh lost answer");
     Reply lost = correct(body);
@@ -312,8 +291,7 @@ TEST_F(CorrectionContract, GatewayErrorAfterProcessingReplaysWithoutSecondCharge
     EXPECT_DOUBLE_EQ(balance()["balanceCredits"].get<double>(), 9.99);
 }
 
-TEST_F(CorrectionContract, DroppedConnectionGivesNoAnswerAndTheServerKeepsServing)
-{
+TEST_F(CorrectionContract, DroppedConnectionGivesNoAnswerAndTheServerKeepsServing) {
     server->control("drop", {{"count", 1}});
     json body = correctionBody("teh");
     Reply dropped = correct(body);
@@ -322,20 +300,18 @@ TEST_F(CorrectionContract, DroppedConnectionGivesNoAnswerAndTheServerKeepsServin
     EXPECT_EQ(server->get("/api/correct?action=health").status, 200);
 }
 
-TEST_F(CorrectionContract, ConnectionLostWhileProcessingLeavesTheWorkRunningThenReplaysOnce)
-{
+TEST_F(CorrectionContract, ConnectionLostWhileProcessingLeavesTheWorkRunningThenReplaysOnce) {
     server->control("drop", {{"count", 1}, {"at", "processing"}});
     server->control("park", {{"count", 1}});
     json body = correctionBody("teh orphaned one");
     auto first = std::async(std::launch::async, [&] { return correct(body); });
     ASSERT_EQ(server->control("wait-parked", {{"count", 1}}).body["parked"], 1);
-    EXPECT_EQ(first.get().status, -1);  // the caller is gone, the work holds its reservation
+    EXPECT_EQ(first.get().status, -1); // the caller is gone, the work holds its reservation
     EXPECT_EQ(correct(body).status, 425);
     EXPECT_DOUBLE_EQ(balance()["reservedCredits"].get<double>(), 0.01);
     server->control("release");
     Reply done;
-    for (int i = 0; i < 1000 && (done = correct(body)).status == 425; ++i) {
-    }
+    for (int i = 0; i < 1000 && (done = correct(body)).status == 425; ++i) {}
     ASSERT_EQ(done.status, 200);
     EXPECT_EQ(done.header("X-Quillo-Replay"), "1");
     EXPECT_EQ(done.body["correction"], "The orphaned one");
@@ -344,8 +320,7 @@ TEST_F(CorrectionContract, ConnectionLostWhileProcessingLeavesTheWorkRunningThen
     EXPECT_DOUBLE_EQ(after["reservedCredits"].get<double>(), 0);
 }
 
-TEST_F(CorrectionContract, AnswerLostAfterChargingIsReplayedWithoutASecondCharge)
-{
+TEST_F(CorrectionContract, AnswerLostAfterChargingIsReplayedWithoutASecondCharge) {
     server->control("drop", {{"count", 1}, {"at", "answer"}});
     json body = correctionBody("teh charged one");
     EXPECT_EQ(correct(body).status, -1);
@@ -362,8 +337,7 @@ TEST_F(CorrectionContract, AnswerLostAfterChargingIsReplayedWithoutASecondCharge
     EXPECT_EQ(server->control("fault-counts").body.value("drop-answer", 0), 1);
 }
 
-TEST_F(CorrectionContract, FaultStagesAreCheckedAndAppliedFaultsCounted)
-{
+TEST_F(CorrectionContract, FaultStagesAreCheckedAndAppliedFaultsCounted) {
     EXPECT_EQ(server->postJson("/test/drop", {{"at", "sometime"}}).status, 400);
     EXPECT_EQ(server->postJson("/test/delay", {{"at", "answer"}}).status, 400);
     server->control("delay", {{"milliseconds", 1}, {"count", 2}, {"at", "processing"}});
@@ -378,14 +352,12 @@ TEST_F(CorrectionContract, FaultStagesAreCheckedAndAppliedFaultsCounted)
     EXPECT_EQ(server->control("fault-counts").body, json::object());
 }
 
-TEST_F(CorrectionContract, DelayedAnswerStillArrivesComplete)
-{
+TEST_F(CorrectionContract, DelayedAnswerStillArrivesComplete) {
     server->control("delay", {{"milliseconds", 300}, {"count", 1}});
     EXPECT_EQ(correct(correctionBody("teh")).status, 200);
 }
 
-TEST_F(CorrectionContract, RequestIdHeaderMustMatchTheBody)
-{
+TEST_F(CorrectionContract, RequestIdHeaderMustMatchTheBody) {
     json body = correctionBody("teh");
     auto headers = correctionHeaders(token, body);
     headers.erase("X-Quillo-Request-ID");
@@ -395,16 +367,14 @@ TEST_F(CorrectionContract, RequestIdHeaderMustMatchTheBody)
     EXPECT_EQ(r.error(), "request_id_mismatch");
 }
 
-TEST_F(CorrectionContract, BothStylesAreAcceptedAndContextualAddsPhrasing)
-{
+TEST_F(CorrectionContract, BothStylesAreAcceptedAndContextualAddsPhrasing) {
     Reply proof = correct(correctionBody("we could of gone", "fast", "proofread"));
     Reply context = correct(correctionBody("we could of gone", "fast", "contextual"));
     EXPECT_EQ(proof.body["correction"], "We could of gone");
     EXPECT_EQ(context.body["correction"], "We could have gone");
 }
 
-TEST(CorrectionPersistence, FinishedCorrectionReplaysAfterARestart)
-{
+TEST(CorrectionPersistence, FinishedCorrectionReplaysAfterARestart) {
     char templ[] = "/tmp/quillo-cloud-restart-XXXXXX";
     ASSERT_TRUE(mkdtemp(templ));
     std::string dir = templ;
@@ -429,4 +399,4 @@ TEST(CorrectionPersistence, FinishedCorrectionReplaysAfterARestart)
     std::filesystem::remove_all(dir);
 }
 
-}  // namespace
+} // namespace

@@ -17,35 +17,35 @@ using namespace quillo::cloud;
 
 namespace {
 
-std::shared_ptr<SpellChecker> sharedSpeller()
-{
-    static auto speller = std::make_shared<SpellChecker>(std::make_shared<HunspellSuggestionIndex>(
-        "/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1));
+std::shared_ptr<SpellChecker> sharedSpeller() {
+    static auto speller = std::make_shared<SpellChecker>(
+        std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1));
     return speller;
 }
 
-std::string proofread(const std::string &text) { return TextCorrector(sharedSpeller()).correct(text, CorrectionStyle::proofread); }
-std::string contextual(const std::string &text) { return TextCorrector(sharedSpeller()).correct(text, CorrectionStyle::contextual); }
+std::string proofread(const std::string& text) {
+    return TextCorrector(sharedSpeller()).correct(text, CorrectionStyle::proofread);
+}
+std::string contextual(const std::string& text) {
+    return TextCorrector(sharedSpeller()).correct(text, CorrectionStyle::contextual);
+}
 
-TEST(Corrector, FixesMisspellingsKeepingTheWordsCase)
-{
+TEST(Corrector, FixesMisspellingsKeepingTheWordsCase) {
     EXPECT_EQ(proofread("teh recieve"), "The receive");
     EXPECT_EQ(proofread("I said Teh word."), "I said The word.");
-    EXPECT_EQ(proofread("the NASA and TEH acronyms"), "The NASA and TEH acronyms");  // all caps untouched
+    EXPECT_EQ(proofread("the NASA and TEH acronyms"), "The NASA and TEH acronyms"); // all caps untouched
     EXPECT_EQ(proofread("an iPhone and macOS"), "An iPhone and macOS");             // inner capitals untouched
     EXPECT_EQ(proofread("it doesn’t recieve"), "It doesn’t receive");               // curly apostrophe kept
 }
 
-TEST(Corrector, KeepsLineBreaksIndentationAndTabs)
-{
+TEST(Corrector, KeepsLineBreaksIndentationAndTabs) {
     EXPECT_EQ(proofread("first line.\n    indented  teh line\n\tTab\r\nend"),
               "First line.\n    Indented the line\n\tTab\r\nend");
     EXPECT_EQ(proofread("para one\n\npara two"), "Para one\n\nPara two");
     EXPECT_EQ(proofread("  leading and trailing  "), "  Leading and trailing  ");
 }
 
-TEST(Corrector, CapitalisesSentenceStartsAndAStandaloneI)
-{
+TEST(Corrector, CapitalisesSentenceStartsAndAStandaloneI) {
     EXPECT_EQ(proofread("hello. how are you? fine! yes"), "Hello. How are you? Fine! Yes");
     EXPECT_EQ(proofread("so i think i'm right and i’ll go"), "So I think I'm right and I’ll go");
     EXPECT_EQ(proofread("see e.g. this and Mr. smith"), "See e.g. this and Mr. smith");
@@ -55,16 +55,14 @@ TEST(Corrector, CapitalisesSentenceStartsAndAStandaloneI)
     EXPECT_EQ(proofread("list (i) one"), "List (i) one");
 }
 
-TEST(Corrector, FixesDoubledSpacesAndSpacesBeforePunctuation)
-{
+TEST(Corrector, FixesDoubledSpacesAndSpacesBeforePunctuation) {
     EXPECT_EQ(proofread("one  two   three"), "One two three");
     EXPECT_EQ(proofread("wait , what ? yes ; no : maybe !"), "Wait, what? Yes; no: maybe!");
     EXPECT_EQ(proofread("the end ."), "The end.");
     EXPECT_EQ(proofread("visit .NET and wait ..."), "Visit .NET and wait ...");
 }
 
-TEST(Corrector, LeavesMarkupAddressesAndCodeAlone)
-{
+TEST(Corrector, LeavesMarkupAddressesAndCodeAlone) {
     EXPECT_EQ(proofread("see https://exampel.com/teh?x=1 and www.teh.org."),
               "See https://exampel.com/teh?x=1 and www.teh.org.");
     EXPECT_EQ(proofread("mail teh@exampel.com or @tehuser #tehtag"), "Mail teh@exampel.com or @tehuser #tehtag");
@@ -75,8 +73,7 @@ TEST(Corrector, LeavesMarkupAddressesAndCodeAlone)
     EXPECT_EQ(proofread("version2 and v1.2teh"), "Version2 and v1.2teh");
 }
 
-TEST(Corrector, ContextualAddsPhrasingRulesThatProofreadLeavesOut)
-{
+TEST(Corrector, ContextualAddsPhrasingRulesThatProofreadLeavesOut) {
     EXPECT_EQ(contextual("we could of gone in order to see"), "We could have gone to see");
     EXPECT_EQ(proofread("we could of gone in order to see"), "We could of gone in order to see");
     EXPECT_EQ(contextual("a apple and an banana, an hour, a one"), "An apple and a banana, an hour, a one");
@@ -85,67 +82,60 @@ TEST(Corrector, ContextualAddsPhrasingRulesThatProofreadLeavesOut)
     EXPECT_EQ(contextual("that that is fine"), "That that is fine");
 }
 
-TEST(Corrector, EmptyAndBlankTextsStayAsTheyAre)
-{
+TEST(Corrector, EmptyAndBlankTextsStayAsTheyAre) {
     EXPECT_EQ(proofread(""), "");
     EXPECT_EQ(proofread("  \n\t "), "  \n\t ");
     EXPECT_EQ(proofread("12345 678"), "12345 678");
     EXPECT_EQ(proofread("日本語のテキスト"), "日本語のテキスト");
 }
 
-TEST(Corrector, CountsUtf16UnitsAndRejectsBrokenUtf8)
-{
+TEST(Corrector, CountsUtf16UnitsAndRejectsBrokenUtf8) {
     EXPECT_EQ(utf16Length("abc"), 3);
     EXPECT_EQ(utf16Length("é"), 1);
     EXPECT_EQ(utf16Length("\xF0\x9F\x98\x80"), 2);
     EXPECT_EQ(utf16Length("\xff"), -1);
-    EXPECT_EQ(utf16Length("\xC0\x80"), -1);       // overlong
-    EXPECT_EQ(utf16Length("\xED\xA0\x80"), -1);   // surrogate
+    EXPECT_EQ(utf16Length("\xC0\x80"), -1);     // overlong
+    EXPECT_EQ(utf16Length("\xED\xA0\x80"), -1); // surrogate
 }
 
 class CountingIndex : public SuggestionIndex {
 public:
-    bool isKnown(const std::string &w) override
-    {
+    bool isKnown(const std::string& w) override {
         ++known;
         return w == "good";
     }
-    std::vector<std::string> suggestions(const std::string &w) override
-    {
+    std::vector<std::string> suggestions(const std::string& w) override {
         ++suggested;
         return {"fixed"};
     }
     int known = 0, suggested = 0;
 };
 
-TEST(SpellCheckerCache, AnswersRepeatsFromTheCacheAndEvictsTheLeastRecent)
-{
+TEST(SpellCheckerCache, AnswersRepeatsFromTheCacheAndEvictsTheLeastRecent) {
     auto index = std::make_shared<CountingIndex>();
     SpellChecker speller(index, 2);
     EXPECT_EQ(speller.replacement("bda"), "fixed");
     EXPECT_EQ(speller.replacement("bda"), "fixed");
     EXPECT_EQ(index->suggested, 1);
     EXPECT_EQ(speller.replacement("good"), std::nullopt);
-    speller.replacement("bda");      // most recent now
-    speller.replacement("xyz");      // evicts "good"
+    speller.replacement("bda"); // most recent now
+    speller.replacement("xyz"); // evicts "good"
     speller.replacement("good");
     EXPECT_EQ(index->known, 4);
     EXPECT_EQ(speller.stats().size, 2u);
 }
 
-TEST(Crypto, TotpMatchesTheReferenceVectors)
-{
+TEST(Crypto, TotpMatchesTheReferenceVectors) {
     // RFC 6238 SHA-1 secret "12345678901234567890"; the six-digit codes are the last digits.
     std::string secret = crypto::base32Encode("12345678901234567890");
     EXPECT_EQ(crypto::totpCode(secret, 59), "287082");
     EXPECT_EQ(crypto::totpCode(secret, 1111111109), "081804");
     EXPECT_EQ(crypto::totpCode(secret, 1234567890), "005924");
-    EXPECT_TRUE(crypto::verifyTotp(secret, "287082", 59 + 30));   // one step of drift
+    EXPECT_TRUE(crypto::verifyTotp(secret, "287082", 59 + 30)); // one step of drift
     EXPECT_FALSE(crypto::verifyTotp(secret, "287082", 59 + 90));
 }
 
-TEST(Crypto, PasswordHashesVerifyAndNeverHoldThePassword)
-{
+TEST(Crypto, PasswordHashesVerifyAndNeverHoldThePassword) {
     std::string hash = crypto::hashPassword("correct horse", 1024);
     EXPECT_EQ(hash.find("correct horse"), std::string::npos);
     EXPECT_EQ(hash.rfind("scrypt$1024$8$1$", 0), 0u);
@@ -153,12 +143,12 @@ TEST(Crypto, PasswordHashesVerifyAndNeverHoldThePassword)
     EXPECT_FALSE(crypto::verifyPassword("correct horsE", hash));
     EXPECT_FALSE(crypto::verifyPassword("x", "scrypt$99999999$8$1$AA$AA"));
     EXPECT_FALSE(crypto::verifyPassword("x", "plain"));
-    EXPECT_NE(crypto::hashPassword("same", 1024), crypto::hashPassword("same", 1024));  // salted
+    EXPECT_NE(crypto::hashPassword("same", 1024), crypto::hashPassword("same", 1024)); // salted
 }
 
-TEST(Crypto, EncodingsRoundTrip)
-{
-    for (const std::string &s : std::vector<std::string>{"", "f", "fo", "foo", "foob", std::string("\xff\x00\x10", 3)}) {
+TEST(Crypto, EncodingsRoundTrip) {
+    for (const std::string& s :
+         std::vector<std::string>{"", "f", "fo", "foo", "foob", std::string("\xff\x00\x10", 3)}) {
         EXPECT_EQ(crypto::base64UrlDecode(crypto::base64UrlEncode(s)), s);
         EXPECT_EQ(crypto::base32Decode(crypto::base32Encode(s)), s);
     }
@@ -166,8 +156,7 @@ TEST(Crypto, EncodingsRoundTrip)
     EXPECT_TRUE(crypto::isLowerUuid(crypto::randomUuid()));
 }
 
-TEST(Pricing, ChargesPerStartedBlock)
-{
+TEST(Pricing, ChargesPerStartedBlock) {
     EXPECT_EQ(correctionCostMicro(0, Speed::fast), 0);
     EXPECT_EQ(correctionCostMicro(1, Speed::fast), 10000);
     EXPECT_EQ(correctionCostMicro(500, Speed::fast), 10000);
@@ -178,16 +167,14 @@ TEST(Pricing, ChargesPerStartedBlock)
 
 class StoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         dir = std::filesystem::temp_directory_path() / ("quillo-store-" + crypto::randomToken(6));
         std::filesystem::create_directories(dir);
         db = std::make_unique<Database>((dir / "db.sqlite3").string());
         store = std::make_unique<Store>(*db, clock);
         store->migrate();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         store.reset();
         db.reset();
         std::filesystem::remove_all(dir);
@@ -198,8 +185,7 @@ protected:
     std::unique_ptr<Store> store;
 };
 
-TEST_F(StoreTest, TheSchemaRefusesANegativeBalance)
-{
+TEST_F(StoreTest, TheSchemaRefusesANegativeBalance) {
     Account a = store->createAccount("s@example.com", std::nullopt, "email", true, 100);
     auto c = db->lease();
     EXPECT_THROW(c->exec("UPDATE accounts SET balance_micro = -1 WHERE id = '" + a.id + "'"), DatabaseError);
@@ -207,8 +193,7 @@ TEST_F(StoreTest, TheSchemaRefusesANegativeBalance)
     EXPECT_EQ(store->balance(a.id).balance, 100);
 }
 
-TEST_F(StoreTest, ReservationHoldsCreditsUntilFinishedOrAbandoned)
-{
+TEST_F(StoreTest, ReservationHoldsCreditsUntilFinishedOrAbandoned) {
     Account a = store->createAccount("s@example.com", std::nullopt, "email", true, 30000);
     std::string key = crypto::sha256Hex("k");
     EXPECT_EQ(store->beginCorrection(a.id, "c1", key, "h1", 20000).kind, CorrectionStart::fresh);
@@ -219,19 +204,19 @@ TEST_F(StoreTest, ReservationHoldsCreditsUntilFinishedOrAbandoned)
     EXPECT_EQ(store->beginCorrection(a.id, "c1", key, "h1", 20000).kind, CorrectionStart::inProgress);
     store->abandonCorrection(a.id, "c1");
     EXPECT_EQ(store->balance(a.id).reserved, 0);
-    EXPECT_EQ(store->beginCorrection(a.id, "c1", key, "h1", 20000).kind, CorrectionStart::fresh);  // retried
+    EXPECT_EQ(store->beginCorrection(a.id, "c1", key, "h1", 20000).kind, CorrectionStart::fresh); // retried
     Balance b = store->finishCorrection(a.id, "c1", 20000, "{\"correction\":\"x\"}");
     EXPECT_EQ(b.balance, 10000);
     EXPECT_EQ(b.reserved, 0);
     auto replay = store->beginCorrection(a.id, "c1", key, "h1", 20000);
     EXPECT_EQ(replay.kind, CorrectionStart::replay);
     EXPECT_EQ(replay.storedResponse, "{\"correction\":\"x\"}");
-    EXPECT_EQ(store->beginCorrection(a.id, "c1", crypto::sha256Hex("other"), "h1", 1).kind, CorrectionStart::keyMismatch);
+    EXPECT_EQ(store->beginCorrection(a.id, "c1", crypto::sha256Hex("other"), "h1", 1).kind,
+              CorrectionStart::keyMismatch);
     EXPECT_EQ(store->beginCorrection(a.id, "c1", key, "other", 1).kind, CorrectionStart::conflict);
 }
 
-TEST_F(StoreTest, RestartReleasesReservationsOfInterruptedCorrections)
-{
+TEST_F(StoreTest, RestartReleasesReservationsOfInterruptedCorrections) {
     Account a = store->createAccount("s@example.com", std::nullopt, "email", true, 30000);
     store->beginCorrection(a.id, "c1", "k", "h", 20000);
     store->recoverInterruptedCorrections();
@@ -239,12 +224,11 @@ TEST_F(StoreTest, RestartReleasesReservationsOfInterruptedCorrections)
     EXPECT_EQ(store->balance(a.id).balance, 30000);
 }
 
-TEST_F(StoreTest, MigrationIsIdempotentAndKeepsTheSigningKey)
-{
+TEST_F(StoreTest, MigrationIsIdempotentAndKeepsTheSigningKey) {
     std::string key = store->signingKey();
     Store again(*db, clock);
     again.migrate();
     EXPECT_EQ(again.signingKey(), key);
 }
 
-}  // namespace
+} // namespace

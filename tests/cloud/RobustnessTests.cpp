@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <netinet/in.h>
 #include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -16,25 +16,24 @@ using namespace cloudtest;
 namespace {
 
 struct Bad {
-    const char *name;
+    const char* name;
     std::string method, path, body;
     bool withBearer;
     int status;
-    std::string code;  // empty: any JSON error
+    std::string code; // empty: any JSON error
 };
 
-TEST(Robustness, MalformedRequestsGetTheirStatusAndTheServerKeepsServing)
-{
+TEST(Robustness, MalformedRequestsGetTheirStatusAndTheServerKeepsServing) {
     CloudTestServer server;
     server.createAccount("r@example.com", "long enough secret", 5);
     std::string token = server.signIn("r@example.com", "long enough secret")["accessToken"];
     json good = correctionBody("teh");
-    auto with = [&](const char *key, json value) {
+    auto with = [&](const char* key, json value) {
         json b = correctionBody("teh");
         b[key] = value;
         return b.dump();
     };
-    auto without = [&](const char *key) {
+    auto without = [&](const char* key) {
         json b = correctionBody("teh");
         b.erase(key);
         return b.dump();
@@ -62,16 +61,20 @@ TEST(Robustness, MalformedRequestsGetTheirStatusAndTheServerKeepsServing)
         {"number text", "POST", "/api/correct", with("text", 42), true, 400, "invalid_field"},
         {"object model", "POST", "/api/correct", with("cloudModel", json::object()), true, 400, "invalid_field"},
         {"unknown model", "POST", "/api/correct", with("cloudModel", "Fast"), true, 400, "invalid_cloud_model"},
-        {"unknown style", "POST", "/api/correct", with("correctionStyle", "poetic"), true, 400, "invalid_correction_style"},
-        {"upper-case id", "POST", "/api/correct", with("correctionId", "ABCDEFAB-1234-4234-8234-123456789ABC"), true, 400, "invalid_correction_id"},
+        {"unknown style", "POST", "/api/correct", with("correctionStyle", "poetic"), true, 400,
+         "invalid_correction_style"},
+        {"upper-case id", "POST", "/api/correct", with("correctionId", "ABCDEFAB-1234-4234-8234-123456789ABC"), true,
+         400, "invalid_correction_id"},
         {"short key", "POST", "/api/correct", with("recoveryKey", "abc"), true, 400, "invalid_recovery_key"},
-        {"key with plus", "POST", "/api/correct", with("recoveryKey", std::string(42, 'a') + "+"), true, 400, "invalid_recovery_key"},
+        {"key with plus", "POST", "/api/correct", with("recoveryKey", std::string(42, 'a') + "+"), true, 400,
+         "invalid_recovery_key"},
         {"no bearer", "POST", "/api/correct", good.dump(), false, 401, "session_required"},
         {"oversized body", "POST", "/api/correct", std::string(300 * 1024, 'x'), true, 413, "payload_too_large"},
         {"oversized auth", "POST", "/api/auth", std::string(300 * 1024, 'x'), false, 413, "payload_too_large"},
         {"auth not json", "POST", "/api/auth", "action=sign_in", false, 400, "invalid_json"},
         {"auth number action", "POST", "/api/auth", R"({"action":7})", false, 400, "invalid_field"},
-        {"auth array member", "POST", "/api/auth", R"({"action":"sign_in","email":["a"]})", false, 400, "invalid_field"},
+        {"auth array member", "POST", "/api/auth", R"({"action":"sign_in","email":["a"]})", false, 400,
+         "invalid_field"},
         {"auth unknown action", "POST", "/api/auth", R"({"action":"sudo"})", false, 400, "unknown_action"},
         {"auth empty object", "POST", "/api/auth", "{}", false, 400, "missing_required_field"},
         {"checkout not json", "POST", "/api/checkout", "nope", true, 400, "invalid_json"},
@@ -82,12 +85,12 @@ TEST(Robustness, MalformedRequestsGetTheirStatusAndTheServerKeepsServing)
         {"get checkout", "GET", "/api/checkout", "", true, 405, "method_not_allowed"},
         {"unknown get action", "GET", "/api/correct?action=drop_tables", "", true, 400, "unknown_action"},
     };
-    for (auto &bad : table) {
+    for (auto& bad : table) {
         auto client = server.client();
         httplib::Headers headers;
         if (bad.withBearer) headers.emplace("Authorization", "Bearer " + token);
-        httplib::Result r = bad.method == "POST"   ? client->Post(bad.path.c_str(), headers, bad.body, "application/json")
-                            : bad.method == "PUT"  ? client->Put(bad.path.c_str(), headers, bad.body, "application/json")
+        httplib::Result r = bad.method == "POST" ? client->Post(bad.path.c_str(), headers, bad.body, "application/json")
+                            : bad.method == "PUT" ? client->Put(bad.path.c_str(), headers, bad.body, "application/json")
                             : bad.method == "DELETE" ? client->Delete(bad.path.c_str(), headers)
                                                      : client->Get(bad.path.c_str(), headers);
         ASSERT_TRUE(r) << bad.name << ": no answer";
@@ -106,28 +109,25 @@ TEST(Robustness, MalformedRequestsGetTheirStatusAndTheServerKeepsServing)
     EXPECT_EQ(server.postJson("/api/correct", good, correctionHeaders(token, good)).status, 200);
 }
 
-TEST(Robustness, GarbageOnTheSocketDoesNotStopTheServer)
-{
+TEST(Robustness, GarbageOnTheSocketDoesNotStopTheServer) {
     CloudTestServer server;
-    for (const char *junk : {"\x16\x03\x01\x00\x05hello", "GET / HTTP/1.1\r\n\r\n", "\x00\x01\x02\x03", ""}) {
+    for (const char* junk : {"\x16\x03\x01\x00\x05hello", "GET / HTTP/1.1\r\n\r\n", "\x00\x01\x02\x03", ""}) {
         int fd = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(static_cast<uint16_t>(server.port()));
         inet_pton(AF_INET, "127.0.0.1", &addr.sin_addr);
-        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
         (void)!write(fd, junk, std::strlen(junk));
         shutdown(fd, SHUT_WR);
         char buf[256];
-        while (read(fd, buf, sizeof buf) > 0) {
-        }
+        while (read(fd, buf, sizeof buf) > 0) {}
         close(fd);
     }
     EXPECT_EQ(server.get("/api/correct?action=health").status, 200);
 }
 
-TEST(Robustness, ASigtermRightAfterStartStopsTheServer)
-{
+TEST(Robustness, ASigtermRightAfterStartStopsTheServer) {
     // A service manager may stop the server the moment it says it listens; that stop used to be
     // lost when it came before the accept loop ran, and the server served on. Each stop() below
     // sends SIGTERM and waits for the exit, so a lost one hangs the test until its timeout.
@@ -137,23 +137,22 @@ TEST(Robustness, ASigtermRightAfterStartStopsTheServer)
     }
 }
 
-TEST(Robustness, TestControlsDoNotExistWithoutTheFlag)
-{
+TEST(Robustness, TestControlsDoNotExistWithoutTheFlag) {
     CloudTestServer server({}, false);
     Reply r = server.postJson("/test/reset", json::object());
     EXPECT_EQ(r.status, 404);
     EXPECT_EQ(r.error(), "not_found");
-    EXPECT_EQ(server.postJson("/test/account", {{"email", "x@example.com"}, {"password", "long enough secret"}}).status, 404);
+    EXPECT_EQ(server.postJson("/test/account", {{"email", "x@example.com"}, {"password", "long enough secret"}}).status,
+              404);
 }
 
-TEST(Robustness, TestControlsRefuseNumbersTheServerCannotHold)
-{
+TEST(Robustness, TestControlsRefuseNumbersTheServerCannotHold) {
     CloudTestServer server;
     server.createAccount("n@example.com", "long enough secret", 5);
     // Each of these once overflowed a conversion or a sum (a lifetime added to the clock, a
     // fraction of a credit made whole) instead of being refused.
     struct Case {
-        const char *name;
+        const char* name;
         json body;
     } cases[] = {
         {"clock", {{"advanceSeconds", 9.3e18}}},
@@ -167,7 +166,7 @@ TEST(Robustness, TestControlsRefuseNumbersTheServerCannotHold)
         {"too-early", {{"count", -1}}},
         {"gateway", {{"status", 1e12}}},
     };
-    for (auto &c : cases) {
+    for (auto& c : cases) {
         Reply r = server.postJson(std::string("/test/") + c.name, c.body);
         EXPECT_EQ(r.status, 400) << c.name << " " << c.body.dump() << ": " << r.text;
         EXPECT_EQ(r.error(), "invalid_field") << c.name << " " << c.body.dump();
@@ -184,8 +183,7 @@ TEST(Robustness, TestControlsRefuseNumbersTheServerCannotHold)
     EXPECT_EQ(server.postJson("/test/clock", {{"advanceSeconds", 3600.0}}).status, 200);
 }
 
-TEST(Robustness, TerminateStopsTheServerCleanly)
-{
+TEST(Robustness, TerminateStopsTheServerCleanly) {
     // The thread that takes SIGTERM once still ran inside stop() while main destroyed the
     // server; stop() fails the test unless the process exits with status 0.
     for (int i = 0; i < 3; ++i) {
@@ -195,12 +193,11 @@ TEST(Robustness, TerminateStopsTheServerCleanly)
     }
 }
 
-TEST(Robustness, DemoAccountIsCreatedWithItsBalance)
-{
+TEST(Robustness, DemoAccountIsCreatedWithItsBalance) {
     CloudTestServer server({"--demo-account", "demo@example.com:demo password 1", "--demo-balance", "42"}, false);
     json session = server.signIn("demo@example.com", "demo password 1");
     Reply balance = server.get("/api/correct", CloudTestServer::bearer(session["accessToken"]));
     EXPECT_DOUBLE_EQ(balance.body["availableCredits"].get<double>(), 42);
 }
 
-}  // namespace
+} // namespace

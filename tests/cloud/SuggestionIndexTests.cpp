@@ -28,34 +28,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> words(const std::vector<SymmetricDeleteIndex::Candidate> &list)
-{
+std::vector<std::string> words(const std::vector<SymmetricDeleteIndex::Candidate>& list) {
     std::vector<std::string> out;
-    for (auto &c : list) out.push_back(c.word);
+    for (auto& c : list) out.push_back(c.word);
     return out;
 }
 
-SymmetricDeleteIndex smallIndex(const std::vector<std::string> &list, uint8_t level = 50)
-{
+SymmetricDeleteIndex smallIndex(const std::vector<std::string>& list, uint8_t level = 50) {
     std::vector<SymmetricDeleteIndex::Entry> entries;
-    for (auto &w : list) entries.push_back({w, level});
+    for (auto& w : list) entries.push_back({w, level});
     return SymmetricDeleteIndex::build(entries);
 }
 
-fs::path tempDir(const std::string &name)
-{
+fs::path tempDir(const std::string& name) {
     fs::path dir = fs::temp_directory_path() / ("quillo-suggest-" + name + "-" + newUuid());
     fs::create_directories(dir);
     return dir;
 }
 
-void writeFile(const fs::path &path, const std::string &text) { std::ofstream(path, std::ios::binary) << text; }
+void writeFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 // The real en_US index, cached beside the test binary so that only the first test builds it.
-std::shared_ptr<IndexedSuggestionIndex> realIndex()
-{
-    static auto hunspell = std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff",
-                                                                     "/usr/share/hunspell/en_US.dic", 1);
+std::shared_ptr<IndexedSuggestionIndex> realIndex() {
+    static auto hunspell =
+        std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1);
     static auto index = [] {
         IndexedSuggestionIndex::Options o;
         o.affPath = "/usr/share/hunspell/en_US.aff";
@@ -74,23 +70,20 @@ std::shared_ptr<IndexedSuggestionIndex> realIndex()
 class ScriptedAuthority : public SuggestionIndex {
 public:
     explicit ScriptedAuthority(std::set<std::string> known) : known_(std::move(known)) {}
-    bool isKnown(const std::string &w) override { return known_.count(w) > 0; }
-    std::vector<std::string> suggestions(const std::string &w) override
-    {
+    bool isKnown(const std::string& w) override { return known_.count(w) > 0; }
+    std::vector<std::string> suggestions(const std::string& w) override {
         std::unique_lock lock(mutex_);
         ++asked_;
         changed_.notify_all();
         changed_.wait(lock, [&] { return open_; });
         return {"hunspell-for-" + w};
     }
-    void open()
-    {
+    void open() {
         std::lock_guard lock(mutex_);
         open_ = true;
         changed_.notify_all();
     }
-    void waitAsked(int n)
-    {
+    void waitAsked(int n) {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return asked_ >= n; });
     }
@@ -107,14 +100,12 @@ struct TinyDictionary {
     fs::path dir = tempDir("dict");
     fs::path aff = dir / "tiny.aff", dic = dir / "tiny.dic";
     std::set<std::string> known = {"walk", "walks", "walked", "talk", "talks", "talked", "chalk"};
-    TinyDictionary()
-    {
+    TinyDictionary() {
         writeFile(aff, "SET UTF-8\nSFX S Y 1\nSFX S 0 s .\nSFX D Y 1\nSFX D 0 ed [^e]\n");
         writeFile(dic, "3\nwalk/SD\ntalk/SD\nchalk\n");
     }
     ~TinyDictionary() { fs::remove_all(dir); }
-    IndexedSuggestionIndex::Options options(std::chrono::milliseconds budget = std::chrono::minutes(1)) const
-    {
+    IndexedSuggestionIndex::Options options(std::chrono::milliseconds budget = std::chrono::minutes(1)) const {
         IndexedSuggestionIndex::Options o;
         o.affPath = aff.string();
         o.dicPath = dic.string();
@@ -124,14 +115,13 @@ struct TinyDictionary {
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST(TypoCost, CountsASwapAsOneEditAndChargesLikelySlipsLess)
-{
+TEST(TypoCost, CountsASwapAsOneEditAndChargesLikelySlipsLess) {
     EXPECT_EQ(TypoCost::editDistance("teh", "the", 2), 1);
     EXPECT_EQ(TypoCost::editDistance("recieve", "receive", 2), 1);
     EXPECT_EQ(TypoCost::editDistance("kitten", "sitting", 5), 3);
-    EXPECT_EQ(TypoCost::editDistance("abcdef", "uvwxyz", 2), 3);  // past the limit: limit + 1
+    EXPECT_EQ(TypoCost::editDistance("abcdef", "uvwxyz", 2), 3); // past the limit: limit + 1
     EXPECT_EQ(TypoCost::editDistance("", "abc", 3), 3);
 
     EXPECT_TRUE(TypoCost::adjacentKeys('s', 'd'));
@@ -139,38 +129,63 @@ TEST(TypoCost, CountsASwapAsOneEditAndChargesLikelySlipsLess)
     EXPECT_FALSE(TypoCost::adjacentKeys('q', 'p'));
     // "cst": s is next to a (cat), but not to u (cut).
     EXPECT_LT(TypoCost::weighted("cst", "cat"), TypoCost::weighted("cst", "cut"));
-    EXPECT_LT(TypoCost::weighted("comitee", "committee"), 2.0);     // two missing doubles
+    EXPECT_LT(TypoCost::weighted("comitee", "committee"), 2.0); // two missing doubles
     EXPECT_LT(TypoCost::weighted("teh", "the"), TypoCost::weighted("tex", "the"));
     EXPECT_DOUBLE_EQ(TypoCost::weighted("same", "same"), 0);
 }
 
-TEST(SymmetricDeleteIndex, FindsEveryWordWithinTwoEditsLikeABruteForceSearch)
-{
+TEST(SymmetricDeleteIndex, FindsEveryWordWithinTwoEditsLikeABruteForceSearch) {
     // Long words too, so that edits beyond the indexed prefix are covered.
-    std::vector<std::string> list = {"consider", "considerable", "considerably", "consideration", "reconsider",
-                                     "walk", "walked", "walking", "talk", "stalk", "chalk", "international",
-                                     "internationally", "internal", "interval", "the", "then", "they", "them",
-                                     "ten", "tea", "receive", "received", "deceive", "relieve", "Paris", "parish"};
+    std::vector<std::string> list = {"consider",
+                                     "considerable",
+                                     "considerably",
+                                     "consideration",
+                                     "reconsider",
+                                     "walk",
+                                     "walked",
+                                     "walking",
+                                     "talk",
+                                     "stalk",
+                                     "chalk",
+                                     "international",
+                                     "internationally",
+                                     "internal",
+                                     "interval",
+                                     "the",
+                                     "then",
+                                     "they",
+                                     "them",
+                                     "ten",
+                                     "tea",
+                                     "receive",
+                                     "received",
+                                     "deceive",
+                                     "relieve",
+                                     "Paris",
+                                     "parish"};
     auto index = smallIndex(list);
     std::mt19937_64 rng(7);
-    const char *letters = "abcdefghijklmnopqrstuvwxyz";
+    const char* letters = "abcdefghijklmnopqrstuvwxyz";
     for (int round = 0; round < 400; ++round) {
         std::string q = list[rng() % list.size()];
-        for (auto &c : q) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (auto& c : q) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         for (int edits = 1 + static_cast<int>(rng() % 2); edits > 0; --edits) {
             size_t i = rng() % q.size();
             switch (rng() % 4) {
-            case 0: if (q.size() > 1) q.erase(i, 1); break;
+            case 0:
+                if (q.size() > 1) q.erase(i, 1);
+                break;
             case 1: q.insert(q.begin() + static_cast<long>(i), letters[rng() % 26]); break;
             case 2: q[i] = letters[rng() % 26]; break;
-            default: if (i + 1 < q.size()) std::swap(q[i], q[i + 1]);
+            default:
+                if (i + 1 < q.size()) std::swap(q[i], q[i + 1]);
             }
         }
         int limit = q.size() <= 3 ? 1 : 2;
         std::set<std::string> expected;
-        for (auto &w : list) {
+        for (auto& w : list) {
             std::string lw = w;
-            for (auto &c : lw) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            for (auto& c : lw) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             if (TypoCost::editDistance(q, lw, limit) <= limit) expected.insert(w);
         }
         auto found = words(index.lookup(q, 1000));
@@ -178,30 +193,27 @@ TEST(SymmetricDeleteIndex, FindsEveryWordWithinTwoEditsLikeABruteForceSearch)
     }
 }
 
-TEST(SymmetricDeleteIndex, RanksLikelySlipsAndCommonWordsFirstAndKeepsTheDictionaryCase)
-{
+TEST(SymmetricDeleteIndex, RanksLikelySlipsAndCommonWordsFirstAndKeepsTheDictionaryCase) {
     auto index = smallIndex({"the", "then", "they", "tee", "Paris", "parish", "cat", "cut"});
-    EXPECT_EQ(words(index.lookup("teh")).front(), "the");            // a swap beats other edits
-    EXPECT_EQ(words(index.lookup("cst")).front(), "cat");            // s sits next to a
-    EXPECT_EQ(words(index.lookup("paris")).front(), "Paris");        // a case fix is no edit at all
-    EXPECT_EQ(words(index.lookup("TEH")).front(), "the");            // looked up in lower case
+    EXPECT_EQ(words(index.lookup("teh")).front(), "the");     // a swap beats other edits
+    EXPECT_EQ(words(index.lookup("cst")).front(), "cat");     // s sits next to a
+    EXPECT_EQ(words(index.lookup("paris")).front(), "Paris"); // a case fix is no edit at all
+    EXPECT_EQ(words(index.lookup("TEH")).front(), "the");     // looked up in lower case
     EXPECT_TRUE(index.lookup("zzzzzz").empty());
     EXPECT_TRUE(index.lookup("").empty());
 
     std::vector<SymmetricDeleteIndex::Entry> entries = {{"bare", 60}, {"bore", 10}};
     auto byCommonness = SymmetricDeleteIndex::build(entries);
-    EXPECT_EQ(words(byCommonness.lookup("bxre")).front(), "bore");   // same cost: the common one
+    EXPECT_EQ(words(byCommonness.lookup("bxre")).front(), "bore"); // same cost: the common one
     EXPECT_LT(SuggestionRanking::commonness(10), SuggestionRanking::commonness(60));
 }
 
-TEST(SymmetricDeleteIndex, ShortWordsOnlyGetOneEditCandidates)
-{
+TEST(SymmetricDeleteIndex, ShortWordsOnlyGetOneEditCandidates) {
     auto index = smallIndex({"ab", "abc", "xyz", "abxy"});
     EXPECT_EQ(words(index.lookup("abd", 10)), (std::vector<std::string>{"abc", "ab"}));
 }
 
-TEST(SymmetricDeleteIndex, SavesAndLoadsAndRefusesOtherKeysAndDamagedFiles)
-{
+TEST(SymmetricDeleteIndex, SavesAndLoadsAndRefusesOtherKeysAndDamagedFiles) {
     auto dir = tempDir("save");
     auto index = smallIndex({"walk", "talk", "chalk"});
     std::string path = (dir / "index").string();
@@ -221,8 +233,7 @@ TEST(SymmetricDeleteIndex, SavesAndLoadsAndRefusesOtherKeysAndDamagedFiles)
     fs::remove_all(dir);
 }
 
-TEST(DictionaryExpansion, AppliesAffixRulesAndLeavesOutWordsHunspellNeverSuggests)
-{
+TEST(DictionaryExpansion, AppliesAffixRulesAndLeavesOutWordsHunspellNeverSuggests) {
     std::string aff = "SET UTF-8\nNOSUGGEST !\nONLYINCOMPOUND c\n"
                       "PFX A Y 1\nPFX A 0 re .\n"
                       "SFX D Y 3\nSFX D 0 d e\nSFX D y ied [^aeiou]y\nSFX D 0 ed [^ey]\n"
@@ -231,12 +242,12 @@ TEST(DictionaryExpansion, AppliesAffixRulesAndLeavesOutWordsHunspellNeverSuggest
     auto forms = DictionaryExpansion::expand(aff, dic);
     std::set<std::string> got(forms.words.begin(), forms.words.end());
     // Cross products of A and D; S does not combine with prefixes.
-    EXPECT_EQ(got, (std::set<std::string>{"bake", "baked", "rebake", "rebaked", "cry", "cried", "play", "plays", "replay"}));
+    EXPECT_EQ(got,
+              (std::set<std::string>{"bake", "baked", "rebake", "rebaked", "cry", "cried", "play", "plays", "replay"}));
     EXPECT_EQ(forms.stems, 3u);
 }
 
-TEST(DictionaryExpansion, TheEnglishDictionaryExpandsToFormsHunspellAccepts)
-{
+TEST(DictionaryExpansion, TheEnglishDictionaryExpandsToFormsHunspellAccepts) {
     auto index = realIndex();
     ASSERT_EQ(index->state(), IndexedSuggestionIndex::State::ready) << index->report().error;
     auto report = index->report();
@@ -245,22 +256,37 @@ TEST(DictionaryExpansion, TheEnglishDictionaryExpandsToFormsHunspellAccepts)
         EXPECT_EQ(report.formsRejected, 0u);
     }
     HunspellSuggestionIndex hunspell("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1);
-    const SymmetricDeleteIndex &all = *index->readyIndex();
-    for (uint32_t id = 0; id < all.wordCount(); id += 97) EXPECT_TRUE(hunspell.isKnown(std::string(all.word(id)))) << all.word(id);
+    const SymmetricDeleteIndex& all = *index->readyIndex();
+    for (uint32_t id = 0; id < all.wordCount(); id += 97)
+        EXPECT_TRUE(hunspell.isKnown(std::string(all.word(id)))) << all.word(id);
 }
 
-TEST(IndexedSuggestions, CorrectsCommonTyposOfTheEnglishDictionary)
-{
+TEST(IndexedSuggestions, CorrectsCommonTyposOfTheEnglishDictionary) {
     auto index = realIndex();
     ASSERT_EQ(index->state(), IndexedSuggestionIndex::State::ready);
-    const std::pair<const char *, const char *> typos[] = {
-        {"teh", "the"},          {"recieve", "receive"}, {"definately", "definitely"}, {"seperate", "separate"},
-        {"commitee", "committee"}, {"neccessary", "necessary"}, {"adress", "address"}, {"becuase", "because"},
-        {"freind", "friend"},    {"untill", "until"},   {"tomorow", "tomorrow"},   {"goverment", "government"},
-        {"acheive", "achieve"},  {"wierd", "weird"},    {"beleive", "believe"},    {"occured", "occurred"},
-        {"thier", "their"},      {"wich", "which"},     {"finaly", "finally"},     {"accomodate", "accommodate"},
+    const std::pair<const char*, const char*> typos[] = {
+        {"teh", "the"},
+        {"recieve", "receive"},
+        {"definately", "definitely"},
+        {"seperate", "separate"},
+        {"commitee", "committee"},
+        {"neccessary", "necessary"},
+        {"adress", "address"},
+        {"becuase", "because"},
+        {"freind", "friend"},
+        {"untill", "until"},
+        {"tomorow", "tomorrow"},
+        {"goverment", "government"},
+        {"acheive", "achieve"},
+        {"wierd", "weird"},
+        {"beleive", "believe"},
+        {"occured", "occurred"},
+        {"thier", "their"},
+        {"wich", "which"},
+        {"finaly", "finally"},
+        {"accomodate", "accommodate"},
     };
-    for (auto &[typo, word] : typos) {
+    for (auto& [typo, word] : typos) {
         auto answer = index->answer(typo);
         EXPECT_TRUE(answer.settled);
         ASSERT_FALSE(answer.words.empty()) << typo;
@@ -274,8 +300,7 @@ TEST(IndexedSuggestions, CorrectsCommonTyposOfTheEnglishDictionary)
     EXPECT_EQ(corrector.correct("it doesn’t recieve", CorrectionStyle::proofread), "It doesn’t receive");
 }
 
-TEST(IndexedSuggestions, RankingKeepsItsAccuracyOnTheReportedTypoCorpus)
-{
+TEST(IndexedSuggestions, RankingKeepsItsAccuracyOnTheReportedTypoCorpus) {
     // The corpus of the reported figures (cloud_suggest_accuracy --seed 20261207): there,
     // the index's first suggestion was right for 83.7% of the typos, Hunspell's for 79.0%.
     auto index = realIndex();
@@ -289,7 +314,8 @@ TEST(IndexedSuggestions, RankingKeepsItsAccuracyOnTheReportedTypoCorpus)
         auto list = words(index->readyIndex()->lookup(typo));
         ++total;
         if (!list.empty() && list[0] == word) ++first;
-        if (std::find(list.begin(), list.begin() + static_cast<long>(std::min<size_t>(3, list.size())), word) != list.end())
+        if (std::find(list.begin(), list.begin() + static_cast<long>(std::min<size_t>(3, list.size())), word) !=
+            list.end())
             ++topThree;
     }
     ASSERT_EQ(total, 1500u);
@@ -297,8 +323,7 @@ TEST(IndexedSuggestions, RankingKeepsItsAccuracyOnTheReportedTypoCorpus)
     EXPECT_GE(double(topThree) / double(total), 0.90);
 }
 
-TEST(IndexedSuggestions, HunspellAnswersUntilTheIndexIsReadyAndSuchAnswersAreNotKept)
-{
+TEST(IndexedSuggestions, HunspellAnswersUntilTheIndexIsReadyAndSuchAnswersAreNotKept) {
     TinyDictionary d;
     auto authority = std::make_shared<ScriptedAuthority>(d.known);
     authority->open();
@@ -312,8 +337,8 @@ TEST(IndexedSuggestions, HunspellAnswersUntilTheIndexIsReadyAndSuchAnswersAreNot
     EXPECT_FALSE(early.settled);
 
     SpellChecker speller(index);
-    EXPECT_EQ(speller.replacement("wlak"), std::nullopt);  // the stand-in is too long to trust
-    EXPECT_EQ(speller.stats().size, 0u);                   // and not cached
+    EXPECT_EQ(speller.replacement("wlak"), std::nullopt); // the stand-in is too long to trust
+    EXPECT_EQ(speller.stats().size, 0u);                  // and not cached
 
     index->releaseBuild();
     ASSERT_TRUE(index->waitUntilReady(std::chrono::minutes(1)));
@@ -324,8 +349,7 @@ TEST(IndexedSuggestions, HunspellAnswersUntilTheIndexIsReadyAndSuchAnswersAreNot
     EXPECT_EQ(speller.stats().size, 1u);
 }
 
-TEST(IndexedSuggestions, WordsTheIndexCannotAnswerGoToHunspellWithinTheBudget)
-{
+TEST(IndexedSuggestions, WordsTheIndexCannotAnswerGoToHunspellWithinTheBudget) {
     TinyDictionary d;
     auto authority = std::make_shared<ScriptedAuthority>(d.known);
     // No time at all: the search is queued, the caller gets an unsettled empty answer...
@@ -362,11 +386,10 @@ TEST(IndexedSuggestions, WordsTheIndexCannotAnswerGoToHunspellWithinTheBudget)
     ASSERT_TRUE(patient.waitUntilReady(std::chrono::minutes(1)));
     EXPECT_EQ(patient.answer("qqqqqq").words, std::vector<std::string>{"hunspell-for-qqqqqq"});
     EXPECT_TRUE(patient.answer("qqqqqq").settled);
-    EXPECT_EQ(patient.answer("chalck").words.front(), "chalk");  // the index still answers what it can
+    EXPECT_EQ(patient.answer("chalck").words.front(), "chalk"); // the index still answers what it can
 }
 
-TEST(IndexedSuggestions, TheCacheIsReusedAndRebuiltWhenTheDictionaryChanges)
-{
+TEST(IndexedSuggestions, TheCacheIsReusedAndRebuiltWhenTheDictionaryChanges) {
     TinyDictionary d;
     auto authority = std::make_shared<ScriptedAuthority>(d.known);
     auto build = [&] {
@@ -399,8 +422,7 @@ TEST(IndexedSuggestions, TheCacheIsReusedAndRebuiltWhenTheDictionaryChanges)
     EXPECT_FALSE(fourth.fromCache);
 }
 
-TEST(IndexedSuggestionServer, AnswersHealthAndCorrectionsWhileTheIndexIsBuilt)
-{
+TEST(IndexedSuggestionServer, AnswersHealthAndCorrectionsWhileTheIndexIsBuilt) {
     auto dir = tempDir("server");
     std::string cache = (dir / "index.cache").string();
     {
@@ -409,11 +431,11 @@ TEST(IndexedSuggestionServer, AnswersHealthAndCorrectionsWhileTheIndexIsBuilt)
         EXPECT_EQ(server.control("suggestion-index").body["state"], "waiting");
         server.createAccount("writer@example.com", "long enough secret", 10);
         std::string token = server.signIn("writer@example.com", "long enough secret")["accessToken"];
-        auto correct = [&](const std::string &text) {
+        auto correct = [&](const std::string& text) {
             json body = correctionBody(text);
             return server.postJson("/api/correct", body, correctionHeaders(token, body));
         };
-        Reply early = correct("teh recieve");  // Hunspell's own search, as before
+        Reply early = correct("teh recieve"); // Hunspell's own search, as before
         ASSERT_EQ(early.status, 200) << early.text;
         EXPECT_EQ(early.body["correction"], "The receive");
 

@@ -18,36 +18,33 @@ using namespace cloudtest;
 
 namespace {
 
-std::string base64Decode(std::string text)
-{
+std::string base64Decode(std::string text) {
     size_t padding = 0;
     while (!text.empty() && text[text.size() - 1 - padding] == '=' && padding < 2) ++padding;
     std::string out(text.size(), '\0');
-    int n = EVP_DecodeBlock(reinterpret_cast<unsigned char *>(out.data()),
-                            reinterpret_cast<const unsigned char *>(text.data()), static_cast<int>(text.size()));
+    int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                            reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
     if (n < 0) return {};
     out.resize(static_cast<size_t>(n) - padding);
     return out;
 }
 
-bool verifies(const std::string &publicKey, const std::string &message, const std::string &signature)
-{
-    EVP_PKEY *key = EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr,
-                                                reinterpret_cast<const unsigned char *>(publicKey.data()), publicKey.size());
-    EVP_MD_CTX *ctx = EVP_MD_CTX_new();
+bool verifies(const std::string& publicKey, const std::string& message, const std::string& signature) {
+    EVP_PKEY* key = EVP_PKEY_new_raw_public_key(
+        EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char*>(publicKey.data()), publicKey.size());
+    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
     bool ok = key && ctx && EVP_DigestVerifyInit(ctx, nullptr, nullptr, nullptr, key) == 1 &&
-              EVP_DigestVerify(ctx, reinterpret_cast<const unsigned char *>(signature.data()), signature.size(),
-                               reinterpret_cast<const unsigned char *>(message.data()), message.size()) == 1;
+              EVP_DigestVerify(ctx, reinterpret_cast<const unsigned char*>(signature.data()), signature.size(),
+                               reinterpret_cast<const unsigned char*>(message.data()), message.size()) == 1;
     EVP_MD_CTX_free(ctx);
     EVP_PKEY_free(key);
     return ok;
 }
 
-std::string hexSha256(const std::string &data)
-{
+std::string hexSha256(const std::string& data) {
     unsigned char d[SHA256_DIGEST_LENGTH];
-    SHA256(reinterpret_cast<const unsigned char *>(data.data()), data.size(), d);
-    static const char *hex = "0123456789abcdef";
+    SHA256(reinterpret_cast<const unsigned char*>(data.data()), data.size(), d);
+    static const char* hex = "0123456789abcdef";
     std::string out;
     for (unsigned char c : d) {
         out += hex[c >> 4];
@@ -58,14 +55,12 @@ std::string hexSha256(const std::string &data)
 
 struct KeyFolder {
     std::string path;
-    KeyFolder()
-    {
+    KeyFolder() {
         char templ[] = "/tmp/quillo-update-key-XXXXXX";
         path = mkdtemp(templ);
     }
     ~KeyFolder() { std::filesystem::remove_all(path); }
-    std::string publicKey() const
-    {
+    std::string publicKey() const {
         std::ifstream in(path + "/update-ed25519.pub");
         std::string line;
         std::getline(in, line);
@@ -73,23 +68,21 @@ struct KeyFolder {
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST(UpdateFeedContract, NoFeedUnlessAskedFor)
-{
+TEST(UpdateFeedContract, NoFeedUnlessAskedFor) {
     CloudTestServer server;
     EXPECT_EQ(server.get("/updates/feed.json").status, 404);
     EXPECT_EQ(server.get("/updates/feed.json").error(), "not_found");
     EXPECT_EQ(server.postJson("/test/update-feed", {{"version", "2.0.0"}}).status, 404);
 }
 
-TEST(UpdateFeedContract, SignedFeedAndItsPackage)
-{
+TEST(UpdateFeedContract, SignedFeedAndItsPackage) {
     KeyFolder keys;
     CloudTestServer server({"--ca-dir", keys.path, "--update-feed-version", "2.4.0", "--update-feed-build", "240",
                             "--update-notes", "Notes.", "--update-critical"});
     const std::string publicKey = keys.publicKey();
-    ASSERT_EQ(publicKey.size(), 32u);  // the server made the key pair on first use
+    ASSERT_EQ(publicKey.size(), 32u); // the server made the key pair on first use
     EXPECT_EQ(std::filesystem::status(keys.path + "/update-ed25519.key").permissions() &
                   (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
               std::filesystem::perms::none);
@@ -135,11 +128,10 @@ TEST(UpdateFeedContract, SignedFeedAndItsPackage)
     EXPECT_EQ(server.postJson("/test/update-feed", {{"buildNumber", "12a"}}).status, 400);
 }
 
-TEST(UpdateFeedContract, BadOptionsStopTheStart)
-{
+TEST(UpdateFeedContract, BadOptionsStopTheStart) {
     KeyFolder keys;
     // Run directly: the server must refuse to start, which the test server helper counts as a fault.
-    const auto exitStatus = [&](const std::string &options) {
+    const auto exitStatus = [&](const std::string& options) {
         const std::string command = std::string(QUILLO_CLOUD_BINARY) + " --http --port 0 --db '" + keys.path +
                                     "/db.sqlite3' --outbox '" + keys.path + "/outbox' --no-suggestion-cache " +
                                     "--suggestions hunspell " + options + " >/dev/null 2>&1";

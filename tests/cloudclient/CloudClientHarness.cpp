@@ -10,8 +10,7 @@ namespace cloudclienttest {
 QString toQString(const std::string& s) { return QString::fromStdString(s); }
 
 CloudClientHarness::CloudClientHarness(std::vector<std::string> serverArguments)
-    : server(std::move(serverArguments)),
-      transport(QStringList{QStringLiteral(QUILLO_TEST_CA_DIR "/ca.pem")}) {
+    : server(std::move(serverArguments)), transport(QStringList{QStringLiteral(QUILLO_TEST_CA_DIR "/ca.pem")}) {
     QuilloCloudService::Options options;
     options.endpoint = endpoint();
     options.recordEvent = [](QuilloDiagnosticEvent, std::optional<QUuid>) {};
@@ -37,7 +36,8 @@ QuilloAuthSession CloudClientHarness::signIn(const std::string& email, double ba
 double CloudClientHarness::serverAvailableCredits() const {
     const auto session = auth.currentSession();
     if (!session) return -1;
-    const auto reply = server.get("/api/correct", cloudtest::CloudTestServer::bearer(session->accessToken.toStdString()));
+    const auto reply =
+        server.get("/api/correct", cloudtest::CloudTestServer::bearer(session->accessToken.toStdString()));
     EXPECT_EQ(reply.status, 200) << reply.text;
     return reply.body.value("availableCredits", -1.0);
 }

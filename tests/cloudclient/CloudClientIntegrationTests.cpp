@@ -17,7 +17,8 @@ struct Correction {
     std::exception_ptr error;
 };
 
-Correction correct(QuilloCloudService& service, const QString& text, CloudCorrectionModel model = CloudCorrectionModel::fast,
+Correction correct(QuilloCloudService& service, const QString& text,
+                   CloudCorrectionModel model = CloudCorrectionModel::fast,
                    CorrectionWritingMode mode = CorrectionWritingMode::proofread) {
     Correction c;
     try {
@@ -28,15 +29,13 @@ Correction correct(QuilloCloudService& service, const QString& text, CloudCorrec
     return c;
 }
 
-template <typename E>
-std::optional<E> errorAs(const Correction& c) {
+template <typename E> std::optional<E> errorAs(const Correction& c) {
     if (!c.error) return std::nullopt;
     try {
         std::rethrow_exception(c.error);
     } catch (const E& e) {
         return e;
-    } catch (...) {
-    }
+    } catch (...) {}
     return std::nullopt;
 }
 
@@ -64,7 +63,8 @@ TEST(CloudClientAgainstServer, CorrectsAtEachSpeedAndModeAndKeepsTheBalanceInSte
             const Correction c = correct(*h.service, text, model, mode);
             ASSERT_TRUE(c.result) << describe(c);
             const QuilloCorrectionResult& r = *c.result;
-            EXPECT_TRUE(r.correction.startsWith(QStringLiteral("I receive the letter yesterday and I could"))) << r.correction.toStdString();
+            EXPECT_TRUE(r.correction.startsWith(QStringLiteral("I receive the letter yesterday and I could")))
+                << r.correction.toStdString();
             ASSERT_TRUE(r.routing.has_value());
             EXPECT_EQ(r.routing->requestedModel, model);
             EXPECT_EQ(r.usedModels, std::vector<M>{model});
@@ -78,7 +78,8 @@ TEST(CloudClientAgainstServer, CorrectsAtEachSpeedAndModeAndKeepsTheBalanceInSte
     const auto at = [&](M model, W mode) { return results[std::make_pair(model, mode)]; };
     EXPECT_TRUE(at(M::fast, W::contextual).correction.contains(QStringLiteral("could have")));
     EXPECT_FALSE(at(M::fast, W::proofread).correction.contains(QStringLiteral("could have")));
-    EXPECT_NEAR(*at(M::veryVeryFast, W::proofread).chargedCredits, 1.85 * *at(M::fast, W::proofread).chargedCredits, 1e-9);
+    EXPECT_NEAR(*at(M::veryVeryFast, W::proofread).chargedCredits, 1.85 * *at(M::fast, W::proofread).chargedCredits,
+                1e-9);
     EXPECT_TRUE(h.waits.empty());
     EXPECT_EQ(h.service->loadingError(), std::nullopt);
 }
@@ -99,7 +100,8 @@ TEST(CloudClientAgainstServer, ADroppedConnectionIsRetriedAndChargedOnce) {
     const Correction replay = correct(*h.service, QStringLiteral("teh second end"));
     ASSERT_TRUE(replay.result) << describe(replay);
     EXPECT_EQ(replay.result->correction, QStringLiteral("The second end"));
-    EXPECT_NEAR(middle - h.serverAvailableCredits(), *replay.result->chargedCredits, 1e-9) << "replayed, not charged again";
+    EXPECT_NEAR(middle - h.serverAvailableCredits(), *replay.result->chargedCredits, 1e-9)
+        << "replayed, not charged again";
     EXPECT_EQ(h.waits.back(), 1'000'000'000u);
 }
 
@@ -124,7 +126,8 @@ TEST(CloudClientAgainstServer, ASafeGatewayFailureIsRetriedOnce) {
     h.server.control("gateway", {{"status", 503}, {"safe", true}, {"count", 2}});
     const Correction twice = correct(*h.service, QStringLiteral("teh gate"));
     ASSERT_EQ(errorAs<QuilloCloudError>(twice), QuilloCloudError::httpError(503)) << describe(twice);
-    EXPECT_EQ(h.service->loadingError(), QStringLiteral("The correction service is temporarily unavailable. Try again shortly."));
+    EXPECT_EQ(h.service->loadingError(),
+              QStringLiteral("The correction service is temporarily unavailable. Try again shortly."));
 
     h.server.control("gateway", {{"status", 504}, {"safe", false}, {"count", 1}});
     const Correction unsafe = correct(*h.service, QStringLiteral("teh gate"));
@@ -196,7 +199,8 @@ TEST(CloudClientAgainstServer, AnUntrustedServerIsRefusedAsACertificateFailure) 
         blockingWait(systemOnly.send(request, {}));
         FAIL() << "a certificate of an unknown authority was accepted";
     } catch (const NetworkError& error) {
-        EXPECT_EQ(error.code, NetworkErrorCode::serverCertificateHasUnknownRoot) << networkErrorCodeName(error.code).toStdString();
+        EXPECT_EQ(error.code, NetworkErrorCode::serverCertificateHasUnknownRoot)
+            << networkErrorCodeName(error.code).toStdString();
     }
 }
 
@@ -229,11 +233,10 @@ TEST(CloudClientAgainstServer, PasswordSignInReportsTheServersCode) {
     h.server.createAccount("code@localhost", "a-long-password", 1);
     try {
         blockingWait(CloudPasswordSignIn::signIn(h.transport, *QuilloCloudService::authURL(h.endpoint()),
-                                                   "code@localhost", "wrong-password-here",
-                                                   toQString(cloudtest::kInstallationId)));
+                                                 "code@localhost", "wrong-password-here",
+                                                 toQString(cloudtest::kInstallationId)));
         FAIL() << "signed in with a wrong password";
     } catch (const CloudSignInError& error) {
         EXPECT_EQ(error.code, QStringLiteral("invalid_credentials"));
     }
 }
-

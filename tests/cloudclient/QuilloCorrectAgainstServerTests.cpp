@@ -23,7 +23,8 @@ ToolRun runTool(const CloudClientHarness& h, const QByteArray& input, const QStr
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QUILLO_CORRECT_BINARY),
                   QStringList{QStringLiteral("--endpoint"), h.endpoint(), QStringLiteral("--ca-file"),
-                              QStringLiteral(QUILLO_TEST_CA_DIR "/ca.pem")} + extra);
+                              QStringLiteral(QUILLO_TEST_CA_DIR "/ca.pem")} +
+                      extra);
     EXPECT_TRUE(process.waitForStarted());
     process.write(input);
     process.closeWriteChannel();
@@ -39,7 +40,8 @@ TEST(QuilloCorrectAgainstServer, CorrectsAThreeChunkTextThroughTheCloud) {
     h.server.createAccount("tool@localhost", "a-long-password", 50);
     QByteArray input;
     while (input.size() < 20000) input += "i recieve teh letter yesterday and definately agree.\n";
-    const ToolRun run = runTool(h, input, QStringLiteral("a-long-password"), {QStringLiteral("--speed"), QStringLiteral("fast")});
+    const ToolRun run =
+        runTool(h, input, QStringLiteral("a-long-password"), {QStringLiteral("--speed"), QStringLiteral("fast")});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     QByteArray expected;
     while (expected.size() < input.size()) expected += "I receive the letter yesterday and definitely agree.\n";
@@ -57,7 +59,8 @@ TEST(QuilloCorrectAgainstServer, SignInAndCorrectionFailuresAreTheCataloguesSent
 
     const ToolRun poor = runTool(h, "teh", QStringLiteral("a-long-password"));
     EXPECT_EQ(poor.exitCode, 4);
-    EXPECT_EQ(poor.err.trimmed().toStdString(), "Top up your balance, then try again.") << poor.err.toHex().toStdString();
+    EXPECT_EQ(poor.err.trimmed().toStdString(), "Top up your balance, then try again.")
+        << poor.err.toHex().toStdString();
     EXPECT_TRUE(poor.out.isEmpty());
 }
 

@@ -55,8 +55,7 @@ private:
 };
 
 // Runs the event loop until `done` holds; the guard only stops a broken test from hanging.
-template <typename Predicate>
-bool pumpUntil(Predicate done) {
+template <typename Predicate> bool pumpUntil(Predicate done) {
     QElapsedTimer guard;
     guard.start();
     while (!done()) {
@@ -66,8 +65,7 @@ bool pumpUntil(Predicate done) {
     return true;
 }
 
-template <typename T>
-T await(QCoro::Task<T> task) {
+template <typename T> T await(QCoro::Task<T> task) {
     std::optional<T> result;
     std::exception_ptr failure;
     auto runner = [&]() -> QCoro::Task<> {
@@ -93,9 +91,9 @@ protected:
         cloudOptions.clock = &clock;
         cloudOptions.recordEvent = [](QuilloDiagnosticEvent, std::optional<QUuid>) {};
         cloud = std::make_unique<QuilloCloudService>(transport, auth, &health, cloudOptions);
-        auth.setSession(await(CloudPasswordSignIn::signIn(qtTransport, *QuilloCloudService::authURL(cloudOptions.endpoint),
-                                                          QString::fromStdString(kEmail), QString::fromStdString(kPassword),
-                                                          QString::fromStdString(cloudtest::kInstallationId))));
+        auth.setSession(await(CloudPasswordSignIn::signIn(
+            qtTransport, *QuilloCloudService::authURL(cloudOptions.endpoint), QString::fromStdString(kEmail),
+            QString::fromStdString(kPassword), QString::fromStdString(cloudtest::kInstallationId))));
         ASSERT_TRUE(auth.currentSession());
         service = makeService(QuilloPaymentService::checkoutHost());
     }
@@ -128,12 +126,16 @@ protected:
     }
     int pageAction(const QUrl& checkoutUrl, const std::string& action) const {
         const std::string token = QUrlQuery(checkoutUrl).queryItemValue("token").toStdString();
-        return server.post(checkoutUrl.path().toStdString(), "token=" + token + "&action=" + action, {},
-                           "application/x-www-form-urlencoded").status;
+        return server
+            .post(checkoutUrl.path().toStdString(), "token=" + token + "&action=" + action, {},
+                  "application/x-www-form-urlencoded")
+            .status;
     }
     double serverBalance() const {
-        return server.get("/api/correct", cloudtest::CloudTestServer::bearer(auth.currentSession()->accessToken.toStdString()))
-            .body["balanceCredits"].get<double>();
+        return server
+            .get("/api/correct", cloudtest::CloudTestServer::bearer(auth.currentSession()->accessToken.toStdString()))
+            .body["balanceCredits"]
+            .get<double>();
     }
 
     cloudtest::CloudTestServer server;
@@ -153,7 +155,8 @@ protected:
 
 TEST_F(CheckoutAgainstServer, PaidOnThePageThenRefunded) {
     purchase(QuilloCreditPack::regular);
-    ASSERT_EQ(service->state(), State::awaitingPayment(QuilloCreditPack::regular)) << service->state().message()->toStdString();
+    ASSERT_EQ(service->state(), State::awaitingPayment(QuilloCreditPack::regular))
+        << service->state().message()->toStdString();
     ASSERT_EQ(workspace.openedUrls.size(), 1);
     const QUrl page = workspace.openedUrls[0];
     EXPECT_EQ(page.scheme(), "https");
@@ -190,7 +193,8 @@ TEST_F(CheckoutAgainstServer, LeftPendingUntilTheFollowUpGivesUp) {
 TEST_F(CheckoutAgainstServer, CheckoutPageOnAnotherHostIsRefused) {
     service = makeService(QStringLiteral("127.0.0.1")); // the server's pages are on the checkout host only
     purchase(QuilloCreditPack::extra);
-    EXPECT_EQ(service->state(), State::failed("Quillo received an invalid checkout link. Try again; no payment was started."));
+    EXPECT_EQ(service->state(),
+              State::failed("Quillo received an invalid checkout link. Try again; no payment was started."));
     EXPECT_TRUE(workspace.openedUrls.isEmpty());
     EXPECT_FALSE(service->trackingStore().load());
 }

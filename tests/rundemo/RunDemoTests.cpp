@@ -39,7 +39,8 @@ QStringList processesOfSession(qint64 sessionId) {
         const QList<QByteArray> fields = line.mid(close + 2).split(' ');
         if (fields.size() < 4 || fields[0] == "Z") continue;
         if (fields[3].toLongLong() == sessionId)
-            found << entry + QLatin1Char(' ') + QString::fromUtf8(line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1));
+            found << entry + QLatin1Char(' ') +
+                         QString::fromUtf8(line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1));
     }
     return found;
 }
@@ -73,7 +74,8 @@ DemoRun runDemo(const QString& text = {}) {
         if (run.survivors.isEmpty()) break;
         ::usleep(100 * 1000);
     }
-    for (const QString& survivor : run.survivors) ::kill(static_cast<pid_t>(survivor.section(u' ', 0, 0).toLongLong()), SIGKILL);
+    for (const QString& survivor : run.survivors)
+        ::kill(static_cast<pid_t>(survivor.section(u' ', 0, 0).toLongLong()), SIGKILL);
     return run;
 }
 

@@ -5,13 +5,13 @@
 #include "ShotComposer.h"
 
 #include "Support/UserFacingErrorCatalog.h"
+#include "Views/CreditPacksView.h"
 #include "Views/MenuBarPopover.h"
 #include "Views/MenuBarPopoverView.h"
 #include "Views/OnboardingShortcutDemoController.h"
 #include "Views/OnboardingWindow.h"
 #include "Views/QuilloSettingsTab.h"
 #include "Views/SettingsGeneralPage.h"
-#include "Views/CreditPacksView.h"
 #include "Views/SettingsWindow.h"
 #include "Views/StartupLoadingView.h"
 #include "Views/StartupWindow.h"
@@ -166,12 +166,14 @@ int main(int argc, char** argv) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Saves the README's screenshots of Quillo's windows as PNG files."));
+    parser.setApplicationDescription(
+        QStringLiteral("Saves the README's screenshots of Quillo's windows as PNG files."));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("out"), QStringLiteral("Folder for the PNG files."), QStringLiteral("dir"),
                       QStringLiteral(".")});
     parser.addOption({QStringLiteral("list"), QStringLiteral("Print the names of the screenshots and stop.")});
-    parser.addPositionalArgument(QStringLiteral("name"), QStringLiteral("Only these screenshots."), QStringLiteral("[name...]"));
+    parser.addPositionalArgument(QStringLiteral("name"), QStringLiteral("Only these screenshots."),
+                                 QStringLiteral("[name...]"));
     parser.process(app);
 
     QTextStream out(stdout);
@@ -181,8 +183,8 @@ int main(int argc, char** argv) {
     }
     const QStringList only = parser.positionalArguments();
     for (const QString& name : only) {
-        const bool known = std::any_of(allShots().begin(), allShots().end(),
-                                       [&name](const Shot& shot) { return shot.name == name; });
+        const bool known =
+            std::any_of(allShots().begin(), allShots().end(), [&name](const Shot& shot) { return shot.name == name; });
         if (!known) {
             QTextStream(stderr) << "unknown screenshot: " << name << '\n';
             return 2;

@@ -60,8 +60,7 @@ ScreenshotStage::ScreenshotStage() : connectivity(ConnectivityServiceTestAccess:
     paymentOptions.recordEvent = [](QuilloDiagnosticEvent) {};
     payment = std::make_unique<QuilloPaymentService>(transport, defaults, workspace, paymentOptions);
     permissions = std::make_unique<InputPermissionCoordinator>(permission, workspace, clock);
-    launchAtLogin = std::make_unique<LaunchAtLoginSettings>([] { return LaunchAtLoginStatus::enabled; },
-                                                            [](bool) {});
+    launchAtLogin = std::make_unique<LaunchAtLoginSettings>([] { return LaunchAtLoginStatus::enabled; }, [](bool) {});
 
     // The choices a user makes in the first days.
     defaults.setString(KeyboardSettingsKeys::triggerKey, CorrectionTriggerKeys::rawValue(CorrectionTriggerKey::f8));

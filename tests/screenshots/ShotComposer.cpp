@@ -21,8 +21,7 @@ namespace {
 
 // Waits for `done` while the event loop runs, at most `seconds` of real time: the X server
 // and the window manager answer in their own time.
-template <typename Predicate>
-bool waitFor(Predicate done, int milliseconds) {
+template <typename Predicate> bool waitFor(Predicate done, int milliseconds) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
@@ -69,7 +68,8 @@ bool isBlank(const QImage& image) {
 void ShotComposer::waitUntilShown(QWidget* window) {
     window->show();
     window->raise();
-    if (!QTest::qWaitForWindowExposed(window, 10000)) qWarning("window %s was never exposed", qPrintable(window->windowTitle()));
+    if (!QTest::qWaitForWindowExposed(window, 10000))
+        qWarning("window %s was never exposed", qPrintable(window->windowTitle()));
     // A managed, decorated window learns its frame from the window manager shortly after mapping.
     const bool framed = !(window->windowFlags() & (Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint));
     if (framed) waitFor([window] { return window->frameGeometry() != window->geometry(); }, 3000);

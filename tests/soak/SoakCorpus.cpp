@@ -36,9 +36,10 @@ QString paragraphOf(std::mt19937& rng, qsizetype units) {
     for (;;) {
         QString next = sentence(rng);
         const int joint = std::uniform_int_distribution<int>(0, 9)(rng);
-        const QString separator = text.isEmpty() ? QString() : joint == 0 ? QStringLiteral("\n\n    ")
-                                                             : joint < 3  ? QStringLiteral("\n")
-                                                                          : QStringLiteral(" ");
+        const QString separator = text.isEmpty() ? QString()
+                                  : joint == 0   ? QStringLiteral("\n\n    ")
+                                  : joint < 3    ? QStringLiteral("\n")
+                                                 : QStringLiteral(" ");
         if (text.size() + separator.size() + next.size() > units) break;
         text += separator + next;
     }

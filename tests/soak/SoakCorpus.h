@@ -11,7 +11,7 @@ namespace quillo::soak {
 
 struct SoakText {
     QString text;
-    bool isShort = false;  // what the accounts near zero send
+    bool isShort = false; // what the accounts near zero send
 };
 
 namespace SoakCorpus {

@@ -7,7 +7,8 @@
 
 namespace quillo::soak {
 
-SoakFaultSchedule::SoakFaultSchedule(SoakServer& server, std::uint32_t seed) : server_(server), rng_(seed * 104729u + 1) {}
+SoakFaultSchedule::SoakFaultSchedule(SoakServer& server, std::uint32_t seed)
+    : server_(server), rng_(seed * 104729u + 1) {}
 
 QCoro::Task<> SoakFaultSchedule::run() {
     Clock& clock = Clock::shared();
@@ -24,7 +25,7 @@ SoakFaultSchedule::Fault SoakFaultSchedule::pick() {
     if (kind < 12)
         return {QStringLiteral("drop-request"), QStringLiteral("drop"),
                 QJsonObject{{"count", between(1, 5)}, {"at", QStringLiteral("request")}}};
-    if (kind < 24)  // the work goes on for a while without its caller; the repeat polls it through 425s
+    if (kind < 24) // the work goes on for a while without its caller; the repeat polls it through 425s
         return {QStringLiteral("drop-processing"), QStringLiteral("drop"),
                 QJsonObject{{"count", 1}, {"at", QStringLiteral("processing")}, {"milliseconds", between(1000, 3500)}}};
     if (kind < 36)
@@ -35,20 +36,25 @@ SoakFaultSchedule::Fault SoakFaultSchedule::pick() {
                 QJsonObject{{"status", 503}, {"safe", true}, {"afterProcessing", false}, {"count", between(1, 2)}}};
     if (kind < 60) {
         static const int statuses[] = {502, 503, 504};
-        return {QStringLiteral("gateway-answer"), QStringLiteral("gateway"),
-                QJsonObject{{"status", statuses[between(0, 2)]}, {"safe", true}, {"afterProcessing", true}, {"count", 1}}};
+        return {
+            QStringLiteral("gateway-answer"), QStringLiteral("gateway"),
+            QJsonObject{{"status", statuses[between(0, 2)]}, {"safe", true}, {"afterProcessing", true}, {"count", 1}}};
     }
     if (kind < 70)
         return {QStringLiteral("too-early"), QStringLiteral("too-early"), QJsonObject{{"count", between(2, 6)}}};
     if (kind < 80)
         return {QStringLiteral("delay-request"), QStringLiteral("delay"),
-                QJsonObject{{"milliseconds", between(300, 2500)}, {"count", between(1, 3)}, {"at", QStringLiteral("request")}}};
+                QJsonObject{
+                    {"milliseconds", between(300, 2500)}, {"count", between(1, 3)}, {"at", QStringLiteral("request")}}};
     if (kind < 90)
         return {QStringLiteral("delay-processing"), QStringLiteral("delay"),
-                QJsonObject{{"milliseconds", between(300, 2500)}, {"count", between(1, 3)}, {"at", QStringLiteral("processing")}}};
-    if (kind < 97) {  // one speed busy for a moment: its corrections are served and billed at the other
+                QJsonObject{{"milliseconds", between(300, 2500)},
+                            {"count", between(1, 3)},
+                            {"at", QStringLiteral("processing")}}};
+    if (kind < 97) { // one speed busy for a moment: its corrections are served and billed at the other
         const bool fast = between(0, 1) == 1;
-        return {QStringLiteral("busy-one"), QStringLiteral("busy"), QJsonObject{{"fast", fast}, {"very_very_fast", !fast}}, 0.5};
+        return {QStringLiteral("busy-one"), QStringLiteral("busy"),
+                QJsonObject{{"fast", fast}, {"very_very_fast", !fast}}, 0.5};
     }
     return {QStringLiteral("busy-both"), QStringLiteral("busy"),
             QJsonObject{{"fast", true}, {"very_very_fast", true}, {"retryAfter", 1}}, 0.2};

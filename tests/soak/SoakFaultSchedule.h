@@ -29,7 +29,7 @@ private:
     struct Fault {
         QString name, control;
         QJsonObject body;
-        double busySeconds = 0;  // a busy flag is cleared again after this long
+        double busySeconds = 0; // a busy flag is cleared again after this long
     };
     Fault pick();
     static QJsonObject notBusy();

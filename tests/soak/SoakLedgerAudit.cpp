@@ -25,8 +25,7 @@ public:
     bool isOpen() const { return db_ != nullptr; }
 
     // Calls `row` with the statement positioned on each result row.
-    template <typename Row>
-    bool each(const char* sql, Row row) {
+    template <typename Row> bool each(const char* sql, Row row) {
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK) {
             error = QString::fromUtf8(sqlite3_errmsg(db_));
@@ -66,33 +65,34 @@ SoakLedgerAudit SoakLedgerAudit::run(const QString& databasePath, const std::vec
         qint64 micro = 0;
         int count = 0;
     };
-    QHash<QString, Charge> charges;  // by correction id
-    QHash<QString, qint64> running;  // by account
+    QHash<QString, Charge> charges; // by correction id
+    QHash<QString, qint64> running; // by account
     f.lowestBalanceMicro = 0;
     bool anyStep = false;
-    bool ok = db.each("SELECT account_id, delta_micro, reason, reference FROM ledger ORDER BY id", [&](sqlite3_stmt* s) {
-        const QString account = text(s, 0);
-        const qint64 delta = sqlite3_column_int64(s, 1);
-        const QString reason = text(s, 2);
-        qint64& balance = running[account];
-        balance += delta;
-        if (balance < 0) ++f.negativeSteps;
-        f.lowestBalanceMicro = anyStep ? std::min(f.lowestBalanceMicro, balance) : balance;
-        anyStep = true;
-        if (reason == QLatin1String("balance_set")) ++f.balanceSets;
-        if (reason != QLatin1String("correction")) return;
-        Charge& c = charges[text(s, 3)];
-        c.account = account;
-        c.micro -= delta;
-        ++c.count;
-        ++f.chargedCorrections;
-        f.chargedMicro -= delta;
-    });
+    bool ok =
+        db.each("SELECT account_id, delta_micro, reason, reference FROM ledger ORDER BY id", [&](sqlite3_stmt* s) {
+            const QString account = text(s, 0);
+            const qint64 delta = sqlite3_column_int64(s, 1);
+            const QString reason = text(s, 2);
+            qint64& balance = running[account];
+            balance += delta;
+            if (balance < 0) ++f.negativeSteps;
+            f.lowestBalanceMicro = anyStep ? std::min(f.lowestBalanceMicro, balance) : balance;
+            anyStep = true;
+            if (reason == QLatin1String("balance_set")) ++f.balanceSets;
+            if (reason != QLatin1String("correction")) return;
+            Charge& c = charges[text(s, 3)];
+            c.account = account;
+            c.micro -= delta;
+            ++c.count;
+            ++f.chargedCorrections;
+            f.chargedMicro -= delta;
+        });
     ok = ok && db.each("SELECT id, balance_micro, reserved_micro FROM accounts", [&](sqlite3_stmt* s) {
         if (running.value(text(s, 0)) != sqlite3_column_int64(s, 1)) ++f.ledgerMismatches;
         f.reservedLeft += sqlite3_column_int64(s, 2);
     });
-    QHash<QString, qint64> storedCharges;  // done corrections by id
+    QHash<QString, qint64> storedCharges; // done corrections by id
     ok = ok && db.each("SELECT id, state, charged_micro FROM corrections", [&](sqlite3_stmt* s) {
         const QString state = text(s, 1);
         if (state == QLatin1String("processing")) ++f.processingLeft;
@@ -119,12 +119,14 @@ SoakLedgerAudit SoakLedgerAudit::run(const QString& databasePath, const std::vec
         if (charge == charges.cend() || charge->count != 1 || charge->micro != price || told != price) {
             ++f.unmatchedSuccesses;
             if (f.unmatchedSuccesses <= 5)
-                audit.problems << QStringLiteral("correction %1: delivered as %2 micro-credits, priced %3, charged %4 time(s) for %5")
-                                      .arg(*call.correctionId)
-                                      .arg(told)
-                                      .arg(price)
-                                      .arg(charge == charges.cend() ? 0 : charge->count)
-                                      .arg(charge == charges.cend() ? 0 : charge->micro);
+                audit.problems
+                    << QStringLiteral(
+                           "correction %1: delivered as %2 micro-credits, priced %3, charged %4 time(s) for %5")
+                           .arg(*call.correctionId)
+                           .arg(told)
+                           .arg(price)
+                           .arg(charge == charges.cend() ? 0 : charge->count)
+                           .arg(charge == charges.cend() ? 0 : charge->micro);
         } else {
             ++f.deliveredAndCharged;
         }
@@ -144,13 +146,18 @@ SoakLedgerAudit SoakLedgerAudit::run(const QString& databasePath, const std::vec
                                   .arg(it.key())
                                   .arg(it.value());
 
-    if (f.doubleCharges) audit.problems << QStringLiteral("%1 correction(s) charged more than once").arg(f.doubleCharges);
-    if (f.unknownCharges) audit.problems << QStringLiteral("%1 charge(s) for corrections the client never sent").arg(f.unknownCharges);
+    if (f.doubleCharges)
+        audit.problems << QStringLiteral("%1 correction(s) charged more than once").arg(f.doubleCharges);
+    if (f.unknownCharges)
+        audit.problems << QStringLiteral("%1 charge(s) for corrections the client never sent").arg(f.unknownCharges);
     if (f.unmatchedSuccesses)
-        audit.problems << QStringLiteral("%1 delivered correction(s) without exactly one charge of their price").arg(f.unmatchedSuccesses);
+        audit.problems << QStringLiteral("%1 delivered correction(s) without exactly one charge of their price")
+                              .arg(f.unmatchedSuccesses);
     if (f.negativeSteps) audit.problems << QStringLiteral("a balance went below zero %1 time(s)").arg(f.negativeSteps);
-    if (f.ledgerMismatches) audit.problems << QStringLiteral("%1 account balance(s) differ from their ledger").arg(f.ledgerMismatches);
-    if (f.reservedLeft) audit.problems << QStringLiteral("%1 micro-credits still reserved at the end").arg(f.reservedLeft);
+    if (f.ledgerMismatches)
+        audit.problems << QStringLiteral("%1 account balance(s) differ from their ledger").arg(f.ledgerMismatches);
+    if (f.reservedLeft)
+        audit.problems << QStringLiteral("%1 micro-credits still reserved at the end").arg(f.reservedLeft);
     if (f.processingLeft) audit.problems << QStringLiteral("%1 correction(s) left processing").arg(f.processingLeft);
     return audit;
 }

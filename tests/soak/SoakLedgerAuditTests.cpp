@@ -23,7 +23,8 @@ protected:
              "  reason TEXT, reference TEXT, created_at INTEGER);"
              "CREATE TABLE corrections (id TEXT PRIMARY KEY, state TEXT, charged_micro INTEGER);"
              "INSERT INTO accounts VALUES ('a', 1000000, 0);"
-             "INSERT INTO ledger (account_id, delta_micro, reason, reference, created_at) VALUES ('a', 1000000, 'signup_grant', '', 0);");
+             "INSERT INTO ledger (account_id, delta_micro, reason, reference, created_at) VALUES ('a', 1000000, "
+             "'signup_grant', '', 0);");
     }
     void TearDown() override { sqlite3_close(db); }
 
@@ -35,8 +36,10 @@ protected:
     void charge(const std::string& id, qint64 micro, int times = 1) {
         for (int i = 0; i < times; ++i)
             exec("INSERT INTO ledger (account_id, delta_micro, reason, reference, created_at) VALUES ('a', " +
-                 std::to_string(-micro) + ", 'correction', '" + id + "', 0);"
-                 "UPDATE accounts SET balance_micro = balance_micro - " + std::to_string(micro) + ";");
+                 std::to_string(-micro) + ", 'correction', '" + id +
+                 "', 0);"
+                 "UPDATE accounts SET balance_micro = balance_micro - " +
+                 std::to_string(micro) + ";");
         exec("INSERT OR REPLACE INTO corrections VALUES ('" + id + "', 'done', " + std::to_string(micro) + ");");
     }
     static SoakCall delivered(const QString& id, qsizetype units, double credits) {
@@ -85,18 +88,20 @@ TEST_F(LedgerFixture, ChargingTwiceOrForAnUnknownIdIsFound) {
 }
 
 TEST_F(LedgerFixture, ADeliveredCorrectionMustBeChargedItsPriceAndToldSo) {
-    charge("wrong-price", 10000);  // 501 units are two blocks: 20000 at Fast
+    charge("wrong-price", 10000); // 501 units are two blocks: 20000 at Fast
     charge("wrong-told", 10000);
-    const SoakLedgerAudit result = audit({delivered(QStringLiteral("wrong-price"), 501, 0.01),
-                                          delivered(QStringLiteral("wrong-told"), 100, 0.02),
-                                          delivered(QStringLiteral("never-charged"), 100, 0.01)});
+    const SoakLedgerAudit result =
+        audit({delivered(QStringLiteral("wrong-price"), 501, 0.01), delivered(QStringLiteral("wrong-told"), 100, 0.02),
+               delivered(QStringLiteral("never-charged"), 100, 0.01)});
     EXPECT_EQ(result.figures.unmatchedSuccesses, 3);
     EXPECT_EQ(result.figures.deliveredAndCharged, 0);
 }
 
 TEST_F(LedgerFixture, ABalanceBelowZeroOrApartFromItsLedgerAndLeftoversAreFound) {
-    exec("INSERT INTO ledger (account_id, delta_micro, reason, reference, created_at) VALUES ('a', -1500000, 'balance_set', '', 0);"
-         "INSERT INTO ledger (account_id, delta_micro, reason, reference, created_at) VALUES ('a', 600000, 'balance_set', '', 0);"
+    exec("INSERT INTO ledger (account_id, delta_micro, reason, reference, created_at) VALUES ('a', -1500000, "
+         "'balance_set', '', 0);"
+         "INSERT INTO ledger (account_id, delta_micro, reason, reference, created_at) VALUES ('a', 600000, "
+         "'balance_set', '', 0);"
          "UPDATE accounts SET balance_micro = 100001, reserved_micro = 5000;"
          "INSERT INTO corrections VALUES ('busy', 'processing', 0);");
     const SoakLedgerAudit result = audit({});

@@ -13,7 +13,7 @@
 namespace quillo::soak {
 
 struct SoakMemorySample {
-    double seconds = 0;  // since the load started
+    double seconds = 0; // since the load started
     qint64 kib = 0;
 };
 
@@ -32,9 +32,9 @@ struct SoakReport {
         bool serverStoppedCleanly = false;
     };
 
-    QStringList lines;     // the printed summary
-    QJsonObject json;      // the same figures for machines
-    QStringList problems;  // every broken rule
+    QStringList lines;    // the printed summary
+    QJsonObject json;     // the same figures for machines
+    QStringList problems; // every broken rule
     bool passed() const { return problems.isEmpty(); }
 
     static SoakReport make(const Inputs& inputs);

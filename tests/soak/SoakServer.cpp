@@ -14,18 +14,27 @@ SoakServer::~SoakServer() { stop(); }
 
 std::optional<QString> SoakServer::start() {
     const QStringList arguments{
-        QStringLiteral("--port"), QStringLiteral("0"),
-        QStringLiteral("--db"), databasePath(),
-        QStringLiteral("--outbox"), setup_.workDir + QStringLiteral("/outbox"),
-        QStringLiteral("--cert"), setup_.caDir + QStringLiteral("/server.pem"),
-        QStringLiteral("--key"), setup_.caDir + QStringLiteral("/server.key"),
-        QStringLiteral("--threads"), QString::number(setup_.threads),
+        QStringLiteral("--port"),
+        QStringLiteral("0"),
+        QStringLiteral("--db"),
+        databasePath(),
+        QStringLiteral("--outbox"),
+        setup_.workDir + QStringLiteral("/outbox"),
+        QStringLiteral("--cert"),
+        setup_.caDir + QStringLiteral("/server.pem"),
+        QStringLiteral("--key"),
+        setup_.caDir + QStringLiteral("/server.key"),
+        QStringLiteral("--threads"),
+        QString::number(setup_.threads),
         QStringLiteral("--test-controls"),
-        QStringLiteral("--log-level"), QStringLiteral("warn"),
-        QStringLiteral("--suggestion-cache"), setup_.suggestionCache,
+        QStringLiteral("--log-level"),
+        QStringLiteral("warn"),
+        QStringLiteral("--suggestion-cache"),
+        setup_.suggestionCache,
         // No time limit on Hunspell's search, so that the same text always gets the same answer
         // however loaded the machine is.
-        QStringLiteral("--suggestion-fallback-ms"), QStringLiteral("60000"),
+        QStringLiteral("--suggestion-fallback-ms"),
+        QStringLiteral("60000"),
     };
     process_.setStandardErrorFile(logPath());
     process_.setProcessChannelMode(QProcess::SeparateChannels);
@@ -49,7 +58,8 @@ std::optional<QString> SoakServer::start() {
 }
 
 bool SoakServer::stop() {
-    if (process_.state() == QProcess::NotRunning) return process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
+    if (process_.state() == QProcess::NotRunning)
+        return process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
     process_.terminate();
     if (!process_.waitForFinished(60000)) {
         process_.kill();
@@ -84,7 +94,7 @@ QCoro::Task<QJsonObject> SoakServer::control(QString name, QJsonObject body) {
     request.url = QUrl(QStringLiteral("https://127.0.0.1:%1/test/%2").arg(port_).arg(name));
     request.headers = {{"Content-Type", "application/json"}};
     request.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    request.timeoutSeconds = 150;  // the suggestion index may take a while on a first run
+    request.timeoutSeconds = 150; // the suggestion index may take a while on a first run
     const CloudHttpResponse response = co_await transport_.send(std::move(request), {});
     if (response.status != 200)
         throw std::runtime_error(QStringLiteral("control %1 answered %2: %3")

@@ -29,7 +29,7 @@ public:
     bool stop();
 
     qint64 pid() const { return process_.processId(); }
-    QString endpoint() const;  // .../api/correct
+    QString endpoint() const; // .../api/correct
     QString caFile() const { return setup_.caDir + QStringLiteral("/ca.pem"); }
     QString databasePath() const { return setup_.workDir + QStringLiteral("/cloud.sqlite3"); }
     QString logPath() const { return setup_.workDir + QStringLiteral("/server.log"); }

@@ -15,7 +15,7 @@ struct SoakWorkload::Worker {
     std::unique_ptr<QtCloudHttpTransport> transport;
     FixedSessionProvider session;
     std::unique_ptr<QuilloCloudService> service;
-    std::optional<QString> startedId;  // the identity of the call in flight, as the client made it
+    std::optional<QString> startedId; // the identity of the call in flight, as the client made it
     std::mt19937 rng;
 };
 
@@ -42,14 +42,14 @@ QString failureKind(std::exception_ptr error) {
         return QStringLiteral("unencodable_request");
     } catch (const std::exception& e) {
         return QStringLiteral("exception: ") + QString::fromUtf8(e.what());
-    } catch (...) {
-    }
+    } catch (...) {}
     return QStringLiteral("unknown_exception");
 }
 
 } // namespace
 
-SoakWorkload::SoakWorkload(QString endpoint, QString caFile, std::vector<SoakText> texts, int workers, std::uint32_t seed)
+SoakWorkload::SoakWorkload(QString endpoint, QString caFile, std::vector<SoakText> texts, int workers,
+                           std::uint32_t seed)
     : endpoint_(std::move(endpoint)), caFile_(std::move(caFile)), texts_(std::move(texts)) {
     accounts_.push_back({QStringLiteral("soak-big@example.com"), password, 1000000, false});
     accounts_.push_back({QStringLiteral("soak-low-1@example.com"), password, 0.05, true});
@@ -118,11 +118,13 @@ QCoro::Task<> SoakWorkload::runWorker(Worker& worker) {
         call.lowAccount = worker.account->low;
         call.accountEmail = worker.account->email;
         const int roll = std::uniform_int_distribution<int>(0, 99)(worker.rng);
-        call.textIndex = call.lowAccount || roll < 70 ? pick(shortTexts) : roll < 96 ? pick(mediumTexts) : pick(longTexts);
+        call.textIndex = call.lowAccount || roll < 70 ? pick(shortTexts)
+                         : roll < 96                  ? pick(mediumTexts)
+                                                      : pick(longTexts);
         const QString& text = texts_[call.textIndex].text;
         call.units = text.size();
         call.model = std::uniform_int_distribution<int>(0, 1)(worker.rng) ? CloudCorrectionModel::veryVeryFast
-                                                                           : CloudCorrectionModel::fast;
+                                                                          : CloudCorrectionModel::fast;
         call.style = std::uniform_int_distribution<int>(0, 3)(worker.rng) == 0 ? CorrectionWritingMode::contextual
                                                                                : CorrectionWritingMode::proofread;
         worker.startedId.reset();
@@ -149,7 +151,8 @@ QCoro::Task<> SoakWorkload::runWorker(Worker& worker) {
         }
         // A refusal for credit or capacity comes back at once; a person would wait before the
         // next try, and so does the worker.
-        const bool refused = call.failure == QLatin1String("insufficient_credits") || call.failure == QLatin1String("busy_429");
+        const bool refused =
+            call.failure == QLatin1String("insufficient_credits") || call.failure == QLatin1String("busy_429");
         calls_.push_back(std::move(call));
         if (refused) co_await clock.sleep(0.5);
     }

@@ -38,7 +38,7 @@ struct Options {
     int clients = 8;
     quint32 seed = 1;
     double memoryLimitMiB = 16;
-    double warmUp = -1;  // a quarter of the run, at least 5 s
+    double warmUp = -1; // a quarter of the run, at least 5 s
     bool keep = false;
 };
 
@@ -49,9 +49,12 @@ QtMessageHandler previousHandler = nullptr;
 
 void countClientNotes(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (context.category && QByteArray(context.category).startsWith("com.quillo")) {
-        if (message.startsWith(QLatin1String("Cloud correction transport retry"))) ++clientNotes[QStringLiteral("transport")];
-        else if (message.startsWith(QLatin1String("Cloud correction still processing"))) ++clientNotes[QStringLiteral("poll-425")];
-        else if (message.startsWith(QLatin1String("Cloud correction safe HTTP retry"))) ++clientNotes[QStringLiteral("safe-5xx")];
+        if (message.startsWith(QLatin1String("Cloud correction transport retry")))
+            ++clientNotes[QStringLiteral("transport")];
+        else if (message.startsWith(QLatin1String("Cloud correction still processing")))
+            ++clientNotes[QStringLiteral("poll-425")];
+        else if (message.startsWith(QLatin1String("Cloud correction safe HTTP retry")))
+            ++clientNotes[QStringLiteral("safe-5xx")];
         return;
     }
     if (previousHandler) previousHandler(type, context, message);
@@ -68,8 +71,10 @@ QJsonObject balanceBody(const QString& email, double credits) {
     return QJsonObject{{"email", email}, {"balanceCredits", credits}};
 }
 QJsonObject accountBody(const SoakWorkload::Account& account) {
-    return QJsonObject{{"email", account.email}, {"password", account.password},
-                       {"balanceCredits", account.startCredits}, {"confirmed", true}};
+    return QJsonObject{{"email", account.email},
+                       {"password", account.password},
+                       {"balanceCredits", account.startCredits},
+                       {"confirmed", true}};
 }
 QJsonObject indexWaitBody() { return QJsonObject{{"waitMs", 120000}}; }
 
@@ -101,8 +106,8 @@ QCoro::Task<int> runSoak(Options options, QString workDir) {
     setup.binary = options.server;
     setup.caDir = options.caDir;
     setup.workDir = workDir;
-    setup.suggestionCache = options.suggestionCache.isEmpty() ? workDir + QStringLiteral("/suggestions.cache")
-                                                              : options.suggestionCache;
+    setup.suggestionCache =
+        options.suggestionCache.isEmpty() ? workDir + QStringLiteral("/suggestions.cache") : options.suggestionCache;
     SoakServer server(setup);
     if (const auto error = server.start()) {
         print(QStringLiteral("soak: ") + *error);
@@ -114,7 +119,8 @@ QCoro::Task<int> runSoak(Options options, QString workDir) {
         co_return 2;
     }
 
-    SoakWorkload workload(server.endpoint(), server.caFile(), SoakCorpus::make(options.seed), options.clients, options.seed);
+    SoakWorkload workload(server.endpoint(), server.caFile(), SoakCorpus::make(options.seed), options.clients,
+                          options.seed);
     for (const auto& account : workload.accounts())
         co_await server.control(QStringLiteral("account"), accountBody(account));
     co_await workload.signIn();
@@ -132,7 +138,7 @@ QCoro::Task<int> runSoak(Options options, QString workDir) {
     co_await clock.sleep(options.duration);
     workload.stop();
     faults.stop();
-    co_await working;  // every call in flight ends within its own deadline
+    co_await working; // every call in flight ends within its own deadline
     const double seconds = clock.uptimeSeconds() - startedAt;
     co_await injecting;
     running = false;
@@ -150,7 +156,8 @@ QCoro::Task<int> runSoak(Options options, QString workDir) {
     inputs.calls = &workload.calls();
     inputs.clientRetries = clientNotes;
     inputs.faultsArmed = faults.armed();
-    for (auto it = applied.begin(); it != applied.end(); ++it) inputs.faultsApplied.insert(it.key(), it.value().toInteger());
+    for (auto it = applied.begin(); it != applied.end(); ++it)
+        inputs.faultsApplied.insert(it.key(), it.value().toInteger());
     inputs.audit = SoakLedgerAudit::run(server.databasePath(), workload.calls());
     inputs.memory = std::move(memory);
     inputs.warmUpSeconds = options.warmUp >= 0 ? options.warmUp : std::max(5.0, options.duration / 4);

@@ -60,9 +60,9 @@ TEST(QuilloAppEnvironment, VersionTextAppendsTheBuildOnlyToShortVersions) {
     // Empty parts do not count: "1..4" has two parts.
     EXPECT_EQ(QuilloAppEnvironment::versionText("1..4", "9"), "Version 1..4.9");
     EXPECT_EQ(QuilloAppEnvironment::versionText(QuilloInfoDictionary{}), "Version 1.0");
-    EXPECT_EQ(QuilloAppEnvironment::versionText(
-                  table({{"CFBundleShortVersionString", "0.3"}, {"CFBundleVersion", "12"}})),
-              "Version 0.3.12");
+    EXPECT_EQ(
+        QuilloAppEnvironment::versionText(table({{"CFBundleShortVersionString", "0.3"}, {"CFBundleVersion", "12"}})),
+        "Version 0.3.12");
 }
 
 TEST(QuilloAppEnvironment, GeneratedTableCarriesTheBuildFacts) {
@@ -97,8 +97,7 @@ TEST(QuilloInstallationIdentity, UpperCaseStoredValueIsReturnedLowerAndLeftAsSto
 TEST(QuilloInstallationIdentity, ReplacesValuesThatAreNotRandomUUIDs) {
     for (const QString bad : {QString("6ba7b810-9dad-11d1-80b4-00c04fd430c8"), // version 1
                               QString("3f2504e0-4f89-41d3-ca0c-0305e82c3301"), // variant C
-                              QString("not a uuid"), QString("{3f2504e0-4f89-41d3-9a0c-0305e82c3301}"),
-                              QString("")}) {
+                              QString("not a uuid"), QString("{3f2504e0-4f89-41d3-9a0c-0305e82c3301}"), QString("")}) {
         InMemoryUserDefaults defaults;
         defaults.setString("quilloInstallationID", bad);
         const QString value = QuilloInstallationIdentity::value(defaults);

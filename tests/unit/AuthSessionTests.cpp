@@ -43,8 +43,8 @@ const QString kAccount = "quilloSupabaseAuthSession";
 TEST(QuilloAuthSession, JsonUsesFieldNamesAndOmitsAbsentOptionals) {
     const QuilloAuthSession full = sampleSession();
     const QJsonObject object = QJsonDocument::fromJson(full.toJson()).object();
-    EXPECT_EQ(object.keys(), (QStringList{"accessToken", "expiresAt", "refreshToken", "signInProvider", "userEmail",
-                                          "userId"}));
+    EXPECT_EQ(object.keys(),
+              (QStringList{"accessToken", "expiresAt", "refreshToken", "signInProvider", "userEmail", "userId"}));
     EXPECT_EQ(QuilloAuthSession::fromJson(full.toJson()), full);
     EXPECT_TRUE(full.isGoogleSession());
 

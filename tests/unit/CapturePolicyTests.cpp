@@ -18,11 +18,13 @@ const std::optional<QString> none;
 TEST(FocusedTextInputPolicy, CorrectionContextFollowsRulesInOrder) {
     using FocusedTextInputPolicy::correctionContext;
     EXPECT_EQ(correctionContext(s("AXSecureTextField"), none, true, true, true), Context::secureTextInput);
-    EXPECT_EQ(correctionContext(s("AXTextField"), s("AXSecureTextField"), false, false, false), Context::secureTextInput);
+    EXPECT_EQ(correctionContext(s("AXTextField"), s("AXSecureTextField"), false, false, false),
+              Context::secureTextInput);
     for (const char* role : {"AXTextField", "AXTextArea", "AXComboBox"})
         EXPECT_EQ(correctionContext(s(role), none, false, false, false), Context::textInput) << role;
     EXPECT_EQ(correctionContext(s("AXUnknown"), s("AXSearchField"), false, false, false), Context::textInput);
-    EXPECT_EQ(correctionContext(s("AXGroup"), none, true, false, false), Context::textInput) << "editable wins over structure";
+    EXPECT_EQ(correctionContext(s("AXGroup"), none, true, false, false), Context::textInput)
+        << "editable wins over structure";
     // A settable range or an editable ancestor counts only outside structural containers.
     EXPECT_EQ(correctionContext(s("AXStaticText"), none, false, true, false), Context::textInput);
     EXPECT_EQ(correctionContext(none, none, false, false, true), Context::textInput);
@@ -71,12 +73,27 @@ TEST(FullFieldCapturePolicy, RefusesSecureMissingAndFileManagers) {
 
 TEST(FullFieldCapturePolicy, BrowsersAndDocumentsOnlyForTextInputs) {
     using FullFieldCapturePolicy::shouldAttempt;
-    for (const char* browser : {"com.apple.Preview", "com.apple.Safari", "com.brave.Browser.beta", "com.google.Chrome",
-                                "com.google.Chrome.canary", "com.microsoft.edgemac", "com.operasoftware.Opera",
-                                "com.vivaldi.Vivaldi", "company.thebrowser.Browser", "org.mozilla.firefox",
-                                "chromium", "Chromium-browser", "google-chrome", "Google-chrome-beta", "firefox",
-                                "firefox-esr", "org.mozilla.Firefox", "brave-browser", "vivaldi-stable",
-                                "microsoft-edge", "org.chromium.Chromium"}) {
+    for (const char* browser : {"com.apple.Preview",
+                                "com.apple.Safari",
+                                "com.brave.Browser.beta",
+                                "com.google.Chrome",
+                                "com.google.Chrome.canary",
+                                "com.microsoft.edgemac",
+                                "com.operasoftware.Opera",
+                                "com.vivaldi.Vivaldi",
+                                "company.thebrowser.Browser",
+                                "org.mozilla.firefox",
+                                "chromium",
+                                "Chromium-browser",
+                                "google-chrome",
+                                "Google-chrome-beta",
+                                "firefox",
+                                "firefox-esr",
+                                "org.mozilla.Firefox",
+                                "brave-browser",
+                                "vivaldi-stable",
+                                "microsoft-edge",
+                                "org.chromium.Chromium"}) {
         EXPECT_FALSE(shouldAttempt(Context::other, s(browser))) << browser;
         EXPECT_TRUE(shouldAttempt(Context::textInput, s(browser))) << browser;
     }
@@ -86,10 +103,10 @@ TEST(FullFieldCapturePolicy, BrowsersAndDocumentsOnlyForTextInputs) {
 
 TEST(TerminalApplicationPolicy, RecognisesTerminalsCaseInsensitively) {
     using TerminalApplicationPolicy::isTerminal;
-    for (const char* terminal : {"xterm", "XTerm", "gnome-terminal", "gnome-terminal-server", "Gnome-terminal",
-                                 "org.gnome.Terminal", "konsole", "org.kde.konsole", "xfce4-terminal", "tilix",
-                                 "Alacritty", "kitty", "wezterm", "org.wezfurlong.wezterm", "terminator", "URxvt",
-                                 "rxvt", "rxvt-unicode"}) {
+    for (const char* terminal :
+         {"xterm", "XTerm", "gnome-terminal", "gnome-terminal-server", "Gnome-terminal", "org.gnome.Terminal",
+          "konsole", "org.kde.konsole", "xfce4-terminal", "tilix", "Alacritty", "kitty", "wezterm",
+          "org.wezfurlong.wezterm", "terminator", "URxvt", "rxvt", "rxvt-unicode"}) {
         EXPECT_TRUE(isTerminal(s(terminal))) << terminal;
     }
     for (const char* app : {"kittypaint", "xtermination", "org.gnome.TextEditor", "firefox", ""})

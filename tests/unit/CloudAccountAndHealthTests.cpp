@@ -18,7 +18,9 @@ bool isHealth(const CloudHttpRequest& request) { return request.url.query() == Q
 class CloudAccountTest : public CloudServiceTest {
 protected:
     std::shared_ptr<TaskOutcome<void>> refresh() { return observe(service->refreshAccount()); }
-    std::shared_ptr<TaskOutcome<void>> synchronize(bool force) { return observe(service->synchronizeCloudState(force)); }
+    std::shared_ptr<TaskOutcome<void>> synchronize(bool force) {
+        return observe(service->synchronizeCloudState(force));
+    }
     int count(bool health) const {
         int n = 0;
         for (const auto& s : transport.sent()) n += isHealth(s.request) == health;
@@ -98,8 +100,10 @@ TEST_F(CloudAccountTest, RefreshFailuresBecomeBalanceSentences) {
          UserFacingErrorCatalog::account(AccountFailure::invalidResponse())},
         {Step::json(504, "{}"), QStringLiteral("Balance refresh took too long. Try again.")},
         {Step::answer(-1), UserFacingErrorCatalog::account(AccountFailure::http(-1))},
-        {Step::failure(NetworkErrorCode::timedOut), QStringLiteral("Quillo took too long to refresh your balance. Try again.")},
-        {Step::failure(NetworkErrorCode::cannotConnectToHost), QStringLiteral("Check your internet connection, then try again.")},
+        {Step::failure(NetworkErrorCode::timedOut),
+         QStringLiteral("Quillo took too long to refresh your balance. Try again.")},
+        {Step::failure(NetworkErrorCode::cannotConnectToHost),
+         QStringLiteral("Check your internet connection, then try again.")},
     };
     for (const Case& c : cases) {
         transport.enqueue(c.step);

@@ -1,9 +1,9 @@
+#include "BuildInfo.h"
 #include "CloudTestSupport.h"
+#include "Platform/Fake/InMemoryUserDefaults.h"
 #include "QtTestPrinters.h"
 #include "Services/QuilloCloudError.h"
 #include "Support/UserFacingErrorCatalog.h"
-#include "Platform/Fake/InMemoryUserDefaults.h"
-#include "BuildInfo.h"
 
 #define QUILLO_CLOUD_ENDPOINT_TEXT QUILLO_CLOUD_ENDPOINT
 
@@ -51,8 +51,10 @@ TEST_F(CloudCorrectionTest, RequestCarriesOneIdentityTheHeadersInOrderAndTheWire
     EXPECT_EQ(transport.sent()[1].request.body, first.body) << "every attempt is the same request";
 
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0], std::make_pair(QuilloDiagnosticEvent::cloudRequestStarted, std::optional<QUuid>(QUuid::fromString(id))));
-    EXPECT_EQ(events[1], std::make_pair(QuilloDiagnosticEvent::cloudRequestSucceeded, std::optional<QUuid>(QUuid::fromString(id))));
+    EXPECT_EQ(events[0],
+              std::make_pair(QuilloDiagnosticEvent::cloudRequestStarted, std::optional<QUuid>(QUuid::fromString(id))));
+    EXPECT_EQ(events[1], std::make_pair(QuilloDiagnosticEvent::cloudRequestSucceeded,
+                                        std::optional<QUuid>(QUuid::fromString(id))));
 
     // A later call is a new identity, contextual goes out as such.
     transport.enqueue(Step::json(200, successBody(QStringLiteral("x"))));
@@ -85,14 +87,26 @@ TEST_F(CloudCorrectionTest, SuccessBodiesMapRoutingModelsBillingAndBlankCorrecti
     using M = CloudCorrectionModel;
     const std::vector<Case> cases{
         {"no routing", successBody("fixed"), M::veryVeryFast, "fixed", std::nullopt, {M::veryVeryFast}},
-        {"rerouted", successBody("fixed", routing("Fast", "Fast", "Fast")), M::veryVeryFast, "fixed",
-         QuilloCorrectionRouting{M::fast, M::fast, M::fast}, {M::fast}},
-        {"billing mismatch", successBody("fixed", routing("Fast", "Fast", "Very Very Fast")), M::fast, "fixed",
-         std::nullopt, {}},
+        {"rerouted",
+         successBody("fixed", routing("Fast", "Fast", "Fast")),
+         M::veryVeryFast,
+         "fixed",
+         QuilloCorrectionRouting{M::fast, M::fast, M::fast},
+         {M::fast}},
+        {"billing mismatch",
+         successBody("fixed", routing("Fast", "Fast", "Very Very Fast")),
+         M::fast,
+         "fixed",
+         std::nullopt,
+         {}},
         {"lower-case title", successBody("fixed", routing("fast", "fast", "fast")), M::fast, "fixed", std::nullopt, {}},
         {"blank correction", successBody(" \n\t"), M::fast, "teh text", std::nullopt, {M::fast}},
-        {"null members", R"({"correction":"fixed","routing":null,"billing":null,"other":1})", M::fast, "fixed",
-         std::nullopt, {M::fast}},
+        {"null members",
+         R"({"correction":"fixed","routing":null,"billing":null,"other":1})",
+         M::fast,
+         "fixed",
+         std::nullopt,
+         {M::fast}},
     };
     for (const Case& c : cases) {
         transport.enqueue(Step::json(200, c.body));
@@ -155,10 +169,12 @@ TEST_F(CloudCorrectionTest, NothingIsSentForBlankTextABadEndpointOrHalfASurrogat
     auto options = this->options();
     options.endpoint = QStringLiteral("not a url");
     QuilloCloudService broken(transport, auth, nullptr, options);
-    auto none = observe(broken.correctText("text", "cloud_fast", CloudCorrectionModel::fast, CorrectionWritingMode::proofread));
+    auto none =
+        observe(broken.correctText("text", "cloud_fast", CloudCorrectionModel::fast, CorrectionWritingMode::proofread));
     ASSERT_TRUE(none->finished);
     EXPECT_EQ(*none->value, std::nullopt);
-    EXPECT_EQ(broken.loadingError(), UserFacingErrorCatalog::account(UserFacingErrorCatalog::AccountFailure::invalidEndpoint()));
+    EXPECT_EQ(broken.loadingError(),
+              UserFacingErrorCatalog::account(UserFacingErrorCatalog::AccountFailure::invalidEndpoint()));
 
     QString halfPair = QStringLiteral("ab");
     halfPair.append(QChar(0xD83D));
@@ -295,7 +311,8 @@ TEST_F(CloudCorrectionTest, OnlyAGatewayFailureMarkedSafeIsRepeatedAndOnlyOnce) 
 TEST_F(CloudCorrectionTest, CancellationEndsARetryWaitAtOnce) {
     CancellationSource source;
     transport.enqueue(Step::answer(425));
-    auto outcome = start(QStringLiteral("teh"), CloudCorrectionModel::fast, CorrectionWritingMode::proofread, source.token());
+    auto outcome =
+        start(QStringLiteral("teh"), CloudCorrectionModel::fast, CorrectionWritingMode::proofread, source.token());
     clock.advance(0.5);
     ASSERT_FALSE(outcome->finished);
     source.cancel();
@@ -308,7 +325,8 @@ TEST_F(CloudCorrectionTest, CancellationEndsARetryWaitAtOnce) {
     // And a request in flight.
     CancellationSource second;
     transport.enqueue(Step::hang());
-    auto inFlight = start(QStringLiteral("teh"), CloudCorrectionModel::fast, CorrectionWritingMode::proofread, second.token());
+    auto inFlight =
+        start(QStringLiteral("teh"), CloudCorrectionModel::fast, CorrectionWritingMode::proofread, second.token());
     second.cancel();
     EXPECT_TRUE(inFlight->failedWith<CancellationError>());
     EXPECT_EQ(clock.pendingTimers(), 0u) << "no timer is left behind";
@@ -339,7 +357,8 @@ TEST_F(CloudCorrectionTest, CreditRefusalPublishesTheAvailableCredit) {
     full.insert("availableCredits", 3.0);
     transport.enqueue(Step::json(200, successBody("a", std::nullopt, full)));
     run();
-    transport.enqueue(Step::json(402, R"({"error":"insufficient_credits","availableCredits":0.05,"requiredCredits":0.18})"));
+    transport.enqueue(
+        Step::json(402, R"({"error":"insufficient_credits","availableCredits":0.05,"requiredCredits":0.18})"));
     run();
     EXPECT_EQ(service->account(), (QuilloCloudAccount{5.0, 2.0, 0.05})) << "balance and reservation kept";
 
@@ -406,8 +425,10 @@ TEST_F(CloudCorrectionTest, OtherStatusesAndNonHTTPAnswersBecomeHTTPErrors) {
 
 TEST(CloudServiceEndpoint, DerivedURLsAndConfiguration) {
     const QString endpoint = QStringLiteral("https://127.0.0.1:8443/api/correct?x=1#frag");
-    EXPECT_EQ(QuilloCloudService::healthURL(endpoint)->toString(), QStringLiteral("https://127.0.0.1:8443/api/correct?action=health"));
-    EXPECT_EQ(QuilloCloudService::checkoutURL(endpoint)->toString(), QStringLiteral("https://127.0.0.1:8443/api/checkout"));
+    EXPECT_EQ(QuilloCloudService::healthURL(endpoint)->toString(),
+              QStringLiteral("https://127.0.0.1:8443/api/correct?action=health"));
+    EXPECT_EQ(QuilloCloudService::checkoutURL(endpoint)->toString(),
+              QStringLiteral("https://127.0.0.1:8443/api/checkout"));
     EXPECT_EQ(QuilloCloudService::authURL(endpoint)->toString(), QStringLiteral("https://127.0.0.1:8443/api/auth"));
     EXPECT_FALSE(QuilloCloudService::isConfigured(QStringLiteral("")));
     EXPECT_FALSE(QuilloCloudService::isConfigured(QStringLiteral("/api/correct")));

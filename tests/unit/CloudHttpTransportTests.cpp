@@ -48,8 +48,10 @@ TEST(QtCloudHttpTransport, ConfiguredAuthorityPathsMayNameAFileInTheHome) {
     EXPECT_EQ(QtCloudHttpTransport::authorityFiles(QStringLiteral("~/.local/state/quillo-cloud/local-ca/ca.pem")),
               QStringList{QDir::homePath() + QStringLiteral("/.local/state/quillo-cloud/local-ca/ca.pem")});
     // Only a leading "~/" is the home: another user's home or a tilde inside a name is not.
-    EXPECT_EQ(QtCloudHttpTransport::authorityFiles(QStringLiteral("~other/ca.pem")), QStringList{QStringLiteral("~other/ca.pem")});
-    EXPECT_EQ(QtCloudHttpTransport::authorityFiles(QStringLiteral("/tmp/~/ca.pem")), QStringList{QStringLiteral("/tmp/~/ca.pem")});
+    EXPECT_EQ(QtCloudHttpTransport::authorityFiles(QStringLiteral("~other/ca.pem")),
+              QStringList{QStringLiteral("~other/ca.pem")});
+    EXPECT_EQ(QtCloudHttpTransport::authorityFiles(QStringLiteral("/tmp/~/ca.pem")),
+              QStringList{QStringLiteral("/tmp/~/ca.pem")});
 }
 
 TEST(ScriptedCloudHttpTransport, TimeoutAndCancellationEndAScriptedWait) {

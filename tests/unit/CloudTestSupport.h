@@ -58,18 +58,19 @@ protected:
 
     using Outcome = std::shared_ptr<TaskOutcome<std::optional<QuilloCorrectionResult>>>;
 
-    Outcome start(const QString& text = QStringLiteral("teh text"), CloudCorrectionModel model = CloudCorrectionModel::fast,
+    Outcome start(const QString& text = QStringLiteral("teh text"),
+                  CloudCorrectionModel model = CloudCorrectionModel::fast,
                   CorrectionWritingMode mode = CorrectionWritingMode::proofread, CancellationToken token = {}) {
         return observe(service->correctText(text, QStringLiteral("cloud_fast"), model, mode, std::move(token)));
     }
 
-    template <typename T>
-    void drive(const std::shared_ptr<TaskOutcome<T>>& outcome, double limit = 1000.0) {
+    template <typename T> void drive(const std::shared_ptr<TaskOutcome<T>>& outcome, double limit = 1000.0) {
         const double end = clock.uptimeSeconds() + limit;
         while (!outcome->finished && clock.uptimeSeconds() < end && clock.advanceToNextTimer()) {}
     }
 
-    Outcome run(const QString& text = QStringLiteral("teh text"), CloudCorrectionModel model = CloudCorrectionModel::fast) {
+    Outcome run(const QString& text = QStringLiteral("teh text"),
+                CloudCorrectionModel model = CloudCorrectionModel::fast) {
         auto outcome = start(text, model);
         drive(outcome);
         EXPECT_TRUE(outcome->finished);
@@ -93,12 +94,12 @@ inline QByteArray successBody(const QString& correction, std::optional<QJsonObje
 }
 
 inline QJsonObject routing(const QString& requested, const QString& used, const QString& billing) {
-    return {{QStringLiteral("requestedSpeed"), requested}, {QStringLiteral("usedSpeed"), used},
+    return {{QStringLiteral("requestedSpeed"), requested},
+            {QStringLiteral("usedSpeed"), used},
             {QStringLiteral("billingSpeed"), billing}};
 }
 
-template <typename E, typename T>
-E errorOf(const std::shared_ptr<TaskOutcome<T>>& outcome) {
+template <typename E, typename T> E errorOf(const std::shared_ptr<TaskOutcome<T>>& outcome) {
     try {
         outcome->rethrowIfFailed();
     } catch (const E& e) {

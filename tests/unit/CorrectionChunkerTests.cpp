@@ -1,7 +1,7 @@
+#include "QtTestPrinters.h"
 #include "Support/CorrectionChunker.h"
 #include "Support/CorrectionChunkingError.h"
 #include "Support/GraphemeBoundaries.h"
-#include "QtTestPrinters.h"
 
 #include <QTextBoundaryFinder>
 #include <gtest/gtest.h>
@@ -82,20 +82,37 @@ QStringList referenceChunks(const QString& text, qsizetype limit) {
 }
 
 QString generatedText(std::mt19937& random) {
-    static const QStringList words{QStringLiteral("the"),   QStringLiteral("quick"), QStringLiteral("brown"),
-                                   QStringLiteral("fox"),   QStringLiteral("a"),     QStringLiteral("jumps"),
-                                   QStringLiteral("over"),  QStringLiteral("lazy"),  QStringLiteral("dog")};
+    static const QStringList words{QStringLiteral("the"),  QStringLiteral("quick"), QStringLiteral("brown"),
+                                   QStringLiteral("fox"),  QStringLiteral("a"),     QStringLiteral("jumps"),
+                                   QStringLiteral("over"), QStringLiteral("lazy"),  QStringLiteral("dog")};
     static const QStringList others{
-        QStringLiteral(" "),          QStringLiteral(" "),         QStringLiteral("  "),
-        QStringLiteral("\n"),         QStringLiteral("\r\n"),      QStringLiteral("\n\n"),
-        QStringLiteral("\t"),         QStringLiteral("\u00A0"),    QStringLiteral(", "),
-        QStringLiteral("."),          QStringLiteral("?!"),        QStringLiteral(";:"),
-        QStringLiteral("e\u0301"),    QStringLiteral("a\u0308\u0323"), QStringLiteral("n\u0303\u0303\u0303"),
-        family,                       QStringLiteral("\U0001F1EB\U0001F1F7"), QStringLiteral("\U0001F44D\U0001F3FD"),
-        QStringLiteral("\u00E9"),     QStringLiteral("\u4E2D\u6587"),     QStringLiteral("\r"),
-        QStringLiteral(" \u0301"),    QStringLiteral(".\u0301"),
+        QStringLiteral(" "),
+        QStringLiteral(" "),
+        QStringLiteral("  "),
+        QStringLiteral("\n"),
+        QStringLiteral("\r\n"),
+        QStringLiteral("\n\n"),
+        QStringLiteral("\t"),
+        QStringLiteral("\u00A0"),
+        QStringLiteral(", "),
+        QStringLiteral("."),
+        QStringLiteral("?!"),
+        QStringLiteral(";:"),
+        QStringLiteral("e\u0301"),
+        QStringLiteral("a\u0308\u0323"),
+        QStringLiteral("n\u0303\u0303\u0303"),
+        family,
+        QStringLiteral("\U0001F1EB\U0001F1F7"),
+        QStringLiteral("\U0001F44D\U0001F3FD"),
+        QStringLiteral("\u00E9"),
+        QStringLiteral("\u4E2D\u6587"),
+        QStringLiteral("\r"),
+        QStringLiteral(" \u0301"),
+        QStringLiteral(".\u0301"),
         // Devanagari makes Qt tailor the segmentation of the emoji and spaces around it.
-        QStringLiteral("\u0915\u094D\u0937"), QStringLiteral("\u0903"), QStringLiteral("\U0001F44D\t\u0903"),
+        QStringLiteral("\u0915\u094D\u0937"),
+        QStringLiteral("\u0903"),
+        QStringLiteral("\U0001F44D\t\u0903"),
     };
     QString text;
     const int parts = std::uniform_int_distribution<int>(0, 40)(random);
@@ -203,24 +220,24 @@ TEST(CorrectionChunker, PieceOfExactlyTheLimitStandsAlone) {
     EXPECT_EQ(chunk(QStringLiteral("a\nbcde\nf"), 5),
               (QStringList{QStringLiteral("a\n"), QStringLiteral("bcde\n"), QStringLiteral("f")}));
     EXPECT_EQ(chunk(QStringLiteral("abcd\nxy"), 5), (QStringList{QStringLiteral("abcd\n"), QStringLiteral("xy")}));
-    EXPECT_EQ(chunk(QStringLiteral("abcd\nx\ny"), 5),
-              (QStringList{QStringLiteral("abcd\n"), QStringLiteral("x\ny")}));
+    EXPECT_EQ(chunk(QStringLiteral("abcd\nx\ny"), 5), (QStringList{QStringLiteral("abcd\n"), QStringLiteral("x\ny")}));
 }
 
 TEST(CorrectionChunker, LineFeedsAtEdgesAndRepeatedAreKept) {
     const QString text = QStringLiteral("\n\n\nab\n\n\ncd\n\n");
     const QStringList chunks = chunk(text, 2);
     EXPECT_EQ(chunks.join(QString()), text);
-    EXPECT_EQ(chunks, (QStringList{QStringLiteral("\n\n"), QStringLiteral("\n"), QStringLiteral("ab"),
-                                   QStringLiteral("\n\n"), QStringLiteral("\n"), QStringLiteral("cd"),
-                                   QStringLiteral("\n\n")}));
+    EXPECT_EQ(chunks,
+              (QStringList{QStringLiteral("\n\n"), QStringLiteral("\n"), QStringLiteral("ab"), QStringLiteral("\n\n"),
+                           QStringLiteral("\n"), QStringLiteral("cd"), QStringLiteral("\n\n")}));
 }
 
 TEST(CorrectionChunker, MultiCodePointEmojiCountsItsUnitsAndIsNeverCut) {
     ASSERT_EQ(family.size(), 11);
     EXPECT_EQ(chunk(family + family, 12), (QStringList{family, family}));
     EXPECT_EQ(chunk(QStringLiteral("ab") + family, 12), (QStringList{QStringLiteral("ab"), family}));
-    EXPECT_EQ(chunk(family + QStringLiteral(" x"), 12), (QStringList{family + QStringLiteral(" "), QStringLiteral("x")}));
+    EXPECT_EQ(chunk(family + QStringLiteral(" x"), 12),
+              (QStringList{family + QStringLiteral(" "), QStringLiteral("x")}));
     EXPECT_THROW(chunk(family + QStringLiteral("x"), 10), CorrectionChunkingError);
     EXPECT_THROW(chunk(family, 10), CorrectionChunkingError);
 }
@@ -237,8 +254,10 @@ TEST(CorrectionChunker, CharacterLongerThanTheLimitThrows) {
 
 TEST(CorrectionChunker, PunctuationWithMarksAndNonBreakingSpaceAreNotAlike) {
     // "." carrying a mark is not one of the six break characters; a no-break space is white space.
-    EXPECT_EQ(chunk(QStringLiteral("ab.\u0301cd"), 5), (QStringList{QStringLiteral("ab.\u0301c"), QStringLiteral("d")}));
-    EXPECT_EQ(chunk(QStringLiteral("a.\u0301bcd"), 4), (QStringList{QStringLiteral("a.\u0301b"), QStringLiteral("cd")}));
+    EXPECT_EQ(chunk(QStringLiteral("ab.\u0301cd"), 5),
+              (QStringList{QStringLiteral("ab.\u0301c"), QStringLiteral("d")}));
+    EXPECT_EQ(chunk(QStringLiteral("a.\u0301bcd"), 4),
+              (QStringList{QStringLiteral("a.\u0301b"), QStringLiteral("cd")}));
     EXPECT_EQ(chunk(QStringLiteral("ab\u00A0cdef"), 4),
               (QStringList{QStringLiteral("ab\u00A0"), QStringLiteral("cdef")}));
 }

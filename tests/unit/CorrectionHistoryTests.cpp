@@ -67,12 +67,14 @@ QByteArray gcm(bool encrypt, const QByteArray& key, const QByteArray& input) {
     bool ok = false;
     if (encrypt) {
         ok = EVP_EncryptInit_ex(context, EVP_aes_256_gcm(), nullptr, bytes(key), bytes(nonce)) == 1 &&
-             EVP_EncryptUpdate(context, reinterpret_cast<unsigned char*>(out.data()), &length, bytes(body), int(body.size())) == 1 &&
+             EVP_EncryptUpdate(context, reinterpret_cast<unsigned char*>(out.data()), &length, bytes(body),
+                               int(body.size())) == 1 &&
              EVP_EncryptFinal_ex(context, reinterpret_cast<unsigned char*>(out.data()) + length, &finalLength) == 1 &&
              EVP_CIPHER_CTX_ctrl(context, EVP_CTRL_GCM_GET_TAG, 16, tag.data()) == 1;
     } else {
         ok = EVP_DecryptInit_ex(context, EVP_aes_256_gcm(), nullptr, bytes(key), bytes(nonce)) == 1 &&
-             EVP_DecryptUpdate(context, reinterpret_cast<unsigned char*>(out.data()), &length, bytes(body), int(body.size())) == 1 &&
+             EVP_DecryptUpdate(context, reinterpret_cast<unsigned char*>(out.data()), &length, bytes(body),
+                               int(body.size())) == 1 &&
              EVP_CIPHER_CTX_ctrl(context, EVP_CTRL_GCM_SET_TAG, 16, tag.data()) == 1 &&
              EVP_DecryptFinal_ex(context, reinterpret_cast<unsigned char*>(out.data()) + length, &finalLength) == 1;
     }
@@ -86,9 +88,9 @@ QByteArray gcm(bool encrypt, const QByteArray& key, const QByteArray& input) {
 class ChangeCounter {
 public:
     ChangeCounter() {
-        connection_ = QObject::connect(&QuilloCorrectionHistoryNotifier::shared(),
-                                       &QuilloCorrectionHistoryNotifier::quilloCorrectionHistoryDidChange,
-                                       [this] { ++count_; });
+        connection_ =
+            QObject::connect(&QuilloCorrectionHistoryNotifier::shared(),
+                             &QuilloCorrectionHistoryNotifier::quilloCorrectionHistoryDidChange, [this] { ++count_; });
     }
     ~ChangeCounter() { QObject::disconnect(connection_); }
     int count() const { return count_; }
@@ -109,9 +111,7 @@ protected:
     QString directory() const { return folder.filePath("data/Quillo Test"); }
     QString path() const { return history.filePath(); }
     QByteArray key() const { return secrets.item(kService, kAccount).value_or(QByteArray()); }
-    QJsonObject archive() const {
-        return QJsonDocument::fromJson(gcm(false, key(), readFile(path()))).object();
-    }
+    QJsonObject archive() const { return QJsonDocument::fromJson(gcm(false, key(), readFile(path()))).object(); }
     void appendNumbered(int count) {
         for (int i = 0; i < count; ++i) {
             history.append(QStringLiteral("before %1").arg(i), QStringLiteral("after %1").arg(i),
@@ -138,8 +138,11 @@ TEST(CorrectionHistoryLocation, StandardFolderAndKeyServiceFollowTheBuild) {
     EXPECT_EQ(QuilloCorrectionHistory::keyService(release), "com.quillo.app.local-history");
     InMemorySecureStore store;
     InMemoryUserDefaults defaults;
-    EXPECT_TRUE(QuilloCorrectionHistory(store, defaults, test).filePath().endsWith("/Quillo Test/correction-history.encrypted"));
-    EXPECT_TRUE(QuilloCorrectionHistory(store, defaults, release).filePath().endsWith("/Quillo/correction-history.encrypted"));
+    EXPECT_TRUE(QuilloCorrectionHistory(store, defaults, test)
+                    .filePath()
+                    .endsWith("/Quillo Test/correction-history.encrypted"));
+    EXPECT_TRUE(
+        QuilloCorrectionHistory(store, defaults, release).filePath().endsWith("/Quillo/correction-history.encrypted"));
 }
 
 TEST_F(CorrectionHistory, FirstAppendCreatesPrivateFolderFileAndKey) {
@@ -186,7 +189,8 @@ TEST_F(CorrectionHistory, FileIsNonceCiphertextTagOverVersionedJson) {
     const QJsonObject newest = entries[0].toObject(), oldest = entries[1].toObject();
     EXPECT_EQ(newest.value("correctedText").toString(), "Two.");
     EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$")
-                    .match(newest.value("id").toString()).hasMatch());
+                    .match(newest.value("id").toString())
+                    .hasMatch());
     // 2026-01-05 09:00 UTC in seconds since 2001-01-01 00:00 UTC.
     const double expected = double(clock.now().toSecsSinceEpoch() - 978307200);
     EXPECT_DOUBLE_EQ(newest.value("date").toDouble(), expected);
@@ -209,7 +213,8 @@ TEST_F(CorrectionHistory, MoreThanAHundredStoredEntriesAreCutOnLoad) {
     appendNumbered(1);
     QJsonArray list;
     for (int i = 0; i < 120; ++i)
-        list.append(legacyEntry(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), i, "o", QString::number(i)));
+        list.append(
+            legacyEntry(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), i, "o", QString::number(i)));
     writeFile(path(), gcm(true, key(), QJsonDocument(QJsonObject{{"version", 1}, {"entries", list}}).toJson()));
     const auto entries = history.load();
     ASSERT_EQ(entries.size(), 100u);
@@ -271,8 +276,20 @@ TEST_F(CorrectionHistory, UnreadableHistoriesLoadEmptyWithTheirLineAndStayOnDisk
         QString line;
     };
     const std::vector<Case> cases = {
-        {"tampered byte", [&] { QByteArray d = good; d[20] = char(d[20] ^ 0x01); writeFile(path(), d); }, decryptLine},
-        {"tampered tag", [&] { QByteArray d = good; d[d.size() - 1] = char(d[d.size() - 1] ^ 0x80); writeFile(path(), d); }, decryptLine},
+        {"tampered byte",
+         [&] {
+             QByteArray d = good;
+             d[20] = char(d[20] ^ 0x01);
+             writeFile(path(), d);
+         },
+         decryptLine},
+        {"tampered tag",
+         [&] {
+             QByteArray d = good;
+             d[d.size() - 1] = char(d[d.size() - 1] ^ 0x80);
+             writeFile(path(), d);
+         },
+         decryptLine},
         {"truncated", [&] { writeFile(path(), good.left(good.size() / 2)); }, decryptLine},
         {"shorter than nonce and tag", [&] { writeFile(path(), good.left(20)); }, decryptLine},
         {"empty file", [&] { writeFile(path(), {}); }, decryptLine},
@@ -280,19 +297,38 @@ TEST_F(CorrectionHistory, UnreadableHistoriesLoadEmptyWithTheirLineAndStayOnDisk
         {"key of wrong length", [&] { secrets.setItem(kService, kAccount, goodKey.left(16)); }, decryptLine},
         {"another key", [&] { secrets.setItem(kService, kAccount, QByteArray(32, 'k')); }, decryptLine},
         {"not JSON inside", [&] { writeFile(path(), gcm(true, goodKey, "not json")); }, decryptLine},
-        {"entry without text", [&] {
-             writeFile(path(), gcm(true, goodKey, R"({"version":1,"entries":[{"id":"0F0E0D0C-0B0A-0908-0706-050403020100","date":1}]})"));
-         }, decryptLine},
-        {"unknown speed", [&] {
-             writeFile(path(), gcm(true, goodKey, R"({"version":1,"entries":[{"id":"0F0E0D0C-0B0A-0908-0706-050403020100","date":1,"originalText":"a","correctedText":"b","cloudModels":["warp"]}]})"));
-         }, decryptLine},
+        {"entry without text",
+         [&] {
+             writeFile(path(),
+                       gcm(true, goodKey,
+                           R"({"version":1,"entries":[{"id":"0F0E0D0C-0B0A-0908-0706-050403020100","date":1}]})"));
+         },
+         decryptLine},
+        {"unknown speed",
+         [&] {
+             writeFile(
+                 path(),
+                 gcm(true, goodKey,
+                     R"({"version":1,"entries":[{"id":"0F0E0D0C-0B0A-0908-0706-050403020100","date":1,"originalText":"a","correctedText":"b","cloudModels":["warp"]}]})"));
+         },
+         decryptLine},
         // Its milliseconds once overflowed while the date was made.
-        {"date beyond any calendar", [&] {
-             writeFile(path(), gcm(true, goodKey, R"({"version":1,"entries":[{"id":"0F0E0D0C-0B0A-0908-0706-050403020100","date":9223372036854000,"originalText":"a","correctedText":"b"}]})"));
-         }, decryptLine},
-        {"date below any calendar", [&] {
-             writeFile(path(), gcm(true, goodKey, R"({"version":1,"entries":[{"id":"0F0E0D0C-0B0A-0908-0706-050403020100","date":-1e300,"originalText":"a","correctedText":"b"}]})"));
-         }, decryptLine},
+        {"date beyond any calendar",
+         [&] {
+             writeFile(
+                 path(),
+                 gcm(true, goodKey,
+                     R"({"version":1,"entries":[{"id":"0F0E0D0C-0B0A-0908-0706-050403020100","date":9223372036854000,"originalText":"a","correctedText":"b"}]})"));
+         },
+         decryptLine},
+        {"date below any calendar",
+         [&] {
+             writeFile(
+                 path(),
+                 gcm(true, goodKey,
+                     R"({"version":1,"entries":[{"id":"0F0E0D0C-0B0A-0908-0706-050403020100","date":-1e300,"originalText":"a","correctedText":"b"}]})"));
+         },
+         decryptLine},
         {"version 2", [&] { writeFile(path(), gcm(true, goodKey, R"({"version":2,"entries":[]})")); },
          QStringLiteral("Unsupported encrypted correction history version")},
     };
@@ -334,8 +370,9 @@ TEST_F(CorrectionHistory, UnreachableSecureStoreChangesNothing) {
     secrets.setUnavailable(true);
     log.clear();
     history.append("new", "New.", std::nullopt, std::nullopt);
-    EXPECT_EQ(log.messages(), (QStringList{kKeyUnavailable,
-                                           "Unable to save encrypted correction history: keychainReadFailed(status: unavailable)"}));
+    EXPECT_EQ(log.messages(),
+              (QStringList{kKeyUnavailable,
+                           "Unable to save encrypted correction history: keychainReadFailed(status: unavailable)"}));
     EXPECT_EQ(readFile(path()), before);
     EXPECT_EQ(secrets.writeCount(), writes);
 
@@ -348,7 +385,8 @@ TEST_F(CorrectionHistory, KeyThatCannotBeStoredWritesNoFile) {
     secrets.failWritesWith(SecureStoreStatus::denied);
     ChangeCounter changes;
     history.append("a", "b", std::nullopt, std::nullopt);
-    EXPECT_EQ(log.messages(), QStringList{"Unable to save encrypted correction history: keychainWriteFailed(status: denied)"});
+    EXPECT_EQ(log.messages(),
+              QStringList{"Unable to save encrypted correction history: keychainWriteFailed(status: denied)"});
     EXPECT_FALSE(QFileInfo::exists(path()));
     EXPECT_EQ(changes.count(), 0);
 }
@@ -450,7 +488,8 @@ TEST_F(CorrectionHistory, ExistingFolderAndFileAreMadePrivateAgain) {
 TEST_F(CorrectionHistory, LongLegacyListKeepsTheFirstHundred) {
     QJsonArray legacy;
     for (int i = 0; i < 130; ++i)
-        legacy.append(legacyEntry(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), 1000 - i, "o", QString::number(i)));
+        legacy.append(legacyEntry(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), 1000 - i, "o",
+                                  QString::number(i)));
     defaults.setData("quilloCorrectionHistory", QJsonDocument(legacy).toJson());
     const auto entries = history.load();
     ASSERT_EQ(entries.size(), 100u);

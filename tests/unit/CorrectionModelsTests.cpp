@@ -28,7 +28,8 @@ TEST(CloudCorrectionModel, CasesRawValuesTitlesAndCreditTexts) {
     EXPECT_EQ(CloudCorrectionModels::speedBoltCount(Model::fast), 1);
     EXPECT_EQ(CloudCorrectionModels::speedBoltCount(Model::veryVeryFast), 2);
     EXPECT_EQ(CloudCorrectionModels::relativeCreditUsageText(Model::fast), std::nullopt);
-    EXPECT_EQ(CloudCorrectionModels::relativeCreditUsageText(Model::veryVeryFast), QString::fromUtf8("= 1.85× credits"));
+    EXPECT_EQ(CloudCorrectionModels::relativeCreditUsageText(Model::veryVeryFast),
+              QString::fromUtf8("= 1.85× credits"));
 
     for (auto model : CloudCorrectionModels::allCases)
         EXPECT_EQ(CloudCorrectionModels::fromRawValue(CloudCorrectionModels::rawValue(model)), model);
@@ -188,8 +189,12 @@ TEST(CorrectionEngineMigration, LegacyValuesAreRewrittenAndLegacyKeysRemoved) {
         QString expected;
     };
     const Row rows[] = {
-        {"crusoe_gpt_oss_120b", "fast"}, {"crusoe/openai/gpt-oss-120b", "fast"}, {"fast", "fast"},
-        {"groqGPTOSS120B", "very_very_fast"}, {"veryVeryFast", "very_very_fast"}, {"Fast", "very_very_fast"},
+        {"crusoe_gpt_oss_120b", "fast"},
+        {"crusoe/openai/gpt-oss-120b", "fast"},
+        {"fast", "fast"},
+        {"groqGPTOSS120B", "very_very_fast"},
+        {"veryVeryFast", "very_very_fast"},
+        {"Fast", "very_very_fast"},
         {"", "very_very_fast"},
     };
     for (const auto& row : rows) {

@@ -2,8 +2,8 @@
 #include "Support/CorrectionRequestIdentity.h"
 
 #include <QRegularExpression>
-#include <algorithm>
 #include <QSet>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace quillo;

@@ -1,12 +1,12 @@
 #include "Models/NetworkErrorCode.h"
+#include "QtTestPrinters.h"
 #include "Services/CorrectionPipeline.h"
 #include "Services/CorrectionPipelineError.h"
 #include "Support/TaskOutcome.h"
 #include "Support/VirtualClock.h"
-#include "QtTestPrinters.h"
 
-#include <gtest/gtest.h>
 #include <deque>
+#include <gtest/gtest.h>
 
 using namespace quillo;
 
@@ -47,10 +47,8 @@ public:
         const int number = static_cast<int>(requests.size());
         requests.push_back({text, mode, cloudModel, writingMode});
         std::optional<Reply> reply = script ? script(number, requests.back()) : std::nullopt;
-        if (honoursCancellation)
-            co_await clock_.sleepOrThrow(latency, token);
-        else
-            co_await clock_.sleep(latency);
+        if (honoursCancellation) co_await clock_.sleepOrThrow(latency, token);
+        else co_await clock_.sleep(latency);
         if (!reply) co_return defaultResult(text, cloudModel);
         if (reply->error) std::rethrow_exception(reply->error);
         co_return reply->result;
@@ -92,7 +90,8 @@ public:
     std::unique_ptr<CorrectionPipeline> pipeline = makePipeline(9000);
 
     std::unique_ptr<CorrectionPipeline> makePipeline(qsizetype limit) {
-        return std::make_unique<CorrectionPipeline>(client, limit, [this] { return scope; }, 600.0, clock);
+        return std::make_unique<CorrectionPipeline>(
+            client, limit, [this] { return scope; }, 600.0, clock);
     }
 
     using Outcome = std::shared_ptr<TaskOutcome<std::optional<QuilloCorrectionResult>>>;
@@ -116,12 +115,12 @@ public:
             outcome->rethrowIfFailed();
         } catch (const CorrectionPipelineError& error) {
             return error;
-        } catch (...) {
-        }
+        } catch (...) {}
         return std::nullopt;
     }
     // Fails the second request of the first run with a network error.
-    Outcome failSecondChunk(const QString& text, CorrectionPipelineConfiguration configuration = veryVeryFastProofread) {
+    Outcome failSecondChunk(const QString& text,
+                            CorrectionPipelineConfiguration configuration = veryVeryFastProofread) {
         client.script = [](int n, const auto&) { return n == 1 ? fails(networkLost()) : std::nullopt; };
         auto outcome = run(text, configuration);
         client.script = nullptr;
@@ -295,8 +294,9 @@ TEST_F(CorrectionPipelineTest, BlankChunksAreKeptUnsentAndCorrectedChunksKeepThe
     pipeline = makePipeline(20);
     // The client answers each chunk trimmed, as a real service may.
     client.script = [](int, const auto& r) {
-        return std::optional<ScriptedCloudClient::Reply>(
-            ScriptedCloudClient::Reply{QuilloCorrectionResult{r.text.trimmed().replace(QStringLiteral("teh"), QStringLiteral("the")), {}, {}, 0.5}, {}});
+        return std::optional<ScriptedCloudClient::Reply>(ScriptedCloudClient::Reply{
+            QuilloCorrectionResult{r.text.trimmed().replace(QStringLiteral("teh"), QStringLiteral("the")), {}, {}, 0.5},
+            {}});
     };
     const QString text = QStringLiteral("  teh misteak here\n") + QString(25, u' ') + QStringLiteral("\n  teh end\n");
     const QStringList chunks = pipeline->chunker().chunks(text);
@@ -315,10 +315,12 @@ TEST_F(CorrectionPipelineTest, RoutingModelsAndChargesMerge) {
     pipeline = makePipeline(10);
     using M = CloudCorrectionModel;
     client.script = [](int n, const auto& r) {
-        QuilloCorrectionResult result = n == 0
-            ? QuilloCorrectionResult{r.text, QuilloCorrectionRouting{M::fast, M::fast, M::fast}, {M::fast}, 0.5}
-            : QuilloCorrectionResult{r.text, QuilloCorrectionRouting{M::fast, M::veryVeryFast, M::veryVeryFast},
-                                     {M::veryVeryFast, M::fast}, 0.25};
+        QuilloCorrectionResult result =
+            n == 0 ? QuilloCorrectionResult{r.text, QuilloCorrectionRouting{M::fast, M::fast, M::fast}, {M::fast}, 0.5}
+                   : QuilloCorrectionResult{r.text,
+                                            QuilloCorrectionRouting{M::fast, M::veryVeryFast, M::veryVeryFast},
+                                            {M::veryVeryFast, M::fast},
+                                            0.25};
         return std::optional<ScriptedCloudClient::Reply>(ScriptedCloudClient::Reply{result, {}});
     };
     auto outcome = run(QStringLiteral("aaaa\nbbbb\ncccc"), {M::fast, CorrectionWritingMode::proofread});

@@ -46,14 +46,16 @@ TEST(CorrectionPreviewDiff, MarksOnlyTheCorrectedWords) {
               (Segments{changed("the"), same(" "), changed("cat")}));
     EXPECT_EQ(CorrectionPreviewDiff::segments("same text.", "same text."), (Segments{same("same text.")}));
     // Accents count; the comparison is exact after lower-casing.
-    EXPECT_EQ(CorrectionPreviewDiff::segments("cafe ouvert", "café ouvert"), (Segments{changed("café"), same(" ouvert")}));
+    EXPECT_EQ(CorrectionPreviewDiff::segments("cafe ouvert", "café ouvert"),
+              (Segments{changed("café"), same(" ouvert")}));
 }
 
 TEST(CorrectionPreviewDiff, TokensFollowCharacterKinds) {
     // Apostrophes, the right single quotation mark and hyphens stay inside words.
     EXPECT_EQ(CorrectionPreviewDiff::segments("dont e mail", "don't e-mail"),
               (Segments{changed("don't"), same(" "), changed("e-mail")}));
-    EXPECT_EQ(CorrectionPreviewDiff::segments("don\u2019t go", "don\u2019t go!"), (Segments{same("don\u2019t go"), changed("!")}));
+    EXPECT_EQ(CorrectionPreviewDiff::segments("don\u2019t go", "don\u2019t go!"),
+              (Segments{same("don\u2019t go"), changed("!")}));
     // A run of punctuation is one token: ",)" differs from ")".
     EXPECT_EQ(CorrectionPreviewDiff::segments("(a) b", "(a,) b"), (Segments{same("(a"), changed(",)"), same(" b")}));
     // Letters and digits are both word characters, so "abc123" is one word.
@@ -68,7 +70,8 @@ TEST(CorrectionPreviewDiff, TokensFollowCharacterKinds) {
 TEST(CorrectionPreviewDiff, WhiteSpaceOnlyOrEmptyCorrectionIsOneUnchangedSegment) {
     EXPECT_EQ(CorrectionPreviewDiff::segments("text", "  \n "), (Segments{same("  \n ")}));
     EXPECT_EQ(CorrectionPreviewDiff::segments("text", ""), (Segments{same("")}));
-    EXPECT_EQ(CorrectionPreviewDiff::segments("", "new words"), (Segments{changed("new"), same(" "), changed("words")}));
+    EXPECT_EQ(CorrectionPreviewDiff::segments("", "new words"),
+              (Segments{changed("new"), same(" "), changed("words")}));
     EXPECT_EQ(CorrectionPreviewDiff::segments("x", " y "), (Segments{same(" "), changed("y"), same(" ")}));
 }
 
@@ -86,8 +89,8 @@ TEST(CorrectionPreviewDiff, LongTextsAreNotHighlighted) {
 // Random word edits: the unchanged tokens must be a common subsequence of both texts, at least
 // as long as the untouched words, and the segments must rebuild the correction.
 TEST(CorrectionPreviewDiff, GeneratedEditsRebuildTheCorrection) {
-    static const QStringList vocabulary = {"the", "The", "cat", "sat", "on", "mat", ",", ".", "don't", "e-mail",
-                                           "naïve", "42", "!?", "dog", "a", "an"};
+    static const QStringList vocabulary = {"the",   "The",    "cat",   "sat", "on", "mat", ",", ".",
+                                           "don't", "e-mail", "naïve", "42",  "!?", "dog", "a", "an"};
     static const QStringList spaces = {" ", "  ", "\n", " \t"};
     QRandomGenerator random(20261207);
     for (int round = 0; round < 300; ++round) {
@@ -99,8 +102,14 @@ TEST(CorrectionPreviewDiff, GeneratedEditsRebuildTheCorrection) {
             switch (random.bounded(6)) {
             case 0: break; // deleted
             case 1: correctedWords << QStringLiteral("typo%1").arg(round); break;
-            case 2: correctedWords << "ins" << word; ++untouched; break;
-            default: correctedWords << word; ++untouched; break;
+            case 2:
+                correctedWords << "ins" << word;
+                ++untouched;
+                break;
+            default:
+                correctedWords << word;
+                ++untouched;
+                break;
             }
         }
         // Words are separated by white space so each stays one token.

@@ -1,5 +1,5 @@
-#include "Support/CorrectionTextIntegrity.h"
 #include "QtTestPrinters.h"
+#include "Support/CorrectionTextIntegrity.h"
 
 #include <QList>
 #include <QStringList>
@@ -54,17 +54,21 @@ QString generated(std::mt19937& random) {
     // White space, marks and joiners that cling to it, and characters whose clusters reach across
     // neighbours (prepend, regional indicators, Hangul jamo, emoji modifiers and ZWJ sequences).
     static const QStringList parts{
-        QStringLiteral(" "),        QStringLiteral("\n"),         QStringLiteral("\r\n"),      QStringLiteral("\r"),
-        QStringLiteral("\t"),       QStringLiteral("\u00A0"),     QStringLiteral("\u3000"),    QStringLiteral("\u2028"),
-        QStringLiteral("\u0301"),   QStringLiteral("\u200D"),     QStringLiteral("\u200B"),    QStringLiteral("\uFE0F"),
-        QStringLiteral("\u0600"),   QStringLiteral("\U0001F1EB"), QStringLiteral("\U0001F1F7"), QStringLiteral("\u1100"),
-        QStringLiteral("\u1161"),   QStringLiteral("\u11A8"),     QStringLiteral("\uAC00"),    QStringLiteral("\U0001F3FD"),
-        QStringLiteral("\U0001F44D"), QStringLiteral("\U0001F468"), QStringLiteral("a"),       QStringLiteral("word"),
-        QStringLiteral("\u0903"),   QStringLiteral("\u0915"),     QStringLiteral("\u094D"),    QStringLiteral("e\u0301"),
+        QStringLiteral(" "),          QStringLiteral("\n"),         QStringLiteral("\r\n"),
+        QStringLiteral("\r"),         QStringLiteral("\t"),         QStringLiteral("\u00A0"),
+        QStringLiteral("\u3000"),     QStringLiteral("\u2028"),     QStringLiteral("\u0301"),
+        QStringLiteral("\u200D"),     QStringLiteral("\u200B"),     QStringLiteral("\uFE0F"),
+        QStringLiteral("\u0600"),     QStringLiteral("\U0001F1EB"), QStringLiteral("\U0001F1F7"),
+        QStringLiteral("\u1100"),     QStringLiteral("\u1161"),     QStringLiteral("\u11A8"),
+        QStringLiteral("\uAC00"),     QStringLiteral("\U0001F3FD"), QStringLiteral("\U0001F44D"),
+        QStringLiteral("\U0001F468"), QStringLiteral("a"),          QStringLiteral("word"),
+        QStringLiteral("\u0903"),     QStringLiteral("\u0915"),     QStringLiteral("\u094D"),
+        QStringLiteral("e\u0301"),
     };
     QString text;
     const int count = std::uniform_int_distribution<int>(0, 12)(random);
-    for (int i = 0; i < count; ++i) text += parts[std::uniform_int_distribution<qsizetype>(0, parts.size() - 1)(random)];
+    for (int i = 0; i < count; ++i)
+        text += parts[std::uniform_int_distribution<qsizetype>(0, parts.size() - 1)(random)];
     return text;
 }
 
@@ -78,10 +82,10 @@ TEST(CorrectionTextIntegrity, EdgeWhitespaceMatchesWholeTextSegmentationOnGenera
         SCOPED_TRACE(::testing::Message() << "round " << round);
         const QString expected = referencePreserving(corrected, captured);
         const QString actual = CorrectionTextIntegrity::preservingBoundaryWhitespace(corrected, captured);
-        ASSERT_EQ(actual, expected)
-            << "actual " << actual.toUtf8().toHex().toStdString() << " expected "
-            << expected.toUtf8().toHex().toStdString() << " captured " << captured.toUtf8().toHex().toStdString() << " corrected "
-            << corrected.toUtf8().toHex().toStdString();
+        ASSERT_EQ(actual, expected) << "actual " << actual.toUtf8().toHex().toStdString() << " expected "
+                                    << expected.toUtf8().toHex().toStdString() << " captured "
+                                    << captured.toUtf8().toHex().toStdString() << " corrected "
+                                    << corrected.toUtf8().toHex().toStdString();
         EXPECT_EQ(CorrectionTextIntegrity::normalizedCorrection(corrected, captured),
                   allWhitespace(expected) ? captured : expected);
     }

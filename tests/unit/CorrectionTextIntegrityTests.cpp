@@ -1,6 +1,6 @@
+#include "QtTestPrinters.h"
 #include "Support/CorrectionChunkAccumulator.h"
 #include "Support/CorrectionTextIntegrity.h"
-#include "QtTestPrinters.h"
 
 #include <gtest/gtest.h>
 
@@ -17,19 +17,23 @@ TEST(CorrectionTextIntegrity, RestoresTheCapturedEdgeWhitespace) {
     EXPECT_EQ(preservingBoundaryWhitespace(QStringLiteral("x"), QStringLiteral("\u00A0\u3000a\u2029")),
               QStringLiteral("\u00A0\u3000x\u2029"))
         << "Unicode white space, not only ASCII";
-    EXPECT_EQ(preservingBoundaryWhitespace(QStringLiteral("x"), QStringLiteral("\r\na\r\n")), QStringLiteral("\r\nx\r\n"));
+    EXPECT_EQ(preservingBoundaryWhitespace(QStringLiteral("x"), QStringLiteral("\r\na\r\n")),
+              QStringLiteral("\r\nx\r\n"));
 }
 
 TEST(CorrectionTextIntegrity, BlankCapturedTextIsReturnedWhateverTheCorrection) {
-    EXPECT_EQ(preservingBoundaryWhitespace(QStringLiteral("anything"), QStringLiteral("  \n ")), QStringLiteral("  \n "));
+    EXPECT_EQ(preservingBoundaryWhitespace(QStringLiteral("anything"), QStringLiteral("  \n ")),
+              QStringLiteral("  \n "));
     EXPECT_EQ(preservingBoundaryWhitespace(QStringLiteral("anything"), QString()), QString());
     EXPECT_EQ(normalizedCorrection(QStringLiteral("anything"), QStringLiteral(" \t")), QStringLiteral(" \t"));
 }
 
 TEST(CorrectionTextIntegrity, WhitespaceIsJudgedPerCharacter) {
     // A space carrying a combining mark is one white-space character and stays whole at the edge.
-    EXPECT_EQ(preservingBoundaryWhitespace(QStringLiteral("b"), QStringLiteral("a \u0301")), QStringLiteral("b \u0301"));
-    EXPECT_EQ(preservingBoundaryWhitespace(QStringLiteral("b"), QStringLiteral(" \u0301a")), QStringLiteral(" \u0301b"));
+    EXPECT_EQ(preservingBoundaryWhitespace(QStringLiteral("b"), QStringLiteral("a \u0301")),
+              QStringLiteral("b \u0301"));
+    EXPECT_EQ(preservingBoundaryWhitespace(QStringLiteral("b"), QStringLiteral(" \u0301a")),
+              QStringLiteral(" \u0301b"));
 }
 
 TEST(CorrectionTextIntegrity, BlankCorrectionNeverReplacesText) {

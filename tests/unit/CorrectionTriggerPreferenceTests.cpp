@@ -133,9 +133,11 @@ TEST(CorrectionTriggerPreference, IdentityAndHint) {
 // text of a preference is identical whichever version wrote it. Reading accepts either form.
 TEST(CorrectionTriggerPreferenceStorage, ExactJSONTextOfEveryNamedKey) {
     const std::pair<Key, const char*> rows[] = {
-        {Key::functionGlobe, R"({"kind":"modifier","keyCode":63,"modifierFlagRawValue":8388608,"title":"fn \/ globe"})"},
+        {Key::functionGlobe,
+         R"({"kind":"modifier","keyCode":63,"modifierFlagRawValue":8388608,"title":"fn \/ globe"})"},
         {Key::rightOption, R"({"kind":"modifier","keyCode":61,"modifierFlagRawValue":524288,"title":"Right Option"})"},
-        {Key::rightCommand, R"({"kind":"modifier","keyCode":54,"modifierFlagRawValue":1048576,"title":"Right Command"})"},
+        {Key::rightCommand,
+         R"({"kind":"modifier","keyCode":54,"modifierFlagRawValue":1048576,"title":"Right Command"})"},
         {Key::f6, R"({"kind":"keyDown","keyCode":97,"title":"F6"})"},
         {Key::f7, R"({"kind":"keyDown","keyCode":98,"title":"F7"})"},
         {Key::f8, R"({"kind":"keyDown","keyCode":100,"title":"F8"})"},
@@ -155,8 +157,9 @@ TEST(CorrectionTriggerPreferenceStorage, EscapesLikeTheDefaultEncoder) {
     const Pref pref{Kind::keyDown, 0, std::nullopt,
                     QString::fromUtf8("a\"b\\c/d\n\r\t\b\f") + QChar(0x01) + QChar(0x1F) + QString::fromUtf8("é😀") +
                         QChar(0x7F)};
-    const QByteArray expected = QByteArray(R"({"kind":"keyDown","keyCode":0,"title":"a\"b\\c\/d\n\r\t\b\f\u0001\u001f)") +
-                                QByteArray("\xC3\xA9\xF0\x9F\x98\x80\x7F\"}");
+    const QByteArray expected =
+        QByteArray(R"({"kind":"keyDown","keyCode":0,"title":"a\"b\\c\/d\n\r\t\b\f\u0001\u001f)") +
+        QByteArray("\xC3\xA9\xF0\x9F\x98\x80\x7F\"}");
     EXPECT_EQ(pref.storageValue().toUtf8(), expected);
     EXPECT_EQ(Pref::decode(pref.storageValue()), pref);
 }
@@ -183,7 +186,8 @@ TEST(CorrectionTriggerPreferenceStorage, DecoderAcceptsEquivalentJSON) {
     const char* equivalent[] = {
         R"({"kind":"modifier","keyCode":63,"modifierFlagRawValue":8388608,"title":"fn / globe"})",
         R"({"title":"fn \/ globe","modifierFlagRawValue":8388608,"keyCode":63,"kind":"modifier"})",
-        " { \"kind\" : \"modifier\" ,\n \"keyCode\" : 63 , \"modifierFlagRawValue\" : 8388608 , \"title\" : \"fn \\u002f globe\" } ",
+        " { \"kind\" : \"modifier\" ,\n \"keyCode\" : 63 , \"modifierFlagRawValue\" : 8388608 , \"title\" : \"fn "
+        "\\u002f globe\" } ",
         R"({"kind":"modifier","keyCode":63,"modifierFlagRawValue":8388608,"title":"fn / globe","extra":[1,2]})",
         R"({"kind":"modifier","keyCode":63.0,"modifierFlagRawValue":8.388608e6,"title":"fn / globe"})",
     };
@@ -207,11 +211,11 @@ TEST(CorrectionTriggerPreferenceStorage, DecoderRefusesMalformedValues) {
         R"(["modifier",63])",
         R"("modifier")",
         R"({})",
-        R"({"keyCode":63,"title":"fn"})",                         // no kind
-        R"({"kind":"Modifier","keyCode":63,"title":"fn"})",       // unknown kind
-        R"({"kind":"keydown","keyCode":63,"title":"fn"})",        // kinds are case-sensitive
+        R"({"keyCode":63,"title":"fn"})",                   // no kind
+        R"({"kind":"Modifier","keyCode":63,"title":"fn"})", // unknown kind
+        R"({"kind":"keydown","keyCode":63,"title":"fn"})",  // kinds are case-sensitive
         R"({"kind":1,"keyCode":63,"title":"fn"})",
-        R"({"kind":"keyDown","title":"fn"})",                     // no key code
+        R"({"kind":"keyDown","title":"fn"})", // no key code
         R"({"kind":"keyDown","keyCode":-1,"title":"fn"})",
         R"({"kind":"keyDown","keyCode":65536,"title":"fn"})",
         R"({"kind":"keyDown","keyCode":1.5,"title":"fn"})",
@@ -221,7 +225,7 @@ TEST(CorrectionTriggerPreferenceStorage, DecoderRefusesMalformedValues) {
         R"({"kind":"modifier","keyCode":63,"modifierFlagRawValue":"8388608","title":"fn"})",
         R"({"kind":"modifier","keyCode":63,"modifierFlagRawValue":0.5,"title":"fn"})",
         R"({"kind":"modifier","keyCode":63,"modifierFlagRawValue":1e30,"title":"fn"})",
-        R"({"kind":"modifier","keyCode":63,"modifierFlagRawValue":8388608})",   // no title
+        R"({"kind":"modifier","keyCode":63,"modifierFlagRawValue":8388608})", // no title
         R"({"kind":"modifier","keyCode":63,"title":null})",
         R"({"kind":"modifier","keyCode":63,"title":5})",
         R"({"kind":"modifier","keyCode":63,"title":"fn"} trailing)",
@@ -235,10 +239,10 @@ TEST(CorrectionTriggerPreferenceStorage, DecoderRefusesMalformedValues) {
 
 TEST(CorrectionTriggerPreferenceStorage, RandomPreferencesSurviveTheStoredForm) {
     std::mt19937_64 random(20240607);
-    const std::uint64_t flags[] = {Flags::capsLock, Flags::shift, Flags::control, Flags::option, Flags::command,
-                                   Flags::function};
-    const char32_t alphabet[] = {U'a', U'Z', U' ', U'/', U'\\', U'"', U'\n', U'\t', 0x01, 0x1F, 0x7F, U'é',
-                                 0x00B7, 0x2028, 0xF710, 0xFFFD, 0x1F600, U'{', U'}', U':', U','};
+    const std::uint64_t flags[] = {Flags::capsLock, Flags::shift,   Flags::control,
+                                   Flags::option,   Flags::command, Flags::function};
+    const char32_t alphabet[] = {U'a', U'Z',   U' ',   U'/',   U'\\',  U'"',    U'\n', U'\t', 0x01, 0x1F, 0x7F,
+                                 U'é', 0x00B7, 0x2028, 0xF710, 0xFFFD, 0x1F600, U'{',  U'}',  U':', U','};
     for (int i = 0; i < 500; ++i) {
         Pref pref;
         pref.kind = random() % 2 ? Kind::modifier : Kind::keyDown;
@@ -320,8 +324,8 @@ TEST(CorrectionTriggerCapture, TextProducingKeysAreRefused) {
         {VK::deleteKey, QString(QChar(0x7F))}, // DEL lies inside the text range
         {VK::e, QString::fromUtf8("é")},
         {VK::q, QString::fromUtf8("\u00B7")},
-        {VK::a, QString(QChar(0xF6FF))},        // last scalar that counts as text
-        {VK::a, QString(QChar(0x01)) + "x"},    // one text scalar is enough
+        {VK::a, QString(QChar(0xF6FF))},     // last scalar that counts as text
+        {VK::a, QString(QChar(0x01)) + "x"}, // one text scalar is enough
         {VK::a, QString(QChar(0xF700)) + "x"},
     };
     for (const auto& [code, characters] : refused) {
@@ -372,8 +376,8 @@ TEST(CorrectionTriggerCapture, NonTypingKeysBecomeKeyDownTriggers) {
         {VK::f13, QString(), "Key 105"},
         {VK::f20, QString(QChar(0xF717)), "Key 90"},
         {130, QString(QChar(0x10)), "Key 130"},
-        {VK::a, QString(QChar(0xFF41)), "\uFF21"},                       // fullwidth a -> fullwidth A
-        {VK::x, fromUcs4(0x1F600), "\U0001F600"},                         // an emoji key
+        {VK::a, QString(QChar(0xFF41)), "\uFF21"}, // fullwidth a -> fullwidth A
+        {VK::x, fromUcs4(0x1F600), "\U0001F600"},  // an emoji key
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.title);
@@ -383,7 +387,8 @@ TEST(CorrectionTriggerCapture, NonTypingKeysBecomeKeyDownTriggers) {
         EXPECT_EQ(pref->hint(), "Use a dedicated non-typing key.");
     }
     // Captured function keys equal the named keys of earlier versions.
-    EXPECT_EQ(Pref::fromCaptureEvent(keyDown(VK::f8, QString(QChar(0xF70B)))), CorrectionTriggerKeys::preference(Key::f8));
+    EXPECT_EQ(Pref::fromCaptureEvent(keyDown(VK::f8, QString(QChar(0xF70B)))),
+              CorrectionTriggerKeys::preference(Key::f8));
     // Auto-repeat plays no part in capturing.
     KeyboardEvent repeated = keyDown(VK::home, QString());
     repeated.isAutoRepeat = true;
@@ -411,7 +416,8 @@ TEST(CorrectionTriggerCapture, ModifierKeysByKeyCode) {
             EXPECT_EQ(Pref::fromCaptureEvent(flagsChanged(row.code, eventFlags)), expected);
         EXPECT_EQ(Pref::modifierTitle(row.code, Flags::function), row.title);
     }
-    EXPECT_EQ(Pref::fromCaptureEvent(flagsChanged(61, Flags::option)), CorrectionTriggerKeys::preference(Key::rightOption));
+    EXPECT_EQ(Pref::fromCaptureEvent(flagsChanged(61, Flags::option)),
+              CorrectionTriggerKeys::preference(Key::rightOption));
     EXPECT_EQ(Pref::fromCaptureEvent(flagsChanged(54, Flags::command)),
               CorrectionTriggerKeys::preference(Key::rightCommand));
     EXPECT_EQ(Pref::fromCaptureEvent(flagsChanged(60, Flags::shift))->hint(),
@@ -424,8 +430,8 @@ TEST(CorrectionTriggerCapture, OtherKeyCodesUseTheFirstFlagSet) {
         std::uint64_t flag;
         const char* title;
     };
-    const std::uint64_t all = Flags::function | Flags::command | Flags::option | Flags::control | Flags::shift |
-                              Flags::capsLock;
+    const std::uint64_t all =
+        Flags::function | Flags::command | Flags::option | Flags::control | Flags::shift | Flags::capsLock;
     const Row rows[] = {
         {all, Flags::function, "fn / globe"},
         {all & ~Flags::function, Flags::command, "Command"},

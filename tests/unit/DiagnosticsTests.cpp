@@ -20,8 +20,8 @@ using namespace quillo;
 
 namespace {
 
-const QStringList kAllowedKeys = {"appBuild", "appVersion", "correlationID", "event", "level",
-                                   "osMajorVersion", "osMinorVersion", "osPatchVersion", "sessionID", "timestamp"};
+const QStringList kAllowedKeys = {"appBuild",       "appVersion",     "correlationID",  "event",     "level",
+                                  "osMajorVersion", "osMinorVersion", "osPatchVersion", "sessionID", "timestamp"};
 
 // Points the process-wide log at a fresh folder for one test.
 class DiagnosticsLog : public ::testing::Test {
@@ -74,11 +74,14 @@ TEST(QuilloDiagnosticEvent, RawValuesAndLevels) {
     EXPECT_EQ(names.size(), 30);
     EXPECT_EQ(QuilloDiagnosticEvents::rawValue(QuilloDiagnosticEvent::appLaunched), "app_launched");
     EXPECT_EQ(QuilloDiagnosticEvents::rawValue(QuilloDiagnosticEvent::sessionSignInFailed), "session_sign_in_failed");
-    EXPECT_EQ(QuilloDiagnosticEvents::level(QuilloDiagnosticEvent::inputPermissionMissing), QuilloDiagnosticLevel::notice);
+    EXPECT_EQ(QuilloDiagnosticEvents::level(QuilloDiagnosticEvent::inputPermissionMissing),
+              QuilloDiagnosticLevel::notice);
     EXPECT_EQ(QuilloDiagnosticEvents::level(QuilloDiagnosticEvent::correctionCaptureUnavailable),
               QuilloDiagnosticLevel::notice);
-    EXPECT_EQ(QuilloDiagnosticEvents::level(QuilloDiagnosticEvent::correctionTargetChanged), QuilloDiagnosticLevel::notice);
-    EXPECT_EQ(QuilloDiagnosticEvents::level(QuilloDiagnosticEvent::sessionRefreshFailed), QuilloDiagnosticLevel::notice);
+    EXPECT_EQ(QuilloDiagnosticEvents::level(QuilloDiagnosticEvent::correctionTargetChanged),
+              QuilloDiagnosticLevel::notice);
+    EXPECT_EQ(QuilloDiagnosticEvents::level(QuilloDiagnosticEvent::sessionRefreshFailed),
+              QuilloDiagnosticLevel::notice);
     int errors = 0;
     for (auto event : QuilloDiagnosticEvents::all()) {
         if (QuilloDiagnosticEvents::level(event) == QuilloDiagnosticLevel::error) {
@@ -120,7 +123,8 @@ TEST(QuilloDiagnosticLogStore, StandardLocationFollowsTheBuildChannel) {
 
 TEST(OperatingSystemVersion, ParsesKernelVersions) {
     EXPECT_EQ(OperatingSystemVersion::parse("6.1.0-18-amd64"), (OperatingSystemVersion{6, 1, 0}));
-    EXPECT_EQ(OperatingSystemVersion::parse("5.15.133.1-microsoft-standard-WSL2"), (OperatingSystemVersion{5, 15, 133}));
+    EXPECT_EQ(OperatingSystemVersion::parse("5.15.133.1-microsoft-standard-WSL2"),
+              (OperatingSystemVersion{5, 15, 133}));
     EXPECT_EQ(OperatingSystemVersion::parse("6.8-rc1"), (OperatingSystemVersion{6, 8, 0}));
     EXPECT_EQ(OperatingSystemVersion::parse("weird"), (OperatingSystemVersion{0, 0, 0}));
     EXPECT_GT(OperatingSystemVersion::current().major, 0);
@@ -173,7 +177,8 @@ TEST_F(DiagnosticsLog, RecordsEventsWithSessionAndCorrelation) {
 
     const auto raw = lines();
     ASSERT_EQ(raw.size(), 2);
-    EXPECT_TRUE(raw[0].contains(("\"correlationID\":\"" + QuilloDiagnosticRecord::uuidText(correlation) + "\"").toUtf8()));
+    EXPECT_TRUE(
+        raw[0].contains(("\"correlationID\":\"" + QuilloDiagnosticRecord::uuidText(correlation) + "\"").toUtf8()));
     EXPECT_FALSE(raw[1].contains("correlationID"));
     EXPECT_TRUE(raw[0].contains("\"timestamp\":\"2026-01-05T09:00:00Z\""));
 }
@@ -191,7 +196,8 @@ TEST_F(DiagnosticsLog, FolderAndFileArePrivate) {
     EXPECT_EQ(modeOf(path), 0600u);
     EXPECT_EQ(modeOf(QFileInfo(path).absolutePath()), 0700u);
     // No temporary files are left beside the log.
-    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList{"quillo-diagnostics.jsonl"});
+    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"quillo-diagnostics.jsonl"});
 }
 
 TEST_F(DiagnosticsLog, KeepsTheNewestFiveHundredRecords) {
@@ -214,7 +220,8 @@ TEST_F(DiagnosticsLog, KeepsTheNewestFiveHundredRecords) {
 
     // A burst far over the limit still leaves the newest 500, in order.
     for (int i = 0; i < 1200; ++i) {
-        QuilloDiagnostics::record(i == 1199 ? QuilloDiagnosticEvent::checkoutCompleted : QuilloDiagnosticEvent::checkoutOpened);
+        QuilloDiagnostics::record(i == 1199 ? QuilloDiagnosticEvent::checkoutCompleted
+                                            : QuilloDiagnosticEvent::checkoutOpened);
         clock.advance(1);
     }
     QuilloDiagnostics::flush();
@@ -369,8 +376,7 @@ TEST_F(DiagnosticsLog, ExportFailuresAreClassified) {
 }
 
 TEST_F(DiagnosticsLog, SuggestedFileNameUsesTheLocalDate) {
-    const QString expected =
-        "Quillo-Diagnostics-" + clock.now().toLocalTime().date().toString("yyyy-MM-dd") + ".txt";
+    const QString expected = "Quillo-Diagnostics-" + clock.now().toLocalTime().date().toString("yyyy-MM-dd") + ".txt";
     EXPECT_EQ(QuilloDiagnostics::suggestedExportFilename(), expected);
     EXPECT_TRUE(QuilloDiagnostics::suggestedExportFilename().startsWith("Quillo-Diagnostics-2026-01-0"));
     EXPECT_TRUE(QuilloDiagnostics::queueLabel().endsWith(".diagnostics"));

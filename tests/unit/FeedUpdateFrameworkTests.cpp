@@ -28,7 +28,9 @@ public:
     bool prompt = false;
 
     bool shouldPromptForPermissionToCheckForUpdates() override { return prompt; }
-    void didFindValidUpdate(const UpdateFeedItem& item) override { events.append(QStringLiteral("found ") + item.version); }
+    void didFindValidUpdate(const UpdateFeedItem& item) override {
+        events.append(QStringLiteral("found ") + item.version);
+    }
     void didNotFindUpdate() override { events.append(QStringLiteral("none")); }
     void willShowUpdate(const UpdateFeedItem& item) override { events.append(QStringLiteral("show ") + item.version); }
     void userDidMakeChoice(UpdateUserChoice choice, const UpdateFeedItem&, std::optional<UpdateStage> state) override {
@@ -98,10 +100,10 @@ protected:
     void make(QUrl feedUrl = kFeedUrl) {
         UpdateFeedConfiguration configuration{feedUrl, key.publicKeyBase64(), automaticByDefault};
         framework = std::make_unique<FeedUpdateFramework>(
-            FeedUpdateFramework::Environment{transport, defaults, clock, workspace, driver,
-                                             InstalledRelease{QStringLiteral("1.0"), QStringLiteral("100"),
-                                                              QStringLiteral("6.1.0-18-amd64")},
-                                             cache.filePath(QStringLiteral("Updates"))},
+            FeedUpdateFramework::Environment{
+                transport, defaults, clock, workspace, driver,
+                InstalledRelease{QStringLiteral("1.0"), QStringLiteral("100"), QStringLiteral("6.1.0-18-amd64")},
+                cache.filePath(QStringLiteral("Updates"))},
             configuration, delegate);
     }
     void start(QUrl feedUrl = kFeedUrl) {
@@ -115,9 +117,7 @@ protected:
     }
     int packageRequests() const { return static_cast<int>(transport.sent().size()) - feedRequests(); }
     double wallSeconds() const { return static_cast<double>(clock.now().toMSecsSinceEpoch()) / 1000.0; }
-    QString keptPackage() const {
-        return cache.filePath(QStringLiteral("Updates/2.0-200/quillo-2.0.deb"));
-    }
+    QString keptPackage() const { return cache.filePath(QStringLiteral("Updates/2.0-200/quillo-2.0.deb")); }
 };
 
 } // namespace
@@ -270,11 +270,14 @@ TEST_F(FeedUpdateFrameworkTest, FeedsThatFailTheirChecksAreRefusedAsAWhole) {
     const QByteArray good = feed({item(QStringLiteral("2.0"), QStringLiteral("200"))});
     QByteArray changed = good;
     changed.replace("Fixes.", "Fixed.");
-    const QByteArray tampered = R"({"feed":")" + changed.toBase64() + R"(","signature":")" + key.sign(good).toBase64() + R"("})";
+    const QByteArray tampered =
+        R"({"feed":")" + changed.toBase64() + R"(","signature":")" + key.sign(good).toBase64() + R"("})";
     const Case cases[] = {
-        {"signed by another key", [&] { feedDocument = stranger.document(good); }, QStringLiteral("error signatureInvalid")},
+        {"signed by another key", [&] { feedDocument = stranger.document(good); },
+         QStringLiteral("error signatureInvalid")},
         {"tampered", [&] { feedDocument = tampered; }, QStringLiteral("error signatureInvalid")},
-        {"unsigned", [&] { feedDocument = R"({"feed":")" + good.toBase64() + R"("})"; }, QStringLiteral("error signatureMissing")},
+        {"unsigned", [&] { feedDocument = R"({"feed":")" + good.toBase64() + R"("})"; },
+         QStringLiteral("error signatureMissing")},
         {"server error", [&] { feedStatus = 503; }, QStringLiteral("error feedUnavailable(status: 503)")},
         {"not found", [&] { feedStatus = 404; }, QStringLiteral("error feedUnavailable(status: 404)")},
     };

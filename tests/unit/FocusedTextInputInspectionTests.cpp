@@ -297,7 +297,8 @@ TEST(InputPermissionCoordinator, RequestThenOpenSettings) {
     const auto kind = InputPermissionKind::accessibility;
     EXPECT_EQ(coordinator.nextAction(kind), InputPermissionNextAction::request);
     EXPECT_EQ(InputPermissionNextActions::title(InputPermissionNextAction::request), QStringLiteral("Allow"));
-    EXPECT_EQ(InputPermissionNextActions::title(InputPermissionNextAction::openSettings), QStringLiteral("Open Settings"));
+    EXPECT_EQ(InputPermissionNextActions::title(InputPermissionNextAction::openSettings),
+              QStringLiteral("Open Settings"));
     EXPECT_EQ(InputPermissionNextActions::title(InputPermissionNextAction::none), std::nullopt);
 
     coordinator.performPrimaryAction(kind);

@@ -23,9 +23,9 @@ protected:
         userItems = {rich, image};
         desktop.pasteboard.writeFromAnotherProgram(userItems);
 
-        GlobalCorrectionService::Environment env{defaults,  tap,      desktop.permission, desktop.workspace,
-                                                 toast,     announcer, &history,          clock,
-                                                 desktop.platform()};
+        GlobalCorrectionService::Environment env{defaults,          tap,   desktop.permission,
+                                                 desktop.workspace, toast, announcer,
+                                                 &history,          clock, desktop.platform()};
         service = std::make_unique<GlobalCorrectionService>(
             env, &cloud, nullptr, nullptr, [this](CorrectionStatus status) { statuses.append(status); }, &sessions);
         ASSERT_TRUE(service->startMonitoring());
@@ -61,8 +61,7 @@ TEST_F(ServiceOnDesktopTest, PasswordFieldIsRefusedBeforeAnyKeystroke) {
     EXPECT_TRUE(desktop.keystrokes.posted.isEmpty());
     EXPECT_EQ(field->value, QStringLiteral("Ths secret"));
     EXPECT_TRUE(cloud.requests.isEmpty());
-    EXPECT_EQ(toast.calls.last(),
-              "error: " + failure(UserFacingErrorCatalog::CorrectionFailure::secureTextField()));
+    EXPECT_EQ(toast.calls.last(), "error: " + failure(UserFacingErrorCatalog::CorrectionFailure::secureTextField()));
 }
 
 TEST_F(ServiceOnDesktopTest, ShortcutKeysFollowThePhysicalLayoutSettingAtEachUse) {

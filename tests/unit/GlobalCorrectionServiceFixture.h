@@ -149,13 +149,13 @@ public:
 
     // A session whose token names `sessionID` (a UUID) in its claims.
     static QuilloAuthSession signedIn(const QString& userID, const QString& sessionID) {
-        const QByteArray payload = QByteArray("{\"sub\":\"") + userID.toUtf8() + "\",\"session_id\":\"" +
-                                   sessionID.toUtf8() + "\"}";
+        const QByteArray payload =
+            QByteArray("{\"sub\":\"") + userID.toUtf8() + "\",\"session_id\":\"" + sessionID.toUtf8() + "\"}";
         QuilloAuthSession s;
-        s.accessToken = QStringLiteral("eyJhbGciOiJIUzI1NiJ9.") +
-                        QString::fromLatin1(payload.toBase64(QByteArray::Base64UrlEncoding |
-                                                             QByteArray::OmitTrailingEquals)) +
-                        QStringLiteral(".sig");
+        s.accessToken =
+            QStringLiteral("eyJhbGciOiJIUzI1NiJ9.") +
+            QString::fromLatin1(payload.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)) +
+            QStringLiteral(".sig");
         s.userId = userID;
         s.userEmail = QStringLiteral("person@example.invalid");
         return s;
@@ -189,8 +189,8 @@ protected:
     }
 
     GlobalCorrectionService::Environment environment(std::optional<TextInsertionEngine::Platform> desktop = {}) {
-        return GlobalCorrectionService::Environment{defaults, tap,       permission, workspace, toast,
-                                                    announcer, &history, clock,     desktop};
+        return GlobalCorrectionService::Environment{defaults,  tap,      permission, workspace, toast,
+                                                    announcer, &history, clock,      desktop};
     }
     GlobalCorrectionService& makeService(TextTargetProviding* provider = nullptr, bool useScriptedTarget = true) {
         service = std::make_unique<GlobalCorrectionService>(

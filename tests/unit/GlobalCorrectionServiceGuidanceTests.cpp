@@ -14,10 +14,7 @@ using Failure = UserFacingErrorCatalog::CorrectionFailure;
 namespace {
 
 QString guidance(const std::exception_ptr& error) { return GlobalCorrectionService::errorGuidance(error); }
-template <typename E>
-QString guidance(const E& error) {
-    return GlobalCorrectionService::errorGuidance(error);
-}
+template <typename E> QString guidance(const E& error) { return GlobalCorrectionService::errorGuidance(error); }
 QString sentence(const Failure& failure) { return UserFacingErrorCatalog::correction(failure); }
 
 const QString kept =
@@ -35,7 +32,8 @@ TEST(CorrectionErrorGuidance, EveryErrorKindHasItsSentence) {
     EXPECT_EQ(guidance(QuilloCloudError::authenticationRequired()), sentence(Failure::authenticationRequired()));
     EXPECT_EQ(guidance(QuilloCloudError::insufficientCredits()), sentence(Failure::insufficientCredits()));
     EXPECT_EQ(guidance(QuilloCloudError::secureRandomUnavailable()), sentence(Failure::secureRecoveryUnavailable()));
-    EXPECT_EQ(guidance(NetworkError{NetworkErrorCode::timedOut}), sentence(Failure::network(NetworkErrorCode::timedOut)));
+    EXPECT_EQ(guidance(NetworkError{NetworkErrorCode::timedOut}),
+              sentence(Failure::network(NetworkErrorCode::timedOut)));
     EXPECT_EQ(guidance(CloudRequestEncodingError{}), sentence(Failure::requestEncoding()));
     EXPECT_EQ(guidance(CloudResponseDecodingError{}), sentence(Failure::invalidResponse()));
 }
@@ -45,7 +43,8 @@ TEST(CorrectionErrorGuidance, UnknownOrMissingErrorsAreUnexpected) {
     EXPECT_EQ(guidance(std::runtime_error("boom")), unexpected);
     EXPECT_EQ(guidance(std::make_exception_ptr(42)), unexpected) << "not even a std::exception";
     EXPECT_EQ(guidance(std::exception_ptr{}), unexpected);
-    EXPECT_EQ(guidance(CorrectionPipelineError::partial({}, 1, std::nullopt)), unexpected + " 1 completed sections" + kept);
+    EXPECT_EQ(guidance(CorrectionPipelineError::partial({}, 1, std::nullopt)),
+              unexpected + " 1 completed sections" + kept);
 }
 
 TEST(CorrectionErrorGuidance, PartialProgressFollowsTheUnderlyingSentence) {
@@ -57,9 +56,11 @@ TEST(CorrectionErrorGuidance, PartialProgressFollowsTheUnderlyingSentence) {
     EXPECT_EQ(guidance(CorrectionPipelineError::partial(network, 3, std::nullopt)),
               sentence(Failure::network(NetworkErrorCode::networkConnectionLost)) + " 3 completed sections" + kept)
         << "no charge, no parenthesis";
-    EXPECT_EQ(guidance(CorrectionPipelineError::partial(std::make_exception_ptr(QuilloCloudError::httpError(503)), 1, 1234.5)),
+    EXPECT_EQ(guidance(CorrectionPipelineError::partial(std::make_exception_ptr(QuilloCloudError::httpError(503)), 1,
+                                                        1234.5)),
               sentence(Failure::http(503)) + " 1 completed sections (1234.500000 credits)" + kept);
-    EXPECT_EQ(guidance(CorrectionPipelineError::partial(std::make_exception_ptr(CorrectionPipelineError::unavailable()), 1, 0.0)),
+    EXPECT_EQ(guidance(CorrectionPipelineError::partial(std::make_exception_ptr(CorrectionPipelineError::unavailable()),
+                                                        1, 0.0)),
               sentence(Failure::unavailableResult()) + " 1 completed sections (0.000000 credits)" + kept);
 }
 

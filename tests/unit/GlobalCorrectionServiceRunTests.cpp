@@ -133,9 +133,9 @@ TEST_F(CorrectionRunTest, EachCaptureFailureEndsWithItsSentence) {
 }
 
 TEST_F(CorrectionRunTest, RefusedApplicationEndsWithTheResultsSentenceAndNoHistory) {
-    for (auto result : {TextCorrectionApplicationResult::applicationChanged,
-                        TextCorrectionApplicationResult::selectionChanged,
-                        TextCorrectionApplicationResult::pasteFailed}) {
+    for (auto result :
+         {TextCorrectionApplicationResult::applicationChanged, TextCorrectionApplicationResult::selectionChanged,
+          TextCorrectionApplicationResult::pasteFailed}) {
         target.applyResult = result;
         runOnce();
         expectFailure(*TextCorrectionApplicationResults::userMessage(result));
@@ -152,7 +152,9 @@ TEST_F(CorrectionRunTest, CloudErrorsEndWithTheirGuidance) {
     expectFailure(failure(Failure::network(NetworkErrorCode::notConnectedToInternet)));
     EXPECT_EQ(correctionEvents(), (QList<Event>{Event::correctionStarted, Event::correctionFailed}));
 
-    cloud.script = [](int, const QString&) { return fails(std::make_exception_ptr(QuilloCloudError::insufficientCredits())); };
+    cloud.script = [](int, const QString&) {
+        return fails(std::make_exception_ptr(QuilloCloudError::insufficientCredits()));
+    };
     runOnce();
     expectFailure(failure(Failure::insufficientCredits()));
     EXPECT_TRUE(target.applications.isEmpty());
@@ -161,7 +163,8 @@ TEST_F(CorrectionRunTest, CloudErrorsEndWithTheirGuidance) {
 TEST_F(CorrectionRunTest, CharacterLongerThanAChunkEndsWithTheCombinedCharacterSentence) {
     correct(QStringLiteral("e") + QString(9001, QChar(0x0301)));
     EXPECT_TRUE(cloud.requests.isEmpty());
-    expectFailure(QStringLiteral("This text contains an unusually long combined character. Shorten that part and try again."));
+    expectFailure(
+        QStringLiteral("This text contains an unusually long combined character. Shorten that part and try again."));
 }
 
 TEST_F(CorrectionRunTest, FailureAfterSavedProgressNamesTheKeptSectionsAndTheRetryReusesThem) {
@@ -172,8 +175,8 @@ TEST_F(CorrectionRunTest, FailureAfterSavedProgressNamesTheKeptSectionsAndTheRet
         return std::nullopt;
     };
     correct(text);
-    expectFailure(failure(Failure::network(NetworkErrorCode::networkConnectionLost)) + " 1 completed sections (1.000000 credits)" +
-                  keptSuffix);
+    expectFailure(failure(Failure::network(NetworkErrorCode::networkConnectionLost)) +
+                  " 1 completed sections (1.000000 credits)" + keptSuffix);
     EXPECT_TRUE(service->correctionPipeline().hasResumeState());
     ASSERT_EQ(cloud.requests.size(), 2);
 
@@ -213,8 +216,7 @@ TEST_F(CorrectionRunTest, StopDuringCaptureOrBeforeTheRunStartedLeavesNoTrace) {
     settle();
     EXPECT_EQ(toast.calls, (QStringList{"processing", "dismiss"}));
     EXPECT_TRUE(cloud.requests.isEmpty());
-    EXPECT_EQ(correctionEvents(),
-              (QList<Event>{Event::correctionStarted, Event::monitoringStopped}));
+    EXPECT_EQ(correctionEvents(), (QList<Event>{Event::correctionStarted, Event::monitoringStopped}));
 
     ASSERT_TRUE(service->startMonitoring());
     service->triggerCorrection(); // the run is only scheduled yet

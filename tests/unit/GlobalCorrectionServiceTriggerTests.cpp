@@ -2,7 +2,6 @@
 #include "QtTestPrinters.h"
 #include "Services/KeyboardPreferences.h"
 
-
 using namespace quillo;
 using namespace quillo::testing;
 
@@ -37,7 +36,8 @@ TEST_F(MonitoringTest, UntrustedProcessDoesNotStartAndSaysWhy) {
     const QString message = failure(UserFacingErrorCatalog::CorrectionFailure::inputPermissionsMissing());
     EXPECT_EQ(toast.calls, QStringList{"error: " + message});
     ASSERT_EQ(announcer.announcements.size(), 1);
-    EXPECT_EQ(announcer.announcements[0], (RecordingAnnouncer::Announcement{"Correction failed. " + message, Priority::high}));
+    EXPECT_EQ(announcer.announcements[0],
+              (RecordingAnnouncer::Announcement{"Correction failed. " + message, Priority::high}));
     const auto recorded = records();
     ASSERT_EQ(recorded.size(), 1);
     EXPECT_EQ(recorded[0].event, Event::inputPermissionMissing);
@@ -58,7 +58,8 @@ TEST_F(MonitoringTest, RefusedTapAndRefusedAttachEachReportTheirOwnSentence) {
     EXPECT_FALSE(s.isMonitoring());
     EXPECT_FALSE(tap.isCreated()) << "a tap that cannot be attached is released";
     EXPECT_EQ(tap.destroyCount, 1);
-    EXPECT_EQ(toast.calls.last(), "error: " + failure(UserFacingErrorCatalog::CorrectionFailure::monitoringStartFailed()));
+    EXPECT_EQ(toast.calls.last(),
+              "error: " + failure(UserFacingErrorCatalog::CorrectionFailure::monitoringStartFailed()));
     EXPECT_EQ(announcer.announcements.last().priority, Priority::high);
     EXPECT_EQ(events(), (QList<Event>{Event::monitoringFailed, Event::monitoringFailed}));
 
@@ -190,7 +191,7 @@ TEST_F(TriggerTest, RightOptionTriggerReleasedUnderAnotherKeyCodeStillCounts) {
         CorrectionTriggerPreference::storedValue(QString(), QStringLiteral("rightOption")));
     tap.flagsChanged(61, ModifierFlags::option);
     tap.flagsChanged(leftShiftKeyCode, ModifierFlags::option | ModifierFlags::shift); // shift joins
-    tap.flagsChanged(leftShiftKeyCode, ModifierFlags::shift);                        // option gone
+    tap.flagsChanged(leftShiftKeyCode, ModifierFlags::shift);                         // option gone
     EXPECT_EQ(triggers(), 1);
 }
 

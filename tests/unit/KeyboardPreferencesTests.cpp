@@ -25,7 +25,8 @@ TEST(KeyboardPreferences, LegacyKeyIsUsedUntilAPreferenceIsStored) {
 
     const CorrectionTriggerPreference home{CorrectionTriggerKind::keyDown, 115, std::nullopt, "Home"};
     prefs.setTriggerPreference(home);
-    EXPECT_EQ(defaults.string("correctionTriggerPreference"), QString(R"({"kind":"keyDown","keyCode":115,"title":"Home"})"));
+    EXPECT_EQ(defaults.string("correctionTriggerPreference"),
+              QString(R"({"kind":"keyDown","keyCode":115,"title":"Home"})"));
     EXPECT_EQ(prefs.triggerPreference(), home);
 
     // A damaged stored preference falls back to the legacy key again.
@@ -65,5 +66,6 @@ TEST(KeyboardPreferences, WritesAnnounceTheirKey) {
     prefs.setTriggerPreference(CorrectionTriggerKeys::preference(CorrectionTriggerKey::f7));
     prefs.setActivation(CorrectionTriggerActivation::doubleTap);
     prefs.setPhysicalKeyboardLayout(PhysicalKeyboardLayout::qwerty);
-    EXPECT_EQ(changed, (QStringList{"correctionTriggerPreference", "correctionTriggerActivation", "physicalKeyboardLayout"}));
+    EXPECT_EQ(changed,
+              (QStringList{"correctionTriggerPreference", "correctionTriggerActivation", "physicalKeyboardLayout"}));
 }

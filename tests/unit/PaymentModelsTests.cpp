@@ -63,13 +63,20 @@ TEST(QuilloPurchaseState, SentencesAndDerivedFlags) {
     EXPECT_EQ(S::pending(pack).message(), "Payment is still pending. You can refresh its status.");
     EXPECT_EQ(S::partiallyRefunded(pack).message(), "This payment was partially refunded. Your balance is updated.");
     EXPECT_EQ(S::refunded(pack).message(), "This payment was refunded. Your balance is updated.");
-    EXPECT_EQ(S::underReview(pack).message(), "This payment is under review. Your balance reflects its current status.");
+    EXPECT_EQ(S::underReview(pack).message(),
+              "This payment is under review. Your balance reflects its current status.");
     EXPECT_EQ(S::failed("Something.").message(), "Something.");
     EXPECT_EQ(S::idle().message(), std::nullopt);
 
-    const std::vector<S> all = {S::creatingCheckout(pack), S::awaitingPayment(pack), S::completed(pack),
-                                S::pending(pack),          S::partiallyRefunded(pack), S::refunded(pack),
-                                S::underReview(pack),      S::failed("x"),           S::idle()};
+    const std::vector<S> all = {S::creatingCheckout(pack),
+                                S::awaitingPayment(pack),
+                                S::completed(pack),
+                                S::pending(pack),
+                                S::partiallyRefunded(pack),
+                                S::refunded(pack),
+                                S::underReview(pack),
+                                S::failed("x"),
+                                S::idle()};
     for (const auto& state : all) {
         SCOPED_TRACE(int(state.kind));
         const bool locks = state.kind == S::Kind::creatingCheckout || state.kind == S::Kind::awaitingPayment;
@@ -84,11 +91,11 @@ TEST(QuilloPurchaseState, SentencesAndDerivedFlags) {
 TEST(PaymentOrderStatus, RawValuesAndResolutions) {
     using R = PaymentTrackingResolution;
     const std::vector<std::pair<QString, R>> table = {
-        {"pending", R::keepWaiting},        {"checkout_created", R::keepWaiting},
-        {"paid", R::completed},             {"payment_failed", R::failed},
-        {"expired", R::expired},            {"partially_refunded", R::partiallyRefunded},
-        {"refunded", R::refunded},          {"disputed", R::underReview},
-        {"chargeback", R::underReview},     {"manual_review", R::underReview}};
+        {"pending", R::keepWaiting},    {"checkout_created", R::keepWaiting},
+        {"paid", R::completed},         {"payment_failed", R::failed},
+        {"expired", R::expired},        {"partially_refunded", R::partiallyRefunded},
+        {"refunded", R::refunded},      {"disputed", R::underReview},
+        {"chargeback", R::underReview}, {"manual_review", R::underReview}};
     ASSERT_EQ(table.size(), PaymentOrderStatuses::allCases.size());
     for (const auto& [raw, resolution] : table) {
         const auto status = PaymentOrderStatuses::fromRawValue(raw);
@@ -187,9 +194,11 @@ TEST(PaymentPolicies, SessionOwnershipAndRequestIdRetention) {
     EXPECT_TRUE(PaymentTrackingPolicy::isOwnedByCurrentSession(kUser, user.toUpper(), QString("s1"), QString("s1")));
     EXPECT_FALSE(PaymentTrackingPolicy::isOwnedByCurrentSession(kUser, user, QString("s1"), QString("s2")));
     EXPECT_FALSE(PaymentTrackingPolicy::isOwnedByCurrentSession(kUser, user, QString("s1"), std::nullopt));
-    EXPECT_FALSE(PaymentTrackingPolicy::isOwnedByCurrentSession(kUser, QString("not-a-uuid"), QString("s1"), QString("s1")));
+    EXPECT_FALSE(
+        PaymentTrackingPolicy::isOwnedByCurrentSession(kUser, QString("not-a-uuid"), QString("s1"), QString("s1")));
     EXPECT_FALSE(PaymentTrackingPolicy::isOwnedByCurrentSession(kUser, std::nullopt, QString("s1"), QString("s1")));
-    EXPECT_FALSE(PaymentTrackingPolicy::isOwnedByCurrentSession(QUuid::createUuid(), user, QString("s1"), QString("s1")));
+    EXPECT_FALSE(
+        PaymentTrackingPolicy::isOwnedByCurrentSession(QUuid::createUuid(), user, QString("s1"), QString("s1")));
 
     EXPECT_TRUE(CheckoutFailureRetentionPolicy::shouldClearRequestIdentity(409, false));
     EXPECT_TRUE(CheckoutFailureRetentionPolicy::shouldClearRequestIdentity(401, true));

@@ -26,8 +26,11 @@ const QString kUserB = QStringLiteral("1e2d3c4b-5a69-4788-9aab-bccddeeff001");
 const QString kOrder = QStringLiteral("6f1c2a4e-8d3b-4c5a-9e7f-0a1b2c3d4e5f");
 
 QString token(const QString& sessionID, const QString& nonce = "1") {
-    const QByteArray payload = QJsonDocument(QJsonObject{{"session_id", sessionID}, {"n", nonce}}).toJson(QJsonDocument::Compact);
-    return "e30." + QString::fromLatin1(payload.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)) + ".sig";
+    const QByteArray payload =
+        QJsonDocument(QJsonObject{{"session_id", sessionID}, {"n", nonce}}).toJson(QJsonDocument::Compact);
+    return "e30." +
+           QString::fromLatin1(payload.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)) +
+           ".sig";
 }
 
 QuilloAuthSession session(const QString& user, const QString& sessionID) {
@@ -43,8 +46,11 @@ QByteArray checkoutBody(const QString& url, const QString& order = kOrder) {
 }
 
 QByteArray statusBody(const QString& status, const QString& pack = "regular", const QString& order = kOrder) {
-    return QJsonDocument(QJsonObject{{"orderId", order}, {"pack", pack}, {"status", status},
-                                     {"grantedCredits", 0}, {"updatedAt", "2026-01-05T09:00:00Z"}})
+    return QJsonDocument(QJsonObject{{"orderId", order},
+                                     {"pack", pack},
+                                     {"status", status},
+                                     {"grantedCredits", 0},
+                                     {"updatedAt", "2026-01-05T09:00:00Z"}})
         .toJson();
 }
 
@@ -66,7 +72,9 @@ protected:
             checkoutRequests.push_back(request);
             return checkoutReply(request);
         });
-        checkoutReply = [](const CloudHttpRequest&) { return Step::json(200, checkoutBody("https://checkouthost/pay/1")); };
+        checkoutReply = [](const CloudHttpRequest&) {
+            return Step::json(200, checkoutBody("https://checkouthost/pay/1"));
+        };
         statusReply = [](const CloudHttpRequest&) { return Step::json(200, statusBody("checkout_created")); };
         makeService();
     }
@@ -182,8 +190,8 @@ TEST_F(PaymentService, FollowUpGivesUpAfterTwentyFourPolls) {
     clock.advance(1.0);
     ASSERT_EQ(statusRequests.size(), 24u);
     EXPECT_EQ(statusRequests.front(), 2.0);
-    EXPECT_EQ(statusRequests[7], 16.0);  // the first eight 2 s apart
-    EXPECT_EQ(statusRequests[8], 21.0);  // then 5 s apart
+    EXPECT_EQ(statusRequests[7], 16.0); // the first eight 2 s apart
+    EXPECT_EQ(statusRequests[8], 21.0); // then 5 s apart
     EXPECT_EQ(statusRequests.back(), 96.0);
     EXPECT_EQ(service->state(), State::pending(QuilloCreditPack::regular));
     EXPECT_FALSE(service->isMonitoring() && clock.pendingTimers() > 0);
@@ -227,7 +235,9 @@ TEST_F(PaymentService, EveryResolutionOfAResumedOrder) {
 }
 
 TEST_F(PaymentService, SecondPressWhileCreatingDoesNothing) {
-    checkoutReply = [](const CloudHttpRequest&) { return Step::json(200, checkoutBody("https://checkouthost/x"), {}, 1.0); };
+    checkoutReply = [](const CloudHttpRequest&) {
+        return Step::json(200, checkoutBody("https://checkouthost/x"), {}, 1.0);
+    };
     purchase();
     EXPECT_TRUE(service->state().isCreatingCheckout());
     purchase(QuilloCreditPack::extra);
@@ -239,7 +249,8 @@ TEST_F(PaymentService, SecondPressWhileCreatingDoesNothing) {
 TEST_F(PaymentService, RequestIdSurvivesOrdinaryFailuresButNotAConflict) {
     checkoutReply = [](const CloudHttpRequest&) { return Step::json(500, R"({"error":"x"})"); };
     purchase();
-    EXPECT_EQ(service->state(), State::failed("Checkout is temporarily unavailable. Try again; no payment was started."));
+    EXPECT_EQ(service->state(),
+              State::failed("Checkout is temporarily unavailable. Try again; no payment was started."));
     EXPECT_EQ(log.messages(), QStringList{"Unable to start checkout: checkoutRejected(status: 500)"});
     purchase();
     EXPECT_EQ(bodyOf(checkoutRequests[0]).value("requestId"), bodyOf(checkoutRequests[1]).value("requestId"));
@@ -268,12 +279,14 @@ TEST_F(PaymentService, AnotherAccountNeverReusesRequestIds) {
 }
 
 TEST_F(PaymentService, CheckoutLinksOffTheProviderHostAreRefused) {
-    for (const QString& url : QStringList{"http://checkouthost/pay", "https://otherhost/pay", "https://checkouthost.otherhost/",
-                              "https://user@otherhost/checkouthost", "checkouthost/pay", "", "https://"}) {
+    for (const QString& url :
+         QStringList{"http://checkouthost/pay", "https://otherhost/pay", "https://checkouthost.otherhost/",
+                     "https://user@otherhost/checkouthost", "checkouthost/pay", "", "https://"}) {
         SCOPED_TRACE(url.toStdString());
         checkoutReply = [&](const CloudHttpRequest&) { return Step::json(200, checkoutBody(url)); };
         purchase();
-        EXPECT_EQ(service->state(), State::failed("Quillo received an invalid checkout link. Try again; no payment was started."));
+        EXPECT_EQ(service->state(),
+                  State::failed("Quillo received an invalid checkout link. Try again; no payment was started."));
     }
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_FALSE(service->trackingStore().load());
@@ -281,11 +294,14 @@ TEST_F(PaymentService, CheckoutLinksOffTheProviderHostAreRefused) {
 }
 
 TEST_F(PaymentService, UnreadableCheckoutAnswers) {
-    for (const QByteArray& body : {QByteArray("not json"), QByteArray(R"({"checkoutUrl":"https://checkouthost/a","orderId":"x","reused":false})"),
-                                  QByteArray(R"({"checkoutUrl":"https://checkouthost/a","orderId":"6f1c2a4e-8d3b-4c5a-9e7f-0a1b2c3d4e5f"})")}) {
+    for (const QByteArray& body :
+         {QByteArray("not json"),
+          QByteArray(R"({"checkoutUrl":"https://checkouthost/a","orderId":"x","reused":false})"),
+          QByteArray(R"({"checkoutUrl":"https://checkouthost/a","orderId":"6f1c2a4e-8d3b-4c5a-9e7f-0a1b2c3d4e5f"})")}) {
         checkoutReply = [&](const CloudHttpRequest&) { return Step::json(200, body); };
         purchase();
-        EXPECT_EQ(service->state(), State::failed("Quillo received an invalid checkout link. Try again; no payment was started."));
+        EXPECT_EQ(service->state(),
+                  State::failed("Quillo received an invalid checkout link. Try again; no payment was started."));
     }
     checkoutReply = [](const CloudHttpRequest&) { return Step::json(400, R"({"error":"invalid_pack"})"); };
     purchase();
@@ -331,7 +347,9 @@ TEST_F(PaymentService, SignedOutOrWithoutSessionIdCannotBuy) {
 }
 
 TEST_F(PaymentService, AnswerArrivingAfterSignOutIsDropped) {
-    checkoutReply = [](const CloudHttpRequest&) { return Step::json(200, checkoutBody("https://checkouthost/x"), {}, 3.0); };
+    checkoutReply = [](const CloudHttpRequest&) {
+        return Step::json(200, checkoutBody("https://checkouthost/x"), {}, 3.0);
+    };
     purchase();
     clock.advance(1.0);
     auth.setSession(std::nullopt);
@@ -354,7 +372,8 @@ TEST_F(PaymentService, StatusAnswersForAnotherOrderOrPackChangeNothing) {
     int polls = 0;
     statusReply = [&](const CloudHttpRequest&) {
         ++polls;
-        if (polls == 1) return Step::json(200, statusBody("paid", "regular", QUuid::createUuid().toString(QUuid::WithoutBraces)));
+        if (polls == 1)
+            return Step::json(200, statusBody("paid", "regular", QUuid::createUuid().toString(QUuid::WithoutBraces)));
         if (polls == 2) return Step::json(200, statusBody("paid", "extra"));
         if (polls == 3) return Step::json(503, "{}");
         if (polls == 4) return Step::json(200, R"({"orderId":"x"})");
@@ -426,14 +445,17 @@ TEST_F(PaymentService, PrepareForgetsAFailureAndResetStopsTheMonitor) {
 TEST(PaymentErrorSentences, EveryErrorHasItsCatalogueSentence) {
     auto message = [](auto error) { return QuilloPaymentService::userFacingMessage(std::make_exception_ptr(error)); };
     EXPECT_EQ(message(PaymentError::checkoutRejected(403)), "Purchases are not enabled for this account yet.");
-    EXPECT_EQ(message(PaymentError::checkoutRejected(-1)), "Checkout could not be opened. Try again; no payment was started.");
+    EXPECT_EQ(message(PaymentError::checkoutRejected(-1)),
+              "Checkout could not be opened. Try again; no payment was started.");
     EXPECT_EQ(message(PaymentError::sessionChanged()), "Sign in before purchasing credits.");
     const QString invalid = "Quillo received an invalid checkout link. Try again; no payment was started.";
     EXPECT_EQ(message(PaymentError::invalidCheckoutURL()), invalid);
     EXPECT_EQ(message(PaymentError::invalidResponse()), invalid);
     EXPECT_EQ(message(PaymentError::trackingUnavailable()), invalid);
     EXPECT_EQ(message(CloudResponseDecodingError()), invalid);
-    EXPECT_EQ(message(PaymentError::browserUnavailable()), "Quillo could not open your browser. Open a browser and try again.");
-    EXPECT_EQ(message(NetworkError(NetworkErrorCode::notConnectedToInternet)), "Check your internet connection, then try again.");
+    EXPECT_EQ(message(PaymentError::browserUnavailable()),
+              "Quillo could not open your browser. Open a browser and try again.");
+    EXPECT_EQ(message(NetworkError(NetworkErrorCode::notConnectedToInternet)),
+              "Check your internet connection, then try again.");
     EXPECT_EQ(message(std::runtime_error("x")), "Quillo could not open checkout. Try again; no payment was started.");
 }

@@ -30,24 +30,32 @@ const QString kEndpoint = QStringLiteral("https://127.0.0.1:9/api/correct");
 const QString kProof = QString(43, 'p');
 
 QString jwt(const QString& sessionId, const QString& salt = "a") {
-    const QByteArray payload = QJsonDocument(QJsonObject{{"session_id", sessionId}, {"salt", salt}}).toJson(QJsonDocument::Compact);
-    return "h." + QString::fromLatin1(payload.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)) + ".s";
+    const QByteArray payload =
+        QJsonDocument(QJsonObject{{"session_id", sessionId}, {"salt", salt}}).toJson(QJsonDocument::Compact);
+    return "h." +
+           QString::fromLatin1(payload.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)) + ".s";
 }
 
 const QString kSessionA = "0b7c4d1e-9a0f-4b8e-8f31-2a6d5c4b3a21";
 const QString kSessionB = "5e0a1f3c-7d2b-4c6e-9b8a-1f2e3d4c5b6a";
 
-QByteArray sessionBody(const QString& token, const QString& refresh = "refresh-2", const QString& email = "person@example.com",
-                       std::optional<QString> provider = std::nullopt, double expiresIn = 3600) {
+QByteArray sessionBody(const QString& token, const QString& refresh = "refresh-2",
+                       const QString& email = "person@example.com", std::optional<QString> provider = std::nullopt,
+                       double expiresIn = 3600) {
     QJsonObject user{{"id", "user-1"}, {"email", email}};
     if (provider) user.insert("provider", *provider);
-    return QJsonDocument(QJsonObject{{"accessToken", token}, {"refreshToken", refresh}, {"expiresIn", expiresIn}, {"user", user}})
+    return QJsonDocument(
+               QJsonObject{{"accessToken", token}, {"refreshToken", refresh}, {"expiresIn", expiresIn}, {"user", user}})
         .toJson(QJsonDocument::Compact);
 }
 
-QByteArray errorBody(const QString& code) { return QJsonDocument(QJsonObject{{"error", code}}).toJson(QJsonDocument::Compact); }
+QByteArray errorBody(const QString& code) {
+    return QJsonDocument(QJsonObject{{"error", code}}).toJson(QJsonDocument::Compact);
+}
 
-QJsonObject bodyOf(const ScriptedCloudHttpTransport::Sent& sent) { return QJsonDocument::fromJson(sent.request.body).object(); }
+QJsonObject bodyOf(const ScriptedCloudHttpTransport::Sent& sent) {
+    return QJsonDocument::fromJson(sent.request.body).object();
+}
 QString actionOf(const ScriptedCloudHttpTransport::Sent& sent) { return bodyOf(sent).value("action").toString(); }
 
 class ScriptedCodePrompt final : public AuthenticatorCodePrompt {
@@ -102,21 +110,20 @@ protected:
     // A stored, signed-in session that expires `expiresIn` seconds from now.
     QuilloAuthSession signedIn(double expiresIn = 3600, std::optional<QString> provider = std::nullopt,
                                const QString& token = jwt(kSessionA)) {
-        QuilloAuthSession session{token, QString("refresh-1"), now() + expiresIn, "user-1", "person@example.com", provider};
+        QuilloAuthSession session{token,    QString("refresh-1"), now() + expiresIn,
+                                  "user-1", "person@example.com", provider};
         store.setItem(QuilloAuthSessionStore::serviceName(), QuilloAuthSessionStore::account, session.toJson());
         makeService();
         return session;
     }
 
-    template <typename T>
-    void drive(const std::shared_ptr<TaskOutcome<T>>& outcome, double limit = 1000.0) {
+    template <typename T> void drive(const std::shared_ptr<TaskOutcome<T>>& outcome, double limit = 1000.0) {
         const double end = clock.uptimeSeconds() + limit;
         while (!outcome->finished && clock.uptimeSeconds() < end && clock.advanceToNextTimer()) {}
         ASSERT_TRUE(outcome->finished);
     }
 
-    template <typename T>
-    T run(QCoro::Task<T>&& task) {
+    template <typename T> T run(QCoro::Task<T>&& task) {
         auto outcome = observe(std::move(task));
         drive(outcome);
         outcome->rethrowIfFailed();
@@ -132,7 +139,9 @@ protected:
         for (const auto& sent : transport.sent()) list.push_back(actionOf(sent));
         return list;
     }
-    bool stored() const { return store.item(QuilloAuthSessionStore::serviceName(), QuilloAuthSessionStore::account).has_value(); }
+    bool stored() const {
+        return store.item(QuilloAuthSessionStore::serviceName(), QuilloAuthSessionStore::account).has_value();
+    }
 };
 
 TEST_F(QuilloAuthServiceTest, SignInSendsTheInstallationAndPersistsTheSession) {
@@ -192,7 +201,8 @@ TEST_F(QuilloAuthServiceTest, SignInOutcomesThatDoNotSignIn) {
     store.failWritesWith(SecureStoreStatus::denied);
     transport.enqueue(Step::json(200, sessionBody(jwt(kSessionA))));
     EXPECT_FALSE(run(service->signIn("a@example.com", "p")));
-    EXPECT_EQ(service->authError(), "Quillo could not securely save your session. Unlock your computer, then sign in again.");
+    EXPECT_EQ(service->authError(),
+              "Quillo could not securely save your session. Unlock your computer, then sign in again.");
     EXPECT_FALSE(service->session());
 }
 
@@ -373,7 +383,8 @@ TEST_F(GoogleSignInTest, RoundTripBindsTheVerifierAndSavesTheGoogleSession) {
     EXPECT_TRUE(*flow->value);
     const QJsonObject complete = bodyOf(transport.sent().back());
     EXPECT_EQ(complete.value("authCode").toString(), "the-code");
-    EXPECT_EQ(QuilloOAuthPKCE::challenge(complete.value("codeVerifier").toString()), start.value("codeChallenge").toString());
+    EXPECT_EQ(QuilloOAuthPKCE::challenge(complete.value("codeVerifier").toString()),
+              start.value("codeChallenge").toString());
     EXPECT_EQ(complete.value("installationId"), start.value("installationId"));
     EXPECT_TRUE(service->isGoogleSession());
     EXPECT_EQ(events, std::vector<Event>{Event::sessionSignedIn});
@@ -492,7 +503,8 @@ TEST_F(AccountDeletionTest, GoogleDeletionReverifiesWithTheProofAndAFreshCode) {
                                                "delete_google_account"}));
     const QJsonObject start = bodyOf(transport.sent()[0]);
     const QJsonObject complete = bodyOf(transport.sent()[1]);
-    EXPECT_EQ(QuilloOAuthPKCE::challenge(complete.value("codeVerifier").toString()), start.value("codeChallenge").toString());
+    EXPECT_EQ(QuilloOAuthPKCE::challenge(complete.value("codeVerifier").toString()),
+              start.value("codeChallenge").toString());
     EXPECT_EQ(complete.value("authCode").toString(), "re-code");
     EXPECT_EQ(complete.value("mfaCode").toString(), "654321");
     EXPECT_EQ(complete.value("reauthenticationProof").toString(), kProof);

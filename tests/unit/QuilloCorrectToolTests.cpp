@@ -1,5 +1,5 @@
-#include "Services/LocalStandInCorrectionClient.h"
 #include "QtTestPrinters.h"
+#include "Services/LocalStandInCorrectionClient.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>

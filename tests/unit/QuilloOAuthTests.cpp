@@ -23,8 +23,7 @@ std::optional<Kind> codeError(const QString& url, const std::optional<QString>& 
     return std::nullopt;
 }
 
-template <typename T>
-std::optional<Kind> oauthError(const std::shared_ptr<TaskOutcome<T>>& outcome) {
+template <typename T> std::optional<Kind> oauthError(const std::shared_ptr<TaskOutcome<T>>& outcome) {
     try {
         outcome->rethrowIfFailed();
     } catch (const QuilloOAuthError& error) {

@@ -218,7 +218,8 @@ TEST_F(QuilloUpdaterTest, FrameworkAnswersPublishTheAvailableVersion) {
     EXPECT_FALSE(delegate.shouldPromptForPermissionToCheckForUpdates());
     EXPECT_TRUE(delegate.supportsGentleScheduledUpdateReminders());
     EXPECT_FALSE(delegate.standardUserDriverShouldHandleShowingScheduledUpdate(itemVersion(QStringLiteral("2.1"))));
-    EXPECT_TRUE(delegate.standardUserDriverShouldHandleShowingScheduledUpdate(itemVersion(QStringLiteral("2.1"), true)));
+    EXPECT_TRUE(
+        delegate.standardUserDriverShouldHandleShowingScheduledUpdate(itemVersion(QStringLiteral("2.1"), true)));
 
     delegate.didFindValidUpdate(itemVersion(QStringLiteral("2.1")));
     EXPECT_EQ(updater->availableVersion(), QStringLiteral("2.1"));

@@ -38,8 +38,7 @@ protected:
         desktop.pasteboard.writeFromAnotherProgram(userItems);
     }
 
-    template <typename T>
-    T run(QCoro::Task<T>&& task, double seconds = 5.0) {
+    template <typename T> T run(QCoro::Task<T>&& task, double seconds = 5.0) {
         auto outcome = observe(std::move(task));
         clock.advance(seconds);
         EXPECT_TRUE(outcome->finished);
@@ -147,7 +146,8 @@ TEST_F(EngineTest, PasteboardWrittenByAnotherProgramDuringTheRestoreDelayIsLeftA
 
     // Even the same text as the correction, written by someone else, is theirs.
     field->selectAll();
-    auto second = observe(engine->applyCorrection({QStringLiteral("Hello"), kEditorPid, false}, QStringLiteral("Hello!")));
+    auto second =
+        observe(engine->applyCorrection({QStringLiteral("Hello"), kEditorPid, false}, QStringLiteral("Hello!")));
     PasteboardItem sameText;
     sameText.setString(QStringLiteral("text/plain"), QStringLiteral("Hello!"));
     desktop.at(0.1, [&] { desktop.pasteboard.writeFromAnotherProgram({sameText}); });
@@ -162,7 +162,8 @@ TEST_F(EngineTest, WriteDuringThePasteSettleIsLeftAloneToo) {
     editor.focus(field);
     PasteboardItem other;
     other.setString(QStringLiteral("text/plain"), QStringLiteral("other"));
-    auto outcome = observe(engine->applyCorrection({QStringLiteral("Helo"), kEditorPid, false}, QStringLiteral("Hello")));
+    auto outcome =
+        observe(engine->applyCorrection({QStringLiteral("Helo"), kEditorPid, false}, QStringLiteral("Hello")));
     desktop.at(0.02, [&] { desktop.pasteboard.writeFromAnotherProgram({other}); });
     clock.advance(1.0);
     EXPECT_EQ(*outcome->value, Applied::applied);
@@ -186,7 +187,8 @@ TEST_F(EngineTest, WriteByAnotherProgramDuringCaptureIsNotOverwritten) {
     const auto result = capture();
     ASSERT_EQ(result.kind(), Kind::captured);
     EXPECT_EQ(result.target()->text, QStringLiteral("selected"));
-    EXPECT_EQ(desktop.pasteboard.items(), QList<PasteboardItem>{image}) << "the user's old contents not restored over it";
+    EXPECT_EQ(desktop.pasteboard.items(), QList<PasteboardItem>{image})
+        << "the user's old contents not restored over it";
 }
 
 TEST_F(EngineTest, ForeignWriteDuringThePollsIsIndistinguishableFromTheCopy) {
@@ -209,8 +211,9 @@ TEST_F(EngineTest, CopyThatNeverArrivesRestoresTheUsersPasteboard) {
     editor.copyDelay.reset();
     const double start = clock.uptimeSeconds();
     double finishedAt = 0;
-    auto outcome = observe(engine->captureTarget(), std::function<void(const TaskOutcome<TextCorrectionCaptureResult>&)>(
-                                                        [&](const auto&) { finishedAt = clock.uptimeSeconds(); }));
+    auto outcome =
+        observe(engine->captureTarget(), std::function<void(const TaskOutcome<TextCorrectionCaptureResult>&)>(
+                                             [&](const auto&) { finishedAt = clock.uptimeSeconds(); }));
     clock.advance(2.0);
     EXPECT_EQ(outcome->value->kind(), Kind::noEditableTarget);
     EXPECT_TRUE(pasteboardIsTheUsers());
@@ -388,8 +391,9 @@ TEST_F(EngineTest, LateSelectAllIsRecoveredByTheRetry) {
 
     const double start = clock.uptimeSeconds();
     double finishedAt = 0;
-    auto outcome = observe(engine->captureTarget(), std::function<void(const TaskOutcome<TextCorrectionCaptureResult>&)>(
-                                                        [&](const auto&) { finishedAt = clock.uptimeSeconds(); }));
+    auto outcome =
+        observe(engine->captureTarget(), std::function<void(const TaskOutcome<TextCorrectionCaptureResult>&)>(
+                                             [&](const auto&) { finishedAt = clock.uptimeSeconds(); }));
     clock.advance(2.0);
     ASSERT_TRUE(outcome->finished);
     // Select All settle, 24 fruitless polls, the retry wait, then an instant copy.
@@ -456,10 +460,13 @@ TEST_F(EngineTest, ShortcutKeysFollowTheKeyboardLayout) {
     EXPECT_EQ(shortcutCount(0), 0) << "the QWERTY A position types Q here";
 
     // The user's chosen physical layout wins over the active one.
-    TextInsertionEngine chosen(desktop.platform(), [](QChar c) -> std::optional<quint16> {
-        if (c == u'a') return 12;
-        return std::nullopt;
-    }, clock);
+    TextInsertionEngine chosen(
+        desktop.platform(),
+        [](QChar c) -> std::optional<quint16> {
+            if (c == u'a') return 12;
+            return std::nullopt;
+        },
+        clock);
     desktop.keyboardLayout = FakeKeyboardLayout::qwerty();
     desktop.keyboardLayout.setKey(12, QStringLiteral("a")); // both keys type 'a' now
     EXPECT_EQ(chosen.keyCode(u'a'), 12);
@@ -534,7 +541,8 @@ TEST_F(EngineTest, DestroyingTheEngineRestoresPendingPasteboards) {
     auto field = editor.addTextField(QStringLiteral("Helo"));
     field->selectAll();
     editor.focus(field);
-    auto outcome = observe(engine->applyCorrection({QStringLiteral("Helo"), kEditorPid, false}, QStringLiteral("Hello")));
+    auto outcome =
+        observe(engine->applyCorrection({QStringLiteral("Helo"), kEditorPid, false}, QStringLiteral("Hello")));
     clock.advance(0.05);
     ASSERT_TRUE(outcome->finished);
     EXPECT_EQ(engine->pendingRestoreCount(), 1u);

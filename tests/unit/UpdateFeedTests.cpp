@@ -41,12 +41,18 @@ TEST(UpdateVersion, OrdersLikeReleases) {
         int expected;
     };
     const Case cases[] = {
-        {"1.2", "1.2.0", 0},           {"1.10", "1.9", 1},
-        {"1.2.3", "1.2.10", -1},       {"2", "1.99.99", 1},
-        {"01.2", "1.2", 0},            {"2.0.0-beta", "2.0.0", -1},
-        {"2.0.0-beta.2", "2.0.0-beta.10", -1}, {"1.0.0-alpha", "1.0.0-alpha.1", -1},
-        {"1.0.0-alpha.1", "1.0.0-alpha.beta", -1}, {"1.0.0-beta", "1.0.0-alpha", 1},
-        {"1.0.0+build.5", "1.0.0", 0}, {"9999999999999999999", "1", 1},
+        {"1.2", "1.2.0", 0},
+        {"1.10", "1.9", 1},
+        {"1.2.3", "1.2.10", -1},
+        {"2", "1.99.99", 1},
+        {"01.2", "1.2", 0},
+        {"2.0.0-beta", "2.0.0", -1},
+        {"2.0.0-beta.2", "2.0.0-beta.10", -1},
+        {"1.0.0-alpha", "1.0.0-alpha.1", -1},
+        {"1.0.0-alpha.1", "1.0.0-alpha.beta", -1},
+        {"1.0.0-beta", "1.0.0-alpha", 1},
+        {"1.0.0+build.5", "1.0.0", 0},
+        {"9999999999999999999", "1", 1},
     };
     for (const Case& c : cases)
         EXPECT_EQ(order(QString::fromLatin1(c.a), QString::fromLatin1(c.b)), c.expected) << c.a << " vs " << c.b;
@@ -92,10 +98,10 @@ TEST(UpdateSignature, PublicKeysAreStrictBase64OfThirtyTwoBytes) {
     EXPECT_EQ(UpdateSignature::publicKey(key.publicKeyBase64()), key.publicKey());
     EXPECT_EQ(UpdateSignature::publicKey(QStringLiteral("  ") + key.publicKeyBase64() + QStringLiteral("\n")),
               key.publicKey());
-    for (const QString& text : {QStringLiteral("REPLACE_WITH_YOUR_KEY"), QStringLiteral("$(SU_PUBLIC_ED_KEY)"),
-                                QString(), QString::fromLatin1(QByteArray(31, 'a').toBase64()),
-                                QString::fromLatin1(QByteArray(33, 'a').toBase64()),
-                                key.publicKeyBase64().replace(0, 1, QStringLiteral("*"))})
+    for (const QString& text :
+         {QStringLiteral("REPLACE_WITH_YOUR_KEY"), QStringLiteral("$(SU_PUBLIC_ED_KEY)"), QString(),
+          QString::fromLatin1(QByteArray(31, 'a').toBase64()), QString::fromLatin1(QByteArray(33, 'a').toBase64()),
+          key.publicKeyBase64().replace(0, 1, QStringLiteral("*"))})
         EXPECT_FALSE(UpdateSignature::publicKey(text)) << qPrintable(text);
     // Stray bits in the last character make another string for the same bytes: refused.
     EXPECT_FALSE(UpdateSignature::decodeBase64(QStringLiteral("AB==")));
@@ -140,7 +146,9 @@ TEST(UpdateFeed, RefusesDocumentsThatAreNotSignedByTheKey) {
     const TestSigningKey key, other;
     const QByteArray good = feed({item(QStringLiteral("2.0"))});
     const QByteArray signature = QByteArray(key.sign(good).toBase64());
-    const auto envelope = [](const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); };
+    const auto envelope = [](const QJsonObject& object) {
+        return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    };
     const QString body = QString::fromLatin1(good.toBase64());
     QByteArray tamperedFeed = good;
     tamperedFeed.replace("Fixes.", "Fixed.");
@@ -162,10 +170,12 @@ TEST(UpdateFeed, RefusesDocumentsThatAreNotSignedByTheKey) {
         {"signature a number", envelope({{"feed", body}, {"signature", 7}}), key.publicKey(), Kind::signatureInvalid},
         {"signature not base64", envelope({{"feed", body}, {"signature", "%%%"}}), key.publicKey(),
          Kind::signatureInvalid},
-        {"signature too short", envelope({{"feed", body}, {"signature", QString::fromLatin1(QByteArray(63, 'x').toBase64())}}),
+        {"signature too short",
+         envelope({{"feed", body}, {"signature", QString::fromLatin1(QByteArray(63, 'x').toBase64())}}),
          key.publicKey(), Kind::signatureInvalid},
-        {"tampered body", envelope({{"feed", QString::fromLatin1(tamperedFeed.toBase64())},
-                                    {"signature", QString::fromLatin1(signature)}}),
+        {"tampered body",
+         envelope(
+             {{"feed", QString::fromLatin1(tamperedFeed.toBase64())}, {"signature", QString::fromLatin1(signature)}}),
          key.publicKey(), Kind::signatureInvalid},
         {"wrong key", key.document(good), other.publicKey(), Kind::signatureInvalid},
         {"no usable key", key.document(good), QByteArray("REPLACE_WITH_KEY"), Kind::publicKeyInvalid},
@@ -252,9 +262,12 @@ TEST(UpdateSelection, PicksTheNewestReleaseThatRunsHere) {
     ASSERT_TRUE(best);
     EXPECT_EQ(UpdateSelection::releaseKey(*best), QStringLiteral("1.6+161"));
 
-    EXPECT_FALSE(UpdateSelection::bestUpdate(feed, {QStringLiteral("1.6"), QStringLiteral("161"), QStringLiteral("6.1")}));
-    EXPECT_FALSE(UpdateSelection::bestUpdate(feed, {QStringLiteral("1.6.0"), QStringLiteral("162"), QStringLiteral("6.1")}));
-    EXPECT_TRUE(UpdateSelection::bestUpdate(feed, {QStringLiteral("1.6"), QStringLiteral("160"), QStringLiteral("6.1")}));
+    EXPECT_FALSE(
+        UpdateSelection::bestUpdate(feed, {QStringLiteral("1.6"), QStringLiteral("161"), QStringLiteral("6.1")}));
+    EXPECT_FALSE(
+        UpdateSelection::bestUpdate(feed, {QStringLiteral("1.6.0"), QStringLiteral("162"), QStringLiteral("6.1")}));
+    EXPECT_TRUE(
+        UpdateSelection::bestUpdate(feed, {QStringLiteral("1.6"), QStringLiteral("160"), QStringLiteral("6.1")}));
     // A kernel that says nothing readable runs only items without a minimum.
     best = UpdateSelection::bestUpdate(feed, {QStringLiteral("1.4"), QStringLiteral("1"), QStringLiteral("unknown")});
     ASSERT_TRUE(best);
@@ -283,10 +296,12 @@ TEST(UpdateFeedConfiguration, PlaceholdersAndFeedAddresses) {
     EXPECT_EQ(configured->feedUrl, QUrl(url));
     EXPECT_EQ(configured->publicKey, key.publicKeyBase64());
     EXPECT_EQ(configured->automaticChecks, true);
-    EXPECT_EQ(UpdateFeedConfiguration::from(info(url, key.publicKeyBase64(), QStringLiteral("NO")))->automaticChecks, false);
+    EXPECT_EQ(UpdateFeedConfiguration::from(info(url, key.publicKeyBase64(), QStringLiteral("NO")))->automaticChecks,
+              false);
     EXPECT_FALSE(UpdateFeedConfiguration::from(info(url, key.publicKeyBase64()))->automaticChecks);
 
-    EXPECT_FALSE(UpdateFeedConfiguration::from(info(QStringLiteral("https://updates.example/$(FEED)"), key.publicKeyBase64())));
+    EXPECT_FALSE(
+        UpdateFeedConfiguration::from(info(QStringLiteral("https://updates.example/$(FEED)"), key.publicKeyBase64())));
     EXPECT_FALSE(UpdateFeedConfiguration::from(info(url, QStringLiteral("REPLACE_WITH_KEY"))));
     EXPECT_FALSE(UpdateFeedConfiguration::from(info(url, QStringLiteral(" "))));
     EXPECT_FALSE(UpdateFeedConfiguration::from(info({}, key.publicKeyBase64())));

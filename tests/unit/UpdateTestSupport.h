@@ -17,8 +17,7 @@
 // Counts a signal's emissions (the unit tests run without Qt Test).
 class SignalCount {
 public:
-    template <typename Sender, typename Signal>
-    SignalCount(Sender* sender, Signal signal) {
+    template <typename Sender, typename Signal> SignalCount(Sender* sender, Signal signal) {
         connection_ = QObject::connect(sender, signal, [this] { ++count_; });
     }
     ~SignalCount() { QObject::disconnect(connection_); }
@@ -56,7 +55,8 @@ public:
         EVP_MD_CTX* context = EVP_MD_CTX_new();
         EVP_DigestSignInit(context, nullptr, nullptr, nullptr, key_.get());
         EVP_DigestSign(context, reinterpret_cast<unsigned char*>(signature.data()), &length,
-                       reinterpret_cast<const unsigned char*>(message.constData()), static_cast<size_t>(message.size()));
+                       reinterpret_cast<const unsigned char*>(message.constData()),
+                       static_cast<size_t>(message.size()));
         EVP_MD_CTX_free(context);
         return signature;
     }

@@ -11,7 +11,8 @@ TEST(UserFacingErrorCatalogEdges, NonPositiveRetrySecondsReadAsShortly) {
     for (int seconds : {0, -1, -3, -2147483647})
         EXPECT_EQ(correction(CorrectionFailure::capacityBusy(seconds)), "Both speeds are busy. Try again shortly.")
             << seconds;
-    EXPECT_EQ(correction(CorrectionFailure::capacityBusy(2147483647)), "Both speeds are busy. Try again in 2147483647 s.");
+    EXPECT_EQ(correction(CorrectionFailure::capacityBusy(2147483647)),
+              "Both speeds are busy. Try again in 2147483647 s.");
 }
 
 TEST(UserFacingErrorCatalogEdges, DefaultConstructedFailuresAreUnexpected) {

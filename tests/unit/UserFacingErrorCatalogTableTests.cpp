@@ -13,7 +13,7 @@ namespace {
 using Op = AuthenticationOperation;
 using Code = NetworkErrorCode;
 
-const std::vector<Op> allOperations{Op::createAccount, Op::signIn,        Op::sendEmail,
+const std::vector<Op> allOperations{Op::createAccount,  Op::signIn,        Op::sendEmail,
                                     Op::refreshSession, Op::deleteAccount, Op::deleteGoogleAccount};
 
 const char* phrase(Op op) {
@@ -80,8 +80,8 @@ TEST(UserFacingErrorCatalogCorrection, PayloadFreeCases) {
          "Password fields cannot be corrected. Focus a non-sensitive text field and try again."},
         {CorrectionFailure::automaticTextTooLong(),
          "This field is too long to correct automatically. Select the passage to correct, then try again."},
-        {CorrectionFailure::applicationChanged(),
-         "Not pasted: you switched to another app while Quillo was working. Return to the original field and try again."},
+        {CorrectionFailure::applicationChanged(), "Not pasted: you switched to another app while Quillo was working. "
+                                                  "Return to the original field and try again."},
         {CorrectionFailure::textChanged(),
          "Not pasted: the original text or selection changed while Quillo was working. Select it again and try again."},
         {CorrectionFailure::pasteFailed(), "Paste failed. Focus the original text field and try again."},
@@ -89,7 +89,8 @@ TEST(UserFacingErrorCatalogCorrection, PayloadFreeCases) {
          "Quillo could not retrieve the correction. Check your account and connection, then try again."},
         {CorrectionFailure::authenticationRequired(), "Sign in from Quillo Settings, then try again."},
         {CorrectionFailure::insufficientCredits(), "Top up your balance, then try again."},
-        {CorrectionFailure::secureRecoveryUnavailable(), "Secure recovery is unavailable. Restart Quillo, then try again."},
+        {CorrectionFailure::secureRecoveryUnavailable(),
+         "Secure recovery is unavailable. Restart Quillo, then try again."},
         {CorrectionFailure::requestEncoding(), "Quillo could not prepare this text. Select it again and try again."},
         {CorrectionFailure::invalidResponse(), "Quillo received an unreadable correction. Try again."},
         {CorrectionFailure::unexpected(),
@@ -129,12 +130,14 @@ TEST(UserFacingErrorCatalogCorrection, HTTPStatusTableWithPrecedence) {
         {0, "Quillo could not complete the correction. Try again shortly."},
         {-1, "Quillo could not complete the correction. Try again shortly."},
     };
-    for (const auto& [status, sentence] : table) EXPECT_EQ(correction(CorrectionFailure::http(status)), sentence) << status;
+    for (const auto& [status, sentence] : table)
+        EXPECT_EQ(correction(CorrectionFailure::http(status)), sentence) << status;
 }
 
 TEST(UserFacingErrorCatalogCorrection, NetworkSentences) {
     for (const auto& [code, sentence] : networkTable("complete the correction"))
-        EXPECT_EQ(correction(CorrectionFailure::network(code)), q(sentence)) << networkErrorCodeName(code).toStdString();
+        EXPECT_EQ(correction(CorrectionFailure::network(code)), q(sentence))
+            << networkErrorCodeName(code).toStdString();
 }
 
 TEST(UserFacingErrorCatalogCorrection, FailuresCompareByKindAndPayload) {
@@ -181,15 +184,15 @@ TEST(UserFacingErrorCatalogAuthentication, StatusTable) {
     for (Op op : allOperations) {
         SCOPED_TRACE(phrase(op));
         const auto status = [op](int s) { return authentication(AuthenticationFailure::http(s, std::nullopt), op); };
-        EXPECT_EQ(status(400), op == Op::signIn ? wrongCredentials : "Check the information you entered and try again.");
+        EXPECT_EQ(status(400),
+                  op == Op::signIn ? wrongCredentials : "Check the information you entered and try again.");
         if (op == Op::deleteGoogleAccount)
             EXPECT_EQ(status(401), "Google verification could not be confirmed. Try again.");
-        else if (op == Op::signIn)
-            EXPECT_EQ(status(401), wrongCredentials);
-        else
-            EXPECT_EQ(status(401), "Your session expired. Sign in again and retry.");
-        EXPECT_EQ(status(403), op == Op::createAccount ? "Sign-up verification failed. Try again."
-                                                       : "This account action is not allowed. Sign in again and retry.");
+        else if (op == Op::signIn) EXPECT_EQ(status(401), wrongCredentials);
+        else EXPECT_EQ(status(401), "Your session expired. Sign in again and retry.");
+        EXPECT_EQ(status(403), op == Op::createAccount
+                                   ? "Sign-up verification failed. Try again."
+                                   : "This account action is not allowed. Sign in again and retry.");
         EXPECT_EQ(status(408), "The account service took too long to respond. Try again.");
         EXPECT_EQ(status(504), "The account service took too long to respond. Try again.");
         EXPECT_EQ(status(429), "Too many attempts. Wait a moment, then try again.");
@@ -203,14 +206,17 @@ TEST(UserFacingErrorCatalogAuthentication, StatusTable) {
 }
 
 TEST(UserFacingErrorCatalogAuthentication, CodeTable) {
-    struct Row { const char* code; const char* sentence; };
+    struct Row {
+        const char* code;
+        const char* sentence;
+    };
     const std::vector<Row> anyOperation{
         {"missing_required_field", "Complete all required fields and try again."},
         {"invalid_email", "Enter a valid email address."},
         {"invalid_password", "Use a password between 8 and 128 characters."},
         {"weak_password", "Choose a stronger password that you have not used elsewhere."},
-        {"account_already_exists",
-         "An account already exists with this email. Sign in instead. If you used Google, choose Continue with Google."},
+        {"account_already_exists", "An account already exists with this email. Sign in instead. If you used Google, "
+                                   "choose Continue with Google."},
         {"mfa_required", "Enter the six-digit code from your authenticator app."},
         {"invalid_mfa_code", "The authenticator code is invalid or expired."},
         {"mfa_unavailable", "Authenticator verification is temporarily unavailable. Try again shortly."},
@@ -242,16 +248,17 @@ TEST(UserFacingErrorCatalogAuthentication, CodeTable) {
         "The email or password is incorrect. If you signed up with Google, choose Continue with Google.";
     for (Op op : allOperations) {
         SCOPED_TRACE(phrase(op));
-        const auto code = [op](const char* c) { return authentication(AuthenticationFailure::http(400, QString(c)), op); };
+        const auto code = [op](const char* c) {
+            return authentication(AuthenticationFailure::http(400, QString(c)), op);
+        };
         EXPECT_EQ(code("invalid_credentials"),
                   op == Op::deleteAccount ? "The current password is incorrect." : wrongCredentials);
-        if (op == Op::deleteAccount)
-            EXPECT_EQ(code("reauthentication_failed"), "The current password is incorrect.");
+        if (op == Op::deleteAccount) EXPECT_EQ(code("reauthentication_failed"), "The current password is incorrect.");
         else if (op == Op::deleteGoogleAccount)
-            EXPECT_EQ(code("reauthentication_failed"),
-                      "Google verification did not match this Quillo account. Choose the same Google account and try again.");
-        else
-            EXPECT_EQ(code("reauthentication_failed"), "Sign in again and retry.");
+            EXPECT_EQ(
+                code("reauthentication_failed"),
+                "Google verification did not match this Quillo account. Choose the same Google account and try again.");
+        else EXPECT_EQ(code("reauthentication_failed"), "Sign in again and retry.");
         EXPECT_EQ(code("google_auth_failed"), op == Op::deleteGoogleAccount
                                                   ? "Google verification expired or was not completed. Try again."
                                                   : "Google sign-in was not completed. Try again.");
@@ -291,7 +298,8 @@ TEST(UserFacingErrorCatalogCheckout, CasesAndStatusTable) {
               "Quillo received an invalid checkout link. Try again; no payment was started.");
     EXPECT_EQ(checkout(CheckoutFailure::browserUnavailable()),
               "Quillo could not open your browser. Open a browser and try again.");
-    EXPECT_EQ(checkout(CheckoutFailure::unexpected()), "Quillo could not open checkout. Try again; no payment was started.");
+    EXPECT_EQ(checkout(CheckoutFailure::unexpected()),
+              "Quillo could not open checkout. Try again; no payment was started.");
 
     const std::vector<std::pair<int, const char*>> table{
         {400, "This credit pack is unavailable. Close this window and try again."},

@@ -35,8 +35,7 @@ namespace {
 const char* kKeyDir = QUILLO_UPDATE_TEST_KEY_DIR;
 
 // Runs the event loop until `done` holds; the guard only stops a broken test from hanging.
-template <typename Predicate>
-bool pumpUntil(Predicate done) {
+template <typename Predicate> bool pumpUntil(Predicate done) {
     QElapsedTimer guard;
     guard.start();
     while (!done()) {
@@ -86,10 +85,10 @@ protected:
             defaults, clock, info,
             [this](const UpdateFeedConfiguration& configuration, UpdateFrameworkDelegate& delegate) {
                 auto made = std::make_unique<FeedUpdateFramework>(
-                    FeedUpdateFramework::Environment{transport, defaults, clock, workspace, driver,
-                                                     InstalledRelease{QStringLiteral("0.1.0"), QStringLiteral("1"),
-                                                                      QStringLiteral("6.1.0")},
-                                                     cache.filePath(QStringLiteral("Updates"))},
+                    FeedUpdateFramework::Environment{
+                        transport, defaults, clock, workspace, driver,
+                        InstalledRelease{QStringLiteral("0.1.0"), QStringLiteral("1"), QStringLiteral("6.1.0")},
+                        cache.filePath(QStringLiteral("Updates"))},
                     configuration, delegate);
                 framework = made.get();
                 return made;
@@ -110,7 +109,9 @@ protected:
         appDelegate->applicationDidFinishLaunching();
     }
 
-    bool sessionOver() { return pumpUntil([this] { return !framework->sessionInProgress(); }); }
+    bool sessionOver() {
+        return pumpUntil([this] { return !framework->sessionInProgress(); });
+    }
     bool shown(const QString& prefix) {
         return pumpUntil([&] { return !driver.shown.isEmpty() && driver.shown.last().startsWith(prefix); });
     }

@@ -45,10 +45,7 @@ protected:
         auth = std::make_unique<QuilloAuthService>(transport, store, defaults, options);
         form = std::make_unique<AccountSignInForm>(*auth, AccountSignInForm::Mode::signIn);
     }
-    template <typename T>
-    T* child(const char* name) {
-        return form->findChild<T*>(QString::fromLatin1(name));
-    }
+    template <typename T> T* child(const char* name) { return form->findChild<T*>(QString::fromLatin1(name)); }
     void type(const QString& email, const QString& password) {
         child<QLineEdit>("email")->setText(email);
         child<QLineEdit>("password")->setText(password);

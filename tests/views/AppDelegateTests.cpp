@@ -4,13 +4,13 @@
 #include "Platform/Fake/FakeAccessibilityPermission.h"
 #include "Platform/Fake/FakeWorkspace.h"
 #include "Platform/Fake/InMemoryUserDefaults.h"
+#include "SettingsTestRig.h"
 #include "Support/VirtualClock.h"
 #include "Views/LaunchAtLoginSettings.h"
 #include "Views/MenuBarPopover.h"
 #include "Views/MenuBarPopoverView.h"
 #include "Views/OnboardingWindow.h"
 #include "Views/StartupLoadingView.h"
-#include "SettingsTestRig.h"
 #include "ViewsTestSupport.h"
 
 #include <QApplication>
@@ -44,8 +44,15 @@ public:
 class FakeMonitor final : public CorrectionMonitor {
 public:
     explicit FakeMonitor(int& starts, int& stops) : starts_(starts), stops_(stops) {}
-    bool startMonitoring() override { ++starts_; on_ = true; return true; }
-    void stopMonitoring() override { ++stops_; on_ = false; }
+    bool startMonitoring() override {
+        ++starts_;
+        on_ = true;
+        return true;
+    }
+    void stopMonitoring() override {
+        ++stops_;
+        on_ = false;
+    }
     bool isMonitoring() const override { return on_; }
 
 private:
@@ -83,7 +90,10 @@ protected:
         };
         env.trayAvailable = [tray] { return tray; };
         env.recordEvent = [this](QuilloDiagnosticEvent e) { events.append(e); };
-        env.oauthCallback = [this](const QUrl& url) { callbacks.append(url); return true; };
+        env.oauthCallback = [this](const QUrl& url) {
+            callbacks.append(url);
+            return true;
+        };
         env.quit = [] {};
         env.launchAtLogin = &launchAtLogin;
         env.startUpdater = [this] { ++updaterStarts; };

@@ -33,7 +33,8 @@ protected:
     static AppLaunchOptions accepted(const QStringList& arguments) {
         auto parsed = parse(arguments);
         if (const QString* error = std::get_if<QString>(&parsed)) ADD_FAILURE() << error->toStdString();
-        return std::holds_alternative<AppLaunchOptions>(parsed) ? std::get<AppLaunchOptions>(parsed) : AppLaunchOptions{};
+        return std::holds_alternative<AppLaunchOptions>(parsed) ? std::get<AppLaunchOptions>(parsed)
+                                                                : AppLaunchOptions{};
     }
     static QString refused(const QStringList& arguments) {
         auto parsed = parse(arguments);
@@ -108,11 +109,13 @@ TEST_F(AppLaunchOptionsTest, TheProcessEnvironmentLosesThePasswordOnceRead) {
 
 TEST_F(AppLaunchOptionsTest, UpdateFeedIsTheBuildsUnlessAnHttpsOneIsGiven) {
     EXPECT_FALSE(accepted({}).updateFeed);
-    fakeEnvironment()[QStringLiteral("QUILLO_UPDATE_FEED_URL")] = QStringLiteral("https://127.0.0.1:41234/updates/feed.json");
+    fakeEnvironment()[QStringLiteral("QUILLO_UPDATE_FEED_URL")] =
+        QStringLiteral("https://127.0.0.1:41234/updates/feed.json");
     EXPECT_EQ(accepted({}).updateFeed, QStringLiteral("https://127.0.0.1:41234/updates/feed.json"));
     EXPECT_EQ(accepted({"--update-feed", "https://localhost:9443/updates/feed.json"}).updateFeed,
               QStringLiteral("https://localhost:9443/updates/feed.json"));
-    EXPECT_TRUE(refused({"--update-feed", "http://127.0.0.1:8443/updates/feed.json"}).contains(QStringLiteral("https")));
+    EXPECT_TRUE(
+        refused({"--update-feed", "http://127.0.0.1:8443/updates/feed.json"}).contains(QStringLiteral("https")));
     refused({"--update-feed", "https://"});
     refused({"--update-feed"});
 }

@@ -12,8 +12,7 @@ using namespace quillo;
 
 namespace {
 
-template <typename T>
-T* shownTopLevel(const QString& name) {
+template <typename T> T* shownTopLevel(const QString& name) {
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (widget->objectName() == name && widget->isVisible()) return qobject_cast<T*>(widget);
     return nullptr;

@@ -89,7 +89,10 @@ TEST_F(CorrectionHistoryViewTest, SwitchingOffEmptiesAtOnceAndOnAgainShowsNoCorr
     EXPECT_EQ(view->bodyState(), CorrectionHistoryBodyState::historyOff);
     EXPECT_EQ(shownPage(), "historyOff");
     EXPECT_EQ(placeholderTitle(), "Correction history is off");
-    EXPECT_EQ(view->findChild<QStackedWidget*>("historyBody")->currentWidget()->findChild<QLabel*>("placeholderDetail")->text(),
+    EXPECT_EQ(view->findChild<QStackedWidget*>("historyBody")
+                  ->currentWidget()
+                  ->findChild<QLabel*>("placeholderDetail")
+                  ->text(),
               "Quillo will not save correction text on this computer.");
     EXPECT_TRUE(rows().isEmpty());
     EXPECT_TRUE(history.load().empty());

@@ -28,8 +28,7 @@ protected:
 
     void SetUp() override {
         controller = std::make_unique<CorrectionToastController>(CorrectionToastController::Dependencies{
-            defaults, screens, clock, &announcer,
-            [this] { return AccessibilityMotionPolicy::make(reduceMotion); },
+            defaults, screens, clock, &announcer, [this] { return AccessibilityMotionPolicy::make(reduceMotion); },
             [this](const QString& original, const QString& corrected) {
                 diffed.append({original, corrected});
                 return QList<CorrectionPreviewSegment>{{corrected, true}};
@@ -58,7 +57,10 @@ protected:
 } // namespace
 
 TEST_F(ToastControllerTest, PreviewDurationsFromTheStoredSetting) {
-    struct Case { std::optional<double> stored; double seconds; };
+    struct Case {
+        std::optional<double> stored;
+        double seconds;
+    };
     for (const Case c : {Case{std::nullopt, 3.5}, Case{-1.0, 3.5}, Case{0.5, 1.2}, Case{6.0, 6.0}}) {
         if (c.stored) defaults.setNumber(CorrectionToastController::previewDurationKey, *c.stored);
         else defaults.remove(CorrectionToastController::previewDurationKey);
@@ -69,8 +71,8 @@ TEST_F(ToastControllerTest, PreviewDurationsFromTheStoredSetting) {
 }
 
 TEST_F(ToastControllerTest, PreviewIsCutAndPlacedOnThePointersScreen) {
-    screens.list.push_back(ToastScreen{QRectF(1440, 0, 1920, 1080), QRectF(1440, 0, 1920, 1040), 0.0, std::nullopt,
-                                       std::nullopt});
+    screens.list.push_back(
+        ToastScreen{QRectF(1440, 0, 1920, 1080), QRectF(1440, 0, 1920, 1040), 0.0, std::nullopt, std::nullopt});
     screens.pointer = QPointF(2000, 500);
     controller->show(QStringLiteral("  old "), QString(5000, QLatin1Char('x')), QStringLiteral("Switched to Fast"));
     ASSERT_EQ(diffed.size(), 1);

@@ -41,7 +41,10 @@ TEST(CorrectionToastLayout, NotchRectangleAndTopPadding) {
     overlapping.auxiliaryTopRightArea = QRectF(600, 0, 900, 38);
     EXPECT_EQ(L::notchRect(overlapping), QRectF(756 - 92, 0, 184, 38));
 
-    struct Case { std::optional<double> inset; double padding; };
+    struct Case {
+        std::optional<double> inset;
+        double padding;
+    };
     const Case cases[] = {{std::nullopt, 14}, {20, 48}, {38, 48}, {45, 55}, {58, 68}, {90, 68}};
     for (const auto& c : cases) {
         std::optional<QRectF> notch;
@@ -115,7 +118,10 @@ TEST(CorrectionToastLayout, PreviewSizeLimits) {
 
 TEST(CorrectionToastLayout, PreviewWrapsAtWidthLess48ButNotUnder220) {
     double askedWidth = 0;
-    PreviewTextMetrics metrics{10, [&](double w) { askedWidth = w; return 20.0; }};
+    PreviewTextMetrics metrics{10, [&](double w) {
+                                   askedWidth = w;
+                                   return 20.0;
+                               }};
     L::previewFrame(plainScreen(), metrics, false);
     EXPECT_DOUBLE_EQ(askedWidth, 312); // 360 − 48
     metrics.widestLineWidth = 600;
@@ -178,9 +184,12 @@ TEST(CorrectionToastLayout, Placement) {
 }
 
 TEST(CorrectionToastLayout, DismissalDelays) {
-    struct Case { std::optional<double> stored; double seconds; };
-    const Case preview[] = {{std::nullopt, 3.5}, {0.0, 3.5}, {-2.0, 3.5}, {0.5, 1.2},
-                            {1.2, 1.2}, {3.0, 3.0}, {60.0, 60.0}, {std::nan(""), 3.5}};
+    struct Case {
+        std::optional<double> stored;
+        double seconds;
+    };
+    const Case preview[] = {{std::nullopt, 3.5}, {0.0, 3.5}, {-2.0, 3.5},  {0.5, 1.2},
+                            {1.2, 1.2},          {3.0, 3.0}, {60.0, 60.0}, {std::nan(""), 3.5}};
     for (const auto& c : preview) EXPECT_DOUBLE_EQ(L::previewDuration(c.stored), c.seconds) << c.stored.value_or(-99);
 
     using F = CompactCorrectionFeedbackState;

@@ -1,7 +1,7 @@
 #include "Models/TrackedPaymentOrder.h"
+#include "SettingsTestRig.h"
 #include "Views/CreditPacksView.h"
 #include "Views/SettingsControls.h"
-#include "SettingsTestRig.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -18,7 +18,8 @@ namespace {
 const QString kOrder = QStringLiteral("6f1c2a4e-8d3b-4c5a-9e7f-0a1b2c3d4e5f");
 
 QByteArray checkoutBody() {
-    return QJsonDocument(QJsonObject{{"checkoutUrl", "https://checkouthost/pay/1"}, {"orderId", kOrder}, {"reused", false}})
+    return QJsonDocument(
+               QJsonObject{{"checkoutUrl", "https://checkouthost/pay/1"}, {"orderId", kOrder}, {"reused", false}})
         .toJson();
 }
 

@@ -61,7 +61,10 @@ TEST(XdgAutostartEntry, WritesReadsAndRemovesARealFile) {
 TEST(XdgAutostartEntry, StatusOfEntriesChangedOutside) {
     TempConfigHome home;
     const QString path = XdgAutostartEntry::path(appId);
-    struct Case { const char* text; LaunchAtLoginStatus status; };
+    struct Case {
+        const char* text;
+        LaunchAtLoginStatus status;
+    };
     const Case cases[] = {
         {"[Desktop Entry]\nExec=/bin/sh\nX-GNOME-Autostart-enabled=false\n", LaunchAtLoginStatus::requiresApproval},
         {"[Desktop Entry]\nExec=/bin/sh\nHidden=true\n", LaunchAtLoginStatus::notRegistered},
@@ -77,7 +80,10 @@ TEST(XdgAutostartEntry, StatusOfEntriesChangedOutside) {
 }
 
 TEST(XdgAutostartEntry, ExecQuotingRoundTrips) {
-    struct Case { const char* program; const char* exec; };
+    struct Case {
+        const char* program;
+        const char* exec;
+    };
     const Case cases[] = {
         {"/usr/bin/quillo", "/usr/bin/quillo"},
         {"/opt/My Apps/quillo", "\"/opt/My Apps/quillo\""},
@@ -95,7 +101,12 @@ TEST(LaunchAtLoginSettings, EnablingWhenEnabledCallsNothing) {
     LaunchAtLoginStatus status = LaunchAtLoginStatus::enabled;
     int reads = 0;
     QList<bool> applied;
-    LaunchAtLoginSettings settings([&] { ++reads; return status; }, [&](bool on) { applied.append(on); });
+    LaunchAtLoginSettings settings(
+        [&] {
+            ++reads;
+            return status;
+        },
+        [&](bool on) { applied.append(on); });
     settings.setEnabled(true);
     EXPECT_TRUE(applied.isEmpty());
     EXPECT_EQ(reads, 2);

@@ -26,7 +26,8 @@ bool visible(QWidget& root, const char* name) {
 TEST(MenuBarPopoverView, ShowsTheDerivedState) {
     MenuBarPopoverView view;
     EXPECT_EQ(labelText(view, "statusBadge"), QStringLiteral("Account"));
-    EXPECT_EQ(view.findChild<QLabel*>(QStringLiteral("statusBadge"))->accessibleName(), QStringLiteral("Quillo status"));
+    EXPECT_EQ(view.findChild<QLabel*>(QStringLiteral("statusBadge"))->accessibleName(),
+              QStringLiteral("Quillo status"));
     EXPECT_EQ(labelText(view, "balanceTitle"), QStringLiteral("Sign in required"));
     EXPECT_EQ(labelText(view, "balanceValue"), QStringLiteral("Sign in"));
     EXPECT_TRUE(visible(view, "balanceHint"));

@@ -12,7 +12,13 @@
 using namespace quillo;
 
 TEST(MenuBarStatusIcon, FourStates) {
-    struct Case { CorrectionStatus status; QuilloSymbol symbol; const char* description; std::optional<QColor> tint; std::optional<double> idleAfter; };
+    struct Case {
+        CorrectionStatus status;
+        QuilloSymbol symbol;
+        const char* description;
+        std::optional<QColor> tint;
+        std::optional<double> idleAfter;
+    };
     const Case cases[] = {
         {CorrectionStatus::idle, QuilloSymbol::menuBarIcon, "Quillo", std::nullopt, std::nullopt},
         {CorrectionStatus::processing, QuilloSymbol::sparkles, "Processing...", QuilloPalette::purple, std::nullopt},
@@ -35,8 +41,10 @@ TEST(MenuBarUpdateBadge, FrameAndToolTip) {
     EXPECT_EQ(MenuBarUpdateBadge::toolTip(std::nullopt), QStringLiteral("Quillo"));
 
     // The dot is drawn orange in the top-right corner of the icon.
-    const QImage badged = QuilloTrayItem::render(MenuBarStatusIcon::appearance(CorrectionStatus::idle), true, 18, Qt::white).toImage();
-    const QImage plain = QuilloTrayItem::render(MenuBarStatusIcon::appearance(CorrectionStatus::idle), false, 18, Qt::white).toImage();
+    const QImage badged =
+        QuilloTrayItem::render(MenuBarStatusIcon::appearance(CorrectionStatus::idle), true, 18, Qt::white).toImage();
+    const QImage plain =
+        QuilloTrayItem::render(MenuBarStatusIcon::appearance(CorrectionStatus::idle), false, 18, Qt::white).toImage();
     EXPECT_EQ(badged.pixelColor(14, 4).rgb(), MenuBarUpdateBadge::color.rgb());
     EXPECT_NE(plain.pixelColor(14, 4).rgb(), MenuBarUpdateBadge::color.rgb());
 }
@@ -82,9 +90,12 @@ TEST(MenuBarPopoverRules, StatusOrderFirstMatchWins) {
         in.cloudConfigured = configured;
         return in;
     };
-    struct Case { MenuBarPopoverInputs in; const char* text; };
+    struct Case {
+        MenuBarPopoverInputs in;
+        const char* text;
+    };
     const Case cases[] = {
-        {make(false, 0.0, true, false, false), "Account"},  // signed out beats everything
+        {make(false, 0.0, true, false, false), "Account"}, // signed out beats everything
         {make(false, std::nullopt, false, true, true), "Account"},
         {make(true, 0.1, true, false, true), "Low credit"}, // exactly 0.1 warns, before the error
         {make(true, 0.0, false, true, true), "Low credit"},
@@ -114,7 +125,11 @@ TEST(MenuBarPopoverRules, BalanceTextsAndLowCreditWarning) {
     in.availableCredits.reset();
     EXPECT_EQ(MenuBarPopoverRules::balanceText(in), QStringLiteral("..."));
     EXPECT_FALSE(MenuBarPopoverRules::showsLowCreditWarning(in));
-    struct Case { double credits; const char* text; bool warns; };
+    struct Case {
+        double credits;
+        const char* text;
+        bool warns;
+    };
     for (const Case c : {Case{0.1, "0.10", true}, Case{0.11, "0.11", false}, Case{12.345, "12.35", false},
                          Case{0.0, "0.00", true}, Case{1234.5, "1234.50", false}}) {
         in.availableCredits = c.credits;
@@ -142,12 +157,18 @@ TEST(PopoverWindowTransition, WindowsWaitForThePopoverToClose) {
     int closeCalls = 0;
     PopoverWindowTransition transition({[&] { return shown; }, [&] { ++closeCalls; }});
     int opened = 0;
-    transition.presentAfterClosing([&] { EXPECT_FALSE(shown); ++opened; });
+    transition.presentAfterClosing([&] {
+        EXPECT_FALSE(shown);
+        ++opened;
+    });
     EXPECT_EQ(closeCalls, 1);
     EXPECT_EQ(opened, 0);
     transition.popoverWillClose();
     // Asked again while closing: replaces the pending action, no second close.
-    transition.presentAfterClosing([&] { EXPECT_FALSE(shown); opened += 10; });
+    transition.presentAfterClosing([&] {
+        EXPECT_FALSE(shown);
+        opened += 10;
+    });
     EXPECT_EQ(closeCalls, 1);
     shown = false;
     transition.popoverDidClose();

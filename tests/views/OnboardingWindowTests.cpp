@@ -42,13 +42,11 @@ protected:
         window.reset();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    template <typename T = QWidget>
-    T* child(const QString& name, QWidget* within = nullptr) {
+    template <typename T = QWidget> T* child(const QString& name, QWidget* within = nullptr) {
         return (within ? within : window.get())->findChild<T*>(name);
     }
     // The named widget on the page of `step` (the practice pages repeat names).
-    template <typename T = QWidget>
-    T* onPage(OnboardingStep step, const QString& name) {
+    template <typename T = QWidget> T* onPage(OnboardingStep step, const QString& name) {
         auto* page = child<QWidget>(QStringLiteral("page-%1").arg(OnboardingSteps::title(step).toLower()));
         return page ? page->findChild<T*>(name) : nullptr;
     }
@@ -123,8 +121,8 @@ TEST_F(OnboardingWindowTest, TheUpdateChoicesReachTheUpdater) {
     struct Case {
         bool check, install, expectedCheck, expectedInstall;
     };
-    for (const Case c : {Case{true, true, true, true}, Case{true, false, true, false},
-                         Case{false, true, false, false}, Case{false, false, false, false}}) {
+    for (const Case c : {Case{true, true, true, true}, Case{true, false, true, false}, Case{false, true, false, false},
+                         Case{false, false, false, false}}) {
         SCOPED_TRACE(::testing::Message() << "check " << c.check << " install " << c.install);
         // Start from the opposite of what is expected, so a choice that never arrives shows.
         rig.updater.setAutomaticallyChecksForUpdates(!c.expectedCheck);
@@ -149,7 +147,8 @@ TEST_F(OnboardingWindowTest, ReadyStepSwitchesLaunchAtLoginAndNamesTheTrigger) {
     open();
     goTo(OnboardingStep::ready);
     auto* summary = child<QLabel>(QStringLiteral("readySummary"));
-    EXPECT_TRUE(summary->text().contains(QStringLiteral("Double-tap <b>fn / globe</b>"))) << summary->text().toStdString();
+    EXPECT_TRUE(summary->text().contains(QStringLiteral("Double-tap <b>fn / globe</b>")))
+        << summary->text().toStdString();
     EXPECT_TRUE(shown(child(QStringLiteral("updatesNote")))); // the updater stub has no feed
     auto* login = child<QCheckBox>(QStringLiteral("launchAtLogin"));
     EXPECT_FALSE(login->isChecked());
@@ -189,10 +188,10 @@ TEST_F(OnboardingWindowTest, WithoutASettingsPageThePermissionRowSaysWhereToLook
         bool requestTrust(bool) override { return ++requests, false; }
         QUrl settingsUrl() const override { return {}; }
     } permission;
-    window = std::make_unique<OnboardingWindow>(
-        OnboardingWindow::Dependencies{defaults, clock, rig.keyMonitor, permission, rig.workspace, *rig.auth,
-                                       rig.updater, rig.launchAtLogin},
-        false);
+    window = std::make_unique<OnboardingWindow>(OnboardingWindow::Dependencies{defaults, clock, rig.keyMonitor,
+                                                                               permission, rig.workspace, *rig.auth,
+                                                                               rig.updater, rig.launchAtLogin},
+                                                false);
     window->show();
     goTo(OnboardingStep::permissions);
     auto* button = child<QPushButton>(QStringLiteral("permissionButton"));

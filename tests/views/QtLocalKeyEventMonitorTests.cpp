@@ -90,7 +90,8 @@ TEST_F(QtLocalKeyEventMonitorTest, ModifiersBecomeFlagChangesAndLettersKeepTheir
     press(Qt::Key_A, KEY_A, QString(QChar(1)), Qt::ControlModifier); // Ctrl+A types a control character
     press(Qt::Key_F8, KEY_F8);
     ASSERT_EQ(seen.size(), 5);
-    EXPECT_EQ(seen[0], (KeyboardEvent{KeyboardEvent::Type::flagsChanged, VirtualKeyCode::rightShift, ModifierFlags::shift}));
+    EXPECT_EQ(seen[0],
+              (KeyboardEvent{KeyboardEvent::Type::flagsChanged, VirtualKeyCode::rightShift, ModifierFlags::shift}));
     EXPECT_EQ(seen[1].charactersIgnoringModifiers, "a");
     EXPECT_EQ(seen[1].modifierFlags, ModifierFlags::shift);
     EXPECT_EQ(seen[2], (KeyboardEvent{KeyboardEvent::Type::flagsChanged, VirtualKeyCode::rightShift, 0}));

@@ -13,7 +13,9 @@ using Activation = CorrectionTriggerActivation;
 
 namespace {
 
-CorrectionTriggerPreference trigger(const QString& legacy) { return CorrectionTriggerPreference::storedValue({}, legacy); }
+CorrectionTriggerPreference trigger(const QString& legacy) {
+    return CorrectionTriggerPreference::storedValue({}, legacy);
+}
 
 } // namespace
 
@@ -35,7 +37,8 @@ TEST(SettingsRules, TriggerHelpTextCombinesKeyAndActivationHintsUnlessAMessageIs
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.legacy.toStdString());
-        EXPECT_EQ(SettingsWindowRules::triggerHelpText(std::nullopt, trigger(row.legacy), row.activation), row.expected);
+        EXPECT_EQ(SettingsWindowRules::triggerHelpText(std::nullopt, trigger(row.legacy), row.activation),
+                  row.expected);
         // An empty message is no message.
         EXPECT_EQ(SettingsWindowRules::triggerHelpText(QString(), trigger(row.legacy), row.activation), row.expected);
         // Any detection message replaces both hints.
@@ -70,7 +73,8 @@ TEST(SettingsRules, PreviewDurationShowsThreeWhenAbsentAndStaysOnTheSlider) {
     EXPECT_EQ(SettingsWindowRules::previewDurationPosition(std::numeric_limits<double>::infinity()), 3);
     EXPECT_EQ(SettingsWindowRules::previewDurationText(3), QStringLiteral("3 s"));
     EXPECT_EQ(SettingsWindowRules::previewDurationText(60), QStringLiteral("60 s"));
-    EXPECT_EQ(SettingsWindowRules::updateBannerText(QStringLiteral("2.1.0")), QStringLiteral("Quillo 2.1.0 is available."));
+    EXPECT_EQ(SettingsWindowRules::updateBannerText(QStringLiteral("2.1.0")),
+              QStringLiteral("Quillo 2.1.0 is available."));
 }
 
 TEST(CorrectionHistoryRules, BodyStateIsOffThenEmptyThenEntries) {
@@ -80,10 +84,8 @@ TEST(CorrectionHistoryRules, BodyStateIsOffThenEmptyThenEntries) {
         CorrectionHistoryBodyState expected;
     };
     const Row rows[] = {
-        {false, 0, CorrectionHistoryBodyState::historyOff},
-        {false, 3, CorrectionHistoryBodyState::historyOff},
-        {true, 0, CorrectionHistoryBodyState::empty},
-        {true, 1, CorrectionHistoryBodyState::entries},
+        {false, 0, CorrectionHistoryBodyState::historyOff}, {false, 3, CorrectionHistoryBodyState::historyOff},
+        {true, 0, CorrectionHistoryBodyState::empty},       {true, 1, CorrectionHistoryBodyState::entries},
         {true, 100, CorrectionHistoryBodyState::entries},
     };
     for (const Row& row : rows)
@@ -111,8 +113,8 @@ TEST(CorrectionHistoryRules, RowTextsForOldAndNewEntries) {
     QuilloCorrectionHistoryEntry precise = old;
     precise.date = QDateTime(QDate(2026, 1, 5), QTime(9, 30, 47), QTimeZone::utc());
     const QDateTime local = precise.date.toLocalTime();
-    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
-                                  QLocale(QLocale::German, QLocale::Germany)}) {
+    for (const QLocale& locale :
+         {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany)}) {
         SCOPED_TRACE(locale.name().toStdString());
         const QString text = CorrectionHistoryRules::dateText(precise.date, locale);
         EXPECT_TRUE(text.startsWith(locale.toString(local.date(), QLocale::ShortFormat) + " ")) << text.toStdString();

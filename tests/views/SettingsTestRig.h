@@ -81,8 +81,7 @@ public:
     int restartOnboardingCount = 0;
 
     static QString accessToken() {
-        const QByteArray payload =
-            QJsonDocument(QJsonObject{{"session_id", sessionID}}).toJson(QJsonDocument::Compact);
+        const QByteArray payload = QJsonDocument(QJsonObject{{"session_id", sessionID}}).toJson(QJsonDocument::Compact);
         return QStringLiteral("e30.") +
                QString::fromLatin1(payload.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)) +
                QStringLiteral(".sig");
@@ -124,12 +123,12 @@ public:
         paymentOptions.recordEvent = [this](QuilloDiagnosticEvent event) { events.append(event); };
         payment = std::make_unique<QuilloPaymentService>(transport, defaults, workspace, paymentOptions);
         permissions = std::make_unique<InputPermissionCoordinator>(permission, workspace, clock);
-        launchAtLogin = std::make_unique<LaunchAtLoginSettings>([this] { return loginStatus; },
-                                                                [this](bool on) {
-                                                                    loginRequests.append(on);
-                                                                    loginStatus = on ? LaunchAtLoginStatus::enabled
-                                                                                     : LaunchAtLoginStatus::notRegistered;
-                                                                });
+        launchAtLogin = std::make_unique<LaunchAtLoginSettings>(
+            [this] { return loginStatus; },
+            [this](bool on) {
+                loginRequests.append(on);
+                loginStatus = on ? LaunchAtLoginStatus::enabled : LaunchAtLoginStatus::notRegistered;
+            });
         history = std::make_unique<QuilloCorrectionHistory>(secureStore, defaults, historyDirectory.path(),
                                                             QStringLiteral("com.quillo.app.test.local-history"));
     }
@@ -163,9 +162,6 @@ public:
     }
 };
 
-template <typename T>
-T* child(QWidget* root, const QString& name) {
-    return root->findChild<T*>(name);
-}
+template <typename T> T* child(QWidget* root, const QString& name) { return root->findChild<T*>(name); }
 
 } // namespace quillo::testing

@@ -2,11 +2,11 @@
 #include "Models/VirtualKeyCode.h"
 #include "Services/KeyboardPreferences.h"
 #include "Services/QuilloDiagnosticLogStore.h"
+#include "SettingsTestRig.h"
 #include "Views/CreditPacksView.h"
 #include "Views/SettingsAboutPage.h"
 #include "Views/SettingsGeneralPage.h"
 #include "Views/TriggerKeyDetection.h"
-#include "SettingsTestRig.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -22,8 +22,8 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <cerrno>
-#include <stdexcept>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 using namespace quillo;
 using namespace quillo::testing;
@@ -55,8 +55,7 @@ protected:
         window.reset();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    template <typename T>
-    T* find(const QString& name) {
+    template <typename T> T* find(const QString& name) {
         T* widget = window->findChild<T*>(name);
         EXPECT_NE(widget, nullptr) << name.toStdString();
         return widget;
@@ -71,8 +70,7 @@ protected:
     }
     QString storedTrigger() { return rig.defaults.string(KeyboardSettingsKeys::triggerPreference, QString()); }
 
-    Step balanceAnswer =
-        Step::json(200, R"({"balanceCredits":13.5,"reservedCredits":0,"availableCredits":12.345})");
+    Step balanceAnswer = Step::json(200, R"({"balanceCredits":13.5,"reservedCredits":0,"availableCredits":12.345})");
 };
 
 } // namespace
@@ -260,7 +258,7 @@ TEST_F(SettingsWindowTest, SwitchesAndSliderWriteTheirKeys) {
 TEST_F(SettingsWindowTest, PickersWriteTheirRawValues) {
     rig.start(false);
     rig.defaults.setString("quilloCloudModel", "groqGPTOSS120B"); // a legacy spelling
-    rig.defaults.setString("physicalKeyboardLayout", "dvorak");    // unknown: automatic
+    rig.defaults.setString("physicalKeyboardLayout", "dvorak");   // unknown: automatic
     window = std::make_unique<SettingsWindow>(rig.dependencies());
     window->show();
     UserDefaults& d = rig.defaults;
@@ -309,7 +307,8 @@ TEST_F(SettingsWindowTest, PickersWriteTheirRawValues) {
     // The trigger line follows the legacy key when no preference is stored.
     d.setString("correctionTriggerKey", "f9");
     EXPECT_EQ(text("triggerTitle"), "F9");
-    EXPECT_EQ(text("triggerHelp"), "Use a dedicated non-typing key. Correction starts after two short presses on the same key.");
+    EXPECT_EQ(text("triggerHelp"),
+              "Use a dedicated non-typing key. Correction starts after two short presses on the same key.");
 }
 
 TEST_F(SettingsWindowTest, LaunchAtLoginSwitchOrTheTestBuildNote) {
@@ -348,7 +347,8 @@ TEST_F(SettingsWindowTest, BalanceIsSignInRequiredThenLoadingThenTwoDecimals) {
     window.reset();
 
     // Signed in, the balance is asked for when the window opens: "..." until it arrives.
-    balanceAnswer = Step::json(200, R"({"balanceCredits":13.5,"reservedCredits":0,"availableCredits":12.345})", {}, 2.0);
+    balanceAnswer =
+        Step::json(200, R"({"balanceCredits":13.5,"reservedCredits":0,"availableCredits":12.345})", {}, 2.0);
     SettingsTestRig& r = rig;
     r.start(true);
     r.transport.setHandler([this](const CloudHttpRequest&) { return balanceAnswer; });
@@ -370,12 +370,13 @@ TEST_F(SettingsWindowTest, BalanceIsSignInRequiredThenLoadingThenTwoDecimals) {
 TEST_F(SettingsWindowTest, SigningInThroughTheFormLoadsTheBalance) {
     open(false);
     EXPECT_EQ(window->balanceText(), "Sign-in required");
-    const QByteArray session = QJsonDocument(QJsonObject{{"accessToken", SettingsTestRig::accessToken()},
-                                                         {"refreshToken", "r"},
-                                                         {"expiresIn", 3600},
-                                                         {"user", QJsonObject{{"id", SettingsTestRig::userID},
-                                                                              {"email", SettingsTestRig::email}}}})
-                                   .toJson(QJsonDocument::Compact);
+    const QByteArray session =
+        QJsonDocument(
+            QJsonObject{{"accessToken", SettingsTestRig::accessToken()},
+                        {"refreshToken", "r"},
+                        {"expiresIn", 3600},
+                        {"user", QJsonObject{{"id", SettingsTestRig::userID}, {"email", SettingsTestRig::email}}}})
+            .toJson(QJsonDocument::Compact);
     rig.transport.enqueue(Step::json(200, session));
     find<QLineEdit>("email")->setText(SettingsTestRig::email);
     find<QLineEdit>("password")->setText("secret-words");

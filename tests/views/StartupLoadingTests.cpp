@@ -11,7 +11,12 @@ using namespace quillo;
 
 TEST(StartupLoadingRules, RowsAndButtonText) {
     using S = StartupStatusState;
-    struct Case { bool configured, signedIn, error, granted; S engine; const char* detail; const char* button; };
+    struct Case {
+        bool configured, signedIn, error, granted;
+        S engine;
+        const char* detail;
+        const char* button;
+    };
     const Case cases[] = {
         {true, true, false, true, S::ready, "Cloud Fast configured", "Close"},
         {true, true, false, false, S::ready, "Cloud Fast configured", "Continue in background"},

@@ -95,7 +95,8 @@ TEST_F(StartupSignInTest, ARefusedSignInIsReportedAndLeavesTheAppSignedOut) {
     bool reported = false;
     for (const QString& line : log.messages()) {
         EXPECT_FALSE(line.contains(QStringLiteral("wrong-pass"))) << line.toStdString();
-        reported = reported || line.startsWith(QStringLiteral("Sign-in at start failed: The email or password is incorrect"));
+        reported =
+            reported || line.startsWith(QStringLiteral("Sign-in at start failed: The email or password is incorrect"));
     }
     EXPECT_TRUE(reported) << log.messages().join(u'\n').toStdString();
 }

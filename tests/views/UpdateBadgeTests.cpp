@@ -5,9 +5,9 @@
 #include "Platform/Fake/InMemoryUserDefaults.h"
 #include "Services/FakeUpdateFramework.h"
 #include "Services/QuilloUpdater.h"
+#include "SignedOutCloudState.h"
 #include "Support/VirtualClock.h"
 #include "Views/QuilloTrayItem.h"
-#include "SignedOutCloudState.h"
 #include "ViewsTestSupport.h"
 
 #include <QApplication>
@@ -38,8 +38,9 @@ TEST(UpdateBadge, FollowsTheAvailableVersion) {
     FakeToastScreens screens;
     SignedOutCloudState cloud;
     FakeUpdateFramework* framework = nullptr;
-    QuilloInfoDictionary info{{QuilloBundleInfo::updateFeedUrlKey, QStringLiteral("https://updates.example/feed.json")},
-                              {QuilloBundleInfo::updatePublicKeyKey, QStringLiteral("ve+JnEM4VSdDhcDSwDn5c5aVxwT47q8Yh4Ai26/lNYk=")}};
+    QuilloInfoDictionary info{
+        {QuilloBundleInfo::updateFeedUrlKey, QStringLiteral("https://updates.example/feed.json")},
+        {QuilloBundleInfo::updatePublicKeyKey, QStringLiteral("ve+JnEM4VSdDhcDSwDn5c5aVxwT47q8Yh4Ai26/lNYk=")}};
     QuilloUpdater updater(QuilloUpdater::Dependencies{
         defaults, clock, info, [&](const UpdateFeedConfiguration& configuration, UpdateFrameworkDelegate& delegate) {
             auto fake = std::make_unique<FakeUpdateFramework>(configuration, delegate);

@@ -17,12 +17,9 @@ using namespace quillo;
 
 namespace {
 
-double centreY(QWidget* child, QWidget* root) {
-    return child->mapTo(root, QPoint()).y() + child->height() / 2.0;
-}
+double centreY(QWidget* child, QWidget* root) { return child->mapTo(root, QPoint()).y() + child->height() / 2.0; }
 
-template <typename View>
-void layOut(View& view) {
+template <typename View> void layOut(View& view) {
     view.layout()->activate();
     view.ensurePolished();
 }
@@ -41,8 +38,9 @@ TEST(ToastContent, FloatingPillsCentreTheirContentAndNotchPillsClearTheHousing) 
 
     // An error's mark stands level with its sentence, not above it.
     const CorrectionToastFrame errorFrame{QSizeF(390, 98), 14.0, false};
-    CorrectionCompactToastView error(CorrectionToastStatusKind::error(QStringLiteral("Top up your balance, then try again.")),
-                                     errorFrame, false, clock);
+    CorrectionCompactToastView error(
+        CorrectionToastStatusKind::error(QStringLiteral("Top up your balance, then try again.")), errorFrame, false,
+        clock);
     layOut(error);
     EXPECT_NEAR(centreY(error.findChild<QLabel*>(QStringLiteral("statusIcon")), &error),
                 centreY(error.findChild<QLabel*>(QStringLiteral("statusText")), &error), 1.0);

@@ -11,8 +11,8 @@ namespace quillo::testing {
 // Displays and a pointer the test sets.
 class FakeToastScreens final : public ToastScreenSource {
 public:
-    std::vector<ToastScreen> list{ToastScreen{QRectF(0, 0, 1440, 900), QRectF(0, 32, 1440, 868), 0.0,
-                                              std::nullopt, std::nullopt}};
+    std::vector<ToastScreen> list{
+        ToastScreen{QRectF(0, 0, 1440, 900), QRectF(0, 32, 1440, 868), 0.0, std::nullopt, std::nullopt}};
     std::optional<std::size_t> main = 0;
     QPointF pointer{100, 100};
 

@@ -60,9 +60,9 @@ bool FakeAccessibilityElement::isSameElement(const AccessibilityElement& other) 
     return fake && fake->identity_ == identity_;
 }
 
-FakeAccessibilityElement::Ref FakeAccessibilityElement::set(const QString& name, AccessibilityValue value) {
+FakeAccessibilityElement::Ref FakeAccessibilityElement::set(const QString& name, const AccessibilityValue& value) {
     computed_.remove(name);
-    values_.insert(name, std::move(value));
+    values_.insert(name, value);
     return shared_from_this();
 }
 
@@ -78,9 +78,9 @@ void FakeAccessibilityElement::clearAttributes() {
     aliasOf_.reset();
 }
 
-FakeAccessibilityElement::Ref FakeAccessibilityElement::setComputed(const QString& name, Computed computed) {
+FakeAccessibilityElement::Ref FakeAccessibilityElement::setComputed(const QString& name, const Computed& computed) {
     values_.remove(name);
-    computed_.insert(name, std::move(computed));
+    computed_.insert(name, computed);
     return shared_from_this();
 }
 

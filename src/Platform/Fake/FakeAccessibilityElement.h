@@ -29,11 +29,11 @@ public:
     bool isSameElement(const AccessibilityElement& other) const override;
 
     // Setup.
-    Ref set(const QString& name, AccessibilityValue value);
+    Ref set(const QString& name, const AccessibilityValue& value);
     Ref setString(const QString& name, const QString& value) { return set(name, AccessibilityValue::of(value)); }
     Ref setBoolean(const QString& name, bool value) { return set(name, AccessibilityValue::of(value)); }
     Ref setElement(const QString& name, const AccessibilityElementRef& element);
-    Ref setComputed(const QString& name, Computed computed);
+    Ref setComputed(const QString& name, const Computed& computed);
     Ref remove(const QString& name);
     Ref setSettable(const QString& name, bool settable = true);
     // Reads of `name` end with `status` (failure, cannotComplete...).

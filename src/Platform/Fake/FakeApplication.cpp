@@ -33,7 +33,8 @@ FakeApplication::~FakeApplication() {
         if (const auto element = weak.lock()) element->clearAttributes();
 }
 
-FakeAccessibilityElement::Ref FakeApplication::addElement(const QString& role, FakeAccessibilityElement::Ref parent) {
+FakeAccessibilityElement::Ref FakeApplication::addElement(const QString& role,
+                                                          const FakeAccessibilityElement::Ref& parent) {
     auto element = FakeAccessibilityElement::make(pid_, role);
     element->setElement(kParent, parent ? parent : window_);
     elements_.append(element);
@@ -63,7 +64,7 @@ FakeAccessibilityElement::Ref FakeApplication::linkField(const std::shared_ptr<F
 }
 
 std::shared_ptr<FakeTextField> FakeApplication::addTextField(const QString& value, const QString& role,
-                                                             FakeAccessibilityElement::Ref parent) {
+                                                             const FakeAccessibilityElement::Ref& parent) {
     auto field = std::make_shared<FakeTextField>();
     field->value = value;
     field->placeCaret(value.size());
@@ -73,13 +74,13 @@ std::shared_ptr<FakeTextField> FakeApplication::addTextField(const QString& valu
 }
 
 std::shared_ptr<FakeTextField> FakeApplication::addPasswordField(const QString& value,
-                                                                 FakeAccessibilityElement::Ref parent) {
+                                                                 const FakeAccessibilityElement::Ref& parent) {
     auto field = addTextField(value, QStringLiteral("AXTextField"), parent);
     field->element->setString(kSubrole, QStringLiteral("AXSecureTextField"));
     return field;
 }
 
-void FakeApplication::focus(const std::shared_ptr<FakeTextField>& field, FakeAccessibilityElement::Ref element) {
+void FakeApplication::focus(const std::shared_ptr<FakeTextField>& field, const FakeAccessibilityElement::Ref& element) {
     focusedField_ = field;
     focusedElement_ = element ? element : (field ? field->element : nullptr);
 }
@@ -129,7 +130,8 @@ void FakeApplication::performCopy() {
     if (copyAsFiles) {
         PasteboardItem item;
         item.setString(QStringLiteral("text/uri-list"), QStringLiteral("file:///home/user/Notes.txt\r\n"));
-        item.setString(QStringLiteral("x-special/gnome-copied-files"), QStringLiteral("copy\nfile:///home/user/Notes.txt"));
+        item.setString(QStringLiteral("x-special/gnome-copied-files"),
+                       QStringLiteral("copy\nfile:///home/user/Notes.txt"));
         item.setString(QStringLiteral("text/plain"), QStringLiteral("Notes.txt"));
         desktop_.pasteboard.writeFromAnotherProgram({item});
         return;

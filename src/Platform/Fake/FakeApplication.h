@@ -31,15 +31,18 @@ public:
     const FakeAccessibilityElement::Ref& window() const { return window_; }
 
     // A text field (role AXTextField unless given) under `parent` (the window by default).
-    std::shared_ptr<FakeTextField> addTextField(const QString& value, const QString& role = QStringLiteral("AXTextField"),
-                                                FakeAccessibilityElement::Ref parent = nullptr);
+    std::shared_ptr<FakeTextField> addTextField(const QString& value,
+                                                const QString& role = QStringLiteral("AXTextField"),
+                                                const FakeAccessibilityElement::Ref& parent = nullptr);
     // A password field: role AXTextField, subrole AXSecureTextField.
-    std::shared_ptr<FakeTextField> addPasswordField(const QString& value, FakeAccessibilityElement::Ref parent = nullptr);
-    FakeAccessibilityElement::Ref addElement(const QString& role, FakeAccessibilityElement::Ref parent = nullptr);
+    std::shared_ptr<FakeTextField> addPasswordField(const QString& value,
+                                                    const FakeAccessibilityElement::Ref& parent = nullptr);
+    FakeAccessibilityElement::Ref addElement(const QString& role,
+                                             const FakeAccessibilityElement::Ref& parent = nullptr);
 
     // Keyboard focus: keystrokes act on `field`; accessibility reports `element` (the
     // field's own element unless another is given, e.g. a group forwarding focus).
-    void focus(const std::shared_ptr<FakeTextField>& field, FakeAccessibilityElement::Ref element = nullptr);
+    void focus(const std::shared_ptr<FakeTextField>& field, const FakeAccessibilityElement::Ref& element = nullptr);
     void focusElement(FakeAccessibilityElement::Ref element);
     const std::shared_ptr<FakeTextField>& focusedField() const { return focusedField_; }
     const FakeAccessibilityElement::Ref& focusedElement() const { return focusedElement_; }
@@ -47,14 +50,14 @@ public:
     void handle(const SyntheticKeystroke& keystroke);
 
     // Knobs.
-    quint64 shortcutModifierFlags = 0x40000; // Control: what this desktop's shortcuts use
-    double selectAllDelay = 0.0;             // seconds until a Select All takes effect
-    std::optional<double> copyDelay = 0.0;   // seconds until a Copy reaches the pasteboard; none: never
+    quint64 shortcutModifierFlags = 0x40000;      // Control: what this desktop's shortcuts use
+    double selectAllDelay = 0.0;                  // seconds until a Select All takes effect
+    std::optional<double> copyDelay = 0.0;        // seconds until a Copy reaches the pasteboard; none: never
     QList<std::optional<QString>> scriptedCopies; // the next Copies write these instead (none: nothing)
-    bool copyAsFiles = false;                // a Copy puts files (URI list and a file name) on the pasteboard
-    bool copyWritesRichText = true;          // a Copy writes text/html beside text/plain
-    double pasteReadDelay = 0.0;             // seconds until a Paste reads the pasteboard
-    bool exposesFocusOnApplication = true;   // the application element answers AXFocusedUIElement
+    bool copyAsFiles = false;                     // a Copy puts files (URI list and a file name) on the pasteboard
+    bool copyWritesRichText = true;               // a Copy writes text/html beside text/plain
+    double pasteReadDelay = 0.0;                  // seconds until a Paste reads the pasteboard
+    bool exposesFocusOnApplication = true;        // the application element answers AXFocusedUIElement
 
     // What happened.
     int selectAllCount = 0;

@@ -49,7 +49,8 @@ private:
     };
     class Token final : public Installation {
     public:
-        Token(FakeLocalKeyEventMonitor* owner, std::shared_ptr<Entry> entry) : owner_(owner), entry_(std::move(entry)) {}
+        Token(FakeLocalKeyEventMonitor* owner, std::shared_ptr<Entry> entry)
+            : owner_(owner), entry_(std::move(entry)) {}
         ~Token() override { owner_->entries_.removeAll(entry_); }
 
     private:

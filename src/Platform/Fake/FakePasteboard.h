@@ -25,7 +25,7 @@ public:
     std::optional<QString> plainText() const { return string(PasteboardTypes::plainText); }
 
     // Knobs.
-    QSet<QString> unreadableTypes; // data() for these types fails
+    QSet<QString> unreadableTypes;   // data() for these types fails
     bool contentsUnreadable = false; // itemCount() fails
     bool refuseWrites = false;
     int writeCount = 0;

@@ -28,7 +28,9 @@ public:
         return true;
     }
 
-    void addApplication(const RunningApplication& application) { applications_.insert(application.processIdentifier, application); }
+    void addApplication(const RunningApplication& application) {
+        applications_.insert(application.processIdentifier, application);
+    }
     // Brings an application to the front and announces it.
     void activate(qint32 pid) {
         frontmost_ = pid;

@@ -57,7 +57,8 @@ AtSpiBus::~AtSpiBus() {
 std::optional<bool> AtSpiBus::isAccessibilityEnabled() {
     QDBusConnection session = QDBusConnection::sessionBus();
     if (!session.isConnected()) return std::nullopt;
-    QDBusMessage message = QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Get"));
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Get"));
     message << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled");
     const QDBusMessage reply = session.call(message, QDBus::Block, sessionBusTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
@@ -67,8 +68,10 @@ std::optional<bool> AtSpiBus::isAccessibilityEnabled() {
 bool AtSpiBus::enableAccessibility() {
     QDBusConnection session = QDBusConnection::sessionBus();
     if (!session.isConnected()) return false;
-    QDBusMessage message = QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Set"));
-    message << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled") << QVariant::fromValue(QDBusVariant(true));
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Set"));
+    message << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
+            << QVariant::fromValue(QDBusVariant(true));
     const QDBusMessage reply = session.call(message, QDBus::Block, sessionBusTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;
 }
@@ -77,8 +80,8 @@ bool AtSpiBus::connectToBus() {
     if (connected_) return true;
     QDBusConnection session = QDBusConnection::sessionBus();
     if (!session.isConnected()) return false;
-    const QDBusMessage request =
-        QDBusMessage::createMethodCall(busService, busPath, QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+    const QDBusMessage request = QDBusMessage::createMethodCall(busService, busPath, QStringLiteral("org.a11y.Bus"),
+                                                                QStringLiteral("GetAddress"));
     const QDBusMessage reply = session.call(request, QDBus::Block, sessionBusTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return false;
     const QString address = reply.arguments().first().toString();
@@ -89,8 +92,8 @@ bool AtSpiBus::connectToBus() {
         return false;
     }
     connected_ = true;
-    bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"), QStringLiteral("StateChanged"), this,
-                SLOT(onStateChanged(QDBusMessage)));
+    bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"), QStringLiteral("StateChanged"),
+                this, SLOT(onStateChanged(QDBusMessage)));
     bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Focus"), QStringLiteral("Focus"), this,
                 SLOT(onFocus(QDBusMessage)));
     registerForFocusEvents();
@@ -122,8 +125,8 @@ bool AtSpiBus::isUnresponsive(const QString& service) const {
     return false;
 }
 
-AtSpiReply AtSpiBus::call(const QString& service, const QString& path, const QString& interface,
-                          const QString& method, const QList<QVariant>& arguments) const {
+AtSpiReply AtSpiBus::call(const QString& service, const QString& path, const QString& interface, const QString& method,
+                          const QList<QVariant>& arguments) const {
     if (!connected_) return {AtSpiCallStatus::notConnected, {}};
     if (isUnresponsive(service)) return {AtSpiCallStatus::timedOut, {}};
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
@@ -154,9 +157,9 @@ std::optional<qint32> AtSpiBus::processIdentifier(const QString& service) const 
     if (!connected_ || service.isEmpty()) return std::nullopt;
     const auto cached = pids_.constFind(service);
     if (cached != pids_.constEnd()) return *cached;
-    const AtSpiReply reply = call(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                  QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"),
-                                  {service});
+    const AtSpiReply reply =
+        call(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"), {service});
     if (!reply.ok() || reply.arguments.isEmpty()) return std::nullopt;
     const qint32 pid = static_cast<qint32>(reply.arguments.first().toUInt());
     pids_.insert(service, pid);

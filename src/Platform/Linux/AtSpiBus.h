@@ -81,7 +81,7 @@ private slots:
     void onStateChanged(const QDBusMessage& message);
     void onFocus(const QDBusMessage& message);
 
-private:
+private: // NOLINT(readability-redundant-access-specifiers): ends the slots section for moc
     void registerForFocusEvents();
 
     Clock& clock_;

@@ -15,8 +15,8 @@ namespace {
 bool mentionsMissingService(const QString& message) {
     // libsecret reports an absent or unreachable secret service as a generic error whose text
     // names D-Bus or the secrets service.
-    static const char* const markers[] = {"D-Bus", "DBus", "dbus", "org.freedesktop.secrets", "autolaunch",
-                                          "ServiceUnknown", "Secret Service", "secret service"};
+    static const char* const markers[] = {"D-Bus",      "DBus",           "dbus",           "org.freedesktop.secrets",
+                                          "autolaunch", "ServiceUnknown", "Secret Service", "secret service"};
     for (const char* marker : markers) {
         if (message.contains(QLatin1String(marker))) return true;
     }

@@ -95,7 +95,8 @@ const AtSpiAccessibleElement::Info& AtSpiAccessibleElement::info() const {
     }
     info.states = *states;
     const AtSpiReply interfaces = bus_->call(ref_.service, path, accessibleInterface, QStringLiteral("GetInterfaces"));
-    if (interfaces.ok() && !interfaces.arguments.isEmpty()) info.interfaces = interfaces.arguments.first().toStringList();
+    if (interfaces.ok() && !interfaces.arguments.isEmpty())
+        info.interfaces = interfaces.arguments.first().toStringList();
     info_ = info;
     return *info_;
 }
@@ -170,7 +171,8 @@ bool AtSpiAccessibleElement::isSameElement(const AccessibilityElement& other) co
 
 AccessibilityValue AtSpiAccessibleElement::parent() const {
     if (kind_ == Kind::application) return AccessibilityValue::failed(AccessibilityStatus::noValue);
-    const AtSpiReply reply = bus_->property(ref_.service, ref_.path.path(), accessibleInterface, QStringLiteral("Parent"));
+    const AtSpiReply reply =
+        bus_->property(ref_.service, ref_.path.path(), accessibleInterface, QStringLiteral("Parent"));
     if (!reply.ok() || reply.arguments.isEmpty())
         return AccessibilityValue::failed(reply.ok() ? AccessibilityStatus::failure : statusOf(reply));
     const auto parentRef = refOf(reply.arguments.first());
@@ -183,7 +185,8 @@ AccessibilityValue AtSpiAccessibleElement::parent() const {
 AccessibilityValue AtSpiAccessibleElement::selectedTextRange() const {
     const Info& i = info();
     if (i.status != AccessibilityStatus::success) return AccessibilityValue::failed(i.status);
-    if (!i.interfaces.contains(textInterface)) return AccessibilityValue::failed(AccessibilityStatus::attributeUnsupported);
+    if (!i.interfaces.contains(textInterface))
+        return AccessibilityValue::failed(AccessibilityStatus::attributeUnsupported);
     const QString path = ref_.path.path();
     const AtSpiReply count = bus_->call(ref_.service, path, textInterface, QStringLiteral("GetNSelections"));
     if (!count.ok() || count.arguments.isEmpty())
@@ -216,7 +219,8 @@ AccessibilityValue AtSpiAccessibleElement::focusedElement() const {
 
     // Otherwise a bounded search of the application's windows, active ones first.
     const QString service = ref_.service;
-    const AtSpiReply windows = bus_->call(service, ref_.path.path(), accessibleInterface, QStringLiteral("GetChildren"));
+    const AtSpiReply windows =
+        bus_->call(service, ref_.path.path(), accessibleInterface, QStringLiteral("GetChildren"));
     if (!windows.ok() || windows.arguments.isEmpty())
         return AccessibilityValue::failed(windows.ok() ? AccessibilityStatus::failure : statusOf(windows));
     std::deque<std::pair<AtSpiObjectRef, int>> pending;
@@ -240,9 +244,11 @@ AccessibilityValue AtSpiAccessibleElement::focusedElement() const {
         auto [node, depth] = pending.front();
         pending.pop_front();
         ++visited;
-        const AtSpiReply children = bus_->call(node.service, node.path.path(), accessibleInterface, QStringLiteral("GetChildren"));
+        const AtSpiReply children =
+            bus_->call(node.service, node.path.path(), accessibleInterface, QStringLiteral("GetChildren"));
         if (!children.ok()) {
-            if (children.status == AtSpiCallStatus::timedOut) return AccessibilityValue::failed(AccessibilityStatus::cannotComplete);
+            if (children.status == AtSpiCallStatus::timedOut)
+                return AccessibilityValue::failed(AccessibilityStatus::cannotComplete);
             continue;
         }
         if (children.arguments.isEmpty()) continue;
@@ -258,10 +264,12 @@ AccessibilityValue AtSpiAccessibleElement::focusedElement() const {
             }
             if (AtSpiState::has(*states, AtSpiState::focused)) return AccessibilityValue::of(make(child));
             // Hidden parts and long managed lists cannot hold the focused field.
-            if (!AtSpiState::has(*states, AtSpiState::showing) || AtSpiState::has(*states, AtSpiState::managesDescendants))
+            if (!AtSpiState::has(*states, AtSpiState::showing) ||
+                AtSpiState::has(*states, AtSpiState::managesDescendants))
                 continue;
             if (depth + 1 < maximumSearchDepth) next.emplace_back(child, depth + 1);
         }
+        // NOLINTNEXTLINE(modernize-loop-convert): clang 14 cannot parse libstdc++ 12's reverse views
         for (auto it = next.rbegin(); it != next.rend(); ++it) pending.push_front(*it);
     }
     return AccessibilityValue::failed(AccessibilityStatus::noValue);

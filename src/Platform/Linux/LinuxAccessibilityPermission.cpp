@@ -20,9 +20,9 @@ namespace {
 bool accessibilityBusReachable() {
     QDBusConnection session = QDBusConnection::sessionBus();
     if (!session.isConnected()) return false;
-    const QDBusMessage request = QDBusMessage::createMethodCall(
-        QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
-        QStringLiteral("GetAddress"));
+    const QDBusMessage request =
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
     const QDBusMessage reply = session.call(request, QDBus::Block, 1000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return false;
     const QString address = reply.arguments().first().toString();

@@ -122,7 +122,8 @@ void LinuxEventTap::processPendingEvents() {
                                       translated->type == KeyboardEvent::Type::flagsChanged);
                 if (deliver) {
                     if (translated->type == KeyboardEvent::Type::keyDown && charactersOfKey_)
-                        translated->charactersIgnoringModifiers = charactersOfKey_(translated->keyCode).value_or(QString());
+                        translated->charactersIgnoringModifiers =
+                            charactersOfKey_(translated->keyCode).value_or(QString());
                     XFreeEventData(display_, cookie);
                     emit keyEvent(*translated);
                     if (!display_) return; // a receiver destroyed the tap

@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-struct _XDisplay;
+struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's own name for Display
 class QSocketNotifier;
 
 namespace quillo {

@@ -15,6 +15,7 @@ namespace {
 namespace V = VirtualKeyCode;
 
 // First entry per virtual code wins for the way back (evdevCode).
+// clang-format off
 constexpr std::pair<quint32, quint16> table[] = {
     // Letters.
     {KEY_A, V::a}, {KEY_S, V::s}, {KEY_D, V::d}, {KEY_F, V::f}, {KEY_H, V::h}, {KEY_G, V::g},
@@ -55,6 +56,7 @@ constexpr std::pair<quint32, quint16> table[] = {
     {KEY_KP5, V::keypad5}, {KEY_KP6, V::keypad6}, {KEY_KP7, V::keypad7}, {KEY_KP8, V::keypad8},
     {KEY_KP9, V::keypad9},
 };
+// clang-format on
 
 constexpr quint32 maximumEvdev = KEY_MAX;
 

@@ -39,8 +39,8 @@ struct XkbAnyEvent {
 };
 
 bool selectXkbEvents(xcb_connection_t* connection, qint32 deviceId) {
-    constexpr uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY |
-                                XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
+    constexpr uint16_t events =
+        XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY | XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
     constexpr uint16_t mapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
                                   XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_EXPLICIT_COMPONENTS |
                                   XCB_XKB_MAP_PART_KEY_ACTIONS | XCB_XKB_MAP_PART_VIRTUAL_MODS |
@@ -53,8 +53,8 @@ bool selectXkbEvents(xcb_connection_t* connection, qint32 deviceId) {
     details.newKeyboardDetails = XCB_XKB_NKN_DETAIL_KEYCODES;
     details.affectState = stateDetails;
     details.stateDetails = stateDetails;
-    xcb_void_cookie_t cookie = xcb_xkb_select_events_aux_checked(connection, static_cast<xcb_xkb_device_spec_t>(deviceId),
-                                                                 events, 0, 0, mapParts, mapParts, &details);
+    xcb_void_cookie_t cookie = xcb_xkb_select_events_aux_checked(
+        connection, static_cast<xcb_xkb_device_spec_t>(deviceId), events, 0, 0, mapParts, mapParts, &details);
     xcb_generic_error_t* error = xcb_request_check(connection, cookie);
     if (error) {
         std::free(error);
@@ -96,7 +96,8 @@ LinuxKeyboardLayout::~LinuxKeyboardLayout() {
 
 void LinuxKeyboardLayout::reloadKeymap() const {
     auto* xkb = xkb_.get();
-    xkb_keymap* keymap = xkb_x11_keymap_new_from_device(xkb->context, connection_, deviceId_, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_keymap* keymap =
+        xkb_x11_keymap_new_from_device(xkb->context, connection_, deviceId_, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (!keymap) return;
     xkb_state* state = xkb_x11_state_new_from_device(keymap, connection_, deviceId_);
     if (xkb->state) xkb_state_unref(xkb->state);

@@ -79,6 +79,7 @@ QList<quint32> LinuxKeystrokeSender::heldModifierKeycodes() const {
 }
 
 void LinuxKeystrokeSender::releaseOurModifiers() {
+    // NOLINTNEXTLINE(modernize-loop-convert): clang 14 cannot parse libstdc++ 12's reverse views
     for (auto it = pressedByUs_.crbegin(); it != pressedByUs_.crend(); ++it)
         XTestFakeKeyEvent(display_, *it, False, CurrentTime);
     pressedByUs_.clear();

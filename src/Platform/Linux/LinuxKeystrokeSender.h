@@ -5,7 +5,7 @@
 #include <QList>
 #include <QtGlobal>
 
-struct _XDisplay;
+struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's own name for Display
 
 namespace quillo {
 

@@ -2,10 +2,10 @@
 
 #include "Support/Logging.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
-#include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
 
 #include <X11/Xatom.h>
@@ -107,7 +107,7 @@ std::optional<RunningApplication> LinuxWorkspace::applicationOfWindow(unsigned l
 
 std::optional<RunningApplication> LinuxWorkspace::frontmostApplication() const {
     if (!display_) return std::nullopt;
-    const auto result = readFrontmostApplication();
+    auto result = readFrontmostApplication();
     // The round trips may have pulled activation events into Xlib's queue, where the socket
     // notifier no longer sees them: handle them from the event loop.
     if (XEventsQueued(display_, QueuedAlready) > 0)

@@ -5,7 +5,7 @@
 #include <QString>
 #include <optional>
 
-struct _XDisplay;
+struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's own name for Display
 class QSocketNotifier;
 
 namespace quillo {
@@ -34,7 +34,7 @@ public:
 private:
     void processPendingEvents();
     std::optional<RunningApplication> readFrontmostApplication() const;
-    std::optional<RunningApplication> applicationOfWindow(unsigned long window) const;
+    std::optional<RunningApplication> applicationOfWindow(unsigned long start) const;
 
     _XDisplay* display_ = nullptr;
     unsigned long activeWindowAtom_ = 0;

@@ -56,6 +56,7 @@ QString QtLocalKeyEventMonitor::charactersIgnoringModifiers(const QKeyEvent& eve
 bool QtLocalKeyEventMonitor::deliver(const KeyboardEvent& event) {
     // The newest installation first; a handler may remove installations while we walk.
     const auto snapshot = entries_;
+    // NOLINTNEXTLINE(modernize-loop-convert): clang 14 cannot parse libstdc++ 12's reverse views
     for (auto it = snapshot.crbegin(); it != snapshot.crend(); ++it) {
         if (!entries_.contains(*it)) continue;
         if ((*it)->handler(event)) return true;
@@ -79,7 +80,8 @@ bool QtLocalKeyEventMonitor::press(quint32 evdev, const QKeyEvent& event) {
 bool QtLocalKeyEventMonitor::release(quint32 evdev) {
     const auto translated = tracker_.handle(evdev, false);
     bool swallowed = swallowedDown_.remove(evdev);
-    if (translated && translated->type == KeyboardEvent::Type::flagsChanged) swallowed = deliver(*translated) || swallowed;
+    if (translated && translated->type == KeyboardEvent::Type::flagsChanged)
+        swallowed = deliver(*translated) || swallowed;
     return swallowed;
 }
 

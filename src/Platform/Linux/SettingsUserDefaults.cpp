@@ -3,8 +3,8 @@
 namespace quillo {
 
 SettingsUserDefaults::SettingsUserDefaults(const QString& organization, const QString& application, QObject* parent)
-    : SettingsUserDefaults(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, organization, application),
-                           parent) {}
+    : SettingsUserDefaults(
+          std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, organization, application), parent) {}
 
 SettingsUserDefaults::SettingsUserDefaults(std::unique_ptr<QSettings> settings, QObject* parent)
     : UserDefaults(parent), settings_(std::move(settings)) {}

@@ -12,8 +12,7 @@ class SettingsUserDefaults final : public UserDefaults {
     Q_OBJECT
 public:
     explicit SettingsUserDefaults(const QString& organization = QStringLiteral("Quillo"),
-                                  const QString& application = QStringLiteral("Quillo"),
-                                  QObject* parent = nullptr);
+                                  const QString& application = QStringLiteral("Quillo"), QObject* parent = nullptr);
     // A defaults file at an explicit path (tools and tests).
     static SettingsUserDefaults* atPath(const QString& path, QObject* parent = nullptr);
 

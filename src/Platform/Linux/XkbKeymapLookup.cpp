@@ -23,13 +23,13 @@ QString keysymText(xkb_keysym_t keysym) {
 }
 
 std::optional<quint16> qwertyPosition(QChar letter) {
-    static const quint16 positions[26] = {
-        VirtualKeyCode::a, VirtualKeyCode::b, VirtualKeyCode::c, VirtualKeyCode::d, VirtualKeyCode::e,
-        VirtualKeyCode::f, VirtualKeyCode::g, VirtualKeyCode::h, VirtualKeyCode::i, VirtualKeyCode::j,
-        VirtualKeyCode::k, VirtualKeyCode::l, VirtualKeyCode::m, VirtualKeyCode::n, VirtualKeyCode::o,
-        VirtualKeyCode::p, VirtualKeyCode::q, VirtualKeyCode::r, VirtualKeyCode::s, VirtualKeyCode::t,
-        VirtualKeyCode::u, VirtualKeyCode::v, VirtualKeyCode::w, VirtualKeyCode::x, VirtualKeyCode::y,
-        VirtualKeyCode::z};
+    static const quint16 positions[26] = {VirtualKeyCode::a, VirtualKeyCode::b, VirtualKeyCode::c, VirtualKeyCode::d,
+                                          VirtualKeyCode::e, VirtualKeyCode::f, VirtualKeyCode::g, VirtualKeyCode::h,
+                                          VirtualKeyCode::i, VirtualKeyCode::j, VirtualKeyCode::k, VirtualKeyCode::l,
+                                          VirtualKeyCode::m, VirtualKeyCode::n, VirtualKeyCode::o, VirtualKeyCode::p,
+                                          VirtualKeyCode::q, VirtualKeyCode::r, VirtualKeyCode::s, VirtualKeyCode::t,
+                                          VirtualKeyCode::u, VirtualKeyCode::v, VirtualKeyCode::w, VirtualKeyCode::x,
+                                          VirtualKeyCode::y, VirtualKeyCode::z};
     const char16_t c = letter.toLower().unicode();
     if (c < u'a' || c > u'z') return std::nullopt;
     return positions[c - u'a'];

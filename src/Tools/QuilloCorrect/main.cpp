@@ -1,13 +1,13 @@
 // quillo-correct: corrects standard input through the correction pipeline and prints the result.
 #include "Models/CorrectionModels.h"
+#include "Platform/Fake/InMemorySecureStore.h"
+#include "Platform/Fake/InMemoryUserDefaults.h"
 #include "Services/CloudCorrectionProviding.h"
 #include "Services/CorrectionPipeline.h"
 #include "Services/CorrectionPipelineError.h"
-#include "Platform/Fake/InMemorySecureStore.h"
-#include "Platform/Fake/InMemoryUserDefaults.h"
-#include "Services/QuilloAuthService.h"
 #include "Services/LocalStandInCorrectionClient.h"
 #include "Services/QtCloudHttpTransport.h"
+#include "Services/QuilloAuthService.h"
 #include "Services/QuilloCloudError.h"
 #include "Services/QuilloCloudService.h"
 #include "Services/QuilloDiagnostics.h"
@@ -19,9 +19,9 @@
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
-#include <QUuid>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QUuid>
 #include <cstdio>
 
 #include <qcoro/qcorotask.h>
@@ -52,7 +52,7 @@ const char* const usage =
     "  --help      show this help\n";
 
 // The catalogue's case for a failed correction, as the correction service classifies it.
-UserFacingErrorCatalog::CorrectionFailure classify(std::exception_ptr error) {
+UserFacingErrorCatalog::CorrectionFailure classify(const std::exception_ptr& error) {
     using Failure = UserFacingErrorCatalog::CorrectionFailure;
     try {
         std::rethrow_exception(error);
@@ -73,8 +73,7 @@ UserFacingErrorCatalog::CorrectionFailure classify(std::exception_ptr error) {
         return Failure::requestEncoding();
     } catch (const CloudResponseDecodingError&) {
         return Failure::invalidResponse();
-    } catch (...) {
-    }
+    } catch (...) {}
     return Failure::unexpected();
 }
 
@@ -104,8 +103,8 @@ QCoro::Task<RunOutcome> run(CorrectionPipeline& pipeline, QString text, Correcti
         outcome.output = result ? CorrectionTextIntegrity::normalizedCorrection(result->correction, text) : text;
     } catch (const CorrectionChunkingError&) {
         outcome.exitCode = exitCharacterTooLong;
-        outcome.message = QStringLiteral(
-            "This text contains an unusually long combined character. Shorten that part and try again.");
+        outcome.message =
+            QStringLiteral("This text contains an unusually long combined character. Shorten that part and try again.");
     } catch (...) {
         outcome.exitCode = exitCorrectionFailed;
         outcome.message = UserFacingErrorCatalog::correction(classify(std::current_exception()));
@@ -146,7 +145,7 @@ int main(int argc, char** argv) {
     std::optional<QString> password = environment("QUILLO_PASSWORD");
     QString endpoint = environment("QUILLO_CLOUD_ENDPOINT").value_or(QuilloCloudService::endpoint());
     QStringList authorityFiles = QtCloudHttpTransport::defaultAuthorityFiles();
-    const QStringList arguments = app.arguments();
+    const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
@@ -195,7 +194,8 @@ int main(int argc, char** argv) {
 
     const QByteArray input = readAllStandardInput();
     // A byte order mark is part of the text and comes back out unchanged.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const QString text = decoder.decode(input);
     if (decoder.hasError()) {
         writeError(QStringLiteral("The input is not valid UTF-8."));
@@ -212,7 +212,8 @@ int main(int argc, char** argv) {
     RunOutcome outcome;
     if (local) {
         LocalStandInCorrectionClient client;
-        CorrectionPipeline pipeline(client, 9000, [] { return std::optional<QString>(QStringLiteral("local:quillo-correct")); });
+        CorrectionPipeline pipeline(client, 9000,
+                                    [] { return std::optional<QString>(QStringLiteral("local:quillo-correct")); });
         outcome = blockingWait(run(pipeline, text, configuration));
     } else {
         if (!QuilloCloudService::isConfigured(endpoint)) {

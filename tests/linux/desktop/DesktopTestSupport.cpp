@@ -20,13 +20,14 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
 
 bool activateWindowOf(qint64 processId) {
     QProcess search;
-    search.start(QStringLiteral("xdotool"),
-                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(processId)});
+    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                             QStringLiteral("--pid"), QString::number(processId)});
     if (!search.waitForFinished(5000)) return false;
     const QList<QByteArray> windows = search.readAllStandardOutput().split('\n');
     for (const QByteArray& window : windows) {
         if (window.trimmed().isEmpty()) continue;
-        if (QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QString::fromLatin1(window.trimmed())}) == 0)
+        if (QProcess::execute(QStringLiteral("xdotool"),
+                              {QStringLiteral("windowactivate"), QString::fromLatin1(window.trimmed())}) == 0)
             return true;
     }
     return false;
@@ -63,11 +64,13 @@ QJsonObject TestEditor::command(const QString& line, int timeoutMs) {
     process_.write(line.toUtf8() + '\n');
     process_.waitForBytesWritten(1000);
     QJsonObject reply;
-    waitUntil([&] {
-        if (!process_.canReadLine()) return false;
-        reply = QJsonDocument::fromJson(process_.readLine()).object();
-        return true;
-    }, timeoutMs);
+    waitUntil(
+        [&] {
+            if (!process_.canReadLine()) return false;
+            reply = QJsonDocument::fromJson(process_.readLine()).object();
+            return true;
+        },
+        timeoutMs);
     return reply;
 }
 

@@ -53,12 +53,14 @@ protected:
 
     bool bringToFront(qint64 pid, int timeoutMs = 15000) {
         int attempts = 0;
-        return waitUntil([&] {
-            auto front = workspace.frontmostApplication();
-            if (front && front->processIdentifier == pid) return true;
-            if (++attempts % 20 == 0) activateWindowOf(pid);
-            return false;
-        }, timeoutMs);
+        return waitUntil(
+            [&] {
+                auto front = workspace.frontmostApplication();
+                if (front && front->processIdentifier == pid) return true;
+                if (++attempts % 20 == 0) activateWindowOf(pid);
+                return false;
+            },
+            timeoutMs);
     }
 
     void shortcut(QChar letter) {
@@ -127,7 +129,8 @@ TEST_F(Desktop, ClipboardSnapshotAndRestoreKeepEveryTypeOfAnotherOwner) {
     for (const QString type : {QStringLiteral("text/plain"), QStringLiteral("text/html"), QStringLiteral("image/png"),
                                QStringLiteral("application/x-quillo-test")}) {
         EXPECT_TRUE(after["formats"].toArray().contains(type)) << type.toStdString();
-        EXPECT_EQ(after["data"].toObject()[type].toString(), before["data"].toObject()[type].toString()) << type.toStdString();
+        EXPECT_EQ(after["data"].toObject()[type].toString(), before["data"].toObject()[type].toString())
+            << type.toStdString();
     }
     EXPECT_FALSE(after["formats"].toArray().contains(QStringLiteral("com.quillo.transient-pasteboard")));
 }
@@ -161,7 +164,8 @@ TEST_F(Desktop, ShortcutsReachTheEditorAndNoModifierStaysDown) {
     editor.command(QStringLiteral("set single hello wrold"));
     shortcut(u'a');
     shortcut(u'c');
-    ASSERT_TRUE(waitUntil([&] { return pasteboard.string(PasteboardTypes::plainText) == QStringLiteral("hello wrold"); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return pasteboard.string(PasteboardTypes::plainText) == QStringLiteral("hello wrold"); }));
 
     pasteboard.clearContents();
     pasteboard.writeItems({PasteboardItem().setString(PasteboardTypes::plainText, QStringLiteral("hello world"))});
@@ -173,7 +177,8 @@ TEST_F(Desktop, ShortcutsReachTheEditorAndNoModifierStaysDown) {
     EXPECT_TRUE(keys.heldModifierKeycodes().isEmpty()) << "a modifier was left down";
 
     shortcut(u'a');
-    ASSERT_TRUE(waitUntil([&] { return editor.command(QStringLiteral("get"))["selected"].toString() == "hello world"; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return editor.command(QStringLiteral("get"))["selected"].toString() == "hello world"; }));
     ASSERT_TRUE(keys.post({V::shift, true, 0}));
     ASSERT_TRUE(keys.post({V::rightArrow, true, 0}));
     ASSERT_TRUE(keys.post({V::rightArrow, false, 0}));
@@ -231,7 +236,8 @@ TEST_F(Desktop, AccessibilityClassifiesTheEditorsFields) {
         << "the single-line field was never seen as a text input";
 
     editor.command(QStringLiteral("focus password"));
-    const bool secure = waitUntil([&] { return inspectEditor().context == FocusedElementCorrectionContext::secureTextInput; });
+    const bool secure =
+        waitUntil([&] { return inspectEditor().context == FocusedElementCorrectionContext::secureTextInput; });
     ASSERT_TRUE(secure);
 
     editor.command(QStringLiteral("set multi first line\\nsecond line"));
@@ -282,10 +288,12 @@ TEST_F(Desktop, MousepadsEditorIsAnEditableText) {
         << front->bundleIdentifier.toStdString();
     EXPECT_FALSE(TerminalApplicationPolicy::isTerminal(front->bundleIdentifier));
     ASSERT_TRUE(accessibility.connect());
-    ASSERT_TRUE(waitUntil([&] {
-        return FocusedTextInputInspector::inspection(accessibility, *front).context ==
-               FocusedElementCorrectionContext::textInput;
-    }, 15000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return FocusedTextInputInspector::inspection(accessibility, *front).context ==
+                   FocusedElementCorrectionContext::textInput;
+        },
+        15000));
 }
 
 TEST_F(Desktop, XtermIsRecognisedAsATerminal) {

@@ -146,7 +146,8 @@ int main(int argc, char** argv) {
                 // What a file manager offers when files are copied.
                 auto* mime = new QMimeData;
                 mime->setData(QStringLiteral("text/uri-list"), QByteArrayLiteral("file:///tmp/report.odt\r\n"));
-                mime->setData(QStringLiteral("x-special/gnome-copied-files"), QByteArrayLiteral("copy\nfile:///tmp/report.odt"));
+                mime->setData(QStringLiteral("x-special/gnome-copied-files"),
+                              QByteArrayLiteral("copy\nfile:///tmp/report.odt"));
                 mime->setData(QStringLiteral("text/plain"), QByteArrayLiteral("/tmp/report.odt"));
                 QApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
                 answer(state());

@@ -14,8 +14,8 @@
 #include "Platform/Linux/LinuxPasteboard.h"
 #include "Platform/Linux/LinuxWorkspace.h"
 #include "Services/GlobalCorrectionService.h"
-#include "Support/BlockingWait.h"
 #include "Support/AccessibilitySupport.h"
+#include "Support/BlockingWait.h"
 #include "Support/Clock.h"
 #include "Support/CorrectionTextIntegrity.h"
 
@@ -55,10 +55,9 @@ protected:
         cloud.signIn("e2e@localhost", 100);
         defaults.setString(QStringLiteral("correctionTriggerKey"), QStringLiteral("f8"));
         service = std::make_unique<GlobalCorrectionService>(
-            GlobalCorrectionService::Environment{defaults, tap, permission, workspace, toast, announcer, nullptr,
-                                                 Clock::shared(),
-                                                 TextInsertionEngine::Platform{workspace, accessibility, pasteboard,
-                                                                               keys, layout}},
+            GlobalCorrectionService::Environment{
+                defaults, tap, permission, workspace, toast, announcer, nullptr, Clock::shared(),
+                TextInsertionEngine::Platform{workspace, accessibility, pasteboard, keys, layout}},
             cloud.service.get(), nullptr, nullptr, GlobalCorrectionService::StatusCallback{}, &cloud.auth);
         ASSERT_TRUE(service->startMonitoring()) << toast.events.join(QStringLiteral("; ")).toStdString();
         // A second, independent tap: the keys sent to the target, for the refusal cases.
@@ -80,12 +79,14 @@ protected:
 
     bool bringToFront(qint64 pid) {
         int attempts = 0;
-        return waitUntil([&] {
-            auto front = workspace.frontmostApplication();
-            if (front && front->processIdentifier == pid) return true;
-            if (++attempts % 20 == 0) activateWindowOf(pid);
-            return false;
-        }, 15000);
+        return waitUntil(
+            [&] {
+                auto front = workspace.frontmostApplication();
+                if (front && front->processIdentifier == pid) return true;
+                if (++attempts % 20 == 0) activateWindowOf(pid);
+                return false;
+            },
+            15000);
     }
 
     void startEditor() {
@@ -105,8 +106,8 @@ protected:
     // What the reference cloud makes of a text, asked directly.
     QString expectedCorrection(const QString& text) {
         const auto result = blockingWait(cloud.service->correctText(text, QStringLiteral("cloud_very_very_fast"),
-                                                                     CloudCorrectionModel::veryVeryFast,
-                                                                     CorrectionWritingMode::proofread));
+                                                                    CloudCorrectionModel::veryVeryFast,
+                                                                    CorrectionWritingMode::proofread));
         if (!result) return text;
         return CorrectionTextIntegrity::normalizedCorrection(result->correction, text);
     }
@@ -165,16 +166,19 @@ TEST_F(EndToEnd, TheWholeFieldIsCorrectedAndTheClipboardComesBackExactly) {
 
     pressTrigger();
     ASSERT_TRUE(correctionEnded()) << toast.events.join(QStringLiteral("; ")).toStdString();
-    EXPECT_TRUE(toast.events.contains(QStringLiteral("preview"))) << toast.events.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(toast.events.contains(QStringLiteral("preview")))
+        << toast.events.join(QStringLiteral("; ")).toStdString();
     EXPECT_TRUE(waitUntil([&] { return field(QStringLiteral("single")) == expected; }))
         << field(QStringLiteral("single")).toStdString();
-    EXPECT_TRUE(editor.command(QStringLiteral("get"))["selected"].toString().isEmpty()) << "the field was left selected";
+    EXPECT_TRUE(editor.command(QStringLiteral("get"))["selected"].toString().isEmpty())
+        << "the field was left selected";
 
     // Every type of the user's clipboard is back, byte for byte, once the restore ran.
     QJsonObject after;
     EXPECT_TRUE(waitUntil([&] {
         after = editor.command(QStringLiteral("clipboard"));
-        return after["data"].toObject()[QStringLiteral("image/png")] == before["data"].toObject()[QStringLiteral("image/png")] &&
+        return after["data"].toObject()[QStringLiteral("image/png")] ==
+                   before["data"].toObject()[QStringLiteral("image/png")] &&
                !after["formats"].toArray().contains(QStringLiteral("com.quillo.transient-pasteboard"));
     }));
     for (const QString type : {QStringLiteral("text/plain"), QStringLiteral("text/html"), QStringLiteral("image/png"),
@@ -195,8 +199,9 @@ TEST_F(EndToEnd, OnlyTheSelectionIsCorrected) {
 
     pressTrigger();
     ASSERT_TRUE(correctionEnded()) << toast.events.join(QStringLiteral("; ")).toStdString();
-    EXPECT_TRUE(waitUntil([&] { return field(QStringLiteral("multi")) == expectedFirst + QStringLiteral("\n") + second; }))
-        << field(QStringLiteral("multi")).toStdString();
+    EXPECT_TRUE(waitUntil([&] {
+        return field(QStringLiteral("multi")) == expectedFirst + QStringLiteral("\n") + second;
+    })) << field(QStringLiteral("multi")).toStdString();
 }
 
 TEST_F(EndToEnd, APasswordFieldIsRefusedWithNoKeystroke) {
@@ -220,7 +225,8 @@ TEST_F(EndToEnd, ATerminalIsRefusedWithNoKeystroke) {
     pressTrigger();
     ASSERT_TRUE(correctionEnded());
     ASSERT_FALSE(toast.events.isEmpty());
-    EXPECT_TRUE(toast.events.last().startsWith(QStringLiteral("error: "))) << toast.events.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(toast.events.last().startsWith(QStringLiteral("error: ")))
+        << toast.events.join(QStringLiteral("; ")).toStdString();
     waitUntil([&] { return false; }, 200);
     EXPECT_TRUE(keysBesidesTrigger().isEmpty()) << keysBesidesTrigger().size() << " keys were sent to the terminal";
 }
@@ -237,7 +243,8 @@ TEST_F(EndToEnd, TextChangedBeforeThePasteIsLeftAlone) {
     editor.command(QStringLiteral("set single my own new words"));
     ASSERT_TRUE(correctionEnded());
     ASSERT_FALSE(toast.events.isEmpty());
-    EXPECT_TRUE(toast.events.last().startsWith(QStringLiteral("error: Not pasted: the original text or selection changed")))
+    EXPECT_TRUE(
+        toast.events.last().startsWith(QStringLiteral("error: Not pasted: the original text or selection changed")))
         << toast.events.join(QStringLiteral("; ")).toStdString();
     EXPECT_EQ(field(QStringLiteral("single")), QStringLiteral("my own new words"));
 }
@@ -275,13 +282,16 @@ TEST_F(EndToEnd, MousepadsDocumentIsCorrected) {
     ASSERT_TRUE(bringToFront(mousepad.processId()));
     ASSERT_TRUE(accessibility.connect());
     const auto front = *workspace.frontmostApplication();
-    ASSERT_TRUE(waitUntil([&] {
-        return FocusedTextInputInspector::inspection(accessibility, front).context ==
-               FocusedElementCorrectionContext::textInput;
-    }, 15000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return FocusedTextInputInspector::inspection(accessibility, front).context ==
+                   FocusedElementCorrectionContext::textInput;
+        },
+        15000));
     pressTrigger();
     ASSERT_TRUE(correctionEnded()) << toast.events.join(QStringLiteral("; ")).toStdString();
-    EXPECT_TRUE(toast.events.contains(QStringLiteral("preview"))) << toast.events.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(toast.events.contains(QStringLiteral("preview")))
+        << toast.events.join(QStringLiteral("; ")).toStdString();
     // What the document holds now, copied out the way the user would.
     pasteboard.clearContents();
     const auto a = layout.keyCode(u'a');

@@ -46,7 +46,8 @@ TEST(AtSpiRoleMapping, EditableStateAndReadOnly) {
     EXPECT_FALSE(M::selectedTextRangeSettable(false, S::bit(S::editable)));
     // Selectable label text is not a text input.
     EXPECT_FALSE(M::selectedTextRangeSettable(true, S::bit(S::selectableText)));
-    EXPECT_EQ(contextOf("label", S::bit(S::selectableText) | S::bit(S::focusable)), FocusedElementCorrectionContext::other);
+    EXPECT_EQ(contextOf("label", S::bit(S::selectableText) | S::bit(S::focusable)),
+              FocusedElementCorrectionContext::other);
     // A read-only multi-line viewer is a text area by role but not editable.
     EXPECT_FALSE(M::isEditable(S::bit(S::editable) | S::bit(S::readOnly) | S::bit(S::multiLine)));
 }
@@ -69,7 +70,8 @@ TEST(AtSpiRoleMapping, StructuralRolesAndWebDocuments) {
     EXPECT_EQ(contextOf("document web", S::bit(S::focused) | S::bit(S::selectableText)),
               FocusedElementCorrectionContext::other);
     // ...a content-editable region inside it is editable text.
-    EXPECT_EQ(contextOf("section", S::bit(S::editable) | S::bit(S::focused)), FocusedElementCorrectionContext::textInput);
+    EXPECT_EQ(contextOf("section", S::bit(S::editable) | S::bit(S::focused)),
+              FocusedElementCorrectionContext::textInput);
     EXPECT_EQ(M::role("document text", S::bit(S::editable)), AccessibilityRoles::textArea);
     EXPECT_EQ(M::role("document text", 0), AccessibilityRoles::group);
 }

@@ -13,9 +13,9 @@ namespace T = quillo::LinuxKeyCodeTable;
 
 TEST(LinuxKeyCodeTable, LettersDigitsAndFunctionKeysMapBothWays) {
     const std::pair<quint32, quint16> samples[] = {
-        {KEY_A, V::a}, {KEY_Q, V::q}, {KEY_C, V::c}, {KEY_V, V::v}, {KEY_Z, V::z}, {KEY_M, V::m},
-        {KEY_1, V::digit1}, {KEY_5, V::digit5}, {KEY_0, V::digit0}, {KEY_F1, V::f1}, {KEY_F6, V::f6},
-        {KEY_F8, V::f8}, {KEY_F12, V::f12}, {KEY_F13, V::f13}, {KEY_F19, V::f19}, {KEY_F20, V::f20},
+        {KEY_A, V::a},      {KEY_Q, V::q},      {KEY_C, V::c},      {KEY_V, V::v},     {KEY_Z, V::z},   {KEY_M, V::m},
+        {KEY_1, V::digit1}, {KEY_5, V::digit5}, {KEY_0, V::digit0}, {KEY_F1, V::f1},   {KEY_F6, V::f6}, {KEY_F8, V::f8},
+        {KEY_F12, V::f12},  {KEY_F13, V::f13},  {KEY_F19, V::f19},  {KEY_F20, V::f20},
     };
     for (const auto& [evdev, virtualKey] : samples) {
         EXPECT_EQ(T::virtualKeyCode(evdev), virtualKey) << evdev;
@@ -25,15 +25,35 @@ TEST(LinuxKeyCodeTable, LettersDigitsAndFunctionKeysMapBothWays) {
 
 TEST(LinuxKeyCodeTable, NavigationKeypadAndModifiersLeftAndRight) {
     const std::pair<quint32, quint16> samples[] = {
-        {KEY_HOME, V::home}, {KEY_END, V::end}, {KEY_PAGEUP, V::pageUp}, {KEY_PAGEDOWN, V::pageDown},
-        {KEY_LEFT, V::leftArrow}, {KEY_RIGHT, V::rightArrow}, {KEY_UP, V::upArrow}, {KEY_DOWN, V::downArrow},
-        {KEY_DELETE, V::forwardDelete}, {KEY_BACKSPACE, V::deleteKey}, {KEY_ENTER, V::returnKey},
-        {KEY_ESC, V::escape}, {KEY_TAB, V::tab}, {KEY_INSERT, V::help},
-        {KEY_KP0, V::keypad0}, {KEY_KP9, V::keypad9}, {KEY_KPENTER, V::keypadEnter}, {KEY_KPPLUS, V::keypadPlus},
-        {KEY_KPSLASH, V::keypadDivide}, {KEY_KPDOT, V::keypadDecimal},
-        {KEY_LEFTSHIFT, V::shift}, {KEY_RIGHTSHIFT, V::rightShift}, {KEY_LEFTCTRL, V::control},
-        {KEY_RIGHTCTRL, V::rightControl}, {KEY_LEFTALT, V::option}, {KEY_RIGHTALT, V::rightOption},
-        {KEY_LEFTMETA, V::command}, {KEY_RIGHTMETA, V::rightCommand}, {KEY_CAPSLOCK, V::capsLock},
+        {KEY_HOME, V::home},
+        {KEY_END, V::end},
+        {KEY_PAGEUP, V::pageUp},
+        {KEY_PAGEDOWN, V::pageDown},
+        {KEY_LEFT, V::leftArrow},
+        {KEY_RIGHT, V::rightArrow},
+        {KEY_UP, V::upArrow},
+        {KEY_DOWN, V::downArrow},
+        {KEY_DELETE, V::forwardDelete},
+        {KEY_BACKSPACE, V::deleteKey},
+        {KEY_ENTER, V::returnKey},
+        {KEY_ESC, V::escape},
+        {KEY_TAB, V::tab},
+        {KEY_INSERT, V::help},
+        {KEY_KP0, V::keypad0},
+        {KEY_KP9, V::keypad9},
+        {KEY_KPENTER, V::keypadEnter},
+        {KEY_KPPLUS, V::keypadPlus},
+        {KEY_KPSLASH, V::keypadDivide},
+        {KEY_KPDOT, V::keypadDecimal},
+        {KEY_LEFTSHIFT, V::shift},
+        {KEY_RIGHTSHIFT, V::rightShift},
+        {KEY_LEFTCTRL, V::control},
+        {KEY_RIGHTCTRL, V::rightControl},
+        {KEY_LEFTALT, V::option},
+        {KEY_RIGHTALT, V::rightOption},
+        {KEY_LEFTMETA, V::command},
+        {KEY_RIGHTMETA, V::rightCommand},
+        {KEY_CAPSLOCK, V::capsLock},
         {KEY_FN, V::function},
     };
     for (const auto& [evdev, virtualKey] : samples) {
@@ -67,7 +87,7 @@ TEST(LinuxKeyCodeTable, KeysWithoutVirtualCodeGetStableCodesOfTheirOwn) {
     EXPECT_FALSE(T::virtualKeyCode(KEY_MAX + 1));
     EXPECT_FALSE(T::evdevCode(10000));
     EXPECT_FALSE(T::evdevCode(T::unmappedBase + KEY_A)); // that key has a real code
-    EXPECT_FALSE(T::evdevCode(127));                   // a hole in the numbering
+    EXPECT_FALSE(T::evdevCode(127));                     // a hole in the numbering
 }
 
 TEST(LinuxKeyCodeTable, X11KeycodesAreEvdevPlusEightWithinTheCoreRange) {

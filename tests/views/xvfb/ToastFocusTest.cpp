@@ -57,8 +57,8 @@ TEST(ToastOnX11, NeverTakesKeyboardFocus) {
     VirtualClock clock;
     InMemoryUserDefaults defaults;
     DesktopToastScreenSource screens;
-    CorrectionToastController toast({defaults, screens, clock, nullptr,
-                                     [] { return AccessibilityMotionPolicy::make(true); }, {}});
+    CorrectionToastController toast(
+        {defaults, screens, clock, nullptr, [] { return AccessibilityMotionPolicy::make(true); }, {}});
     const auto showEach = [&](const std::function<void()>& show) {
         show();
         QWidget* window = toast.window();
