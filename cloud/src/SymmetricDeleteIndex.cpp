@@ -212,7 +212,7 @@ bool SymmetricDeleteIndex::save(const std::string &path, const std::string &key)
 }
 
 std::optional<SymmetricDeleteIndex> SymmetricDeleteIndex::load(const std::string &path, const std::string &key,
-                                                                const std::function<bool()> &stopped)
+                                                               const std::function<bool()> &stopped)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
