@@ -6,6 +6,7 @@
 // "STATUS [Name: value]..." (headers separated by " | ") and the rest is the body, or "!CODE"
 // for a transport failure with that NetworkErrorCode number. Requests after the script fail
 // with cannotConnectToHost.
+#include "Services/QuilloCloudService.h"
 #include "Services/ScriptedCloudHttpTransport.h"
 #include "Support/TaskOutcome.h"
 #include "Support/VirtualClock.h"
@@ -111,5 +112,22 @@ struct ScriptedCloud {
         if (!outcome->finished) fail("a client operation never ended");
     }
 };
+
+// The cloud service options every client target uses: a loopback endpoint that is never reached
+// (the scripted transport answers), the script's clock, no diagnostics.
+inline QuilloCloudService::Options serviceOptions(ScriptedCloud& cloud) {
+    QuilloCloudService::Options options;
+    options.endpoint = QStringLiteral("https://127.0.0.1:9/api/correct");
+    options.clock = &cloud.clock;
+    options.recordEvent = [](QuilloDiagnosticEvent, std::optional<QUuid>) {};
+    return options;
+}
+
+inline QuilloAuthSession signedInSession() {
+    QuilloAuthSession session;
+    session.accessToken = QStringLiteral("token-a");
+    session.userId = QStringLiteral("user-1");
+    return session;
+}
 
 } // namespace quillofuzz

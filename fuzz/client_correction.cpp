@@ -10,14 +10,8 @@ using namespace quillofuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ScriptedCloud cloud(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
-    QuilloAuthSession session;
-    session.accessToken = QStringLiteral("token-a");
-    session.userId = QStringLiteral("user-1");
-    FixedSessionProvider auth(session);
-    QuilloCloudService::Options options;
-    options.endpoint = QStringLiteral("https://127.0.0.1:9/api/correct");
-    options.clock = &cloud.clock;
-    options.recordEvent = [](QuilloDiagnosticEvent, std::optional<QUuid>) {};
+    FixedSessionProvider auth(signedInSession());
+    QuilloCloudService::Options options = serviceOptions(cloud);
     options.info.insert(QuilloBundleInfo::shortVersionKey, QStringLiteral("1.0"));
     QuilloCloudService service(cloud.transport, auth, nullptr, options);
 
