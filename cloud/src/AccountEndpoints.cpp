@@ -1,0 +1,268 @@
+// Accounts and sessions: /api/auth.
+#include "CloudServer.h"
+
+#include "Crypto.h"
+#include "HttpExchange.h"
+#include "Log.h"
+#include "Pricing.h"
+
+namespace quillo::cloud {
+
+using httplib::Request;
+using httplib::Response;
+
+namespace {
+
+json sessionBody(const IssuedSession &s, int64_t now)
+{
+    return {{"accessToken", s.accessToken},
+            {"refreshToken", s.refreshToken},
+            {"expiresIn", std::max<int64_t>(0, s.expiresAt - std::max(now, s.issuedAt))},
+            {"expiresAt", s.expiresAt},
+            {"emailConfirmationRequired", false},
+            {"user", {{"id", s.account.id}, {"email", s.account.email}, {"provider", s.provider}}}};
+}
+
+std::string pkceChallenge(const std::string &verifier) { return crypto::base64UrlEncode(crypto::sha256(verifier)); }
+
+bool validVerifier(const std::string &v)
+{
+    if (v.size() < 43 || v.size() > 128) return false;
+    for (char c : v)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_' || c == '~'))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool CloudServer::failedAttemptsExceeded(const std::string &key)
+{
+    std::lock_guard lock(attemptsMutex_);
+    auto it = failedAttempts_.find(key);
+    if (it == failedAttempts_.end()) return false;
+    if (it->second.first < clock_.nowSeconds() - 900) {
+        failedAttempts_.erase(it);
+        return false;
+    }
+    return it->second.second >= 10;
+}
+
+void CloudServer::recordFailedAttempt(const std::string &key)
+{
+    std::lock_guard lock(attemptsMutex_);
+    int64_t now = clock_.nowSeconds();
+    auto &entry = failedAttempts_[key];
+    if (entry.first < now - 900) entry = {now, 0};
+    ++entry.second;
+    if (failedAttempts_.size() > 100000) failedAttempts_.clear();  // bounded memory under abuse
+}
+
+void CloudServer::mailConfirmation(const Account &account)
+{
+    std::string token = store_->createEmailToken(account.id, "confirm", int64_t{48} * 3600);
+    outbox_->write("confirm", account.email, "Confirm your Quillo account",
+                   "Open this link to confirm your e-mail address and start using Quillo.",
+                   baseUrl() + "/auth/confirm?token=" + token);
+}
+
+void CloudServer::handleAuth(const Request &req, Response &res)
+{
+    if (applyCommonFaults(req, res)) return;
+    json body = parseObject(req);
+    for (auto &[k, v] : body.items())
+        if (!v.is_string() && !v.is_null()) throw RequestError{400, "invalid_field"};
+    std::string action = requireNonEmpty(body, "action");
+    int64_t now = clock_.nowSeconds();
+
+    auto requireInstallation = [&] {
+        std::string id = requireNonEmpty(body, "installationId");
+        if (!crypto::isUuid(id)) throw RequestError{400, "invalid_installation_id"};
+        return lowerAscii(id);
+    };
+    auto caller = [&]() -> std::optional<Caller> {
+        auto a = authenticateRequest(*store_, req, res);
+        if (!a.ok) return std::nullopt;
+        return a.caller;
+    };
+    auto checkTotp = [&](const Account &account) {
+        if (!account.totpSecret) return;
+        auto code = optionalString(body, "mfaCode");
+        std::string c = code ? trimmed(*code) : "";
+        if (c.empty()) throw RequestError{403, "mfa_required"};
+        if (failedAttemptsExceeded("mfa:" + account.id)) throw RequestError{429, "rate_limited"};
+        if (!crypto::verifyTotp(*account.totpSecret, c, now)) {
+            recordFailedAttempt("mfa:" + account.id);
+            throw RequestError{403, "invalid_mfa_code"};
+        }
+    };
+    auto challengeFrom = [&] {
+        std::string challenge = requireNonEmpty(body, "codeChallenge");
+        if (!crypto::isBase64Url(challenge, 43)) throw RequestError{400, "invalid_code_challenge"};
+        return challenge;
+    };
+
+    if (action == "sign_up") {
+        std::string email = requireNonEmpty(body, "email"), password = requireNonEmpty(body, "password");
+        std::string installation = requireInstallation();
+        if (!validEmail(email)) return sendError(res, 400, "invalid_email");
+        long length = codePoints(password);
+        if (length < 8 || length > 128) return sendError(res, 400, "invalid_password");
+        if (weakPassword(password, email)) return sendError(res, 400, "weak_password");
+        if (store_->accountByEmail(email)) return sendError(res, 409, "account_already_exists");
+        Account account;
+        try {
+            account =
+                store_->createAccount(email, crypto::hashPassword(password), "email",
+                                      !options_.requireEmailConfirmation, microFromCredits(options_.signupCredits));
+        } catch (const DatabaseError &e) {
+            if (!e.isBusy()) return sendError(res, 409, "account_already_exists");  // lost a race on the address
+            throw;
+        }
+        log::info("account_created", {{"provider", "email"}});
+        if (options_.requireEmailConfirmation) {
+            mailConfirmation(account);
+            return sendJson(res, 200,
+                            {{"emailConfirmationRequired", true},
+                             {"user", {{"id", account.id}, {"email", account.email}, {"provider", "email"}}}});
+        }
+        return sendJson(res, 200, sessionBody(store_->issueSession(account, "email", installation), now));
+    }
+    if (action == "sign_in") {
+        std::string email = requireNonEmpty(body, "email"), password = requireNonEmpty(body, "password");
+        std::string installation = requireInstallation();
+        std::string key = "signin:" + lowerAscii(email);
+        if (failedAttemptsExceeded(key)) return sendError(res, 429, "rate_limited");
+        auto account = store_->accountByEmail(email);
+        bool ok = account && account->passwordHash && crypto::verifyPassword(password, *account->passwordHash);
+        if (!account) crypto::verifyPassword(password, crypto::hashPassword("timing-equaliser"));
+        if (!ok) {
+            recordFailedAttempt(key);
+            return sendError(res, 401, "invalid_credentials");
+        }
+        if (!account->confirmed) return sendError(res, 403, "email_not_confirmed");
+        return sendJson(res, 200, sessionBody(store_->issueSession(*account, "email", installation), now));
+    }
+    if (action == "request_password_reset" || action == "resend_confirmation") {
+        std::string email = requireNonEmpty(body, "email");
+        if (!validEmail(email)) return sendError(res, 400, "invalid_email");
+        std::string key = "mail:" + lowerAscii(email);
+        if (failedAttemptsExceeded(key)) return sendError(res, 429, "rate_limited");
+        recordFailedAttempt(key);  // counts mails sent, so an address cannot be flooded
+        // The answer never tells whether the address has an account.
+        if (auto account = store_->accountByEmail(email)) {
+            if (action == "request_password_reset") {
+                std::string token = store_->createEmailToken(account->id, "reset", 3600);
+                outbox_->write("reset", account->email, "Reset your Quillo password",
+                               "Open this link within an hour to choose a new password. If you did not ask for it, "
+                               "ignore this message.",
+                               baseUrl() + "/auth/reset?token=" + token);
+            } else if (!account->confirmed) {
+                mailConfirmation(*account);
+            }
+        }
+        return sendJson(res, 200, json::object());
+    }
+    if (action == "start_google_oauth") {
+        std::string challenge = challengeFrom();
+        std::string installation = requireInstallation();
+        std::string id = store_->createOAuthRequest("signin", challenge, installation, std::nullopt, std::nullopt,
+                                                    std::nullopt, false);
+        return sendJson(res, 200, {{"oauthURL", baseUrl() + "/oauth/google?request=" + id}});
+    }
+    if (action == "complete_google_oauth") {
+        std::string code = requireNonEmpty(body, "authCode"), verifier = requireNonEmpty(body, "codeVerifier");
+        std::string installation = requireInstallation();
+        auto request = store_->takeOAuthCode(code, "signin");
+        if (!request || !validVerifier(verifier) ||
+            !crypto::constantTimeEquals(pkceChallenge(verifier), request->codeChallenge) || !request->chosenEmail)
+            return sendError(res, 400, "google_auth_failed");
+        auto account = store_->accountByEmail(*request->chosenEmail);
+        if (!account) {
+            account = store_->createAccount(*request->chosenEmail, std::nullopt, "google", true,
+                                            microFromCredits(options_.signupCredits));
+            log::info("account_created", {{"provider", "google"}});
+        } else if (!account->confirmed) {
+            store_->confirmEmail(account->id);  // Google vouched for the address
+        }
+        return sendJson(res, 200, sessionBody(store_->issueSession(*account, "google", installation), now));
+    }
+    if (action == "refresh") {
+        std::string token = requireNonEmpty(body, "refreshToken");
+        auto session = store_->refresh(token);
+        if (!session) return sendError(res, 401, "invalid_refresh_token");
+        return sendJson(res, 200, sessionBody(*session, now));
+    }
+    if (action == "sign_out") {
+        auto c = caller();
+        if (!c) return;
+        store_->revokeSession(c->sessionId);
+        return sendJson(res, 200, json::object());
+    }
+    if (action == "delete_account") {
+        auto c = caller();
+        if (!c) return;
+        std::string password = requireNonEmpty(body, "password");
+        auto account = store_->accountById(c->accountId);
+        if (!account) return sendError(res, 401, "session_invalid");
+        std::string key = "delete:" + account->id;
+        if (failedAttemptsExceeded(key)) return sendError(res, 429, "rate_limited");
+        if (!account->passwordHash) return sendError(res, 403, "reauthentication_failed");
+        if (!crypto::verifyPassword(password, *account->passwordHash)) {
+            recordFailedAttempt(key);
+            return sendError(res, 403, "invalid_credentials");
+        }
+        checkTotp(*account);
+        if (!store_->deleteAccount(account->id)) return sendError(res, 500, "account_deletion_failed");
+        log::info("account_deleted", {{"provider", "email"}});
+        return sendJson(res, 200, json::object());
+    }
+    if (action == "start_google_reauthentication") {
+        auto c = caller();
+        if (!c) return;
+        std::string challenge = challengeFrom();
+        auto account = store_->accountById(c->accountId);
+        if (!account) return sendError(res, 401, "session_invalid");
+        std::string proof = crypto::randomToken(32);
+        std::string id = store_->createOAuthRequest("reauth", challenge, std::nullopt, account->id, c->sessionId,
+                                                    crypto::sha256Hex(proof), account->totpSecret.has_value());
+        return sendJson(res, 200,
+                        {{"oauthURL", baseUrl() + "/oauth/google?request=" + id},
+                         {"reauthenticationProof", proof},
+                         {"mfaRequired", account->totpSecret.has_value()}});
+    }
+    if (action == "complete_google_reauthentication") {
+        auto c = caller();
+        if (!c) return;
+        std::string code = requireNonEmpty(body, "authCode"), verifier = requireNonEmpty(body, "codeVerifier");
+        std::string proof = requireNonEmpty(body, "reauthenticationProof");
+        auto account = store_->accountById(c->accountId);
+        if (!account) return sendError(res, 401, "session_invalid");
+        auto started = store_->reauthenticationByProof(crypto::sha256Hex(proof));
+        if (!started || started->accountId != account->id) return sendError(res, 403, "reauthentication_failed");
+        auto request = store_->takeOAuthCode(code, "reauth");
+        if (!request || request->id != started->id || !validVerifier(verifier) ||
+            !crypto::constantTimeEquals(pkceChallenge(verifier), request->codeChallenge) || !request->chosenEmail)
+            return sendError(res, 400, "google_auth_failed");
+        if (lowerAscii(*request->chosenEmail) != lowerAscii(account->email))
+            return sendError(res, 403, "reauthentication_failed");
+        checkTotp(*account);
+        store_->markReauthenticationVerified(request->id);
+        return sendJson(res, 200, json::object());
+    }
+    if (action == "delete_google_account") {
+        auto c = caller();
+        if (!c) return;
+        std::string proof = requireNonEmpty(body, "reauthenticationProof");
+        auto started = store_->reauthenticationByProof(crypto::sha256Hex(proof));
+        if (!started || started->accountId != c->accountId || started->state != "verified" ||
+            !store_->consumeVerifiedReauthentication(started->id))
+            return sendError(res, 403, "reauthentication_failed");
+        if (!store_->deleteAccount(c->accountId)) return sendError(res, 500, "account_deletion_failed");
+        log::info("account_deleted", {{"provider", "google"}});
+        return sendJson(res, 200, json::object());
+    }
+    sendError(res, 400, "unknown_action");
+}
+
+}  // namespace quillo::cloud
