@@ -100,6 +100,7 @@ private:
         options.port = 0;
         options.plainHttp = true;
         options.testControls = true;
+        options.googleStandIn = true;  // the consent page is one of the fuzzed forms
         options.threads = 2;
         options.dbPath = directory_ + "/cloud.sqlite3";
         options.outboxDir = directory_ + "/outbox";

@@ -163,12 +163,21 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         }
         return sendJson(res, 200, json::object());
     }
+    // Google sign-in needs a provider: a real one, or the stand-in a developer turned on.
+    bool googleAvailable = openId_ || options_.googleStandIn;
+    auto providerUnreachable = [&] {
+        res.set_header("Retry-After", "5");
+        sendError(res, 503, "google_sign_in_unavailable");
+    };
     if (action == "start_google_oauth") {
+        if (!googleAvailable) return sendError(res, 404, "google_sign_in_unavailable");
         std::string challenge = challengeFrom();
         std::string installation = requireInstallation();
         std::string id = store_->createOAuthRequest("signin", challenge, installation, std::nullopt, std::nullopt,
                                                     std::nullopt, false);
-        return sendJson(res, 200, {{"oauthURL", baseUrl() + "/oauth/google?request=" + id}});
+        auto page = signInPage(id);
+        if (!page) return providerUnreachable();
+        return sendJson(res, 200, {{"oauthURL", *page}});
     }
     if (action == "complete_google_oauth") {
         std::string code = requireNonEmpty(body, "authCode"), verifier = requireNonEmpty(body, "codeVerifier");
@@ -183,7 +192,11 @@ void CloudServer::handleAuth(const Request &req, Response &res)
                                             microFromCredits(options_.signupCredits));
             log::info("account_created", {{"provider", "google"}});
         } else if (!account->confirmed) {
-            store_->confirmEmail(account->id);  // Google vouched for the address
+            // Google vouched for the address; a password set before anyone proved to own it may
+            // be someone else's and goes.
+            store_->confirmThroughProvider(account->id);
+            account = store_->accountById(account->id);
+            if (!account) return sendError(res, 400, "google_auth_failed");
         }
         return sendJson(res, 200, sessionBody(store_->issueSession(*account, "google", installation), now));
     }
@@ -217,22 +230,35 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         log::info("account_deleted", {{"provider", "email"}});
         return sendJson(res, 200, json::object());
     }
-    if (action == "start_google_reauthentication") {
+    // Deleting through a Google verification is for a session that Google signed in; a password
+    // session proves itself with the password.
+    auto googleCaller = [&]() -> std::optional<Caller> {
         auto c = caller();
+        if (!c) return std::nullopt;
+        if (c->provider != "google") {
+            sendError(res, 403, "reauthentication_failed");
+            return std::nullopt;
+        }
+        return c;
+    };
+    if (action == "start_google_reauthentication") {
+        auto c = googleCaller();
         if (!c) return;
+        if (!googleAvailable) return sendError(res, 404, "google_sign_in_unavailable");
         std::string challenge = challengeFrom();
         auto account = store_->accountById(c->accountId);
         if (!account) return sendError(res, 401, "session_invalid");
         std::string proof = crypto::randomToken(32);
         std::string id = store_->createOAuthRequest("reauth", challenge, std::nullopt, account->id, c->sessionId,
                                                     crypto::sha256Hex(proof), account->totpSecret.has_value());
-        return sendJson(res, 200,
-                        {{"oauthURL", baseUrl() + "/oauth/google?request=" + id},
-                         {"reauthenticationProof", proof},
-                         {"mfaRequired", account->totpSecret.has_value()}});
+        auto page = signInPage(id);
+        if (!page) return providerUnreachable();
+        return sendJson(
+            res, 200,
+            {{"oauthURL", *page}, {"reauthenticationProof", proof}, {"mfaRequired", account->totpSecret.has_value()}});
     }
     if (action == "complete_google_reauthentication") {
-        auto c = caller();
+        auto c = googleCaller();
         if (!c) return;
         std::string code = requireNonEmpty(body, "authCode"), verifier = requireNonEmpty(body, "codeVerifier");
         std::string proof = requireNonEmpty(body, "reauthenticationProof");
@@ -251,7 +277,7 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         return sendJson(res, 200, json::object());
     }
     if (action == "delete_google_account") {
-        auto c = caller();
+        auto c = googleCaller();
         if (!c) return;
         std::string proof = requireNonEmpty(body, "reauthenticationProof");
         auto started = store_->reauthenticationByProof(crypto::sha256Hex(proof));

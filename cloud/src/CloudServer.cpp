@@ -6,12 +6,14 @@
 #include "HunspellSuggestionIndex.h"
 #include "IndexedSuggestionIndex.h"
 #include "Log.h"
+#include "OpenIdClient.h"
 #include "Pages.h"
 #include "Pricing.h"
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -70,6 +72,18 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
         updates_ = std::make_unique<UpdateFeedPublisher>(release, pem, options_.updatePackage);
         log::info("update_feed_ready", {{"version", release.version}, {"build", release.buildNumber}});
     }
+    if (!options_.oidcIssuer.empty()) {
+        OpenIdSettings oidc{options_.oidcIssuer, options_.oidcClientId, {}, options_.oidcCaFile};
+        if (!options_.oidcClientSecretFile.empty()) {
+            std::ifstream secretFile(options_.oidcClientSecretFile);
+            if (!secretFile) throw std::runtime_error("the OpenID client secret file cannot be read");
+            std::getline(secretFile, oidc.clientSecret);
+            while (!oidc.clientSecret.empty() && std::isspace(static_cast<unsigned char>(oidc.clientSecret.back())))
+                oidc.clientSecret.pop_back();
+        }
+        openId_ = std::make_unique<OpenIdClient>(oidc, clock_);
+    }
+    if (options_.googleStandIn) log::warn("google_stand_in_enabled", {{"host", options_.host}});
     faults_.fastBusy = options_.fastBusy;
     faults_.veryVeryFastBusy = options_.veryVeryFastBusy;
     faults_.busyRetryAfter = options_.busyRetryAfter;
@@ -151,6 +165,26 @@ std::string CloudServer::publicUrl(const std::string &host) const
 {
     std::string h = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     return std::string(options_.plainHttp ? "http" : "https") + "://" + h + ":" + std::to_string(port_);
+}
+
+std::string CloudServer::redirectUri() const
+{
+    return options_.oidcRedirectUri.empty() ? baseUrl() + "/oauth/callback" : options_.oidcRedirectUri;
+}
+
+// The state of a provider round is the request id; its nonce and PKCE verifier derive from the
+// id under the server's key, so that nothing more needs storing.
+std::string CloudServer::providerRoundSecret(const std::string &requestId, const char *purpose)
+{
+    return crypto::base64UrlEncode(
+        crypto::hmacSha256(store_->signingKey(), std::string("oidc-") + purpose + ":" + requestId));
+}
+
+std::optional<std::string> CloudServer::signInPage(const std::string &requestId)
+{
+    if (!openId_) return baseUrl() + "/oauth/google?request=" + requestId;
+    return openId_->authorizationUrl(redirectUri(), requestId, providerRoundSecret(requestId, "nonce"),
+                                     crypto::base64UrlEncode(crypto::sha256(providerRoundSecret(requestId, "pkce"))));
 }
 
 std::string CloudServer::baseUrl() const
@@ -248,8 +282,11 @@ void CloudServer::routes()
     }
     for (const char *path : {"/api/auth", "/api/checkout"}) http_->Get(path, notAllowed);
 
-    http_->Get("/oauth/google", guarded(&CloudServer::consentPage));
-    http_->Post("/oauth/google", guarded(&CloudServer::consentDecision));
+    if (options_.googleStandIn) {
+        http_->Get("/oauth/google", guarded(&CloudServer::consentPage));
+        http_->Post("/oauth/google", guarded(&CloudServer::consentDecision));
+    }
+    if (openId_) http_->Get("/oauth/callback", guarded(&CloudServer::providerCallback));
     http_->Get(R"(/checkout/([0-9a-f-]{36}))", guarded(&CloudServer::checkoutPage));
     http_->Post(R"(/checkout/([0-9a-f-]{36}))", guarded(&CloudServer::checkoutAction));
     http_->Get("/auth/confirm", guarded(&CloudServer::confirmPage));

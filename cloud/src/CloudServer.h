@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -27,6 +28,7 @@ struct Response;
 namespace quillo::cloud {
 
 class IndexedSuggestionIndex;
+class OpenIdClient;
 
 class CloudServer {
 public:
@@ -52,6 +54,7 @@ private:
     void updatePackage(const httplib::Request &, httplib::Response &);
     void consentPage(const httplib::Request &, httplib::Response &);
     void consentDecision(const httplib::Request &, httplib::Response &);
+    void providerCallback(const httplib::Request &, httplib::Response &);
     void checkoutPage(const httplib::Request &, httplib::Response &);
     void checkoutAction(const httplib::Request &, httplib::Response &);
     void confirmPage(const httplib::Request &, httplib::Response &);
@@ -63,6 +66,10 @@ private:
     void mailConfirmation(const Account &);
     std::string checkoutToken(const std::string &orderId);
     std::string publicUrl(const std::string &host) const;
+    // Where the app's browser goes for a sign-in round; nullopt while the provider is unreachable.
+    std::optional<std::string> signInPage(const std::string &requestId);
+    std::string providerRoundSecret(const std::string &requestId, const char *purpose);
+    std::string redirectUri() const;
     bool failedAttemptsExceeded(const std::string &key);
     void recordFailedAttempt(const std::string &key);
     void janitor();
@@ -74,6 +81,7 @@ private:
     std::shared_ptr<IndexedSuggestionIndex> suggestionIndex_;  // null with --suggestions hunspell
     std::unique_ptr<TextCorrector> corrector_;
     std::unique_ptr<Outbox> outbox_;
+    std::unique_ptr<OpenIdClient> openId_;          // null without --oidc-issuer
     std::unique_ptr<UpdateFeedPublisher> updates_;  // null without --update-feed-version
     FaultInjector faults_;
     std::unique_ptr<httplib::Server> http_;

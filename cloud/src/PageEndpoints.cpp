@@ -3,6 +3,8 @@
 
 #include "Crypto.h"
 #include "HttpExchange.h"
+#include "Log.h"
+#include "OpenIdClient.h"
 #include "Pages.h"
 
 namespace quillo::cloud {
@@ -31,6 +33,28 @@ void CloudServer::consentDecision(const Request &req, Response &res)
     std::string email = trimmed(form["email"]);
     if (!validEmail(email)) return sendHtml(res, 400, pages::consent(request->id, request->kind == "reauth"));
     auto code = store_->authorizeOAuthRequest(request->id, email);
+    if (!code) return sendHtml(res, 409, pages::message("Sign-in link already used", "Start again from Quillo."));
+    res.set_redirect("quillo://auth/callback?code=" + *code, 302);
+}
+
+// The provider sends the browser back here with the code of its round (state = our request id).
+void CloudServer::providerCallback(const Request &req, Response &res)
+{
+    auto request = store_->oauthRequest(req.get_param_value("state"));
+    if (!request || request->state != "started")
+        return sendHtml(res, 404, pages::message("Sign-in link expired", "Start again from Quillo."));
+    if (req.has_param("error") || !req.has_param("code")) {
+        store_->denyOAuthRequest(request->id);
+        return res.set_redirect("quillo://auth/callback?error=access_denied", 302);
+    }
+    auto outcome = openId_->redeem(req.get_param_value("code"), providerRoundSecret(request->id, "pkce"), redirectUri(),
+                                   providerRoundSecret(request->id, "nonce"));
+    if (!outcome.identity || !validEmail(outcome.identity->email)) {
+        log::warn("oidc_sign_in_refused", {{"reason", outcome.identity ? "invalid_email" : outcome.failure}});
+        store_->denyOAuthRequest(request->id);
+        return res.set_redirect("quillo://auth/callback?error=server_error", 302);
+    }
+    auto code = store_->authorizeOAuthRequest(request->id, outcome.identity->email);
     if (!code) return sendHtml(res, 409, pages::message("Sign-in link already used", "Start again from Quillo."));
     res.set_redirect("quillo://auth/callback?code=" + *code, 302);
 }

@@ -19,6 +19,15 @@ std::string usage()
   --ca-dir DIR             local authority folder used without --cert/--key; made on first start
   --http                   plain HTTP (debugging only)
   --test-controls          enable /test/* fault injection (loopback callers only)
+  --dev-google-stand-in    development: a local page that signs in as any address typed into it;
+                           refused unless the listen address and public host are loopback
+  --oidc-issuer URL        sign in with Google (or any OpenID Connect provider) at this issuer,
+                           e.g. https://accounts.google.com
+  --oidc-client-id ID      this server's client id at the provider
+  --oidc-client-secret-file PATH  file holding the client secret (none: a public client)
+  --oidc-ca-file PATH      authorities trusted for the provider (default: the system's)
+  --oidc-redirect-uri URL  where the provider sends the browser back (default: the public
+                           address + /oauth/callback)
   --demo-account E:P       create this confirmed account on start
   --demo-balance CREDITS   its balance (default 25)
   --threads N              worker threads (default 16)
@@ -72,6 +81,12 @@ bool validUpdateVersion(const std::string &version)
                std::string::npos;
 }
 
+bool isLoopbackHost(const std::string &host)
+{
+    return host == "localhost" || host == "::1" || host == "[::1]" ||
+           (host.rfind("127.", 0) == 0 && host.find_first_not_of("0123456789.") == std::string::npos);
+}
+
 std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
 {
     exitNow = false;
@@ -104,6 +119,12 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
             else if (a == "--ca-dir") o.caDir = value();
             else if (a == "--http") o.plainHttp = true;
             else if (a == "--test-controls") o.testControls = true;
+            else if (a == "--dev-google-stand-in") o.googleStandIn = true;
+            else if (a == "--oidc-issuer") o.oidcIssuer = value();
+            else if (a == "--oidc-client-id") o.oidcClientId = value();
+            else if (a == "--oidc-client-secret-file") o.oidcClientSecretFile = value();
+            else if (a == "--oidc-ca-file") o.oidcCaFile = value();
+            else if (a == "--oidc-redirect-uri") o.oidcRedirectUri = value();
             else if (a == "--demo-account") o.demoAccount = value();
             else if (a == "--demo-balance") o.demoBalance = number(value(), "--demo-balance");
             else if (a == "--threads") o.threads = static_cast<int>(number(value(), "--threads"));
@@ -160,6 +181,13 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
     if (o.threads < 1 || o.threads > 512) return "--threads must be 1 to 512";
     if (!o.demoAccount.empty() && o.demoAccount.find(':') == std::string::npos)
         return "--demo-account needs email:password";
+    if (o.googleStandIn && (!isLoopbackHost(o.host) || (!o.publicHost.empty() && !isLoopbackHost(o.publicHost))))
+        return "--dev-google-stand-in signs anyone in: it needs a loopback --host and --public-host";
+    if (o.googleStandIn && !o.oidcIssuer.empty()) return "--dev-google-stand-in and --oidc-issuer exclude each other";
+    if (!o.oidcIssuer.empty() && (o.oidcIssuer.rfind("https://", 0) != 0 || o.oidcClientId.empty()))
+        return "--oidc-issuer needs an https address and --oidc-client-id";
+    if (!o.oidcRedirectUri.empty() && o.oidcRedirectUri.rfind("https://", 0) != 0)
+        return "--oidc-redirect-uri needs an https address";
     if (o.certFile.empty() != o.keyFile.empty()) return "--cert and --key go together";
     if (o.suggestionFallbackMs < 0 || o.suggestionFallbackMs > 60000)
         return "--suggestion-fallback-ms must be 0 to 60000";

@@ -15,6 +15,10 @@ struct ServerOptions {
     std::string caDir;  // where the local authority lives when no --cert/--key
     bool plainHttp = false;
     bool testControls = false;
+    // Sign-in with Google: the local stand-in page (development, loopback only) or a real
+    // OpenID Connect provider.
+    bool googleStandIn = false;
+    std::string oidcIssuer, oidcClientId, oidcClientSecretFile, oidcCaFile, oidcRedirectUri;
     std::string demoAccount;  // "email:password"
     double demoBalance = 25;
     int threads = 16;
@@ -58,5 +62,6 @@ std::string parseOptions(int argc, char **argv, ServerOptions &out, bool &exitNo
 std::string usage();
 // The update feed's version syntax: "1.4.0", "2.0.0-beta.1".
 bool validUpdateVersion(const std::string &version);
+bool isLoopbackHost(const std::string &host);
 
 }  // namespace quillo::cloud

@@ -276,6 +276,16 @@ void Store::confirmEmail(const std::string &accountId)
     c->query("UPDATE accounts SET email_confirmed = 1 WHERE id = ?").bind(1, accountId).run();
 }
 
+void Store::confirmThroughProvider(const std::string &accountId)
+{
+    auto c = db_.lease();
+    c->query("UPDATE accounts SET password_hash = CASE WHEN email_confirmed = 0 THEN NULL ELSE password_hash END, "
+             "provider = CASE WHEN email_confirmed = 0 THEN 'google' ELSE provider END, email_confirmed = 1 "
+             "WHERE id = ?")
+        .bind(1, accountId)
+        .run();
+}
+
 void Store::setPassword(const std::string &accountId, const std::string &hash)
 {
     auto c = db_.lease();

@@ -78,6 +78,9 @@ public:
     Account createAccount(const std::string &email, const std::optional<std::string> &passwordHash,
                           const std::string &provider, bool confirmed, int64_t balanceMicro);
     void confirmEmail(const std::string &accountId);
+    // The identity provider vouched for the address: confirmed, and a password that was never
+    // confirmed by mail is dropped.
+    void confirmThroughProvider(const std::string &accountId);
     void setPassword(const std::string &accountId, const std::string &hash);
     void setTotpSecret(const std::string &accountId, const std::optional<std::string> &secret);
     bool setBalance(const std::string &accountId, int64_t balanceMicro);

@@ -73,6 +73,7 @@ protected:
     std::unique_ptr<QuilloAuthService> service;
 
     void start(std::vector<std::string> flags = {}) {
+        flags.push_back("--dev-google-stand-in"); // the consent page plays Google
         server = std::make_unique<CloudTestServer>(std::move(flags));
         ASSERT_GT(server->port(), 0);
         ASSERT_TRUE(channel.listen());
