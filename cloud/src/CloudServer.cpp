@@ -9,6 +9,7 @@
 #include "OpenIdClient.h"
 #include "Pages.h"
 #include "Pricing.h"
+#include "RequestGate.h"
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -105,14 +106,22 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
     }
 
     if (options_.plainHttp) {
-        http_ = std::make_unique<httplib::Server>();
+        GateLimits limits;
+        limits.maxBodyBytes = options_.maxBodyBytes;
+        limits.requestSeconds = options_.requestTimeoutSeconds;
+        limits.idleSeconds = options_.idleTimeoutSeconds;
+        limits.perAddress = options_.maxConnectionsPerAddress;
+        limits.workers = options_.threads;
+        auto gated = std::make_unique<GatedHttpServer>(limits);
+        gate_ = gated.get();
+        http_ = std::move(gated);
     } else {
         auto ssl = std::make_unique<httplib::SSLServer>(options_.certFile.c_str(), options_.keyFile.c_str());
         if (!ssl->is_valid()) throw std::runtime_error("the server certificate or key cannot be loaded");
         http_ = std::move(ssl);
     }
     int threads = options_.threads;
-    http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+    if (!gate_) http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
     http_->set_tcp_nodelay(true);  // small JSON answers must not wait for delayed ACKs
     http_->set_payload_max_length(options_.maxBodyBytes);
     http_->set_read_timeout(15, 0);
@@ -146,6 +155,7 @@ void CloudServer::run()
         janitorThread_ = std::thread([this] { janitor(); });
         http_->listen_after_bind();
     }
+    if (gate_) gate_->shutdownGate();
     runEnded_ = true;
 }
 

@@ -29,6 +29,7 @@ namespace quillo::cloud {
 
 class IndexedSuggestionIndex;
 class OpenIdClient;
+class GatedHttpServer;
 
 class CloudServer {
 public:
@@ -85,6 +86,7 @@ private:
     std::unique_ptr<UpdateFeedPublisher> updates_;  // null without --update-feed-version
     FaultInjector faults_;
     std::unique_ptr<httplib::Server> http_;
+    GatedHttpServer *gate_ = nullptr;  // http_ itself with --http
     int port_ = -1;
 
     std::mutex attemptsMutex_;

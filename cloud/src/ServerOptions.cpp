@@ -48,6 +48,10 @@ std::string usage()
                            index lacks, or for all words while it builds (default 40)
   --hold-suggestion-index  with --test-controls: build the index only when told to
   --max-body BYTES         largest request body (default 262144)
+  --request-timeout S      with --http: a request's headers and body arrive within this (default 10)
+  --idle-timeout S         with --http: a kept-alive connection waits this long for more (default 15)
+  --max-connections-per-address N  with --http: open connections of one client address (default
+                           64; behind a proxy on the same host all share the proxy's address)
   --result-retention S     keep correction results for replay this long (default 3600)
   --checkout-ttl S         an unpaid checkout expires after this (default 86400)
   --access-token-ttl S     access token lifetime (default 3600)
@@ -158,6 +162,10 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
                 o.suggestionFallbackMs = static_cast<int>(number(value(), a.c_str()));
             else if (a == "--hold-suggestion-index") o.holdSuggestionIndex = true;
             else if (a == "--max-body") o.maxBodyBytes = static_cast<size_t>(number(value(), a.c_str()));
+            else if (a == "--request-timeout") o.requestTimeoutSeconds = static_cast<int>(number(value(), a.c_str()));
+            else if (a == "--idle-timeout") o.idleTimeoutSeconds = static_cast<int>(number(value(), a.c_str()));
+            else if (a == "--max-connections-per-address")
+                o.maxConnectionsPerAddress = static_cast<int>(number(value(), a.c_str()));
             else if (a == "--result-retention")
                 o.correctionRetentionSeconds = static_cast<long>(number(value(), a.c_str()));
             else if (a == "--checkout-ttl") o.checkoutTtlSeconds = static_cast<long>(number(value(), a.c_str()));
@@ -179,6 +187,10 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
     }
     if (o.port < 0 || o.port > 65535) return "--port must be 0 to 65535";
     if (o.threads < 1 || o.threads > 512) return "--threads must be 1 to 512";
+    if (o.requestTimeoutSeconds < 1 || o.requestTimeoutSeconds > 3600) return "--request-timeout must be 1 to 3600";
+    if (o.idleTimeoutSeconds < 1 || o.idleTimeoutSeconds > 3600) return "--idle-timeout must be 1 to 3600";
+    if (o.maxConnectionsPerAddress < 1 || o.maxConnectionsPerAddress > 100000)
+        return "--max-connections-per-address must be 1 to 100000";
     if (!o.demoAccount.empty() && o.demoAccount.find(':') == std::string::npos)
         return "--demo-account needs email:password";
     if (o.googleStandIn && (!isLoopbackHost(o.host) || (!o.publicHost.empty() && !isLoopbackHost(o.publicHost))))

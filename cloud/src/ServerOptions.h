@@ -40,6 +40,11 @@ struct ServerOptions {
     bool holdSuggestionIndex = false;  // tests: the index waits for the suggestion-index control
     size_t suggestionCacheSize = 50000;
     size_t maxBodyBytes = size_t{256} * 1024;
+    // Plain HTTP: a request arrives whole within this, a kept-alive connection idles this long,
+    // one client address holds this many connections.
+    int requestTimeoutSeconds = 10;
+    int idleTimeoutSeconds = 15;
+    int maxConnectionsPerAddress = 64;
     long correctionRetentionSeconds = 3600;
     long checkoutTtlSeconds = 24L * 3600;
     long accessTokenSeconds = 3600;

@@ -1,0 +1,64 @@
+#pragma once
+// The plain-HTTP face of the server (how it runs behind a TLS-terminating proxy): one event thread
+// reads every request whole, under deadlines, before a worker sees it, so that slow or idle
+// clients hold a socket and some memory, never a worker. cpp-httplib then parses and routes the
+// buffered request and writes the answer on a worker.
+#include <httplib.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quillo::cloud {
+
+struct GateLimits {
+    size_t maxBodyBytes = size_t{256} * 1024;
+    size_t maxHeaderBytes = 16 * 1024;
+    int requestSeconds = 10;  // from a request's first byte to its last
+    int idleSeconds = 15;     // a kept-alive connection waiting for its next request
+    int perAddress = 64;      // open connections of one client address
+    int workers = 16;
+};
+
+class GatedHttpServer : public httplib::Server {
+public:
+    explicit GatedHttpServer(GateLimits limits);
+    ~GatedHttpServer() override;
+    GatedHttpServer(const GatedHttpServer &) = delete;
+    GatedHttpServer &operator=(const GatedHttpServer &) = delete;
+
+    // After the accept loop ended: closes every connection and ends the threads.
+    void shutdownGate();
+
+    struct Connection;
+
+private:
+    bool process_and_close_socket(socket_t sock) override;  // on the accept thread: admission
+    void eventLoop();
+    void workerLoop();
+    void watch(const std::shared_ptr<Connection> &c);
+    void readable(const std::shared_ptr<Connection> &c);
+    void refuse(const std::shared_ptr<Connection> &c, int status, const char *reason);
+    void release(const std::shared_ptr<Connection> &c);
+    void serve(const std::shared_ptr<Connection> &c);
+
+    GateLimits limits_;
+    int epoll_ = -1;
+    int wake_ = -1;  // eventfd: stop
+    std::atomic<bool> stopping_{false};
+    std::mutex mutex_;
+    std::map<int, std::shared_ptr<Connection>> watched_;  // fd -> connection, in the event thread
+    std::map<std::string, int> perAddress_;
+    std::deque<std::shared_ptr<Connection>> ready_;
+    std::condition_variable readyWake_;
+    std::thread events_;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace quillo::cloud
