@@ -1,11 +1,16 @@
 #include "TextCorrector.h"
 
+#include "KnownMisspellings.h"
+#include "ScowlLexicon.h"
+#include "SpellingPrecision.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstring>
 #include <set>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -248,8 +253,29 @@ bool attachedIdentifierContext(const std::vector<Token> &t, size_t i)
     return false;
 }
 
+std::vector<bool> sentenceStarts(const std::vector<Token> &t);
+
+bool isHyphen(const Token &t) { return t.kind == Kind::other && (t.text == "-" || t.text == "\xE2\x80\x90"); }
+
+// Parts of "kube-system" or "long-term": compounds and names, left alone as a whole.
+bool hyphenJoined(const std::vector<Token> &t, size_t i)
+{
+    return (i >= 2 && isHyphen(t[i - 1]) && t[i - 2].kind == Kind::word) ||
+           (i + 2 < t.size() && isHyphen(t[i + 1]) && t[i + 2].kind == Kind::word);
+}
+
 void fixSpelling(std::vector<Token> &t, SpellChecker &speller)
 {
+    auto starts = sentenceStarts(t);
+    // A word typed twice the same way is meant (a name, a term), not a slip.
+    std::unordered_map<std::string, int> seen;
+    for (const Token &tok : t)
+        if (tok.kind == Kind::word) ++seen[lower(tok.text)];
+    auto known = [&](const std::string &w) { return speller.isKnown(w); };
+    // A restored apostrophe takes the text's own style.
+    bool textCurly = false;
+    for (const Token &tok : t) textCurly = textCurly || tok.text.find("\xE2\x80\x99") != std::string::npos;
+
     for (size_t i = 0; i < t.size(); ++i) {
         Token &tok = t[i];
         if (tok.kind != Kind::word || tok.text.size() < 2) continue;
@@ -261,16 +287,24 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &speller)
         // worse than for "teh", and a word known only capitalised ("Paris") comes back as is.
         bool capital = startsUpper(lookup);
         if (capital && speller.isKnown(lookup)) continue;
+        if (!capital && speller.isKnown(lookup)) continue;
         if (capital) lookup[0] = static_cast<char>(lookup[0] - 'A' + 'a');
-        if (lower(lookup) == "i'm" || lower(lookup) == "i've" || lower(lookup) == "i'll" || lower(lookup) == "i'd")
-            continue;  // the standalone-i rule owns these
-        if (attachedIdentifierContext(t, i)) continue;
-        auto fix = speller.replacement(lookup);
-        if (!fix) continue;
+        if (attachedIdentifierContext(t, i) || hyphenJoined(t, i) || SpellingPrecision::isChatForm(lookup)) continue;
+        std::optional<std::string> fix = SpellingPrecision::contractionFor(lookup, known, ScowlLexicon::shared());
+        // An unknown capitalised word inside a sentence is a name ("Im" is still "I'm").
+        if (capital && !starts[i] && !(fix && (*fix)[0] == 'I')) continue;
+        if (!fix) {
+            if (seen[lower(tok.text)] > 1) continue;
+            fix = speller.replacement(lookup);
+            if (!fix) continue;
+            // A capitalised sentence start may be a name too ("Ilse"): only a known misspelling
+            // is fixed there.
+            if (capital && !KnownMisspellings::shared().correction(lookup)) continue;
+        }
         std::string out = *fix;
         if (capital) out = capitalized(out);
         if (out == tok.text) continue;
-        if (curly) replaceAll(out, "'", "\xE2\x80\x99");
+        if (curly || textCurly) replaceAll(out, "'", "\xE2\x80\x99");
         tok.text = out;
     }
 }
@@ -427,8 +461,10 @@ bool isOpeningMark(const std::string &s)
            s == "\xC2\xBF" || s == "\xC2\xA1" || s == "*" || s == "_";
 }
 
-void capitaliseSentenceStarts(std::vector<Token> &t)
+// Which tokens are words that begin a sentence.
+std::vector<bool> sentenceStarts(const std::vector<Token> &t)
 {
+    std::vector<bool> starts(t.size(), false);
     static const std::set<std::string> abbreviations = {"e",      "i",  "g",  "etc", "vs",  "mr",  "mrs", "ms", "dr",
                                                         "prof",   "st", "jr", "sr",  "inc", "ltd", "co",  "no", "fig",
                                                         "approx", "ca", "cf", "al",  "ie",  "eg",  "viz"};
@@ -436,10 +472,10 @@ void capitaliseSentenceStarts(std::vector<Token> &t)
     bool pendingEnd = false;  // saw a sentence end; confirmed by a following blank
     int newlinesInRow = 0;
     for (size_t i = 0; i < t.size(); ++i) {
-        Token &tok = t[i];
+        const Token &tok = t[i];
         switch (tok.kind) {
         case Kind::word:
-            if (start && startsLower(tok.text) && !hasInnerUpper(tok.text)) tok.text = capitalized(tok.text);
+            starts[i] = start;
             start = false;
             pendingEnd = false;
             newlinesInRow = 0;
@@ -486,6 +522,14 @@ void capitaliseSentenceStarts(std::vector<Token> &t)
             break;
         }
     }
+    return starts;
+}
+
+void capitaliseSentenceStarts(std::vector<Token> &t)
+{
+    auto starts = sentenceStarts(t);
+    for (size_t i = 0; i < t.size(); ++i)
+        if (starts[i] && startsLower(t[i].text) && !hasInnerUpper(t[i].text)) t[i].text = capitalized(t[i].text);
 }
 
 void fixSpacing(std::vector<Token> &t)
