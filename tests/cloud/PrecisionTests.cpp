@@ -96,3 +96,42 @@ TEST(Precision, StillFixesClearSlips) {
     EXPECT_EQ(proofread("It was definately a wierd day."), "It was definitely a weird day.");
     EXPECT_EQ(contextual("We shoudl meet tomorow."), "We should meet tomorrow.");
 }
+
+TEST(Languages, SupportedLanguagesComeBackByteForByte) {
+    for (const char* file : {"preservation-de.txt", "preservation-fr.txt", "preservation-es.txt", "preservation-it.txt",
+                             "preservation-pt-br.txt", "preservation-pt-pt.txt", "preservation-nl.txt"}) {
+        SCOPED_TRACE(file);
+        auto set = sentences(file);
+        ASSERT_GE(set.size(), 50u);
+        EXPECT_GE(untouchedShare(set, CorrectionStyle::proofread), 0.98);
+        EXPECT_GE(untouchedShare(set, CorrectionStyle::contextual), 0.98);
+    }
+}
+
+TEST(Languages, LanguagesWithoutADictionaryAreNeverChanged) {
+    auto set = sentences("preservation-other.txt");
+    ASSERT_GE(set.size(), 50u);
+    EXPECT_EQ(untouchedShare(set, CorrectionStyle::proofread), 1.0);
+    EXPECT_EQ(untouchedShare(set, CorrectionStyle::contextual), 1.0);
+    // Not even its spacing or sentence starts.
+    EXPECT_EQ(proofread("jutro jedziemy do babci do Krakowa , a potem  do Gdańska ."),
+              "jutro jedziemy do babci do Krakowa , a potem  do Gdańska .");
+}
+
+TEST(Languages, EachLanguageIsCorrectedWithItsOwnDictionaryAndConventions) {
+    // Not English: no English word is forced on German or French text.
+    EXPECT_EQ(proofread("Ich habe gestern einen Brief bekommen."), "Ich habe gestern einen Brief bekommen.");
+    EXPECT_EQ(proofread("Je pense que nous devrions partir demain matin."),
+              "Je pense que nous devrions partir demain matin.");
+    // German nouns keep their capitals; French keeps its space before ; : ! ?
+    EXPECT_EQ(proofread("Die Besprechung mit Herrn Schneider wurde auf Donnerstag verschoben."),
+              "Die Besprechung mit Herrn Schneider wurde auf Donnerstag verschoben.");
+    EXPECT_EQ(proofread("Attention : le train part dans cinq minutes !  Vraiment ?"),
+              "Attention : le train part dans cinq minutes ! Vraiment ?");
+    // A slip is fixed from the language's own dictionary.
+    EXPECT_EQ(proofread("Wir haben den Fehler im Code nach drei Tagen endlich gefunnden."),
+              "Wir haben den Fehler im Code nach drei Tagen endlich gefunden.");
+    // A line in another language inside an English text is left to its own rules.
+    EXPECT_EQ(proofread("I will recieve it tomorrow.\nJe pense que nous devrions partir demain matin."),
+              "I will receive it tomorrow.\nJe pense que nous devrions partir demain matin.");
+}
