@@ -280,9 +280,35 @@ void removeRepeatedWords(std::vector<Token> &t)
     t = std::move(out);
 }
 
+// Whether a text that begins with a lower-case word may begin mid-sentence: a selected phrase
+// ("recieve teh letter yesterday") has no sentence end at all, and a chunk cut from a longer
+// text often starts with a word that continues a sentence. Its first letter then stays.
+bool startsAsFragment(const std::vector<Token> &t)
+{
+    // Words that continue a sentence far more often than they begin one.
+    static const std::set<std::string> continuing = {
+        "and",  "or",   "nor",  "than",    "which",   "whom",    "whose",     "of",           "to",
+        "into", "onto", "upon", "whereas", "whereby", "wherein", "including", "respectively", "etc"};
+    size_t first = 0;
+    while (first < t.size() && t[first].kind != Kind::word) ++first;
+    if (first == t.size() || !startsLower(t[first].text)) return false;
+    if (continuing.contains(lower(t[first].text))) return true;
+    for (const Token &tok : t)
+        if (tok.kind == Kind::punct && (tok.text == "." || tok.text == "!" || tok.text == "?")) return false;
+    for (const Token &tok : t)
+        if (tok.kind == Kind::newline) return false;
+    return true;
+}
+
 void capitaliseSentenceStarts(std::vector<Token> &t)
 {
     auto starts = sentenceStarts(t);
+    if (startsAsFragment(t))
+        for (size_t i = 0; i < t.size(); ++i)
+            if (t[i].kind == Kind::word) {
+                starts[i] = false;
+                break;
+            }
     for (size_t i = 0; i < t.size(); ++i)
         if (starts[i] && t[i].language && startsLower(t[i].text) && !hasInnerUpper(t[i].text))
             t[i].text = capitalized(t[i].text);

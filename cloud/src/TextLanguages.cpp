@@ -28,9 +28,9 @@ size_t wordsIn(const std::vector<Token> &t, Range r)
     return n;
 }
 
-// Whether more than half of the lower-case words are English words, contractions or known
+// Whether more than `share` of the lower-case words are English words, contractions or known
 // misspellings.
-bool readsAsEnglish(const std::vector<Token> &t, Range r, SpellChecker &english)
+bool readsAsEnglish(const std::vector<Token> &t, Range r, SpellChecker &english, double share)
 {
     auto known = [&](const std::string &w) { return english.isKnown(w); };
     size_t words = 0, english_ = 0;
@@ -49,7 +49,7 @@ bool readsAsEnglish(const std::vector<Token> &t, Range r, SpellChecker &english)
             KnownMisspellings::shared().correction(l))
             ++english_;
     }
-    return english_ * 2 > words || words == 0;
+    return words == 0 || static_cast<double>(english_) > share * static_cast<double>(words);
 }
 
 const LanguageConventions *decide(const std::vector<Token> &t, Range r, SpellChecker &english,
@@ -59,8 +59,10 @@ const LanguageConventions *decide(const std::vector<Token> &t, Range r, SpellChe
     LanguageGuess guess = identifyLanguage(textOf(t, r));
     // CLD2 answers "en" for text too short to place, and takes some short Dutch or Italian for
     // English: English text must also read as English.
-    if (guess.code.empty() || guess.code == "en")
-        return readsAsEnglish(t, r, english) ? LanguageDictionaries::conventions("en") : nullptr;
+    const LanguageConventions *en = LanguageDictionaries::conventions("en");
+    if (guess.code.empty() || guess.code == "en") return readsAsEnglish(t, r, english, 0.5) ? en : nullptr;
+    // Misspelt English is sometimes taken for another language ("recieve teh letter").
+    if (readsAsEnglish(t, r, english, 0.75)) return en;
     return guess.reliable ? LanguageDictionaries::conventions(guess.code) : nullptr;
 }
 

@@ -135,3 +135,16 @@ TEST(Languages, EachLanguageIsCorrectedWithItsOwnDictionaryAndConventions) {
     EXPECT_EQ(proofread("I will recieve it tomorrow.\nJe pense que nous devrions partir demain matin."),
               "I will receive it tomorrow.\nJe pense que nous devrions partir demain matin.");
 }
+
+TEST(SentenceStarts, CapitaliseOnlyWhereASentenceReallyStarts) {
+    // A selected phrase, and a chunk cut mid-sentence, keep their first letter.
+    EXPECT_EQ(proofread("recieve teh letter yesterday"), "receive the letter yesterday");
+    EXPECT_EQ(proofread("of the report, which was late. then we left."),
+              "of the report, which was late. Then we left.");
+    EXPECT_EQ(proofread("and then it broke.\n\nwe fixed it."), "and then it broke.\n\nWe fixed it.");
+    // A whole text starts a sentence.
+    EXPECT_EQ(proofread("the meeting moved. see you there!"), "The meeting moved. See you there!");
+    EXPECT_EQ(proofread("hello. how are you? fine"), "Hello. How are you? Fine");
+    // Abbreviations, ellipses and quoted questions do not end a sentence.
+    EXPECT_EQ(proofread("Ask Dr. smith, e.g. by mail... or call."), "Ask Dr. smith, e.g. by mail... or call.");
+}
