@@ -1,5 +1,6 @@
 #include "TextCorrector.h"
 
+#include "EnglishGrammar.h"
 #include "LanguageDictionaries.h"
 #include "TextLanguages.h"
 #include "TextTokens.h"
@@ -118,7 +119,7 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
         // An unknown capitalised word inside a sentence is a name ("Im" is still "I'm").
         if (capital && !starts[i] && !(fix && (*fix)[0] == 'I')) continue;
         if (!fix) {
-            if (seen[lower(tok.text)] > 1) continue;
+            if (seen[lower(tok.text)] > 1 && !KnownMisspellings::shared().correction(lookup)) continue;
             fix = speller.main->replacement(lookup);
             if (!fix) continue;
             if (!en && !speller.isKnown(*fix)) continue;
@@ -242,53 +243,13 @@ void applyPhrasingRules(std::vector<Token> &t)
     t = std::move(out);
 }
 
-void fixArticles(std::vector<Token> &t)
-{
-    static const std::set<std::string> silentH = {"hour",   "hours",     "honest", "honestly", "honor",
-                                                  "honour", "honorable", "heir",   "heirs",    "hourly"};
-    static const std::set<std::string> consonantSoundVowel = {"one", "once", "ones", "oneself"};
-    for (size_t i = 0; i + 2 < t.size(); ++i) {
-        if (t[i].kind != Kind::word || t[i + 1].kind != Kind::space || t[i + 1].text.size() != 1 ||
-            t[i + 2].kind != Kind::word || !isEnglish(t[i]) || !isEnglish(t[i + 2]))
-            continue;
-        const std::string article = lower(t[i].text);
-        const std::string &next = t[i + 2].text;
-        if (next.size() < 2 || !isAsciiWord(next) || allUpper(next)) continue;
-        std::string n = lower(next);
-        bool vowelSound = (std::strchr("aeio", n[0]) && !consonantSoundVowel.contains(n) && n.rfind("eu", 0) != 0) ||
-                          silentH.contains(n);
-        bool consonantSound = !std::strchr("aeiou", n[0]) && !silentH.contains(n);
-        if (article == "a" && vowelSound) t[i].text = t[i].text == "A" ? "An" : "an";
-        else if (article == "an" && consonantSound) t[i].text = t[i].text[0] == 'A' ? "A" : "a";
-    }
-}
-
-void removeRepeatedWords(std::vector<Token> &t)
-{
-    static const std::set<std::string> allowed = {"that", "had", "is", "do", "can", "bye", "so", "very", "ha", "no"};
-    std::vector<Token> out;
-    for (Token &token : t) {
-        if (token.kind == Kind::word && isEnglish(token) && out.size() >= 2 && out.back().kind == Kind::space &&
-            out.back().text.size() == 1 && out[out.size() - 2].kind == Kind::word &&
-            lower(out[out.size() - 2].text) == lower(token.text) && !allowed.contains(lower(token.text)) &&
-            !allUpper(token.text)) {
-            out.pop_back();
-            continue;
-        }
-        out.push_back(std::move(token));
-    }
-    t = std::move(out);
-}
-
 // Whether a text that begins with a lower-case word may begin mid-sentence: a selected phrase
 // ("recieve teh letter yesterday") has no sentence end at all, and a chunk cut from a longer
 // text often starts with a word that continues a sentence. Its first letter then stays.
 bool startsAsFragment(const std::vector<Token> &t)
 {
-    // Words that continue a sentence far more often than they begin one.
-    static const std::set<std::string> continuing = {
-        "and",  "or",   "nor",  "than",    "which",   "whom",    "whose",     "of",           "to",
-        "into", "onto", "upon", "whereas", "whereby", "wherein", "including", "respectively", "etc"};
+    // Words that continue a sentence and practically never begin one.
+    static const std::set<std::string> continuing = {"than", "of", "respectively", "etc", "whereby", "wherein"};
     size_t first = 0;
     while (first < t.size() && t[first].kind != Kind::word) ++first;
     if (first == t.size() || !startsLower(t[first].text)) return false;
@@ -355,11 +316,8 @@ std::string TextCorrector::correct(const std::string &text, CorrectionStyle styl
     assignLanguages(tokens, *speller_);
     fixSpelling(tokens, *speller_);
     fixStandaloneI(tokens);
-    if (style == CorrectionStyle::contextual) {
-        applyPhrasingRules(tokens);
-        fixArticles(tokens);
-        removeRepeatedWords(tokens);
-    }
+    applyEnglishGrammar(tokens, [this](const std::string &w) { return speller_->isKnown(w); });
+    if (style == CorrectionStyle::contextual) applyPhrasingRules(tokens);
     capitaliseSentenceStarts(tokens);
     fixSpacing(tokens);
     std::string out;

@@ -368,10 +368,10 @@ TEST_F(CorrectionContract, RequestIdHeaderMustMatchTheBody) {
 }
 
 TEST_F(CorrectionContract, BothStylesAreAcceptedAndContextualAddsPhrasing) {
-    Reply proof = correct(correctionBody("we could of gone", "fast", "proofread"));
-    Reply context = correct(correctionBody("we could of gone", "fast", "contextual"));
-    EXPECT_EQ(proof.body["correction"], "we could of gone");
-    EXPECT_EQ(context.body["correction"], "we could have gone");
+    Reply proof = correct(correctionBody("we could of gone in order to see", "fast", "proofread"));
+    Reply context = correct(correctionBody("we could of gone in order to see", "fast", "contextual"));
+    EXPECT_EQ(proof.body["correction"], "we could have gone in order to see");
+    EXPECT_EQ(context.body["correction"], "we could have gone to see");
 }
 
 TEST(CorrectionPersistence, FinishedCorrectionReplaysAfterARestart) {

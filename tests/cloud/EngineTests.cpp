@@ -77,7 +77,7 @@ TEST(Corrector, LeavesMarkupAddressesAndCodeAlone) {
 
 TEST(Corrector, ContextualAddsPhrasingRulesThatProofreadLeavesOut) {
     EXPECT_EQ(contextual("we could of gone in order to see."), "We could have gone to see.");
-    EXPECT_EQ(proofread("we could of gone in order to see."), "We could of gone in order to see.");
+    EXPECT_EQ(proofread("we could of gone in order to see."), "We could have gone in order to see.");
     EXPECT_EQ(contextual("a apple and an banana, an hour, a one."), "An apple and a banana, an hour, a one.");
     EXPECT_EQ(contextual("the the end."), "The end.");
     EXPECT_EQ(contextual("Could of been"), "Could have been");

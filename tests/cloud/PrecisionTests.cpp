@@ -141,7 +141,7 @@ TEST(SentenceStarts, CapitaliseOnlyWhereASentenceReallyStarts) {
     EXPECT_EQ(proofread("recieve teh letter yesterday"), "receive the letter yesterday");
     EXPECT_EQ(proofread("of the report, which was late. then we left."),
               "of the report, which was late. Then we left.");
-    EXPECT_EQ(proofread("and then it broke.\n\nwe fixed it."), "and then it broke.\n\nWe fixed it.");
+    EXPECT_EQ(proofread("than we thought.\n\nwe fixed it."), "than we thought.\n\nWe fixed it.");
     // A whole text starts a sentence.
     EXPECT_EQ(proofread("the meeting moved. see you there!"), "The meeting moved. See you there!");
     EXPECT_EQ(proofread("hello. how are you? fine"), "Hello. How are you? Fine");
