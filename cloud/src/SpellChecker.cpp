@@ -1,5 +1,9 @@
 #include "SpellChecker.h"
 
+#include "KnownMisspellings.h"
+#include "ScowlLexicon.h"
+#include "SpellingPrecision.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -36,30 +40,14 @@ std::optional<std::string> SpellChecker::replacement(const std::string &word)
     return result;
 }
 
-static std::string lowered(const std::string &s)
-{
-    std::string out = s;
-    for (auto &c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 std::optional<std::string> SpellChecker::compute(const std::string &word, bool &settled)
 {
     if (index_->isKnown(word)) return std::nullopt;
     auto answer = index_->answer(word);
     settled = answer.settled;
-    const auto &list = answer.words;
-    if (list.empty()) return std::nullopt;
-    // Hunspell sometimes proposes the same word with another case first ("paris" -> "Paris"):
-    // that is a real fix. A suggestion that only differs in hyphenation or spacing is fine too.
-    const std::string &best = list.front();
-    if (best == word) return std::nullopt;
-    // Refuse wild guesses: the suggestion must be about as long as the word.
-    size_t a = word.size(), b = best.size();
-    if (b > a * 2 + 2 || a > b * 2 + 2) return std::nullopt;
-    if (lowered(best) == lowered(word) && best != word && std::islower(static_cast<unsigned char>(word[0])) == 0)
-        return std::nullopt;
-    return best;
+    auto known = [this](const std::string &w) { return index_->isKnown(w); };
+    return SpellingPrecision::confidentChoice(word, answer.words, known, ScowlLexicon::shared(),
+                                              KnownMisspellings::shared());
 }
 
 SpellChecker::Stats SpellChecker::stats() const

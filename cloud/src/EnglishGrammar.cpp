@@ -1,0 +1,412 @@
+#include "EnglishGrammar.h"
+
+#include "EnglishLexicon.h"
+#include "TextLanguages.h"
+
+#include <cstring>
+#include <map>
+#include <set>
+
+namespace quillo::cloud {
+
+namespace {
+
+constexpr size_t npos = static_cast<size_t>(-1);
+using Words = std::set<std::string, std::less<>>;
+
+bool isWord(const std::vector<Token> &t, size_t i)
+{
+    return i < t.size() && t[i].kind == Kind::word && isEnglish(t[i]);
+}
+
+// The word one single space after (or before) word i.
+size_t nextWord(const std::vector<Token> &t, size_t i)
+{
+    return i + 2 < t.size() && t[i + 1].kind == Kind::space && t[i + 1].text == " " && isWord(t, i + 2) ? i + 2 : npos;
+}
+size_t prevWord(const std::vector<Token> &t, size_t i)
+{
+    return i >= 2 && t[i - 1].kind == Kind::space && t[i - 1].text == " " && isWord(t, i - 2) ? i - 2 : npos;
+}
+
+std::string key(const Token &tok)
+{
+    std::string w = lower(tok.text);
+    replaceAll(w, "\xE2\x80\x99", "'");
+    return w;
+}
+std::string keyAt(const std::vector<Token> &t, size_t i) { return i == npos ? std::string() : key(t[i]); }
+
+bool curly(const std::vector<Token> &t)
+{
+    for (const auto &tok : t)
+        if (tok.text.find("\xE2\x80\x99") != std::string::npos) return true;
+    return false;
+}
+
+// Replaces word i, keeping its capital and the text's apostrophe style.
+void put(std::vector<Token> &t, size_t i, std::string word, bool curlyText)
+{
+    if (startsUpper(t[i].text) && !allUpper(t[i].text)) word = capitalized(word);
+    else if (allUpper(t[i].text) && t[i].text.size() > 1) return;  // shouting is the writer's own
+    if (curlyText) replaceAll(word, "'", "\xE2\x80\x99");
+    t[i].text = word;
+}
+
+// Removes word i and the space after it; the next word takes its capital.
+void drop(std::vector<Token> &t, size_t i)
+{
+    size_t next = nextWord(t, i);
+    if (next == npos) return;
+    if (startsUpper(t[i].text)) t[next].text = capitalized(t[next].text);
+    t[i].text.clear();
+    t[i + 1].text.clear();
+}
+
+const Words kModals = {"can", "could", "will", "would", "shall", "should", "may", "might", "must"};
+const Words kDoForms = {"do",     "does",     "did",   "don't",    "doesn't",   "didn't",  "can't",
+                        "cannot", "couldn't", "won't", "wouldn't", "shouldn't", "mustn't", "mightn't"};
+const Words kBe = {"is", "are", "was", "were", "be", "been", "am", "being", "it's", "that's", "isn't", "wasn't"};
+const Words kDeterminers = {"the", "a",   "an",  "this",  "that", "these", "those", "my",    "your", "his",
+                            "her", "its", "our", "their", "some", "any",   "no",    "every", "each"};
+const Words kPluralDeterminers = {"the", "these", "those", "my",  "your", "our",     "their", "his",
+                                  "her", "many",  "some",  "all", "both", "several", "most"};
+
+std::string ingForm(const std::string &v, const std::function<bool(const std::string &)> &isKnown)
+{
+    std::vector<std::string> tries;
+    if (v.size() > 2 && v.back() == 'e' && v[v.size() - 2] != 'e') tries.push_back(v.substr(0, v.size() - 1) + "ing");
+    if (v.size() > 2 && v.substr(v.size() - 2) == "ie") tries.push_back(v.substr(0, v.size() - 2) + "ying");
+    tries.push_back(v + "ing");
+    if (v.size() > 2) tries.push_back(v + v.back() + "ing");
+    for (auto &w : tries)
+        if (isKnown(w)) return w;
+    return {};
+}
+
+struct Context {
+    std::vector<Token> &t;
+    const EnglishLexicon &lex;
+    const std::function<bool(const std::string &)> &isKnown;
+    bool curlyText;
+};
+
+void modalOf(Context &c, size_t i, const std::string &w)
+{
+    static const Words modals = {"could", "should", "would", "must", "might"};
+    if (!modals.contains(w)) return;
+    size_t of = nextWord(c.t, i);
+    if (of == npos || keyAt(c.t, of) != "of") return;
+    size_t after = nextWord(c.t, of);
+    if (after != npos && keyAt(c.t, after) == "course") return;
+    put(c.t, of, "have", c.curlyText);
+}
+
+void homophones(Context &c, size_t i, const std::string &w)
+{
+    size_t n = nextWord(c.t, i);
+    size_t p = prevWord(c.t, i);
+    std::string next = keyAt(c.t, n), prev = keyAt(c.t, p);
+    if (n == npos) return;
+    static const Words itsFollowers = {"a",        "an",      "not",       "been",    "going",  "getting", "very",
+                                       "so",       "too",     "just",      "really",  "always", "never",   "time",
+                                       "okay",     "true",    "important", "hard",    "easy",   "nice",    "fine",
+                                       "possible", "obvious", "clear",     "raining", "late",   "worth",   "about"};
+    if (w == "its" && itsFollowers.contains(next)) put(c.t, i, "it's", c.curlyText);
+    if (w == "it's" && next == "own") put(c.t, i, "its", c.curlyText);
+    static const Words beForms = {"is", "are", "was", "were", "isn't", "aren't", "wasn't", "weren't"};
+    static const Words progressive = {"going", "doing", "coming", "trying", "getting", "leaving", "not", "always"};
+    if ((w == "their" || w == "they're") && beForms.contains(next)) put(c.t, i, "there", c.curlyText);
+    if ((w == "their" || w == "there") && progressive.contains(next) && next != "not" && next != "always")
+        put(c.t, i, "they're", c.curlyText);
+    if ((w == "there" || w == "they're") && next == "own") put(c.t, i, "their", c.curlyText);
+    static const Words youreFollowers = {"welcome", "going",   "doing",  "not",   "right", "wrong",
+                                         "being",   "getting", "coming", "gonna", "so",    "always"};
+    if (w == "your" && youreFollowers.contains(next)) put(c.t, i, "you're", c.curlyText);
+    if (w == "you're" && next == "own") put(c.t, i, "your", c.curlyText);
+    static const Words whosFollowers = {"going", "coming", "been", "calling", "doing", "there"};
+    if (w == "whose" && whosFollowers.contains(next)) put(c.t, i, "who's", c.curlyText);
+    // Comparatives take "than".
+    if (w == "then" && p != npos &&
+        (c.lex.isComparative(prev) || prev == "more" || prev == "less" || prev == "rather" || prev == "other" ||
+         prev == "fewer"))
+        put(c.t, i, "than", c.curlyText);
+    // "is to late": "too" before an adjective that is no verb, after a form of "be".
+    if (w == "to" && kBe.contains(prev) && c.lex.isAdjective(next) && !c.lex.isVerb(next) &&
+        !kDeterminers.contains(next))
+        put(c.t, i, "too", c.curlyText);
+    static const Words verbal = {"to",   "will",   "would", "could",  "can", "might", "may",
+                                 "must", "should", "don't", "didn't", "not", "never", "won't"};
+    if (w == "loose" && verbal.contains(prev)) put(c.t, i, "lose", c.curlyText);
+    static const Words effectBefore = {"the",  "an",       "no",       "any",         "big",   "great",
+                                       "huge", "positive", "negative", "significant", "side",  "adverse",
+                                       "this", "strong",   "large",    "little",      "small", "major"};
+    if ((w == "affect" || w == "affects") && effectBefore.contains(prev) && !(prev == "an" && w == "affects"))
+        put(c.t, i, w == "affect" ? "effect" : "effects", c.curlyText);
+    static const Words buyAfter = {"a",    "an",   "some",    "new",  "more", "it",      "them",
+                                   "this", "that", "tickets", "food", "one",  "another", "things"};
+    if (w == "by" && (prev == "to" || kModals.contains(prev) || prev == "didn't" || prev == "don't") &&
+        buyAfter.contains(next))
+        put(c.t, i, "buy", c.curlyText);
+    if (w == "buy" && next == "the") {
+        size_t way = nextWord(c.t, n);
+        if (way != npos && keyAt(c.t, way) == "way") put(c.t, i, "by", c.curlyText);
+    }
+}
+
+void article(Context &c, size_t i, const std::string &w)
+{
+    if (w != "a" && w != "an") return;
+    size_t n = nextWord(c.t, i);
+    if (n == npos) return;
+    const std::string &next = c.t[n].text;
+    if (next.size() < 2 || !isAsciiWord(next) || allUpper(next) || hasInnerUpper(next)) return;
+    std::string x = lower(next);
+    static const Words silentH = {"hour",   "hours",     "hourly",     "honest", "honestly", "honesty", "honor",
+                                  "honour", "honorable", "honourable", "heir",   "heirs",    "herb"};
+    auto startsWith = [&](const char *p) { return x.rfind(p, 0) == 0; };
+    // "u" read "you" and "eu", "one" read with a consonant.
+    bool youSound = startsWith("uni") || startsWith("use") || startsWith("usu") || startsWith("uti") ||
+                    startsWith("uto") || startsWith("ure") || startsWith("uro") || startsWith("eu") ||
+                    startsWith("one") || startsWith("once") || startsWith("ubiq") || startsWith("uk");
+    if (startsWith("unin") || startsWith("unid") || startsWith("unim")) youSound = false;  // "an uninformed"
+    bool vowel = (std::strchr("aeiou", x[0]) && !youSound) || silentH.contains(x);
+    bool consonant = !vowel && (!std::strchr("aeiou", x[0]) || youSound);
+    if (!c.isKnown(x) && !c.isKnown(next)) return;  // an unknown word's sound is a guess
+    if (w == "a" && vowel) put(c.t, i, "an", c.curlyText);
+    else if (w == "an" && consonant) put(c.t, i, "a", c.curlyText);
+}
+
+void agreement(Context &c, size_t i, const std::string &w)
+{
+    size_t n = nextWord(c.t, i);
+    if (n == npos) return;
+    size_t p = prevWord(c.t, i);
+    std::string next = keyAt(c.t, n), prev = keyAt(c.t, p);
+    // A subject right after a modal or do-form ("does he have") or "that" (a subjunctive) is left.
+    bool question = p != npos && (kModals.contains(prev) || kDoForms.contains(prev) || prev == "that" || prev == "to" ||
+                                  prev == "let" || prev == "make" || prev == "help");
+    static const std::map<std::string, std::string> third = {
+        {"have", "has"}, {"do", "does"}, {"don't", "doesn't"}, {"are", "is"}, {"aren't", "isn't"}};
+    static const std::map<std::string, std::string> plural = {
+        {"is", "are"},        {"was", "were"},     {"has", "have"},       {"does", "do"},
+        {"doesn't", "don't"}, {"isn't", "aren't"}, {"wasn't", "weren't"}, {"hasn't", "haven't"}};
+    static const std::map<std::string, std::string> first = {
+        {"is", "am"}, {"are", "am"}, {"has", "have"}, {"does", "do"}, {"doesn't", "don't"}};
+    if ((w == "he" || w == "she" || w == "it") && !question) {
+        if (auto f = third.find(next); f != third.end()) put(c.t, n, f->second, c.curlyText);
+    } else if ((w == "they" || w == "we" || w == "you") && !question) {
+        if (auto f = plural.find(next); f != plural.end()) put(c.t, n, f->second, c.curlyText);
+    } else if (w == "i" && c.t[i].text == "I" && !question) {
+        if (auto f = first.find(next); f != first.end()) put(c.t, n, f->second, c.curlyText);
+    }
+    // "there is many reasons"
+    static const Words many = {"many", "several", "few", "two", "three", "four", "five", "lots", "various", "numerous"};
+    if ((w == "is" || w == "was" || w == "isn't" || w == "wasn't") && prev == "there" && many.contains(next)) {
+        size_t after = nextWord(c.t, n);
+        bool countable = next == "lots" || (after != npos && c.lex.isPluralNoun(keyAt(c.t, after)));
+        if (countable) put(c.t, i, plural.at(w), c.curlyText);
+    }
+    if (w == "there's" && many.contains(next)) {
+        size_t after = nextWord(c.t, n);
+        if (after != npos && c.lex.isPluralNoun(keyAt(c.t, after))) put(c.t, i, "there are", c.curlyText);
+    }
+    // "the results was surprising"
+    if (kPluralDeterminers.contains(w) && c.lex.isPluralNoun(next)) {
+        size_t verb = nextWord(c.t, n);
+        std::string v = keyAt(c.t, verb);
+        static const Words singular = {"was", "is", "has", "doesn't", "isn't", "wasn't", "hasn't"};
+        if (verb != npos && singular.contains(v) && !(w == "her" || w == "his"))
+            put(c.t, verb, plural.at(v), c.curlyText);
+    }
+}
+
+void verbForm(Context &c, size_t i, const std::string &w)
+{
+    size_t n = nextWord(c.t, i);
+    if (n == npos) return;
+    std::string next = keyAt(c.t, n);
+    size_t p = prevWord(c.t, i);
+    std::string prev = keyAt(c.t, p);
+    // "has went": the simple past after a perfect "have" becomes the participle.
+    static const Words perfect = {"have",   "has",  "had",   "haven't", "hasn't",
+                                  "hadn't", "i've", "we've", "you've",  "they've"};
+    if (perfect.contains(w)) {
+        size_t v = n;
+        static const Words between = {"not", "never", "already", "just", "ever", "also", "always"};
+        if (between.contains(next)) v = nextWord(c.t, n);
+        if (v == npos) return;
+        if (auto participle = c.lex.participleOfPast(keyAt(c.t, v)); participle && c.isKnown(*participle))
+            put(c.t, v, *participle, c.curlyText);
+        return;
+    }
+    // "didn't went", "can goes", "to went": after do-support, a modal or "to", the base form.
+    bool modal = kModals.contains(w) && !(p != npos && kDeterminers.contains(prev));  // "a can", "the will"
+    if (modal || kDoForms.contains(w) || w == "to") {
+        bool allowPast = w != "to";
+        auto base = c.lex.baseOfInflectedVerb(next, allowPast);
+        if (!base && w == "to") {
+            // Only irregular pasts are safe after "to" ("to went"); "-ed" forms may be adjectives.
+            if (auto irregular = c.lex.verbBase(next); irregular && !c.lex.isLemma(next) && next.back() != 's' &&
+                                                       next.size() > 3 && next.substr(next.size() - 3) != "ing")
+                base = irregular;
+        }
+        if (base && c.isKnown(*base) && *base != next) {
+            if (next == "has") base = "have";
+            put(c.t, n, *base, c.curlyText);
+        }
+    }
+}
+
+void forwardTo(Context &c, size_t i, const std::string &w)
+{
+    if (w != "forward") return;
+    size_t p = prevWord(c.t, i);
+    static const Words look = {"look", "looking", "looks", "looked"};
+    if (p == npos || !look.contains(keyAt(c.t, p))) return;
+    size_t to = nextWord(c.t, i);
+    if (to == npos || keyAt(c.t, to) != "to") return;
+    size_t v = nextWord(c.t, to);
+    if (v == npos) return;
+    std::string verb = keyAt(c.t, v);
+    if (!c.lex.isVerb(verb) || kDeterminers.contains(verb) || verb.size() < 2) return;
+    if (verb.size() > 3 && verb.substr(verb.size() - 3) == "ing") return;
+    std::string ing = ingForm(verb, c.isKnown);
+    if (!ing.empty()) put(c.t, v, ing, c.curlyText);
+}
+
+void doubled(Context &c, size_t i, const std::string &w)
+{
+    static const Words allowed = {"that", "had", "is", "do", "can", "bye", "so", "very", "ha", "no", "really", "la"};
+    size_t n = nextWord(c.t, i);
+    if (n == npos || keyAt(c.t, n) != w || allowed.contains(w) || allUpper(c.t[i].text) || w.size() < 1) return;
+    if (c.t[i].text != c.t[n].text && !startsUpper(c.t[i].text)) return;
+    c.t[n - 1].text.clear();
+    c.t[n].text.clear();
+}
+
+void quantity(Context &c, size_t i, const std::string &w)
+{
+    size_t n = nextWord(c.t, i);
+    if (n == npos) return;
+    std::string next = keyAt(c.t, n);
+    if (w == "less" && c.lex.isPluralNoun(next)) {
+        size_t p = prevWord(c.t, i);
+        if (p != npos && (keyAt(c.t, p) == "no" || keyAt(c.t, p) == "more")) return;  // "no less", "more or less"
+        put(c.t, i, "fewer", c.curlyText);
+    }
+    // "several reason": a count noun after a plural quantifier takes its plural.
+    static const Words quantifiers = {"many", "several", "various", "numerous", "both"};
+    if (quantifiers.contains(w) && c.lex.isNoun(next) && !c.lex.isAdjective(next) && !c.lex.isPluralNoun(next) &&
+        !kDeterminers.contains(next) && next.back() != 's' && isAsciiWord(next)) {
+        size_t after = nextWord(c.t, n);
+        if (after == npos || keyAt(c.t, after) != "of") {
+            std::string plural = next.back() == 'y' && next.size() > 2 && !std::strchr("aeiou", next[next.size() - 2])
+                                     ? next.substr(0, next.size() - 1) + "ies"
+                                 : (next.back() == 'h' || next.back() == 'x') ? next + "es"
+                                                                              : next + "s";
+            if (c.isKnown(plural) && c.lex.isPluralNoun(plural)) put(c.t, n, plural, c.curlyText);
+        }
+    }
+    if (w == "more" && c.lex.isComparative(next)) drop(c.t, i);
+    if (w == "most" && next.size() > 4 && next.substr(next.size() - 3) == "est" &&
+        (c.lex.adjectiveBase(next) || c.lex.isAdjective(next.substr(0, next.size() - 3)) ||
+         c.lex.isAdjective(next.substr(0, next.size() - 2))))
+        drop(c.t, i);
+}
+
+// "For example the ..." at a sentence start: an introductory word or phrase takes its comma.
+void introductoryComma(std::vector<Token> &t)
+{
+    static const std::vector<std::vector<std::string>> phrases = {{"for", "example"},
+                                                                  {"for", "instance"},
+                                                                  {"however"},
+                                                                  {"therefore"},
+                                                                  {"moreover"},
+                                                                  {"furthermore"},
+                                                                  {"in", "addition"},
+                                                                  {"in", "conclusion"},
+                                                                  {"in", "my", "opinion"},
+                                                                  {"nowadays"},
+                                                                  {"firstly"},
+                                                                  {"secondly"},
+                                                                  {"thirdly"},
+                                                                  {"finally"},
+                                                                  {"besides"},
+                                                                  {"consequently"},
+                                                                  {"additionally"},
+                                                                  {"in", "fact"},
+                                                                  {"on", "the", "other", "hand"},
+                                                                  {"in", "summary"},
+                                                                  {"to", "sum", "up"},
+                                                                  {"in", "other", "words"},
+                                                                  {"unfortunately"},
+                                                                  {"fortunately"},
+                                                                  {"in", "general"},
+                                                                  {"generally"},
+                                                                  {"personally"},
+                                                                  {"of", "course"},
+                                                                  {"in", "short"},
+                                                                  {"lastly"},
+                                                                  {"meanwhile"}};
+    auto starts = sentenceStarts(t);
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!starts[i] || !isWord(t, i)) continue;
+        for (const auto &phrase : phrases) {
+            size_t k = i;
+            bool match = true;
+            for (size_t w = 0; w < phrase.size() && match; ++w) {
+                if (w > 0) k = nextWord(t, k);
+                match = k != npos && key(t[k]) == phrase[w];
+            }
+            // Only before a plain next word: "However hard" or "Of course not" stay.
+            size_t after = match ? nextWord(t, k) : npos;
+            if (!match || after == npos) continue;
+            std::string next = key(t[after]);
+            static const Words keep = {"hard", "much", "many", "long", "not", "that", "than", "more", "less", "the"};
+            if (keep.contains(next) && phrase.size() == 1) continue;
+            t[k].text += ",";
+            break;
+        }
+    }
+}
+
+void spacing(std::vector<Token> &t)
+{
+    // "word,word": a comma glued between two words gets its space.
+    for (size_t i = 1; i + 1 < t.size(); ++i) {
+        if (t[i].kind != Kind::punct || t[i].text != "," || !isWord(t, i - 1) || !isWord(t, i + 1)) continue;
+        if (t[i - 1].text.size() < 2 || t[i + 1].text.size() < 2 || !isAsciiWord(t[i + 1].text)) continue;
+        t[i].text = ", ";
+    }
+}
+
+}  // namespace
+
+void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const std::string &)> &isKnown)
+{
+    const EnglishLexicon &lex = EnglishLexicon::shared();
+    if (lex.empty()) return;
+    Context c{t, lex, isKnown, curly(t)};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || t[i].text.empty()) continue;
+        std::string w = key(t[i]);
+        modalOf(c, i, w);
+        homophones(c, i, w);
+        article(c, i, w);
+        agreement(c, i, w);
+        verbForm(c, i, w);
+        forwardTo(c, i, w);
+        doubled(c, i, w);
+        quantity(c, i, w);
+    }
+    introductoryComma(t);
+    spacing(t);
+    std::vector<Token> out;
+    out.reserve(t.size());
+    for (auto &tok : t)
+        if (!tok.text.empty()) out.push_back(std::move(tok));
+    t = std::move(out);
+}
+
+}  // namespace quillo::cloud

@@ -1,0 +1,147 @@
+#include "EnglishLexicon.h"
+
+#include <fstream>
+#include <map>
+#include <vector>
+
+namespace quillo::cloud {
+
+namespace {
+void readIndex(const std::string &path, std::unordered_set<std::string> &into)
+{
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == ' ') continue;  // the licence header
+        auto space = line.find(' ');
+        std::string lemma = line.substr(0, space);
+        if (lemma.find('_') == std::string::npos) into.insert(lemma);
+    }
+}
+
+void readExceptions(const std::string &path, std::unordered_map<std::string, std::string> &into)
+{
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        auto space = line.find(' ');
+        if (space == std::string::npos) continue;
+        std::string form = line.substr(0, space);
+        std::string base = line.substr(space + 1);
+        base = base.substr(0, base.find(' '));
+        if (form.find('_') == std::string::npos) into.emplace(form, base);
+    }
+}
+
+bool endsWith(const std::string &w, const char *tail)
+{
+    std::string t(tail);
+    return w.size() > t.size() && w.compare(w.size() - t.size(), t.size(), t) == 0;
+}
+}  // namespace
+
+EnglishLexicon EnglishLexicon::load(const std::string &dir)
+{
+    EnglishLexicon out;
+    readIndex(dir + "/index.noun", out.nouns_);
+    readIndex(dir + "/index.verb", out.verbs_);
+    readIndex(dir + "/index.adj", out.adjectives_);
+    readIndex(dir + "/index.adv", out.adverbs_);
+    readExceptions(dir + "/verb.exc", out.verbExceptions_);
+    readExceptions(dir + "/adj.exc", out.adjectiveExceptions_);
+    readExceptions(dir + "/noun.exc", out.nounExceptions_);
+    // A verb listed with exactly two irregular forms has a distinct past and participle; the
+    // participle is the one ending in "n" ("gone", "eaten") or with "u" for the past's "a"
+    // ("begun", "drunk").
+    std::map<std::string, std::vector<std::string>> forms;
+    for (auto &[form, base] : out.verbExceptions_)
+        if (!endsWith(form, "ing") && !endsWith(form, "s")) forms[base].push_back(form);
+    for (auto &[base, list] : forms) {
+        if (list.size() != 2 || list[0].size() < 2 || list[1].size() < 2) continue;
+        auto participleFirst = [](const std::string &a, const std::string &b) {
+            if (a.back() == 'n' && b.back() != 'n') return true;
+            if (a.size() == b.size()) {
+                for (size_t k = 0; k < a.size(); ++k)
+                    if (a[k] != b[k]) return a[k] == 'u' && b[k] == 'a' && a.substr(k + 1) == b.substr(k + 1);
+            }
+            return false;
+        };
+        if (participleFirst(list[0], list[1])) out.participles_[list[1]] = list[0];
+        else if (participleFirst(list[1], list[0])) out.participles_[list[0]] = list[1];
+    }
+    return out;
+}
+
+const EnglishLexicon &EnglishLexicon::shared()
+{
+    static const EnglishLexicon lexicon = load(kDefaultDirectory);
+    return lexicon;
+}
+
+bool EnglishLexicon::isLemma(const std::string &w) const
+{
+    return nouns_.contains(w) || verbs_.contains(w) || adjectives_.contains(w) || adverbs_.contains(w);
+}
+
+std::optional<std::string> EnglishLexicon::verbBase(const std::string &w) const
+{
+    if (auto it = verbExceptions_.find(w); it != verbExceptions_.end()) return it->second;
+    return std::nullopt;
+}
+std::optional<std::string> EnglishLexicon::adjectiveBase(const std::string &w) const
+{
+    if (auto it = adjectiveExceptions_.find(w); it != adjectiveExceptions_.end()) return it->second;
+    return std::nullopt;
+}
+std::optional<std::string> EnglishLexicon::nounBase(const std::string &w) const
+{
+    if (auto it = nounExceptions_.find(w); it != nounExceptions_.end()) return it->second;
+    return std::nullopt;
+}
+std::optional<std::string> EnglishLexicon::participleOfPast(const std::string &w) const
+{
+    if (auto it = participles_.find(w); it != participles_.end()) return it->second;
+    return std::nullopt;
+}
+
+bool EnglishLexicon::isPluralNoun(const std::string &w) const
+{
+    if (w == "people") return true;
+    if (auto base = nounBase(w); base && *base != w && !nouns_.contains(w)) return true;
+    if (nouns_.contains(w) || !endsWith(w, "s") || endsWith(w, "ss") || endsWith(w, "us") || endsWith(w, "is"))
+        return false;
+    if (endsWith(w, "ies") && nouns_.contains(w.substr(0, w.size() - 3) + "y")) return true;
+    if (endsWith(w, "es") && nouns_.contains(w.substr(0, w.size() - 2))) return true;
+    return nouns_.contains(w.substr(0, w.size() - 1));
+}
+
+bool EnglishLexicon::isComparative(const std::string &w) const
+{
+    if (auto base = adjectiveBase(w); base && endsWith(w, "er")) return true;
+    if (w == "better" || w == "worse") return true;
+    if (!endsWith(w, "er") || adjectives_.contains(w) || nouns_.contains(w) || verbs_.contains(w)) return false;
+    std::string stem = w.substr(0, w.size() - 2);
+    if (adjectives_.contains(stem) || adjectives_.contains(stem + "e")) return true;  // taller, larger
+    if (stem.size() > 2 && stem.back() == stem[stem.size() - 2] &&
+        adjectives_.contains(stem.substr(0, stem.size() - 1)))
+        return true;                                                                            // bigger
+    return endsWith(stem, "i") && adjectives_.contains(stem.substr(0, stem.size() - 1) + "y");  // easier
+}
+
+std::optional<std::string> EnglishLexicon::baseOfInflectedVerb(const std::string &w, bool allowPast) const
+{
+    if (isLemma(w)) return std::nullopt;
+    if (auto base = verbBase(w); base && (allowPast || endsWith(w, "s"))) {
+        if (endsWith(w, "ing")) return std::nullopt;
+        return base;
+    }
+    if (endsWith(w, "ies") && verbs_.contains(w.substr(0, w.size() - 3) + "y")) return w.substr(0, w.size() - 3) + "y";
+    if (endsWith(w, "es") && verbs_.contains(w.substr(0, w.size() - 2))) return w.substr(0, w.size() - 2);
+    if (endsWith(w, "s") && !endsWith(w, "ss") && verbs_.contains(w.substr(0, w.size() - 1)))
+        return w.substr(0, w.size() - 1);
+    if (!allowPast) return std::nullopt;
+    if (endsWith(w, "ied") && verbs_.contains(w.substr(0, w.size() - 3) + "y")) return w.substr(0, w.size() - 3) + "y";
+    if (endsWith(w, "ed") && verbs_.contains(w.substr(0, w.size() - 2))) return w.substr(0, w.size() - 2);
+    if (endsWith(w, "ed") && verbs_.contains(w.substr(0, w.size() - 1))) return w.substr(0, w.size() - 1);
+    return std::nullopt;
+}
+
+}  // namespace quillo::cloud

@@ -1,0 +1,51 @@
+#pragma once
+// Parts of speech and irregular forms of English words, from WordNet's lexicon in Debian's
+// package wordnet-base: the lemmas of each part of speech (index.noun, index.verb, index.adj,
+// index.adv) and the exception lists of irregular forms (verb.exc "went go", adj.exc
+// "better good", noun.exc "children child"). Read once per process on first use.
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace quillo::cloud {
+
+class EnglishLexicon {
+public:
+    static constexpr const char *kDefaultDirectory = "/usr/share/wordnet";
+
+    static EnglishLexicon load(const std::string &directory);
+    static const EnglishLexicon &shared();  // kDefaultDirectory
+
+    bool isNoun(const std::string &lower) const { return nouns_.contains(lower); }
+    bool isVerb(const std::string &lower) const { return verbs_.contains(lower); }
+    bool isAdjective(const std::string &lower) const { return adjectives_.contains(lower); }
+    bool isLemma(const std::string &lower) const;  // of any part of speech
+    bool empty() const { return verbs_.empty(); }
+
+    // The base of an irregular verb form ("went" -> "go"), of an irregular comparative
+    // ("better" -> "good"), or of an irregular plural ("children" -> "child").
+    std::optional<std::string> verbBase(const std::string &lower) const;
+    std::optional<std::string> adjectiveBase(const std::string &lower) const;
+    std::optional<std::string> nounBase(const std::string &lower) const;
+
+    // For a verb with a distinct simple past and past participle ("went"/"gone",
+    // "began"/"begun"), the participle of its simple past; nullopt otherwise.
+    std::optional<std::string> participleOfPast(const std::string &lower) const;
+
+    // Whether a word is a plural noun: an irregular plural, or a regular one ("results")
+    // whose singular is a noun while the word itself is no lemma ("news", "series" are).
+    bool isPluralNoun(const std::string &lower) const;
+    // Whether a word is a comparative adjective ("taller", "bigger", "easier", "better").
+    bool isComparative(const std::string &lower) const;
+    // The base of a regular or irregular inflected verb form that is no lemma itself
+    // ("goes" -> "go", "wanted" -> "want", "went" -> "go"); nullopt for lemmas ("saw", "left").
+    std::optional<std::string> baseOfInflectedVerb(const std::string &lower, bool allowPast) const;
+
+private:
+    std::unordered_set<std::string> nouns_, verbs_, adjectives_, adverbs_;
+    std::unordered_map<std::string, std::string> verbExceptions_, adjectiveExceptions_, nounExceptions_;
+    std::unordered_map<std::string, std::string> participles_;  // simple past -> participle
+};
+
+}  // namespace quillo::cloud

@@ -1,0 +1,36 @@
+#include "KnownMisspellings.h"
+
+#include <fstream>
+
+namespace quillo::cloud {
+
+KnownMisspellings KnownMisspellings::load(const std::string &file)
+{
+    KnownMisspellings out;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        auto arrow = line.find("->");
+        if (arrow == std::string::npos || arrow == 0) continue;
+        std::string to = line.substr(arrow + 2);
+        while (!to.empty() && (to.back() == ' ' || to.back() == '\r')) to.pop_back();
+        // "a, b," lists choices; "a, reason" disables the entry: only plain single words.
+        if (to.empty() || to.find(',') != std::string::npos) continue;
+        out.corrections_.emplace(line.substr(0, arrow), std::move(to));
+    }
+    return out;
+}
+
+const KnownMisspellings &KnownMisspellings::shared()
+{
+    static const KnownMisspellings misspellings = load(kDefaultFile);
+    return misspellings;
+}
+
+std::optional<std::string> KnownMisspellings::correction(const std::string &lower) const
+{
+    auto it = corrections_.find(lower);
+    if (it == corrections_.end()) return std::nullopt;
+    return it->second;
+}
+
+}  // namespace quillo::cloud

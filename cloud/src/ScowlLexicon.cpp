@@ -1,0 +1,90 @@
+#include "ScowlLexicon.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <unordered_map>
+
+namespace quillo::cloud {
+
+namespace {
+std::string lowered(std::string_view w)
+{
+    std::string out(w);
+    for (auto &c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// "british_variant_1-words.70" -> 70; -1 for files that are not size lists.
+int listSize(const std::string &name)
+{
+    auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot + 1 >= name.size()) return -1;
+    int size = 0;
+    for (size_t i = dot + 1; i < name.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return -1;
+        size = size * 10 + (name[i] - '0');
+    }
+    return size;
+}
+}  // namespace
+
+ScowlLexicon ScowlLexicon::load(const std::string &directory)
+{
+    std::unordered_map<std::string, uint8_t> levels;
+    std::error_code ec;
+    if (std::filesystem::is_directory(directory, ec)) {
+        for (auto &entry : std::filesystem::directory_iterator(directory, ec)) {
+            std::string name = entry.path().filename().string();
+            int size = listSize(name);
+            // Size 95 also lists common misspellings ("wierd", "dont"): it stops at 80. The
+            // hacker jargon and numeral lists are real words, however rare.
+            bool special = name.rfind("special-", 0) == 0;
+            if (size < 0 || (size > 80 && !special)) continue;
+            if (special) size = 90;
+            std::ifstream in(entry.path());
+            for (std::string word; std::getline(in, word);) {
+                if (!word.empty() && word.back() == '\r') word.pop_back();
+                if (word.empty()) continue;
+                auto [it, inserted] = levels.emplace(lowered(word), static_cast<uint8_t>(size));
+                if (!inserted) it->second = std::min(it->second, static_cast<uint8_t>(size));
+            }
+        }
+    }
+    std::vector<std::pair<std::string, uint8_t>> sorted(levels.begin(), levels.end());
+    levels.clear();
+    std::sort(sorted.begin(), sorted.end());
+    ScowlLexicon out;
+    out.offsets_.reserve(sorted.size());
+    for (auto &[word, level] : sorted) {
+        out.offsets_.push_back(static_cast<uint32_t>(out.blob_.size()));
+        out.blob_ += word;
+        out.blob_ += '\0';
+        out.blob_ += static_cast<char>(level);
+    }
+    out.blob_.shrink_to_fit();
+    return out;
+}
+
+const ScowlLexicon &ScowlLexicon::shared()
+{
+    static const ScowlLexicon lexicon = load(kDefaultDirectory);
+    return lexicon;
+}
+
+uint8_t ScowlLexicon::level(std::string_view word) const
+{
+    std::string key = lowered(word);
+    auto wordAt = [&](uint32_t offset) {
+        size_t end = blob_.find('\0', offset);
+        return std::string_view(blob_.data() + offset, end - offset);
+    };
+    auto it = std::lower_bound(offsets_.begin(), offsets_.end(), key,
+                               [&](uint32_t offset, const std::string &k) { return wordAt(offset) < k; });
+    if (it == offsets_.end() || wordAt(*it) != key) return kUnlisted;
+    return static_cast<uint8_t>(blob_[*it + key.size() + 1]);
+}
+
+}  // namespace quillo::cloud

@@ -1,0 +1,35 @@
+#pragma once
+// Every word the SCOWL lists in Debian's package scowl hold, in every spelling variety
+// (American, British, Canadian, Australian and their variants, proper names, abbreviations,
+// contractions, hacker jargon) up to size 80, with the smallest size that lists it. The
+// Hunspell dictionaries stop at size 60, so a word they reject but SCOWL lists is a real word
+// (a rarity, a name, another variety's spelling) that the engine must not "correct".
+//
+// Stored as one sorted blob of lower-case words with offsets (about 8 MB)
+// rather than a hash map, and read once per process on first use.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillo::cloud {
+
+class ScowlLexicon {
+public:
+    static constexpr uint8_t kUnlisted = 99;
+    static constexpr const char *kDefaultDirectory = "/usr/share/dict/scowl";
+
+    static ScowlLexicon load(const std::string &directory);
+    // The process-wide lexicon from kDefaultDirectory, read on first call (thread-safe).
+    static const ScowlLexicon &shared();
+
+    bool contains(std::string_view word) const { return level(word) != kUnlisted; }  // any case
+    uint8_t level(std::string_view word) const;  // smallest SCOWL size; kUnlisted when absent
+    size_t size() const { return offsets_.size(); }
+
+private:
+    std::string blob_;               // words, each followed by a NUL and its level byte
+    std::vector<uint32_t> offsets_;  // start of each word, sorted by word
+};
+
+}  // namespace quillo::cloud

@@ -1,0 +1,129 @@
+#include "SpellingPrecision.h"
+
+#include "KnownMisspellings.h"
+#include "ScowlLexicon.h"
+#include "SuggestionRanking.h"
+#include "TypoCost.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <set>
+
+namespace quillo::cloud::SpellingPrecision {
+
+namespace {
+std::string lowered(std::string_view w)
+{
+    std::string out(w);
+    for (auto &c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+size_t letters(std::string_view w)
+{
+    return static_cast<size_t>(
+        std::count_if(w.begin(), w.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); }));
+}
+}  // namespace
+
+bool isChatForm(std::string_view lower)
+{
+    // SCOWL has no list of chat forms; these are the ones common in English messaging and in
+    // developers' shorthand that are not dictionary words.
+    static const std::set<std::string_view> forms = {
+        "afaik",   "afk",      "asap",  "atm",   "bc",    "bday",   "brb",     "btw",    "cya",    "dm",    "eod",
+        "eow",     "eta",      "fwiw",  "fyi",   "gg",    "gonna",  "gotta",   "haha",   "hahaha", "hehe",  "hmm",
+        "hmu",     "hbu",      "idc",   "idk",   "iirc",  "ikr",    "ily",     "imho",   "imo",    "irl",   "jk",
+        "kinda",   "lmao",     "lmfao", "lmk",   "lol",   "lolz",   "msg",     "ngl",    "np",     "nvm",   "obv",
+        "omg",     "omw",      "ooo",   "pls",   "plz",   "ppl",    "rofl",    "rn",     "smh",    "sorta", "srsly",
+        "tbf",     "tbh",      "thx",   "thnx",  "tho",   "thru",   "tl",      "tldr",   "tmr",    "tmrw",  "ttyl",
+        "ty",      "tyvm",     "ugh",   "wanna", "wfh",   "wtf",    "wth",     "wyd",    "xoxo",   "ya",    "yall",
+        "yup",     "yep",      "args",  "async", "auth",  "config", "configs", "deps",   "dev",    "devs",  "env",
+        "envs",    "impl",     "init",  "json",  "lib",   "libs",   "param",   "params", "prod",   "repo",  "repos",
+        "src",     "util",     "utils", "vm",    "vms",   "yaml",   "infra",   "todo",   "todos",  "cmd",   "regex",
+        "systemd", "journald", "udev",  "sshd",  "httpd", "crond",  "stdin",   "stdout", "stderr", "sudo",  "cron",
+    };
+    return forms.contains(lower);
+}
+
+std::optional<std::string> contractionFor(const std::string &lower,
+                                          const std::function<bool(const std::string &)> &isKnown,
+                                          const ScowlLexicon &lexicon)
+{
+    if (lower.size() < 2 || isKnown(lower)) return std::nullopt;
+    // "'s" also makes possessives ("johns"), so it is restored only after these.
+    static const std::set<std::string> sStems = {"he",    "she",   "it",   "that", "what", "who",
+                                                 "where", "there", "here", "how",  "when", "why"};
+    static const std::array<std::pair<std::string_view, std::string_view>, 7> tails = {{
+        {"nt", "n't"},
+        {"re", "'re"},
+        {"ve", "'ve"},
+        {"ll", "'ll"},
+        {"m", "'m"},
+        {"d", "'d"},
+        {"s", "'s"},
+    }};
+    for (auto [tail, restored] : tails) {
+        if (lower.size() <= tail.size() || lower.compare(lower.size() - tail.size(), tail.size(), tail) != 0) continue;
+        std::string stem = lower.substr(0, lower.size() - tail.size());
+        if (tail == "s" && !sStems.contains(stem)) continue;
+        std::string candidate = stem + std::string(restored);
+        if (stem == "i") {
+            candidate[0] = 'I';
+            if (isKnown(candidate)) return candidate;
+            continue;
+        }
+        if (isKnown(candidate)) return candidate;
+    }
+    return std::nullopt;
+}
+
+bool isCompound(const std::string &lower, const std::function<bool(const std::string &)> &isKnown)
+{
+    for (size_t cut = 3; cut + 3 <= lower.size(); ++cut)
+        if (isKnown(lower.substr(0, cut)) && isKnown(lower.substr(cut))) return true;
+    return false;
+}
+
+std::optional<std::string> confidentChoice(const std::string &typo, const std::vector<std::string> &candidates,
+                                           const std::function<bool(const std::string &)> &isKnown,
+                                           const ScowlLexicon &lexicon, const KnownMisspellings &misspellings)
+{
+    if (letters(typo) < 3 || isChatForm(typo)) return std::nullopt;
+    // A word the dictionary knows only capitalised ("paris", "english") gets its capital.
+    if (!candidates.empty() && candidates.front() != typo && lowered(candidates.front()) == typo)
+        return candidates.front();
+    if (lexicon.contains(typo)) return std::nullopt;
+    if (auto known = misspellings.correction(typo)) {
+        bool fine = !known->empty();
+        for (size_t start = 0; fine && start < known->size();) {
+            size_t end = std::min(known->find(' ', start), known->size());
+            fine = isKnown(known->substr(start, end - start));
+            start = end + 1;
+        }
+        if (fine) return known;
+    }
+    if (candidates.empty() || isCompound(typo, isKnown)) return std::nullopt;
+    const std::string &best = candidates.front();
+    std::string bestLower = lowered(best);
+    // A name for a name ("Efua" -> "Ecua") is a guess; so is a split ("codebase" -> "code base").
+    if (std::isupper(static_cast<unsigned char>(best[0])) || best.find_first_of(" -") != std::string::npos)
+        return std::nullopt;
+    bool sameStart = bestLower[0] == typo[0] ||
+                     (typo.size() > 1 && bestLower.size() > 1 && bestLower[0] == typo[1] && bestLower[1] == typo[0]);
+    if (!sameStart) return std::nullopt;
+    size_t n = letters(typo);
+    double limit = n <= 4 ? kShortWordCost : n <= 7 ? kWordCost : kLongWordCost;
+    if (TypoCost::weighted(typo, bestLower) > limit + 1e-9) return std::nullopt;
+    double bestScore = SuggestionRanking::score(typo, bestLower, best, lexicon.level(best));
+    for (size_t i = 1; i < candidates.size() && i < 8; ++i) {
+        std::string other = lowered(candidates[i]);
+        if (other == bestLower) continue;
+        double s = SuggestionRanking::score(typo, other, candidates[i], lexicon.level(candidates[i]));
+        if (s < bestScore + kMargin) return std::nullopt;
+    }
+    return best;
+}
+
+}  // namespace quillo::cloud::SpellingPrecision

@@ -1,0 +1,57 @@
+#pragma once
+// When the engine may replace a word the dictionary rejects. A wrong change costs far more
+// than a missed one, so every rule here errs on the side of leaving the word alone:
+//   - words of one or two letters, chat forms and common abbreviations are never changed;
+//   - a word SCOWL lists up to size 80 in any spelling variety is a real word, not a typo;
+//   - a misspelling codespell knows with a single correction gets that correction;
+//   - a word made of two dictionary words is a term ("backend"), not a slip;
+//   - a capitalised candidate (a name) is refused unless only the case differs;
+//   - a candidate must keep the first letter (or swap the first two: "hte" -> "the"), cost at
+//     most one slip up to 7 letters and two slips beyond
+//     (TypoCost::weighted), and must not split the word ("codebase" is not "code base");
+//   - the best candidate must beat the runner-up by kMargin in SuggestionRanking::score, which
+//     adds commonness to the typing cost: two equally likely readings mean we cannot know.
+// The text-level rules (names capitalised mid-sentence, identifiers, hyphen-joined parts,
+// a word that occurs twice) live in the corrector, which sees the neighbouring tokens.
+// Thresholds were set on the typo corpus of seed 1 (cloud_suggest_accuracy) and the English
+// preservation set in tests/cloud/data.
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillo::cloud {
+
+class ScowlLexicon;
+class KnownMisspellings;
+
+namespace SpellingPrecision {
+
+constexpr double kMargin = 0.15;
+constexpr double kShortWordCost = 0.65;  // words of up to 4 letters: one slip
+constexpr double kWordCost = 0.9;        // 5..7 letters: one slip (a plain edit of a far key is a term)
+constexpr double kLongWordCost = 1.65;   // 8 and more: up to two slips
+
+// Chat forms and abbreviations people type on purpose ("tbh", "imo", "brb", "repo").
+bool isChatForm(std::string_view lower);
+
+// The contraction a word typed without its apostrophe stands for ("dont" -> "don't",
+// "im" -> "I'm", "youre" -> "you're"), when the dictionary knows it and the word itself is
+// no word; nullopt otherwise. `isKnown` asks the dictionary.
+std::optional<std::string> contractionFor(const std::string &lower,
+                                          const std::function<bool(const std::string &)> &isKnown,
+                                          const ScowlLexicon &lexicon);
+
+// A word made of two dictionary words of three letters or more ("backend", "codebase"): a
+// term of its own, not a slip.
+bool isCompound(const std::string &lower, const std::function<bool(const std::string &)> &isKnown);
+
+// The replacement for the lower-case `typo` when one is confident: codespell's known
+// correction, else the best of `candidates` (best first) when it passes every rule above.
+std::optional<std::string> confidentChoice(const std::string &typo, const std::vector<std::string> &candidates,
+                                           const std::function<bool(const std::string &)> &isKnown,
+                                           const ScowlLexicon &lexicon, const KnownMisspellings &misspellings);
+
+}  // namespace SpellingPrecision
+}  // namespace quillo::cloud

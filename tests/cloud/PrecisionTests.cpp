@@ -1,0 +1,150 @@
+// The engine's precision: names, jargon, chat forms and identifiers come back untouched, and
+// the preservation set in data/ comes back byte for byte. Uses the production suggestion index.
+#include "HunspellSuggestionIndex.h"
+#include "IndexedSuggestionIndex.h"
+#include "SpellChecker.h"
+#include "TextCorrector.h"
+#include "WordCommonness.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace quillo::cloud;
+
+namespace {
+
+std::shared_ptr<SpellChecker> indexedSpeller() {
+    static auto speller = [] {
+        auto hunspell = std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff",
+                                                                  "/usr/share/hunspell/en_US.dic", 1);
+        IndexedSuggestionIndex::Options o;
+        o.affPath = "/usr/share/hunspell/en_US.aff";
+        o.dicPath = "/usr/share/hunspell/en_US.dic";
+        o.commonnessDirectory = WordCommonness::kDefaultDirectory;
+        o.cachePath = QUILLO_TEST_SUGGESTION_CACHE;
+        o.fallbackBudget = std::chrono::seconds(10); // answers must not depend on the machine's speed
+        auto index = std::make_shared<IndexedSuggestionIndex>(hunspell, o);
+        index->start();
+        index->waitUntilReady(std::chrono::minutes(5));
+        return std::make_shared<SpellChecker>(index);
+    }();
+    return speller;
+}
+
+std::string proofread(const std::string& text) {
+    return TextCorrector(indexedSpeller()).correct(text, CorrectionStyle::proofread);
+}
+std::string contextual(const std::string& text) {
+    return TextCorrector(indexedSpeller()).correct(text, CorrectionStyle::contextual);
+}
+
+std::vector<std::string> sentences(const std::string& file) {
+    std::ifstream in(std::string(QUILLO_TEST_DATA_DIR) + "/" + file);
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') out.push_back(line);
+    return out;
+}
+
+// Share of the sentences that come back byte for byte; prints the ones that do not.
+double untouchedShare(const std::vector<std::string>& set, CorrectionStyle style) {
+    int same = 0;
+    for (const auto& s : set) {
+        std::string out = TextCorrector(indexedSpeller()).correct(s, style);
+        if (out == s) ++same;
+        else std::cout << "  changed: " << s << "\n       to: " << out << "\n";
+    }
+    return set.empty() ? 0 : double(same) / double(set.size());
+}
+
+} // namespace
+
+TEST(Precision, EnglishPreservationSetComesBackByteForByte) {
+    auto set = sentences("preservation-en.txt");
+    ASSERT_GE(set.size(), 200u);
+    EXPECT_GE(untouchedShare(set, CorrectionStyle::proofread), 0.99);
+    EXPECT_GE(untouchedShare(set, CorrectionStyle::contextual), 0.99);
+}
+
+TEST(Precision, LeavesNamesJargonAndChatFormsAlone) {
+    for (const char* text : {
+             "Ask Siobhan about the Grafana board.",       // capitalised mid-sentence: names
+             "Then run kubectl in the cluster.",           // unknown lower-case jargon, far from any word
+             "Check the kube-system namespace.",           // hyphen-joined parts
+             "The Figma mockups are ready.",               // a candidate that changes the first letter
+             "Tbh the build is fine, imo.",                // chat forms
+             "We met Deloitte twice.",                     //
+             "The nginx logs and the nginx config agree.", // a word typed twice the same way is meant
+             "Our GraphQL API and the ACMEv2 flow work.",  // inner capitals, digits
+             "She wore a colour I liked.",                 // another variety's spelling is a real word
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(Precision, RestoresContractionsTypedWithoutTheirApostrophe) {
+    EXPECT_EQ(proofread("I dont know why it isnt here."), "I don't know why it isn't here.");
+    EXPECT_EQ(proofread("Im sure youre right, ive seen it."), "I'm sure you're right, I've seen it.");
+    EXPECT_EQ(proofread("So Im late and thats fine."), "So I'm late and that's fine.");
+    EXPECT_EQ(proofread("I cant and I wont."), "I cant and I wont."); // real words: left alone
+    EXPECT_EQ(proofread("They didn’t know, she didnt either."), "They didn’t know, she didn’t either.");
+}
+
+TEST(Precision, StillFixesClearSlips) {
+    EXPECT_EQ(proofread("I will recieve teh letter becuase it was sent."),
+              "I will receive the letter because it was sent.");
+    EXPECT_EQ(proofread("It was definately a wierd day."), "It was definitely a weird day.");
+    EXPECT_EQ(contextual("We shoudl meet tomorow."), "We should meet tomorrow.");
+}
+
+TEST(Languages, SupportedLanguagesComeBackByteForByte) {
+    for (const char* file : {"preservation-de.txt", "preservation-fr.txt", "preservation-es.txt", "preservation-it.txt",
+                             "preservation-pt-br.txt", "preservation-pt-pt.txt", "preservation-nl.txt"}) {
+        SCOPED_TRACE(file);
+        auto set = sentences(file);
+        ASSERT_GE(set.size(), 50u);
+        EXPECT_GE(untouchedShare(set, CorrectionStyle::proofread), 0.98);
+        EXPECT_GE(untouchedShare(set, CorrectionStyle::contextual), 0.98);
+    }
+}
+
+TEST(Languages, LanguagesWithoutADictionaryAreNeverChanged) {
+    auto set = sentences("preservation-other.txt");
+    ASSERT_GE(set.size(), 50u);
+    EXPECT_EQ(untouchedShare(set, CorrectionStyle::proofread), 1.0);
+    EXPECT_EQ(untouchedShare(set, CorrectionStyle::contextual), 1.0);
+    // Not even its spacing or sentence starts.
+    EXPECT_EQ(proofread("jutro jedziemy do babci do Krakowa , a potem  do Gdańska ."),
+              "jutro jedziemy do babci do Krakowa , a potem  do Gdańska .");
+}
+
+TEST(Languages, EachLanguageIsCorrectedWithItsOwnDictionaryAndConventions) {
+    // Not English: no English word is forced on German or French text.
+    EXPECT_EQ(proofread("Ich habe gestern einen Brief bekommen."), "Ich habe gestern einen Brief bekommen.");
+    EXPECT_EQ(proofread("Je pense que nous devrions partir demain matin."),
+              "Je pense que nous devrions partir demain matin.");
+    // German nouns keep their capitals; French keeps its space before ; : ! ?
+    EXPECT_EQ(proofread("Die Besprechung mit Herrn Schneider wurde auf Donnerstag verschoben."),
+              "Die Besprechung mit Herrn Schneider wurde auf Donnerstag verschoben.");
+    EXPECT_EQ(proofread("Attention : le train part dans cinq minutes !  Vraiment ?"),
+              "Attention : le train part dans cinq minutes ! Vraiment ?");
+    // A slip is fixed from the language's own dictionary.
+    EXPECT_EQ(proofread("Wir haben den Fehler im Code nach drei Tagen endlich gefunnden."),
+              "Wir haben den Fehler im Code nach drei Tagen endlich gefunden.");
+    // A line in another language inside an English text is left to its own rules.
+    EXPECT_EQ(proofread("I will recieve it tomorrow.\nJe pense que nous devrions partir demain matin."),
+              "I will receive it tomorrow.\nJe pense que nous devrions partir demain matin.");
+}
+
+TEST(SentenceStarts, CapitaliseOnlyWhereASentenceReallyStarts) {
+    // A selected phrase, and a chunk cut mid-sentence, keep their first letter.
+    EXPECT_EQ(proofread("recieve teh letter yesterday"), "receive the letter yesterday");
+    EXPECT_EQ(proofread("of the report, which was late. then we left."),
+              "of the report, which was late. Then we left.");
+    EXPECT_EQ(proofread("than we thought.\n\nwe fixed it."), "than we thought.\n\nWe fixed it.");
+    // A whole text starts a sentence.
+    EXPECT_EQ(proofread("the meeting moved. see you there!"), "The meeting moved. See you there!");
+    EXPECT_EQ(proofread("hello. how are you? fine"), "Hello. How are you? Fine");
+    // Abbreviations, ellipses and quoted questions do not end a sentence.
+    EXPECT_EQ(proofread("Ask Dr. smith, e.g. by mail... or call."), "Ask Dr. smith, e.g. by mail... or call.");
+}
