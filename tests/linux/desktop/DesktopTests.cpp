@@ -126,8 +126,8 @@ TEST_F(Desktop, ClipboardSnapshotAndRestoreKeepEveryTypeOfAnotherOwner) {
         after = clipboardOf(editor);
         return !after["formats"].toArray().contains(QStringLiteral("com.quillo.transient-pasteboard"));
     }));
-    for (const QString type : {QStringLiteral("text/plain"), QStringLiteral("text/html"), QStringLiteral("image/png"),
-                               QStringLiteral("application/x-quillo-test")}) {
+    for (const QString& type : {QStringLiteral("text/plain"), QStringLiteral("text/html"), QStringLiteral("image/png"),
+                                QStringLiteral("application/x-quillo-test")}) {
         EXPECT_TRUE(after["formats"].toArray().contains(type)) << type.toStdString();
         EXPECT_EQ(after["data"].toObject()[type].toString(), before["data"].toObject()[type].toString())
             << type.toStdString();
@@ -157,6 +157,29 @@ TEST_F(Desktop, AnotherOwnerMovesTheChangeCountAndWinsOverARestore) {
     EXPECT_TRUE(LinuxPasteboard::representsFiles(pasteboard.types(0)));
     EXPECT_EQ(PasteboardTextCandidate::acceptedText(pasteboard.string(PasteboardTypes::plainText), pasteboard.types(0)),
               std::nullopt);
+}
+
+TEST_F(Desktop, PlainTextIsReadWithTheOwnersLineEndsAndComesBackWithThem) {
+    startEditor();
+    offerFromEditor(QStringLiteral("offerlines"));
+    ASSERT_TRUE(waitUntil([&] { return pasteboard.types(0).contains(QStringLiteral("text/plain;charset=utf-8")); }));
+    EXPECT_EQ(pasteboard.string(PasteboardTypes::plainText), QStringLiteral("first line\nsecond line"));
+
+    // A snapshot and restore give back both forms exactly.
+    const QJsonObject before = clipboardOf(editor);
+    const PasteboardSnapshot snapshot = PasteboardSnapshot::capture(pasteboard);
+    const auto write = TransientPasteboardWrite::install(QStringLiteral("x"), QStringLiteral("marker-2"),
+                                                         QStringLiteral("com.quillo.transient-pasteboard"), pasteboard);
+    ASSERT_TRUE(write.restoreIfStillOwned(snapshot, pasteboard));
+    QJsonObject after;
+    EXPECT_TRUE(waitUntil([&] {
+        after = clipboardOf(editor);
+        return !after["formats"].toArray().contains(QStringLiteral("com.quillo.transient-pasteboard"));
+    }));
+    for (const QString type : {QStringLiteral("text/plain"), QStringLiteral("text/plain;charset=utf-8")})
+        EXPECT_EQ(after["data"].toObject()[type].toString(), before["data"].toObject()[type].toString())
+            << type.toStdString();
+    EXPECT_EQ(pasteboard.string(PasteboardTypes::plainText), QStringLiteral("first line\nsecond line"));
 }
 
 TEST_F(Desktop, ShortcutsReachTheEditorAndNoModifierStaysDown) {
