@@ -331,6 +331,34 @@ TEST_F(Desktop, XtermIsRecognisedAsATerminal) {
     EXPECT_EQ(activated.last().processIdentifier, xterm.processId());
 }
 
+TEST_F(Desktop, UxtermAndLxterminalAreTerminalsByTheirNamesAndDesktopEntries) {
+    for (const QString program : {QStringLiteral("uxterm"), QStringLiteral("lxterminal")}) {
+        ExternalProgram terminal(program, {QStringLiteral("-e"), QStringLiteral("sleep 60")});
+        terminal.useFreshProfile();
+        ASSERT_TRUE(terminal.start());
+        ASSERT_TRUE(bringToFront(terminal.processId())) << program.toStdString();
+        const auto front = workspace.frontmostApplication();
+        ASSERT_TRUE(front);
+        const ApplicationDescription description = workspace.describe(*front);
+        EXPECT_TRUE(description.categories.contains(TerminalApplicationPolicy::terminalCategory))
+            << program.toStdString() << ": " << description.identifiers.join(u',').toStdString();
+        EXPECT_TRUE(TerminalApplicationPolicy::isTerminal(description)) << program.toStdString();
+        if (program != QLatin1String("lxterminal")) continue;
+        // Its VTE widget also says so on the accessibility bus.
+        ASSERT_TRUE(accessibility.connect());
+        EXPECT_TRUE(
+            waitUntil([&] { return FocusedTextInputInspector::inspection(accessibility, *front).terminal; }, 15000));
+    }
+    // Mousepad is no terminal, by any of its names.
+    QTemporaryDir dir;
+    ExternalProgram mousepad(QStringLiteral("mousepad"),
+                             {QStringLiteral("--disable-server"), dir.filePath(QStringLiteral("n.txt"))});
+    mousepad.useFreshProfile();
+    ASSERT_TRUE(mousepad.start());
+    ASSERT_TRUE(bringToFront(mousepad.processId()));
+    EXPECT_FALSE(TerminalApplicationPolicy::isTerminal(workspace.describe(*workspace.frontmostApplication())));
+}
+
 TEST_F(Desktop, KeyboardLayoutFollowsTheServersKeymap) {
     ASSERT_TRUE(layout.isAvailable());
     EXPECT_EQ(layout.keyCode(u'a'), V::a);
