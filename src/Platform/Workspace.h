@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <optional>
 
@@ -14,6 +15,16 @@ struct RunningApplication {
     qint32 processIdentifier = 0;
     QString bundleIdentifier;
     bool operator==(const RunningApplication&) const = default;
+};
+
+// What the desktop knows of an application besides its identifier: all its names (window class
+// instance and class, the executable's name...) and the categories of its desktop entry
+// ("TerminalEmulator", "WebBrowser"...). Used only to recognise applications that must get no
+// keystroke.
+struct ApplicationDescription {
+    QStringList identifiers;
+    QStringList categories;
+    bool operator==(const ApplicationDescription&) const = default;
 };
 
 // The desktop's applications and the operations the core asks of it.
@@ -31,6 +42,12 @@ public:
     virtual qint32 currentProcessIdentifier() const = 0;
     // Opens a URL with the desktop's handler; false when nothing could open it.
     virtual bool openUrl(const QUrl& url) = 0;
+    // Everything known of a running application; at least its identifier.
+    virtual ApplicationDescription describe(const RunningApplication& application) const {
+        ApplicationDescription description;
+        if (!application.bundleIdentifier.isEmpty()) description.identifiers.append(application.bundleIdentifier);
+        return description;
+    }
 
 signals:
     // Another application became the frontmost one.

@@ -360,6 +360,7 @@ Failure GlobalCorrectionService::captureFailure(TextCorrectionCaptureResult::Kin
     switch (kind) {
     case TextCorrectionCaptureResult::Kind::noEditableTarget: return Failure::noTextTarget();
     case TextCorrectionCaptureResult::Kind::secureField: return Failure::secureTextField();
+    case TextCorrectionCaptureResult::Kind::terminal: return Failure::terminalApplication();
     case TextCorrectionCaptureResult::Kind::fieldTooLong: return Failure::automaticTextTooLong();
     case TextCorrectionCaptureResult::Kind::captured: break;
     }

@@ -150,11 +150,11 @@ QCoro::Task<TextCorrectionCaptureResult> TextInsertionEngine::captureTarget(Canc
     if (!application) co_return TextCorrectionCaptureResult::noEditableTarget();
     const QString bundle = application->bundleIdentifier;
 
-    if (TerminalApplicationPolicy::isTerminal(bundle)) {
+    if (TerminalApplicationPolicy::isTerminal(platform_.workspace.describe(*application))) {
         qCInfo(lcTextInsertion).noquote()
             << QStringLiteral("Capture refused before any keystroke because the application is a terminal; bundle=%1")
                    .arg(bundle);
-        co_return TextCorrectionCaptureResult::noEditableTarget();
+        co_return TextCorrectionCaptureResult::terminal();
     }
 
     const auto inspection = co_await ChromeAccessibilityReadiness::inspection(
@@ -164,6 +164,13 @@ QCoro::Task<TextCorrectionCaptureResult> TextInsertionEngine::captureTarget(Canc
     const auto again = frontmostTargetApplication();
     if (!again || again->processIdentifier != application->processIdentifier)
         co_return TextCorrectionCaptureResult::noEditableTarget();
+
+    if (inspection->terminal) {
+        qCInfo(lcTextInsertion).noquote()
+            << QStringLiteral("Capture refused before any keystroke because the focus is in a terminal; bundle=%1")
+                   .arg(bundle);
+        co_return TextCorrectionCaptureResult::terminal();
+    }
 
     if (inspection->context == FocusedElementCorrectionContext::secureTextInput) {
         qCInfo(lcTextInsertion) << "Capture refused before copying because the focused element is a secure text field";

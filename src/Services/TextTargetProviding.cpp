@@ -6,6 +6,7 @@ QString TextCorrectionCaptureResult::caseName() const {
     switch (kind_) {
     case Kind::noEditableTarget: return QStringLiteral("noEditableTarget");
     case Kind::secureField: return QStringLiteral("secureField");
+    case Kind::terminal: return QStringLiteral("terminal");
     case Kind::fieldTooLong: return QStringLiteral("fieldTooLong");
     case Kind::captured: return QStringLiteral("captured");
     }

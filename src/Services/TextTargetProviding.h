@@ -21,12 +21,14 @@ struct TextCorrectionTarget {
 // The outcome of a capture: a target, or why there is none.
 class TextCorrectionCaptureResult {
 public:
-    enum class Kind { noEditableTarget, secureField, fieldTooLong, captured };
+    enum class Kind { noEditableTarget, secureField, terminal, fieldTooLong, captured };
 
     static TextCorrectionCaptureResult noEditableTarget() {
         return TextCorrectionCaptureResult(Kind::noEditableTarget);
     }
     static TextCorrectionCaptureResult secureField() { return TextCorrectionCaptureResult(Kind::secureField); }
+    // The target is a terminal emulator, which gets no keystroke.
+    static TextCorrectionCaptureResult terminal() { return TextCorrectionCaptureResult(Kind::terminal); }
     static TextCorrectionCaptureResult fieldTooLong() { return TextCorrectionCaptureResult(Kind::fieldTooLong); }
     static TextCorrectionCaptureResult captured(TextCorrectionTarget target) {
         TextCorrectionCaptureResult result(Kind::captured);
@@ -38,7 +40,7 @@ public:
     bool isCaptured() const { return kind_ == Kind::captured; }
     // Present exactly when the kind is captured.
     const std::optional<TextCorrectionTarget>& target() const { return target_; }
-    // "noEditableTarget", "secureField", "fieldTooLong", "captured".
+    // "noEditableTarget", "secureField", "terminal", "fieldTooLong", "captured".
     QString caseName() const;
 
     bool operator==(const TextCorrectionCaptureResult&) const = default;

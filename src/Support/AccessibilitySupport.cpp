@@ -158,24 +158,48 @@ bool isWithinAutomaticCharacterLimit(const QString& text) {
 namespace TerminalApplicationPolicy {
 
 const QStringList& terminalIdentifiers() {
-    static const QStringList identifiers{QStringLiteral("xterm"),
-                                         QStringLiteral("gnome-terminal"),
-                                         QStringLiteral("gnome-terminal-server"),
-                                         QStringLiteral("org.gnome.Terminal"),
-                                         QStringLiteral("konsole"),
-                                         QStringLiteral("org.kde.konsole"),
-                                         QStringLiteral("xfce4-terminal"),
-                                         QStringLiteral("tilix"),
-                                         QStringLiteral("com.gexperts.Tilix"),
-                                         QStringLiteral("alacritty"),
-                                         QStringLiteral("Alacritty"),
-                                         QStringLiteral("kitty"),
-                                         QStringLiteral("wezterm"),
-                                         QStringLiteral("org.wezfurlong.wezterm"),
-                                         QStringLiteral("terminator"),
-                                         QStringLiteral("urxvt"),
-                                         QStringLiteral("rxvt"),
-                                         QStringLiteral("rxvt-unicode")};
+    // Window class and instance names, desktop-file ids and executable names; each also covers
+    // its "-" and "." variants ("st-256color", "org.kde.konsole.desktop"...).
+    static const QStringList identifiers{
+        QStringLiteral("xterm"),
+        QStringLiteral("uxterm"),
+        QStringLiteral("gnome-terminal"),
+        QStringLiteral("gnome-terminal-server"),
+        QStringLiteral("org.gnome.Terminal"),
+        QStringLiteral("kgx"),
+        QStringLiteral("org.gnome.Console"),
+        QStringLiteral("gnome-console"),
+        QStringLiteral("ptyxis"),
+        QStringLiteral("org.gnome.Ptyxis"),
+        QStringLiteral("konsole"),
+        QStringLiteral("org.kde.konsole"),
+        QStringLiteral("yakuake"),
+        QStringLiteral("org.kde.yakuake"),
+        QStringLiteral("xfce4-terminal"),
+        QStringLiteral("lxterminal"),
+        QStringLiteral("mate-terminal"),
+        QStringLiteral("qterminal"),
+        QStringLiteral("terminology"),
+        QStringLiteral("tilix"),
+        QStringLiteral("com.gexperts.Tilix"),
+        QStringLiteral("alacritty"),
+        QStringLiteral("kitty"),
+        QStringLiteral("wezterm"),
+        QStringLiteral("org.wezfurlong.wezterm"),
+        QStringLiteral("terminator"),
+        QStringLiteral("foot"),
+        QStringLiteral("footclient"),
+        QStringLiteral("st"),
+        QStringLiteral("stterm"),
+        QStringLiteral("cool-retro-term"),
+        QStringLiteral("guake"),
+        QStringLiteral("tilda"),
+        QStringLiteral("sakura"),
+        QStringLiteral("urxvt"),
+        QStringLiteral("rxvt"),
+        QStringLiteral("rxvt-unicode"),
+        QStringLiteral("x-terminal-emulator"),
+    };
     return identifiers;
 }
 
@@ -185,6 +209,16 @@ bool isTerminal(const std::optional<QString>& bundleIdentifier) {
         if (ApplicationIdentifiers::matchesName(*bundleIdentifier, name)) return true;
     return false;
 }
+
+bool isTerminal(const ApplicationDescription& application) {
+    for (const QString& category : application.categories)
+        if (category.trimmed().compare(terminalCategory, Qt::CaseInsensitive) == 0) return true;
+    for (const QString& identifier : application.identifiers)
+        if (isTerminal(std::optional<QString>(identifier))) return true;
+    return false;
+}
+
+bool isTerminalRole(const std::optional<QString>& role) { return role == AccessibilityRoles::terminal; }
 
 } // namespace TerminalApplicationPolicy
 
@@ -357,6 +391,15 @@ FocusedTextInputInspection inspection(AccessibilityTree& tree, const RunningAppl
         roles.append(role);
         subroles.append(subrole);
         if (role) relatedRoles.append(*role);
+    }
+    // A terminal takes Control+C as an interrupt, whatever its element says of editing.
+    for (const auto& role : roles) {
+        if (!TerminalApplicationPolicy::isTerminalRole(role)) continue;
+        qCInfo(lcTextInputInspection).noquote()
+            << QStringLiteral("Inspected focused target; relatedRoles=%1, terminal=true").arg(relatedRoles.join(u','));
+        FocusedTextInputInspection terminal;
+        terminal.terminal = true;
+        return terminal;
     }
 
     // The primary element is candidates' own entry; its role was read above.

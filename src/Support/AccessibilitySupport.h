@@ -21,6 +21,8 @@ QString caseName(FocusedTextSelectionState state);
 struct FocusedTextInputInspection {
     FocusedElementCorrectionContext context = FocusedElementCorrectionContext::other;
     FocusedTextSelectionState selectionState = FocusedTextSelectionState::unknown;
+    // The focus is in a terminal (the focused element or one around it has the terminal role).
+    bool terminal = false;
     bool operator==(const FocusedTextInputInspection&) const = default;
 };
 
@@ -49,6 +51,7 @@ inline const QString textArea = QStringLiteral("AXTextArea");
 inline const QString comboBox = QStringLiteral("AXComboBox");
 inline const QString searchField = QStringLiteral("AXSearchField");         // a subrole
 inline const QString secureTextField = QStringLiteral("AXSecureTextField"); // role or subrole
+inline const QString terminal = QStringLiteral("AXTerminal");
 } // namespace AccessibilityRoles
 
 namespace FocusedTextInputPolicy {
@@ -96,8 +99,13 @@ bool isWithinAutomaticCharacterLimit(const QString& text);
 // Terminal emulators get no synthetic shortcut at all: there Control+C interrupts the
 // running program and Control+A moves the cursor.
 namespace TerminalApplicationPolicy {
+// The desktop-entry category of terminal emulators.
+inline const QString terminalCategory = QStringLiteral("TerminalEmulator");
 const QStringList& terminalIdentifiers();
 bool isTerminal(const std::optional<QString>& bundleIdentifier);
+// Any of the application's names is a known terminal, or its desktop entry says it is one.
+bool isTerminal(const ApplicationDescription& application);
+bool isTerminalRole(const std::optional<QString>& role);
 } // namespace TerminalApplicationPolicy
 
 namespace FullFieldCopyRetryPolicy {

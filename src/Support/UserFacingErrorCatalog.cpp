@@ -188,6 +188,8 @@ QString correction(const CorrectionFailure& failure) {
             "Place the cursor in an editable text field, or select the text to correct, then try again.");
     case Kind::secureTextField:
         return QStringLiteral("Password fields cannot be corrected. Focus a non-sensitive text field and try again.");
+    case Kind::terminalApplication:
+        return QStringLiteral("Terminals cannot be corrected. Focus a text field in another app and try again.");
     case Kind::automaticTextTooLong:
         return QStringLiteral(
             "This field is too long to correct automatically. Select the passage to correct, then try again.");

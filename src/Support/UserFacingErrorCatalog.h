@@ -23,6 +23,7 @@ struct CorrectionFailure {
         monitoringStartFailed,
         noTextTarget,
         secureTextField,
+        terminalApplication,
         automaticTextTooLong,
         applicationChanged,
         textChanged,
@@ -69,6 +70,7 @@ struct CorrectionFailure {
     static CorrectionFailure monitoringStartFailed() { return of(Kind::monitoringStartFailed); }
     static CorrectionFailure noTextTarget() { return of(Kind::noTextTarget); }
     static CorrectionFailure secureTextField() { return of(Kind::secureTextField); }
+    static CorrectionFailure terminalApplication() { return of(Kind::terminalApplication); }
     static CorrectionFailure automaticTextTooLong() { return of(Kind::automaticTextTooLong); }
     static CorrectionFailure applicationChanged() { return of(Kind::applicationChanged); }
     static CorrectionFailure textChanged() { return of(Kind::textChanged); }

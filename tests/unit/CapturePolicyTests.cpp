@@ -115,6 +115,49 @@ TEST(TerminalApplicationPolicy, RecognisesTerminalsCaseInsensitively) {
     EXPECT_FALSE(FullFieldCapturePolicy::shouldAttempt(Context::textInput, s("konsole")));
 }
 
+TEST(TerminalApplicationPolicy, RecognisesEveryNameAndTheDesktopEntrysCategory) {
+    using TerminalApplicationPolicy::isTerminal;
+    // The list, by the names their windows and executables carry.
+    for (const char* name : {"kgx",
+                             "org.gnome.Console",
+                             "ptyxis",
+                             "org.gnome.Ptyxis",
+                             "lxterminal",
+                             "Lxterminal",
+                             "mate-terminal",
+                             "Mate-terminal",
+                             "qterminal",
+                             "terminology",
+                             "foot",
+                             "footclient",
+                             "st",
+                             "st-256color",
+                             "stterm",
+                             "cool-retro-term",
+                             "Guake",
+                             "Tilda",
+                             "yakuake",
+                             "org.kde.yakuake",
+                             "UXTerm",
+                             "x-terminal-emulator"})
+        EXPECT_TRUE(isTerminal(s(name))) << name;
+    for (const char* app : {"stellarium", "steam", "footage", "mousepad", "chromium", "Navigator", "tildacompanion"})
+        EXPECT_FALSE(isTerminal(s(app))) << app;
+
+    EXPECT_TRUE(isTerminal(ApplicationDescription{{QStringLiteral("UXTerm"), QStringLiteral("xterm")}, {}}));
+    EXPECT_TRUE(isTerminal(
+        ApplicationDescription{{QStringLiteral("Newterm")},
+                               {QStringLiteral("GTK"), QStringLiteral("System"), QStringLiteral("TerminalEmulator")}}));
+    EXPECT_TRUE(isTerminal(ApplicationDescription{{}, {QStringLiteral(" terminalemulator ")}}));
+    EXPECT_FALSE(isTerminal(ApplicationDescription{{QStringLiteral("Mousepad"), QStringLiteral("mousepad")},
+                                                   {QStringLiteral("Utility"), QStringLiteral("TextEditor")}}));
+    EXPECT_FALSE(isTerminal(ApplicationDescription{}));
+
+    EXPECT_TRUE(TerminalApplicationPolicy::isTerminalRole(s("AXTerminal")));
+    EXPECT_FALSE(TerminalApplicationPolicy::isTerminalRole(s("AXTextArea")));
+    EXPECT_FALSE(TerminalApplicationPolicy::isTerminalRole(none));
+}
+
 TEST(FullFieldCapturePolicy, CharacterLimitCountsUserPerceivedCharacters) {
     using FullFieldCapturePolicy::isWithinAutomaticCharacterLimit;
     EXPECT_TRUE(isWithinAutomaticCharacterLimit(QString(9000, u'x')));

@@ -68,5 +68,6 @@ TEST(CorrectionErrorGuidance, CaptureFailuresMapToTheirCatalogueCases) {
     using Kind = TextCorrectionCaptureResult::Kind;
     EXPECT_EQ(GlobalCorrectionService::captureFailure(Kind::noEditableTarget), Failure::noTextTarget());
     EXPECT_EQ(GlobalCorrectionService::captureFailure(Kind::secureField), Failure::secureTextField());
+    EXPECT_EQ(GlobalCorrectionService::captureFailure(Kind::terminal), Failure::terminalApplication());
     EXPECT_EQ(GlobalCorrectionService::captureFailure(Kind::fieldTooLong), Failure::automaticTextTooLong());
 }

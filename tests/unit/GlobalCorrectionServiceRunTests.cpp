@@ -120,6 +120,7 @@ TEST_F(CorrectionRunTest, EachCaptureFailureEndsWithItsSentence) {
     const std::vector<std::pair<TextCorrectionCaptureResult, Failure>> cases = {
         {TextCorrectionCaptureResult::noEditableTarget(), Failure::noTextTarget()},
         {TextCorrectionCaptureResult::secureField(), Failure::secureTextField()},
+        {TextCorrectionCaptureResult::terminal(), Failure::terminalApplication()},
         {TextCorrectionCaptureResult::fieldTooLong(), Failure::automaticTextTooLong()},
     };
     for (const auto& [result, expected] : cases) {
@@ -128,7 +129,7 @@ TEST_F(CorrectionRunTest, EachCaptureFailureEndsWithItsSentence) {
         expectFailure(failure(expected));
     }
     EXPECT_TRUE(cloud.requests.isEmpty());
-    EXPECT_EQ(count(Event::correctionCaptureUnavailable), 3);
+    EXPECT_EQ(count(Event::correctionCaptureUnavailable), static_cast<int>(cases.size()));
     EXPECT_EQ(count(Event::correctionFailed), 0);
 }
 

@@ -294,10 +294,41 @@ TEST_F(EngineTest, TerminalIsRefusedWithNoKeystrokeAtAll) {
         auto prompt = terminal.addTextField(QStringLiteral("$ make"), QStringLiteral("AXTextArea"));
         prompt->select(2, 4);
         terminal.focus(prompt);
-        EXPECT_EQ(capture().kind(), Kind::noEditableTarget) << bundle;
+        EXPECT_EQ(capture().kind(), Kind::terminal) << bundle;
         EXPECT_TRUE(desktop.keystrokes.posted.isEmpty()) << bundle << ": Control+C would interrupt it";
         EXPECT_EQ(prompt->element->readCount, 0) << "refused before inspecting";
         desktop.workspace.terminate(900);
+    }
+}
+
+TEST_F(EngineTest, TerminalsUnknownByNameAreRecognisedByTheirOtherNamesEntryOrRole) {
+    struct Case {
+        const char* bundle;
+        ApplicationDescription description;
+        bool terminalRole;
+    };
+    const QList<Case> cases{
+        // Debian's uxterm: class "UXTerm", but its instance and executable are xterm's.
+        {"UXTerm", {{QStringLiteral("xterm")}, {}}, false},
+        // A terminal no list knows, whose desktop entry says what it is.
+        {"Quillterm", {{}, {QStringLiteral("System"), QStringLiteral("TerminalEmulator")}}, false},
+        // Nothing known of the application, but its focused element is a terminal.
+        {"unknown-app", {}, true},
+    };
+    qint32 pid = 910;
+    for (const Case& c : cases) {
+        auto& terminal = desktop.addApplication(pid, QString::fromUtf8(c.bundle));
+        desktop.workspace.setDescription(pid, c.description);
+        desktop.activate(terminal);
+        auto screen = terminal.addTextField(QStringLiteral("$ make"), c.terminalRole ? QStringLiteral("AXTerminal")
+                                                                                     : QStringLiteral("AXTextArea"));
+        screen->element->set(QStringLiteral("AXIsEditable"), AccessibilityValue::of(true));
+        screen->select(2, 4);
+        terminal.focus(screen);
+        EXPECT_EQ(capture().kind(), Kind::terminal) << c.bundle;
+        EXPECT_TRUE(desktop.keystrokes.posted.isEmpty()) << c.bundle;
+        EXPECT_TRUE(pasteboardIsTheUsers());
+        desktop.workspace.terminate(pid++);
     }
 }
 

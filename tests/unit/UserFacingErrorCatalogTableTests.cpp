@@ -78,6 +78,8 @@ TEST(UserFacingErrorCatalogCorrection, PayloadFreeCases) {
          "Place the cursor in an editable text field, or select the text to correct, then try again."},
         {CorrectionFailure::secureTextField(),
          "Password fields cannot be corrected. Focus a non-sensitive text field and try again."},
+        {CorrectionFailure::terminalApplication(),
+         "Terminals cannot be corrected. Focus a text field in another app and try again."},
         {CorrectionFailure::automaticTextTooLong(),
          "This field is too long to correct automatically. Select the passage to correct, then try again."},
         {CorrectionFailure::applicationChanged(), "Not pasted: you switched to another app while Quillo was working. "

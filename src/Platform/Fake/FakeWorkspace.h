@@ -28,6 +28,18 @@ public:
         return true;
     }
 
+    ApplicationDescription describe(const RunningApplication& application) const override {
+        ApplicationDescription description = Workspace::describe(application);
+        const auto extra = descriptions_.constFind(application.processIdentifier);
+        if (extra != descriptions_.constEnd()) {
+            description.identifiers += extra->identifiers;
+            description.categories += extra->categories;
+        }
+        return description;
+    }
+    // Further names and desktop-entry categories of an application.
+    void setDescription(qint32 pid, ApplicationDescription description) { descriptions_.insert(pid, description); }
+
     void addApplication(const RunningApplication& application) {
         applications_.insert(application.processIdentifier, application);
     }
@@ -46,6 +58,7 @@ public:
 
 private:
     QHash<qint32, RunningApplication> applications_;
+    QHash<qint32, ApplicationDescription> descriptions_;
     QSet<qint32> terminated_;
     std::optional<qint32> frontmost_;
 };

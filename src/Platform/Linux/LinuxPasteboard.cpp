@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QStringDecoder>
 #include <qguiapplication_platform.h>
 
 #include <X11/Xlib.h>
@@ -24,6 +25,20 @@ bool isBookkeepingType(const QString& type) {
 }
 
 } // namespace
+
+std::optional<QString> LinuxPasteboard::nativeText(const QMimeData& mime) {
+    // X11's own text target, UTF8_STRING, carries the text as the owner holds it, and Qt reads it
+    // for "text/plain". QMimeData::text() prefers text/plain;charset=utf-8, which GTK fills with
+    // CR LF line ends (the MIME rule for text/plain): the field never held those, and a paste
+    // would put them in.
+    if (!mime.hasFormat(PasteboardTypes::plainText)) return std::nullopt;
+    const QByteArray bytes = mime.data(PasteboardTypes::plainText);
+    if (bytes.isEmpty()) return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) return std::nullopt;
+    return text;
+}
 
 LinuxPasteboard::LinuxPasteboard(QObject* parent) : QObject(parent) {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
@@ -120,7 +135,7 @@ std::optional<QString> LinuxPasteboard::string(const QString& type) const {
     const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
     if (!mime) return std::nullopt;
     if (type == PasteboardTypes::plainText) {
-        // Qt picks the best of the owner's text targets (UTF8_STRING, text/plain;charset=utf-8...).
+        if (auto text = nativeText(*mime)) return text;
         if (!mime->hasText()) return std::nullopt;
         return mime->text();
     }

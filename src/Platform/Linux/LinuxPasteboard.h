@@ -5,6 +5,7 @@
 #include <QObject>
 
 class QClipboard;
+class QMimeData;
 struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's own name for Display
 
 namespace quillo {
@@ -35,6 +36,8 @@ public:
 
     // Types that mean files rather than text (the file managers' own alongside text/uri-list).
     static bool representsFiles(const QStringList& types);
+    // The plain text of an offer as its owner holds it (UTF8_STRING), when that is readable.
+    static std::optional<QString> nativeText(const QMimeData& mime);
 
 private:
     void noteOwnWrite(qint64 before);

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <X11/Xatom.h>
@@ -42,6 +43,16 @@ QString commandName(qint32 pid) {
     QFile file(QStringLiteral("/proc/%1/comm").arg(pid));
     if (!file.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(file.readAll()).trimmed();
+}
+
+QString executableName(qint32 pid) {
+    if (pid <= 0) return {};
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget()).fileName();
+}
+
+void appendName(QStringList& names, const QString& name) {
+    const QString trimmed = name.trimmed();
+    if (!trimmed.isEmpty() && !names.contains(trimmed, Qt::CaseInsensitive)) names.append(trimmed);
 }
 
 } // namespace
@@ -91,6 +102,7 @@ std::optional<RunningApplication> LinuxWorkspace::applicationOfWindow(unsigned l
         if (hint.res_class) XFree(hint.res_class);
         if (pid || hasClass) {
             const qint32 processIdentifier = pid ? static_cast<qint32>(*pid) : 0;
+            if (processIdentifier > 0) windowNames_.insert(processIdentifier, WindowNames{instance, wmClass});
             return RunningApplication{processIdentifier,
                                       applicationIdentifier(instance, wmClass, commandName(processIdentifier))};
         }
@@ -127,6 +139,25 @@ std::optional<RunningApplication> LinuxWorkspace::readFrontmostApplication() con
     XGetInputFocus(display_, &focus, &revert);
     if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(display_)) return std::nullopt;
     return applicationOfWindow(focus);
+}
+
+ApplicationDescription LinuxWorkspace::describe(const RunningApplication& application) const {
+    const qint32 pid = application.processIdentifier;
+    QStringList classNames;
+    appendName(classNames, application.bundleIdentifier);
+    if (const auto names = windowNames_.constFind(pid); names != windowNames_.constEnd()) {
+        appendName(classNames, names->instance);
+        appendName(classNames, names->wmClass);
+    }
+    QStringList programs;
+    appendName(programs, executableName(pid));
+    appendName(programs, commandName(pid));
+
+    ApplicationDescription description;
+    description.identifiers = classNames;
+    for (const QString& program : programs) appendName(description.identifiers, program);
+    description.categories = desktopEntries_.categories(classNames, programs);
+    return description;
 }
 
 bool LinuxWorkspace::isTerminated(qint32 processIdentifier) const {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Platform/Linux/DesktopEntryIndex.h"
 #include "Platform/Workspace.h"
+
+#include <QHash>
 
 #include <QString>
 #include <optional>
@@ -25,6 +28,9 @@ public:
     bool isTerminated(qint32 processIdentifier) const override;
     qint32 currentProcessIdentifier() const override;
     bool openUrl(const QUrl& url) override;
+    // The window class's instance and class, the process's command and executable names, and the
+    // categories of the desktop entries that name any of them.
+    ApplicationDescription describe(const RunningApplication& application) const override;
 
     bool isConnected() const { return display_ != nullptr; }
     // The identifier from the parts of WM_CLASS, or the command name when both are empty.
@@ -36,7 +42,15 @@ private:
     std::optional<RunningApplication> readFrontmostApplication() const;
     std::optional<RunningApplication> applicationOfWindow(unsigned long start) const;
 
+    struct WindowNames {
+        QString instance;
+        QString wmClass;
+    };
+
     _XDisplay* display_ = nullptr;
+    DesktopEntryIndex desktopEntries_;
+    // The window class names last seen for each process.
+    mutable QHash<qint32, WindowNames> windowNames_;
     unsigned long activeWindowAtom_ = 0;
     unsigned long pidAtom_ = 0;
     QSocketNotifier* notifier_ = nullptr;

@@ -87,6 +87,14 @@ ExternalProgram::~ExternalProgram() {
     }
 }
 
+void ExternalProgram::useFreshProfile() {
+    profile_ = std::make_unique<QTemporaryDir>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
+        environment.insert(QString::fromLatin1(name), profile_->filePath(QString::fromLatin1(name).toLower()));
+    process_.setProcessEnvironment(environment);
+}
+
 bool ExternalProgram::start() {
     process_.setProgram(program_);
     process_.setArguments(arguments_);

@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
@@ -37,6 +38,8 @@ class ExternalProgram {
 public:
     ExternalProgram(QString program, QStringList arguments);
     ~ExternalProgram();
+    // Settings and state of its own (fresh XDG folders), so no earlier run shows through.
+    void useFreshProfile();
     bool start();
     qint64 processId() const { return process_.processId(); }
 
@@ -44,6 +47,7 @@ private:
     QString program_;
     QStringList arguments_;
     QProcess process_;
+    std::unique_ptr<QTemporaryDir> profile_;
 };
 
 } // namespace quillo::desktoptest

@@ -126,8 +126,8 @@ TEST_F(Desktop, ClipboardSnapshotAndRestoreKeepEveryTypeOfAnotherOwner) {
         after = clipboardOf(editor);
         return !after["formats"].toArray().contains(QStringLiteral("com.quillo.transient-pasteboard"));
     }));
-    for (const QString type : {QStringLiteral("text/plain"), QStringLiteral("text/html"), QStringLiteral("image/png"),
-                               QStringLiteral("application/x-quillo-test")}) {
+    for (const QString& type : {QStringLiteral("text/plain"), QStringLiteral("text/html"), QStringLiteral("image/png"),
+                                QStringLiteral("application/x-quillo-test")}) {
         EXPECT_TRUE(after["formats"].toArray().contains(type)) << type.toStdString();
         EXPECT_EQ(after["data"].toObject()[type].toString(), before["data"].toObject()[type].toString())
             << type.toStdString();
@@ -157,6 +157,29 @@ TEST_F(Desktop, AnotherOwnerMovesTheChangeCountAndWinsOverARestore) {
     EXPECT_TRUE(LinuxPasteboard::representsFiles(pasteboard.types(0)));
     EXPECT_EQ(PasteboardTextCandidate::acceptedText(pasteboard.string(PasteboardTypes::plainText), pasteboard.types(0)),
               std::nullopt);
+}
+
+TEST_F(Desktop, PlainTextIsReadWithTheOwnersLineEndsAndComesBackWithThem) {
+    startEditor();
+    offerFromEditor(QStringLiteral("offerlines"));
+    ASSERT_TRUE(waitUntil([&] { return pasteboard.types(0).contains(QStringLiteral("text/plain;charset=utf-8")); }));
+    EXPECT_EQ(pasteboard.string(PasteboardTypes::plainText), QStringLiteral("first line\nsecond line"));
+
+    // A snapshot and restore give back both forms exactly.
+    const QJsonObject before = clipboardOf(editor);
+    const PasteboardSnapshot snapshot = PasteboardSnapshot::capture(pasteboard);
+    const auto write = TransientPasteboardWrite::install(QStringLiteral("x"), QStringLiteral("marker-2"),
+                                                         QStringLiteral("com.quillo.transient-pasteboard"), pasteboard);
+    ASSERT_TRUE(write.restoreIfStillOwned(snapshot, pasteboard));
+    QJsonObject after;
+    EXPECT_TRUE(waitUntil([&] {
+        after = clipboardOf(editor);
+        return !after["formats"].toArray().contains(QStringLiteral("com.quillo.transient-pasteboard"));
+    }));
+    for (const QString type : {QStringLiteral("text/plain"), QStringLiteral("text/plain;charset=utf-8")})
+        EXPECT_EQ(after["data"].toObject()[type].toString(), before["data"].toObject()[type].toString())
+            << type.toStdString();
+    EXPECT_EQ(pasteboard.string(PasteboardTypes::plainText), QStringLiteral("first line\nsecond line"));
 }
 
 TEST_F(Desktop, ShortcutsReachTheEditorAndNoModifierStaysDown) {
@@ -306,6 +329,34 @@ TEST_F(Desktop, XtermIsRecognisedAsATerminal) {
     EXPECT_TRUE(TerminalApplicationPolicy::isTerminal(workspace.frontmostApplication()->bundleIdentifier));
     ASSERT_TRUE(waitUntil([&] { return !activated.isEmpty(); }));
     EXPECT_EQ(activated.last().processIdentifier, xterm.processId());
+}
+
+TEST_F(Desktop, UxtermAndLxterminalAreTerminalsByTheirNamesAndDesktopEntries) {
+    for (const QString program : {QStringLiteral("uxterm"), QStringLiteral("lxterminal")}) {
+        ExternalProgram terminal(program, {QStringLiteral("-e"), QStringLiteral("sleep 60")});
+        terminal.useFreshProfile();
+        ASSERT_TRUE(terminal.start());
+        ASSERT_TRUE(bringToFront(terminal.processId())) << program.toStdString();
+        const auto front = workspace.frontmostApplication();
+        ASSERT_TRUE(front);
+        const ApplicationDescription description = workspace.describe(*front);
+        EXPECT_TRUE(description.categories.contains(TerminalApplicationPolicy::terminalCategory))
+            << program.toStdString() << ": " << description.identifiers.join(u',').toStdString();
+        EXPECT_TRUE(TerminalApplicationPolicy::isTerminal(description)) << program.toStdString();
+        if (program != QLatin1String("lxterminal")) continue;
+        // Its VTE widget also says so on the accessibility bus.
+        ASSERT_TRUE(accessibility.connect());
+        EXPECT_TRUE(
+            waitUntil([&] { return FocusedTextInputInspector::inspection(accessibility, *front).terminal; }, 15000));
+    }
+    // Mousepad is no terminal, by any of its names.
+    QTemporaryDir dir;
+    ExternalProgram mousepad(QStringLiteral("mousepad"),
+                             {QStringLiteral("--disable-server"), dir.filePath(QStringLiteral("n.txt"))});
+    mousepad.useFreshProfile();
+    ASSERT_TRUE(mousepad.start());
+    ASSERT_TRUE(bringToFront(mousepad.processId()));
+    EXPECT_FALSE(TerminalApplicationPolicy::isTerminal(workspace.describe(*workspace.frontmostApplication())));
 }
 
 TEST_F(Desktop, KeyboardLayoutFollowsTheServersKeymap) {

@@ -8,6 +8,7 @@
 //   get                               {"single":..,"multi":..,"password":..,"focus":..}
 //   offer                             own the clipboard with text, HTML and a PNG image
 //   offerfiles                        own it as a file manager does for copied files
+//   offerlines                        own it as GTK does for two copied lines (CR LF in text/plain;charset=utf-8)
 //   clipboard                         {"formats":[..],"data":{type: base64}}
 //   raise                             activate the window
 //   grab PATH                         save the whole screen as a PNG file: {"saved":true|false}
@@ -149,6 +150,15 @@ int main(int argc, char** argv) {
                 mime->setData(QStringLiteral("x-special/gnome-copied-files"),
                               QByteArrayLiteral("copy\nfile:///tmp/report.odt"));
                 mime->setData(QStringLiteral("text/plain"), QByteArrayLiteral("/tmp/report.odt"));
+                QApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
+                answer(state());
+            } else if (command == QLatin1String("offerlines")) {
+                // GTK's offer: UTF8_STRING (Qt's "text/plain") keeps the line feed, the MIME text
+                // type carries CR LF.
+                auto* mime = new QMimeData;
+                mime->setData(QStringLiteral("text/plain"), QByteArrayLiteral("first line\nsecond line"));
+                mime->setData(QStringLiteral("text/plain;charset=utf-8"),
+                              QByteArrayLiteral("first line\r\nsecond line"));
                 QApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
                 answer(state());
             } else if (command == QLatin1String("clipboard")) {
