@@ -311,6 +311,12 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
         index = suggestionIndex_;
     }
     corrector_ = std::make_unique<TextCorrector>(std::make_shared<SpellChecker>(index, options_.suggestionCacheSize));
+    for (int s = 0; s < 2; ++s)
+        if (const auto &m = options_.models[s]; !m.url.empty())
+            models_[s] =
+                std::make_unique<ModelBackend>(ModelEndpoint{m.url, m.name, readModelKey(m.keyFile, m.keyEnvironment),
+                                                             std::chrono::milliseconds(m.timeoutMs)},
+                                               *corrector_);
     outbox_ = std::make_unique<Outbox>(options_.outboxDir);
     if (!options_.updateFeedVersion.empty()) {
         std::ifstream keyFile(options_.updateKey, std::ios::binary);
@@ -708,8 +714,9 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
             faults_.parkIfArmed();
         }
         IndexedSuggestionIndex::TextBudget budget(std::chrono::milliseconds(options_.suggestionFallbackMs));
-        corrected =
-            corrector_->correct(text, style == "contextual" ? CorrectionStyle::contextual : CorrectionStyle::proofread);
+        auto correctionStyle = style == "contextual" ? CorrectionStyle::contextual : CorrectionStyle::proofread;
+        const auto &model = models_[static_cast<int>(used)];
+        corrected = model ? model->correct(text, correctionStyle).text : corrector_->correct(text, correctionStyle);
     } catch (const std::exception &e) {
         log::error("correction_failed", {{"requestId", correctionId}, {"reason", e.what()}});
         try {

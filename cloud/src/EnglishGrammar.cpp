@@ -310,7 +310,7 @@ void doubled(Context &c, size_t i, const std::string &w)
 {
     static const Words allowed = {"that", "had", "is", "do", "can", "bye", "so", "very", "ha", "no", "really", "la"};
     size_t n = nextWord(c.t, i);
-    if (n == npos || keyAt(c.t, n) != w || allowed.contains(w) || allUpper(c.t[i].text) || w.size() < 1) return;
+    if (n == npos || keyAt(c.t, n) != w || allowed.contains(w) || allUpper(c.t[i].text) || w.empty()) return;
     if (c.t[i].text != c.t[n].text && !startsUpper(c.t[i].text)) return;
     c.t[n - 1].text.clear();
     c.t[n].text.clear();
