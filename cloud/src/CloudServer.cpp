@@ -58,6 +58,12 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
         index = suggestionIndex_;
     }
     corrector_ = std::make_unique<TextCorrector>(std::make_shared<SpellChecker>(index, options_.suggestionCacheSize));
+    for (int s = 0; s < 2; ++s)
+        if (const auto &m = options_.models[s]; !m.url.empty())
+            models_[s] =
+                std::make_unique<ModelBackend>(ModelEndpoint{m.url, m.name, readModelKey(m.keyFile, m.keyEnvironment),
+                                                             std::chrono::milliseconds(m.timeoutMs)},
+                                               *corrector_);
     outbox_ = std::make_unique<Outbox>(options_.outboxDir);
     if (!options_.updateFeedVersion.empty()) {
         std::ifstream keyFile(options_.updateKey, std::ios::binary);

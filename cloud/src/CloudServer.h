@@ -3,6 +3,7 @@
 // over the store, the corrector and the fault injector.
 #include "Database.h"
 #include "FaultInjector.h"
+#include "ModelBackend.h"
 #include "Outbox.h"
 #include "ServerClock.h"
 #include "ServerOptions.h"
@@ -81,6 +82,7 @@ private:
     std::unique_ptr<Store> store_;
     std::shared_ptr<IndexedSuggestionIndex> suggestionIndex_;  // null with --suggestions hunspell
     std::unique_ptr<TextCorrector> corrector_;
+    std::unique_ptr<ModelBackend> models_[2];  // per Speed; null: the built-in engine
     std::unique_ptr<Outbox> outbox_;
     std::unique_ptr<OpenIdClient> openId_;          // null without --oidc-issuer
     std::unique_ptr<UpdateFeedPublisher> updates_;  // null without --update-feed-version

@@ -146,8 +146,9 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
             faults_.parkIfArmed();
         }
         IndexedSuggestionIndex::TextBudget budget(std::chrono::milliseconds(options_.suggestionFallbackMs));
-        corrected =
-            corrector_->correct(text, style == "contextual" ? CorrectionStyle::contextual : CorrectionStyle::proofread);
+        auto correctionStyle = style == "contextual" ? CorrectionStyle::contextual : CorrectionStyle::proofread;
+        const auto &model = models_[static_cast<int>(used)];
+        corrected = model ? model->correct(text, correctionStyle).text : corrector_->correct(text, correctionStyle);
     } catch (const std::exception &e) {
         log::error("correction_failed", {{"requestId", correctionId}, {"reason", e.what()}});
         try {

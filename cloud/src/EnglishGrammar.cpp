@@ -1,6 +1,7 @@
 #include "EnglishGrammar.h"
 
 #include "EnglishLexicon.h"
+#include "ScowlLexicon.h"
 #include "TextLanguages.h"
 
 #include <cstring>
@@ -107,6 +108,14 @@ void homophones(Context &c, size_t i, const std::string &w)
     size_t n = nextWord(c.t, i);
     size_t p = prevWord(c.t, i);
     std::string next = keyAt(c.t, n), prev = keyAt(c.t, p);
+    size_t pp = p == npos ? npos : prevWord(c.t, p);
+    std::string prev2 = keyAt(c.t, pp);
+    static const Words effectBefore = {"the",      "an",       "no",       "any",         "big",   "great",
+                                       "huge",     "positive", "negative", "significant", "side",  "adverse",
+                                       "this",     "strong",   "large",    "little",      "small", "major",
+                                       "opposite", "calming",  "lasting",  "good",        "bad",   "desired"};
+    if ((w == "affect" || w == "affects") && effectBefore.contains(prev) && !(prev == "an" && w == "affects"))
+        put(c.t, i, w == "affect" ? "effect" : "effects", c.curlyText);
     if (n == npos) return;
     static const Words itsFollowers = {"a",        "an",      "not",       "been",    "going",  "getting", "very",
                                        "so",       "too",     "just",      "really",  "always", "never",   "time",
@@ -126,23 +135,30 @@ void homophones(Context &c, size_t i, const std::string &w)
     if (w == "you're" && next == "own") put(c.t, i, "your", c.curlyText);
     static const Words whosFollowers = {"going", "coming", "been", "calling", "doing", "there"};
     if (w == "whose" && whosFollowers.contains(next)) put(c.t, i, "who's", c.curlyText);
-    // Comparatives take "than".
-    if (w == "then" && p != npos &&
-        (c.lex.isComparative(prev) || prev == "more" || prev == "less" || prev == "rather" || prev == "other" ||
-         prev == "fewer"))
-        put(c.t, i, "than", c.curlyText);
-    // "is to late": "too" before an adjective that is no verb, after a form of "be".
-    if (w == "to" && kBe.contains(prev) && c.lex.isAdjective(next) && !c.lex.isVerb(next) &&
-        !kDeterminers.contains(next))
-        put(c.t, i, "too", c.curlyText);
+    // Comparatives take "than" ("bigger then Tom", "more expensive then mine", "rather walk then
+    // drive"), when what follows is what they are compared with, not a next step.
+    if (w == "then" && p != npos) {
+        static const Words objects = {
+            "i",     "me",  "you",    "him",      "her",      "us",     "them", "it",        "we",     "they",
+            "he",    "she", "mine",   "yours",    "ours",     "theirs", "hers", "ever",      "before", "expected",
+            "usual", "the", "a",      "an",       "my",       "your",   "our",  "their",     "its",    "this",
+            "that",  "any", "anyone", "anything", "everyone", "others", "last", "yesterday", "now"};
+        bool compares = c.lex.isComparative(prev) || prev == "more" || prev == "less" || prev == "rather" ||
+                        prev == "other" || prev == "fewer" || prev2 == "more" || prev2 == "less" || prev2 == "rather";
+        bool object = objects.contains(next) || startsUpper(c.t[n].text) || (prev2 == "rather" && c.lex.isVerb(next)) ||
+                      (c.lex.isNoun(next) && !c.lex.isVerb(next));
+        if (compares && object) put(c.t, i, "than", c.curlyText);
+    }
+    // "is to late": "too" before an adjective after a form of "be". An adjective that is also a
+    // verb ("is to slow (it) down") needs the sentence to stop or go on with "for" right after.
+    if (w == "to" && kBe.contains(prev) && c.lex.isAdjective(next) && !kDeterminers.contains(next)) {
+        std::string then = keyAt(c.t, nextWord(c.t, n));
+        bool ends = n + 1 >= c.t.size() || c.t[n + 1].kind == Kind::punct;
+        if (!c.lex.isVerb(next) || ends || then == "for" || then == "and") put(c.t, i, "too", c.curlyText);
+    }
     static const Words verbal = {"to",   "will",   "would", "could",  "can", "might", "may",
                                  "must", "should", "don't", "didn't", "not", "never", "won't"};
     if (w == "loose" && verbal.contains(prev)) put(c.t, i, "lose", c.curlyText);
-    static const Words effectBefore = {"the",  "an",       "no",       "any",         "big",   "great",
-                                       "huge", "positive", "negative", "significant", "side",  "adverse",
-                                       "this", "strong",   "large",    "little",      "small", "major"};
-    if ((w == "affect" || w == "affects") && effectBefore.contains(prev) && !(prev == "an" && w == "affects"))
-        put(c.t, i, w == "affect" ? "effect" : "effects", c.curlyText);
     static const Words buyAfter = {"a",    "an",   "some",    "new",  "more", "it",      "them",
                                    "this", "that", "tickets", "food", "one",  "another", "things"};
     if (w == "by" && (prev == "to" || kModals.contains(prev) || prev == "didn't" || prev == "don't") &&
@@ -172,7 +188,7 @@ void article(Context &c, size_t i, const std::string &w)
     if (startsWith("unin") || startsWith("unid") || startsWith("unim")) youSound = false;  // "an uninformed"
     bool vowel = (std::strchr("aeiou", x[0]) && !youSound) || silentH.contains(x);
     bool consonant = !vowel && (!std::strchr("aeiou", x[0]) || youSound);
-    if (!c.isKnown(x) && !c.isKnown(next)) return;  // an unknown word's sound is a guess
+    if (!c.isKnown(x) && !c.isKnown(next) && !ScowlLexicon::shared().contains(x)) return;  // a guess
     if (w == "a" && vowel) put(c.t, i, "an", c.curlyText);
     else if (w == "an" && consonant) put(c.t, i, "a", c.curlyText);
 }
@@ -240,8 +256,17 @@ void verbForm(Context &c, size_t i, const std::string &w)
             put(c.t, v, *participle, c.curlyText);
         return;
     }
-    // "didn't went", "can goes", "to went": after do-support, a modal or "to", the base form.
+    // "didn't went", "can goes", "to went": after do-support, a modal or "to", the base form;
+    // in a question the subject pronoun comes between ("did you went").
     bool modal = kModals.contains(w) && !(p != npos && kDeterminers.contains(prev));  // "a can", "the will"
+    static const Words subjects = {"i", "you", "he", "she", "it", "we", "they"};
+    if ((modal || kDoForms.contains(w)) && subjects.contains(next)) {
+        size_t v = nextWord(c.t, n);
+        if (v == npos) return;
+        auto base = c.lex.baseOfInflectedVerb(keyAt(c.t, v), true);
+        if (base && c.isKnown(*base)) put(c.t, v, *base, c.curlyText);
+        return;
+    }
     if (modal || kDoForms.contains(w) || w == "to") {
         bool allowPast = w != "to";
         auto base = c.lex.baseOfInflectedVerb(next, allowPast);
@@ -275,11 +300,17 @@ void forwardTo(Context &c, size_t i, const std::string &w)
     if (!ing.empty()) put(c.t, v, ing, c.curlyText);
 }
 
+void runTogether(Context &c, size_t i, const std::string &w)
+{
+    // codespell lists "alot" with two readings; "a lot" is the one people mean.
+    if (w == "alot") put(c.t, i, "a lot", c.curlyText);
+}
+
 void doubled(Context &c, size_t i, const std::string &w)
 {
     static const Words allowed = {"that", "had", "is", "do", "can", "bye", "so", "very", "ha", "no", "really", "la"};
     size_t n = nextWord(c.t, i);
-    if (n == npos || keyAt(c.t, n) != w || allowed.contains(w) || allUpper(c.t[i].text) || w.size() < 1) return;
+    if (n == npos || keyAt(c.t, n) != w || allowed.contains(w) || allUpper(c.t[i].text) || w.empty()) return;
     if (c.t[i].text != c.t[n].text && !startsUpper(c.t[i].text)) return;
     c.t[n - 1].text.clear();
     c.t[n].text.clear();
@@ -397,6 +428,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         agreement(c, i, w);
         verbForm(c, i, w);
         forwardTo(c, i, w);
+        runTogether(c, i, w);
         doubled(c, i, w);
         quantity(c, i, w);
     }

@@ -52,12 +52,20 @@ EnglishLexicon EnglishLexicon::load(const std::string &dir)
     // participle is the one ending in "n" ("gone", "eaten") or with "u" for the past's "a"
     // ("begun", "drunk").
     std::map<std::string, std::vector<std::string>> forms;
-    for (auto &[form, base] : out.verbExceptions_)
-        if (!endsWith(form, "ing") && !endsWith(form, "s")) forms[base].push_back(form);
+    std::ifstream verbs(dir + "/verb.exc");
+    for (std::string line; std::getline(verbs, line);) {
+        auto space = line.find(' ');
+        if (space == std::string::npos) continue;
+        std::string form = line.substr(0, space), base = line.substr(space + 1);
+        base = base.substr(0, base.find(' '));
+        if (!endsWith(form, "ing") && !endsWith(form, "s") && form.find('_') == std::string::npos)
+            forms[base].push_back(form);
+    }
     for (auto &[base, list] : forms) {
         if (list.size() != 2 || list[0].size() < 2 || list[1].size() < 2) continue;
         auto participleFirst = [](const std::string &a, const std::string &b) {
-            if (a.back() == 'n' && b.back() != 'n') return true;
+            auto participleEnd = [](const std::string &f) { return endsWith(f, "n") || endsWith(f, "ne"); };
+            if (participleEnd(a) && !participleEnd(b)) return true;
             if (a.size() == b.size()) {
                 for (size_t k = 0; k < a.size(); ++k)
                     if (a[k] != b[k]) return a[k] == 'u' && b[k] == 'a' && a.substr(k + 1) == b.substr(k + 1);
@@ -104,10 +112,18 @@ std::optional<std::string> EnglishLexicon::participleOfPast(const std::string &w
 
 bool EnglishLexicon::isPluralNoun(const std::string &w) const
 {
-    if (w == "people") return true;
+    // Nouns in -s that are singular; WordNet lists them as lemmas like plural senses ("hours").
+    static const std::unordered_set<std::string> singular = {
+        "news",      "physics",    "means",   "species",     "series",    "mathematics", "economics", "politics",
+        "athletics", "gymnastics", "ethics",  "linguistics", "measles",   "diabetes",    "lens",      "bus",
+        "gas",       "chaos",      "bias",    "atlas",       "canvas",    "alias",       "status",    "analysis",
+        "basis",     "crisis",     "thesis",  "yes",         "this",      "has",         "was",       "does",
+        "goes",      "its",        "his",     "hers",        "ours",      "yours",       "theirs",    "less",
+        "always",    "perhaps",    "towards", "whereas",     "sometimes", "afterwards",  "besides",   "thanks"};
+    if (w == "people" || w == "children" || w == "men" || w == "women") return true;
+    if (singular.contains(w)) return false;
     if (auto base = nounBase(w); base && *base != w && !nouns_.contains(w)) return true;
-    if (nouns_.contains(w) || !endsWith(w, "s") || endsWith(w, "ss") || endsWith(w, "us") || endsWith(w, "is"))
-        return false;
+    if (!endsWith(w, "s") || endsWith(w, "ss") || endsWith(w, "us") || endsWith(w, "is")) return false;
     if (endsWith(w, "ies") && nouns_.contains(w.substr(0, w.size() - 3) + "y")) return true;
     if (endsWith(w, "es") && nouns_.contains(w.substr(0, w.size() - 2))) return true;
     return nouns_.contains(w.substr(0, w.size() - 1));
@@ -117,7 +133,10 @@ bool EnglishLexicon::isComparative(const std::string &w) const
 {
     if (auto base = adjectiveBase(w); base && endsWith(w, "er")) return true;
     if (w == "better" || w == "worse") return true;
-    if (!endsWith(w, "er") || adjectives_.contains(w) || nouns_.contains(w) || verbs_.contains(w)) return false;
+    // Time words compare but go with "then" ("see you later then").
+    static const std::unordered_set<std::string> notComparatives = {"later", "sooner", "ever",  "never",   "over",
+                                                                    "under", "after",  "other", "whether", "liver"};
+    if (!endsWith(w, "er") || notComparatives.contains(w)) return false;
     std::string stem = w.substr(0, w.size() - 2);
     if (adjectives_.contains(stem) || adjectives_.contains(stem + "e")) return true;  // taller, larger
     if (stem.size() > 2 && stem.back() == stem[stem.size() - 2] &&
@@ -128,7 +147,11 @@ bool EnglishLexicon::isComparative(const std::string &w) const
 
 std::optional<std::string> EnglishLexicon::baseOfInflectedVerb(const std::string &w, bool allowPast) const
 {
-    if (isLemma(w)) return std::nullopt;
+    // A past form may be an adjective lemma too ("wanted"), but never a noun or verb lemma
+    // ("saw", "left", "found").
+    bool pastAdjective =
+        allowPast && endsWith(w, "ed") && !nouns_.contains(w) && !verbs_.contains(w) && !adverbs_.contains(w);
+    if (isLemma(w) && !pastAdjective) return std::nullopt;
     if (auto base = verbBase(w); base && (allowPast || endsWith(w, "s"))) {
         if (endsWith(w, "ing")) return std::nullopt;
         return base;

@@ -12,6 +12,7 @@ namespace quillo::cloud {
 
 class EnglishLexicon {
 public:
+    // Every word argument is lower case.
     static constexpr const char *kDefaultDirectory = "/usr/share/wordnet";
 
     static EnglishLexicon load(const std::string &directory);
@@ -20,27 +21,27 @@ public:
     bool isNoun(const std::string &lower) const { return nouns_.contains(lower); }
     bool isVerb(const std::string &lower) const { return verbs_.contains(lower); }
     bool isAdjective(const std::string &lower) const { return adjectives_.contains(lower); }
-    bool isLemma(const std::string &lower) const;  // of any part of speech
+    bool isLemma(const std::string &w) const;  // of any part of speech
     bool empty() const { return verbs_.empty(); }
 
     // The base of an irregular verb form ("went" -> "go"), of an irregular comparative
     // ("better" -> "good"), or of an irregular plural ("children" -> "child").
-    std::optional<std::string> verbBase(const std::string &lower) const;
-    std::optional<std::string> adjectiveBase(const std::string &lower) const;
-    std::optional<std::string> nounBase(const std::string &lower) const;
+    std::optional<std::string> verbBase(const std::string &w) const;
+    std::optional<std::string> adjectiveBase(const std::string &w) const;
+    std::optional<std::string> nounBase(const std::string &w) const;
 
     // For a verb with a distinct simple past and past participle ("went"/"gone",
     // "began"/"begun"), the participle of its simple past; nullopt otherwise.
-    std::optional<std::string> participleOfPast(const std::string &lower) const;
+    std::optional<std::string> participleOfPast(const std::string &w) const;
 
     // Whether a word is a plural noun: an irregular plural, or a regular one ("results")
     // whose singular is a noun while the word itself is no lemma ("news", "series" are).
-    bool isPluralNoun(const std::string &lower) const;
+    bool isPluralNoun(const std::string &w) const;
     // Whether a word is a comparative adjective ("taller", "bigger", "easier", "better").
-    bool isComparative(const std::string &lower) const;
+    bool isComparative(const std::string &w) const;
     // The base of a regular or irregular inflected verb form that is no lemma itself
     // ("goes" -> "go", "wanted" -> "want", "went" -> "go"); nullopt for lemmas ("saw", "left").
-    std::optional<std::string> baseOfInflectedVerb(const std::string &lower, bool allowPast) const;
+    std::optional<std::string> baseOfInflectedVerb(const std::string &w, bool allowPast) const;
 
 private:
     std::unordered_set<std::string> nouns_, verbs_, adjectives_, adverbs_;

@@ -14,7 +14,11 @@ KnownMisspellings KnownMisspellings::load(const std::string &file)
         std::string to = line.substr(arrow + 2);
         while (!to.empty() && (to.back() == ' ' || to.back() == '\r')) to.pop_back();
         // "a, b," lists choices; "a, reason" disables the entry: only plain single words.
-        if (to.empty() || to.find(',') != std::string::npos) continue;
+        if (to.empty()) continue;
+        if (to.find(',') != std::string::npos) {
+            out.ambiguous_.insert(line.substr(0, arrow));
+            continue;
+        }
         out.corrections_.emplace(line.substr(0, arrow), std::move(to));
     }
     return out;

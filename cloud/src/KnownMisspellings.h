@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace quillo::cloud {
 
@@ -17,10 +18,13 @@ public:
     static const KnownMisspellings &shared();                // kDefaultFile, read on first call
 
     std::optional<std::string> correction(const std::string &lower) const;
+    // Whether codespell lists the word at all, with one correction or several ("alot").
+    bool listed(const std::string &lower) const { return corrections_.contains(lower) || ambiguous_.contains(lower); }
     size_t size() const { return corrections_.size(); }
 
 private:
     std::unordered_map<std::string, std::string> corrections_;
+    std::unordered_set<std::string> ambiguous_;
 };
 
 }  // namespace quillo::cloud

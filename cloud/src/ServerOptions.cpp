@@ -1,5 +1,7 @@
 #include "ServerOptions.h"
 
+#include "Pricing.h"
+
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -47,6 +49,12 @@ std::string usage()
   --suggestion-fallback-ms N  time Hunspell's search gets for the words of one text that the
                            index lacks, or for all words while it builds (default 40)
   --hold-suggestion-index  with --test-controls: build the index only when told to
+  --model SPEED URL NAME   correct texts of SPEED (fast, very_very_fast) with the user's own model
+                           behind an OpenAI-compatible API at URL (".../v1"); guarded, and falling
+                           back to the built-in engine
+  --model-key-file SPEED FILE  the model's API key, read from FILE
+  --model-key-env SPEED VAR    the model's API key, read from the environment variable VAR
+  --model-timeout-ms SPEED N   how long the model may take (default 20000)
   --max-body BYTES         largest request body (default 262144)
   --request-timeout S      with --http: a request's headers and body arrive within this (default 10)
   --idle-timeout S         with --http: a kept-alive connection waits this long for more (default 15)
@@ -161,7 +169,17 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
             else if (a == "--suggestion-fallback-ms")
                 o.suggestionFallbackMs = static_cast<int>(number(value(), a.c_str()));
             else if (a == "--hold-suggestion-index") o.holdSuggestionIndex = true;
-            else if (a == "--max-body") o.maxBodyBytes = static_cast<size_t>(number(value(), a.c_str()));
+            else if (a == "--model" || a == "--model-key-file" || a == "--model-key-env" || a == "--model-timeout-ms") {
+                auto speed = speedFromWire(value());
+                if (!speed) throw std::invalid_argument(a + " takes a speed: fast or very_very_fast");
+                auto &m = o.models[static_cast<int>(*speed)];
+                if (a == "--model") {
+                    m.url = value();
+                    m.name = value();
+                } else if (a == "--model-key-file") m.keyFile = value();
+                else if (a == "--model-key-env") m.keyEnvironment = value();
+                else m.timeoutMs = static_cast<int>(number(value(), a.c_str()));
+            } else if (a == "--max-body") o.maxBodyBytes = static_cast<size_t>(number(value(), a.c_str()));
             else if (a == "--request-timeout") o.requestTimeoutSeconds = static_cast<int>(number(value(), a.c_str()));
             else if (a == "--idle-timeout") o.idleTimeoutSeconds = static_cast<int>(number(value(), a.c_str()));
             else if (a == "--max-connections-per-address")

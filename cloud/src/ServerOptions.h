@@ -39,6 +39,12 @@ struct ServerOptions {
     int suggestionFallbackMs = 40;
     bool holdSuggestionIndex = false;  // tests: the index waits for the suggestion-index control
     size_t suggestionCacheSize = 50000;
+    // The user's own model per speed (indexed by Speed); an empty URL: the built-in engine.
+    struct Model {
+        std::string url, name, keyFile, keyEnvironment;
+        int timeoutMs = 20000;
+    };
+    Model models[2];
     size_t maxBodyBytes = size_t{256} * 1024;
     // Plain HTTP: a request arrives whole within this, a kept-alive connection idles this long,
     // one client address holds this many connections.

@@ -51,10 +51,12 @@ std::optional<std::string> contractionFor(const std::string &lower,
                                           const std::function<bool(const std::string &)> &isKnown,
                                           const ScowlLexicon &lexicon)
 {
-    if (lower.size() < 2 || isKnown(lower)) return std::nullopt;
+    if (lower.size() < 2) return std::nullopt;
+    // "hes", "whats", "thats" are words too (plurals of "he", "what"), but hardly ever meant.
+    bool plainKnown = isKnown(lower);
     // "'s" also makes possessives ("johns"), so it is restored only after these.
-    static const std::set<std::string> sStems = {"he",    "she",   "it",   "that", "what", "who",
-                                                 "where", "there", "here", "how",  "when", "why"};
+    static const std::set<std::string> sStems = {"he",    "she",  "that", "what", "who", "where",
+                                                 "there", "here", "how",  "when", "why"};
     static const std::array<std::pair<std::string_view, std::string_view>, 7> tails = {{
         {"nt", "n't"},
         {"re", "'re"},
@@ -67,14 +69,15 @@ std::optional<std::string> contractionFor(const std::string &lower,
     for (auto [tail, restored] : tails) {
         if (lower.size() <= tail.size() || lower.compare(lower.size() - tail.size(), tail.size(), tail) != 0) continue;
         std::string stem = lower.substr(0, lower.size() - tail.size());
-        if (tail == "s" && !sStems.contains(stem)) continue;
+        if (tail == "s" ? !sStems.contains(stem) : plainKnown) continue;
         std::string candidate = stem + std::string(restored);
         if (stem == "i") {
             candidate[0] = 'I';
             if (isKnown(candidate)) return candidate;
             continue;
         }
-        if (isKnown(candidate)) return candidate;
+        // Hunspell's en_US leaves out some contractions ("he's") that SCOWL lists.
+        if (isKnown(candidate) || lexicon.contains(candidate)) return candidate;
     }
     return std::nullopt;
 }

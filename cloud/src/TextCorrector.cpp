@@ -111,13 +111,17 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
         // A capitalised word is looked up in lower case: Hunspell's suggestions for "Teh" are
         // worse than for "teh", and a word known only capitalised ("Paris") comes back as is.
         bool capital = startsUpper(lookup);
-        if (speller.isKnown(lookup)) continue;
+        // A known word may still be a contraction typed without its apostrophe ("whats", and
+        // "Ive" at a sentence start); a capitalised one inside a sentence is a name.
+        bool knownAsIs = speller.isKnown(lookup);
+        if (knownAsIs && !(en && (!capital || starts[i]))) continue;
         if (capital) lookup[0] = static_cast<char>(lookup[0] - 'A' + 'a');
         if (attachedIdentifierContext(t, i) || hyphenJoined(t, i) || SpellingPrecision::isChatForm(lookup)) continue;
         std::optional<std::string> fix;
         if (en) fix = SpellingPrecision::contractionFor(lookup, known, ScowlLexicon::shared());
         // An unknown capitalised word inside a sentence is a name ("Im" is still "I'm").
         if (capital && !starts[i] && !(fix && (*fix)[0] == 'I')) continue;
+        if (knownAsIs && !fix) continue;
         if (!fix) {
             if (seen[lower(tok.text)] > 1 && !KnownMisspellings::shared().correction(lookup)) continue;
             fix = speller.main->replacement(lookup);

@@ -46,7 +46,7 @@ bool readsAsEnglish(const std::vector<Token> &t, Range r, SpellChecker &english,
         // English look-alike for most foreign words ("prepara" -> "prepare").
         if (english.isKnown(w) || english.isKnown(l) || SpellingPrecision::isChatForm(l) ||
             SpellingPrecision::contractionFor(l, known, ScowlLexicon::shared()) ||
-            KnownMisspellings::shared().correction(l))
+            KnownMisspellings::shared().correction(l) || l == "alot")
             ++english_;
     }
     return words == 0 || static_cast<double>(english_) > share * static_cast<double>(words);

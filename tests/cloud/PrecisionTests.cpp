@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 using namespace quillo::cloud;
 
@@ -78,6 +79,7 @@ TEST(Precision, LeavesNamesJargonAndChatFormsAlone) {
              "The nginx logs and the nginx config agree.", // a word typed twice the same way is meant
              "Our GraphQL API and the ACMEv2 flow work.",  // inner capitals, digits
              "She wore a colour I liked.",                 // another variety's spelling is a real word
+             "The dog wagged its tail, and lets us in.",   // possessive "its" and "lets" are words
          })
         EXPECT_EQ(proofread(text), text);
 }
@@ -147,4 +149,28 @@ TEST(SentenceStarts, CapitaliseOnlyWhereASentenceReallyStarts) {
     EXPECT_EQ(proofread("hello. how are you? fine"), "Hello. How are you? Fine");
     // Abbreviations, ellipses and quoted questions do not end a sentence.
     EXPECT_EQ(proofread("Ask Dr. smith, e.g. by mail... or call."), "Ask Dr. smith, e.g. by mail... or call.");
+}
+
+TEST(Grammar, FixesTheGrammarSetExactly) {
+    std::ifstream in(std::string(QUILLO_TEST_DATA_DIR) + "/grammar-en.tsv");
+    std::map<std::string, std::pair<int, int>> perClass; // fixed, total
+    int fixed = 0, total = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        auto a = line.find('\t'), b = line.find('\t', a + 1);
+        std::string cls = line.substr(0, a), text = line.substr(a + 1, b - a - 1), want = line.substr(b + 1);
+        std::string got = proofread(text);
+        bool ok = got == want;
+        perClass[cls].first += ok;
+        ++perClass[cls].second;
+        fixed += ok;
+        ++total;
+        if (!ok) std::cout << "  " << cls << ": " << text << "\n     got: " << got << "\n    want: " << want << "\n";
+    }
+    for (auto& [cls, counts] : perClass) {
+        std::cout << cls << " " << counts.first << "/" << counts.second << "\n";
+        EXPECT_GE(counts.second, 20) << cls;
+    }
+    ASSERT_GT(total, 0);
+    EXPECT_GE(double(fixed) / total, 0.8) << fixed << "/" << total;
 }

@@ -77,7 +77,7 @@ TEST(CloudClientAgainstServer, CorrectsAtEachSpeedAndModeAndKeepsTheBalanceInSte
         }
     const auto at = [&](M model, W mode) { return results[std::make_pair(model, mode)]; };
     EXPECT_TRUE(at(M::fast, W::contextual).correction.contains(QStringLiteral("could have")));
-    EXPECT_FALSE(at(M::fast, W::proofread).correction.contains(QStringLiteral("could have")));
+    EXPECT_TRUE(at(M::fast, W::proofread).correction.contains(QStringLiteral("could have")));
     EXPECT_NEAR(*at(M::veryVeryFast, W::proofread).chargedCredits, 1.85 * *at(M::fast, W::proofread).chargedCredits,
                 1e-9);
     EXPECT_TRUE(h.waits.empty());
@@ -91,7 +91,7 @@ TEST(CloudClientAgainstServer, ADroppedConnectionIsRetriedAndChargedOnce) {
     h.server.control("drop", {{"count", 1}});
     const Correction c = correct(*h.service, QStringLiteral("teh end"));
     ASSERT_TRUE(c.result) << describe(c);
-    EXPECT_EQ(c.result->correction, QStringLiteral("The end"));
+    EXPECT_EQ(c.result->correction, QStringLiteral("the end")) << "a fragment keeps its first letter";
     EXPECT_NEAR(before - h.serverAvailableCredits(), *c.result->chargedCredits, 1e-9) << "one charge";
 
     // The answer is lost after the server charged: the repeat replays it.
@@ -99,7 +99,7 @@ TEST(CloudClientAgainstServer, ADroppedConnectionIsRetriedAndChargedOnce) {
     h.server.control("gateway", {{"status", 502}, {"safe", true}, {"afterProcessing", true}, {"count", 1}});
     const Correction replay = correct(*h.service, QStringLiteral("teh second end"));
     ASSERT_TRUE(replay.result) << describe(replay);
-    EXPECT_EQ(replay.result->correction, QStringLiteral("The second end"));
+    EXPECT_EQ(replay.result->correction, QStringLiteral("the second end"));
     EXPECT_NEAR(middle - h.serverAvailableCredits(), *replay.result->chargedCredits, 1e-9)
         << "replayed, not charged again";
     EXPECT_EQ(h.waits.back(), 1'000'000'000u);
@@ -111,7 +111,7 @@ TEST(CloudClientAgainstServer, PollsWhileTheSameRequestIsProcessing) {
     h.server.control("too-early", {{"count", 3}});
     const Correction c = correct(*h.service, QStringLiteral("teh poll"));
     ASSERT_TRUE(c.result) << describe(c);
-    EXPECT_EQ(c.result->correction, QStringLiteral("The poll"));
+    EXPECT_EQ(c.result->correction, QStringLiteral("the poll"));
     EXPECT_EQ(h.waits, (std::vector<std::uint64_t>(3, 1'000'000'000u))) << "Retry-After 1 from the server";
 }
 
