@@ -131,6 +131,11 @@ int main(int argc, char** argv) {
 
     LinuxWorkspace workspace;
     LinuxAccessibility accessibility(clock);
+    // Browsers decide at their start whether to describe their pages on the accessibility bus
+    // (Chromium ignores the switch once running): switch it on now, for every browser started
+    // from here on. Without their description no browser field is ever typed into.
+    if (!AtSpiBus::enableAccessibility())
+        qCWarning(lcApp, "The desktop's accessibility could not be switched on; browser fields stay uncorrected");
     LinuxPasteboard pasteboard;
     LinuxKeystrokeSender keystrokes;
     LinuxKeyboardLayout keyboardLayout;

@@ -149,6 +149,16 @@ bool isWithinAutomaticCharacterLimit(const QString& text) {
 
 } // namespace FullFieldCapturePolicy
 
+namespace BrowserApplicationPolicy {
+bool isBrowserOrDocument(const ApplicationDescription& application) {
+    for (const QString& category : application.categories)
+        if (category.trimmed().compare(browserCategory, Qt::CaseInsensitive) == 0) return true;
+    for (const QString& identifier : application.identifiers)
+        if (FullFieldCapturePolicy::isDocumentOrBrowser(identifier)) return true;
+    return false;
+}
+} // namespace BrowserApplicationPolicy
+
 namespace TerminalApplicationPolicy {
 
 const QStringList& terminalIdentifiers() {
