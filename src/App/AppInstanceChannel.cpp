@@ -2,9 +2,13 @@
 
 #include "Support/Logging.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillo {
@@ -14,8 +18,31 @@ AppInstanceChannel::AppInstanceChannel(QString serverName, QObject* parent)
 
 AppInstanceChannel::~AppInstanceChannel() = default;
 
-QString AppInstanceChannel::defaultServerName(const QString& applicationId) {
-    return QStringLiteral("quillo-%1-%2").arg(::getuid()).arg(applicationId);
+bool AppInstanceChannel::isPrivateDirectory(const QString& path, unsigned int uid) {
+    if (path.isEmpty() || !QDir::isAbsolutePath(path)) return false;
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) return false;
+    return S_ISDIR(info.st_mode) && info.st_uid == uid && (info.st_mode & 077) == 0;
+}
+
+std::optional<QString> AppInstanceChannel::privateRuntimeDirectory() {
+    const unsigned int uid = ::getuid();
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (isPrivateDirectory(runtime, uid)) return runtime;
+    // No session folder (a login without systemd): one of our own, checked the same way, since
+    // someone else may have made it first.
+    const QString fallback = QDir::tempPath() + QStringLiteral("/quillo-%1").arg(uid);
+    ::mkdir(QFile::encodeName(fallback).constData(), 0700);
+    if (isPrivateDirectory(fallback, uid)) return fallback;
+    qCWarning(lcApp, "No private folder for the session channel: $XDG_RUNTIME_DIR and %s are not this user's own",
+              qUtf8Printable(fallback));
+    return std::nullopt;
+}
+
+std::optional<QString> AppInstanceChannel::defaultServerName(const QString& applicationId) {
+    const auto directory = privateRuntimeDirectory();
+    if (!directory) return std::nullopt;
+    return *directory + QStringLiteral("/quillo-%1.socket").arg(applicationId);
 }
 
 QByteArray AppInstanceChannel::encode(const Request& request) {

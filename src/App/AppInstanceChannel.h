@@ -9,9 +9,10 @@ class QLocalServer;
 
 namespace quillo {
 
-// One running Quillo per user session. The first instance listens on a local socket named after
-// the user and the application identifier; a later launch hands it its URL (the browser's
-// sign-in callback) or, without one, asks it to show the popover, and exits.
+// One running Quillo per user session. The first instance listens on a local socket in the
+// user's private runtime folder, named after the application identifier; a later launch hands
+// it its URL (the browser's sign-in callback) or, without one, asks it to show the popover, and
+// exits. A shared folder would let another user take the name first and receive the callbacks.
 class AppInstanceChannel : public QObject {
     Q_OBJECT
 public:
@@ -26,8 +27,14 @@ public:
     explicit AppInstanceChannel(QString serverName, QObject* parent = nullptr);
     ~AppInstanceChannel() override;
 
-    // "quillo-<uid>-<application id>".
-    static QString defaultServerName(const QString& applicationId);
+    // "<private folder>/quillo-<application id>.socket"; none without a private folder.
+    static std::optional<QString> defaultServerName(const QString& applicationId);
+    // $XDG_RUNTIME_DIR when it is a folder of this user closed to everyone else, else a folder
+    // "quillo-<uid>" made (or found, with the same checks) in the temporary folder; none when
+    // neither holds.
+    static std::optional<QString> privateRuntimeDirectory();
+    // Whether `path` is a real folder (not a link) owned by `uid` with no access for others.
+    static bool isPrivateDirectory(const QString& path, unsigned int uid);
 
     // Becomes the listening instance; false when another instance already answers.
     bool listen();

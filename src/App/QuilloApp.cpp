@@ -97,7 +97,13 @@ int main(int argc, char** argv) {
 
     const QString applicationId = QuilloAppEnvironment::current().bundleIdentifier;
     const std::optional<QUrl> launchUrl = urlArgument(launch.positionalArguments);
-    AppInstanceChannel channel(AppInstanceChannel::defaultServerName(applicationId));
+    const auto channelName = AppInstanceChannel::defaultServerName(applicationId);
+    if (!channelName) {
+        std::fputs("quillo: no private folder for the session channel; set XDG_RUNTIME_DIR to a folder of your own\n",
+                   stderr);
+        return 1;
+    }
+    AppInstanceChannel channel(*channelName);
     if (!channel.listen()) {
         if (channel.sendToRunningInstance({launchUrl})) return 0;
         std::fputs("quillo: another instance holds the session channel but does not answer\n", stderr);
@@ -125,6 +131,11 @@ int main(int argc, char** argv) {
 
     LinuxWorkspace workspace;
     LinuxAccessibility accessibility(clock);
+    // Browsers decide at their start whether to describe their pages on the accessibility bus
+    // (Chromium ignores the switch once running): switch it on now, for every browser started
+    // from here on. Without their description no browser field is ever typed into.
+    if (!AtSpiBus::enableAccessibility())
+        qCWarning(lcApp, "The desktop's accessibility could not be switched on; browser fields stay uncorrected");
     LinuxPasteboard pasteboard;
     LinuxKeystrokeSender keystrokes;
     LinuxKeyboardLayout keyboardLayout;

@@ -3,11 +3,13 @@
 #include "Models/KeyboardEvent.h"
 
 #include <QObject>
+#include <optional>
 
 namespace quillo {
 
-// A listen-only tap on the whole session's keyboard. It never holds, swallows or alters an
-// event; events arrive on the main thread through the signal.
+// A tap on the whole session's keyboard. It listens only: it never holds, swallows or alters an
+// event, except the one key it is asked to consume (a trigger that is an ordinary key, which
+// must not reach the application too); events arrive on the main thread through the signal.
 class EventTap : public QObject {
     Q_OBJECT
 public:
@@ -22,6 +24,10 @@ public:
     virtual bool isEnabled() const = 0;
     // Detaches and releases the tap; safe to call when it was never created.
     virtual void destroy() = 0;
+    // The key (virtual key code, pressed with no modifier but the locks) that the desktop then
+    // delivers to this tap alone; none to consume nothing. False when the desktop refused, in
+    // which case the key is still seen, and still reaches the application.
+    virtual bool setConsumedKey(std::optional<quint16> virtualKeyCode) { return !virtualKeyCode.has_value(); }
 
 signals:
     void keyEvent(const quillo::KeyboardEvent& event);

@@ -189,6 +189,12 @@ bool GlobalCorrectionService::startMonitoring() {
                                      &GlobalCorrectionService::handleTapDisabled, Qt::DirectConnection);
     tap.setEnabled(true);
     setMonitoring(true);
+    consumedKeyObservation_ = connect(&env_.defaults, &UserDefaults::changed, this, [this](const QString& key) {
+        if (key == KeyboardSettingsKeys::triggerPreference || key == KeyboardSettingsKeys::triggerKey ||
+            key == CorrectionServiceSettingsKeys::autoCorrect)
+            synchronizeConsumedKey();
+    });
+    synchronizeConsumedKey();
     QuilloDiagnostics::record(QuilloDiagnosticEvent::monitoringStarted);
     qCInfo(lcInputMonitoring, "Correction trigger monitoring started");
     return true;
@@ -200,6 +206,8 @@ void GlobalCorrectionService::stopMonitoring() {
     tap.setEnabled(false);
     QObject::disconnect(keyEventConnection_);
     QObject::disconnect(tapDisabledConnection_);
+    QObject::disconnect(consumedKeyObservation_);
+    tap.setConsumedKey(std::nullopt);
     tap.destroy();
     setMonitoring(false);
     QuilloDiagnostics::record(QuilloDiagnosticEvent::monitoringStopped);
@@ -219,6 +227,14 @@ void GlobalCorrectionService::stopMonitoring() {
 }
 
 // MARK: - Key events
+
+void GlobalCorrectionService::synchronizeConsumedKey() {
+    // An ordinary key as trigger must not also reach the application (F8 types "~" in a shell);
+    // a modifier stays listen-only, and with corrections off every key goes where it always did.
+    const auto code = autoCorrectEnabled() ? currentTrigger().keyDownCode() : std::nullopt;
+    if (!env_.eventTap.setConsumedKey(code) && code)
+        qCWarning(lcInputMonitoring, "The trigger key could not be reserved; applications also receive it");
+}
 
 void GlobalCorrectionService::handleTapDisabled() {
     if (isMonitoring_) env_.eventTap.setEnabled(true);

@@ -116,6 +116,7 @@ private:
     void processModifierTrigger(const KeyboardEvent& event);
     void registerTriggerPress(const CorrectionTriggerPreference& trigger);
     void resetModifierTrigger();
+    void synchronizeConsumedKey();
     void setMonitoring(bool monitoring);
 
     void reportFailure(const UserFacingErrorCatalog::CorrectionFailure& failure);
@@ -143,6 +144,7 @@ private:
     bool isMonitoring_ = false;
     QMetaObject::Connection keyEventConnection_;
     QMetaObject::Connection tapDisabledConnection_;
+    QMetaObject::Connection consumedKeyObservation_;
 
     std::unique_ptr<CancellationSource> correctionTask_;
     std::optional<Clock::TimerId> pendingTaskStart_;

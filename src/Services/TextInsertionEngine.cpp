@@ -150,7 +150,8 @@ QCoro::Task<TextCorrectionCaptureResult> TextInsertionEngine::captureTarget(Canc
     if (!application) co_return TextCorrectionCaptureResult::noEditableTarget();
     const QString bundle = application->bundleIdentifier;
 
-    if (TerminalApplicationPolicy::isTerminal(platform_.workspace.describe(*application))) {
+    const ApplicationDescription description = platform_.workspace.describe(*application);
+    if (TerminalApplicationPolicy::isTerminal(description)) {
         qCInfo(lcTextInsertion).noquote()
             << QStringLiteral("Capture refused before any keystroke because the application is a terminal; bundle=%1")
                    .arg(bundle);
@@ -175,6 +176,17 @@ QCoro::Task<TextCorrectionCaptureResult> TextInsertionEngine::captureTarget(Canc
     if (inspection->context == FocusedElementCorrectionContext::secureTextInput) {
         qCInfo(lcTextInsertion) << "Capture refused before copying because the focused element is a secure text field";
         co_return TextCorrectionCaptureResult::secureField();
+    }
+
+    // A browser whose page has not described the focused element (its tree still building, or
+    // accessibility refused) may have a password field there: not even Copy is sent.
+    if (inspection->context == FocusedElementCorrectionContext::other &&
+        BrowserApplicationPolicy::isBrowserOrDocument(description)) {
+        qCInfo(lcTextInsertion).noquote()
+            << QStringLiteral("Capture refused before any keystroke because the browser's focused element is of "
+                              "unknown kind; bundle=%1")
+                   .arg(bundle);
+        co_return TextCorrectionCaptureResult::noEditableTarget();
     }
 
     if (ExplicitSelectionCapturePolicy::shouldAttempt(inspection->context, inspection->selectionState)) {

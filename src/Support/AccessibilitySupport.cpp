@@ -1,8 +1,8 @@
 #include "Support/AccessibilitySupport.h"
 
-#include "Support/Logging.h"
+#include "Support/GraphemeBoundaries.h"
 
-#include <QTextBoundaryFinder>
+#include "Support/Logging.h"
 
 namespace quillo {
 
@@ -139,13 +139,7 @@ bool shouldAttempt(FocusedElementCorrectionContext focusedContext, const std::op
     return !isDocumentOrBrowser(*bundleIdentifier);
 }
 
-qsizetype characterCount(const QString& text) {
-    if (text.isEmpty()) return 0;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (finder.toNextBoundary() != -1) ++count;
-    return count;
-}
+qsizetype characterCount(const QString& text) { return GraphemeBoundaries::count(text); }
 
 bool isWithinAutomaticCharacterLimit(const QString& text) {
     // Each grapheme holds at least one UTF-16 unit, so short texts need no segmentation.
@@ -154,6 +148,16 @@ bool isWithinAutomaticCharacterLimit(const QString& text) {
 }
 
 } // namespace FullFieldCapturePolicy
+
+namespace BrowserApplicationPolicy {
+bool isBrowserOrDocument(const ApplicationDescription& application) {
+    for (const QString& category : application.categories)
+        if (category.trimmed().compare(browserCategory, Qt::CaseInsensitive) == 0) return true;
+    for (const QString& identifier : application.identifiers)
+        if (FullFieldCapturePolicy::isDocumentOrBrowser(identifier)) return true;
+    return false;
+}
+} // namespace BrowserApplicationPolicy
 
 namespace TerminalApplicationPolicy {
 

@@ -96,6 +96,14 @@ qsizetype characterCount(const QString& text);
 bool isWithinAutomaticCharacterLimit(const QString& text);
 } // namespace FullFieldCapturePolicy
 
+// Browsers and document viewers: there a focused element of unknown kind may be a password field
+// the page has not described yet, so it gets no keystroke at all.
+namespace BrowserApplicationPolicy {
+// The desktop-entry category of web browsers.
+inline const QString browserCategory = QStringLiteral("WebBrowser");
+bool isBrowserOrDocument(const ApplicationDescription& application);
+} // namespace BrowserApplicationPolicy
+
 // Terminal emulators get no synthetic shortcut at all: there Control+C interrupts the
 // running program and Control+A moves the cursor.
 namespace TerminalApplicationPolicy {

@@ -3,7 +3,6 @@
 #include "Support/GraphemeBoundaries.h"
 
 #include <QChar>
-#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <optional>
 
@@ -69,21 +68,18 @@ private:
     QStringList chunks_;
 };
 
-// Cuts one unit longer than the limit into pieces, walking its grapheme clusters. `finder` segments
-// the whole text: Qt tailors some scripts by their surroundings, so a unit segmented alone could
-// disagree with the text about where its characters end.
-void splitLongUnit(const QString& text, QTextBoundaryFinder& finder, qsizetype unitStart, qsizetype unitEnd,
+// Cuts one unit longer than the limit into pieces, walking its grapheme clusters over the
+// whole text, so that a unit agrees with the text about where its characters end.
+void splitLongUnit(const QString& text, const GraphemeBoundaries& boundaries, qsizetype unitStart, qsizetype unitEnd,
                    qsizetype limit, ChunkPacker& packer) {
     const QChar* chars = text.constData();
-    const qsizetype length = text.size();
     qsizetype start = unitStart;
     while (start < unitEnd) {
-        finder.setPosition(start);
         qsizetype position = start;
         qsizetype lastBreak = -1;
         while (position < unitEnd) {
-            // A unit always ends a character, whatever the finder says about its line feed.
-            const qsizetype next = std::min(GraphemeBoundaries::next(finder, chars, length), unitEnd);
+            // A unit always ends a character: its line feed is the last one.
+            const qsizetype next = std::min(boundaries.following(position), unitEnd);
             const qsizetype characterLength = next - position;
             if (characterLength > limit) throw CorrectionChunkingError::characterExceedsLimit();
             if (position - start + characterLength > limit) break;
@@ -106,15 +102,15 @@ QStringList CorrectionChunker::chunks(const QString& text) const {
     ChunkPacker packer(text, limit);
     const QChar* chars = text.constData();
     // Segmenting is the costly part, so it happens only once a unit needs cutting.
-    std::optional<QTextBoundaryFinder> finder;
+    std::optional<GraphemeBoundaries> boundaries;
     auto addUnit = [&](qsizetype unitStart, qsizetype unitEnd) {
         const qsizetype unitLength = unitEnd - unitStart;
         if (unitLength <= limit) {
             packer.addPiece(unitStart, unitLength);
             return;
         }
-        if (!finder) finder.emplace(QTextBoundaryFinder::Grapheme, text);
-        splitLongUnit(text, *finder, unitStart, unitEnd, limit, packer);
+        if (!boundaries) boundaries.emplace(text);
+        splitLongUnit(text, *boundaries, unitStart, unitEnd, limit, packer);
     };
 
     const QStringView view(text);

@@ -3,7 +3,6 @@
 #include "Support/GraphemeBoundaries.h"
 
 #include <QHash>
-#include <QTextBoundaryFinder>
 #include <cstdint>
 #include <vector>
 
@@ -71,7 +70,7 @@ bool tokenise(const QString& text, QHash<QString, int>& ids, Tokenised& out) {
     const QChar* chars = text.constData();
     const qsizetype length = text.size();
     if (length == 0) return true;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    const GraphemeBoundaries boundaries(text);
     qsizetype runStart = 0;
     TokenKind runKind{};
     bool haveRun = false;
@@ -91,7 +90,7 @@ bool tokenise(const QString& text, QHash<QString, int>& ids, Tokenised& out) {
 
     qsizetype position = 0;
     while (position < length) {
-        const qsizetype next = GraphemeBoundaries::next(finder, chars, length);
+        const qsizetype next = boundaries.following(position);
         const TokenKind kind = kindOf(chars, position, next);
         if (haveRun && kind != runKind) {
             if (!finish(position)) return false;

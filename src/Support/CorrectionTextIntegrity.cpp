@@ -3,7 +3,6 @@
 #include "Support/GraphemeBoundaries.h"
 
 #include <QChar>
-#include <QTextBoundaryFinder>
 
 namespace quillo::CorrectionTextIntegrity {
 
@@ -56,12 +55,9 @@ WhitespaceEdges whitespaceEdges(const QString& text) {
         return edges;
     }
 
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    const GraphemeBoundaries boundaries(text);
     qsizetype position = 0;
-    while (position < length && QChar::isSpace(codePointAt(text, position))) {
-        finder.setPosition(position);
-        position = GraphemeBoundaries::next(finder, chars, length);
-    }
+    while (position < length && QChar::isSpace(codePointAt(text, position))) position = boundaries.following(position);
     edges.leading = position;
     if (position >= length) {
         edges.allWhitespace = true;
@@ -69,8 +65,7 @@ WhitespaceEdges whitespaceEdges(const QString& text) {
     }
     qsizetype end = length;
     while (end > edges.leading) {
-        finder.setPosition(end);
-        const qsizetype clusterStart = GraphemeBoundaries::previous(finder, chars, length);
+        const qsizetype clusterStart = boundaries.preceding(end);
         if (!QChar::isSpace(codePointAt(text, clusterStart))) break;
         end = clusterStart;
     }

@@ -1,41 +1,41 @@
 #pragma once
 
-#include <QChar>
-#include <QTextBoundaryFinder>
+#include <QString>
+
+#include <memory>
+#include <unicode/uversion.h>
+
+U_NAMESPACE_BEGIN
+class BreakIterator;
+class UnicodeString;
+U_NAMESPACE_END
 
 namespace quillo {
 
-// Steps through user-perceived characters with QTextBoundaryFinder. Qt's script-specific tailoring
-// (Indic scripts, for one) can report a boundary between the two halves of a surrogate pair, or
-// between CR and LF, when such text is nearby; those positions are skipped, so no step ever splits
-// a code point or a line end.
-namespace GraphemeBoundaries {
+// Steps through user-perceived characters: Unicode's extended grapheme clusters, untailored
+// (ICU's character break iterator with the root locale). Qt's QTextBoundaryFinder tailors some
+// scripts by their surroundings and breaks inside emoji sequences next to them (a flag after a
+// heart, a skin tone after Thai text), which would let a cut or a count split a character.
+class GraphemeBoundaries {
+public:
+    // `text` must outlive this object and stay unchanged.
+    explicit GraphemeBoundaries(const QString& text);
+    ~GraphemeBoundaries();
+    GraphemeBoundaries(const GraphemeBoundaries&) = delete;
+    GraphemeBoundaries& operator=(const GraphemeBoundaries&) = delete;
 
-inline bool isInsideSurrogatePair(const QChar* chars, qsizetype length, qsizetype position) {
-    return position > 0 && position < length && chars[position - 1].isHighSurrogate() &&
-           chars[position].isLowSurrogate();
-}
+    // The first boundary after `position`, or the text's length when there is none.
+    qsizetype following(qsizetype position) const;
+    // The last boundary before `position`, or 0 when there is none.
+    qsizetype preceding(qsizetype position) const;
 
-// Positions that are never character boundaries, whatever the finder reports.
-inline bool isNeverBoundary(const QChar* chars, qsizetype length, qsizetype position) {
-    if (position <= 0 || position >= length) return false;
-    return isInsideSurrogatePair(chars, length, position) || (chars[position - 1] == u'\r' && chars[position] == u'\n');
-}
+    // The number of user-perceived characters of a text.
+    static qsizetype count(const QString& text);
 
-// The next boundary after the finder's position, or `length` when there is none.
-inline qsizetype next(QTextBoundaryFinder& finder, const QChar* chars, qsizetype length) {
-    qsizetype position = finder.toNextBoundary();
-    while (position > 0 && isNeverBoundary(chars, length, position)) position = finder.toNextBoundary();
-    return position < 0 ? length : position;
-}
-
-// The boundary before the finder's position, or 0 when there is none.
-inline qsizetype previous(QTextBoundaryFinder& finder, const QChar* chars, qsizetype length) {
-    qsizetype position = finder.toPreviousBoundary();
-    while (position > 0 && isNeverBoundary(chars, length, position)) position = finder.toPreviousBoundary();
-    return position < 0 ? 0 : position;
-}
-
-} // namespace GraphemeBoundaries
+private:
+    qsizetype length_;
+    std::unique_ptr<icu::UnicodeString> alias_;
+    std::unique_ptr<icu::BreakIterator> iterator_;
+};
 
 } // namespace quillo

@@ -3,21 +3,28 @@
 
 #include <QList>
 #include <QStringList>
-#include <QTextBoundaryFinder>
 #include <gtest/gtest.h>
+#include <memory>
 #include <random>
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
 
 using namespace quillo;
 
 namespace {
 
-// Segments the whole text and judges each character by its first code point: the plain reading of
-// the edge rule, against which the edge-only segmentation of the real code is checked.
+// Segments the whole text (ICU's untailored clusters, asked directly) and judges each character by
+// its first code point: the plain reading of the edge rule, against which the edge-only
+// segmentation of the real code is checked.
 QStringList characters(const QString& text) {
     QStringList result;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype previous = 0;
-    for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    const icu::UnicodeString copy(reinterpret_cast<const char16_t*>(text.utf16()), int32_t(text.size()));
+    it->setText(copy);
+    int32_t previous = 0;
+    for (int32_t next = it->next(); next != icu::BreakIterator::DONE; next = it->next()) {
         result.append(text.mid(previous, next - previous));
         previous = next;
     }

@@ -254,3 +254,35 @@ TEST_F(TriggerTest, TriggerDuringARunShowsProgressAndLeavesTheRunAlone) {
     EXPECT_EQ(toast.calls.last(), "preview: Ths is wrong => This is wrong");
     EXPECT_EQ(count(Event::correctionStarted), 1);
 }
+
+TEST_F(TriggerTest, AnOrdinaryKeyTriggerIsConsumedAndAModifierStaysListenOnly) {
+    EXPECT_EQ(tap.consumedKey, std::nullopt) << "the default fn / Globe trigger is a modifier";
+    useF8();
+    EXPECT_EQ(tap.consumedKey, f8KeyCode);
+    tap.keyDown(f8KeyCode);
+    EXPECT_EQ(triggers(), 1);
+
+    KeyboardPreferences(defaults).setTriggerPreference(
+        CorrectionTriggerPreference::storedValue(QString(), QStringLiteral("rightOption")));
+    EXPECT_EQ(tap.consumedKey, std::nullopt);
+
+    // With corrections off, the key goes back to the applications.
+    useF8();
+    defaults.setBoolean(CorrectionServiceSettingsKeys::autoCorrect, false);
+    EXPECT_EQ(tap.consumedKey, std::nullopt);
+    defaults.setBoolean(CorrectionServiceSettingsKeys::autoCorrect, true);
+    EXPECT_EQ(tap.consumedKey, f8KeyCode);
+
+    service->stopMonitoring();
+    EXPECT_EQ(tap.consumedKey, std::nullopt);
+}
+
+TEST_F(MonitoringTest, ARefusedKeyReservationStillTriggers) {
+    tap.refuseConsume = true;
+    KeyboardPreferences(defaults).setTriggerPreference(
+        CorrectionTriggerPreference::storedValue(QString(), QStringLiteral("f8")));
+    startedService();
+    EXPECT_EQ(tap.consumedKey, std::nullopt);
+    tap.keyDown(f8KeyCode);
+    EXPECT_EQ(processingToasts(), 1);
+}

@@ -112,3 +112,36 @@ TEST(QuilloCorrectTool, TheCloudNeedsAnAccount) {
     EXPECT_TRUE(process.readAllStandardError().contains("--email"));
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
 }
+
+TEST(QuilloCorrectTool, RefusesPlainHttpAndWarnsAboutAPasswordOnTheCommandLine) {
+    auto run = [](const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QUILLO_EMAIL"));
+        environment.remove(QStringLiteral("QUILLO_PASSWORD"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(QUILLO_CORRECT_BINARY), arguments);
+        EXPECT_TRUE(process.waitForStarted());
+        process.write("teh text");
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return ToolRun{process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    };
+    const QStringList account{QStringLiteral("--email"), QStringLiteral("a@localhost"), QStringLiteral("--password"),
+                              QStringLiteral("a-long-password")};
+
+    const ToolRun http =
+        run(account + QStringList{QStringLiteral("--endpoint"), QStringLiteral("http://127.0.0.1:1/api/correct")});
+    EXPECT_EQ(http.exitCode, 1);
+    EXPECT_EQ(http.err.trimmed().toStdString(),
+              "The cloud endpoint must be an https address: http://127.0.0.1:1/api/correct");
+    EXPECT_TRUE(http.out.isEmpty());
+
+    // Nothing listens on this port: the sign-in fails, after the warning.
+    const ToolRun https =
+        run(account + QStringList{QStringLiteral("--endpoint"), QStringLiteral("https://127.0.0.1:1/api/correct")});
+    EXPECT_EQ(https.exitCode, 5);
+    EXPECT_TRUE(https.err.startsWith("Warning: a password given with --password can be read by other users"))
+        << https.err.toStdString();
+    EXPECT_TRUE(https.out.isEmpty());
+}

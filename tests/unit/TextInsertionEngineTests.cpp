@@ -258,6 +258,31 @@ TEST_F(EngineTest, BrowserWebAreaIsRefusedWithoutSelectAll) {
     }
 }
 
+TEST_F(EngineTest, ABrowserFieldOfUnknownKindGetsNoKeystrokeEvenWithASelection) {
+    // Chromium whose tree never appears (the page's password field looks like a plain group), and a
+    // browser known only by its desktop entry's category.
+    struct Case {
+        const char* bundle;
+        ApplicationDescription description;
+    };
+    const QList<Case> cases{{"chromium", {}},
+                            {"Navigator", {{}, {QStringLiteral("Network"), QStringLiteral("WebBrowser")}}}};
+    qint32 pid = 650;
+    for (const Case& c : cases) {
+        auto& browser = desktop.addApplication(pid, QString::fromUtf8(c.bundle));
+        desktop.workspace.setDescription(pid, c.description);
+        desktop.activate(browser);
+        auto group = browser.addElement(QStringLiteral("AXGroup"));
+        group->set(QStringLiteral("AXSelectedTextRange"), AccessibilityValue::of(AccessibilityRange{0, 6}));
+        browser.focusElement(group);
+        desktop.keystrokes.posted.clear();
+        EXPECT_EQ(capture().kind(), Kind::noEditableTarget) << c.bundle;
+        EXPECT_TRUE(desktop.keystrokes.posted.isEmpty()) << c.bundle << ": not even Copy";
+        EXPECT_TRUE(pasteboardIsTheUsers());
+        desktop.workspace.terminate(pid++);
+    }
+}
+
 TEST_F(EngineTest, ChromeWebFieldIsCapturedOnceItsTreeAppears) {
     auto& chrome = desktop.addApplication(700, QStringLiteral("google-chrome"));
     desktop.activate(chrome);

@@ -14,11 +14,15 @@
 #include "ViewsTestSupport.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QUuid>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace quillo;
 using namespace quillo::testing;
@@ -390,6 +394,46 @@ TEST(AppInstanceChannel, ASecondLaunchHandsItsRequestToTheFirst) {
     // Nobody listening: a stale socket name is taken over.
     AppInstanceChannel lonely(QStringLiteral("quillo-test-%1").arg(QUuid::createUuid().toString(QUuid::Id128)));
     EXPECT_FALSE(lonely.sendToRunningInstance({}, 100));
+}
+
+TEST(AppInstanceChannel, TheSocketLivesInAFolderOfTheUsersOwn) {
+    QTemporaryDir base;
+    const QString open = base.filePath(QStringLiteral("open"));
+    const QString closed = base.filePath(QStringLiteral("closed"));
+    ASSERT_TRUE(QDir().mkdir(open) && QDir().mkdir(closed));
+    ASSERT_TRUE(QFile::setPermissions(open, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                                QFileDevice::ReadOther | QFileDevice::ExeOther));
+    ASSERT_TRUE(
+        QFile::setPermissions(closed, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    ASSERT_TRUE(QFile::link(closed, base.filePath(QStringLiteral("link"))));
+    const unsigned int uid = ::getuid();
+    EXPECT_TRUE(AppInstanceChannel::isPrivateDirectory(closed, uid));
+    EXPECT_FALSE(AppInstanceChannel::isPrivateDirectory(open, uid)) << "others may enter";
+    EXPECT_FALSE(AppInstanceChannel::isPrivateDirectory(closed, uid + 1)) << "someone else's";
+    EXPECT_FALSE(AppInstanceChannel::isPrivateDirectory(base.filePath(QStringLiteral("link")), uid));
+    EXPECT_FALSE(AppInstanceChannel::isPrivateDirectory(base.filePath(QStringLiteral("missing")), uid));
+    EXPECT_FALSE(AppInstanceChannel::isPrivateDirectory(QStringLiteral("relative"), uid));
+
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(closed));
+    const auto name = AppInstanceChannel::defaultServerName(QStringLiteral("com.quillo.test"));
+    ASSERT_TRUE(name);
+    EXPECT_EQ(*name, closed + QStringLiteral("/quillo-com.quillo.test.socket"));
+    {
+        AppInstanceChannel first(*name);
+        ASSERT_TRUE(first.listen());
+        AppInstanceChannel second(*name);
+        EXPECT_FALSE(second.listen());
+        EXPECT_TRUE(second.sendToRunningInstance({}));
+    }
+    // A runtime folder others can enter is not used.
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(open));
+    const auto fallback = AppInstanceChannel::defaultServerName(QStringLiteral("com.quillo.test"));
+    ASSERT_TRUE(fallback);
+    EXPECT_FALSE(fallback->startsWith(open));
+    EXPECT_TRUE(AppInstanceChannel::isPrivateDirectory(QFileInfo(*fallback).path(), uid));
+    if (saved.isNull()) qunsetenv("XDG_RUNTIME_DIR");
+    else qputenv("XDG_RUNTIME_DIR", saved);
 }
 
 TEST(EarlySplashController, MinimumDisplayCountsFromShowing) {

@@ -37,6 +37,15 @@ public:
         enabled_ = false;
     }
 
+    bool setConsumedKey(std::optional<quint16> virtualKeyCode) override {
+        if (virtualKeyCode && (refuseConsume || !created_)) {
+            consumedKey.reset();
+            return false;
+        }
+        consumedKey = virtualKeyCode;
+        return true;
+    }
+
     bool isCreated() const { return created_; }
     bool isAttached() const { return attached_; }
     bool isLive() const { return created_ && attached_ && enabled_; }
@@ -70,6 +79,8 @@ public:
 
     bool refuseCreate = false;
     bool refuseAttach = false;
+    bool refuseConsume = false;
+    std::optional<quint16> consumedKey; // the key the desktop hands to this tap alone
     int createCount = 0;
     int attachCount = 0;
     int destroyCount = 0;

@@ -38,7 +38,9 @@ public:
         return description;
     }
     // Further names and desktop-entry categories of an application.
-    void setDescription(qint32 pid, ApplicationDescription description) { descriptions_.insert(pid, description); }
+    void setDescription(qint32 pid, const ApplicationDescription& description) {
+        descriptions_.insert(pid, description);
+    }
 
     void addApplication(const RunningApplication& application) {
         applications_.insert(application.processIdentifier, application);

@@ -10,6 +10,9 @@ namespace quillo {
 
 namespace {
 
+// Larger files are no desktop entries.
+constexpr qint64 maximumEntryBytes = qint64(256) * 1024;
+
 bool sameName(const QString& a, const QString& b) { return !a.isEmpty() && a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // A desktop-file id names the application in reverse-DNS form or plainly; a window class often
@@ -121,7 +124,7 @@ void DesktopEntryIndex::load() const {
             if (seen.contains(id)) continue;
             seen.insert(id);
             QFile file(path);
-            if (!file.open(QIODevice::ReadOnly) || file.size() > 256 * 1024) continue;
+            if (!file.open(QIODevice::ReadOnly) || file.size() > maximumEntryBytes) continue;
             if (auto entry = parse(file.readAll(), id)) entries_.append(*entry);
         }
     }

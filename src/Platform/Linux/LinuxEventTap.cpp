@@ -9,6 +9,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
+#include <X11/keysym.h>
 
 namespace quillo {
 
@@ -16,6 +17,13 @@ namespace {
 // An X error (a key code the server rejects, a window gone) must not end the process, which
 // is what Xlib does by default.
 int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+// Whether a grab was refused (another client holds the same key).
+bool grabRefused = false;
+int noteGrabErrors(Display*, XErrorEvent* error) {
+    if (error->error_code == BadAccess) grabRefused = true;
+    return 0;
+}
 } // namespace
 
 LinuxEventTap::LinuxEventTap(QObject* parent) : EventTap(parent) {}
@@ -31,7 +39,8 @@ bool LinuxEventTap::create() {
         return false;
     }
     int event = 0, error = 0;
-    int major = 2, minor = 0;
+    // 2.2: raw events keep coming while a key is grabbed, by this client or another.
+    int major = 2, minor = 2;
     if (!XQueryExtension(display, "XInputExtension", &xiOpcode_, &event, &error) ||
         XIQueryVersion(display, &major, &minor) != Success || major < 2) {
         qCCritical(lcInputMonitoring) << "The X server offers no XInput2; the keyboard cannot be observed";
@@ -90,8 +99,64 @@ void LinuxEventTap::setEnabled(bool enabled) {
     enabled_ = enabled && display_ != nullptr;
 }
 
+QList<unsigned int> LinuxEventTap::lockCombinations() const {
+    QList<unsigned int> locks{LockMask};
+    for (KeySym lock : {KeySym(XK_Num_Lock), KeySym(XK_Scroll_Lock)}) {
+        const unsigned int mask = XkbKeysymToModifiers(display_, lock);
+        if (mask != 0 && !locks.contains(mask)) locks.append(mask);
+    }
+    QList<unsigned int> combinations;
+    for (unsigned int subset = 0; subset < (1u << locks.size()); ++subset) {
+        unsigned int mask = 0;
+        for (int bit = 0; bit < locks.size(); ++bit)
+            if (subset & (1u << bit)) mask |= locks[bit];
+        combinations.append(mask);
+    }
+    return combinations;
+}
+
+bool LinuxEventTap::grabKey(quint32 x11Keycode) {
+    grabRefused = false;
+    XSync(display_, False);
+    XSetErrorHandler(noteGrabErrors);
+    for (unsigned int mask : lockCombinations())
+        XGrabKey(display_, static_cast<int>(x11Keycode), mask, DefaultRootWindow(display_), False, GrabModeAsync,
+                 GrabModeAsync);
+    XSync(display_, False);
+    XSetErrorHandler(ignoreXErrors);
+    if (!grabRefused) return true;
+    ungrabKey(x11Keycode);
+    return false;
+}
+
+void LinuxEventTap::ungrabKey(quint32 x11Keycode) {
+    for (unsigned int mask : lockCombinations())
+        XUngrabKey(display_, static_cast<int>(x11Keycode), mask, DefaultRootWindow(display_));
+    XSync(display_, False);
+}
+
+bool LinuxEventTap::setConsumedKey(std::optional<quint16> virtualKeyCode) {
+    if (virtualKeyCode == consumedKey_) return true;
+    if (!display_) return !virtualKeyCode;
+    if (consumedKey_) {
+        if (const auto keycode = LinuxKeyCodeTable::x11Keycode(*consumedKey_)) ungrabKey(*keycode);
+        consumedKey_.reset();
+    }
+    if (!virtualKeyCode) return true;
+    // A modifier stays listen-only: grabbing it would break every shortcut made with it.
+    const auto keycode = LinuxKeyCodeTable::x11Keycode(*virtualKeyCode);
+    if (!keycode || LinuxKeyCodeTable::isModifier(*virtualKeyCode)) return false;
+    if (!grabKey(*keycode)) {
+        qCWarning(lcInputMonitoring) << "Another program holds the trigger key; it stays visible to applications";
+        return false;
+    }
+    consumedKey_ = virtualKeyCode;
+    return true;
+}
+
 void LinuxEventTap::destroy() {
     enabled_ = false;
+    consumedKey_.reset(); // the grabs end with the connection
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         disconnect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &LinuxEventTap::processPendingEvents);
     delete notifier_;
@@ -107,6 +172,14 @@ void LinuxEventTap::processPendingEvents() {
     while (XPending(display_) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
+        if (event.type == KeyRelease) {
+            // The grab of the consumed key delivers its release here instead of as a raw event;
+            // without it the key would stay down, and its next press would count as a repeat.
+            const auto key = LinuxKeyCodeTable::virtualKeyCodeFromX11(event.xkey.keycode);
+            if (consumedKey_ && key == consumedKey_ && event.xkey.keycode >= 8)
+                tracker_.handle(static_cast<quint32>(event.xkey.keycode) - 8, false, false);
+            continue;
+        }
         XGenericEventCookie* cookie = &event.xcookie;
         if (cookie->type != GenericEvent || cookie->extension != xiOpcode_ || !XGetEventData(display_, cookie))
             continue;

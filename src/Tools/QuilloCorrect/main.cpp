@@ -21,6 +21,7 @@
 #include <QLoggingCategory>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QUrl>
 #include <QUuid>
 #include <cstdio>
 
@@ -45,8 +46,9 @@ const char* const usage =
     "  --speed     cloud speed (default: very_very_fast)\n"
     "  --mode      writing mode (default: proofread)\n"
     "  --email     account to sign in with (or QUILLO_EMAIL; asked on the terminal when missing)\n"
-    "  --password  its password (or QUILLO_PASSWORD, which other users cannot see; asked without echo)\n"
-    "  --endpoint  cloud correction endpoint (or QUILLO_CLOUD_ENDPOINT; default: the build's)\n"
+    "  --password  its password; other users can read it in the process list, so prefer\n"
+    "              QUILLO_PASSWORD or the prompt (asked without echo)\n"
+    "  --endpoint  cloud correction endpoint, https only (or QUILLO_CLOUD_ENDPOINT; default: the build's)\n"
     "  --ca-file   extra certificate authority to trust (default: the build's local authority)\n"
     "  --local     correct with the offline stand-in instead of the cloud (no account needed)\n"
     "  --help      show this help\n";
@@ -145,6 +147,7 @@ int main(int argc, char** argv) {
     std::optional<QString> password = environment("QUILLO_PASSWORD");
     QString endpoint = environment("QUILLO_CLOUD_ENDPOINT").value_or(QuilloCloudService::endpoint());
     QStringList authorityFiles = QtCloudHttpTransport::defaultAuthorityFiles();
+    bool passwordOnCommandLine = false;
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
@@ -182,8 +185,10 @@ int main(int argc, char** argv) {
                 return exitUsage;
             }
             if (argument == QLatin1String("--email")) email = raw;
-            else if (argument == QLatin1String("--password")) password = raw;
-            else if (argument == QLatin1String("--endpoint")) endpoint = *raw;
+            else if (argument == QLatin1String("--password")) {
+                password = raw;
+                passwordOnCommandLine = true;
+            } else if (argument == QLatin1String("--endpoint")) endpoint = *raw;
             else authorityFiles = QStringList{*raw};
         } else {
             writeError(QStringLiteral("unknown option: %1").arg(argument));
@@ -220,6 +225,15 @@ int main(int argc, char** argv) {
             writeError(QStringLiteral("The cloud endpoint is not a valid address."));
             return exitUsage;
         }
+        // The password and then the session's tokens travel to this address: as in the app,
+        // only over https.
+        if (QUrl(endpoint).scheme() != QLatin1String("https")) {
+            writeError(QStringLiteral("The cloud endpoint must be an https address: %1").arg(endpoint));
+            return exitUsage;
+        }
+        if (passwordOnCommandLine)
+            writeError(QStringLiteral("Warning: a password given with --password can be read by other users of this "
+                                      "computer. Prefer QUILLO_PASSWORD or the prompt."));
         if (!email) email = TerminalPrompt::askLine(QStringLiteral("Quillo account e-mail: "));
         if (email && !password) password = TerminalPrompt::askSecret(QStringLiteral("Password: "));
         if (!email || !password) {

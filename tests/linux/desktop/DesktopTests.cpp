@@ -252,6 +252,46 @@ TEST_F(Desktop, TheEventTapSeesKeysAndModifiersWithoutTakingThem) {
     EXPECT_TRUE(events.isEmpty());
 }
 
+TEST_F(Desktop, AConsumedTriggerKeyReachesOnlyTheTap) {
+    startEditor();
+    editor.command(QStringLiteral("set single "));
+    LinuxEventTap tap;
+    ASSERT_TRUE(tap.create() && tap.attachToMainLoop());
+    tap.setEnabled(true);
+    QList<quint16> downs;
+    QObject::connect(&tap, &EventTap::keyEvent, [&](const KeyboardEvent& e) {
+        if (e.type == KeyboardEvent::Type::keyDown) downs.append(e.keyCode);
+    });
+    auto keysOfEditor = [&] { return editor.command(QStringLiteral("get"))["keys"].toArray(); };
+    auto type = [&](quint16 key) {
+        ASSERT_TRUE(keys.post({key, true, 0}));
+        ASSERT_TRUE(keys.post({key, false, 0}));
+    };
+
+    ASSERT_TRUE(tap.setConsumedKey(V::f8));
+    EXPECT_FALSE(tap.setConsumedKey(V::rightOption)) << "a modifier is never grabbed";
+    ASSERT_TRUE(tap.setConsumedKey(V::f8));
+    // With Caps Lock on as well: the grab covers the lock keys.
+    for (bool capsLock : {false, true}) {
+        if (capsLock) type(V::capsLock);
+        downs.clear();
+        type(V::f8);
+        type(V::k); // a key typed after it, which the editor does get
+        ASSERT_TRUE(waitUntil([&] { return downs.contains(V::k); }));
+        EXPECT_TRUE(downs.contains(V::f8)) << "the tap still sees the trigger";
+        ASSERT_TRUE(waitUntil([&] { return keysOfEditor().contains(QStringLiteral("K")); }));
+        EXPECT_FALSE(keysOfEditor().contains(QStringLiteral("F8"))) << "caps lock " << capsLock;
+        if (capsLock) type(V::capsLock);
+    }
+
+    // Released: the key goes to the application again.
+    ASSERT_TRUE(tap.setConsumedKey(std::nullopt));
+    downs.clear();
+    type(V::f8);
+    EXPECT_TRUE(waitUntil([&] { return keysOfEditor().contains(QStringLiteral("F8")); }));
+    EXPECT_TRUE(waitUntil([&] { return downs.contains(V::f8); }));
+}
+
 TEST_F(Desktop, AccessibilityClassifiesTheEditorsFields) {
     startEditor();
     ASSERT_TRUE(accessibility.connect());

@@ -5,7 +5,8 @@
 //   focus single|multi|password       give the field the keyboard focus
 //   set single|multi|password TEXT    replace the text (\n escapes a line break)
 //   select single|multi START LENGTH  select a range
-//   get                               {"single":..,"multi":..,"password":..,"focus":..}
+//   get                               {"single":..,"multi":..,"password":..,"focus":..,"keys":[..]}
+//                                     (keys: every key the editor was sent, by name)
 //   offer                             own the clipboard with text, HTML and a PNG image
 //   offerfiles                        own it as a file manager does for copied files
 //   offerlines                        own it as GTK does for two copied lines (CR LF in text/plain;charset=utf-8)
@@ -19,6 +20,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPixmap>
@@ -50,6 +53,22 @@ void answer(const QJsonObject& object) {
     std::fflush(stdout);
 }
 
+class KeyRecorder final : public QObject {
+public:
+    explicit KeyRecorder(QStringList& keys) : keys_(keys) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // Each key press reaches the window and the focused widget: count it once, at the window.
+        if (event->type() == QEvent::KeyPress && watched->isWindowType()) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (!key->isAutoRepeat()) keys_.append(QKeySequence(key->key()).toString());
+        }
+        return false;
+    }
+
+private:
+    QStringList& keys_;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -73,6 +92,11 @@ int main(int argc, char** argv) {
     window.activateWindow();
     single->setFocus();
 
+    // Every key the editor receives, so tests can tell which keys reached the application.
+    QStringList keysSeen;
+    KeyRecorder recorder(keysSeen);
+    app.installEventFilter(&recorder);
+
     auto fieldNamed = [&](const QString& name) -> QWidget* {
         if (name == QLatin1String("single")) return single;
         if (name == QLatin1String("multi")) return multi;
@@ -86,7 +110,8 @@ int main(int argc, char** argv) {
                            {"password", password->text()},
                            {"focus", focus ? focus->objectName() : QString()},
                            {"selected", single->selectedText() + multi->textCursor().selectedText()},
-                           {"active", window.isActiveWindow()}};
+                           {"active", window.isActiveWindow()},
+                           {"keys", QJsonArray::fromStringList(keysSeen)}};
     };
 
     QByteArray pending;

@@ -7,6 +7,7 @@
 
 #include "Models/VirtualKeyCode.h"
 #include "Platform/Fake/InMemoryUserDefaults.h"
+#include "Platform/Linux/AtSpiBus.h"
 #include "Platform/Linux/LinuxAccessibility.h"
 #include "Platform/Linux/LinuxAccessibilityPermission.h"
 #include "Platform/Linux/LinuxEventTap.h"

@@ -57,6 +57,8 @@ TEST_F(EndToEnd, TheWholeFieldIsCorrectedAndTheClipboardComesBackExactly) {
         << field(QStringLiteral("single")).toStdString();
     EXPECT_TRUE(editor.command(QStringLiteral("get"))["selected"].toString().isEmpty())
         << "the field was left selected";
+    EXPECT_FALSE(editor.command(QStringLiteral("get"))["keys"].toArray().contains(QStringLiteral("F8")))
+        << "the trigger key reached the application";
 
     // Every type of the user's clipboard is back, byte for byte, once the restore ran.
     QJsonObject after;
