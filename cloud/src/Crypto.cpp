@@ -172,8 +172,8 @@ static std::string scryptRaw(std::string_view password, std::string_view salt, u
 {
     std::string key(32, '\0');
     if (EVP_PBE_scrypt(password.data(), password.size(), reinterpret_cast<const unsigned char *>(salt.data()),
-                       salt.size(), n, r, p, 64ull * 1024 * 1024, reinterpret_cast<unsigned char *>(key.data()),
-                       key.size()) != 1)
+                       salt.size(), n, r, p, 130 * r * (n + p + 2) + (1u << 20),
+                       reinterpret_cast<unsigned char *>(key.data()), key.size()) != 1)
         throw std::runtime_error("scrypt failed");
     return key;
 }
@@ -208,6 +208,19 @@ bool verifyPassword(std::string_view password, std::string_view stored)
     }
 }
 
+bool passwordNeedsRehash(std::string_view stored, uint64_t n)
+{
+    // "scrypt$N$r$..."
+    if (stored.rfind("scrypt$", 0) != 0) return true;
+    size_t a = stored.find('$', 7);
+    if (a == std::string_view::npos) return true;
+    try {
+        return std::stoull(std::string(stored.substr(7, a - 7))) < n || stored.substr(a, 3) != "$8$";
+    } catch (...) {
+        return true;
+    }
+}
+
 std::string totpCode(std::string_view secret, int64_t unixSeconds)
 {
     auto key = base32Decode(secret);
@@ -233,6 +246,16 @@ bool verifyTotp(std::string_view secret, std::string_view code, int64_t unixSeco
     for (int step = -window; step <= window; ++step)
         if (constantTimeEquals(totpCode(secret, unixSeconds + step * int64_t{30}), code)) return true;
     return false;
+}
+
+std::optional<int64_t> totpStep(std::string_view secret, std::string_view code, int64_t unixSeconds, int window)
+{
+    if (code.size() != 6) return std::nullopt;
+    for (int step = -window; step <= window; ++step) {
+        int64_t at = unixSeconds + step * int64_t{30};
+        if (constantTimeEquals(totpCode(secret, at), code)) return at / 30;
+    }
+    return std::nullopt;
 }
 
 static bool uuidShape(std::string_view t, bool lowerOnly)
