@@ -3,6 +3,7 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
+#include <openssl/kdf.h>
 #include <openssl/rand.h>
 #include <openssl/sha.h>
 
@@ -256,6 +257,66 @@ std::optional<int64_t> totpStep(std::string_view secret, std::string_view code, 
         if (constantTimeEquals(totpCode(secret, at), code)) return at / 30;
     }
     return std::nullopt;
+}
+
+std::string hkdfSha256(std::string_view key, std::string_view salt, std::string_view info, size_t length)
+{
+    std::string out(length, '\0');
+    EVP_PKEY_CTX *ctx = EVP_PKEY_CTX_new_id(EVP_PKEY_HKDF, nullptr);
+    size_t outLength = length;
+    bool ok = ctx && EVP_PKEY_derive_init(ctx) == 1 && EVP_PKEY_CTX_set_hkdf_md(ctx, EVP_sha256()) == 1 &&
+              EVP_PKEY_CTX_set1_hkdf_salt(ctx, reinterpret_cast<const unsigned char *>(salt.data()),
+                                          static_cast<int>(salt.size())) == 1 &&
+              EVP_PKEY_CTX_set1_hkdf_key(ctx, reinterpret_cast<const unsigned char *>(key.data()),
+                                         static_cast<int>(key.size())) == 1 &&
+              EVP_PKEY_CTX_add1_hkdf_info(ctx, reinterpret_cast<const unsigned char *>(info.data()),
+                                          static_cast<int>(info.size())) == 1 &&
+              EVP_PKEY_derive(ctx, reinterpret_cast<unsigned char *>(out.data()), &outLength) == 1;
+    EVP_PKEY_CTX_free(ctx);
+    if (!ok || outLength != length) throw std::runtime_error("key derivation failed");
+    return out;
+}
+
+std::string seal(std::string_view key, std::string_view plaintext)
+{
+    if (key.size() != 32) throw std::runtime_error("sealing needs a 32-byte key");
+    std::string nonce = randomBytes(12);
+    std::string out = nonce;
+    out.resize(12 + plaintext.size() + 16);
+    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
+    int n = 0, tail = 0;
+    auto *dst = reinterpret_cast<unsigned char *>(out.data());
+    bool ok = ctx &&
+              EVP_EncryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, reinterpret_cast<const unsigned char *>(key.data()),
+                                 reinterpret_cast<const unsigned char *>(nonce.data())) == 1 &&
+              EVP_EncryptUpdate(ctx, dst + 12, &n, reinterpret_cast<const unsigned char *>(plaintext.data()),
+                                static_cast<int>(plaintext.size())) == 1 &&
+              EVP_EncryptFinal_ex(ctx, dst + 12 + n, &tail) == 1 &&
+              EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, 16, dst + 12 + plaintext.size()) == 1;
+    EVP_CIPHER_CTX_free(ctx);
+    if (!ok) throw std::runtime_error("sealing failed");
+    return out;
+}
+
+std::optional<std::string> open(std::string_view key, std::string_view sealed)
+{
+    if (key.size() != 32 || sealed.size() < 28) return std::nullopt;
+    size_t length = sealed.size() - 28;
+    std::string out(length, '\0');
+    std::string tag(sealed.substr(12 + length));
+    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
+    int n = 0, tail = 0;
+    bool ok =
+        ctx &&
+        EVP_DecryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, reinterpret_cast<const unsigned char *>(key.data()),
+                           reinterpret_cast<const unsigned char *>(sealed.data())) == 1 &&
+        EVP_DecryptUpdate(ctx, reinterpret_cast<unsigned char *>(out.data()), &n,
+                          reinterpret_cast<const unsigned char *>(sealed.data() + 12), static_cast<int>(length)) == 1 &&
+        EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_TAG, 16, tag.data()) == 1 &&
+        EVP_DecryptFinal_ex(ctx, reinterpret_cast<unsigned char *>(out.data()) + n, &tail) == 1;
+    EVP_CIPHER_CTX_free(ctx);
+    if (!ok) return std::nullopt;
+    return out;
 }
 
 static bool uuidShape(std::string_view t, bool lowerOnly)

@@ -35,6 +35,12 @@ bool verifyTotp(std::string_view secret, std::string_view code, int64_t unixSeco
 // The time step a code belongs to, so that each step is accepted once.
 std::optional<int64_t> totpStep(std::string_view secret, std::string_view code, int64_t unixSeconds, int window = 1);
 
+// HKDF-SHA256 (RFC 5869).
+std::string hkdfSha256(std::string_view key, std::string_view salt, std::string_view info, size_t length);
+// AES-256-GCM: nonce, ciphertext and tag in one string; open returns nullopt on any tampering.
+std::string seal(std::string_view key, std::string_view plaintext);
+std::optional<std::string> open(std::string_view key, std::string_view sealed);
+
 bool isLowerUuid(std::string_view text);
 bool isUuid(std::string_view text);  // any case
 bool isBase64Url(std::string_view text, size_t length);

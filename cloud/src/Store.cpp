@@ -222,6 +222,14 @@ int Store::purgeExpired(int64_t retention)
     c->query("DELETE FROM email_tokens WHERE expires_at < ?").bind(1, now - 3600).run();
     c->query("DELETE FROM oauth_requests WHERE expires_at < ?").bind(1, now - 3600).run();
     tx.commit();
+    // Old copies of the purged pages in the write-ahead log go too.
+    if (removed) {
+        try {
+            c->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+        } catch (const std::exception &) {
+            // readers still in the log; the next purge tries again
+        }
+    }
     return removed;
 }
 
