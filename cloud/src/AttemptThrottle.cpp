@@ -22,7 +22,7 @@ int64_t AttemptThrottle::wait(const std::string &key, int64_t now)
     auto it = entries_.find(key);
     if (it == entries_.end()) return 0;
     // A day without failures forgets them.
-    if (now - it->second.last > 24 * 3600) {
+    if (now - it->second.last > int64_t{24} * 3600) {
         order_.erase(it->second.order);
         entries_.erase(it);
         return 0;

@@ -82,8 +82,8 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
     // Nothing stored can be read without the recovery key, which only the client holds: the
     // request's fingerprint is keyed with it and the kept answer is sealed under a key derived
     // from it (the server keeps only the key's hash).
-    std::string requestHash =
-        crypto::base64UrlEncode(crypto::hmacSha256(recoveryKey, "request\0" + model + '\0' + style + '\0' + text));
+    std::string requestHash = crypto::base64UrlEncode(
+        crypto::hmacSha256(recoveryKey, std::string("request") + '\0' + model + '\0' + style + '\0' + text));
     std::string answerKey = crypto::hkdfSha256(recoveryKey, correctionId, "quillo correction answer", 32);
 
     auto replay = [&](const std::string &stored) {

@@ -120,8 +120,8 @@ TEST(PasswordReset, OnlyTheNewestLinkWorksAndWeakPasswordsAreRefused) {
     Reply weak =
         server.post("/auth/reset", "token=" + newer + "&password=password123", {}, "application/x-www-form-urlencoded");
     EXPECT_EQ(weak.status, 400);
-    Reply same = server.post("/auth/reset", "token=" + newer + "&password=qwertyuiop", {},
-                             "application/x-www-form-urlencoded");
+    Reply same =
+        server.post("/auth/reset", "token=" + newer + "&password=qwertyuiop", {}, "application/x-www-form-urlencoded");
     EXPECT_EQ(same.status, 400);
     Reply good = server.post("/auth/reset", "token=" + newer + "&password=another+long+secret", {},
                              "application/x-www-form-urlencoded");
