@@ -10,12 +10,14 @@
 #include <openssl/ssl.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <filesystem>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace cloudtest;
@@ -101,6 +103,24 @@ TEST(SignInThrottle, TheTableForgetsItsOldestKeysNotAllOfThem) {
     for (int i = 0; i < 4; ++i) growing.fail("k", 0);
     EXPECT_GT(growing.wait("k", 0), after4);
     EXPECT_LE(growing.wait("k", 0), 900);
+}
+
+TEST(SignInThrottle, ABurstOfSignInsIsToldToComeBackInsteadOfTakingEveryWorker) {
+    // Real hashing cost: each sign-in's hash takes a core for a good fraction of a second.
+    CloudTestServer server({"--password-hash-cost", "16"});
+    server.createAccount("burst@example.com", kPassword, 1);
+    std::vector<int> statuses(12, 0);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < statuses.size(); ++i)
+        threads.emplace_back([&, i] { statuses[i] = server.auth(signInBody("burst@example.com")).status; });
+    Reply health = server.get("/api/correct?action=health");
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(health.status, 200);
+    int ok = static_cast<int>(std::count(statuses.begin(), statuses.end(), 200));
+    int busy = static_cast<int>(std::count(statuses.begin(), statuses.end(), 503));
+    EXPECT_GT(ok, 0);
+    EXPECT_GT(busy, 0) << "every sign-in waited for its hash";
+    EXPECT_EQ(ok + busy, static_cast<int>(statuses.size()));
 }
 
 TEST(PasswordReset, OnlyTheNewestLinkWorksAndWeakPasswordsAreRefused) {
