@@ -6,6 +6,9 @@
 #include "Log.h"
 #include "Pricing.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace quillo::cloud {
 
 using httplib::Request;
@@ -36,27 +39,44 @@ bool validVerifier(const std::string &v)
 
 }  // namespace
 
-bool CloudServer::failedAttemptsExceeded(const std::string &key)
+int64_t CloudServer::attemptWait(const std::string &key) { return attempts_.wait(key, clock_.nowSeconds()); }
+
+void CloudServer::recordFailedAttempt(const std::string &key) { attempts_.fail(key, clock_.nowSeconds()); }
+
+bool CloudServer::acquireHashSlot()
 {
-    std::lock_guard lock(attemptsMutex_);
-    auto it = failedAttempts_.find(key);
-    if (it == failedAttempts_.end()) return false;
-    if (it->second.first < clock_.nowSeconds() - 900) {
-        failedAttempts_.erase(it);
+    if (hashWaiting_.fetch_add(1) >= std::max(2, options_.threads / 2)) {
+        hashWaiting_.fetch_sub(1);
         return false;
     }
-    return it->second.second >= 10;
+    bool got = hashSlots_.try_acquire_for(std::chrono::seconds(5));
+    hashWaiting_.fetch_sub(1);
+    return got;
 }
 
-void CloudServer::recordFailedAttempt(const std::string &key)
+void CloudServer::releaseHashSlot() { hashSlots_.release(); }
+
+std::string CloudServer::hashPassword(const std::string &password)
 {
-    std::lock_guard lock(attemptsMutex_);
-    int64_t now = clock_.nowSeconds();
-    auto &entry = failedAttempts_[key];
-    if (entry.first < now - 900) entry = {now, 0};
-    ++entry.second;
-    if (failedAttempts_.size() > 100000) failedAttempts_.clear();  // bounded memory under abuse
+    return crypto::hashPassword(password, uint64_t{1} << options_.passwordHashCost);
 }
+
+// One password hash at a time per holder; a server that cannot get a slot soon answers 503.
+struct HashSlot {
+    HashSlot(CloudServer &server, Response &res) : server_(server)
+    {
+        if (!server_.acquireHashSlot()) {
+            res.set_header("Retry-After", "1");
+            throw RequestError{503, "service_busy"};
+        }
+    }
+    ~HashSlot() { server_.releaseHashSlot(); }
+    HashSlot(const HashSlot &) = delete;
+    HashSlot &operator=(const HashSlot &) = delete;
+
+private:
+    CloudServer &server_;
+};
 
 void CloudServer::mailConfirmation(const Account &account)
 {
@@ -90,8 +110,13 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         auto code = optionalString(body, "mfaCode");
         std::string c = code ? trimmed(*code) : "";
         if (c.empty()) throw RequestError{403, "mfa_required"};
-        if (failedAttemptsExceeded("mfa:" + account.id)) throw RequestError{429, "rate_limited"};
-        if (!crypto::verifyTotp(*account.totpSecret, c, now)) {
+        if (int64_t wait = attemptWait("mfa:" + account.id)) {
+            res.set_header("Retry-After", std::to_string(wait));
+            throw RequestError{429, "rate_limited"};
+        }
+        auto step = crypto::totpStep(*account.totpSecret, c, now);
+        // A code already used (or one older than the last used) is refused like a wrong one.
+        if (!step || !store_->acceptTotpStep(account.id, *step)) {
             recordFailedAttempt("mfa:" + account.id);
             throw RequestError{403, "invalid_mfa_code"};
         }
@@ -112,9 +137,13 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         if (store_->accountByEmail(email)) return sendError(res, 409, "account_already_exists");
         Account account;
         try {
-            account =
-                store_->createAccount(email, crypto::hashPassword(password), "email",
-                                      !options_.requireEmailConfirmation, microFromCredits(options_.signupCredits));
+            std::string hash;
+            {
+                HashSlot slot(*this, res);
+                hash = hashPassword(password);
+            }
+            account = store_->createAccount(email, hash, "email", !options_.requireEmailConfirmation,
+                                            microFromCredits(options_.signupCredits));
         } catch (const DatabaseError &e) {
             if (!e.isBusy()) return sendError(res, 409, "account_already_exists");  // lost a race on the address
             throw;
@@ -131,13 +160,28 @@ void CloudServer::handleAuth(const Request &req, Response &res)
     if (action == "sign_in") {
         std::string email = requireNonEmpty(body, "email"), password = requireNonEmpty(body, "password");
         std::string installation = requireInstallation();
-        std::string key = "signin:" + lowerAscii(email);
-        if (failedAttemptsExceeded(key)) return sendError(res, 429, "rate_limited");
+        // Throttled: the client that failed, growing with its failures and with those on the
+        // address. A client that has not failed is never held back by someone else's failures.
+        std::string client = "client:" + req.remote_addr, address = "signin:" + lowerAscii(email);
+        if (attempts_.failures(client) > 0) {
+            if (int64_t wait = std::max(attemptWait(client), attemptWait(address))) {
+                res.set_header("Retry-After", std::to_string(wait));
+                return sendError(res, 429, "rate_limited");
+            }
+        }
         auto account = store_->accountByEmail(email);
-        bool ok = account && account->passwordHash && crypto::verifyPassword(password, *account->passwordHash);
-        if (!account) crypto::verifyPassword(password, crypto::hashPassword("timing-equaliser"));
+        bool hasPassword = account && account->passwordHash;
+        bool ok = false;
+        {
+            // Exactly one hash check whether the address is known, has a password or not.
+            HashSlot slot(*this, res);
+            ok = crypto::verifyPassword(password, hasPassword ? *account->passwordHash : timingHash_) && hasPassword;
+            if (ok && crypto::passwordNeedsRehash(*account->passwordHash, uint64_t{1} << options_.passwordHashCost))
+                store_->setPassword(account->id, hashPassword(password));
+        }
         if (!ok) {
-            recordFailedAttempt(key);
+            recordFailedAttempt(client);
+            recordFailedAttempt(address);
             return sendError(res, 401, "invalid_credentials");
         }
         if (!account->confirmed) return sendError(res, 403, "email_not_confirmed");
@@ -147,8 +191,11 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         std::string email = requireNonEmpty(body, "email");
         if (!validEmail(email)) return sendError(res, 400, "invalid_email");
         std::string key = "mail:" + lowerAscii(email);
-        if (failedAttemptsExceeded(key)) return sendError(res, 429, "rate_limited");
-        recordFailedAttempt(key);  // counts mails sent, so an address cannot be flooded
+        if (int64_t wait = mails_.wait(key, now)) {
+            res.set_header("Retry-After", std::to_string(wait));
+            return sendError(res, 429, "rate_limited");
+        }
+        mails_.fail(key, now);  // counts mails sent, so an address cannot be flooded
         // The answer never tells whether the address has an account.
         if (auto account = store_->accountByEmail(email)) {
             if (action == "request_password_reset") {
@@ -219,9 +266,17 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         auto account = store_->accountById(c->accountId);
         if (!account) return sendError(res, 401, "session_invalid");
         std::string key = "delete:" + account->id;
-        if (failedAttemptsExceeded(key)) return sendError(res, 429, "rate_limited");
+        if (int64_t wait = attemptWait(key)) {
+            res.set_header("Retry-After", std::to_string(wait));
+            return sendError(res, 429, "rate_limited");
+        }
         if (!account->passwordHash) return sendError(res, 403, "reauthentication_failed");
-        if (!crypto::verifyPassword(password, *account->passwordHash)) {
+        bool verified = false;
+        {
+            HashSlot slot(*this, res);
+            verified = crypto::verifyPassword(password, *account->passwordHash);
+        }
+        if (!verified) {
             recordFailedAttempt(key);
             return sendError(res, 403, "invalid_credentials");
         }

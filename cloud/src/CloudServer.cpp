@@ -13,13 +13,17 @@
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
+#include <openssl/ssl.h>
 
 #include <cctype>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace quillo::cloud {
 
@@ -34,6 +38,9 @@ thread_local std::chrono::steady_clock::time_point requestStart;
 
 CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
 {
+    // Whoever starts it, what the server writes (database, WAL, mails with live links) is the
+    // owner's alone.
+    ::umask(077);
     db_ = std::make_unique<Database>(options_.dbPath);
     store_ = std::make_unique<Store>(*db_, clock_);
     store_->migrate();
@@ -65,6 +72,8 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
                                                              std::chrono::milliseconds(m.timeoutMs)},
                                                *corrector_);
     outbox_ = std::make_unique<Outbox>(options_.outboxDir);
+    restrictFiles();
+    timingHash_ = hashPassword(crypto::randomToken(16));
     if (!options_.updateFeedVersion.empty()) {
         std::ifstream keyFile(options_.updateKey, std::ios::binary);
         if (!keyFile) throw std::runtime_error("the update key cannot be read");
@@ -90,6 +99,7 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
         }
         openId_ = std::make_unique<OpenIdClient>(oidc, clock_);
     }
+    if (options_.passwordHashCost < 17) log::warn("password_hash_cost_low", {{"cost", options_.passwordHashCost}});
     if (options_.googleStandIn) log::warn("google_stand_in_enabled", {{"host", options_.host}});
     faults_.fastBusy = options_.fastBusy;
     faults_.veryVeryFastBusy = options_.veryVeryFastBusy;
@@ -101,10 +111,9 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
         std::string email = options_.demoAccount.substr(0, colon), password = options_.demoAccount.substr(colon + 1);
         auto existing = store_->accountByEmail(email);
         if (!existing) {
-            store_->createAccount(email, crypto::hashPassword(password), "email", true,
-                                  microFromCredits(options_.demoBalance));
+            store_->createAccount(email, hashPassword(password), "email", true, microFromCredits(options_.demoBalance));
         } else {
-            store_->setPassword(existing->id, crypto::hashPassword(password));
+            store_->setPassword(existing->id, hashPassword(password));
             store_->confirmEmail(existing->id);
             store_->setBalance(existing->id, microFromCredits(options_.demoBalance));
         }
@@ -124,6 +133,15 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
     } else {
         auto ssl = std::make_unique<httplib::SSLServer>(options_.certFile.c_str(), options_.keyFile.c_str());
         if (!ssl->is_valid()) throw std::runtime_error("the server certificate or key cannot be loaded");
+        // Forward secrecy and authenticated encryption only: TLS 1.3, or TLS 1.2 with ECDHE and
+        // AES-GCM or ChaCha20-Poly1305. No CBC suites, no static RSA key exchange.
+        SSL_CTX *ctx = ssl->ssl_context();
+        SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+        if (SSL_CTX_set_cipher_list(ctx, "ECDHE-ECDSA-AES128-GCM-SHA256:ECDHE-RSA-AES128-GCM-SHA256:"
+                                         "ECDHE-ECDSA-AES256-GCM-SHA384:ECDHE-RSA-AES256-GCM-SHA384:"
+                                         "ECDHE-ECDSA-CHACHA20-POLY1305:ECDHE-RSA-CHACHA20-POLY1305") != 1)
+            throw std::runtime_error("the TLS cipher list is refused");
+        SSL_CTX_set_options(ctx, SSL_OP_CIPHER_SERVER_PREFERENCE | SSL_OP_NO_RENEGOTIATION);
         http_ = std::move(ssl);
     }
     int threads = options_.threads;
@@ -181,6 +199,19 @@ std::string CloudServer::publicUrl(const std::string &host) const
 {
     std::string h = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     return std::string(options_.plainHttp ? "http" : "https") + "://" + h + ":" + std::to_string(port_);
+}
+
+// Files made by an older server, or before the umask, are tightened too.
+void CloudServer::restrictFiles()
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+        if (fs::exists(options_.dbPath + suffix, ec))
+            fs::permissions(options_.dbPath + suffix, fs::perms::owner_read | fs::perms::owner_write, ec);
+    fs::permissions(options_.outboxDir, fs::perms::owner_all, ec);
+    for (const auto &entry : fs::directory_iterator(options_.outboxDir, ec))
+        fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::owner_write, ec);
 }
 
 std::string CloudServer::redirectUri() const

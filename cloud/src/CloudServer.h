@@ -1,6 +1,7 @@
 #pragma once
 // The HTTP(S) face of quillo-cloud: routes, request validation and the contract's statuses,
 // over the store, the corrector and the fault injector.
+#include "AttemptThrottle.h"
 #include "Database.h"
 #include "FaultInjector.h"
 #include "ModelBackend.h"
@@ -17,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 #include <string>
 #include <thread>
 
@@ -72,9 +74,14 @@ private:
     std::optional<std::string> signInPage(const std::string &requestId);
     std::string providerRoundSecret(const std::string &requestId, const char *purpose);
     std::string redirectUri() const;
-    bool failedAttemptsExceeded(const std::string &key);
+    int64_t attemptWait(const std::string &key);  // seconds before the key may try again
     void recordFailedAttempt(const std::string &key);
+    bool acquireHashSlot();
+    void releaseHashSlot();
+    std::string hashPassword(const std::string &password);
+    friend struct HashSlot;
     void janitor();
+    void restrictFiles();
 
     ServerOptions options_;
     ServerClock clock_;
@@ -91,8 +98,13 @@ private:
     GatedHttpServer *gate_ = nullptr;  // http_ itself with --http
     int port_ = -1;
 
-    std::mutex attemptsMutex_;
-    std::map<std::string, std::pair<int64_t, int>> failedAttempts_;  // key -> (window start, count)
+    AttemptThrottle attempts_;  // failed passwords and codes
+    AttemptThrottle mails_;     // mails sent to one address
+    // Password hashing is bounded: a burst of sign-ins queues here, a flood is told to come back,
+    // and the corrections keep their cores.
+    std::counting_semaphore<64> hashSlots_{2};
+    std::atomic<int> hashWaiting_{0};
+    std::string timingHash_;  // verified against when there is no password to check
 
     std::mutex janitorMutex_;
     std::condition_variable janitorWake_;

@@ -79,10 +79,18 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
 
     const std::string &accountId = auth.caller.accountId;
     std::string recoveryHash = crypto::sha256Hex(recoveryKey);
-    std::string requestHash = crypto::sha256Hex(model + '\0' + style + '\0' + text);
+    // Nothing stored can be read without the recovery key, which only the client holds: the
+    // request's fingerprint is keyed with it and the kept answer is sealed under a key derived
+    // from it (the server keeps only the key's hash).
+    std::string requestHash = crypto::base64UrlEncode(
+        crypto::hmacSha256(recoveryKey, std::string("request") + '\0' + model + '\0' + style + '\0' + text));
+    std::string answerKey = crypto::hkdfSha256(recoveryKey, correctionId, "quillo correction answer", 32);
 
     auto replay = [&](const std::string &stored) {
-        json answer = json::parse(stored);
+        auto opened = crypto::base64UrlDecode(stored);
+        auto plain = opened ? crypto::open(answerKey, *opened) : std::nullopt;
+        if (!plain) return sendError(res, 409, "correction_conflict");
+        json answer = json::parse(*plain);
         Balance b = store_->balance(accountId);
         answer["billing"]["balanceCredits"] = credits(b.balance);
         answer["billing"]["reservedCredits"] = credits(b.reserved);
@@ -167,7 +175,8 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
                    {"billing", {{"chargedCredits", credits(cost)}}}};
     Balance after;
     try {
-        after = store_->finishCorrection(accountId, correctionId, cost, answer.dump());
+        after = store_->finishCorrection(accountId, correctionId, cost,
+                                         crypto::base64UrlEncode(crypto::seal(answerKey, answer.dump())));
     } catch (const std::exception &e) {
         log::error("correction_not_recorded", {{"requestId", correctionId}, {"reason", e.what()}});
         try {

@@ -3,6 +3,7 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
+#include <openssl/kdf.h>
 #include <openssl/rand.h>
 #include <openssl/sha.h>
 
@@ -172,8 +173,8 @@ static std::string scryptRaw(std::string_view password, std::string_view salt, u
 {
     std::string key(32, '\0');
     if (EVP_PBE_scrypt(password.data(), password.size(), reinterpret_cast<const unsigned char *>(salt.data()),
-                       salt.size(), n, r, p, 64ull * 1024 * 1024, reinterpret_cast<unsigned char *>(key.data()),
-                       key.size()) != 1)
+                       salt.size(), n, r, p, 130 * r * (n + p + 2) + (1u << 20),
+                       reinterpret_cast<unsigned char *>(key.data()), key.size()) != 1)
         throw std::runtime_error("scrypt failed");
     return key;
 }
@@ -208,6 +209,19 @@ bool verifyPassword(std::string_view password, std::string_view stored)
     }
 }
 
+bool passwordNeedsRehash(std::string_view stored, uint64_t n)
+{
+    // "scrypt$N$r$..."
+    if (stored.rfind("scrypt$", 0) != 0) return true;
+    size_t a = stored.find('$', 7);
+    if (a == std::string_view::npos) return true;
+    try {
+        return std::stoull(std::string(stored.substr(7, a - 7))) < n || stored.substr(a, 3) != "$8$";
+    } catch (...) {
+        return true;
+    }
+}
+
 std::string totpCode(std::string_view secret, int64_t unixSeconds)
 {
     auto key = base32Decode(secret);
@@ -233,6 +247,76 @@ bool verifyTotp(std::string_view secret, std::string_view code, int64_t unixSeco
     for (int step = -window; step <= window; ++step)
         if (constantTimeEquals(totpCode(secret, unixSeconds + step * int64_t{30}), code)) return true;
     return false;
+}
+
+std::optional<int64_t> totpStep(std::string_view secret, std::string_view code, int64_t unixSeconds, int window)
+{
+    if (code.size() != 6) return std::nullopt;
+    for (int step = -window; step <= window; ++step) {
+        int64_t at = unixSeconds + step * int64_t{30};
+        if (constantTimeEquals(totpCode(secret, at), code)) return at / 30;
+    }
+    return std::nullopt;
+}
+
+std::string hkdfSha256(std::string_view key, std::string_view salt, std::string_view info, size_t length)
+{
+    std::string out(length, '\0');
+    EVP_PKEY_CTX *ctx = EVP_PKEY_CTX_new_id(EVP_PKEY_HKDF, nullptr);
+    size_t outLength = length;
+    bool ok = ctx && EVP_PKEY_derive_init(ctx) == 1 && EVP_PKEY_CTX_set_hkdf_md(ctx, EVP_sha256()) == 1 &&
+              EVP_PKEY_CTX_set1_hkdf_salt(ctx, reinterpret_cast<const unsigned char *>(salt.data()),
+                                          static_cast<int>(salt.size())) == 1 &&
+              EVP_PKEY_CTX_set1_hkdf_key(ctx, reinterpret_cast<const unsigned char *>(key.data()),
+                                         static_cast<int>(key.size())) == 1 &&
+              EVP_PKEY_CTX_add1_hkdf_info(ctx, reinterpret_cast<const unsigned char *>(info.data()),
+                                          static_cast<int>(info.size())) == 1 &&
+              EVP_PKEY_derive(ctx, reinterpret_cast<unsigned char *>(out.data()), &outLength) == 1;
+    EVP_PKEY_CTX_free(ctx);
+    if (!ok || outLength != length) throw std::runtime_error("key derivation failed");
+    return out;
+}
+
+std::string seal(std::string_view key, std::string_view plaintext)
+{
+    if (key.size() != 32) throw std::runtime_error("sealing needs a 32-byte key");
+    std::string nonce = randomBytes(12);
+    std::string out = nonce;
+    out.resize(12 + plaintext.size() + 16);
+    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
+    int n = 0, tail = 0;
+    auto *dst = reinterpret_cast<unsigned char *>(out.data());
+    bool ok = ctx &&
+              EVP_EncryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, reinterpret_cast<const unsigned char *>(key.data()),
+                                 reinterpret_cast<const unsigned char *>(nonce.data())) == 1 &&
+              EVP_EncryptUpdate(ctx, dst + 12, &n, reinterpret_cast<const unsigned char *>(plaintext.data()),
+                                static_cast<int>(plaintext.size())) == 1 &&
+              EVP_EncryptFinal_ex(ctx, dst + 12 + n, &tail) == 1 &&
+              EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, 16, dst + 12 + plaintext.size()) == 1;
+    EVP_CIPHER_CTX_free(ctx);
+    if (!ok) throw std::runtime_error("sealing failed");
+    return out;
+}
+
+std::optional<std::string> open(std::string_view key, std::string_view sealed)
+{
+    if (key.size() != 32 || sealed.size() < 28) return std::nullopt;
+    size_t length = sealed.size() - 28;
+    std::string out(length, '\0');
+    std::string tag(sealed.substr(12 + length));
+    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
+    int n = 0, tail = 0;
+    bool ok =
+        ctx &&
+        EVP_DecryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, reinterpret_cast<const unsigned char *>(key.data()),
+                           reinterpret_cast<const unsigned char *>(sealed.data())) == 1 &&
+        EVP_DecryptUpdate(ctx, reinterpret_cast<unsigned char *>(out.data()), &n,
+                          reinterpret_cast<const unsigned char *>(sealed.data() + 12), static_cast<int>(length)) == 1 &&
+        EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_TAG, 16, tag.data()) == 1 &&
+        EVP_DecryptFinal_ex(ctx, reinterpret_cast<unsigned char *>(out.data()) + n, &tail) == 1;
+    EVP_CIPHER_CTX_free(ctx);
+    if (!ok) return std::nullopt;
+    return out;
 }
 
 static bool uuidShape(std::string_view t, bool lowerOnly)

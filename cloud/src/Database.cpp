@@ -141,7 +141,8 @@ std::unique_ptr<Connection> Database::open()
 {
     auto c = std::make_unique<Connection>(path_);
     sqlite3_busy_timeout(c->handle(), busyTimeoutMs_);
-    c->exec("PRAGMA foreign_keys=ON; PRAGMA synchronous=NORMAL;");
+    // secure_delete: a purged answer or token is overwritten, not left in free pages.
+    c->exec("PRAGMA foreign_keys=ON; PRAGMA synchronous=NORMAL; PRAGMA secure_delete=ON;");
     return c;
 }
 

@@ -11,7 +11,7 @@ using json = nlohmann::json;
 
 namespace {
 
-constexpr int64_t kDiscoveryLifetime = 24 * 3600;
+constexpr int64_t kDiscoveryLifetime = int64_t{24} * 3600;
 constexpr int64_t kKeyRefetchInterval = 60;  // an unknown key id cannot make us hammer the provider
 
 struct Url {
@@ -59,13 +59,13 @@ std::optional<std::string> OpenIdClient::fetch(const std::string &url, std::stri
     }
     httplib::Client client(u->origin);
     client.enable_server_certificate_verification(true);
-    if (!settings_.caFile.empty()) client.set_ca_cert_path(settings_.caFile.c_str());
+    if (!settings_.caFile.empty()) client.set_ca_cert_path(settings_.caFile);
     client.set_connection_timeout(5, 0);
     client.set_read_timeout(10, 0);
     client.set_write_timeout(10, 0);
     httplib::Headers headers = {{"Accept", "application/json"}};
-    auto r = form.empty() ? client.Get(u->path.c_str(), headers)
-                          : client.Post(u->path.c_str(), headers, form, "application/x-www-form-urlencoded");
+    auto r = form.empty() ? client.Get(u->path, headers)
+                          : client.Post(u->path, headers, form, "application/x-www-form-urlencoded");
     if (!r) {
         failure = "unreachable";
         return std::nullopt;
@@ -74,7 +74,7 @@ std::optional<std::string> OpenIdClient::fetch(const std::string &url, std::stri
         failure = "status_" + std::to_string(r->status);
         return std::nullopt;
     }
-    if (r->body.size() > 1024 * 1024) {
+    if (r->body.size() > size_t{1024} * 1024) {
         failure = "too_large";
         return std::nullopt;
     }

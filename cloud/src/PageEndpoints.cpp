@@ -94,10 +94,13 @@ void CloudServer::resetAction(const Request &req, Response &res)
     long length = codePoints(password);
     if (length < 8 || length > 128)
         return sendHtml(res, 400, pages::resetForm(token, "Use a password between 8 and 128 characters."));
+    auto owner = store_->emailTokenAccount(token, "reset");
+    if (owner && weakPassword(password, owner->email))
+        return sendHtml(res, 400, pages::resetForm(token, "This password is too easy to guess. Choose another."));
     auto account = store_->consumeEmailToken(token, "reset");
     if (!account)
         return sendHtml(res, 404, pages::message("Link expired", "Ask Quillo for a new password reset e-mail."));
-    store_->setPassword(*account, crypto::hashPassword(password));
+    store_->setPassword(*account, hashPassword(password));
     store_->confirmEmail(*account);  // the mailbox owner answered
     store_->revokeAllSessions(*account);
     sendHtml(res, 200, pages::message("Password changed", "Sign in to Quillo with your new password."));

@@ -313,6 +313,8 @@ void GatedHttpServer::readable(const std::shared_ptr<Connection> &c)
 
 void GatedHttpServer::watch(const std::shared_ptr<Connection> &c)
 {
+    // Read before the event thread owns the connection again.
+    bool pending = !c->buffer.empty();
     {
         std::lock_guard lock(mutex_);
         if (stopping_) {
@@ -326,7 +328,7 @@ void GatedHttpServer::watch(const std::shared_ptr<Connection> &c)
     ev.data.fd = c->fd;
     epoll_ctl(epoll_, EPOLL_CTL_ADD, c->fd, &ev);
     // A pipelined request may already be whole: the event thread looks at it on the next turn.
-    if (!c->buffer.empty()) {
+    if (pending) {
         uint64_t one = 1;
         [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
     }

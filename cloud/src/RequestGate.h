@@ -19,7 +19,7 @@ namespace quillo::cloud {
 
 struct GateLimits {
     size_t maxBodyBytes = size_t{256} * 1024;
-    size_t maxHeaderBytes = 16 * 1024;
+    size_t maxHeaderBytes = size_t{16} * 1024;
     int requestSeconds = 10;  // from a request's first byte to its last
     int idleSeconds = 15;     // a kept-alive connection waiting for its next request
     int perAddress = 64;      // open connections of one client address

@@ -2,6 +2,7 @@
 
 #include "Pricing.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -39,6 +40,7 @@ std::string usage()
   --public-host HOST       host written into links (default: the listen address)
   --checkout-host HOST     host of checkout links (default: build constant)
   --signup-credits C       credits of a new account (default 1)
+  --password-hash-cost N   scrypt work factor, N = 2^this (default 17; below that only for tests)
   --no-email-confirmation  new e-mail accounts are usable at once
   --dictionary AFF DIC     Hunspell files (default en_US)
   --speller-instances N    Hunspell instances (default 2)
@@ -105,7 +107,8 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
     auto number = [](const std::string &s, const char *flag) -> double {
         char *end = nullptr;
         double v = std::strtod(s.c_str(), &end);
-        if (s.empty() || *end) throw std::invalid_argument(std::string(flag) + " needs a number");
+        if (s.empty() || *end || !std::isfinite(v) || std::fabs(v) > 1e15)
+            throw std::invalid_argument(std::string(flag) + " needs a number");
         return v;
     };
     try {
@@ -153,6 +156,7 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
             else if (a == "--public-host") o.publicHost = value();
             else if (a == "--checkout-host") o.checkoutHost = value();
             else if (a == "--signup-credits") o.signupCredits = number(value(), a.c_str());
+            else if (a == "--password-hash-cost") o.passwordHashCost = static_cast<int>(number(value(), a.c_str()));
             else if (a == "--no-email-confirmation") o.requireEmailConfirmation = false;
             else if (a == "--dictionary") {
                 o.affPath = value();
@@ -205,6 +209,9 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
     }
     if (o.port < 0 || o.port > 65535) return "--port must be 0 to 65535";
     if (o.threads < 1 || o.threads > 512) return "--threads must be 1 to 512";
+    if (!(o.signupCredits >= 0 && o.signupCredits <= 1e9)) return "--signup-credits must be 0 to 1000000000";
+    if (!(o.demoBalance >= 0 && o.demoBalance <= 1e9)) return "--demo-balance must be 0 to 1000000000";
+    if (o.passwordHashCost < 10 || o.passwordHashCost > 20) return "--password-hash-cost must be 10 to 20";
     if (o.requestTimeoutSeconds < 1 || o.requestTimeoutSeconds > 3600) return "--request-timeout must be 1 to 3600";
     if (o.idleTimeoutSeconds < 1 || o.idleTimeoutSeconds > 3600) return "--idle-timeout must be 1 to 3600";
     if (o.maxConnectionsPerAddress < 1 || o.maxConnectionsPerAddress > 100000)

@@ -28,6 +28,7 @@ struct ServerOptions {
     std::string publicHost;    // host written into links; defaults to the bound host
     std::string checkoutHost;  // host of checkout links
     double signupCredits = 1;
+    int passwordHashCost = 17;  // scrypt N = 2^cost
     bool requireEmailConfirmation = true;
     std::string affPath = "/usr/share/hunspell/en_US.aff";
     std::string dicPath = "/usr/share/hunspell/en_US.dic";

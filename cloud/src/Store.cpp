@@ -102,7 +102,7 @@ CREATE TABLE IF NOT EXISTS ledger (
 );
 )SQL";
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 constexpr int64_t kPreviousRefreshGraceSeconds = 60;
 constexpr int64_t kStaleProcessingSeconds = 120;
 
@@ -156,6 +156,7 @@ void Store::migrate()
         Transaction tx(*c, true);
         if (version < 1) c->exec(kSchemaV1);
         // Later versions add their ALTER TABLE steps here, each guarded by `version < N`.
+        if (version < 2) c->exec("ALTER TABLE accounts ADD COLUMN totp_last_step INTEGER NOT NULL DEFAULT -1");
         c->exec("PRAGMA user_version = " + std::to_string(kSchemaVersion));
         auto q = c->query("SELECT value FROM server_secrets WHERE name = 'token_signing_key'");
         if (q.step()) {
@@ -221,6 +222,14 @@ int Store::purgeExpired(int64_t retention)
     c->query("DELETE FROM email_tokens WHERE expires_at < ?").bind(1, now - 3600).run();
     c->query("DELETE FROM oauth_requests WHERE expires_at < ?").bind(1, now - 3600).run();
     tx.commit();
+    // Old copies of the purged pages in the write-ahead log go too.
+    if (removed) {
+        try {
+            c->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+        } catch (const std::exception &) {
+            // readers still in the log; the next purge tries again
+        }
+    }
     return removed;
 }
 
@@ -284,6 +293,14 @@ void Store::confirmThroughProvider(const std::string &accountId)
              "WHERE id = ?")
         .bind(1, accountId)
         .run();
+}
+
+bool Store::acceptTotpStep(const std::string &accountId, int64_t step)
+{
+    auto c = db_.lease();
+    auto q = c->query("UPDATE accounts SET totp_last_step = ? WHERE id = ? AND totp_last_step < ?");
+    q.bind(1, step).bind(2, accountId).bind(3, step).run();
+    return q.changes() > 0;
 }
 
 void Store::setPassword(const std::string &accountId, const std::string &hash)
@@ -390,16 +407,27 @@ std::optional<IssuedSession> Store::refresh(const std::string &refreshToken)
     auto c = db_.lease();
     Transaction tx(*c, true);
     std::string sessionId, accountId, provider;
+    bool current = false;
     {
-        // The token just replaced stays good for a minute, so that a refresh whose answer was
-        // lost on the way does not sign the user out.
-        auto q = c->query("SELECT id, account_id, provider FROM sessions WHERE (refresh_hash = ?1 OR "
-                          "(previous_refresh_hash = ?1 AND previous_valid_until >= ?2)) AND refresh_expires_at >= ?2");
+        // The token just replaced stays good for a minute from its replacement, so that a refresh
+        // whose answer was lost on the way does not sign the user out.
+        auto q =
+            c->query("SELECT id, account_id, provider, refresh_hash = ?1, previous_valid_until >= ?2 FROM sessions "
+                     "WHERE (refresh_hash = ?1 OR previous_refresh_hash = ?1) AND refresh_expires_at >= ?2");
         q.bind(1, hash).bind(2, now);
         if (!q.step()) return std::nullopt;
         sessionId = q.text(0);
         accountId = q.text(1);
         provider = q.text(2);
+        current = q.integer(3) != 0;
+        if (!current && q.integer(4) == 0) {
+            // A replaced token used after its minute: someone holds a copy. The session ends for
+            // both, and its owner signs in again.
+            c->query("DELETE FROM sessions WHERE id = ?").bind(1, sessionId).run();
+            tx.commit();
+            log::warn("refresh_token_reused", {{"session", sessionId}});
+            return std::nullopt;
+        }
     }
     IssuedSession s;
     s.sessionId = sessionId;
@@ -408,15 +436,25 @@ std::optional<IssuedSession> Store::refresh(const std::string &refreshToken)
     s.issuedAt = now;
     s.expiresAt = now + accessTokenSeconds.load();
     s.accessToken = mintAccessToken(accountId, sessionId, s.expiresAt);
-    c->query("UPDATE sessions SET previous_refresh_hash = ?, previous_valid_until = ?, refresh_hash = ?, "
-             "refresh_expires_at = ?, refreshed_at = ? WHERE id = ?")
-        .bind(1, hash)
-        .bind(2, now + kPreviousRefreshGraceSeconds)
-        .bind(3, hashToken(s.refreshToken))
-        .bind(4, now + refreshTokenSeconds.load())
-        .bind(5, now)
-        .bind(6, sessionId)
-        .run();
+    if (current) {
+        c->query("UPDATE sessions SET previous_refresh_hash = ?, previous_valid_until = ?, refresh_hash = ?, "
+                 "refresh_expires_at = ?, refreshed_at = ? WHERE id = ?")
+            .bind(1, hash)
+            .bind(2, now + kPreviousRefreshGraceSeconds)
+            .bind(3, hashToken(s.refreshToken))
+            .bind(4, now + refreshTokenSeconds.load())
+            .bind(5, now)
+            .bind(6, sessionId)
+            .run();
+    } else {
+        // The replaced token again, within its minute: a new current token, the grace unmoved.
+        c->query("UPDATE sessions SET refresh_hash = ?, refresh_expires_at = ?, refreshed_at = ? WHERE id = ?")
+            .bind(1, hashToken(s.refreshToken))
+            .bind(2, now + refreshTokenSeconds.load())
+            .bind(3, now)
+            .bind(4, sessionId)
+            .run();
+    }
     c->query("INSERT INTO access_tokens (hash, session_id, expires_at) VALUES (?, ?, ?)")
         .bind(1, hashToken(s.accessToken))
         .bind(2, sessionId)
@@ -479,6 +517,11 @@ std::string Store::createEmailToken(const std::string &accountId, const std::str
 {
     std::string token = crypto::randomToken(32);
     auto c = db_.lease();
+    // Only the newest reset link works: an older one may sit in a mailbox someone else reads.
+    if (kind == "reset")
+        c->query("UPDATE email_tokens SET used = 1 WHERE account_id = ? AND kind = 'reset' AND used = 0")
+            .bind(1, accountId)
+            .run();
     c->query("INSERT INTO email_tokens (hash, account_id, kind, expires_at) VALUES (?, ?, ?, ?)")
         .bind(1, hashToken(token))
         .bind(2, accountId)
@@ -494,6 +537,20 @@ bool Store::emailTokenValid(const std::string &token, const std::string &kind)
     auto q = c->query("SELECT 1 FROM email_tokens WHERE hash = ? AND kind = ? AND used = 0 AND expires_at >= ?");
     q.bind(1, hashToken(token)).bind(2, kind).bind(3, clock_.nowSeconds());
     return q.step();
+}
+
+std::optional<Account> Store::emailTokenAccount(const std::string &token, const std::string &kind)
+{
+    std::string accountId;
+    {
+        auto c = db_.lease();
+        auto q = c->query(
+            "SELECT account_id FROM email_tokens WHERE hash = ? AND kind = ? AND used = 0 AND expires_at >= ?");
+        q.bind(1, hashToken(token)).bind(2, kind).bind(3, clock_.nowSeconds());
+        if (!q.step()) return std::nullopt;
+        accountId = q.text(0);
+    }
+    return accountById(accountId);
 }
 
 std::optional<std::string> Store::consumeEmailToken(const std::string &token, const std::string &kind)

@@ -82,6 +82,8 @@ public:
     // confirmed by mail is dropped.
     void confirmThroughProvider(const std::string &accountId);
     void setPassword(const std::string &accountId, const std::string &hash);
+    // True once per account and authenticator step, and only for a step later than the last.
+    bool acceptTotpStep(const std::string &accountId, int64_t step);
     void setTotpSecret(const std::string &accountId, const std::optional<std::string> &secret);
     bool setBalance(const std::string &accountId, int64_t balanceMicro);
     bool deleteAccount(const std::string &accountId);
@@ -100,6 +102,7 @@ public:
     std::string createEmailToken(const std::string &accountId, const std::string &kind, int64_t ttlSeconds);
     std::optional<std::string> consumeEmailToken(const std::string &token, const std::string &kind);
     bool emailTokenValid(const std::string &token, const std::string &kind);
+    std::optional<Account> emailTokenAccount(const std::string &token, const std::string &kind);
 
     // Corrections.
     std::optional<StoredCorrection> correction(const std::string &correctionId);

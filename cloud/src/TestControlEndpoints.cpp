@@ -33,6 +33,15 @@ bool isLoopback(const std::string &addr)
 void CloudServer::handleTestControl(const Request &req, Response &res)
 {
     if (!options_.testControls || !isLoopback(req.remote_addr)) return sendError(res, 404, "not_found");
+    // A page in the user's browser can reach loopback too, but it cannot send a custom header or a
+    // JSON body without a preflight, which this server never grants.
+    if (req.get_header_value("X-Quillo-Test-Control") != "1")
+        return sendError(res, 403, "test_control_header_required");
+    if (req.method == "POST") {
+        std::string type = lowerAscii(req.get_header_value("Content-Type"));
+        if (trimmed(type.substr(0, type.find(';'))) != "application/json")
+            return sendError(res, 415, "unsupported_media_type");
+    }
     std::string name = req.matches[1];
     json body = req.body.empty() ? json::object() : parseObject(req);
     // Whole numbers within [low, high] only: a value beyond them would overflow the arithmetic of
@@ -167,8 +176,8 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
         std::string password = requireNonEmpty(body, "password");
         double balance = body.contains("balanceCredits") ? credits("balanceCredits") : 0;
         if (store_->accountByEmail(email)) return sendError(res, 409, "account_already_exists");
-        Account account = store_->createAccount(email, crypto::hashPassword(password), "email",
-                                                boolean("confirmed", true), microFromCredits(balance));
+        Account account = store_->createAccount(email, hashPassword(password), "email", boolean("confirmed", true),
+                                                microFromCredits(balance));
         json answer = {{"userId", account.id}};
         if (boolean("totp", false)) {
             std::string secret = crypto::base32Encode(crypto::randomBytes(20));

@@ -47,6 +47,8 @@ CloudTestServer::CloudTestServer(std::vector<std::string> extra, bool testContro
     std::vector<std::string> args = {QUILLO_CLOUD_BINARY, "--port", "0", "--db", dir_ + "/cloud.sqlite3", "--outbox",
                                      dir_ + "/outbox", "--cert", std::string(QUILLO_TEST_CA_DIR) + "/server.pem",
                                      "--key", std::string(QUILLO_TEST_CA_DIR) + "/server.key", "--threads", "8",
+                                     // The stored hashes of test accounts need not resist cracking.
+                                     "--password-hash-cost", "12",
                                      // One suggestion index cache for all test servers, and a fallback
                                      // without a time limit, so that answers do not depend on the load.
                                      "--suggestion-cache", QUILLO_TEST_SUGGESTION_CACHE, "--suggestion-fallback-ms",
@@ -167,7 +169,7 @@ Reply CloudTestServer::control(const std::string& name, const json& body) const 
     // longer than the read timeout of the other requests.
     auto c = client();
     c->set_read_timeout(150, 0);
-    Reply r = toReply(c->Post(("/test/" + name).c_str(), body.dump(), "application/json"));
+    Reply r = toReply(c->Post(("/test/" + name).c_str(), controlHeaders(), body.dump(), "application/json"));
     if (r.status != 200) ADD_FAILURE() << "control " << name << " answered " << r.status << " " << r.text;
     return r;
 }
@@ -188,6 +190,8 @@ json CloudTestServer::signIn(const std::string& email, const std::string& passwo
 Reply CloudTestServer::auth(const json& body, const std::string& accessToken) const {
     return postJson("/api/auth", body, accessToken.empty() ? httplib::Headers{} : bearer(accessToken));
 }
+
+httplib::Headers controlHeaders() { return {{"X-Quillo-Test-Control", "1"}}; }
 
 httplib::Headers CloudTestServer::bearer(const std::string& accessToken) {
     return {{"Authorization", "Bearer " + accessToken}};

@@ -75,6 +75,8 @@ httplib::Headers correctionHeaders(const std::string& accessToken, const json& b
 std::string linkIn(const std::string& mail);
 std::string queryValue(const std::string& url, const std::string& name);
 std::string pathAndQuery(const std::string& url);
+// The header every test control needs besides a JSON body (a browser cannot send it unasked).
+httplib::Headers controlHeaders();
 extern const std::string kInstallationId;
 
 } // namespace cloudtest

@@ -338,8 +338,8 @@ TEST_F(CorrectionContract, AnswerLostAfterChargingIsReplayedWithoutASecondCharge
 }
 
 TEST_F(CorrectionContract, FaultStagesAreCheckedAndAppliedFaultsCounted) {
-    EXPECT_EQ(server->postJson("/test/drop", {{"at", "sometime"}}).status, 400);
-    EXPECT_EQ(server->postJson("/test/delay", {{"at", "answer"}}).status, 400);
+    EXPECT_EQ(server->postJson("/test/drop", {{"at", "sometime"}}, controlHeaders()).status, 400);
+    EXPECT_EQ(server->postJson("/test/delay", {{"at", "answer"}}, controlHeaders()).status, 400);
     server->control("delay", {{"milliseconds", 1}, {"count", 2}, {"at", "processing"}});
     server->control("too-early", {{"count", 1}});
     server->control("gateway", {{"status", 504}, {"afterProcessing", true}});

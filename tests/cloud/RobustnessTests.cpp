@@ -139,10 +139,13 @@ TEST(Robustness, ASigtermRightAfterStartStopsTheServer) {
 
 TEST(Robustness, TestControlsDoNotExistWithoutTheFlag) {
     CloudTestServer server({}, false);
-    Reply r = server.postJson("/test/reset", json::object());
+    Reply r = server.postJson("/test/reset", json::object(), controlHeaders());
     EXPECT_EQ(r.status, 404);
     EXPECT_EQ(r.error(), "not_found");
-    EXPECT_EQ(server.postJson("/test/account", {{"email", "x@example.com"}, {"password", "long enough secret"}}).status,
+    EXPECT_EQ(server
+                  .postJson("/test/account", {{"email", "x@example.com"}, {"password", "long enough secret"}},
+                            controlHeaders())
+                  .status,
               404);
 }
 
@@ -167,7 +170,7 @@ TEST(Robustness, TestControlsRefuseNumbersTheServerCannotHold) {
         {"gateway", {{"status", 1e12}}},
     };
     for (auto& c : cases) {
-        Reply r = server.postJson(std::string("/test/") + c.name, c.body);
+        Reply r = server.postJson(std::string("/test/") + c.name, c.body, controlHeaders());
         EXPECT_EQ(r.status, 400) << c.name << " " << c.body.dump() << ": " << r.text;
         EXPECT_EQ(r.error(), "invalid_field") << c.name << " " << c.body.dump();
     }
@@ -176,11 +179,14 @@ TEST(Robustness, TestControlsRefuseNumbersTheServerCannotHold) {
     EXPECT_EQ(session["expiresIn"], 3600);
     Reply balance = server.get("/api/correct", CloudTestServer::bearer(session["accessToken"]));
     EXPECT_DOUBLE_EQ(balance.body["availableCredits"].get<double>(), 5);
-    EXPECT_EQ(server.postJson("/test/account", {{"email", "m@example.com"}, {"password", "long enough secret"}}).status,
+    EXPECT_EQ(server
+                  .postJson("/test/account", {{"email", "m@example.com"}, {"password", "long enough secret"}},
+                            controlHeaders())
+                  .status,
               200);
     // Values inside the bounds still work, and the controls that clamp keep clamping.
-    EXPECT_EQ(server.postJson("/test/delay", {{"milliseconds", 1e12}, {"count", 0}}).status, 200);
-    EXPECT_EQ(server.postJson("/test/clock", {{"advanceSeconds", 3600.0}}).status, 200);
+    EXPECT_EQ(server.postJson("/test/delay", {{"milliseconds", 1e12}, {"count", 0}}, controlHeaders()).status, 200);
+    EXPECT_EQ(server.postJson("/test/clock", {{"advanceSeconds", 3600.0}}, controlHeaders()).status, 200);
 }
 
 TEST(Robustness, TerminateStopsTheServerCleanly) {

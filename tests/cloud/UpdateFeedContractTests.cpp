@@ -74,7 +74,7 @@ TEST(UpdateFeedContract, NoFeedUnlessAskedFor) {
     CloudTestServer server;
     EXPECT_EQ(server.get("/updates/feed.json").status, 404);
     EXPECT_EQ(server.get("/updates/feed.json").error(), "not_found");
-    EXPECT_EQ(server.postJson("/test/update-feed", {{"version", "2.0.0"}}).status, 404);
+    EXPECT_EQ(server.postJson("/test/update-feed", {{"version", "2.0.0"}}, controlHeaders()).status, 404);
 }
 
 TEST(UpdateFeedContract, SignedFeedAndItsPackage) {
@@ -124,8 +124,8 @@ TEST(UpdateFeedContract, SignedFeedAndItsPackage) {
     const std::string newFeed = base64Decode(reply.body["feed"].get<std::string>());
     EXPECT_TRUE(verifies(publicKey, newFeed, base64Decode(reply.body["signature"].get<std::string>())));
     EXPECT_EQ(json::parse(newFeed)["items"][0]["version"], "2.5.0-beta.1");
-    EXPECT_EQ(server.postJson("/test/update-feed", {{"version", "../x"}}).status, 400);
-    EXPECT_EQ(server.postJson("/test/update-feed", {{"buildNumber", "12a"}}).status, 400);
+    EXPECT_EQ(server.postJson("/test/update-feed", {{"version", "../x"}}, controlHeaders()).status, 400);
+    EXPECT_EQ(server.postJson("/test/update-feed", {{"buildNumber", "12a"}}, controlHeaders()).status, 400);
 }
 
 TEST(UpdateFeedContract, BadOptionsStopTheStart) {

@@ -92,7 +92,7 @@ QCoro::Task<QJsonObject> SoakServer::control(QString name, QJsonObject body) {
     CloudHttpRequest request;
     request.method = "POST";
     request.url = QUrl(QStringLiteral("https://127.0.0.1:%1/test/%2").arg(port_).arg(name));
-    request.headers = {{"Content-Type", "application/json"}};
+    request.headers = {{"Content-Type", "application/json"}, {"X-Quillo-Test-Control", "1"}};
     request.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
     request.timeoutSeconds = 150; // the suggestion index may take a while on a first run
     const CloudHttpResponse response = co_await transport_.send(std::move(request), {});
