@@ -99,6 +99,20 @@ TEST(Precision, StillFixesClearSlips) {
     EXPECT_EQ(contextual("We shoudl meet tomorow."), "We should meet tomorrow.");
 }
 
+TEST(Precision, PlainSlipsFromCommonWordsAreFixedButTermsStay) {
+    // A letter left out, added or swapped, or a rare SCOWL variant of a common word.
+    EXPECT_EQ(proofread("Our sosiety needs a beteer doctor."), "Our society needs a better doctor.");
+    EXPECT_EQ(proofread("I belive the learnng will help."), "I believe the learning will help.");
+    EXPECT_EQ(proofread("The docter said wich one."), "The doctor said which one.");
+    // One letter for another in a short word, a compound of common words, a changed first letter.
+    for (const char* text : {
+             "Kazuki rewrote the parser in Rust using nom and serde.",
+             "Ragnhild brought lefse and brunost to the potluck.",
+             "Our Grafana Tempo backend stores traces in object storage.",
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(Languages, SupportedLanguagesComeBackByteForByte) {
     for (const char* file : {"preservation-de.txt", "preservation-fr.txt", "preservation-es.txt", "preservation-it.txt",
                              "preservation-pt-br.txt", "preservation-pt-pt.txt", "preservation-nl.txt"}) {
