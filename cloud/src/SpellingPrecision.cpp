@@ -25,6 +25,8 @@ size_t letters(std::string_view w)
     return static_cast<size_t>(
         std::count_if(w.begin(), w.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); }));
 }
+
+bool isVowel(char c) { return std::string_view("aeiou").find(c) != std::string_view::npos; }
 }  // namespace
 
 bool isPlainSlip(const std::string &typo, const std::string &candidate, const ScowlLexicon &lexicon)
@@ -141,10 +143,15 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
         return std::nullopt;
     bool sameStart = bestLower[0] == typo[0] ||
                      (typo.size() > 1 && bestLower.size() > 1 && bestLower[0] == typo[1] && bestLower[1] == typo[0]);
-    if (!sameStart) return std::nullopt;
     size_t n = letters(typo);
     double limit = n <= 4 ? kShortWordCost : n <= 7 ? kWordCost : kLongWordCost;
-    if (!plainSlip && TypoCost::weighted(typo, bestLower) > limit + 1e-9) return std::nullopt;
+    // Learners mix up a first vowel they hear the same ("imotions", "anderstand"); the rest of
+    // the word must then be a slip or less, and the word a common one.
+    bool vowelStart = !sameStart && n >= kVowelStartLetters && isVowel(typo[0]) && isVowel(bestLower[0]) &&
+                      lexicon.level(*best) <= kCommonLevel &&
+                      TypoCost::weighted(typo.substr(1), bestLower.substr(1)) <= limit + 1e-9;
+    if (!sameStart && !vowelStart) return std::nullopt;
+    if (!plainSlip && !vowelStart && TypoCost::weighted(typo, bestLower) > limit + 1e-9) return std::nullopt;
     double bestScore = SuggestionRanking::score(typo, bestLower, *best, lexicon.level(*best));
     for (size_t i = 1; i < candidates.size() && i < 8; ++i) {
         std::string other = lowered(candidates[i]);

@@ -36,6 +36,7 @@ constexpr double kLongWordCost = 1.65;   // 8 and more: up to two slips
 constexpr uint8_t kCommonLevel = 35;     // SCOWL sizes up to here: words everyone writes
 constexpr uint8_t kRareLevel = 70;       // from here on SCOWL lists rare variants ("belive")
 constexpr size_t kPlainSlipLetters = 4;
+constexpr size_t kVowelStartLetters = 5;    // a first vowel may change from here on
 constexpr size_t kSubstitutionLetters = 6;  // a plain slip may replace a letter from here on
 
 // A single edit (Damerau) keeping the first letter that turns `typo` into `candidate`, a common

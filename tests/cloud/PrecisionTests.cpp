@@ -104,11 +104,15 @@ TEST(Precision, PlainSlipsFromCommonWordsAreFixedButTermsStay) {
     EXPECT_EQ(proofread("Our sosiety needs a beteer doctor."), "Our society needs a better doctor.");
     EXPECT_EQ(proofread("I belive the learnng will help."), "I believe the learning will help.");
     EXPECT_EQ(proofread("The docter said wich one."), "The doctor said which one.");
+    // A first vowel heard the same, in a common word of five letters or more.
+    EXPECT_EQ(proofread("Her imotions and the inviroment matter."), "Her emotions and the environment matter.");
+    EXPECT_EQ(proofread("We did not anderstand the question."), "We did not understand the question.");
     // One letter for another in a short word, a compound of common words, a changed first letter.
     for (const char* text : {
              "Kazuki rewrote the parser in Rust using nom and serde.",
              "Ragnhild brought lefse and brunost to the potluck.",
              "Our Grafana Tempo backend stores traces in object storage.",
+             "Then run etcd and ollama on the box.",
          })
         EXPECT_EQ(proofread(text), text);
 }
