@@ -192,3 +192,13 @@ TEST(Grammar, FixesTheGrammarSetExactly) {
     ASSERT_GT(total, 0);
     EXPECT_GE(double(fixed) / total, 0.8) << fixed << "/" << total;
 }
+
+TEST(Grammar, LanguagesAndPeoplesTakeTheirCapital) {
+    EXPECT_EQ(proofread("I think english and french people like it."), "I think English and French people like it.");
+    EXPECT_EQ(proofread("We had chinese and mexican food."), "We had Chinese and Mexican food.");
+    for (const char* text : {
+             "Please polish the danish table.",                    // words of their own in lower case
+             "Run it with --lang english and locale/french here.", // an option's value, a path
+         })
+        EXPECT_EQ(proofread(text), text);
+}
