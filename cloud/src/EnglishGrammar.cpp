@@ -347,6 +347,25 @@ void quantity(Context &c, size_t i, const std::string &w)
 }
 
 // "For example the ..." at a sentence start: an introductory word or phrase takes its comma.
+// "english", "french": an adjective of a language or a people takes its capital, unless it is
+// part of an identifier or a path ("--lang english", "locale/french").
+void properAdjective(Context &c, size_t i, const std::string &w)
+{
+    if (c.t[i].text != w) return;
+    auto proper = c.lex.properAdjective(w);
+    if (!proper) return;
+    auto glued = [&](size_t k) {
+        return k < c.t.size() && c.t[k].kind != Kind::space &&
+               std::string_view("-_/.@#=:\\").find(c.t[k].text[0]) != std::string_view::npos;
+    };
+    if ((i > 0 && glued(i - 1)) || (i + 2 < c.t.size() && glued(i + 1) && c.t[i + 2].kind == Kind::word)) return;
+    // An option's value: "--lang english".
+    if (i >= 2 && c.t[i - 1].kind == Kind::space &&
+        (c.t[i - 2].text.starts_with('-') || (i >= 3 && c.t[i - 3].text.ends_with('-'))))
+        return;
+    c.t[i].text = *proper;
+}
+
 void introductoryComma(std::vector<Token> &t)
 {
     static const std::vector<std::vector<std::string>> phrases = {{"for", "example"},
@@ -431,6 +450,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         runTogether(c, i, w);
         doubled(c, i, w);
         quantity(c, i, w);
+        properAdjective(c, i, w);
     }
     introductoryComma(t);
     spacing(t);

@@ -1,7 +1,11 @@
 #include "EnglishLexicon.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <map>
+#include <sstream>
+#include <string_view>
 #include <vector>
 
 namespace quillo::cloud {
@@ -48,6 +52,7 @@ EnglishLexicon EnglishLexicon::load(const std::string &dir)
     readExceptions(dir + "/verb.exc", out.verbExceptions_);
     readExceptions(dir + "/adj.exc", out.adjectiveExceptions_);
     readExceptions(dir + "/noun.exc", out.nounExceptions_);
+    out.readProperAdjectives(dir);
     // A verb listed with exactly two irregular forms has a distinct past and participle; the
     // participle is the one ending in "n" ("gone", "eaten") or with "u" for the past's "a"
     // ("begun", "drunk").
@@ -82,6 +87,57 @@ const EnglishLexicon &EnglishLexicon::shared()
 {
     static const EnglishLexicon lexicon = load(kDefaultDirectory);
     return lexicon;
+}
+
+namespace {
+// Calls `each` with every word of every synset line of a WordNet data file, as written.
+template <typename Each> void forEachSynsetWord(const std::string &path, Each each)
+{
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == ' ') continue;  // the licence header
+        std::istringstream fields(line);
+        std::string offset, file, pos, count;
+        fields >> offset >> file >> pos >> count;
+        unsigned long n = std::strtoul(count.c_str(), nullptr, 16);
+        for (unsigned long k = 0; k < n; ++k) {
+            std::string word, sense;
+            fields >> word >> sense;
+            if (auto paren = word.find('('); paren != std::string::npos) word.resize(paren);  // "(a)", "(p)"
+            each(word, line);
+        }
+    }
+}
+}  // namespace
+
+void EnglishLexicon::readProperAdjectives(const std::string &dir)
+{
+    forEachSynsetWord(dir + "/data.adj", [&](const std::string &w, const std::string &line) {
+        if (w.size() < 3 || !std::isupper(static_cast<unsigned char>(w[0]))) return;
+        for (size_t k = 1; k < w.size(); ++k)
+            if (!std::islower(static_cast<unsigned char>(w[k]))) return;
+        auto bar = line.find("| ");
+        if (bar == std::string::npos) return;
+        std::string_view gloss(line.c_str() + bar + 2);
+        for (const char *start : {"of ", "relating ", "pertaining ", "characteristic "})
+            if (gloss.starts_with(start)) {
+                std::string l = w;
+                l[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(l[0])));
+                properAdjectives_[l] = w;
+                return;
+            }
+    });
+    for (const char *file : {"/data.noun", "/data.verb", "/data.adj", "/data.adv"})
+        forEachSynsetWord(dir + file, [&](const std::string &w, const std::string &) {
+            if (!w.empty() && std::islower(static_cast<unsigned char>(w[0]))) properAdjectives_.erase(w);
+        });
+}
+
+std::optional<std::string> EnglishLexicon::properAdjective(const std::string &lower) const
+{
+    auto found = properAdjectives_.find(lower);
+    if (found == properAdjectives_.end()) return std::nullopt;
+    return found->second;
 }
 
 bool EnglishLexicon::isLemma(const std::string &w) const

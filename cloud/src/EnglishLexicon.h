@@ -43,10 +43,18 @@ public:
     // ("goes" -> "go", "wanted" -> "want", "went" -> "go"); nullopt for lemmas ("saw", "left").
     std::optional<std::string> baseOfInflectedVerb(const std::string &w, bool allowPast) const;
 
+    // The capitalised form of an adjective of a people, a place or a language ("english" ->
+    // "English"): WordNet's capitalised adjectives glossed "of or relating to ...", unless the
+    // lower-case spelling is a word of its own ("polish", "danish", "roman").
+    std::optional<std::string> properAdjective(const std::string &lower) const;
+
 private:
+    void readProperAdjectives(const std::string &dir);
+
     std::unordered_set<std::string> nouns_, verbs_, adjectives_, adverbs_;
     std::unordered_map<std::string, std::string> verbExceptions_, adjectiveExceptions_, nounExceptions_;
-    std::unordered_map<std::string, std::string> participles_;  // simple past -> participle
+    std::unordered_map<std::string, std::string> participles_;       // simple past -> participle
+    std::unordered_map<std::string, std::string> properAdjectives_;  // lower case -> written
 };
 
 }  // namespace quillo::cloud

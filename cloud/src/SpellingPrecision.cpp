@@ -25,7 +25,27 @@ size_t letters(std::string_view w)
     return static_cast<size_t>(
         std::count_if(w.begin(), w.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); }));
 }
+
+bool isVowel(char c) { return std::string_view("aeiou").find(c) != std::string_view::npos; }
 }  // namespace
+
+bool isPlainSlip(const std::string &typo, const std::string &candidate, const ScowlLexicon &lexicon)
+{
+    if (letters(typo) < kPlainSlipLetters || candidate.empty() ||
+        !std::islower(static_cast<unsigned char>(candidate[0])))
+        return false;
+    if (candidate[0] != typo[0] || lexicon.level(candidate) > kCommonLevel ||
+        TypoCost::editDistance(typo, candidate, 1) != 1)
+        return false;
+    // A letter left out, added or swapped; one letter for another in a short word is as likely
+    // a term of its own ("serde", "lefse").
+    if (typo.size() != candidate.size() || letters(typo) >= kSubstitutionLetters) return true;
+    std::string a = typo;
+    std::string b = candidate;
+    std::ranges::sort(a);
+    std::ranges::sort(b);
+    return a == b;
+}
 
 bool isChatForm(std::string_view lower)
 {
@@ -97,7 +117,11 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     // A word the dictionary knows only capitalised ("paris", "english") gets its capital.
     if (!candidates.empty() && candidates.front() != typo && lowered(candidates.front()) == typo)
         return candidates.front();
-    if (lexicon.contains(typo)) return std::nullopt;
+    const std::string *best = candidates.empty() ? nullptr : &candidates.front();
+    bool plainSlip = best && isPlainSlip(typo, *best, lexicon);
+    // SCOWL's largest sizes list rare variants ("belive", "wich"); one of those a single edit
+    // from a common word is that word misspelt.
+    if (lexicon.contains(typo) && !(plainSlip && lexicon.level(typo) >= kRareLevel)) return std::nullopt;
     if (auto known = misspellings.correction(typo)) {
         bool fine = !known->empty();
         for (size_t start = 0; fine && start < known->size();) {
@@ -107,26 +131,35 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
         }
         if (fine) return known;
     }
-    if (candidates.empty() || isCompound(typo, isKnown)) return std::nullopt;
-    const std::string &best = candidates.front();
-    std::string bestLower = lowered(best);
+    if (!best) return std::nullopt;
+    // Fragments Hunspell accepts make almost any word a compound ("docter" = "doc" + "ter"); a
+    // single slip from a common word still reads as that word.
+    if ((!plainSlip || isCompound(typo, [&](const std::string &w) { return lexicon.level(w) <= kCommonLevel; })) &&
+        isCompound(typo, isKnown))
+        return std::nullopt;
+    std::string bestLower = lowered(*best);
     // A name for a name ("Efua" -> "Ecua") is a guess; so is a split ("codebase" -> "code base").
-    if (std::isupper(static_cast<unsigned char>(best[0])) || best.find_first_of(" -") != std::string::npos)
+    if (std::isupper(static_cast<unsigned char>((*best)[0])) || best->find_first_of(" -") != std::string::npos)
         return std::nullopt;
     bool sameStart = bestLower[0] == typo[0] ||
                      (typo.size() > 1 && bestLower.size() > 1 && bestLower[0] == typo[1] && bestLower[1] == typo[0]);
-    if (!sameStart) return std::nullopt;
     size_t n = letters(typo);
     double limit = n <= 4 ? kShortWordCost : n <= 7 ? kWordCost : kLongWordCost;
-    if (TypoCost::weighted(typo, bestLower) > limit + 1e-9) return std::nullopt;
-    double bestScore = SuggestionRanking::score(typo, bestLower, best, lexicon.level(best));
+    // Learners mix up a first vowel they hear the same ("imotions", "anderstand"); the rest of
+    // the word must then be a slip or less, and the word a common one.
+    bool vowelStart = !sameStart && n >= kVowelStartLetters && isVowel(typo[0]) && isVowel(bestLower[0]) &&
+                      lexicon.level(*best) <= kCommonLevel &&
+                      TypoCost::weighted(typo.substr(1), bestLower.substr(1)) <= limit + 1e-9;
+    if (!sameStart && !vowelStart) return std::nullopt;
+    if (!plainSlip && !vowelStart && TypoCost::weighted(typo, bestLower) > limit + 1e-9) return std::nullopt;
+    double bestScore = SuggestionRanking::score(typo, bestLower, *best, lexicon.level(*best));
     for (size_t i = 1; i < candidates.size() && i < 8; ++i) {
         std::string other = lowered(candidates[i]);
         if (other == bestLower) continue;
         double s = SuggestionRanking::score(typo, other, candidates[i], lexicon.level(candidates[i]));
         if (s < bestScore + kMargin) return std::nullopt;
     }
-    return best;
+    return *best;
 }
 
 }  // namespace quillo::cloud::SpellingPrecision

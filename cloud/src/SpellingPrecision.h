@@ -15,6 +15,7 @@
 // a word that occurs twice) live in the corrector, which sees the neighbouring tokens.
 // Thresholds were set on the typo corpus of seed 1 (cloud_suggest_accuracy) and the English
 // preservation set in tests/cloud/data.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -32,6 +33,15 @@ constexpr double kMargin = 0.15;
 constexpr double kShortWordCost = 0.65;  // words of up to 4 letters: one slip
 constexpr double kWordCost = 0.9;        // 5..7 letters: one slip (a plain edit of a far key is a term)
 constexpr double kLongWordCost = 1.65;   // 8 and more: up to two slips
+constexpr uint8_t kCommonLevel = 35;     // SCOWL sizes up to here: words everyone writes
+constexpr uint8_t kRareLevel = 70;       // from here on SCOWL lists rare variants ("belive")
+constexpr size_t kPlainSlipLetters = 4;
+constexpr size_t kVowelStartLetters = 5;    // a first vowel may change from here on
+constexpr size_t kSubstitutionLetters = 6;  // a plain slip may replace a letter from here on
+
+// A single edit (Damerau) keeping the first letter that turns `typo` into `candidate`, a common
+// lower-case word: a slip even when the keys are far apart ("raher" -> "rather").
+bool isPlainSlip(const std::string &typo, const std::string &candidate, const ScowlLexicon &lexicon);
 
 // Chat forms and abbreviations people type on purpose ("tbh", "imo", "brb", "repo").
 bool isChatForm(std::string_view lower);

@@ -99,6 +99,24 @@ TEST(Precision, StillFixesClearSlips) {
     EXPECT_EQ(contextual("We shoudl meet tomorow."), "We should meet tomorrow.");
 }
 
+TEST(Precision, PlainSlipsFromCommonWordsAreFixedButTermsStay) {
+    // A letter left out, added or swapped, or a rare SCOWL variant of a common word.
+    EXPECT_EQ(proofread("Our sosiety needs a beteer doctor."), "Our society needs a better doctor.");
+    EXPECT_EQ(proofread("I belive the learnng will help."), "I believe the learning will help.");
+    EXPECT_EQ(proofread("The docter said wich one."), "The doctor said which one.");
+    // A first vowel heard the same, in a common word of five letters or more.
+    EXPECT_EQ(proofread("Her imotions and the inviroment matter."), "Her emotions and the environment matter.");
+    EXPECT_EQ(proofread("We did not anderstand the question."), "We did not understand the question.");
+    // One letter for another in a short word, a compound of common words, a changed first letter.
+    for (const char* text : {
+             "Kazuki rewrote the parser in Rust using nom and serde.",
+             "Ragnhild brought lefse and brunost to the potluck.",
+             "Our Grafana Tempo backend stores traces in object storage.",
+             "Then run etcd and ollama on the box.",
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(Languages, SupportedLanguagesComeBackByteForByte) {
     for (const char* file : {"preservation-de.txt", "preservation-fr.txt", "preservation-es.txt", "preservation-it.txt",
                              "preservation-pt-br.txt", "preservation-pt-pt.txt", "preservation-nl.txt"}) {
@@ -173,4 +191,14 @@ TEST(Grammar, FixesTheGrammarSetExactly) {
     }
     ASSERT_GT(total, 0);
     EXPECT_GE(double(fixed) / total, 0.8) << fixed << "/" << total;
+}
+
+TEST(Grammar, LanguagesAndPeoplesTakeTheirCapital) {
+    EXPECT_EQ(proofread("I think english and french people like it."), "I think English and French people like it.");
+    EXPECT_EQ(proofread("We had chinese and mexican food."), "We had Chinese and Mexican food.");
+    for (const char* text : {
+             "Please polish the danish table.",                    // words of their own in lower case
+             "Run it with --lang english and locale/french here.", // an option's value, a path
+         })
+        EXPECT_EQ(proofread(text), text);
 }
