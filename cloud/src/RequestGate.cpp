@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <utility>
 
 namespace quillo::cloud {
 
@@ -130,7 +131,7 @@ std::string lower(std::string s)
 
 }  // namespace
 
-GatedHttpServer::GatedHttpServer(GateLimits limits) : limits_(limits)
+GatedHttpServer::GatedHttpServer(GateLimits limits) : limits_(std::move(limits))
 {
     new_task_queue = [] { return new InlineQueue; };
     epoll_ = epoll_create1(EPOLL_CLOEXEC);

@@ -68,7 +68,7 @@ bool TrustedProxies::trusts(const std::string &peer) const
 {
     auto canonical = canonicalAddress(peer);
     if (!canonical) return false;
-    return (loopback_ && isLoopbackAddress(*canonical)) || addresses_.count(*canonical) > 0;
+    return (loopback_ && isLoopbackAddress(*canonical)) || addresses_.contains(*canonical);
 }
 
 std::string TrustedProxies::clientAddress(const std::string &peer, const std::vector<std::string> &forwardedFor) const
@@ -86,9 +86,10 @@ std::string TrustedProxies::clientAddress(const std::string &peer, const std::ve
     }
     // Each proxy appends the address it received the request from; only the entries written by
     // trusted proxies are believed, so the walk stops at the first address that is not one.
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-        if (trimmedCopy(*it).empty()) continue;
-        auto address = canonicalAddress(*it);
+    for (size_t i = entries.size(); i-- > 0;) {
+        const std::string &entry = entries[i];
+        if (trimmedCopy(entry).empty()) continue;
+        auto address = canonicalAddress(entry);
         // A trusted proxy wrote something that is no address: the nearest known hop stands in.
         if (!address) return hop;
         if (!trusts(*address)) return *address;

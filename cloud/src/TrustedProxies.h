@@ -26,6 +26,6 @@ private:
 
 // The canonical text of an IP address ("::ffff:10.0.0.1" is "10.0.0.1"); nullopt if it is none.
 // An X-Forwarded-For entry may carry brackets and a port: "[2001:db8::1]:4711", "10.0.0.1:4711".
-std::optional<std::string> canonicalAddress(const std::string &text);
+std::optional<std::string> canonicalAddress(const std::string &input);
 
 }  // namespace quillo::cloud
