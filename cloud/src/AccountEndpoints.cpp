@@ -39,6 +39,16 @@ bool validVerifier(const std::string &v)
 
 }  // namespace
 
+std::string CloudServer::clientAddress(const Request &req) const
+{
+    std::vector<std::string> forwardedFor;
+    if (!proxies_.empty()) {
+        size_t count = req.get_header_value_count("X-Forwarded-For");
+        for (size_t i = 0; i < count; ++i) forwardedFor.push_back(req.get_header_value("X-Forwarded-For", i));
+    }
+    return proxies_.clientAddress(req.remote_addr, forwardedFor);
+}
+
 int64_t CloudServer::attemptWait(const std::string &key) { return attempts_.wait(key, clock_.nowSeconds()); }
 
 void CloudServer::recordFailedAttempt(const std::string &key) { attempts_.fail(key, clock_.nowSeconds()); }
@@ -162,7 +172,7 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         std::string installation = requireInstallation();
         // Throttled: the client that failed, growing with its failures and with those on the
         // address. A client that has not failed is never held back by someone else's failures.
-        std::string client = "client:" + req.remote_addr, address = "signin:" + lowerAscii(email);
+        std::string client = "client:" + clientAddress(req), address = "signin:" + lowerAscii(email);
         if (attempts_.failures(client) > 0) {
             if (int64_t wait = std::max(attemptWait(client), attemptWait(address))) {
                 res.set_header("Retry-After", std::to_string(wait));

@@ -41,6 +41,7 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
     // Whoever starts it, what the server writes (database, WAL, mails with live links) is the
     // owner's alone.
     ::umask(077);
+    for (const auto &proxy : options_.trustedProxies) proxies_.add(proxy);
     db_ = std::make_unique<Database>(options_.dbPath);
     store_ = std::make_unique<Store>(*db_, clock_);
     store_->migrate();
@@ -126,6 +127,7 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
         limits.requestSeconds = options_.requestTimeoutSeconds;
         limits.idleSeconds = options_.idleTimeoutSeconds;
         limits.perAddress = options_.maxConnectionsPerAddress;
+        limits.proxies = proxies_;
         limits.workers = options_.threads;
         auto gated = std::make_unique<GatedHttpServer>(limits);
         gate_ = gated.get();

@@ -10,6 +10,7 @@
 #include "ServerOptions.h"
 #include "Store.h"
 #include "TextCorrector.h"
+#include "TrustedProxies.h"
 #include "UpdateFeedPublisher.h"
 
 #include <atomic>
@@ -74,6 +75,8 @@ private:
     std::optional<std::string> signInPage(const std::string &requestId);
     std::string providerRoundSecret(const std::string &requestId, const char *purpose);
     std::string redirectUri() const;
+    // Where the request came from: the peer, or behind a trusted proxy the client it names.
+    std::string clientAddress(const httplib::Request &req) const;
     int64_t attemptWait(const std::string &key);  // seconds before the key may try again
     void recordFailedAttempt(const std::string &key);
     bool acquireHashSlot();
@@ -94,6 +97,7 @@ private:
     std::unique_ptr<OpenIdClient> openId_;          // null without --oidc-issuer
     std::unique_ptr<UpdateFeedPublisher> updates_;  // null without --update-feed-version
     FaultInjector faults_;
+    TrustedProxies proxies_;
     std::unique_ptr<httplib::Server> http_;
     GatedHttpServer *gate_ = nullptr;  // http_ itself with --http
     int port_ = -1;

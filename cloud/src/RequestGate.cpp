@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <utility>
 
 namespace quillo::cloud {
 
@@ -27,6 +28,7 @@ struct GatedHttpServer::Connection {
     std::string buffer;  // received and not yet served
     size_t needed = 0;   // bytes of the current request once its headers are in; 0 before
     bool continued = false;
+    bool counted = false;  // against its address's bound
     State state = State::waiting;
     Clock::time_point deadline;
 };
@@ -129,7 +131,7 @@ std::string lower(std::string s)
 
 }  // namespace
 
-GatedHttpServer::GatedHttpServer(GateLimits limits) : limits_(limits)
+GatedHttpServer::GatedHttpServer(GateLimits limits) : limits_(std::move(limits))
 {
     new_task_queue = [] { return new InlineQueue; };
     epoll_ = epoll_create1(EPOLL_CLOEXEC);
@@ -175,11 +177,13 @@ bool GatedHttpServer::process_and_close_socket(socket_t sock)
     c->fd = sock;
     c->address = peerAddress(sock);
     c->deadline = Clock::now() + std::chrono::seconds(limits_.requestSeconds);
+    c->counted = !limits_.proxies.trusts(c->address);
     {
         std::lock_guard lock(mutex_);
-        int &open = perAddress_[c->address];
+        int unbounded = 0;
+        int &open = c->counted ? perAddress_[c->address] : unbounded;
         if (stopping_ || open >= limits_.perAddress) {
-            if (open == 0) perAddress_.erase(c->address);
+            if (c->counted && open == 0) perAddress_.erase(c->address);
             static const std::string busy = "HTTP/1.1 503 Service Unavailable\r\nContent-Type: application/json\r\n"
                                             "Retry-After: 1\r\nContent-Length: 32\r\nConnection: close\r\n\r\n"
                                             "{\"error\":\"too_many_connections\"}";
@@ -203,7 +207,7 @@ void GatedHttpServer::release(const std::shared_ptr<Connection> &c)
     {
         std::lock_guard lock(mutex_);
         if (watched_.erase(c->fd) == 0 && c->state != Connection::State::working) return;
-        auto it = perAddress_.find(c->address);
+        auto it = c->counted ? perAddress_.find(c->address) : perAddress_.end();
         if (it != perAddress_.end() && --it->second <= 0) perAddress_.erase(it);
     }
     epoll_ctl(epoll_, EPOLL_CTL_DEL, c->fd, nullptr);

@@ -3,6 +3,8 @@
 // reads every request whole, under deadlines, before a worker sees it, so that slow or idle
 // clients hold a socket and some memory, never a worker. cpp-httplib then parses and routes the
 // buffered request and writes the answer on a worker.
+#include "TrustedProxies.h"
+
 #include <httplib.h>
 
 #include <atomic>
@@ -23,6 +25,7 @@ struct GateLimits {
     int requestSeconds = 10;  // from a request's first byte to its last
     int idleSeconds = 15;     // a kept-alive connection waiting for its next request
     int perAddress = 64;      // open connections of one client address
+    TrustedProxies proxies;   // their own connections are unbounded: they bound their clients
     int workers = 16;
 };
 

@@ -1,6 +1,7 @@
 #include "ServerOptions.h"
 
 #include "Pricing.h"
+#include "TrustedProxies.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -61,7 +62,11 @@ std::string usage()
   --request-timeout S      with --http: a request's headers and body arrive within this (default 10)
   --idle-timeout S         with --http: a kept-alive connection waits this long for more (default 15)
   --max-connections-per-address N  with --http: open connections of one client address (default
-                           64; behind a proxy on the same host all share the proxy's address)
+                           64; a trusted proxy's own connections are not bounded)
+  --trusted-proxy ADDR     a reverse proxy in front of this server: loopback or a literal IP
+                           address, repeatable. From it, the client is the right-most
+                           X-Forwarded-For address that is not a trusted proxy; sign-in limits
+                           go by that address. The header of any other peer is ignored.
   --result-retention S     keep correction results for replay this long (default 3600)
   --checkout-ttl S         an unpaid checkout expires after this (default 86400)
   --access-token-ttl S     access token lifetime (default 3600)
@@ -188,7 +193,12 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
             else if (a == "--idle-timeout") o.idleTimeoutSeconds = static_cast<int>(number(value(), a.c_str()));
             else if (a == "--max-connections-per-address")
                 o.maxConnectionsPerAddress = static_cast<int>(number(value(), a.c_str()));
-            else if (a == "--result-retention")
+            else if (a == "--trusted-proxy") {
+                std::string proxy = value();
+                if (!TrustedProxies().add(proxy))
+                    throw std::invalid_argument("--trusted-proxy takes loopback or an IP address, not " + proxy);
+                o.trustedProxies.push_back(proxy);
+            } else if (a == "--result-retention")
                 o.correctionRetentionSeconds = static_cast<long>(number(value(), a.c_str()));
             else if (a == "--checkout-ttl") o.checkoutTtlSeconds = static_cast<long>(number(value(), a.c_str()));
             else if (a == "--access-token-ttl") o.accessTokenSeconds = static_cast<long>(number(value(), a.c_str()));

@@ -52,6 +52,8 @@ struct ServerOptions {
     int requestTimeoutSeconds = 10;
     int idleTimeoutSeconds = 15;
     int maxConnectionsPerAddress = 64;
+    // Reverse proxies whose X-Forwarded-For names the client: "loopback" or literal addresses.
+    std::vector<std::string> trustedProxies;
     long correctionRetentionSeconds = 3600;
     long checkoutTtlSeconds = 24L * 3600;
     long accessTokenSeconds = 3600;

@@ -32,7 +32,9 @@ bool isLoopback(const std::string &addr)
 
 void CloudServer::handleTestControl(const Request &req, Response &res)
 {
-    if (!options_.testControls || !isLoopback(req.remote_addr)) return sendError(res, 404, "not_found");
+    // Through a proxy on loopback, the caller is the client the proxy names.
+    if (!options_.testControls || !isLoopback(req.remote_addr) || !isLoopback(clientAddress(req)))
+        return sendError(res, 404, "not_found");
     // A page in the user's browser can reach loopback too, but it cannot send a custom header or a
     // JSON body without a preflight, which this server never grants.
     if (req.get_header_value("X-Quillo-Test-Control") != "1")
