@@ -14,6 +14,12 @@ public:
     bool startMonitoring() override { return service_->startMonitoring(); }
     void stopMonitoring() override { service_->stopMonitoring(); }
     bool isMonitoring() const override { return service_->isMonitoring(); }
+    bool canUndoLastCorrection() const override { return service_->canUndoLastCorrection(); }
+    void undoLastCorrection() override { service_->undoLastCorrection(); }
+    void setUndoAvailabilityHandler(std::function<void(bool)> handler) override {
+        QObject::connect(service_.get(), &GlobalCorrectionService::undoAvailabilityChanged, service_.get(),
+                         std::move(handler));
+    }
     GlobalCorrectionService& service() { return *service_; }
 
 private:
