@@ -142,6 +142,23 @@ TEST_F(UndoOnDesktopTest, UndoWithinTheMinutePastesTheOriginalAndKeepsTheClipboa
     EXPECT_FALSE(service->isCorrectionRunning());
 }
 
+TEST_F(UndoOnDesktopTest, UndoRightAfterThePasteStillGivesTheUsersClipboardBack) {
+    auto field = editor.addTextField(QStringLiteral("Ths field is wrong"));
+    field->placeCaret(3);
+    editor.focus(field);
+    pressGlobe();
+    for (int step = 0; step < 400 && field->value != QStringLiteral("This field is wrong"); ++step)
+        clock.advance(0.005);
+    ASSERT_EQ(field->value, QStringLiteral("This field is wrong"));
+    clock.advance(0.04); // the paste is done; its clipboard restore is still pending
+    ASSERT_TRUE(service->canUndoLastCorrection());
+
+    service->undoLastCorrection();
+    settle(2.0);
+    EXPECT_EQ(field->value, QStringLiteral("Ths field is wrong"));
+    EXPECT_EQ(desktop.pasteboard.items(), userItems) << "not the correction's own clipboard";
+}
+
 TEST_F(UndoOnDesktopTest, UndoIsGoneSixtySecondsAfterThePaste) {
     auto field = correctedField();
     settle(GlobalCorrectionService::undoAvailableSeconds + 0.1);
