@@ -16,7 +16,7 @@ public:
     virtual bool canUndoLastCorrection() const { return false; }
     virtual void undoLastCorrection() {}
     // `handler` hears every change of whether undo is offered.
-    virtual void setUndoAvailabilityHandler(std::function<void(bool)> /*handler*/) {}
+    virtual void setUndoAvailabilityHandler(const std::function<void(bool)>& /*handler*/) {}
 };
 
 } // namespace quillo

@@ -16,9 +16,8 @@ public:
     bool isMonitoring() const override { return service_->isMonitoring(); }
     bool canUndoLastCorrection() const override { return service_->canUndoLastCorrection(); }
     void undoLastCorrection() override { service_->undoLastCorrection(); }
-    void setUndoAvailabilityHandler(std::function<void(bool)> handler) override {
-        QObject::connect(service_.get(), &GlobalCorrectionService::undoAvailabilityChanged, service_.get(),
-                         std::move(handler));
+    void setUndoAvailabilityHandler(const std::function<void(bool)>& handler) override {
+        QObject::connect(service_.get(), &GlobalCorrectionService::undoAvailabilityChanged, service_.get(), handler);
     }
     GlobalCorrectionService& service() { return *service_; }
 

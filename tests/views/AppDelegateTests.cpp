@@ -69,7 +69,7 @@ public:
     bool isMonitoring() const override { return on_; }
     bool canUndoLastCorrection() const override { return undo_.offered; }
     void undoLastCorrection() override { ++undo_.undos; }
-    void setUndoAvailabilityHandler(std::function<void(bool)> handler) override { undo_.handler = std::move(handler); }
+    void setUndoAvailabilityHandler(const std::function<void(bool)>& handler) override { undo_.handler = handler; }
 
 private:
     int& starts_;
