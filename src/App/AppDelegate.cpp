@@ -158,6 +158,7 @@ void AppDelegate::setupMenuBar() {
             [this] { settingsTransition_->presentAfterClosing([this] { openPreferencesWindow(false); }); });
     connect(popoverView_, &MenuBarPopoverView::creditPacksRequested, this,
             [this] { settingsTransition_->presentAfterClosing([this] { openPreferencesWindow(true); }); });
+    connect(popoverView_, &MenuBarPopoverView::undoRequested, this, &AppDelegate::undoLastCorrection);
     connect(popoverView_, &MenuBarPopoverView::quitRequested, this, [this] {
         if (env_.quit) env_.quit();
         else QCoreApplication::quit();
@@ -167,6 +168,7 @@ void AppDelegate::setupMenuBar() {
     if (tray) {
         trayItem_ = std::make_unique<QuilloTrayItem>(indicator_);
         connect(trayItem_.get(), &QuilloTrayItem::clicked, this, &AppDelegate::togglePopover);
+        connect(trayItem_.get(), &QuilloTrayItem::undoRequested, this, &AppDelegate::undoLastCorrection);
         trayItem_->show();
     } else {
         // Said once per run: the popover then lives in a small window.
@@ -196,6 +198,19 @@ MenuBarPopoverInputs AppDelegate::popoverInputs() const {
 
 void AppDelegate::refreshPopover() {
     if (popoverView_) popoverView_->setInputs(popoverInputs());
+}
+
+void AppDelegate::setUndoAvailable(bool available) {
+    if (popoverView_) popoverView_->setUndoAvailable(available);
+    if (trayItem_) trayItem_->setUndoAvailable(available);
+}
+
+void AppDelegate::undoLastCorrection() {
+    if (!settingsTransition_) return;
+    // The popover goes first, so the keyboard is back with the corrected field.
+    settingsTransition_->presentAfterClosing([this] {
+        if (correctionMonitor_ && correctionMonitor_->canUndoLastCorrection()) correctionMonitor_->undoLastCorrection();
+    });
 }
 
 void AppDelegate::togglePopover() {
@@ -374,6 +389,9 @@ void AppDelegate::startCorrectionMonitoring() {
             if (self) self->updateStatusIcon(status);
         });
         if (!correctionMonitor_) return;
+        correctionMonitor_->setUndoAvailabilityHandler([self](bool available) {
+            if (self) self->setUndoAvailable(available);
+        });
     }
     // A service stopped earlier (autoCorrect off, then on) starts again.
     if (!correctionMonitor_->isMonitoring()) correctionMonitor_->startMonitoring();

@@ -94,6 +94,8 @@ public:
     void togglePopover();
     void showMenuBarPopover();
     void updateStatusIcon(CorrectionStatus status);
+    // Closes the popover, then asks the correction service to take back its last correction.
+    void undoLastCorrection();
 
     // State, for the shell and tests.
     bool isOnboardingPresented() const { return isOnboardingPresented_; }
@@ -117,6 +119,7 @@ private:
     void record(QuilloDiagnosticEvent event);
     void setupMenuBar();
     void refreshPopover();
+    void setUndoAvailable(bool available);
     void presentMenuBarPopover();
     void showLoadingWindow();
     void finishStartupWithoutLoadingWindow();

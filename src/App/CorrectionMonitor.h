@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace quillo {
 
 // The correction service as the shell turns it on and off.
@@ -9,6 +11,12 @@ public:
     virtual bool startMonitoring() = 0;
     virtual void stopMonitoring() = 0;
     virtual bool isMonitoring() const = 0;
+
+    // Taking back the last correction; a monitor without undo never offers it.
+    virtual bool canUndoLastCorrection() const { return false; }
+    virtual void undoLastCorrection() {}
+    // `handler` hears every change of whether undo is offered.
+    virtual void setUndoAvailabilityHandler(const std::function<void(bool)>& /*handler*/) {}
 };
 
 } // namespace quillo

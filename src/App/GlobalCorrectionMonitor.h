@@ -14,6 +14,11 @@ public:
     bool startMonitoring() override { return service_->startMonitoring(); }
     void stopMonitoring() override { service_->stopMonitoring(); }
     bool isMonitoring() const override { return service_->isMonitoring(); }
+    bool canUndoLastCorrection() const override { return service_->canUndoLastCorrection(); }
+    void undoLastCorrection() override { service_->undoLastCorrection(); }
+    void setUndoAvailabilityHandler(const std::function<void(bool)>& handler) override {
+        QObject::connect(service_.get(), &GlobalCorrectionService::undoAvailabilityChanged, service_.get(), handler);
+    }
     GlobalCorrectionService& service() { return *service_; }
 
 private:

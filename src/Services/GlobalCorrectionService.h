@@ -65,6 +65,12 @@ public:
     // A modifier trigger held longer than this is a shortcut in the making, not a press.
     static constexpr double modifierTriggerMaximumHold = 1.2;
     static constexpr double doubleTapInterval = 0.55;
+    // How long after a paste the last correction can still be taken back.
+    static constexpr double undoAvailableSeconds = 60.0;
+
+    static inline const QString undoneNotice = QStringLiteral("Undone: your original text is back.");
+    static inline const QString undoFieldChangedMessage =
+        QStringLiteral("Not undone: the field changed after the correction. Quillo left it as it is.");
 
     // Without `pipeline` one is built over `cloudService` (which must then be given and outlive
     // the service), scoped to the signed-in session of `sessions`.
@@ -85,6 +91,14 @@ public:
 
     // Starts a correction unless one is running.
     void triggerCorrection();
+
+    // True for undoAvailableSeconds after a whole field was corrected, until another correction
+    // starts, the undo runs or monitoring stops. A corrected selection cannot be found again
+    // without guessing, so it offers no undo.
+    bool canUndoLastCorrection() const { return undoable_.has_value(); }
+    // Pastes the original text back, only while the same field still holds exactly the
+    // correction; otherwise the field is left alone and the toast says why.
+    void undoLastCorrection();
 
     bool isCorrectionRunning() const { return correctionTask_ != nullptr || activeCorrectionID_.has_value(); }
     std::optional<QUuid> activeCorrectionID() const { return activeCorrectionID_; }
@@ -107,6 +121,7 @@ public:
 
 signals:
     void isMonitoringChanged(bool isMonitoring);
+    void undoAvailabilityChanged(bool available);
 
 private:
     CorrectionTriggerPreference currentTrigger() const;
@@ -129,6 +144,10 @@ private:
     void startCorrectionTask(QUuid id, const CancellationToken& token);
     QCoro::Task<> runCorrection(QUuid id, CancellationToken token);
 
+    void rememberUndoable(const TextCorrectionTarget& target, const QString& corrected);
+    void forgetUndoable();
+    QCoro::Task<> runUndo(QUuid id, CancellationToken token, TextCorrectionTarget corrected, QString original);
+
     void observeSessions(QuilloSessionProviding* sessions);
     void sessionScopeDelivered(const std::optional<QString>& scope);
 
@@ -149,6 +168,13 @@ private:
     std::unique_ptr<CancellationSource> correctionTask_;
     std::optional<Clock::TimerId> pendingTaskStart_;
     std::optional<QUuid> activeCorrectionID_;
+
+    struct UndoableCorrection {
+        TextCorrectionTarget corrected; // the field as the paste left it
+        QString original;
+    };
+    std::optional<UndoableCorrection> undoable_;
+    std::optional<Clock::TimerId> undoExpiry_;
 
     std::optional<CorrectionTriggerPreference> activeModifierTrigger_;
     bool modifierTriggerWasInterrupted_ = false;

@@ -30,7 +30,12 @@ TextInsertionEngine::TextInsertionEngine(Platform platform, PhysicalLayoutKeyCod
 TextInsertionEngine::~TextInsertionEngine() {
     // The user's pasteboard must not stay replaced by a correction when the engine goes
     // away with restores still pending: put it back now.
+    restorePendingNow();
+}
+
+void TextInsertionEngine::restorePendingNow() {
     auto pending = std::move(pendingRestores_);
+    pendingRestores_.clear();
     for (auto& [timer, restore] : pending) {
         clock_.cancelScheduled(timer);
         restore.write.restoreIfStillOwned(restore.snapshot, platform_.pasteboard);
@@ -75,6 +80,8 @@ bool TextInsertionEngine::collapseSelection() { return sendKey(rightArrowKeyCode
 
 QCoro::Task<std::optional<QString>> TextInsertionEngine::copyCurrentSelection(int maximumPollCount,
                                                                               CancellationToken cancellation) {
+    // A paste's restore still pending would otherwise snapshot the paste as the user's own.
+    restorePendingNow();
     Pasteboard& pasteboard = platform_.pasteboard;
     const PasteboardSnapshot snapshot = PasteboardSnapshot::capture(pasteboard);
     pasteboard.clearContents();
@@ -293,6 +300,7 @@ TextInsertionEngine::applyCorrection(TextCorrectionTarget target, QString correc
 
 QCoro::Task<bool> TextInsertionEngine::paste(QString text, CancellationToken cancellation) {
     if (cancellation.isCancelled()) co_return false;
+    restorePendingNow();
     Pasteboard& pasteboard = platform_.pasteboard;
     PasteboardSnapshot snapshot = PasteboardSnapshot::capture(pasteboard);
     const QString marker = QUuid::createUuid().toString(QUuid::WithoutBraces);

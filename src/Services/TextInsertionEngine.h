@@ -82,6 +82,8 @@ private:
         TransientPasteboardWrite write;
     };
     void restorePasteboard(PasteboardSnapshot snapshot, TransientPasteboardWrite write, double after);
+    // Runs every pending restore at once: the next copy or paste replaces the pasteboard anyway.
+    void restorePendingNow();
 
     Platform platform_;
     PhysicalLayoutKeyCode keyboardLayout_;

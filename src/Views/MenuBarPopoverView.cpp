@@ -147,6 +147,13 @@ MenuBarPopoverView::MenuBarPopoverView(QWidget* parent) : QWidget(parent) {
     notice_->hide();
     column->addWidget(notice_);
 
+    undo_ = new QPushButton(QStringLiteral("Undo Last Correction"), this);
+    undo_->setObjectName(QStringLiteral("undoLastCorrection"));
+    undo_->setFlat(true);
+    undo_->hide();
+    connect(undo_, &QPushButton::clicked, this, &MenuBarPopoverView::undoRequested);
+    column->addWidget(undo_);
+
     // Footer.
     auto* footer = new QHBoxLayout;
     auto* settings = new QPushButton(QuilloSymbols::icon(QuilloSymbol::gearshape, QuilloPalette::grey),
@@ -170,6 +177,11 @@ MenuBarPopoverView::MenuBarPopoverView(QWidget* parent) : QWidget(parent) {
     column->addLayout(footer);
 
     refresh();
+}
+
+void MenuBarPopoverView::setUndoAvailable(bool available) {
+    undo_->setVisible(available);
+    adjustSize();
 }
 
 void MenuBarPopoverView::setInputs(const MenuBarPopoverInputs& inputs) {

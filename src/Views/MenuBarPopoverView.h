@@ -22,11 +22,14 @@ public:
     const MenuBarPopoverInputs& inputs() const { return inputs_; }
     // A line above the footer (the missing-tray notice); empty hides it.
     void setNotice(const QString& notice);
+    // Shows "Undo Last Correction" while an undo is offered.
+    void setUndoAvailable(bool available);
 
 signals:
     void settingsRequested();
     void creditPacksRequested();
     void quitRequested();
+    void undoRequested();
 
 private:
     void refresh();
@@ -43,6 +46,7 @@ private:
     QLabel* refreshingText_ = nullptr;
     QWidget* lowCredit_ = nullptr;
     QLabel* notice_ = nullptr;
+    QPushButton* undo_ = nullptr;
 };
 
 } // namespace quillo

@@ -1,6 +1,8 @@
 #include "Views/QuilloTrayItem.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QPainter>
 #include <QPalette>
 #include <QSystemTrayIcon>
@@ -8,13 +10,17 @@
 namespace quillo {
 
 QuilloTrayItem::QuilloTrayItem(MenuBarStatusIndicator& indicator, QObject* parent)
-    : QObject(parent), indicator_(indicator), tray_(new QSystemTrayIcon(this)) {
+    : QObject(parent), indicator_(indicator), tray_(new QSystemTrayIcon(this)), menu_(std::make_unique<QMenu>()) {
     connect(&indicator_, &MenuBarStatusIndicator::changed, this, &QuilloTrayItem::refresh);
+    // The context click opens the menu instead.
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context ||
-            reason == QSystemTrayIcon::DoubleClick)
-            emit clicked();
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) emit clicked();
     });
+    undoAction_ = menu_->addAction(QStringLiteral("Undo Last Correction"));
+    undoAction_->setObjectName(QStringLiteral("undoLastCorrection"));
+    undoAction_->setEnabled(false);
+    connect(undoAction_, &QAction::triggered, this, &QuilloTrayItem::undoRequested);
+    tray_->setContextMenu(menu_.get());
     refresh();
 }
 
@@ -23,6 +29,8 @@ QuilloTrayItem::~QuilloTrayItem() = default;
 bool QuilloTrayItem::isAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 void QuilloTrayItem::show() { tray_->show(); }
+
+void QuilloTrayItem::setUndoAvailable(bool available) { undoAction_->setEnabled(available); }
 
 QRect QuilloTrayItem::geometry() const { return tray_->geometry(); }
 

@@ -5,7 +5,10 @@
 #include <QObject>
 #include <QPixmap>
 #include <QRect>
+#include <memory>
 
+class QAction;
+class QMenu;
 class QSystemTrayIcon;
 
 namespace quillo {
@@ -22,18 +25,24 @@ public:
     void show();
     QRect geometry() const;
     QSystemTrayIcon* trayIcon() const { return tray_; }
+    // The context menu's "Undo Last Correction", enabled only while an undo is offered.
+    void setUndoAvailable(bool available);
+    QAction* undoAction() const { return undoAction_; }
 
     // The icon for a state, at `side` pixels: the idle mark follows the panel's text colour.
     static QPixmap render(const MenuBarStatusAppearance& appearance, bool badge, int side, const QColor& idleColor);
 
 signals:
     void clicked();
+    void undoRequested();
 
 private:
     void refresh();
 
     MenuBarStatusIndicator& indicator_;
     QSystemTrayIcon* tray_;
+    std::unique_ptr<QMenu> menu_;
+    QAction* undoAction_ = nullptr;
 };
 
 } // namespace quillo

@@ -99,3 +99,154 @@ TEST_F(GlobalCorrectionServiceTest, WithoutDesktopOrProviderNothingCanBeCaptured
     EXPECT_EQ(statuses.last(), CorrectionStatus::error);
     EXPECT_FALSE(service->isCorrectionRunning());
 }
+
+// MARK: - Undo
+
+namespace {
+
+class UndoOnDesktopTest : public ServiceOnDesktopTest {
+protected:
+    // A whole field corrected from "Ths field is wrong" and the keystroke log emptied.
+    std::shared_ptr<FakeTextField> correctedField() {
+        auto field = editor.addTextField(QStringLiteral("Ths field is wrong"));
+        field->placeCaret(3);
+        editor.focus(field);
+        QObject::connect(service.get(), &GlobalCorrectionService::undoAvailabilityChanged, service.get(),
+                         [this](bool available) { availability.append(available); });
+        pressGlobe();
+        settle(2.0);
+        EXPECT_EQ(field->value, QStringLiteral("This field is wrong"));
+        desktop.keystrokes.posted.clear();
+        return field;
+    }
+    QList<bool> availability;
+};
+
+} // namespace
+
+TEST_F(UndoOnDesktopTest, UndoWithinTheMinutePastesTheOriginalAndKeepsTheClipboard) {
+    auto field = correctedField();
+    ASSERT_TRUE(service->canUndoLastCorrection());
+    settle(55.0);
+    ASSERT_TRUE(service->canUndoLastCorrection()) << "still offered 57 s after the paste";
+
+    service->undoLastCorrection();
+    EXPECT_FALSE(service->canUndoLastCorrection()) << "one undo per correction";
+    settle(2.0);
+    EXPECT_EQ(field->value, QStringLiteral("Ths field is wrong"));
+    EXPECT_EQ(desktop.pasteboard.items(), userItems) << "the user's clipboard, every item and type, is back";
+    EXPECT_EQ(toast.calls.last(), "success: " + GlobalCorrectionService::undoneNotice);
+    EXPECT_EQ(statuses.last(), CorrectionStatus::success);
+    EXPECT_EQ(availability, (QList<bool>{true, false}));
+    EXPECT_EQ(history.entries.size(), 1) << "an undo is not a correction of its own";
+    EXPECT_FALSE(service->isCorrectionRunning());
+}
+
+TEST_F(UndoOnDesktopTest, UndoRightAfterThePasteStillGivesTheUsersClipboardBack) {
+    auto field = editor.addTextField(QStringLiteral("Ths field is wrong"));
+    field->placeCaret(3);
+    editor.focus(field);
+    pressGlobe();
+    for (int step = 0; step < 400 && field->value != QStringLiteral("This field is wrong"); ++step)
+        clock.advance(0.005);
+    ASSERT_EQ(field->value, QStringLiteral("This field is wrong"));
+    clock.advance(0.04); // the paste is done; its clipboard restore is still pending
+    ASSERT_TRUE(service->canUndoLastCorrection());
+
+    service->undoLastCorrection();
+    settle(2.0);
+    EXPECT_EQ(field->value, QStringLiteral("Ths field is wrong"));
+    EXPECT_EQ(desktop.pasteboard.items(), userItems) << "not the correction's own clipboard";
+}
+
+TEST_F(UndoOnDesktopTest, UndoIsGoneSixtySecondsAfterThePaste) {
+    auto field = correctedField();
+    settle(GlobalCorrectionService::undoAvailableSeconds + 0.1);
+    EXPECT_FALSE(service->canUndoLastCorrection());
+    EXPECT_EQ(availability, (QList<bool>{true, false}));
+
+    service->undoLastCorrection();
+    settle(2.0);
+    EXPECT_TRUE(desktop.keystrokes.posted.isEmpty()) << "an expired undo sends nothing";
+    EXPECT_EQ(field->value, QStringLiteral("This field is wrong"));
+}
+
+TEST_F(UndoOnDesktopTest, FieldEditedAfterTheCorrectionIsLeftAloneAndTheToastSaysWhy) {
+    auto field = correctedField();
+    field->value += QStringLiteral(" today");
+    field->placeCaret(field->value.size());
+
+    service->undoLastCorrection();
+    settle(2.0);
+    EXPECT_EQ(field->value, QStringLiteral("This field is wrong today"));
+    EXPECT_EQ(desktop.pasteboard.items(), userItems);
+    EXPECT_EQ(toast.calls.last(), "error: " + GlobalCorrectionService::undoFieldChangedMessage);
+    EXPECT_EQ(statuses.last(), CorrectionStatus::error);
+    bool pasteSent = false;
+    for (const auto& k : desktop.keystrokes.keyDowns())
+        if (k.keyCode == 9 && k.modifierFlags == ModifierFlags::control) pasteSent = true;
+    EXPECT_FALSE(pasteSent);
+}
+
+TEST_F(UndoOnDesktopTest, FieldChangedBetweenTheCheckAndThePasteIsLeftAlone) {
+    auto field = correctedField();
+    service->undoLastCorrection();
+    // The first read matches; the user types before the guard reads the field again.
+    desktop.at(0.03, [field] {
+        field->value = QStringLiteral("This field is right");
+        field->placeCaret(field->value.size());
+    });
+    settle(2.0);
+    EXPECT_EQ(field->value, QStringLiteral("This field is right"));
+    EXPECT_EQ(toast.calls.last(), "error: " + GlobalCorrectionService::undoFieldChangedMessage);
+    EXPECT_EQ(desktop.pasteboard.items(), userItems);
+}
+
+TEST_F(UndoOnDesktopTest, AnotherApplicationInFrontGetsNoKeystroke) {
+    auto field = correctedField();
+    FakeApplication& other = desktop.addApplication(777, QStringLiteral("org.example.Notes"));
+    auto notes = other.addTextField(QStringLiteral("This field is wrong"));
+    other.focus(notes);
+    desktop.activate(other);
+
+    service->undoLastCorrection();
+    settle(2.0);
+    EXPECT_EQ(field->value, QStringLiteral("This field is wrong"));
+    EXPECT_EQ(notes->value, QStringLiteral("This field is wrong"));
+    EXPECT_TRUE(desktop.keystrokes.posted.isEmpty()) << "not even Select All";
+    EXPECT_EQ(toast.calls.last(), "error: " + *TextCorrectionApplicationResults::userMessage(
+                                                  TextCorrectionApplicationResult::applicationChanged));
+}
+
+TEST_F(UndoOnDesktopTest, PasswordFieldInFrontIsRefusedBeforeAnyKeystroke) {
+    correctedField();
+    auto secret = editor.addPasswordField(QStringLiteral("This field is wrong"));
+    editor.focus(secret);
+    service->undoLastCorrection();
+    settle(2.0);
+    EXPECT_TRUE(desktop.keystrokes.posted.isEmpty());
+    EXPECT_EQ(secret->value, QStringLiteral("This field is wrong"));
+    EXPECT_EQ(toast.calls.last(), "error: " + failure(UserFacingErrorCatalog::CorrectionFailure::secureTextField()));
+}
+
+TEST_F(UndoOnDesktopTest, NewCorrectionOrStoppingForgetsTheUndo) {
+    auto field = correctedField();
+    field->value = QStringLiteral("Ths again");
+    pressGlobe();
+    EXPECT_FALSE(service->canUndoLastCorrection()) << "forgotten as soon as the next correction starts";
+    settle(2.0);
+    EXPECT_EQ(field->value, QStringLiteral("This again"));
+    EXPECT_TRUE(service->canUndoLastCorrection()) << "the new correction can be undone";
+    service->stopMonitoring();
+    EXPECT_FALSE(service->canUndoLastCorrection());
+}
+
+TEST_F(UndoOnDesktopTest, CorrectedSelectionOffersNoUndo) {
+    auto field = editor.addTextField(QStringLiteral("Keep Ths part"));
+    field->select(5, 3);
+    editor.focus(field);
+    pressGlobe();
+    settle(2.0);
+    ASSERT_EQ(field->value, QStringLiteral("Keep This part"));
+    EXPECT_FALSE(service->canUndoLastCorrection());
+}

@@ -10,9 +10,11 @@
 #include "Views/MenuBarPopover.h"
 #include "Views/MenuBarPopoverView.h"
 #include "Views/OnboardingWindow.h"
+#include "Views/QuilloTrayItem.h"
 #include "Views/StartupLoadingView.h"
 #include "ViewsTestSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -45,9 +47,16 @@ public:
     void synchronize(bool force) override { synchronizations.append(force); }
 };
 
+// What the shell asked of the monitor's undo, and its availability handler.
+struct UndoRecord {
+    std::function<void(bool)> handler;
+    bool offered = false;
+    int undos = 0;
+};
+
 class FakeMonitor final : public CorrectionMonitor {
 public:
-    explicit FakeMonitor(int& starts, int& stops) : starts_(starts), stops_(stops) {}
+    explicit FakeMonitor(int& starts, int& stops, UndoRecord& undo) : starts_(starts), stops_(stops), undo_(undo) {}
     bool startMonitoring() override {
         ++starts_;
         on_ = true;
@@ -58,10 +67,14 @@ public:
         on_ = false;
     }
     bool isMonitoring() const override { return on_; }
+    bool canUndoLastCorrection() const override { return undo_.offered; }
+    void undoLastCorrection() override { ++undo_.undos; }
+    void setUndoAvailabilityHandler(const std::function<void(bool)>& handler) override { undo_.handler = handler; }
 
 private:
     int& starts_;
     int& stops_;
+    UndoRecord& undo_;
     bool on_ = false;
 };
 
@@ -75,6 +88,7 @@ protected:
     FakeCloudState cloud;
     int monitorsMade = 0, starts = 0, stops = 0;
     AppDelegate::StatusHandler statusHandler;
+    UndoRecord undo;
     QList<QuilloDiagnosticEvent> events;
     QList<QUrl> callbacks;
     std::unique_ptr<AppDelegate> delegate;
@@ -90,7 +104,7 @@ protected:
         env.makeCorrectionMonitor = [this](CorrectionToastPresenting&, AppDelegate::StatusHandler onStatus) {
             ++monitorsMade;
             statusHandler = std::move(onStatus);
-            return std::make_unique<FakeMonitor>(starts, stops);
+            return std::make_unique<FakeMonitor>(starts, stops, undo);
         };
         env.trayAvailable = [tray] { return tray; };
         env.recordEvent = [this](QuilloDiagnosticEvent e) { events.append(e); };
@@ -525,4 +539,41 @@ TEST_F(AppDelegateTest, RunOnboardingAgainClosesSettingsThenShowsTheWelcome) {
     ASSERT_NE(delegate->onboardingWindow(), nullptr);
     EXPECT_TRUE(delegate->isOnboardingPresented());
     EXPECT_FALSE(delegate->isMonitoring());
+}
+
+TEST_F(AppDelegateTest, UndoIsOfferedInTheTrayMenuAndThePopoverOnlyWhileTheServiceOffersIt) {
+    completedOnboarding();
+    permission.trusted = true;
+    launch(true);
+    clock.advance(2.0);
+    ASSERT_TRUE(delegate->isMonitoring());
+    ASSERT_TRUE(undo.handler);
+    ASSERT_NE(delegate->trayItem(), nullptr);
+    auto* button = delegate->popover()->content()->findChild<QPushButton*>(QStringLiteral("undoLastCorrection"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->isHidden());
+    EXPECT_FALSE(delegate->trayItem()->undoAction()->isEnabled());
+
+    undo.offered = true;
+    undo.handler(true);
+    EXPECT_FALSE(button->isHidden());
+    EXPECT_TRUE(delegate->trayItem()->undoAction()->isEnabled());
+
+    // From the popover: it closes first, then the undo runs once.
+    delegate->togglePopover();
+    ASSERT_TRUE(delegate->popover()->isVisible());
+    button->click();
+    EXPECT_FALSE(delegate->popover()->isVisible());
+    EXPECT_EQ(undo.undos, 1);
+
+    // From the tray menu.
+    delegate->trayItem()->undoAction()->trigger();
+    EXPECT_EQ(undo.undos, 2);
+
+    undo.offered = false;
+    undo.handler(false);
+    EXPECT_TRUE(button->isHidden());
+    EXPECT_FALSE(delegate->trayItem()->undoAction()->isEnabled());
+    delegate->undoLastCorrection();
+    EXPECT_EQ(undo.undos, 2) << "nothing to undo once the offer is gone";
 }

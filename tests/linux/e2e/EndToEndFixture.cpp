@@ -12,7 +12,7 @@ namespace V = quillo::VirtualKeyCode;
 
 bool RecordingToast::hasOutcome() const {
     for (const QString& event : events)
-        if (event == QLatin1String("preview") || event == QLatin1String("success") ||
+        if (event == QLatin1String("preview") || event.startsWith(QLatin1String("success")) ||
             event.startsWith(QLatin1String("error: ")))
             return true;
     return false;

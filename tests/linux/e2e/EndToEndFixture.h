@@ -29,7 +29,9 @@ using namespace quillo::desktoptest;
 
 struct RecordingToast final : CorrectionToastPresenting {
     void showProcessing() override { events.append(QStringLiteral("processing")); }
-    void showSuccess(const std::optional<QString>&) override { events.append(QStringLiteral("success")); }
+    void showSuccess(const std::optional<QString>& notice) override {
+        events.append(notice ? QStringLiteral("success: ") + *notice : QStringLiteral("success"));
+    }
     void showError(const QString& message) override { events.append(QStringLiteral("error: ") + message); }
     void show(const QString&, const QString&, const std::optional<QString>&) override {
         events.append(QStringLiteral("preview"));

@@ -121,6 +121,51 @@ TEST_F(EndToEnd, TextChangedBeforeThePasteIsLeftAlone) {
     EXPECT_EQ(field(QStringLiteral("single")), QStringLiteral("my own new words"));
 }
 
+TEST_F(EndToEnd, TheLastCorrectionIsUndoneOnlyWhileTheFieldHoldsIt) {
+    startEditor();
+    const QString expected = expectedCorrection(misspelled);
+    ASSERT_NE(expected, misspelled) << "the reference cloud corrected nothing";
+    editor.command(QStringLiteral("set single ") + misspelled);
+    offerFromEditor();
+    focus(QStringLiteral("single"));
+    ASSERT_TRUE(waitUntil([&] { return pasteboard.types(0).contains(QStringLiteral("image/png")); }));
+    const QJsonObject before = editor.command(QStringLiteral("clipboard"));
+
+    pressTrigger();
+    ASSERT_TRUE(correctionEnded()) << toast.joined().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return field(QStringLiteral("single")) == expected; }));
+    ASSERT_TRUE(service->canUndoLastCorrection());
+
+    toast.events.clear();
+    service->undoLastCorrection();
+    ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
+    EXPECT_EQ(toast.events.last(), QStringLiteral("success: ") + GlobalCorrectionService::undoneNotice)
+        << toast.joined().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return field(QStringLiteral("single")) == misspelled; }))
+        << field(QStringLiteral("single")).toStdString();
+    QJsonObject after;
+    EXPECT_TRUE(waitUntil([&] {
+        after = editor.command(QStringLiteral("clipboard"));
+        return after["data"].toObject()[QStringLiteral("image/png")] ==
+                   before["data"].toObject()[QStringLiteral("image/png")] &&
+               !after["formats"].toArray().contains(QStringLiteral("com.quillo.transient-pasteboard"));
+    }));
+    for (const QString type : {QStringLiteral("text/plain"), QStringLiteral("text/html"), QStringLiteral("image/png"),
+                               QStringLiteral("application/x-quillo-test")})
+        EXPECT_EQ(after["data"].toObject()[type], before["data"].toObject()[type]) << type.toStdString();
+
+    // Corrected again, then edited by the user: the undo leaves the field alone and says why.
+    pressTrigger();
+    ASSERT_TRUE(waitUntil([&] { return field(QStringLiteral("single")) == expected; }));
+    ASSERT_TRUE(waitUntil([&] { return !service->isCorrectionRunning(); }));
+    editor.command(QStringLiteral("set single ") + expected + QStringLiteral(" and more"));
+    toast.events.clear();
+    service->undoLastCorrection();
+    ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
+    EXPECT_EQ(toast.events.last(), QStringLiteral("error: ") + GlobalCorrectionService::undoFieldChangedMessage);
+    EXPECT_EQ(field(QStringLiteral("single")), expected + QStringLiteral(" and more"));
+}
+
 TEST_F(EndToEnd, SwitchingApplicationBeforeThePasteLeavesBothAlone) {
     startEditor();
     editor.command(QStringLiteral("set single ") + misspelled);
