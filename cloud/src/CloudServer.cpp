@@ -3,6 +3,7 @@
 #include "HttpExchange.h"
 
 #include "Crypto.h"
+#include "GateTls.h"
 #include "HunspellSuggestionIndex.h"
 #include "IndexedSuggestionIndex.h"
 #include "Log.h"
@@ -13,7 +14,6 @@
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
-#include <openssl/ssl.h>
 
 #include <cctype>
 #include <chrono>
@@ -121,38 +121,19 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
         log::info("demo_account_ready", {{"balanceCredits", options_.demoBalance}});
     }
 
-    if (options_.plainHttp) {
-        GateLimits limits;
-        limits.maxBodyBytes = options_.maxBodyBytes;
-        limits.requestSeconds = options_.requestTimeoutSeconds;
-        limits.idleSeconds = options_.idleTimeoutSeconds;
-        limits.perAddress = options_.maxConnectionsPerAddress;
-        limits.proxies = proxies_;
-        limits.workers = options_.threads;
-        auto gated = std::make_unique<GatedHttpServer>(limits);
-        gate_ = gated.get();
-        http_ = std::move(gated);
-    } else {
-        auto ssl = std::make_unique<httplib::SSLServer>(options_.certFile.c_str(), options_.keyFile.c_str());
-        if (!ssl->is_valid()) throw std::runtime_error("the server certificate or key cannot be loaded");
-        // Forward secrecy and authenticated encryption only: TLS 1.3, or TLS 1.2 with ECDHE and
-        // AES-GCM or ChaCha20-Poly1305. No CBC suites, no static RSA key exchange.
-        SSL_CTX *ctx = ssl->ssl_context();
-        SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
-        if (SSL_CTX_set_cipher_list(ctx, "ECDHE-ECDSA-AES128-GCM-SHA256:ECDHE-RSA-AES128-GCM-SHA256:"
-                                         "ECDHE-ECDSA-AES256-GCM-SHA384:ECDHE-RSA-AES256-GCM-SHA384:"
-                                         "ECDHE-ECDSA-CHACHA20-POLY1305:ECDHE-RSA-CHACHA20-POLY1305") != 1)
-            throw std::runtime_error("the TLS cipher list is refused");
-        SSL_CTX_set_options(ctx, SSL_OP_CIPHER_SERVER_PREFERENCE | SSL_OP_NO_RENEGOTIATION);
-        http_ = std::move(ssl);
-    }
-    int threads = options_.threads;
-    if (!gate_) http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
-    http_->set_tcp_nodelay(true);  // small JSON answers must not wait for delayed ACKs
+    GateLimits limits;
+    limits.maxBodyBytes = options_.maxBodyBytes;
+    limits.requestSeconds = options_.requestTimeoutSeconds;
+    limits.idleSeconds = options_.idleTimeoutSeconds;
+    limits.perAddress = options_.maxConnectionsPerAddress;
+    limits.proxies = proxies_;
+    limits.workers = options_.threads;
+    std::unique_ptr<GateTlsContext> tls;
+    if (!options_.plainHttp) tls = std::make_unique<GateTlsContext>(options_.certFile, options_.keyFile);
+    http_ = std::make_unique<GatedHttpServer>(limits, std::move(tls));
     http_->set_payload_max_length(options_.maxBodyBytes);
-    http_->set_read_timeout(15, 0);
-    http_->set_write_timeout(15, 0);
-    http_->set_keep_alive_timeout(5);  // an idle connection holds a worker thread
+    // What the answers advertise; the gate closes idle connections itself, a little later.
+    http_->set_keep_alive_timeout(5);
     http_->set_keep_alive_max_count(1000);
     routes();
 }
@@ -181,7 +162,7 @@ void CloudServer::run()
         janitorThread_ = std::thread([this] { janitor(); });
         http_->listen_after_bind();
     }
-    if (gate_) gate_->shutdownGate();
+    http_->shutdownGate();
     runEnded_ = true;
 }
 

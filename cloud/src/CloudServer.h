@@ -98,8 +98,7 @@ private:
     std::unique_ptr<UpdateFeedPublisher> updates_;  // null without --update-feed-version
     FaultInjector faults_;
     TrustedProxies proxies_;
-    std::unique_ptr<httplib::Server> http_;
-    GatedHttpServer *gate_ = nullptr;  // http_ itself with --http
+    std::unique_ptr<GatedHttpServer> http_;
     int port_ = -1;
 
     AttemptThrottle attempts_;  // failed passwords and codes

@@ -1,5 +1,6 @@
 #include "RequestGate.h"
 
+#include "GateTls.h"
 #include "Log.h"
 
 #include <arpa/inet.h>
@@ -31,6 +32,19 @@ struct GatedHttpServer::Connection {
     bool counted = false;  // against its address's bound
     State state = State::waiting;
     Clock::time_point deadline;
+    SSL *tls = nullptr;       // null on the plain-HTTP face
+    bool tlsBroken = false;   // a failed session gets no close_notify
+    bool wantsWrite = false;  // its handshake waits for the socket to take more
+
+    Connection() = default;
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+    Connection(Connection &&) = delete;
+    Connection &operator=(Connection &&) = delete;
+    ~Connection()
+    {
+        if (tls) SSL_free(tls);
+    }
 };
 
 namespace {
@@ -95,32 +109,70 @@ bool sendAll(int fd, const char *data, size_t size, int timeoutMs)
     return true;
 }
 
+using Connection = GatedHttpServer::Connection;
+
+bool sendOn(Connection &c, const char *data, size_t size, int timeoutMs)
+{
+    if (!c.tls) return sendAll(c.fd, data, size, timeoutMs);
+    if (tlsSendAll(c.tls, data, size, timeoutMs)) return true;
+    c.tlsBroken = true;  // a record may be half written
+    return false;
+}
+
+enum class Received { data, wantRead, wantWrite, closed };
+
+// One non-blocking read: request bytes, or why there are none now.
+Received receive(Connection &c, char *chunk, size_t size, size_t &count)
+{
+    // A refused connection is only drained: its TLS session has said its last.
+    if (c.tls && c.state != Connection::State::closing) {
+        switch (tlsReceive(c.tls, chunk, size, count, c.tlsBroken)) {
+        case TlsRead::data: return Received::data;
+        case TlsRead::wantRead: return Received::wantRead;
+        case TlsRead::wantWrite: return Received::wantWrite;
+        case TlsRead::closed: return Received::closed;
+        }
+    }
+    for (;;) {
+        ssize_t n = ::recv(c.fd, chunk, size, 0);
+        if (n > 0) {
+            count = static_cast<size_t>(n);
+            return Received::data;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Received::wantRead;
+        return Received::closed;
+    }
+}
+
+// Bytes already taken from the socket that its readiness no longer tells of.
+bool holdsUnread(const Connection &c) { return !c.buffer.empty() || (c.tls && tlsHasBuffered(c.tls)); }
+
 // The whole request is in memory: reads never wait; writes wait for the client a while.
 class BufferedStream : public httplib::Stream {
 public:
-    BufferedStream(int fd, const std::string &buffer) : fd_(fd), buffer_(buffer) {}
-    bool is_readable() const override { return consumed < buffer_.size(); }
+    explicit BufferedStream(Connection &c) : c_(c) {}
+    bool is_readable() const override { return consumed < c_.buffer.size(); }
     bool is_writable() const override { return true; }
     ssize_t read(char *ptr, size_t size) override
     {
-        size_t n = std::min(size, buffer_.size() - consumed);
-        std::copy_n(buffer_.data() + consumed, n, ptr);
+        size_t n = std::min(size, c_.buffer.size() - consumed);
+        std::copy_n(c_.buffer.data() + consumed, n, ptr);
         consumed += n;
         return static_cast<ssize_t>(n);
     }
     ssize_t write(const char *ptr, size_t size) override
     {
-        return sendAll(fd_, ptr, size, 15000) ? static_cast<ssize_t>(size) : -1;
+        return sendOn(c_, ptr, size, 15000) ? static_cast<ssize_t>(size) : -1;
     }
-    void get_remote_ip_and_port(std::string &ip, int &port) const override { endpoint(fd_, true, ip, port); }
-    void get_local_ip_and_port(std::string &ip, int &port) const override { endpoint(fd_, false, ip, port); }
-    socket_t socket() const override { return fd_; }
+    void get_remote_ip_and_port(std::string &ip, int &port) const override { endpoint(c_.fd, true, ip, port); }
+    void get_local_ip_and_port(std::string &ip, int &port) const override { endpoint(c_.fd, false, ip, port); }
+    socket_t socket() const override { return c_.fd; }
 
     size_t consumed = 0;
 
 private:
-    int fd_;
-    const std::string &buffer_;
+    Connection &c_;
 };
 
 std::string lower(std::string s)
@@ -131,7 +183,8 @@ std::string lower(std::string s)
 
 }  // namespace
 
-GatedHttpServer::GatedHttpServer(GateLimits limits) : limits_(std::move(limits))
+GatedHttpServer::GatedHttpServer(GateLimits limits, std::unique_ptr<GateTlsContext> tls)
+    : limits_(std::move(limits)), tls_(std::move(tls))
 {
     new_task_queue = [] { return new InlineQueue; };
     epoll_ = epoll_create1(EPOLL_CLOEXEC);
@@ -178,6 +231,13 @@ bool GatedHttpServer::process_and_close_socket(socket_t sock)
     c->address = peerAddress(sock);
     c->deadline = Clock::now() + std::chrono::seconds(limits_.requestSeconds);
     c->counted = !limits_.proxies.trusts(c->address);
+    if (tls_) {
+        c->tls = tls_->accept(sock);
+        if (!c->tls) {
+            ::close(sock);
+            return true;
+        }
+    }
     {
         std::lock_guard lock(mutex_);
         int unbounded = 0;
@@ -187,7 +247,8 @@ bool GatedHttpServer::process_and_close_socket(socket_t sock)
             static const std::string busy = "HTTP/1.1 503 Service Unavailable\r\nContent-Type: application/json\r\n"
                                             "Retry-After: 1\r\nContent-Length: 32\r\nConnection: close\r\n\r\n"
                                             "{\"error\":\"too_many_connections\"}";
-            sendAll(sock, busy.data(), busy.size(), 0);
+            // Over TLS an answer would first cost a handshake: the connection is only closed.
+            if (!tls_) sendAll(sock, busy.data(), busy.size(), 0);
             ::close(sock);
             log::warn("connection_refused", {{"reason", "per_address_limit"}});
             return true;
@@ -211,8 +272,21 @@ void GatedHttpServer::release(const std::shared_ptr<Connection> &c)
         if (it != perAddress_.end() && --it->second <= 0) perAddress_.erase(it);
     }
     epoll_ctl(epoll_, EPOLL_CTL_DEL, c->fd, nullptr);
+    if (c->tls && !c->tlsBroken && c->state != Connection::State::closing && SSL_is_init_finished(c->tls))
+        SSL_shutdown(c->tls);  // close_notify, without waiting for the peer's
     ::close(c->fd);
     c->fd = -1;
+    if (c->tls) SSL_free(std::exchange(c->tls, nullptr));
+}
+
+void GatedHttpServer::listenFor(const std::shared_ptr<Connection> &c, bool write)
+{
+    if (c->wantsWrite == write) return;
+    c->wantsWrite = write;
+    epoll_event ev{};
+    ev.events = EPOLLIN | EPOLLRDHUP | (write ? EPOLLOUT : 0U);
+    ev.data.fd = c->fd;
+    epoll_ctl(epoll_, EPOLL_CTL_MOD, c->fd, &ev);
 }
 
 void GatedHttpServer::refuse(const std::shared_ptr<Connection> &c, int status, const char *reason)
@@ -227,7 +301,8 @@ void GatedHttpServer::refuse(const std::shared_ptr<Connection> &c, int status, c
     std::string answer = "HTTP/1.1 " + std::to_string(status) + " " + title +
                          "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
                          "\r\nConnection: close\r\n\r\n" + body;
-    sendAll(c->fd, answer.data(), answer.size(), 0);
+    sendOn(*c, answer.data(), answer.size(), 0);
+    if (c->tls && !c->tlsBroken) SSL_shutdown(c->tls);
     // Half-close and drain a moment, so that the answer is read before the connection goes.
     ::shutdown(c->fd, SHUT_WR);
     c->state = Connection::State::closing;
@@ -284,7 +359,7 @@ void GatedHttpServer::readable(const std::shared_ptr<Connection> &c)
                     if (expectContinue && c->buffer.size() < c->needed && !c->continued) {
                         c->continued = true;
                         static const char *cont = "HTTP/1.1 100 Continue\r\n\r\n";
-                        sendAll(c->fd, cont, 25, 0);
+                        sendOn(*c, cont, 25, 0);
                     }
                 }
             }
@@ -300,25 +375,24 @@ void GatedHttpServer::readable(const std::shared_ptr<Connection> &c)
                 return;
             }
         }
-        ssize_t n = ::recv(c->fd, chunk, sizeof chunk, 0);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return release(c);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;  // drained for now
-        }
+        size_t n = 0;
+        Received got = receive(*c, chunk, sizeof chunk, n);
+        if (got == Received::closed) return release(c);
+        if (got != Received::data) return listenFor(c, got == Received::wantWrite);  // drained for now
         if (c->state == Connection::State::closing) continue;
         if (c->state == Connection::State::waiting) {
             c->state = Connection::State::reading;
             c->deadline = Clock::now() + std::chrono::seconds(limits_.requestSeconds);
         }
-        c->buffer.append(chunk, static_cast<size_t>(n));
+        c->buffer.append(chunk, n);
     }
 }
 
 void GatedHttpServer::watch(const std::shared_ptr<Connection> &c)
 {
     // Read before the event thread owns the connection again.
-    bool pending = !c->buffer.empty();
+    bool pending = holdsUnread(*c);
+    c->wantsWrite = false;
     {
         std::lock_guard lock(mutex_);
         if (stopping_) {
@@ -350,7 +424,7 @@ void GatedHttpServer::eventLoop()
                 [[maybe_unused]] ssize_t r = ::read(wake_, &count, sizeof count);
                 std::lock_guard lock(mutex_);
                 for (auto &[fd, c] : watched_)
-                    if (!c->buffer.empty() && c->state != Connection::State::closing) due.push_back(c);
+                    if (holdsUnread(*c) && c->state != Connection::State::closing) due.push_back(c);
                 continue;
             }
             std::shared_ptr<Connection> c;
@@ -395,9 +469,9 @@ void GatedHttpServer::workerLoop()
 
 void GatedHttpServer::serve(const std::shared_ptr<Connection> &c)
 {
-    BufferedStream stream(c->fd, c->buffer);
+    BufferedStream stream(*c);
     bool closed = false;
-    bool ok = process_request(stream, false, closed, nullptr);
+    bool ok = process_request(stream, false, closed, [&](httplib::Request &req) { req.ssl = c->tls; });
     c->buffer.erase(0, stream.consumed);
     if (!ok || closed || stopping_) return release(c);
     // Kept alive: back to the event thread, holding no worker while it waits.

@@ -1,8 +1,8 @@
 #pragma once
-// The plain-HTTP face of the server (how it runs behind a TLS-terminating proxy): one event thread
-// reads every request whole, under deadlines, before a worker sees it, so that slow or idle
-// clients hold a socket and some memory, never a worker. cpp-httplib then parses and routes the
-// buffered request and writes the answer on a worker.
+// The server's face, plain HTTP (behind a TLS-terminating proxy) or TLS: one event thread does
+// the handshakes and reads every request whole, under deadlines, before a worker sees it, so that
+// slow or idle clients hold a socket and some memory, never a worker. cpp-httplib then parses and
+// routes the buffered request and writes the answer on a worker.
 #include "TrustedProxies.h"
 
 #include <httplib.h>
@@ -29,9 +29,12 @@ struct GateLimits {
     int workers = 16;
 };
 
+class GateTlsContext;
+
 class GatedHttpServer : public httplib::Server {
 public:
-    explicit GatedHttpServer(GateLimits limits);
+    // With a TLS context every connection speaks TLS; without one, plain HTTP.
+    explicit GatedHttpServer(GateLimits limits, std::unique_ptr<GateTlsContext> tls = nullptr);
     ~GatedHttpServer() override;
     GatedHttpServer(const GatedHttpServer &) = delete;
     GatedHttpServer &operator=(const GatedHttpServer &) = delete;
@@ -50,8 +53,10 @@ private:
     void refuse(const std::shared_ptr<Connection> &c, int status, const char *reason);
     void release(const std::shared_ptr<Connection> &c);
     void serve(const std::shared_ptr<Connection> &c);
+    void listenFor(const std::shared_ptr<Connection> &c, bool write);
 
     GateLimits limits_;
+    std::unique_ptr<GateTlsContext> tls_;
     int epoll_ = -1;
     int wake_ = -1;  // eventfd: stop
     std::atomic<bool> stopping_{false};

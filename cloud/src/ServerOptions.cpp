@@ -59,10 +59,11 @@ std::string usage()
   --model-key-env SPEED VAR    the model's API key, read from the environment variable VAR
   --model-timeout-ms SPEED N   how long the model may take (default 20000)
   --max-body BYTES         largest request body (default 262144)
-  --request-timeout S      with --http: a request's headers and body arrive within this (default 10)
-  --idle-timeout S         with --http: a kept-alive connection waits this long for more (default 15)
-  --max-connections-per-address N  with --http: open connections of one client address (default
-                           64; a trusted proxy's own connections are not bounded)
+  --request-timeout S      a request's TLS handshake, headers and body arrive within this
+                           (default 10)
+  --idle-timeout S         a kept-alive connection waits this long for more (default 15)
+  --max-connections-per-address N  open connections of one client address (default 64; a
+                           trusted proxy's own connections are not bounded)
   --trusted-proxy ADDR     a reverse proxy in front of this server: loopback or a literal IP
                            address, repeatable. From it, the client is the right-most
                            X-Forwarded-For address that is not a trusted proxy; sign-in limits

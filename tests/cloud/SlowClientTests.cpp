@@ -1,9 +1,11 @@
 // Clients that send slowly, never finish, idle or declare more than the server takes: on the
-// plain-HTTP face (behind a TLS-terminating proxy) none of them holds a worker, so that every
-// other request is still answered.
+// plain-HTTP face (behind a TLS-terminating proxy) and on the TLS face none of them holds a worker,
+// so that every other request is still answered.
 #include "CloudTestServer.h"
 
 #include <gtest/gtest.h>
+
+#include <openssl/ssl.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -63,6 +65,62 @@ httplib::Result health(int port) {
     c.set_read_timeout(5, 0);
     return c.Get("/api/correct?action=health");
 }
+
+httplib::Result healthOverTls(const CloudTestServer& server) {
+    auto c = server.client();
+    c->set_connection_timeout(5, 0);
+    c->set_read_timeout(5, 0);
+    return c->Get("/api/correct?action=health");
+}
+
+// A TLS client that writes what it likes, when it likes, as an attacker's would.
+class TlsConnection {
+public:
+    // handshake false: only the TCP connection.
+    TlsConnection(int port, bool handshake) : ctx_(SSL_CTX_new(TLS_client_method())), fd_(connectTo(port)) {
+        if (fd_ < 0 || !handshake) return;
+        ssl_ = SSL_new(ctx_);
+        SSL_set_fd(ssl_, fd_);
+        if (SSL_connect(ssl_) != 1) {
+            SSL_free(ssl_);
+            ssl_ = nullptr;
+        }
+    }
+    ~TlsConnection() {
+        if (ssl_) SSL_free(ssl_);
+        if (fd_ >= 0) close(fd_);
+        SSL_CTX_free(ctx_);
+    }
+    TlsConnection(const TlsConnection&) = delete;
+    TlsConnection& operator=(const TlsConnection&) = delete;
+
+    int fd() const { return fd_; }
+    bool secured() const { return ssl_ != nullptr; }
+    void send(const std::string& s) {
+        ASSERT_TRUE(ssl_);
+        ASSERT_EQ(SSL_write(ssl_, s.data(), static_cast<int>(s.size())), static_cast<int>(s.size()));
+    }
+    // What the server sends until it closes the connection, or until the deadline.
+    std::string readUntilClosed(int deadlineMs) {
+        std::string out;
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+        for (;;) {
+            int left = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count());
+            pollfd p{fd_, POLLIN, 0};
+            if (SSL_pending(ssl_) == 0 && (left <= 0 || poll(&p, 1, left) <= 0)) return out + "<open>";
+            char buf[4096];
+            int n = SSL_read(ssl_, buf, sizeof buf);
+            if (n <= 0) return out;
+            out.append(buf, static_cast<size_t>(n));
+        }
+    }
+
+private:
+    SSL_CTX* ctx_;
+    int fd_;
+    SSL* ssl_ = nullptr;
+};
 
 TEST(SlowClients, HealthIsAnsweredWhileManyConnectionsDripTheirRequests) {
     CloudTestServer server({"--http", "--threads", "4"});
@@ -162,6 +220,84 @@ TEST(SlowClients, OneAddressHoldsABoundedNumberOfConnections) {
         if (!answered) usleep(50000);
     }
     EXPECT_TRUE(answered);
+}
+
+} // namespace
+
+namespace {
+
+// The TLS face, exposed directly: handshakes that never finish and requests that trickle in
+// through finished ones hold no worker either.
+TEST(SlowClients, HealthIsAnsweredOverTlsWhileManyConnectionsDripTheirHandshakesAndRequests) {
+    CloudTestServer server({"--threads", "4"});
+    std::vector<std::unique_ptr<TlsConnection>> open;
+    for (int i = 0; i < 40; ++i) {
+        bool handshake = i % 5 < 4;
+        auto& c = open.emplace_back(std::make_unique<TlsConnection>(server.port(), handshake));
+        ASSERT_GE(c->fd(), 0);
+        if (handshake) ASSERT_TRUE(c->secured()) << "handshake " << i << " failed";
+        switch (i % 5) {
+        case 0:
+            c->send("POST /api/correct HTTP/1.1\r\nHost: q\r\nContent-Type: application/json\r\n"
+                    "Content-Length: 200000\r\n\r\n{\"te");
+            break;
+        case 1: c->send("POST /api/auth HTTP/1.1\r\nHost: q\r\nContent-Length: 20\r\n\r\n{\"a"); break;
+        case 2: c->send("GET /api/correct?action=health HTTP/1.1\r\nHost: q\r\nX-Slow: "); break;
+        case 3: break; // secured, silent
+        default:
+            // The first bytes of a ClientHello, and no more.
+            if (i % 10 == 4) sendText(c->fd(), std::string("\x16\x03\x01\x02\x00\x01\x00", 7));
+            break;
+        }
+    }
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 3; ++i) {
+        auto r = healthOverTls(server);
+        ASSERT_TRUE(r) << "health got no answer over TLS while slow clients were connected";
+        EXPECT_EQ(r->status, 200);
+    }
+    RecordProperty(
+        "healthMilliseconds",
+        static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()));
+}
+
+TEST(SlowClients, OverTlsTheSameLimitsHold) {
+    CloudTestServer server({"--request-timeout", "1", "--max-connections-per-address", "4"});
+    {
+        // An oversized declared body: 413 at once, then closed.
+        TlsConnection c(server.port(), true);
+        ASSERT_TRUE(c.secured());
+        c.send("POST /api/correct HTTP/1.1\r\nHost: q\r\nContent-Type: application/json\r\n"
+               "Content-Length: 50000000\r\n\r\n{\"text\":\"");
+        std::string answer = c.readUntilClosed(10000);
+        EXPECT_EQ(answer.rfind("HTTP/1.1 413", 0), 0u) << answer;
+        EXPECT_EQ(answer.find("<open>"), std::string::npos) << "the connection stayed open";
+    }
+    {
+        // A request that does not arrive within its deadline: 408.
+        TlsConnection c(server.port(), true);
+        ASSERT_TRUE(c.secured());
+        c.send("POST /api/auth HTTP/1.1\r\nHost: q\r\nContent-Length: 30\r\n\r\n{\"act");
+        std::string answer = c.readUntilClosed(15000);
+        EXPECT_EQ(answer.rfind("HTTP/1.1 408", 0), 0u) << answer;
+    }
+    {
+        // A handshake that never finishes is closed at the same deadline.
+        TlsConnection c(server.port(), false);
+        sendText(c.fd(), std::string("\x16\x03\x01\x02\x00\x01\x00", 7));
+        EXPECT_EQ(readUntilClosed(c.fd(), 15000).find("<open>"), std::string::npos) << "the handshake stayed open";
+    }
+    {
+        // One address holds a bounded number of connections; the next is closed unanswered.
+        std::vector<std::unique_ptr<TlsConnection>> held;
+        for (int i = 0; i < 4; ++i) held.push_back(std::make_unique<TlsConnection>(server.port(), false));
+        TlsConnection extra(server.port(), true);
+        EXPECT_FALSE(extra.secured());
+    }
+    auto r = healthOverTls(server);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 200);
 }
 
 } // namespace
