@@ -30,6 +30,11 @@ namespace cloudtest {
 
 const std::string kInstallationId = "6f9619ff-8b86-4d01-b42d-00c04fc964ff";
 
+std::string cloudBinary() {
+    const char* other = std::getenv("QUILLO_CLOUD_UNDER_TEST");
+    return other && *other ? other : QUILLO_CLOUD_BINARY;
+}
+
 std::string Reply::header(const std::string& name) const {
     auto it = headers.find(name);
     return it == headers.end() ? std::string() : it->second;
@@ -44,7 +49,7 @@ CloudTestServer::CloudTestServer(std::vector<std::string> extra, bool testContro
         dir_ = reuseDirectory;
         ownsDir_ = false;
     }
-    std::vector<std::string> args = {QUILLO_CLOUD_BINARY, "--port", "0", "--db", dir_ + "/cloud.sqlite3", "--outbox",
+    std::vector<std::string> args = {cloudBinary(), "--port", "0", "--db", dir_ + "/cloud.sqlite3", "--outbox",
                                      dir_ + "/outbox", "--cert", std::string(QUILLO_TEST_CA_DIR) + "/server.pem",
                                      "--key", std::string(QUILLO_TEST_CA_DIR) + "/server.key", "--threads", "8",
                                      // The stored hashes of test accounts need not resist cracking.

@@ -63,6 +63,10 @@ private:
     pid_t pid_ = -1;
 };
 
+// The server the tests run: the one built beside them, or QUILLO_CLOUD_UNDER_TEST, so that the
+// same tests can be pointed at another build (an older server they must fail on).
+std::string cloudBinary();
+
 // Independent helpers (OpenSSL), so a fault in the server's own code cannot hide here.
 std::string newUuid();
 std::string newRecoveryKey();

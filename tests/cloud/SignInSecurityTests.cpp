@@ -29,8 +29,7 @@ std::string logOf(const CloudTestServer& server) {
 // Runs quillo-cloud with these options and returns its exit status and what it printed; for
 // option errors, which end the program before it listens.
 std::pair<int, std::string> runServer(const std::string& options) {
-    std::string command =
-        std::string(QUILLO_CLOUD_BINARY) + " --port 0 --http --db /nonexistent/db " + options + " 2>&1";
+    std::string command = cloudBinary() + " --port 0 --http --db /nonexistent/db " + options + " 2>&1";
     FILE* p = popen(command.c_str(), "r");
     std::string out;
     char buf[512];
@@ -66,6 +65,35 @@ TEST(GoogleStandIn, RefusesToStartOnAnAddressBeyondLoopback) {
     auto [status3, out3] = runServer("--oidc-issuer http://idp.example.com --oidc-client-id x");
     EXPECT_EQ(status3, 2);
     EXPECT_NE(out3.find("--oidc-issuer needs an https address"), std::string::npos) << out3;
+}
+
+// The provider's verdict is used the same way whichever provider gave it.
+TEST(GoogleStandIn, AnAddressItConfirmsLosesAPasswordNobodyConfirmed) {
+    CloudTestServer server({"--dev-google-stand-in"});
+    ASSERT_EQ(server
+                  .auth({{"action", "sign_up"},
+                         {"email", "victim@example.com"},
+                         {"password", "attacker chose this"},
+                         {"installationId", kInstallationId}})
+                  .status,
+              200);
+    std::string verifier = base64Url(std::string(32, 'v'));
+    Reply start = server.auth(startBody(verifier));
+    ASSERT_EQ(start.status, 200) << start.text;
+    Reply decision = server.post("/oauth/google",
+                                 "request=" + queryValue(start.body["oauthURL"], "request") +
+                                     "&email=Victim%40example.com&decision=allow",
+                                 {}, "application/x-www-form-urlencoded");
+    Reply session = server.auth({{"action", "complete_google_oauth"},
+                                 {"authCode", queryValue(decision.header("Location"), "code")},
+                                 {"codeVerifier", verifier},
+                                 {"installationId", kInstallationId}});
+    ASSERT_EQ(session.status, 200) << session.text;
+    Reply attacker = server.auth({{"action", "sign_in"},
+                                  {"email", "victim@example.com"},
+                                  {"password", "attacker chose this"},
+                                  {"installationId", kInstallationId}});
+    EXPECT_EQ(attacker.status, 401) << attacker.text;
 }
 
 class OpenIdSignIn : public ::testing::Test {

@@ -132,9 +132,9 @@ TEST(UpdateFeedContract, BadOptionsStopTheStart) {
     KeyFolder keys;
     // Run directly: the server must refuse to start, which the test server helper counts as a fault.
     const auto exitStatus = [&](const std::string& options) {
-        const std::string command = std::string(QUILLO_CLOUD_BINARY) + " --http --port 0 --db '" + keys.path +
-                                    "/db.sqlite3' --outbox '" + keys.path + "/outbox' --no-suggestion-cache " +
-                                    "--suggestions hunspell " + options + " >/dev/null 2>&1";
+        const std::string command = cloudBinary() + " --http --port 0 --db '" + keys.path + "/db.sqlite3' --outbox '" +
+                                    keys.path + "/outbox' --no-suggestion-cache " + "--suggestions hunspell " +
+                                    options + " >/dev/null 2>&1";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
