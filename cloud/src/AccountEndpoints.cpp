@@ -41,12 +41,12 @@ bool validVerifier(const std::string &v)
 
 std::string CloudServer::clientAddress(const Request &req) const
 {
-    std::vector<std::string> forwardedFor;
+    std::vector<std::string> forwarded;
     if (!proxies_.empty()) {
-        size_t count = req.get_header_value_count("X-Forwarded-For");
-        for (size_t i = 0; i < count; ++i) forwardedFor.push_back(req.get_header_value("X-Forwarded-For", i));
+        size_t count = req.get_header_value_count(proxies_.headerName());
+        for (size_t i = 0; i < count; ++i) forwarded.push_back(req.get_header_value(proxies_.headerName(), i));
     }
-    return proxies_.clientAddress(req.remote_addr, forwardedFor);
+    return proxies_.clientAddress(req.remote_addr, forwarded);
 }
 
 int64_t CloudServer::attemptWait(const std::string &key) { return attempts_.wait(key, clock_.nowSeconds()); }

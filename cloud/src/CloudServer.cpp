@@ -42,6 +42,7 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
     // owner's alone.
     ::umask(077);
     for (const auto &proxy : options_.trustedProxies) proxies_.add(proxy);
+    if (options_.trustedProxyHeader == "forwarded") proxies_.setHeader(ProxyHeader::forwarded);
     db_ = std::make_unique<Database>(options_.dbPath);
     store_ = std::make_unique<Store>(*db_, clock_);
     store_->migrate();

@@ -3,6 +3,7 @@
 #include "Pricing.h"
 #include "TrustedProxies.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -68,6 +69,8 @@ std::string usage()
                            address, repeatable. From it, the client is the right-most
                            X-Forwarded-For address that is not a trusted proxy; sign-in limits
                            go by that address. The header of any other peer is ignored.
+  --trusted-proxy-header H the header the trusted proxies write: X-Forwarded-For (default) or
+                           Forwarded (RFC 7239, its for= nodes); the other one is ignored
   --result-retention S     keep correction results for replay this long (default 3600)
   --checkout-ttl S         an unpaid checkout expires after this (default 86400)
   --access-token-ttl S     access token lifetime (default 3600)
@@ -199,6 +202,12 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
                 if (!TrustedProxies().add(proxy))
                     throw std::invalid_argument("--trusted-proxy takes loopback or an IP address, not " + proxy);
                 o.trustedProxies.push_back(proxy);
+            } else if (a == "--trusted-proxy-header") {
+                o.trustedProxyHeader = value();
+                for (auto &ch : o.trustedProxyHeader)
+                    ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+                if (o.trustedProxyHeader != "x-forwarded-for" && o.trustedProxyHeader != "forwarded")
+                    throw std::invalid_argument("--trusted-proxy-header takes X-Forwarded-For or Forwarded");
             } else if (a == "--result-retention")
                 o.correctionRetentionSeconds = static_cast<long>(number(value(), a.c_str()));
             else if (a == "--checkout-ttl") o.checkoutTtlSeconds = static_cast<long>(number(value(), a.c_str()));

@@ -54,6 +54,7 @@ struct ServerOptions {
     int maxConnectionsPerAddress = 64;
     // Reverse proxies whose X-Forwarded-For names the client: "loopback" or literal addresses.
     std::vector<std::string> trustedProxies;
+    std::string trustedProxyHeader = "x-forwarded-for";  // or "forwarded" (RFC 7239)
     long correctionRetentionSeconds = 3600;
     long checkoutTtlSeconds = 24L * 3600;
     long accessTokenSeconds = 3600;

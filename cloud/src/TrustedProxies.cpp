@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace quillo::cloud {
@@ -18,6 +19,25 @@ std::string trimmedCopy(const std::string &s)
 }
 
 bool isLoopbackAddress(const std::string &canonical) { return canonical == "::1" || canonical.rfind("127.", 0) == 0; }
+
+std::vector<std::string> split(const std::string &text, char separator)
+{
+    std::vector<std::string> parts;
+    for (size_t start = 0;;) {
+        size_t end = text.find(separator, start);
+        parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return parts;
+        start = end + 1;
+    }
+}
+
+std::vector<std::string> forwardedForEntries(const std::vector<std::string> &headers)
+{
+    std::vector<std::string> entries;
+    for (const auto &header : headers)
+        for (auto &entry : split(header, ',')) entries.push_back(std::move(entry));
+    return entries;
+}
 
 }  // namespace
 
@@ -48,6 +68,36 @@ std::optional<std::string> canonicalAddress(const std::string &input)
     return inet_ntop(AF_INET6, &v6, out, sizeof out);
 }
 
+// A node never holds a comma or a semicolon, even quoted, so the header is split at every one:
+// a quote the client left open cannot swallow the elements the proxies appended after it.
+std::vector<std::string> forwardedForNodes(const std::vector<std::string> &headers)
+{
+    std::vector<std::string> nodes;
+    for (const auto &header : headers) {
+        for (const auto &element : split(header, ',')) {
+            if (trimmedCopy(element).empty()) continue;
+            std::string node = "unknown";
+            for (const auto &pair : split(element, ';')) {
+                size_t equals = pair.find('=');
+                if (equals == std::string::npos) continue;
+                std::string name = trimmedCopy(pair.substr(0, equals));
+                for (auto &ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+                if (name != "for") continue;
+                std::string value = trimmedCopy(pair.substr(equals + 1));
+                if (!value.empty() && value.front() == '"') {
+                    if (value.size() < 2 || value.back() != '"') break;  // unterminated: unknown
+                    value = value.substr(1, value.size() - 2);
+                    std::erase(value, '\\');
+                }
+                node = value;
+                break;
+            }
+            nodes.push_back(node);
+        }
+    }
+    return nodes;
+}
+
 bool TrustedProxies::add(const std::string &address)
 {
     if (address == "loopback") {
@@ -71,19 +121,12 @@ bool TrustedProxies::trusts(const std::string &peer) const
     return (loopback_ && isLoopbackAddress(*canonical)) || addresses_.contains(*canonical);
 }
 
-std::string TrustedProxies::clientAddress(const std::string &peer, const std::vector<std::string> &forwardedFor) const
+std::string TrustedProxies::clientAddress(const std::string &peer, const std::vector<std::string> &headerValues) const
 {
     std::string hop = canonicalAddress(peer).value_or(peer);
     if (!trusts(hop)) return hop;
-    std::vector<std::string> entries;
-    for (const auto &header : forwardedFor) {
-        for (size_t start = 0;;) {
-            size_t comma = header.find(',', start);
-            entries.push_back(header.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-            if (comma == std::string::npos) break;
-            start = comma + 1;
-        }
-    }
+    std::vector<std::string> entries =
+        header_ == ProxyHeader::forwarded ? forwardedForNodes(headerValues) : forwardedForEntries(headerValues);
     // Each proxy appends the address it received the request from; only the entries written by
     // trusted proxies are believed, so the walk stops at the first address that is not one.
     for (size_t i = entries.size(); i-- > 0;) {

@@ -35,28 +35,39 @@ int control(const CloudTestServer& server, const std::string& name, const json& 
     return r ? r->status : -1;
 }
 
-// A sign-in as this forwarded client (an empty list: no header); the status and its Retry-After.
-std::pair<int, int> signIn(httplib::Client& c, const std::string& forwardedFor, const std::string& email,
-                           const std::string& password) {
-    httplib::Headers headers;
-    if (!forwardedFor.empty()) headers.emplace("X-Forwarded-For", forwardedFor);
+// A sign-in with these headers; the status and its Retry-After.
+std::pair<int, int> signInWith(httplib::Client& c, const httplib::Headers& headers, const std::string& email,
+                               const std::string& password) {
     json body = {{"action", "sign_in"}, {"email", email}, {"password", password}, {"installationId", kInstallationId}};
     auto r = c.Post("/api/auth", headers, body.dump(), "application/json");
     if (!r) return {-1, 0};
     return {r->status, std::atoi(r->get_header_value("Retry-After").c_str())};
 }
 
+// A sign-in as this forwarded client (an empty list: no header).
+std::pair<int, int> signIn(httplib::Client& c, const std::string& forwardedFor, const std::string& email,
+                           const std::string& password) {
+    httplib::Headers headers;
+    if (!forwardedFor.empty()) headers.emplace("X-Forwarded-For", forwardedFor);
+    return signInWith(c, headers, email, password);
+}
+
 // Eight recorded failures (the server's clock moved past each wait): the next attempt of the same
 // client waits half a minute.
-void failUntilHeldBack(const CloudTestServer& server, httplib::Client& c, const std::string& forwardedFor,
+void failUntilHeldBack(const CloudTestServer& server, httplib::Client& c, const httplib::Headers& headers,
                        const std::string& email) {
     for (int failures = 0, tries = 0; failures < 8 && tries < 30; ++tries) {
-        auto [status, retryAfter] = signIn(c, forwardedFor, email, "wrong password!");
+        auto [status, retryAfter] = signInWith(c, headers, email, "wrong password!");
         if (status == 401) ++failures;
         else if (status == 429) ASSERT_EQ(control(server, "clock", {{"advanceSeconds", retryAfter}}), 200);
         else FAIL() << "sign-in answered " << status;
     }
-    EXPECT_EQ(signIn(c, forwardedFor, email, "wrong password!").first, 429);
+    EXPECT_EQ(signInWith(c, headers, email, "wrong password!").first, 429);
+}
+
+void failUntilHeldBack(const CloudTestServer& server, httplib::Client& c, const std::string& forwardedFor,
+                       const std::string& email) {
+    failUntilHeldBack(server, c, httplib::Headers{{"X-Forwarded-For", forwardedFor}}, email);
 }
 
 int connectFrom(int port, const char* source) {
@@ -155,6 +166,60 @@ TEST(TrustedProxy, HoldsMoreConnectionsThanOneAddressMay) {
     EXPECT_NE(answer.find("too_many_connections"), std::string::npos) << answer;
 }
 
+TEST(TrustedProxy, BehindAProxyThatWritesForwardedItsForNodesNameTheClient) {
+    CloudTestServer server({"--http", "--trusted-proxy", "127.0.0.1", "--trusted-proxy-header", "Forwarded"});
+    ASSERT_EQ(control(server, "account", {{"email", "rfc@example.com"}, {"password", kPassword}}), 200);
+    auto proxy = clientFrom(server, "127.0.0.1");
+    auto forwarded = [](const std::string& value, const std::string& forwardedFor = {}) {
+        httplib::Headers h{{"Forwarded", value}};
+        if (!forwardedFor.empty()) h.emplace("X-Forwarded-For", forwardedFor);
+        return h;
+    };
+    failUntilHeldBack(server, *proxy, forwarded(R"(for=203.0.113.50, for="[2001:db8::7]:4711";proto=https)"),
+                      "rfc@example.com");
+    EXPECT_EQ(signInWith(*proxy, forwarded(R"(For="[2001:DB8::7]")"), "rfc@example.com", kPassword).first, 429);
+    // X-Forwarded-For is then the client's own to write: it names nobody.
+    EXPECT_EQ(
+        signInWith(*proxy, forwarded(R"(for="[2001:db8::7]")", "198.51.100.40"), "rfc@example.com", kPassword).first,
+        429);
+    // A colleague behind the same proxy signs in.
+    EXPECT_EQ(signInWith(*proxy, forwarded("for=198.51.100.9"), "rfc@example.com", kPassword).first, 200);
+    // The option takes only the two headers.
+    FILE* p = popen(
+        (cloudBinary() + " --port 0 --http --db /nonexistent/db --trusted-proxy-header X-Real-IP 2>&1").c_str(), "r");
+    std::string out;
+    char buf[512];
+    while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    int status = pclose(p);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2) << out;
+}
+
+TEST(TrustedProxy, ForwardedForNodesFollowTheSameRules) {
+    TrustedProxies proxies;
+    ASSERT_TRUE(proxies.add("10.0.0.2"));
+    ASSERT_TRUE(proxies.add("2001:db8::2"));
+    proxies.setHeader(quillo::cloud::ProxyHeader::forwarded);
+    EXPECT_EQ(proxies.clientAddress("192.0.2.1", {"for=198.51.100.1"}), "192.0.2.1");
+    EXPECT_EQ(proxies.clientAddress("10.0.0.2", {"for=6.6.6.6, for=198.51.100.1;proto=https;by=10.0.0.2"}),
+              "198.51.100.1");
+    EXPECT_EQ(proxies.clientAddress("10.0.0.2", {R"(FOR="[2001:db8:cafe::17]:4711")"}), "2001:db8:cafe::17");
+    // Repeated headers, ports, quoted IPv4 and a trusted proxy's own node.
+    EXPECT_EQ(proxies.clientAddress("10.0.0.2",
+                                    {"for=6.6.6.6", R"(proto=http;for="198.51.100.1:4711", for="[2001:db8::2]")"}),
+              "198.51.100.1");
+    // A trusted proxy names an unknown or obfuscated node, or none: nothing to its left is believed.
+    EXPECT_EQ(proxies.clientAddress("10.0.0.2", {"for=198.51.100.1, for=unknown"}), "10.0.0.2");
+    EXPECT_EQ(proxies.clientAddress("10.0.0.2", {"for=198.51.100.1, for=_hidden"}), "10.0.0.2");
+    EXPECT_EQ(proxies.clientAddress("10.0.0.2", {"for=198.51.100.1, proto=https"}), "10.0.0.2");
+    // A quote the client left open does not swallow what the proxy appended after it.
+    EXPECT_EQ(proxies.clientAddress("10.0.0.2", {R"(for="6.6.6.6, for=198.51.100.1)"}), "198.51.100.1");
+    // An X-Forwarded-For list is not a Forwarded header, nor the other way round.
+    EXPECT_EQ(proxies.clientAddress("10.0.0.2", {"198.51.100.1"}), "10.0.0.2");
+    TrustedProxies xff;
+    ASSERT_TRUE(xff.add("10.0.0.2"));
+    EXPECT_EQ(xff.clientAddress("10.0.0.2", {"for=198.51.100.1"}), "10.0.0.2");
+}
+
 TEST(TrustedProxy, TheClientIsTheRightMostAddressNoTrustedProxyWrote) {
     TrustedProxies proxies;
     ASSERT_TRUE(proxies.add("10.0.0.2"));
@@ -181,10 +246,8 @@ TEST(TrustedProxy, TheClientIsTheRightMostAddressNoTrustedProxyWrote) {
     EXPECT_TRUE(proxies.trusts("::1"));
     for (const char* bad : {"proxy.example.com", "10.0.0.1:80", "[::1]", "10.0.0.0/8", "", "10.0.0"})
         EXPECT_FALSE(TrustedProxies().add(bad)) << bad;
-    FILE* p = popen((std::string(QUILLO_CLOUD_BINARY) +
-                     " --port 0 --http --db /nonexistent/db --trusted-proxy proxy.example.com 2>&1")
-                        .c_str(),
-                    "r");
+    FILE* p = popen(
+        (cloudBinary() + " --port 0 --http --db /nonexistent/db --trusted-proxy proxy.example.com 2>&1").c_str(), "r");
     std::string out;
     char buf[512];
     while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
