@@ -71,6 +71,21 @@ bool answerVersionRequest(int argc, char** argv) {
     return false;
 }
 
+// `quillo --trigger`: hands a trigger to the running instance and returns at once. It needs no
+// display, and it never becomes the instance itself: a desktop shortcut pressed while Quillo is
+// not running must not start a correction-less copy of it.
+int sendTrigger(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const auto channelName = AppInstanceChannel::defaultServerName(QuilloAppEnvironment::current().bundleIdentifier);
+    if (channelName &&
+        AppInstanceChannel(*channelName).sendToRunningInstance(AppInstanceChannel::Request::correctionTrigger()))
+        return 0;
+    std::fprintf(stderr, "quillo: %s is not running, so there is nothing to trigger. Start %s first.\n",
+                 qUtf8Printable(QuilloAppEnvironment::displayName()),
+                 qUtf8Printable(QuilloAppEnvironment::displayName()));
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -85,6 +100,7 @@ int main(int argc, char** argv) {
         std::fputs(AppLaunchOptions::usage, stdout);
         return 0;
     }
+    if (launch.triggerRequested) return sendTrigger(argc, argv);
     // The trigger key, the synthetic keystrokes and the toast's placement need an X11 session
     // (an XWayland display included).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
@@ -216,7 +232,8 @@ int main(int argc, char** argv) {
     delegate.applicationWillFinishLaunching();
     QObject::connect(&channel, &AppInstanceChannel::requestReceived, &delegate,
                      [&delegate](const AppInstanceChannel::Request& request) {
-                         if (request.url) delegate.handleOpenUrl(*request.url);
+                         if (request.trigger) delegate.handleTriggerCommand();
+                         else if (request.url) delegate.handleOpenUrl(*request.url);
                          else delegate.applicationShouldHandleReopen();
                      });
     QObject::connect(&app, &QGuiApplication::applicationStateChanged, &delegate, [&delegate](Qt::ApplicationState s) {
