@@ -16,6 +16,8 @@
 #include "Views/LaunchAtLoginSettings.h"
 #include "Views/SettingsControls.h"
 #include "Views/SettingsWindowRules.h"
+#include "Views/TriggerCommandField.h"
+#include "Views/TriggerCommandLine.h"
 #include "Views/TriggerKeyDetection.h"
 
 #include <QButtonGroup>
@@ -502,6 +504,7 @@ QWidget* SettingsGeneralPage::buildKeyboardSection() {
     triggerHelp_ = secondaryLabel(QString(), section);
     triggerHelp_->setObjectName(QStringLiteral("triggerHelp"));
     body->addWidget(triggerHelp_);
+    body->addWidget(new TriggerCommandField(TriggerCommandLine::current(), section));
     connect(detectTrigger_, &QPushButton::clicked, this, [this] {
         if (detection_.isDetecting()) detection_.stop(false);
         else detection_.start();

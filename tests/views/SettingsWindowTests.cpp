@@ -6,6 +6,7 @@
 #include "Views/CreditPacksView.h"
 #include "Views/SettingsAboutPage.h"
 #include "Views/SettingsGeneralPage.h"
+#include "Views/TriggerCommandLine.h"
 #include "Views/TriggerKeyDetection.h"
 
 #include <QAccessible>
@@ -141,6 +142,15 @@ TEST_F(SettingsWindowTest, DetectionAcceptsAFunctionKeyAndCancelClearsTheMessage
     EXPECT_EQ(window->triggerMessage(), std::nullopt);
     EXPECT_EQ(window->triggerHelpText(), "Use a dedicated non-typing key. Correction starts after one short press.");
     EXPECT_EQ(rig.keyMonitor.installedCount(), 0);
+}
+
+TEST_F(SettingsWindowTest, TheKeyboardSectionShowsTheTriggerCommandToBind) {
+    open();
+    ASSERT_TRUE(shown(QStringLiteral("triggerCommand")));
+    auto* line = find<QLineEdit>(QStringLiteral("triggerCommandLine"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text(), TriggerCommandLine::current());
+    EXPECT_TRUE(line->text().endsWith(QStringLiteral(" --trigger")));
 }
 
 TEST_F(SettingsWindowTest, DetectionTimesOutAfterEightSeconds) {
