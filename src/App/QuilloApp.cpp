@@ -3,6 +3,7 @@
 #include "App/AppDelegate.h"
 #include "App/AppInstanceChannel.h"
 #include "App/AppLaunchOptions.h"
+#include "App/DesktopPlatform.h"
 #include "App/GlobalCorrectionMonitor.h"
 #include "App/LoggingAccessibilityAnnouncer.h"
 #include "App/QuilloCloudAppState.h"
@@ -10,13 +11,7 @@
 #include "App/XdgUrlSchemeRegistration.h"
 #include "Platform/Linux/KeychainSecureStore.h"
 #include "Platform/Linux/LinuxAccessibility.h"
-#include "Platform/Linux/LinuxAccessibilityPermission.h"
-#include "Platform/Linux/LinuxEventTap.h"
-#include "Platform/Linux/LinuxKeyboardLayout.h"
-#include "Platform/Linux/LinuxKeystrokeSender.h"
-#include "Platform/Linux/LinuxPasteboard.h"
 #include "Platform/Linux/LinuxWebAuthenticationSession.h"
-#include "Platform/Linux/LinuxWorkspace.h"
 #include "Platform/Linux/QtLocalKeyEventMonitor.h"
 #include "Platform/Linux/SettingsUserDefaults.h"
 #include "Services/ConnectivityService.h"
@@ -38,6 +33,7 @@
 #include "Views/OnboardingWindow.h"
 #include "Views/QuilloSymbol.h"
 #include "Views/SettingsWindow.h"
+#include "Views/TriggerCommandLine.h"
 #include "Views/WidgetUpdateUserDriver.h"
 
 #include <QApplication>
@@ -101,8 +97,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (launch.triggerRequested) return sendTrigger(argc, argv);
-    // The trigger key, the synthetic keystrokes and the toast's placement need an X11 session
-    // (an XWayland display included).
+    // The desktop layer follows the session; our own windows (the toast's placement) prefer X11
+    // wherever there is a display for it, XWayland included.
+    const DesktopSession session = currentDesktopSession();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
@@ -145,18 +142,19 @@ int main(int argc, char** argv) {
     QuilloCloudAppState cloudState(cloud, sessions);
     QuilloCorrectionHistory history(secureStore, defaults);
 
-    LinuxWorkspace workspace;
+    const std::unique_ptr<DesktopPlatform> desktop = DesktopPlatform::make(session, TriggerCommandLine::current());
+    Workspace& workspace = desktop->workspace();
     LinuxAccessibility accessibility(clock);
     // Browsers decide at their start whether to describe their pages on the accessibility bus
     // (Chromium ignores the switch once running): switch it on now, for every browser started
     // from here on. Without their description no browser field is ever typed into.
     if (!AtSpiBus::enableAccessibility())
         qCWarning(lcApp, "The desktop's accessibility could not be switched on; browser fields stay uncorrected");
-    LinuxPasteboard pasteboard;
-    LinuxKeystrokeSender keystrokes;
-    LinuxKeyboardLayout keyboardLayout;
-    LinuxEventTap eventTap;
-    LinuxAccessibilityPermission permission;
+    Pasteboard& pasteboard = desktop->pasteboard();
+    KeystrokeSender& keystrokes = desktop->keystrokes();
+    KeyboardLayout& keyboardLayout = desktop->keyboardLayout();
+    EventTap& eventTap = desktop->eventTap();
+    AccessibilityPermission& permission = desktop->permission();
     LoggingAccessibilityAnnouncer announcer;
     DesktopToastScreenSource screens;
     LaunchAtLoginSettings launchAtLogin;
