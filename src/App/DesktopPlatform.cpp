@@ -52,8 +52,21 @@ private:
 class SwayPlatform final : public DesktopPlatform {
 public:
     explicit SwayPlatform(const QString& triggerCommand)
-        : ipc_(SwayIpc::sessionSocketPath()), workspace_(ipc_), keyboard_(connection_), pasteboard_(connection_),
-          binding_(ipc_, triggerCommand), permission_(connection_, ipc_) {}
+        : command_(triggerCommand), ipc_(SwayIpc::sessionSocketPath()), workspace_(ipc_), keyboard_(connection_),
+          pasteboard_(connection_), binding_(ipc_, triggerCommand), permission_(connection_, ipc_) {}
+
+    std::optional<DesktopBindingLine> bindingLine(const CorrectionTriggerPreference& trigger) const override {
+        const auto code = trigger.keyDownCode();
+        const auto key = code ? SwayTriggerBinding::keyName(*code) : std::nullopt;
+        if (!key)
+            return DesktopBindingLine{QStringLiteral("sway cannot bind a modifier key on its own: choose a function "
+                                                     "key as the trigger, or bind the command above to a key "
+                                                     "in your sway config."),
+                                      QString()};
+        return DesktopBindingLine{QStringLiteral("Quillo binds your trigger key in sway while it runs. To keep the "
+                                                 "binding in every session, add this line to your sway config:"),
+                                  SwayTriggerBinding::configurationLine(*key, command_)};
+    }
 
     Workspace& workspace() override { return workspace_; }
     Pasteboard& pasteboard() override { return pasteboard_; }
@@ -63,6 +76,7 @@ public:
     AccessibilityPermission& permission() override { return permission_; }
 
 private:
+    QString command_;
     WaylandConnection connection_;
     SwayIpc ipc_;
     SwayWorkspace workspace_;

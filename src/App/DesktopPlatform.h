@@ -1,7 +1,11 @@
 #pragma once
 
+#include "Models/CorrectionTriggerPreference.h"
+#include "Views/TriggerCommandField.h"
+
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QObject;
 
@@ -39,6 +43,10 @@ public:
     virtual KeyboardLayout& keyboardLayout() = 0;
     virtual EventTap& eventTap() = 0;
     virtual AccessibilityPermission& permission() = 0;
+    // What Settings shows for keeping `trigger` bound in the desktop's own configuration.
+    virtual std::optional<DesktopBindingLine> bindingLine(const CorrectionTriggerPreference& /*trigger*/) const {
+        return std::nullopt;
+    }
 
     // `triggerCommand`: what a desktop binding runs to hand over a trigger.
     static std::unique_ptr<DesktopPlatform> make(DesktopSession session, const QString& triggerCommand);

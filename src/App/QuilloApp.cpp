@@ -210,6 +210,9 @@ int main(int argc, char** argv) {
         SettingsDependencies dependencies(defaults, clock, ConnectivityService::shared(), cloud, sessions, payment,
                                           creditPurchase, updater, permissions, launchAtLogin, keyMonitor, history,
                                           std::move(restartOnboarding));
+        dependencies.desktopBindingLine = [&desktop](const CorrectionTriggerPreference& trigger) {
+            return desktop->bindingLine(trigger);
+        };
         return new SettingsWindow(std::move(dependencies));
     };
     environment.makeOnboardingWindow = [&](bool canCancel) {

@@ -39,8 +39,26 @@ TriggerCommandField::TriggerCommandField(const QString& command, QWidget* parent
     });
     row->addWidget(copy_);
     column->addLayout(row);
+
+    bindingInstruction_ = SettingsControls::secondaryLabel(QString(), this);
+    bindingInstruction_->setObjectName(QStringLiteral("desktopBindingInstruction"));
+    column->addWidget(bindingInstruction_);
+    bindingLine_ = new QLineEdit(this);
+    bindingLine_->setObjectName(QStringLiteral("desktopBindingLine"));
+    bindingLine_->setReadOnly(true);
+    bindingLine_->setFont(line_->font());
+    bindingLine_->setAccessibleName(QStringLiteral("Desktop configuration line"));
+    column->addWidget(bindingLine_);
+    setDesktopBinding(std::nullopt);
 }
 
 QString TriggerCommandField::command() const { return line_->text(); }
+
+void TriggerCommandField::setDesktopBinding(const std::optional<DesktopBindingLine>& binding) {
+    bindingInstruction_->setText(binding ? binding->instruction : QString());
+    bindingLine_->setText(binding ? binding->line : QString());
+    bindingInstruction_->setVisible(binding.has_value());
+    bindingLine_->setVisible(binding && !binding->line.isEmpty());
+}
 
 } // namespace quillo

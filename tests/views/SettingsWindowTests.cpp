@@ -151,6 +151,24 @@ TEST_F(SettingsWindowTest, TheKeyboardSectionShowsTheTriggerCommandToBind) {
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(line->text(), TriggerCommandLine::current());
     EXPECT_TRUE(line->text().endsWith(QStringLiteral(" --trigger")));
+    EXPECT_FALSE(shown(QStringLiteral("desktopBindingLine"))) << "no desktop line where the desktop has none";
+}
+
+TEST_F(SettingsWindowTest, TheDesktopsConfigurationLineFollowsTheTrigger) {
+    open(false, false, [](SettingsDependencies& dependencies) {
+        dependencies.desktopBindingLine = [](const CorrectionTriggerPreference& trigger) {
+            return std::optional<DesktopBindingLine>(
+                DesktopBindingLine{QStringLiteral("Add to your config:"), QStringLiteral("bind ") + trigger.title});
+        };
+    });
+    auto* line = find<QLineEdit>(QStringLiteral("desktopBindingLine"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_TRUE(shown(QStringLiteral("desktopBindingLine")));
+    EXPECT_EQ(text(QStringLiteral("desktopBindingInstruction")), "Add to your config:");
+    EXPECT_EQ(line->text(), "bind fn / globe");
+    KeyboardPreferences(rig.defaults)
+        .setTriggerPreference(CorrectionTriggerPreference::storedValue(QString(), QStringLiteral("f8")));
+    EXPECT_EQ(line->text(), "bind F8");
 }
 
 TEST_F(SettingsWindowTest, DetectionTimesOutAfterEightSeconds) {

@@ -73,7 +73,7 @@ bool SwayIpc::command(const QString& commands) const {
     const auto answer = request(runCommand, commands.toUtf8());
     if (!answer || !answer->isArray()) return false;
     bool all = !answer->array().isEmpty();
-    for (const QJsonValue& result : answer->array()) {
+    for (const auto& result : answer->array()) {
         if (result.toObject().value(QStringLiteral("success")).toBool()) continue;
         all = false;
         qCWarning(lcInputMonitoring, "sway refused a command: %s",

@@ -35,7 +35,7 @@ void appendName(QStringList& names, const QString& name) {
 std::optional<QJsonObject> focusedNode(const QJsonObject& node) {
     if (node.value(QStringLiteral("focused")).toBool()) return node;
     for (const QString& children : {QStringLiteral("nodes"), QStringLiteral("floating_nodes")})
-        for (const QJsonValue& child : node.value(children).toArray())
+        for (const auto& child : node.value(children).toArray())
             if (auto found = focusedNode(child.toObject())) return found;
     return std::nullopt;
 }
