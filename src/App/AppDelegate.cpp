@@ -5,6 +5,7 @@
 #include "Support/Logging.h"
 #include "Views/MenuBarPopover.h"
 #include "Views/MenuBarPopoverView.h"
+#include "Views/OnboardingShortcutDemoController.h"
 #include "Views/OnboardingWindow.h"
 #include "Views/PopoverPlacement.h"
 #include "Views/QuilloTrayItem.h"
@@ -119,6 +120,15 @@ bool AppDelegate::applicationShouldHandleReopen() {
     else if (settingsWindow_ && settingsWindow_->isVisible()) showWindow(settingsWindow_);
     else showMenuBarPopover();
     return true;
+}
+
+bool AppDelegate::handleTriggerCommand() {
+    if (onboardingWindow_ && onboardingWindow_->demo().handleTriggerCommand()) return true;
+    if (isOnboardingPresented_ || !correctionMonitor_) {
+        qCInfo(lcApp, "Trigger command ignored: corrections are not running");
+        return false;
+    }
+    return correctionMonitor_->handleTriggerCommand();
 }
 
 void AppDelegate::handleOpenUrl(const QUrl& url) {

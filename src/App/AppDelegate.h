@@ -85,6 +85,9 @@ public:
     void applicationDidBecomeActive();
     // A second launch without a URL (always handled).
     bool applicationShouldHandleReopen();
+    // `quillo --trigger` from the desktop's shortcut: the onboarding practice while it runs,
+    // else the correction service. False when nothing took it.
+    bool handleTriggerCommand();
     void handleOpenUrl(const QUrl& url);
     void applicationWillTerminate();
     void setOnline(bool online);

@@ -46,6 +46,7 @@ std::optional<QString> AppInstanceChannel::defaultServerName(const QString& appl
 }
 
 QByteArray AppInstanceChannel::encode(const Request& request) {
+    if (request.trigger) return QByteArrayLiteral("trigger\n");
     if (!request.url) return QByteArrayLiteral("reopen\n");
     return QByteArrayLiteral("open ") + request.url->toEncoded() + '\n';
 }
@@ -54,6 +55,7 @@ std::optional<AppInstanceChannel::Request> AppInstanceChannel::decode(const QByt
     if (line.size() > maximumMessageBytes) return std::nullopt;
     const QByteArray trimmed = line.trimmed();
     if (trimmed == "reopen") return Request{};
+    if (trimmed == "trigger") return Request::correctionTrigger();
     if (!trimmed.startsWith("open ")) return std::nullopt;
     const QUrl url = QUrl::fromEncoded(trimmed.mid(5), QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty()) return std::nullopt;

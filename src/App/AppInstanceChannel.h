@@ -12,14 +12,18 @@ namespace quillo {
 // One running Quillo per user session. The first instance listens on a local socket in the
 // user's private runtime folder, named after the application identifier; a later launch hands
 // it its URL (the browser's sign-in callback) or, without one, asks it to show the popover, and
-// exits. A shared folder would let another user take the name first and receive the callbacks.
+// exits. `quillo --trigger`, which the desktop's own shortcut settings run, hands it a trigger
+// the same way. A shared folder would let another user take the name first and receive the
+// callbacks.
 class AppInstanceChannel : public QObject {
     Q_OBJECT
 public:
     // What a second launch asks for.
     struct Request {
-        std::optional<QUrl> url; // none: reopen (show the popover)
+        std::optional<QUrl> url; // none: reopen (show the popover), unless a trigger
+        bool trigger = false;    // start a correction, as the trigger key would
         bool operator==(const Request&) const = default;
+        static Request correctionTrigger() { return Request{std::nullopt, true}; }
     };
 
     static constexpr int maximumMessageBytes = 8192;

@@ -8,6 +8,9 @@ namespace quillo {
 
 const char* const AppLaunchOptions::usage =
     "Usage: quillo [--endpoint URL] [--sign-in-email ADDRESS] [--update-feed URL]\n"
+    "       quillo --trigger\n"
+    "  --trigger                correct the focused field in the running Quillo, as its trigger key\n"
+    "                           does; bind this command to a key in your desktop's shortcut settings\n"
     "  --endpoint URL           the cloud's correction endpoint, https only\n"
     "                           (or QUILLO_CLOUD_ENDPOINT; default: the build's)\n"
     "  --sign-in-email ADDRESS  sign in to this account at start (or QUILLO_SIGN_IN_EMAIL), with the\n"
@@ -42,6 +45,8 @@ std::variant<AppLaunchOptions, QString> AppLaunchOptions::parse(const QStringLis
         };
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             options.helpRequested = true;
+        } else if (argument == QLatin1String("--trigger")) {
+            options.triggerRequested = true;
         } else if (argument == QLatin1String("--endpoint") || argument == QLatin1String("--sign-in-email")) {
             const auto given = nonEmpty(value());
             if (!given) return QStringLiteral("%1 needs a value.").arg(argument);

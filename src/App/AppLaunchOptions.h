@@ -23,6 +23,8 @@ struct AppLaunchOptions {
     std::optional<QString> signInPassword;
     QStringList positionalArguments; // what the desktop passes, such as a callback URL
     bool helpRequested = false;
+    // `--trigger`: start a correction in the running instance and exit; never starts one.
+    bool triggerRequested = false;
 
     using Lookup = std::optional<QString> (*)(const char* name);
     // The options, or the sentence that says what is wrong with them. `arguments` starts with

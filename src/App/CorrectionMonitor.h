@@ -11,6 +11,8 @@ public:
     virtual bool startMonitoring() = 0;
     virtual void stopMonitoring() = 0;
     virtual bool isMonitoring() const = 0;
+    // A trigger from `quillo --trigger`; false when it was ignored.
+    virtual bool handleTriggerCommand() { return false; }
 
     // Taking back the last correction; a monitor without undo never offers it.
     virtual bool canUndoLastCorrection() const { return false; }

@@ -14,6 +14,7 @@ public:
     bool startMonitoring() override { return service_->startMonitoring(); }
     void stopMonitoring() override { service_->stopMonitoring(); }
     bool isMonitoring() const override { return service_->isMonitoring(); }
+    bool handleTriggerCommand() override { return service_->handleTriggerCommand(); }
     bool canUndoLastCorrection() const override { return service_->canUndoLastCorrection(); }
     void undoLastCorrection() override { service_->undoLastCorrection(); }
     void setUndoAvailabilityHandler(const std::function<void(bool)>& handler) override {

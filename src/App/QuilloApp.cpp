@@ -3,6 +3,7 @@
 #include "App/AppDelegate.h"
 #include "App/AppInstanceChannel.h"
 #include "App/AppLaunchOptions.h"
+#include "App/DesktopPlatform.h"
 #include "App/GlobalCorrectionMonitor.h"
 #include "App/LoggingAccessibilityAnnouncer.h"
 #include "App/QuilloCloudAppState.h"
@@ -10,13 +11,7 @@
 #include "App/XdgUrlSchemeRegistration.h"
 #include "Platform/Linux/KeychainSecureStore.h"
 #include "Platform/Linux/LinuxAccessibility.h"
-#include "Platform/Linux/LinuxAccessibilityPermission.h"
-#include "Platform/Linux/LinuxEventTap.h"
-#include "Platform/Linux/LinuxKeyboardLayout.h"
-#include "Platform/Linux/LinuxKeystrokeSender.h"
-#include "Platform/Linux/LinuxPasteboard.h"
 #include "Platform/Linux/LinuxWebAuthenticationSession.h"
-#include "Platform/Linux/LinuxWorkspace.h"
 #include "Platform/Linux/QtLocalKeyEventMonitor.h"
 #include "Platform/Linux/SettingsUserDefaults.h"
 #include "Services/ConnectivityService.h"
@@ -38,6 +33,7 @@
 #include "Views/OnboardingWindow.h"
 #include "Views/QuilloSymbol.h"
 #include "Views/SettingsWindow.h"
+#include "Views/TriggerCommandLine.h"
 #include "Views/WidgetUpdateUserDriver.h"
 
 #include <QApplication>
@@ -71,6 +67,21 @@ bool answerVersionRequest(int argc, char** argv) {
     return false;
 }
 
+// `quillo --trigger`: hands a trigger to the running instance and returns at once. It needs no
+// display, and it never becomes the instance itself: a desktop shortcut pressed while Quillo is
+// not running must not start a correction-less copy of it.
+int sendTrigger(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const auto channelName = AppInstanceChannel::defaultServerName(QuilloAppEnvironment::current().bundleIdentifier);
+    if (channelName &&
+        AppInstanceChannel(*channelName).sendToRunningInstance(AppInstanceChannel::Request::correctionTrigger()))
+        return 0;
+    std::fprintf(stderr, "quillo: %s is not running, so there is nothing to trigger. Start %s first.\n",
+                 qUtf8Printable(QuilloAppEnvironment::displayName()),
+                 qUtf8Printable(QuilloAppEnvironment::displayName()));
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -85,8 +96,10 @@ int main(int argc, char** argv) {
         std::fputs(AppLaunchOptions::usage, stdout);
         return 0;
     }
-    // The trigger key, the synthetic keystrokes and the toast's placement need an X11 session
-    // (an XWayland display included).
+    if (launch.triggerRequested) return sendTrigger(argc, argv);
+    // The desktop layer follows the session; our own windows (the toast's placement) prefer X11
+    // wherever there is a display for it, XWayland included.
+    const DesktopSession session = currentDesktopSession();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
@@ -129,18 +142,19 @@ int main(int argc, char** argv) {
     QuilloCloudAppState cloudState(cloud, sessions);
     QuilloCorrectionHistory history(secureStore, defaults);
 
-    LinuxWorkspace workspace;
+    const std::unique_ptr<DesktopPlatform> desktop = DesktopPlatform::make(session, TriggerCommandLine::current());
+    Workspace& workspace = desktop->workspace();
     LinuxAccessibility accessibility(clock);
     // Browsers decide at their start whether to describe their pages on the accessibility bus
     // (Chromium ignores the switch once running): switch it on now, for every browser started
     // from here on. Without their description no browser field is ever typed into.
     if (!AtSpiBus::enableAccessibility())
         qCWarning(lcApp, "The desktop's accessibility could not be switched on; browser fields stay uncorrected");
-    LinuxPasteboard pasteboard;
-    LinuxKeystrokeSender keystrokes;
-    LinuxKeyboardLayout keyboardLayout;
-    LinuxEventTap eventTap;
-    LinuxAccessibilityPermission permission;
+    Pasteboard& pasteboard = desktop->pasteboard();
+    KeystrokeSender& keystrokes = desktop->keystrokes();
+    KeyboardLayout& keyboardLayout = desktop->keyboardLayout();
+    EventTap& eventTap = desktop->eventTap();
+    AccessibilityPermission& permission = desktop->permission();
     LoggingAccessibilityAnnouncer announcer;
     DesktopToastScreenSource screens;
     LaunchAtLoginSettings launchAtLogin;
@@ -196,6 +210,9 @@ int main(int argc, char** argv) {
         SettingsDependencies dependencies(defaults, clock, ConnectivityService::shared(), cloud, sessions, payment,
                                           creditPurchase, updater, permissions, launchAtLogin, keyMonitor, history,
                                           std::move(restartOnboarding));
+        dependencies.desktopBindingLine = [&desktop](const CorrectionTriggerPreference& trigger) {
+            return desktop->bindingLine(trigger);
+        };
         return new SettingsWindow(std::move(dependencies));
     };
     environment.makeOnboardingWindow = [&](bool canCancel) {
@@ -216,7 +233,8 @@ int main(int argc, char** argv) {
     delegate.applicationWillFinishLaunching();
     QObject::connect(&channel, &AppInstanceChannel::requestReceived, &delegate,
                      [&delegate](const AppInstanceChannel::Request& request) {
-                         if (request.url) delegate.handleOpenUrl(*request.url);
+                         if (request.trigger) delegate.handleTriggerCommand();
+                         else if (request.url) delegate.handleOpenUrl(*request.url);
                          else delegate.applicationShouldHandleReopen();
                      });
     QObject::connect(&app, &QGuiApplication::applicationStateChanged, &delegate, [&delegate](Qt::ApplicationState s) {

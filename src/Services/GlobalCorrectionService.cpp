@@ -249,7 +249,7 @@ void GlobalCorrectionService::handleKeyEvent(const KeyboardEvent& event) {
         if (activeModifierTrigger_) modifierTriggerWasInterrupted_ = true;
         const CorrectionTriggerPreference trigger = currentTrigger();
         const auto code = trigger.keyDownCode();
-        if (code && *code == event.keyCode) registerTriggerPress(trigger);
+        if (code && *code == event.keyCode) registerTriggerPress(trigger.identity());
         return;
     }
     case KeyboardEvent::Type::keyUp:
@@ -284,7 +284,8 @@ void GlobalCorrectionService::processModifierTrigger(const KeyboardEvent& event)
         const double held = env_.clock.uptimeSeconds() - modifierTriggerStartedAt_;
         const bool interrupted = modifierTriggerWasInterrupted_;
         resetModifierTrigger();
-        if (!interrupted && held <= modifierTriggerMaximumHold + timingTolerance) registerTriggerPress(trigger);
+        if (!interrupted && held <= modifierTriggerMaximumHold + timingTolerance)
+            registerTriggerPress(trigger.identity());
     }
 }
 
@@ -293,14 +294,23 @@ void GlobalCorrectionService::resetModifierTrigger() {
     modifierTriggerWasInterrupted_ = false;
 }
 
-void GlobalCorrectionService::registerTriggerPress(const CorrectionTriggerPreference& trigger) {
+bool GlobalCorrectionService::handleTriggerCommand() {
+    if (!isMonitoring_) {
+        qCInfo(lcInputMonitoring, "Trigger command ignored because correction monitoring is off");
+        return false;
+    }
+    if (!autoCorrectEnabled()) return false;
+    registerTriggerPress(triggerCommandIdentity);
+    return true;
+}
+
+void GlobalCorrectionService::registerTriggerPress(const QString& identity) {
     if (!autoCorrectEnabled()) return;
     if (KeyboardPreferences(env_.defaults).activation() != CorrectionTriggerActivation::doubleTap) {
         triggerCorrection();
         return;
     }
     const double now = env_.clock.uptimeSeconds();
-    const QString identity = trigger.identity();
     if (lastTriggerTapIdentity_ == identity && now - lastTriggerTapAt_ <= doubleTapInterval + timingTolerance) {
         // A completed pair: the next press starts a new one.
         lastTriggerTapIdentity_.reset();

@@ -91,6 +91,12 @@ public:
 
     // Starts a correction unless one is running.
     void triggerCorrection();
+    // A trigger handed over by `quillo --trigger` (a desktop shortcut): a press like the key's,
+    // counted only while monitoring runs, so a shortcut cannot act where the key would not.
+    // False when it was ignored.
+    bool handleTriggerCommand();
+    // The press identity of the command, for double-tap detection.
+    static inline const QString triggerCommandIdentity = QStringLiteral("command");
 
     // True for undoAvailableSeconds after a whole field was corrected, until another correction
     // starts, the undo runs or monitoring stops. A corrected selection cannot be found again
@@ -129,7 +135,7 @@ private:
     CorrectionPipelineConfiguration currentConfiguration() const;
 
     void processModifierTrigger(const KeyboardEvent& event);
-    void registerTriggerPress(const CorrectionTriggerPreference& trigger);
+    void registerTriggerPress(const QString& identity);
     void resetModifierTrigger();
     void synchronizeConsumedKey();
     void setMonitoring(bool monitoring);

@@ -129,7 +129,7 @@ bool OnboardingShortcutDemoController::handleEvent(const KeyboardEvent& event) {
     if (activeModifierTrigger_) modifierTriggerWasInterrupted_ = true;
     const auto code = trigger.keyDownCode();
     if (code && *code == event.keyCode) {
-        registerPress(trigger);
+        registerPress(trigger.identity());
         return true;
     }
     return false;
@@ -175,17 +175,22 @@ bool OnboardingShortcutDemoController::processModifierEvent(const KeyboardEvent&
     activeModifierTrigger_.reset();
     modifierTriggerWasInterrupted_ = false;
     modifierTriggerStartedAt_ = distantPast;
-    if (!interrupted && held <= modifierTriggerMaximumHold + timingTolerance) registerPress(trigger);
+    if (!interrupted && held <= modifierTriggerMaximumHold + timingTolerance) registerPress(trigger.identity());
     return true;
 }
 
-void OnboardingShortcutDemoController::registerPress(const CorrectionTriggerPreference& trigger) {
+bool OnboardingShortcutDemoController::handleTriggerCommand() {
+    if (!isMonitoring() || isCapturing_) return false;
+    registerPress(QStringLiteral("command"));
+    return true;
+}
+
+void OnboardingShortcutDemoController::registerPress(const QString& identity) {
     if (KeyboardPreferences(defaults_).activation() != CorrectionTriggerActivation::doubleTap) {
         applyPreparedCorrection();
         return;
     }
     const double now = clock_.uptimeSeconds();
-    const QString identity = trigger.identity();
     if (lastTriggerTapIdentity_ == identity && now - lastTriggerTapAt_ <= doubleTapInterval + timingTolerance) {
         // A completed pair: the next press starts a new one.
         lastTriggerTapAt_ = distantPast;

@@ -97,6 +97,9 @@ public:
 
     // The local monitor's handler; true swallows the event.
     bool handleEvent(const KeyboardEvent& event);
+    // A trigger from `quillo --trigger` (the desktop's shortcut): a press of the practice's
+    // trigger while the practice runs; false when it was ignored.
+    bool handleTriggerCommand();
 
 signals:
     void demoTextChanged();
@@ -112,7 +115,7 @@ signals:
 
 private:
     bool processModifierEvent(const KeyboardEvent& event, const CorrectionTriggerPreference& trigger);
-    void registerPress(const CorrectionTriggerPreference& trigger);
+    void registerPress(const QString& identity);
     void resetGestureState();
     QString sampleForExercise() const;
 

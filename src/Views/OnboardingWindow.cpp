@@ -13,6 +13,8 @@
 #include "Views/OnboardingShortcutDemoController.h"
 #include "Views/QuilloSymbol.h"
 #include "Views/StartupLoadingRules.h"
+#include "Views/TriggerCommandField.h"
+#include "Views/TriggerCommandLine.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -471,6 +473,8 @@ QWidget* OnboardingWindow::buildTriggerBar(QWidget* parent, bool withActivation)
     auto* hint = secondaryLabel(QString(), bar);
     hint->setObjectName(QStringLiteral("triggerHint"));
     column->addWidget(hint);
+    // The desktop's own shortcut can run the practice too.
+    if (withActivation) column->addWidget(new TriggerCommandField(TriggerCommandLine::current(), bar));
 
     QButtonGroup* activation = nullptr;
     QLabel* activationHint = nullptr;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "Models/CorrectionTriggerPreference.h"
 #include "Services/QuilloDiagnosticEvent.h"
+#include "Views/TriggerCommandField.h"
 
 #include <QString>
 #include <functional>
@@ -57,6 +59,9 @@ struct SettingsDependencies {
     // Writes the export; throws QuilloDiagnosticsFileError. None: the diagnostic log's export.
     std::function<void(const QString& path)> exportLogs;
     std::function<void(QuilloDiagnosticEvent)> recordEvent; // none: the diagnostic log
+    // The line that keeps a trigger bound in the desktop's own configuration (sway's config);
+    // none, or a function answering none: the desktop has no such line to show.
+    std::function<std::optional<DesktopBindingLine>(const CorrectionTriggerPreference&)> desktopBindingLine;
 };
 
 } // namespace quillo

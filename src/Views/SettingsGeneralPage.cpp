@@ -16,6 +16,8 @@
 #include "Views/LaunchAtLoginSettings.h"
 #include "Views/SettingsControls.h"
 #include "Views/SettingsWindowRules.h"
+#include "Views/TriggerCommandField.h"
+#include "Views/TriggerCommandLine.h"
 #include "Views/TriggerKeyDetection.h"
 
 #include <QButtonGroup>
@@ -502,6 +504,8 @@ QWidget* SettingsGeneralPage::buildKeyboardSection() {
     triggerHelp_ = secondaryLabel(QString(), section);
     triggerHelp_->setObjectName(QStringLiteral("triggerHelp"));
     body->addWidget(triggerHelp_);
+    triggerCommand_ = new TriggerCommandField(TriggerCommandLine::current(), section);
+    body->addWidget(triggerCommand_);
     connect(detectTrigger_, &QPushButton::clicked, this, [this] {
         if (detection_.isDetecting()) detection_.stop(false);
         else detection_.start();
@@ -643,6 +647,7 @@ void SettingsGeneralPage::refreshTrigger() {
     triggerTitle_->setText(trigger.title);
     detectTrigger_->setText(detection_.isDetecting() ? QStringLiteral("Cancel") : QStringLiteral("Detect key"));
     triggerHelp_->setText(triggerHelpText());
+    triggerCommand_->setDesktopBinding(deps_.desktopBindingLine ? deps_.desktopBindingLine(trigger) : std::nullopt);
 }
 
 void SettingsGeneralPage::refreshPermissions() {

@@ -13,6 +13,8 @@ class QToolButton;
 
 namespace quillo {
 
+class TriggerCommandField;
+
 class AccountSignInForm;
 class CreditPacksView;
 class DisclosureButton;
@@ -80,6 +82,7 @@ private:
     QLabel* triggerTitle_ = nullptr;
     QPushButton* detectTrigger_ = nullptr;
     QLabel* triggerHelp_ = nullptr;
+    TriggerCommandField* triggerCommand_ = nullptr;
     QLabel* permissionAllowed_ = nullptr;
     QPushButton* permissionPrimary_ = nullptr;
     QPushButton* permissionOpenSettings_ = nullptr;

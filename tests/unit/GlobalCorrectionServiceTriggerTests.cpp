@@ -286,3 +286,38 @@ TEST_F(MonitoringTest, ARefusedKeyReservationStillTriggers) {
     tap.keyDown(f8KeyCode);
     EXPECT_EQ(processingToasts(), 1);
 }
+
+// MARK: - The trigger command
+
+TEST_F(TriggerTest, TriggerCommandStartsACorrectionOnlyWhereTheKeyWould) {
+    EXPECT_TRUE(service->handleTriggerCommand());
+    EXPECT_EQ(triggers(), 1);
+    settle();
+    EXPECT_EQ(target.captureCount, 1);
+
+    defaults.setBoolean(CorrectionServiceSettingsKeys::autoCorrect, false);
+    EXPECT_FALSE(service->handleTriggerCommand());
+    defaults.setBoolean(CorrectionServiceSettingsKeys::autoCorrect, true);
+    service->stopMonitoring();
+    EXPECT_FALSE(service->handleTriggerCommand()) << "no correction while monitoring is off";
+    settle();
+    EXPECT_EQ(target.captureCount, 1);
+    EXPECT_EQ(triggers(), 1);
+}
+
+TEST_F(TriggerTest, TriggerCommandsPairUpForDoubleTapButNotWithTheKey) {
+    useDoubleTap();
+    service->handleTriggerCommand();
+    clock.advance(0.3);
+    service->handleTriggerCommand();
+    EXPECT_EQ(triggers(), 1);
+    settle();
+
+    service->handleTriggerCommand();
+    clock.advance(0.1);
+    pressGlobe(); // another identity: opens a new pair
+    EXPECT_EQ(triggers(), 1);
+    clock.advance(0.1);
+    pressGlobe();
+    EXPECT_EQ(triggers(), 2);
+}

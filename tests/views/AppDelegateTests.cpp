@@ -5,6 +5,7 @@
 #include "Platform/Fake/FakeWorkspace.h"
 #include "Platform/Fake/InMemoryUserDefaults.h"
 #include "SettingsTestRig.h"
+#include "Support/QuilloAppEnvironment.h"
 #include "Support/VirtualClock.h"
 #include "Views/LaunchAtLoginSettings.h"
 #include "Views/MenuBarPopover.h"
@@ -16,9 +17,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -47,11 +50,13 @@ public:
     void synchronize(bool force) override { synchronizations.append(force); }
 };
 
-// What the shell asked of the monitor's undo, and its availability handler.
+// What the shell asked of the monitor's undo, and its availability handler; and the trigger
+// commands handed to it.
 struct UndoRecord {
     std::function<void(bool)> handler;
     bool offered = false;
     int undos = 0;
+    int triggerCommands = 0;
 };
 
 class FakeMonitor final : public CorrectionMonitor {
@@ -69,6 +74,10 @@ public:
     bool isMonitoring() const override { return on_; }
     bool canUndoLastCorrection() const override { return undo_.offered; }
     void undoLastCorrection() override { ++undo_.undos; }
+    bool handleTriggerCommand() override {
+        ++undo_.triggerCommands;
+        return on_;
+    }
     void setUndoAvailabilityHandler(const std::function<void(bool)>& handler) override { undo_.handler = handler; }
 
 private:
@@ -378,11 +387,29 @@ TEST_F(AppDelegateTest, ComingOnlineSynchronises) {
     EXPECT_EQ(cloud.synchronizations.size(), before + 1);
 }
 
+TEST_F(AppDelegateTest, TriggerCommandReachesTheServiceOnlyOutsideOnboarding) {
+    permission.trusted = true;
+    launch(true);
+    clock.advance(2.01);
+    ASSERT_TRUE(delegate->isOnboardingPresented());
+    EXPECT_FALSE(delegate->handleTriggerCommand()) << "the practice has not started";
+    EXPECT_EQ(undo.triggerCommands, 0);
+    finishOnboardingWindow();
+    ASSERT_TRUE(delegate->isMonitoring());
+    EXPECT_TRUE(delegate->handleTriggerCommand());
+    defaults.setBoolean(AppDelegate::autoCorrectKey, false);
+    EXPECT_FALSE(delegate->handleTriggerCommand());
+    EXPECT_EQ(undo.triggerCommands, 2);
+}
+
 TEST(AppInstanceChannel, MessagesRoundTripAndBadOnesAreRefused) {
     using R = AppInstanceChannel::Request;
     EXPECT_EQ(AppInstanceChannel::decode(AppInstanceChannel::encode(R{})), R{});
     const R url{QUrl(QStringLiteral("quillo://auth/callback?code=a%20b"))};
     EXPECT_EQ(AppInstanceChannel::decode(AppInstanceChannel::encode(url)), url);
+    EXPECT_EQ(AppInstanceChannel::decode(AppInstanceChannel::encode(R::correctionTrigger())), R::correctionTrigger());
+    EXPECT_EQ(AppInstanceChannel::decode("trigger\n"), R::correctionTrigger());
+    EXPECT_EQ(AppInstanceChannel::decode("trigger now\n"), std::nullopt);
     EXPECT_EQ(AppInstanceChannel::decode("open not a url\n"), std::nullopt);
     EXPECT_EQ(AppInstanceChannel::decode("rm -rf\n"), std::nullopt);
     EXPECT_EQ(AppInstanceChannel::decode("open quillo://" + QByteArray(9000, 'a') + "\n"), std::nullopt);
@@ -409,6 +436,46 @@ TEST(AppInstanceChannel, ASecondLaunchHandsItsRequestToTheFirst) {
     AppInstanceChannel lonely(QStringLiteral("quillo-test-%1").arg(QUuid::createUuid().toString(QUuid::Id128)));
     EXPECT_FALSE(lonely.sendToRunningInstance({}, 100));
 }
+
+#ifdef QUILLO_EXECUTABLE
+// The real `quillo --trigger`, as a desktop shortcut runs it, against an instance's channel.
+TEST(AppInstanceChannel, TriggerCommandReachesTheRunningInstanceAndFailsClearlyWithoutOne) {
+    QTemporaryDir runtime;
+    ASSERT_TRUE(QFile::setPermissions(runtime.path(),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    // It must need no display.
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcess command;
+    command.setProcessEnvironment(environment);
+    const auto run = [&command](const std::function<bool()>& done) {
+        command.start(QStringLiteral(QUILLO_EXECUTABLE), {QStringLiteral("--trigger")});
+        QDeadlineTimer deadline(20000);
+        while (!deadline.hasExpired() && !(command.state() == QProcess::NotRunning && done()))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+
+    run([] { return true; });
+    EXPECT_EQ(command.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(command.exitCode(), 1);
+    EXPECT_TRUE(command.readAllStandardError().contains("is not running, so there is nothing to trigger"));
+    EXPECT_TRUE(QDir(runtime.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty())
+        << "the command never becomes the instance";
+
+    AppInstanceChannel running(
+        QStringLiteral("%1/quillo-%2.socket").arg(runtime.path(), QuilloAppEnvironment::current().bundleIdentifier));
+    ASSERT_TRUE(running.listen());
+    QList<AppInstanceChannel::Request> received;
+    QObject::connect(&running, &AppInstanceChannel::requestReceived,
+                     [&](const AppInstanceChannel::Request& r) { received.append(r); });
+    run([&] { return !received.isEmpty(); });
+    EXPECT_EQ(command.exitCode(), 0) << command.readAllStandardError().toStdString();
+    EXPECT_EQ(received, QList<AppInstanceChannel::Request>{AppInstanceChannel::Request::correctionTrigger()});
+}
+#endif
 
 TEST(AppInstanceChannel, TheSocketLivesInAFolderOfTheUsersOwn) {
     QTemporaryDir base;

@@ -70,6 +70,8 @@ TEST_F(AppLaunchOptionsTest, OptionValuesAreNotTakenForTheLaunchUrl) {
         accepted({"--endpoint", "https://127.0.0.1:9/api/correct", "quillo://auth/callback?code=abc", "--reverse"});
     EXPECT_EQ(options.positionalArguments, QStringList{QStringLiteral("quillo://auth/callback?code=abc")});
     EXPECT_TRUE(accepted({"--help"}).helpRequested);
+    EXPECT_FALSE(options.triggerRequested);
+    EXPECT_TRUE(accepted({"--trigger"}).triggerRequested);
     // A trailing option without its value is refused rather than ignored.
     refused({"quillo://auth/callback?code=abc", "--sign-in-email"});
 }

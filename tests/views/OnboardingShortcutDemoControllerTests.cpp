@@ -305,3 +305,23 @@ TEST_F(OnboardingDemoTest, ResetRestoresTheSampleAndSaysWhatToDo) {
     EXPECT_FALSE(demo.hasSucceeded());
     EXPECT_EQ(demo.statusMessage(), "First tap detected — tap once more.");
 }
+
+TEST_F(OnboardingDemoTest, TheDesktopsTriggerCommandPractisesWithoutAKeyChosenHere) {
+    EXPECT_TRUE(demo.handleTriggerCommand());
+    EXPECT_TRUE(demo.hasSucceeded());
+    EXPECT_EQ(demo.statusMessage(), "Whole field corrected.");
+
+    demo.resetDemo();
+    doubleTap();
+    EXPECT_TRUE(demo.handleTriggerCommand());
+    EXPECT_EQ(demo.statusMessage(), "First tap detected — tap once more.");
+    clock.advance(0.3);
+    demo.handleTriggerCommand();
+    EXPECT_TRUE(demo.hasSucceeded());
+
+    demo.beginCapture();
+    EXPECT_FALSE(demo.handleTriggerCommand()) << "choosing a key takes no command";
+    demo.cancelCapture();
+    demo.stop();
+    EXPECT_FALSE(demo.handleTriggerCommand()) << "nothing to practise on once stopped";
+}

@@ -102,6 +102,17 @@ TEST_F(OnboardingWindowTest, WalksTheSevenStepsInOrderAndListensOnlyOnThePractic
     EXPECT_EQ(closed.count(), 0);
 }
 
+TEST_F(OnboardingWindowTest, ThePracticeShowsTheDesktopCommandAndTakesItsTrigger) {
+    open();
+    goTo(OnboardingStep::shortcut);
+    auto* line = child<QLineEdit>(QStringLiteral("triggerCommandLine"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_TRUE(line->isVisibleTo(window.get()));
+    EXPECT_TRUE(line->text().endsWith(QStringLiteral(" --trigger")));
+    EXPECT_TRUE(window->demo().handleTriggerCommand());
+    EXPECT_TRUE(window->demo().hasSucceeded());
+}
+
 TEST_F(OnboardingWindowTest, OnlyACancellableWalkthroughOffersCancel) {
     open(true);
     auto* cancel = child<QPushButton>(QStringLiteral("cancel"));

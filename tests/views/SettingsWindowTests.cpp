@@ -6,6 +6,7 @@
 #include "Views/CreditPacksView.h"
 #include "Views/SettingsAboutPage.h"
 #include "Views/SettingsGeneralPage.h"
+#include "Views/TriggerCommandLine.h"
 #include "Views/TriggerKeyDetection.h"
 
 #include <QAccessible>
@@ -141,6 +142,33 @@ TEST_F(SettingsWindowTest, DetectionAcceptsAFunctionKeyAndCancelClearsTheMessage
     EXPECT_EQ(window->triggerMessage(), std::nullopt);
     EXPECT_EQ(window->triggerHelpText(), "Use a dedicated non-typing key. Correction starts after one short press.");
     EXPECT_EQ(rig.keyMonitor.installedCount(), 0);
+}
+
+TEST_F(SettingsWindowTest, TheKeyboardSectionShowsTheTriggerCommandToBind) {
+    open();
+    ASSERT_TRUE(shown(QStringLiteral("triggerCommand")));
+    auto* line = find<QLineEdit>(QStringLiteral("triggerCommandLine"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text(), TriggerCommandLine::current());
+    EXPECT_TRUE(line->text().endsWith(QStringLiteral(" --trigger")));
+    EXPECT_FALSE(shown(QStringLiteral("desktopBindingLine"))) << "no desktop line where the desktop has none";
+}
+
+TEST_F(SettingsWindowTest, TheDesktopsConfigurationLineFollowsTheTrigger) {
+    open(false, false, [](SettingsDependencies& dependencies) {
+        dependencies.desktopBindingLine = [](const CorrectionTriggerPreference& trigger) {
+            return std::optional<DesktopBindingLine>(
+                DesktopBindingLine{QStringLiteral("Add to your config:"), QStringLiteral("bind ") + trigger.title});
+        };
+    });
+    auto* line = find<QLineEdit>(QStringLiteral("desktopBindingLine"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_TRUE(shown(QStringLiteral("desktopBindingLine")));
+    EXPECT_EQ(text(QStringLiteral("desktopBindingInstruction")), "Add to your config:");
+    EXPECT_EQ(line->text(), "bind fn / globe");
+    KeyboardPreferences(rig.defaults)
+        .setTriggerPreference(CorrectionTriggerPreference::storedValue(QString(), QStringLiteral("f8")));
+    EXPECT_EQ(line->text(), "bind F8");
 }
 
 TEST_F(SettingsWindowTest, DetectionTimesOutAfterEightSeconds) {

@@ -15,9 +15,7 @@
 
 namespace quillo {
 
-namespace {
-
-bool accessibilityBusReachable() {
+bool LinuxAccessibilityPermission::accessibilityBusReachable() {
     QDBusConnection session = QDBusConnection::sessionBus();
     if (!session.isConnected()) return false;
     const QDBusMessage request =
@@ -34,8 +32,6 @@ bool accessibilityBusReachable() {
     return connected;
 }
 
-} // namespace
-
 bool LinuxAccessibilityPermission::isWaylandSession() {
     if (qEnvironmentVariable("XDG_SESSION_TYPE").compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0)
         return true;
@@ -43,8 +39,8 @@ bool LinuxAccessibilityPermission::isWaylandSession() {
 }
 
 QString LinuxAccessibilityPermission::waylandNotice() {
-    return QStringLiteral("System-wide correction needs an X11 session for now. Log out and choose an X11 (Xorg) "
-                          "session on the login screen to use the trigger key in other applications.");
+    return QStringLiteral("System-wide correction works in X11 and sway sessions for now. Log out and choose an X11 "
+                          "(Xorg) session on the login screen to use the trigger key in other applications.");
 }
 
 LinuxAccessibilityPermission::Facilities LinuxAccessibilityPermission::probe() const {

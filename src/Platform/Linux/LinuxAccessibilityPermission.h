@@ -9,8 +9,8 @@ namespace quillo {
 // What "trusted" means on an X11 desktop: the session really offers what the product needs.
 // There is no per-application grant to ask for; there are three facilities that must be there:
 // XInput2 (to observe the trigger key), XTest (to send Select All, Copy, Paste) and a reachable
-// accessibility bus (to classify the focused field). Under Wayland none of this works across
-// applications, so a Wayland session is never trusted and says so once.
+// accessibility bus (to classify the focused field). A Wayland session that reaches this layer
+// (not sway, which has its own) is never trusted and says so once.
 class LinuxAccessibilityPermission final : public AccessibilityPermission {
 public:
     struct Facilities {
@@ -32,6 +32,8 @@ public:
     static QStringList missingRequirements(const Facilities& facilities);
     QStringList missingRequirements() const { return missingRequirements(probe()); }
 
+    // Whether the session bus names an accessibility bus that accepts a connection.
+    static bool accessibilityBusReachable();
     // XDG_SESSION_TYPE=wayland, or a Wayland display.
     static bool isWaylandSession();
     // The sentence shown (and logged once) for a Wayland session.

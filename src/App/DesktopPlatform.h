@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Models/CorrectionTriggerPreference.h"
+#include "Views/TriggerCommandField.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QObject;
+
+namespace quillo {
+
+class AccessibilityPermission;
+class EventTap;
+class KeyboardLayout;
+class KeystrokeSender;
+class Pasteboard;
+class Workspace;
+
+// Which desktop layer serves this session.
+enum class DesktopSession {
+    x11,
+    sway,
+    // A Wayland session of another compositor: nothing reaches other applications yet, and the
+    // permission window says so.
+    otherWayland,
+};
+
+// The session from its environment: Wayland when XDG_SESSION_TYPE says so or a Wayland display
+// is named; sway when sway announced its IPC socket.
+DesktopSession detectDesktopSession(const QString& sessionType, const QString& waylandDisplay,
+                                    const QString& swaySocket);
+DesktopSession currentDesktopSession();
+
+// The desktop seams of one session, built once after the application object exists.
+class DesktopPlatform {
+public:
+    virtual ~DesktopPlatform() = default;
+    virtual Workspace& workspace() = 0;
+    virtual Pasteboard& pasteboard() = 0;
+    virtual KeystrokeSender& keystrokes() = 0;
+    virtual KeyboardLayout& keyboardLayout() = 0;
+    virtual EventTap& eventTap() = 0;
+    virtual AccessibilityPermission& permission() = 0;
+    // What Settings shows for keeping `trigger` bound in the desktop's own configuration.
+    virtual std::optional<DesktopBindingLine> bindingLine(const CorrectionTriggerPreference& /*trigger*/) const {
+        return std::nullopt;
+    }
+
+    // `triggerCommand`: what a desktop binding runs to hand over a trigger.
+    static std::unique_ptr<DesktopPlatform> make(DesktopSession session, const QString& triggerCommand);
+};
+
+} // namespace quillo
