@@ -61,6 +61,7 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
                 options_.suggestionCache.empty() ? options_.dbPath + ".suggestions" : options_.suggestionCache;
         o.fallbackBudget = std::chrono::milliseconds(options_.suggestionFallbackMs);
         o.holdBuild = options_.holdSuggestionIndex;
+        o.fallbackOnceReady = false;
         suggestionIndex_ = std::make_shared<IndexedSuggestionIndex>(hunspell, o);
         suggestionIndex_->start();
         index = suggestionIndex_;

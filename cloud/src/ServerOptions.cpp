@@ -49,8 +49,8 @@ std::string usage()
   --suggestion-cache PATH  suggestion index cache file (default: the database path + .suggestions)
   --no-suggestion-cache    build the suggestion index at every start
   --word-lists DIR         SCOWL lists ranking common words first (default /usr/share/dict/scowl)
-  --suggestion-fallback-ms N  time Hunspell's search gets for the words of one text that the
-                           index lacks, or for all words while it builds (default 40)
+  --suggestion-fallback-ms N  time Hunspell's search gets for the words of one text while
+                           the suggestion index builds (default 40)
   --hold-suggestion-index  with --test-controls: build the index only when told to
   --no-warm-up             read dictionaries and word lists on first use instead of at start
   --model SPEED URL NAME   correct texts of SPEED (fast, very_very_fast) with the user's own model
