@@ -83,9 +83,10 @@ EnglishLexicon EnglishLexicon::load(const std::string &dir)
     // One irregular form serves as past and participle ("taught"); with two, the past is the
     // one that has a participle.
     for (auto &[base, list] : forms) {
-        if (list.size() == 1 && list[0].size() > 2) out.pasts_[base] = list[0];
-        else if (list.size() == 2 && out.participles_.contains(list[0])) out.pasts_[base] = list[0];
-        else if (list.size() == 2 && out.participles_.contains(list[1])) out.pasts_[base] = list[1];
+        bool single = list.size() == 1 && list[0].size() > 2;
+        bool pair = list.size() == 2;
+        if (single || (pair && out.participles_.contains(list[0]))) out.pasts_[base] = list[0];
+        else if (pair && out.participles_.contains(list[1])) out.pasts_[base] = list[1];
     }
     return out;
 }
