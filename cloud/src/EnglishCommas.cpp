@@ -196,6 +196,16 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
             ++candidates;
             at = continuesClause(lex, keyAt(t, prev)) ? npos : prev;
         }
+        // A comma the writer put further on marks where they end the opening clause ("If we
+        // have a job we like, we ...").
+        for (size_t j = at; candidates == 1 && j < t.size(); ++j) {
+            if (t[j].kind != Kind::punct) continue;
+            if (t[j].text == "." || t[j].text == "!" || t[j].text == "?") break;
+            if (t[j].text == ",") {
+                at = npos;
+                break;
+            }
+        }
         if (candidates == 1 && at != npos) t[at].text += ",";
     }
 }

@@ -203,11 +203,12 @@ TEST(Grammar, FixesTheGrammarSetExactly) {
 
 TEST(Grammar, CommasAndNumbersOnlyWhereTheReadingIsPlain) {
     for (const char* text : {
-             "If we have a job we like we will do it well.", // two places a subject may begin
-             "By the time we arrived the shop was closed.",  // "the time we": a relative clause
-             "If you think they are right ask them.",        // a verb that takes a clause
-             "When I told them we were late they laughed.",  // an object pronoun before the subject
-             "Also available are the green ones.",           // no clause follows "Also"
+             "If we have a job we like we will do it well.",  // two places a subject may begin
+             "If we have a job we like, we will do it well.", // the writer's own comma ends the clause
+             "By the time we arrived the shop was closed.",   // "the time we": a relative clause
+             "If you think they are right ask them.",         // a verb that takes a clause
+             "When I told them we were late they laughed.",   // an object pronoun before the subject
+             "Also available are the green ones.",            // no clause follows "Also"
              "However hard it is we keep going.", "Nothing but the truth will do.",
              "Not only the price but the colour is wrong.",
              "This shows that we care.", // "shows" is a verb here
