@@ -23,6 +23,7 @@ int main(int argc, char **argv)
     o.commonnessDirectory = WordCommonness::kDefaultDirectory;
     o.cachePath = argc > 2 ? argv[2] : "";
     o.fallbackBudget = std::chrono::seconds(10);
+    o.fallbackOnceReady = false;  // as the server
     auto index =
         std::make_shared<IndexedSuggestionIndex>(std::make_shared<HunspellSuggestionIndex>(o.affPath, o.dicPath, 1), o);
     index->start();

@@ -62,6 +62,7 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
                 options_.suggestionCache.empty() ? options_.dbPath + ".suggestions" : options_.suggestionCache;
         o.fallbackBudget = std::chrono::milliseconds(options_.suggestionFallbackMs);
         o.holdBuild = options_.holdSuggestionIndex;
+        o.fallbackOnceReady = false;
         suggestionIndex_ = std::make_shared<IndexedSuggestionIndex>(hunspell, o);
         suggestionIndex_->start();
         index = suggestionIndex_;
@@ -147,6 +148,7 @@ CloudServer::~CloudServer()
     }
     janitorWake_.notify_all();
     if (janitorThread_.joinable()) janitorThread_.join();
+    if (warmUpThread_.joinable()) warmUpThread_.join();
 }
 
 int CloudServer::bind()
@@ -161,6 +163,16 @@ void CloudServer::run()
     runStarted_ = true;
     if (!stopRequested_) {
         janitorThread_ = std::thread([this] { janitor(); });
+        // The first correction would otherwise read WordNet, SCOWL and the other languages'
+        // dictionaries (about a second); a request arriving meanwhile waits for what it needs.
+        if (options_.warmUp)
+            warmUpThread_ = std::thread([this] {
+                auto started = std::chrono::steady_clock::now();
+                corrector_->warmUp();
+                log::info(
+                    "engine_warm",
+                    {{"seconds", std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count()}});
+            });
         http_->listen_after_bind();
     }
     http_->shutdownGate();

@@ -113,6 +113,7 @@ private:
     std::condition_variable janitorWake_;
     bool stopping_ = false;
     std::thread janitorThread_;
+    std::thread warmUpThread_;
 
     std::atomic<bool> stopRequested_{false}, runStarted_{false}, runEnded_{false};
 };

@@ -1,6 +1,8 @@
 #include "EnglishGrammar.h"
 
+#include "EnglishCommas.h"
 #include "EnglishLexicon.h"
+#include "EnglishWords.h"
 #include "ScowlLexicon.h"
 #include "TextLanguages.h"
 
@@ -12,31 +14,7 @@ namespace quillo::cloud {
 
 namespace {
 
-constexpr size_t npos = static_cast<size_t>(-1);
-using Words = std::set<std::string, std::less<>>;
-
-bool isWord(const std::vector<Token> &t, size_t i)
-{
-    return i < t.size() && t[i].kind == Kind::word && isEnglish(t[i]);
-}
-
-// The word one single space after (or before) word i.
-size_t nextWord(const std::vector<Token> &t, size_t i)
-{
-    return i + 2 < t.size() && t[i + 1].kind == Kind::space && t[i + 1].text == " " && isWord(t, i + 2) ? i + 2 : npos;
-}
-size_t prevWord(const std::vector<Token> &t, size_t i)
-{
-    return i >= 2 && t[i - 1].kind == Kind::space && t[i - 1].text == " " && isWord(t, i - 2) ? i - 2 : npos;
-}
-
-std::string key(const Token &tok)
-{
-    std::string w = lower(tok.text);
-    replaceAll(w, "\xE2\x80\x99", "'");
-    return w;
-}
-std::string keyAt(const std::vector<Token> &t, size_t i) { return i == npos ? std::string() : key(t[i]); }
+using namespace english;
 
 bool curly(const std::vector<Token> &t)
 {
@@ -316,6 +294,77 @@ void doubled(Context &c, size_t i, const std::string &w)
     c.t[n].text.clear();
 }
 
+// Quantifiers and determiners before a plural count noun ("several reason", "these thing").
+bool quantifier(const std::string &w)
+{
+    static const Words words = {"many", "several", "various", "numerous", "both", "these", "those"};
+    return words.contains(w);
+}
+
+// A singular noun that is not also an adjective or a determiner ("way", "reason", not "fun").
+bool countNoun(const Context &c, const std::string &w)
+{
+    return c.lex.isNoun(w) && !c.lex.isAdjective(w) && !c.lex.isPluralNoun(w) && !kDeterminers.contains(w) &&
+           w.back() != 's' && isAsciiWord(w);
+}
+
+// The regular plural of a noun when the dictionary knows it and WordNet reads it as a plural.
+std::string pluralOf(const Context &c, const std::string &w)
+{
+    std::string plural = w.back() == 'y' && w.size() > 2 && !std::strchr("aeiou", w[w.size() - 2])
+                             ? w.substr(0, w.size() - 1) + "ies"
+                         : (w.back() == 'h' || w.back() == 'x') ? w + "es"
+                                                                : w + "s";
+    return c.isKnown(plural) && c.lex.isPluralNoun(plural) ? plural : std::string();
+}
+
+// "one of the reason" -> "one of the reasons"; "for this reasons" -> "for these reasons".
+void nounNumber(Context &c, size_t i, const std::string &w)
+{
+    size_t n = nextWord(c.t, i);
+    if (n == npos) return;
+    std::string next = keyAt(c.t, n);
+    static const Words ofWhat = {"the", "my", "your", "his", "her", "our", "their", "these", "those"};
+    if (w == "one" && next == "of") {
+        size_t det = nextWord(c.t, n);
+        size_t noun = det == npos ? npos : nextWord(c.t, det);
+        if (noun == npos || !ofWhat.contains(keyAt(c.t, det))) return;
+        std::string word = keyAt(c.t, noun);
+        // The noun must end its phrase ("one of the car owners" is a compound).
+        size_t after = nextWord(c.t, noun);
+        static const Words phraseEnds = {"that", "which", "who", "is", "was", "i",  "we", "you",  "they", "he",
+                                         "she",  "for",   "in",  "to", "of",  "at", "on", "with", "and",  "from"};
+        bool ends = after == npos ? noun + 1 >= c.t.size() || c.t[noun + 1].kind == Kind::punct
+                                  : phraseEnds.contains(keyAt(c.t, after));
+        if (!ends || !countNoun(c, word)) return;
+        std::string plural = pluralOf(c, word);
+        if (!plural.empty()) put(c.t, noun, plural, c.curlyText);
+        return;
+    }
+    // "this" before a plural noun; a noun that is also a verb ("this shows") only after a
+    // preposition ("for this reasons").
+    if (w == "this" && next.size() > 3 && c.lex.isPluralNoun(next) && isAsciiWord(next) && next.back() == 's') {
+        std::string singular = next.substr(0, next.size() - 1);
+        if (!c.lex.isNoun(singular) || kBe.contains(next)) return;
+        static const Words before = {"for", "of", "in", "all", "with", "about", "on", "at", "from", "to", "by"};
+        size_t p = prevWord(c.t, i);
+        if (c.lex.isVerb(singular) && !(p != npos && before.contains(keyAt(c.t, p)))) return;
+        put(c.t, i, "these", c.curlyText);
+    }
+}
+
+// "is not same" -> "is not the same": "same" as an adjective of identity takes "the".
+void theSame(Context &c, size_t i, const std::string &w)
+{
+    if (w != "same" || c.t[i].text != "same") return;
+    size_t p = prevWord(c.t, i);
+    static const Words before = {"is",     "are",    "was", "were",   "be",      "been", "not",   "exactly",
+                                 "almost", "nearly", "at",  "remain", "remains", "stay", "stays", "look",
+                                 "looks",  "do",     "did", "does",   "of",      "in",   "for",   "mostly"};
+    if (p == npos || !before.contains(keyAt(c.t, p))) return;
+    c.t[i].text = "the same";
+}
+
 void quantity(Context &c, size_t i, const std::string &w)
 {
     size_t n = nextWord(c.t, i);
@@ -326,17 +375,14 @@ void quantity(Context &c, size_t i, const std::string &w)
         if (p != npos && (keyAt(c.t, p) == "no" || keyAt(c.t, p) == "more")) return;  // "no less", "more or less"
         put(c.t, i, "fewer", c.curlyText);
     }
-    // "several reason": a count noun after a plural quantifier takes its plural.
-    static const Words quantifiers = {"many", "several", "various", "numerous", "both"};
-    if (quantifiers.contains(w) && c.lex.isNoun(next) && !c.lex.isAdjective(next) && !c.lex.isPluralNoun(next) &&
-        !kDeterminers.contains(next) && next.back() != 's' && isAsciiWord(next)) {
+    // After "these" and "those" a word that is also a verb may be one ("those are", "these
+    // evidence" is a mass noun); only plain nouns take the plural there.
+    bool demonstrative = w == "these" || w == "those";
+    if (quantifier(w) && countNoun(c, next) && !(demonstrative && (c.lex.isVerb(next) || kBe.contains(next)))) {
         size_t after = nextWord(c.t, n);
         if (after == npos || keyAt(c.t, after) != "of") {
-            std::string plural = next.back() == 'y' && next.size() > 2 && !std::strchr("aeiou", next[next.size() - 2])
-                                     ? next.substr(0, next.size() - 1) + "ies"
-                                 : (next.back() == 'h' || next.back() == 'x') ? next + "es"
-                                                                              : next + "s";
-            if (c.isKnown(plural) && c.lex.isPluralNoun(plural)) put(c.t, n, plural, c.curlyText);
+            std::string plural = pluralOf(c, next);
+            if (!plural.empty()) put(c.t, n, plural, c.curlyText);
         }
     }
     if (w == "more" && c.lex.isComparative(next)) drop(c.t, i);
@@ -346,7 +392,6 @@ void quantity(Context &c, size_t i, const std::string &w)
         drop(c.t, i);
 }
 
-// "For example the ..." at a sentence start: an introductory word or phrase takes its comma.
 // "english", "french": an adjective of a language or a people takes its capital, unless it is
 // part of an identifier or a path ("--lang english", "locale/french").
 void properAdjective(Context &c, size_t i, const std::string &w)
@@ -364,61 +409,6 @@ void properAdjective(Context &c, size_t i, const std::string &w)
         (c.t[i - 2].text.starts_with('-') || (i >= 3 && c.t[i - 3].text.ends_with('-'))))
         return;
     c.t[i].text = *proper;
-}
-
-void introductoryComma(std::vector<Token> &t)
-{
-    static const std::vector<std::vector<std::string>> phrases = {{"for", "example"},
-                                                                  {"for", "instance"},
-                                                                  {"however"},
-                                                                  {"therefore"},
-                                                                  {"moreover"},
-                                                                  {"furthermore"},
-                                                                  {"in", "addition"},
-                                                                  {"in", "conclusion"},
-                                                                  {"in", "my", "opinion"},
-                                                                  {"nowadays"},
-                                                                  {"firstly"},
-                                                                  {"secondly"},
-                                                                  {"thirdly"},
-                                                                  {"finally"},
-                                                                  {"besides"},
-                                                                  {"consequently"},
-                                                                  {"additionally"},
-                                                                  {"in", "fact"},
-                                                                  {"on", "the", "other", "hand"},
-                                                                  {"in", "summary"},
-                                                                  {"to", "sum", "up"},
-                                                                  {"in", "other", "words"},
-                                                                  {"unfortunately"},
-                                                                  {"fortunately"},
-                                                                  {"in", "general"},
-                                                                  {"generally"},
-                                                                  {"personally"},
-                                                                  {"of", "course"},
-                                                                  {"in", "short"},
-                                                                  {"lastly"},
-                                                                  {"meanwhile"}};
-    auto starts = sentenceStarts(t);
-    for (size_t i = 0; i < t.size(); ++i) {
-        if (!starts[i] || !isWord(t, i)) continue;
-        for (const auto &phrase : phrases) {
-            size_t k = i;
-            bool match = true;
-            for (size_t w = 0; w < phrase.size() && match; ++w) {
-                if (w > 0) k = nextWord(t, k);
-                match = k != npos && key(t[k]) == phrase[w];
-            }
-            // Only before a plain next word: "However hard" or "Of course not" stay.
-            size_t after = match ? nextWord(t, k) : npos;
-            if (!match || after == npos) continue;
-            std::string next = key(t[after]);
-            static const Words keep = {"hard", "much", "many", "long", "not", "that", "than", "more", "less", "the"};
-            if (keep.contains(next) && phrase.size() == 1) continue;
-            t[k].text += ",";
-            break;
-        }
-    }
 }
 
 void spacing(std::vector<Token> &t)
@@ -450,9 +440,11 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         runTogether(c, i, w);
         doubled(c, i, w);
         quantity(c, i, w);
+        nounNumber(c, i, w);
+        theSame(c, i, w);
         properAdjective(c, i, w);
     }
-    introductoryComma(t);
+    applyEnglishCommas(t, lex);
     spacing(t);
     std::vector<Token> out;
     out.reserve(t.size());

@@ -20,7 +20,11 @@
 //   doubled         "the the" -> "the"
 //   fewer           "less cavities" -> "fewer cavities"
 //   comparative     "more taller" -> "taller"
+//   noun-number     "many reason", "these problem", "one of the city that", "for this reasons"
+//   the-same        "is not same" -> "is not the same"
 //   spacing         "word,word" -> "word, word"
+// The commas (introductory words and clauses, "but" and "so" between clauses) are in
+// EnglishCommas.h; a regular past of an irregular verb ("choosed") is fixed with the spelling.
 // Contractions without their apostrophe, "alot" and run-together pairs are spelling (known
 // misspellings), capitals for "i", days, months and languages are the dictionary's case.
 #include "TextTokens.h"

@@ -80,6 +80,14 @@ EnglishLexicon EnglishLexicon::load(const std::string &dir)
         if (participleFirst(list[0], list[1])) out.participles_[list[1]] = list[0];
         else if (participleFirst(list[1], list[0])) out.participles_[list[0]] = list[1];
     }
+    // One irregular form serves as past and participle ("taught"); with two, the past is the
+    // one that has a participle.
+    for (auto &[base, list] : forms) {
+        bool single = list.size() == 1 && list[0].size() > 2;
+        bool pair = list.size() == 2;
+        if (single || (pair && out.participles_.contains(list[0]))) out.pasts_[base] = list[0];
+        else if (pair && out.participles_.contains(list[1])) out.pasts_[base] = list[1];
+    }
     return out;
 }
 
@@ -163,6 +171,25 @@ std::optional<std::string> EnglishLexicon::nounBase(const std::string &w) const
 std::optional<std::string> EnglishLexicon::participleOfPast(const std::string &w) const
 {
     if (auto it = participles_.find(w); it != participles_.end()) return it->second;
+    return std::nullopt;
+}
+
+std::optional<std::string> EnglishLexicon::irregularPast(const std::string &base) const
+{
+    if (auto it = pasts_.find(base); it != pasts_.end()) return it->second;
+    return std::nullopt;
+}
+
+std::optional<std::string> EnglishLexicon::pastOfRegularised(const std::string &w) const
+{
+    if (w.size() < 5 || !endsWith(w, "ed")) return std::nullopt;
+    std::string stem = w.substr(0, w.size() - 2);
+    std::vector<std::string> bases = {w.substr(0, w.size() - 1), stem};  // "choosed", "teached"
+    if (stem.size() > 2 && stem.back() == stem[stem.size() - 2]) bases.push_back(stem.substr(0, stem.size() - 1));
+    if (stem.back() == 'i') bases.push_back(stem.substr(0, stem.size() - 1) + "y");  // "flied"
+    for (const auto &base : bases)
+        if (verbs_.contains(base))
+            if (auto past = irregularPast(base)) return past;
     return std::nullopt;
 }
 

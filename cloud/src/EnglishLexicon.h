@@ -33,6 +33,11 @@ public:
     // For a verb with a distinct simple past and past participle ("went"/"gone",
     // "began"/"begun"), the participle of its simple past; nullopt otherwise.
     std::optional<std::string> participleOfPast(const std::string &w) const;
+    // The simple past of an irregular verb ("choose" -> "chose", "teach" -> "taught").
+    std::optional<std::string> irregularPast(const std::string &base) const;
+    // The irregular past a learner's regular "-ed" form stands for ("choosed" -> "chose",
+    // "teached" -> "taught", "runned" -> "ran"); nullopt for anything else.
+    std::optional<std::string> pastOfRegularised(const std::string &w) const;
 
     // Whether a word is a plural noun: an irregular plural, or a regular one ("results")
     // whose singular is a noun while the word itself is no lemma ("news", "series" are).
@@ -54,6 +59,7 @@ private:
     std::unordered_set<std::string> nouns_, verbs_, adjectives_, adverbs_;
     std::unordered_map<std::string, std::string> verbExceptions_, adjectiveExceptions_, nounExceptions_;
     std::unordered_map<std::string, std::string> participles_;       // simple past -> participle
+    std::unordered_map<std::string, std::string> pasts_;             // base -> irregular simple past
     std::unordered_map<std::string, std::string> properAdjectives_;  // lower case -> written
 };
 

@@ -36,7 +36,16 @@ template <class F> auto HunspellSuggestionIndex::withSpeller(F &&f)
 
 bool HunspellSuggestionIndex::isKnown(const std::string &word)
 {
-    return withSpeller([&](Hunspell &h) { return h.spell(word); });
+    KnownShard &shard = known_[std::hash<std::string>{}(word) % kShards];
+    {
+        std::lock_guard lock(shard.mutex);
+        if (auto it = shard.known.find(word); it != shard.known.end()) return it->second;
+    }
+    bool known = withSpeller([&](Hunspell &h) { return h.spell(word); });
+    std::lock_guard lock(shard.mutex);
+    if (shard.known.size() >= kShardCapacity) shard.known.clear();
+    shard.known.emplace(word, known);
+    return known;
 }
 
 std::vector<std::string> HunspellSuggestionIndex::suggestions(const std::string &word)

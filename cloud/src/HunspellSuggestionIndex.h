@@ -1,16 +1,20 @@
 #pragma once
 #include "SuggestionIndex.h"
 
+#include <array>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class Hunspell;
 
 namespace quillo::cloud {
 
-// A few Hunspell instances (each is single-threaded), handed out to callers in turn.
+// A few Hunspell instances (each is single-threaded), handed out to callers in turn. Verdicts
+// on words are remembered: Hunspell's check was most of a correction's time, and texts repeat
+// their words.
 class HunspellSuggestionIndex : public SuggestionIndex {
 public:
     HunspellSuggestionIndex(const std::string &affPath, const std::string &dicPath, int instances);
@@ -26,6 +30,14 @@ private:
     };
     template <class F> auto withSpeller(F &&f);
     std::vector<std::unique_ptr<Slot>> slots_;
+
+    // Sharded so that threads seldom wait for each other; a full shard starts over.
+    static constexpr size_t kShards = 16, kShardCapacity = 8192;
+    struct KnownShard {
+        std::mutex mutex;
+        std::unordered_map<std::string, bool> known;
+    };
+    std::array<KnownShard, kShards> known_;
 };
 
 }  // namespace quillo::cloud

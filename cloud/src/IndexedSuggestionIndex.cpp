@@ -191,6 +191,7 @@ SuggestionIndex::Answer IndexedSuggestionIndex::answer(const std::string &word)
             for (auto &c : candidates) a.words.push_back(std::move(c.word));
             return a;
         }
+        if (!options_.fallbackOnceReady) return {};
         return fallback(word);
     }
     Answer a = fallback(word);

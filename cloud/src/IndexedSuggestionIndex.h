@@ -32,7 +32,11 @@ public:
         std::string cachePath;            // empty: build every time
         std::chrono::milliseconds fallbackBudget{40};
         size_t fallbackQueueLimit = 32;  // more pending fallback searches are refused
-        bool holdBuild = false;          // the build waits for releaseBuild() (tests)
+        // Whether a ready index still asks Hunspell for words it has no candidate for. Such
+        // words are more than two edits from any word, too far for the engine to trust a
+        // suggestion, so the server does not spend the time.
+        bool fallbackOnceReady = true;
+        bool holdBuild = false;  // the build waits for releaseBuild() (tests)
     };
     enum class State { waiting, building, ready, failed };
     struct BuildReport {

@@ -5,7 +5,8 @@
 // language is returned as it came.
 //
 // English itself is corrected through the server's indexed en_US speller; en_GB is loaded here
-// only to accept British spellings.
+// to accept British spellings, and suggests for texts written in them (as pt_PT does for
+// European Portuguese).
 #include "SpellChecker.h"
 
 #include <map>

@@ -1,5 +1,6 @@
 #include "LanguageIdentification.h"
 
+#include <cctype>
 #include <cstdio>  // CLD2's header uses FILE without including it
 
 #include <cld2/public/compact_lang_det.h>
@@ -18,6 +19,14 @@ LanguageGuess identifyLanguage(std::string_view text)
                                                          percent3, &textBytes, &reliable);
     if (best == CLD2::UNKNOWN_LANGUAGE) return guess;
     guess.code = CLD2::LanguageCode(best);
+    // CLD2 spells its names in capitals ("GERMAN", "CHINESE_T").
+    std::string name = CLD2::LanguageName(best);
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '_') name[i] = ' ';
+        else if (i > 0 && name[i - 1] != ' ')
+            name[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
+    }
+    guess.name = name;
     guess.reliable = reliable;
     for (auto language : top3)
         if (language != CLD2::UNKNOWN_LANGUAGE) guess.candidates.emplace_back(CLD2::LanguageCode(language));

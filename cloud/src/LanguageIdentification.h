@@ -12,6 +12,7 @@ namespace quillo::cloud {
 
 struct LanguageGuess {
     std::string code;  // ISO 639-1 ("en", "de", "pt"); empty when CLD2 cannot tell
+    std::string name;  // its English name ("German"), for people and prompts
     bool reliable = false;
     std::vector<std::string> candidates;  // CLD2's top languages (up to three), best first
 };

@@ -1,5 +1,6 @@
 #include "ModelBackend.h"
 
+#include "LanguageIdentification.h"
 #include "TextTokens.h"
 
 #include <httplib.h>
@@ -38,6 +39,14 @@ std::vector<std::string> lineShape(const std::string &text)
     return shape;
 }
 
+// The language named in the prompt: only one identification is sure of; a model told the wrong
+// language would translate.
+std::string promptLanguage(const std::string &text)
+{
+    LanguageGuess guess = identifyLanguage(text);
+    return guess.reliable ? guess.name : std::string();
+}
+
 }  // namespace
 
 std::string readModelKey(const std::string &keyFile, const std::string &keyEnvironment)
@@ -62,13 +71,16 @@ ModelBackend::ModelBackend(ModelEndpoint endpoint, const TextCorrector &fallback
 {
 }
 
-std::string ModelBackend::prompt(CorrectionStyle style)
+std::string ModelBackend::prompt(CorrectionStyle style, const std::string &language)
 {
     std::string common =
         "You correct the user's text. Answer with the corrected text only: no introduction, no explanation, no "
         "quotes, no code fences. Keep the text's language; never translate. Keep every line break and every line's "
         "indentation. Keep URLs, e-mail addresses, file paths, code and markup exactly as they are. Keep names, "
         "product names and technical terms as written. If nothing needs correcting, answer with the text unchanged.";
+    if (!language.empty())
+        common += " The text is written in " + language + "; answer in " + language +
+                  ", keeping any passage in another language as it is.";
     if (style == CorrectionStyle::contextual)
         return common + " Fix every spelling, grammar and punctuation error, and improve awkward phrasing using the "
                         "context, without changing the meaning or the tone.";
@@ -112,11 +124,12 @@ ModelBackend::Result ModelBackend::correct(const std::string &text, CorrectionSt
     client.set_write_timeout(seconds.count(), micros.count());
     httplib::Headers headers;
     if (!endpoint_.apiKey.empty()) headers.emplace("Authorization", "Bearer " + endpoint_.apiKey);
-    nlohmann::json request = {
-        {"model", endpoint_.model},
-        {"temperature", 0},
-        {"stream", false},
-        {"messages", {{{"role", "system"}, {"content", prompt(style)}}, {{"role", "user"}, {"content", text}}}}};
+    nlohmann::json request = {{"model", endpoint_.model},
+                              {"temperature", 0},
+                              {"stream", false},
+                              {"messages",
+                               {{{"role", "system"}, {"content", prompt(style, promptLanguage(text))}},
+                                {{"role", "user"}, {"content", text}}}}};
     auto response = client.Post(path + "/chat/completions", headers, request.dump(), "application/json");
     if (!response) {
         return fallback(response.error() == httplib::Error::Read || response.error() == httplib::Error::Write ||

@@ -37,7 +37,8 @@ public:
 
     // Why an answer is unacceptable for `original`, or nullopt when it is fine.
     static std::optional<std::string> guardrailViolation(const std::string &original, const std::string &answer);
-    static std::string prompt(CorrectionStyle style);
+    // `language` names the text's language when identification is sure of it ("German").
+    static std::string prompt(CorrectionStyle style, const std::string &language = {});
 
 private:
     ModelEndpoint endpoint_;

@@ -50,9 +50,10 @@ std::string usage()
   --suggestion-cache PATH  suggestion index cache file (default: the database path + .suggestions)
   --no-suggestion-cache    build the suggestion index at every start
   --word-lists DIR         SCOWL lists ranking common words first (default /usr/share/dict/scowl)
-  --suggestion-fallback-ms N  time Hunspell's search gets for the words of one text that the
-                           index lacks, or for all words while it builds (default 40)
+  --suggestion-fallback-ms N  time Hunspell's search gets for the words of one text while
+                           the suggestion index builds (default 40)
   --hold-suggestion-index  with --test-controls: build the index only when told to
+  --no-warm-up             read dictionaries and word lists on first use instead of at start
   --model SPEED URL NAME   correct texts of SPEED (fast, very_very_fast) with the user's own model
                            behind an OpenAI-compatible API at URL (".../v1"); guarded, and falling
                            back to the built-in engine
@@ -182,6 +183,8 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
             else if (a == "--suggestion-fallback-ms")
                 o.suggestionFallbackMs = static_cast<int>(number(value(), a.c_str()));
             else if (a == "--hold-suggestion-index") o.holdSuggestionIndex = true;
+            else if (a == "--no-warm-up") o.warmUp = false;
+            else if (a == "--warm-up") o.warmUp = true;
             else if (a == "--model" || a == "--model-key-file" || a == "--model-key-env" || a == "--model-timeout-ms") {
                 auto speed = speedFromWire(value());
                 if (!speed) throw std::invalid_argument(a + " takes a speed: fast or very_very_fast");

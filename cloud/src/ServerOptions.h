@@ -40,6 +40,7 @@ struct ServerOptions {
     int suggestionFallbackMs = 40;
     bool holdSuggestionIndex = false;  // tests: the index waits for the suggestion-index control
     size_t suggestionCacheSize = 50000;
+    bool warmUp = true;  // read every dictionary and word list once the server listens
     // The user's own model per speed (indexed by Speed); an empty URL: the built-in engine.
     struct Model {
         std::string url, name, keyFile, keyEnvironment;

@@ -132,11 +132,6 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
         if (fine) return known;
     }
     if (!best) return std::nullopt;
-    // Fragments Hunspell accepts make almost any word a compound ("docter" = "doc" + "ter"); a
-    // single slip from a common word still reads as that word.
-    if ((!plainSlip || isCompound(typo, [&](const std::string &w) { return lexicon.level(w) <= kCommonLevel; })) &&
-        isCompound(typo, isKnown))
-        return std::nullopt;
     std::string bestLower = lowered(*best);
     // A name for a name ("Efua" -> "Ecua") is a guess; so is a split ("codebase" -> "code base").
     if (std::isupper(static_cast<unsigned char>((*best)[0])) || best->find_first_of(" -") != std::string::npos)
@@ -159,6 +154,12 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
         double s = SuggestionRanking::score(typo, other, candidates[i], lexicon.level(candidates[i]));
         if (s < bestScore + kMargin) return std::nullopt;
     }
+    // Fragments Hunspell accepts make almost any word a compound ("docter" = "doc" + "ter"); a
+    // single slip from a common word still reads as that word. Checked last: it asks the
+    // dictionary about every split of the word.
+    if ((!plainSlip || isCompound(typo, [&](const std::string &w) { return lexicon.level(w) <= kCommonLevel; })) &&
+        isCompound(typo, isKnown))
+        return std::nullopt;
     return *best;
 }
 

@@ -1,6 +1,7 @@
 #include "TextCorrector.h"
 
 #include "EnglishGrammar.h"
+#include "EnglishLexicon.h"
 #include "LanguageDictionaries.h"
 #include "TextLanguages.h"
 #include "TextTokens.h"
@@ -57,6 +58,7 @@ bool hyphenJoined(const std::vector<Token> &t, size_t i)
 struct LanguageSpeller {
     SpellChecker *main = nullptr;
     std::vector<SpellChecker *> others;
+    bool varietyChosen = false;
     bool isKnown(const std::string &w) const
     {
         if (main->isKnown(w)) return true;
@@ -80,6 +82,27 @@ LanguageSpeller spellerFor(const LanguageConventions &language, SpellChecker &en
     return out;
 }
 
+// A language with two varieties (en_US and en_GB, pt_BR and pt_PT) suggests from the one the
+// text's own spellings belong to ("colour", "facto"); without such evidence, from the first.
+void preferVariety(LanguageSpeller &speller, const std::vector<Token> &t, const LanguageConventions *language)
+{
+    speller.varietyChosen = true;
+    if (speller.others.empty()) return;
+    SpellChecker *second = speller.others.front();
+    int firstOnly = 0, secondOnly = 0;
+    for (const Token &tok : t) {
+        if (tok.kind != Kind::word || tok.language != language || tok.text.size() < 3 || !startsLower(tok.text))
+            continue;
+        bool inFirst = speller.main->isKnown(tok.text), inSecond = second->isKnown(tok.text);
+        firstOnly += inFirst && !inSecond;
+        secondOnly += inSecond && !inFirst;
+    }
+    if (secondOnly > firstOnly) {
+        speller.others.front() = speller.main;
+        speller.main = second;
+    }
+}
+
 void fixSpelling(std::vector<Token> &t, SpellChecker &english)
 {
     auto starts = sentenceStarts(t);
@@ -98,7 +121,7 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
         bool en = isEnglish(tok);
         auto found = spellers.find(tok.language);
         if (found == spellers.end()) found = spellers.emplace(tok.language, spellerFor(*tok.language, english)).first;
-        const LanguageSpeller &speller = found->second;
+        LanguageSpeller &speller = found->second;
         if (!speller.main) continue;
         auto known = [&](const std::string &w) { return speller.isKnown(w); };
         bool curly = tok.text.find("\xE2\x80\x99") != std::string::npos;
@@ -122,8 +145,12 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
         // An unknown capitalised word inside a sentence is a name ("Im" is still "I'm").
         if (capital && !starts[i] && !(fix && (*fix)[0] == 'I')) continue;
         if (knownAsIs && !fix) continue;
+        // A regular "-ed" on an irregular verb ("choosed") is that verb's past.
+        if (en && !fix && !knownAsIs)
+            if (auto past = EnglishLexicon::shared().pastOfRegularised(lookup); past && known(*past)) fix = past;
         if (!fix) {
             if (seen[lower(tok.text)] > 1 && !KnownMisspellings::shared().correction(lookup)) continue;
+            if (!speller.varietyChosen) preferVariety(speller, t, tok.language);  // only when suggesting
             fix = speller.main->replacement(lookup);
             if (!fix) continue;
             if (!en && !speller.isKnown(*fix)) continue;
@@ -328,6 +355,18 @@ std::string TextCorrector::correct(const std::string &text, CorrectionStyle styl
     out.reserve(text.size() + 16);
     for (auto &tok : tokens) out += tok.text;
     return out;
+}
+
+void TextCorrector::warmUp() const
+{
+    EnglishLexicon::shared();
+    ScowlLexicon::shared();
+    KnownMisspellings::shared();
+    for (const char *code : {"en", "de", "fr", "es", "it", "pt", "nl"})
+        if (const auto *language = LanguageDictionaries::conventions(code))
+            for (const auto &dictionary : language->dictionaries)
+                if (dictionary != "en_US") LanguageDictionaries::shared().speller(dictionary);
+    correct("Its a short text to warm up teh engine, isnt it?", CorrectionStyle::proofread);
 }
 
 long utf16Length(const std::string &s)

@@ -16,6 +16,9 @@ class TextCorrector {
 public:
     explicit TextCorrector(std::shared_ptr<SpellChecker> speller);
     std::string correct(const std::string &utf8Text, CorrectionStyle style) const;
+    // Reads every dictionary, lexicon and word list the engine uses, which it otherwise does on
+    // first use.
+    void warmUp() const;
 
 private:
     std::shared_ptr<SpellChecker> speller_;

@@ -57,7 +57,10 @@ CloudTestServer::CloudTestServer(std::vector<std::string> extra, bool testContro
                                      // One suggestion index cache for all test servers, and a fallback
                                      // without a time limit, so that answers do not depend on the load.
                                      "--suggestion-cache", QUILLO_TEST_SUGGESTION_CACHE, "--suggestion-fallback-ms",
-                                     "60000"};
+                                     "60000",
+                                     // Each test's server reads on first use what it needs; one test
+                                     // warms up at start.
+                                     "--no-warm-up"};
     if (testControls) args.push_back("--test-controls");
     args.insert(args.end(), extra.begin(), extra.end());
     std::vector<char*> argv;

@@ -80,6 +80,32 @@ TEST_F(CorrectionContract, CorrectionAnswersCorrectionRoutingAndBilling) {
     EXPECT_DOUBLE_EQ(balance()["balanceCredits"].get<double>(), 9.99);
 }
 
+TEST(CorrectionWarmUp, CorrectionsDuringTheWarmUpGetTheFullEngine) {
+    // Requests racing the start-up warm-up in several languages wait for what they need.
+    CloudTestServer server({"--warm-up"});
+    server.createAccount("writer@example.com", "long enough secret", 10);
+    std::string token = server.signIn("writer@example.com", "long enough secret")["accessToken"];
+    struct Case {
+        const char* text;
+        const char* want;
+    } cases[] = {
+        {"She has went home. Its late.", "She has gone home. It's late."},
+        {"Ich habe gestern einen Brief bekommen.", "Ich habe gestern einen Brief bekommen."},
+        {"Je pense que nous devrions partir demain matin.", "Je pense que nous devrions partir demain matin."}};
+    std::vector<std::future<Reply>> replies;
+    for (auto& c : cases) {
+        json body = correctionBody(c.text);
+        replies.push_back(std::async(std::launch::async, [&server, &token, body] {
+            return server.postJson("/api/correct", body, correctionHeaders(token, body));
+        }));
+    }
+    for (size_t i = 0; i < replies.size(); ++i) {
+        Reply r = replies[i].get();
+        ASSERT_EQ(r.status, 200) << r.text;
+        EXPECT_EQ(r.body["correction"], cases[i].want);
+    }
+}
+
 TEST_F(CorrectionContract, ChargeIsPerStartedBlockAndVeryVeryFastCosts185Percent) {
     struct Case {
         size_t length;

@@ -108,6 +108,24 @@ TEST(ModelBackend, AsksTheModelWithThePromptAndUsesAGoodAnswer) {
               std::string::npos);
 }
 
+TEST(ModelBackend, ThePromptNamesTheLanguageOnlyWhenIdentificationIsSure) {
+    FakeModel model([](const json& request, httplib::Response& res) {
+        res.set_content(completion(request["messages"][1]["content"].get<std::string>()).dump(), "application/json");
+    });
+    auto system = [&] { return model.lastRequest["messages"][0]["content"].get<std::string>(); };
+    backend(model).correct("Ich habe gestern einen Brief von meiner Schwester aus Hamburg bekommen.",
+                           CorrectionStyle::proofread);
+    EXPECT_NE(system().find("written in German; answer in German"), std::string::npos) << system();
+    backend(model).correct("Je pense que nous devrions partir demain matin avant le lever du soleil.",
+                           CorrectionStyle::contextual);
+    EXPECT_NE(system().find("written in French"), std::string::npos) << system();
+    backend(model).correct("I recieve the letter from my sister yesterday and was very happy about it.",
+                           CorrectionStyle::proofread);
+    EXPECT_NE(system().find("written in English"), std::string::npos) << system();
+    backend(model).correct("ok", CorrectionStyle::proofread); // too short to place
+    EXPECT_EQ(system().find("written in"), std::string::npos) << system();
+}
+
 TEST(ModelBackend, FallsBackToTheBuiltInEngineOnHttpErrorsMalformedAndTruncatedAnswers) {
     std::string expected = builtIn().correct(kText, CorrectionStyle::proofread);
     struct Case {

@@ -138,6 +138,14 @@ TEST(Languages, LanguagesWithoutADictionaryAreNeverChanged) {
               "jutro jedziemy do babci do Krakowa , a potem  do Gdańska .");
 }
 
+TEST(Languages, BritishTextsTakeBritishSuggestions) {
+    // en_GB suggests for a text in British spelling; en_US's nearest word is two edits away.
+    EXPECT_EQ(proofread("The colour of the harbour was my favourit sight this summer."),
+              "The colour of the harbour was my favourite sight this summer.");
+    EXPECT_EQ(proofread("The color of the harbor was my favourit sight this summer."),
+              "The color of the harbor was my favourit sight this summer.");
+}
+
 TEST(Languages, EachLanguageIsCorrectedWithItsOwnDictionaryAndConventions) {
     // Not English: no English word is forced on German or French text.
     EXPECT_EQ(proofread("Ich habe gestern einen Brief bekommen."), "Ich habe gestern einen Brief bekommen.");
@@ -191,6 +199,27 @@ TEST(Grammar, FixesTheGrammarSetExactly) {
     }
     ASSERT_GT(total, 0);
     EXPECT_GE(double(fixed) / total, 0.8) << fixed << "/" << total;
+}
+
+TEST(Grammar, CommasAndNumbersOnlyWhereTheReadingIsPlain) {
+    for (const char* text : {
+             "If we have a job we like we will do it well.",  // two places a subject may begin
+             "If we have a job we like, we will do it well.", // the writer's own comma ends the clause
+             "By the time we arrived the shop was closed.",   // "the time we": a relative clause
+             "If you think they are right ask them.",         // a verb that takes a clause
+             "When I told them we were late they laughed.",   // an object pronoun before the subject
+             "Also available are the green ones.",            // no clause follows "Also"
+             "However hard it is we keep going.", "Nothing but the truth will do.",
+             "Not only the price but the colour is wrong.",
+             "This shows that we care.", // "shows" is a verb here
+             "Those are the rules.", "These data come from the survey.",
+             "One of the car owners complained.",   // a compound noun after "one of the"
+             "The bird flied out to centre field.", // a word of its own
+         })
+        EXPECT_EQ(proofread(text), text);
+    // A comma already there is not doubled.
+    EXPECT_EQ(proofread("For example, we can wait."), "For example, we can wait.");
+    EXPECT_EQ(proofread("In my opinion it is late."), "In my opinion, it is late.");
 }
 
 TEST(Grammar, LanguagesAndPeoplesTakeTheirCapital) {

@@ -1,0 +1,245 @@
+#include "EnglishCommas.h"
+
+#include "EnglishLexicon.h"
+#include "EnglishWords.h"
+
+namespace quillo::cloud {
+
+namespace {
+
+using namespace english;
+
+// Words that may begin a main clause after an opening phrase.
+const Words kClauseStarters = {"i",    "you",  "he",  "she",      "it",     "we",    "they",   "there",
+                               "the",  "a",    "an",  "this",     "that",   "these", "those",  "my",
+                               "your", "his",  "her", "our",      "their",  "its",   "people", "many",
+                               "most", "some", "all", "everyone", "nobody", "if",    "when",   "no"};
+
+const Words kAuxiliaries = {"can",    "could",  "will",   "would",  "should",  "must",  "may",     "might",
+                            "is",     "are",    "was",    "were",   "has",     "have",  "had",     "do",
+                            "does",   "did",    "need",   "needs",  "can't",   "won't", "don't",   "doesn't",
+                            "isn't",  "aren't", "wasn't", "didn't", "cannot",  "shall", "it's",    "you're",
+                            "you'll", "you'd",  "you've", "it'll",  "there's", "seems", "becomes", "gets"};
+
+// Whether word k opens a clause: a pronoun that can only be a subject, or "you", "it",
+// "there" right before an auxiliary.
+bool opensClause(const std::vector<Token> &t, size_t k)
+{
+    static const Words nominative = {"i", "he", "she", "we", "they"};
+    std::string w = keyAt(t, k);
+    size_t n = nextWord(t, k);
+    if (n == npos) return false;
+    if (nominative.contains(w)) return keyAt(t, n) != "and" && keyAt(t, n) != "or";
+    if (w == "you" || w == "it" || w == "there") return kAuxiliaries.contains(keyAt(t, n));
+    if (w == "i'm" || w == "we're" || w == "they're" || w == "it's" || w == "there's" || w == "you're" || w == "he's" ||
+        w == "she's" || w == "i've" || w == "we've" || w == "they've" || w == "i'll" || w == "we'll" || w == "they'll")
+        return true;
+    return false;
+}
+
+void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
+{
+    struct Phrase {
+        std::vector<std::string> words;
+        bool beforeSubject;  // only when a clause plainly follows ("Also the", not "Also available")
+    };
+    static const std::vector<Phrase> phrases = {
+        {{"for", "example"}, false},
+        {{"for", "instance"}, false},
+        {{"however"}, false},
+        {{"therefore"}, false},
+        {{"moreover"}, false},
+        {{"furthermore"}, false},
+        {{"in", "addition"}, false},
+        {{"in", "conclusion"}, false},
+        {{"in", "my", "opinion"}, false},
+        {{"nowadays"}, false},
+        {{"firstly"}, false},
+        {{"secondly"}, false},
+        {{"thirdly"}, false},
+        {{"finally"}, false},
+        {{"besides"}, false},
+        {{"consequently"}, false},
+        {{"additionally"}, false},
+        {{"in", "fact"}, false},
+        {{"on", "the", "other", "hand"}, false},
+        {{"in", "summary"}, false},
+        {{"to", "sum", "up"}, false},
+        {{"in", "other", "words"}, false},
+        {{"unfortunately"}, false},
+        {{"fortunately"}, false},
+        {{"in", "general"}, false},
+        {{"generally"}, false},
+        {{"personally"}, false},
+        {{"of", "course"}, false},
+        {{"in", "short"}, false},
+        {{"lastly"}, false},
+        {{"meanwhile"}, false},
+        {{"also"}, true},
+        {{"thus"}, true},
+        {{"hence"}, true},
+        {{"actually"}, true},
+        {{"usually"}, true},
+        {{"yes"}, true},
+        {{"second"}, true},
+        {{"third"}, true},
+        {{"first", "of", "all"}, false},
+        {{"after", "that"}, true},
+        {{"in", "this", "case"}, true},
+        {{"in", "that", "case"}, true},
+        {{"in", "my", "view"}, false},
+        {{"these", "days"}, true},
+        {{"as", "a", "result"}, true},
+        {{"on", "the", "contrary"}, false},
+        {{"in", "the", "end"}, true},
+        {{"at", "the", "same", "time"}, true},
+        {{"in", "the", "past"}, true},
+        {{"in", "the", "future"}, true},
+        {{"today"}, true},
+        {{"instead"}, true},
+        {{"similarly"}, false},
+        {{"otherwise"}, true},
+        {{"in", "brief"}, false},
+        {{"obviously"}, true},
+        {{"clearly"}, true},
+        {{"surprisingly"}, true},
+        {{"in", "addition", "to", "this"}, false},
+    };
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!starts[i] || !isWord(t, i)) continue;
+        const Phrase *found = nullptr;
+        size_t end = npos;
+        for (const auto &phrase : phrases) {  // the longest match wins ("in addition to this")
+            size_t k = i;
+            bool match = true;
+            for (size_t w = 0; w < phrase.words.size() && match; ++w) {
+                if (w > 0) k = nextWord(t, k);
+                match = k != npos && key(t[k]) == phrase.words[w];
+            }
+            if (match && (!found || phrase.words.size() > found->words.size())) {
+                found = &phrase;
+                end = k;
+            }
+        }
+        // Only before a plain next word: "However hard" or "Of course not" stay.
+        size_t after = found ? nextWord(t, end) : npos;
+        if (after == npos) continue;
+        std::string next = key(t[after]);
+        static const Words keep = {"hard", "much", "many", "long", "not", "that", "than", "more", "less", "the"};
+        if (found->words.size() == 1 && found->words[0] == "however" && keep.contains(next)) continue;
+        if (found->words.size() == 1 && (next == "not" || next == "than")) continue;
+        if (found->beforeSubject && !kClauseStarters.contains(next)) continue;
+        if (found->beforeSubject && (next == "that" || next == "all")) continue;  // "Also that", "Today all"
+        t[end].text += ",";
+    }
+}
+
+// Words after which a subject pronoun continues the clause instead of starting a new one:
+// conjunctions, question words, prepositions, object pronouns and verbs that take a clause
+// ("If you think they ...", "When I told them we ...").
+bool continuesClause(const EnglishLexicon &lex, const std::string &w)
+{
+    static const Words words = {
+        "and",        "or",         "but",        "that",      "if",        "when",     "because",   "than",
+        "as",         "so",         "what",       "which",     "who",       "whom",     "where",     "how",
+        "why",        "whether",    "since",      "while",     "before",    "after",    "until",     "unless",
+        "though",     "although",   "once",       "whenever",  "to",        "of",       "in",        "on",
+        "at",         "for",        "with",       "by",        "from",      "about",    "like",      "let",
+        "then",       "not",        "only",       "just",      "also",      "even",     "me",        "him",
+        "her",        "us",         "them",       "you",       "it",        "sure",     "time",      "times",
+        "way",        "day",        "days",       "moment",    "year",      "years",    "reason",    "place",
+        "point",      "thing",      "things",     "extent",    "one",       "ones",     "person",    "people",
+        "man",        "woman",      "everything", "anything",  "something", "all",      "whatever",  "wherever",
+        "whoever",    "said",       "say",        "says",      "think",     "thought",  "thinks",    "know",
+        "knew",       "knows",      "believe",    "believes",  "believed",  "hope",     "hoped",     "feel",
+        "felt",       "guess",      "mean",       "means",     "meant",     "wish",     "suppose",   "realize",
+        "realise",    "realized",   "notice",     "noticed",   "find",      "found",    "see",       "saw",
+        "hear",       "heard",      "show",       "shows",     "showed",    "tell",     "told",      "understand",
+        "understood", "agree",      "decide",     "decided",   "expect",    "expected", "imagine",   "seem",
+        "seems",      "assume",     "make",       "made",      "help",      "helped",   "ask",       "asked",
+        "promise",    "promised",   "remember",   "forget",    "forgot",    "learn",    "learned",   "learnt",
+        "discover",   "discovered", "doubt",      "prove",     "proved",    "explain",  "explained", "admit",
+        "claim",      "claimed",    "argue",      "argued",    "worry",     "afraid",   "glad",      "happy",
+        "sorry",      "aware",      "certain",    "convinced", "confident", "clear",    "obvious",   "true",
+        "fact",       "idea",       "chance",     "possible",  "likely",    "whom",     "whose",     "until",
+        "till",       "till",       "unless"};
+    if (words.contains(w)) return true;
+    // Inflected forms of the verbs above ("thinking", "knowing") keep the clause open too.
+    if (auto base = lex.baseOfInflectedVerb(w, true); base && words.contains(*base)) return true;
+    return false;
+}
+
+// "If you want it you can ..." -> "If you want it, you can ...": an opening subordinate clause
+// or prepositional phrase ends where the main clause's subject begins.
+void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts, const EnglishLexicon &lex)
+{
+    static const Words subordinators = {"if",     "when",  "because", "although", "though", "while",
+                                        "since",  "once",  "unless",  "whenever", "as",     "after",
+                                        "before", "until", "whether", "wherever", "even"};
+    static const Words prepositions = {"in", "for", "on", "at", "without", "during", "from", "despite", "through"};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!starts[i] || !isWord(t, i)) continue;
+        std::string opener = key(t[i]);
+        bool clause = subordinators.contains(opener);
+        if (!clause && !prepositions.contains(opener)) continue;
+        // A prepositional phrase is short; a clause may run longer.
+        size_t limit = clause ? 14 : 5;
+        // Exactly one place where a subject may begin: "If we have a job we like we will ..."
+        // has two, and a relative clause without "that" cannot be told from the main clause.
+        size_t prev = i;
+        size_t at = npos;
+        int candidates = 0;
+        size_t k = nextWord(t, i);
+        for (size_t words = 1; k != npos && words <= limit; ++words, prev = k, k = nextWord(t, k)) {
+            if (t[prev].text.back() == ',') break;
+            if (words < (clause ? 3U : 2U) || !opensClause(t, k)) continue;
+            ++candidates;
+            at = continuesClause(lex, keyAt(t, prev)) ? npos : prev;
+        }
+        // A comma the writer put further on marks where they end the opening clause ("If we
+        // have a job we like, we ...").
+        for (size_t j = at; candidates == 1 && j < t.size(); ++j) {
+            if (t[j].kind != Kind::punct) continue;
+            if (t[j].text == "." || t[j].text == "!" || t[j].text == "?") break;
+            if (t[j].text == ",") {
+                at = npos;
+                break;
+            }
+        }
+        if (candidates == 1 && at != npos) t[at].text += ",";
+    }
+}
+
+// "I like it but they don't" -> "I like it, but they don't": "but" or "so" between two clauses,
+// each with its subject.
+void clauseConjunctions(std::vector<Token> &t, const std::vector<bool> &starts)
+{
+    static const Words notClause = {"nothing", "anything", "all",  "everyone", "everything", "nobody", "none",
+                                    "last",    "not",      "only", "and",      "or",         "even",   "just"};
+    size_t sinceStart = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i].kind != Kind::word) continue;
+        if (starts[i]) sinceStart = 0;
+        ++sinceStart;
+        std::string w = keyAt(t, i);
+        if ((w != "but" && w != "so") || sinceStart < 5) continue;
+        size_t p = prevWord(t, i);
+        size_t n = nextWord(t, i);
+        if (p == npos || n == npos || notClause.contains(keyAt(t, p)) || t[p].text.back() == ',') continue;
+        if (!opensClause(t, n)) continue;
+        if (w == "so" && keyAt(t, nextWord(t, n)) == "that") continue;
+        t[p].text += ",";
+    }
+}
+
+}  // namespace
+
+void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
+{
+    auto starts = sentenceStarts(t);
+    introductoryWords(t, starts);
+    introductoryClauses(t, starts, lex);
+    clauseConjunctions(t, starts);
+}
+
+}  // namespace quillo::cloud
