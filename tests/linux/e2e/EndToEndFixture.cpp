@@ -6,6 +6,10 @@
 #include "Support/Clock.h"
 #include "Support/CorrectionTextIntegrity.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 namespace quillo::e2etest {
 
 namespace V = quillo::VirtualKeyCode;
@@ -123,6 +127,61 @@ void EndToEnd::shortcut(QChar letter) {
     ASSERT_TRUE(code);
     ASSERT_TRUE(keys.post({*code, true, ModifierFlags::control}));
     ASSERT_TRUE(keys.post({*code, false, ModifierFlags::control}));
+}
+
+namespace {
+
+std::optional<AtSpiObjectRef> focusedObject(LinuxAccessibility& accessibility, Workspace& workspace) {
+    if (!accessibility.connect()) return std::nullopt;
+    const auto front = workspace.frontmostApplication();
+    if (!front) return std::nullopt;
+    const auto application = accessibility.applicationElement(front->processIdentifier);
+    const auto focused = application ? application->elementAttribute(QStringLiteral("AXFocusedUIElement")) : nullptr;
+    const auto* element = dynamic_cast<const AtSpiAccessibleElement*>(focused.get());
+    if (!element) return std::nullopt;
+    return element->ref();
+}
+
+QStringList serverLog(const cloudtest::CloudTestServer& server) {
+    QFile file(QString::fromStdString(server.directory() + "/stderr.log"));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+std::optional<QString> EndToEnd::focusedFieldText() {
+    const auto ref = focusedObject(accessibility, workspace);
+    if (!ref) return std::nullopt;
+    const AtSpiReply reply =
+        accessibility.bus().call(ref->service, ref->path.path(), QStringLiteral("org.a11y.atspi.Text"),
+                                 QStringLiteral("GetText"), {QVariant(0), QVariant(-1)});
+    if (!reply.ok() || reply.arguments.isEmpty()) return std::nullopt;
+    return reply.arguments.first().toString();
+}
+
+bool EndToEnd::setFocusedFieldText(const QString& text) {
+    const auto ref = focusedObject(accessibility, workspace);
+    if (!ref) return false;
+    const AtSpiReply reply =
+        accessibility.bus().call(ref->service, ref->path.path(), QStringLiteral("org.a11y.atspi.EditableText"),
+                                 QStringLiteral("SetTextContents"), {QVariant(text)});
+    return reply.ok() && !reply.arguments.isEmpty() && reply.arguments.first().toBool();
+}
+
+qsizetype EndToEnd::serverLogLines() const { return serverLog(cloud.server).size(); }
+
+QList<double> EndToEnd::serverCorrectionTimes(qsizetype fromLine) const {
+    QList<double> times;
+    const QStringList lines = serverLog(cloud.server);
+    for (qsizetype index = fromLine; index < lines.size(); ++index) {
+        const QJsonObject line = QJsonDocument::fromJson(lines[index].toUtf8()).object();
+        if (line[QStringLiteral("event")] == QStringLiteral("request") &&
+            line[QStringLiteral("method")] == QStringLiteral("POST") &&
+            line[QStringLiteral("path")] == QStringLiteral("/api/correct"))
+            times.append(line[QStringLiteral("ms")].toDouble());
+    }
+    return times;
 }
 
 } // namespace quillo::e2etest
