@@ -4,10 +4,7 @@
 // trigger finds its page undescribed. A field whose kind is still unknown never gets a keystroke.
 #include "EndToEndFixture.h"
 
-#include <QFile>
 #include <QTemporaryDir>
-
-#include <unistd.h>
 
 using namespace quillo;
 using namespace quillo::e2etest;
@@ -30,33 +27,8 @@ TEST_F(EndToEnd, ChromiumFieldsAreCorrectedAndItsPasswordFieldGetsNoKeystroke) {
     // What the application does at start (the session began with accessibility off).
     ASSERT_TRUE(AtSpiBus::enableAccessibility());
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("page.html"));
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(page);
-    }
-    QStringList arguments{QStringLiteral("--user-data-dir=") + dir.filePath(QStringLiteral("profile")),
-                          QStringLiteral("--no-first-run"),
-                          QStringLiteral("--no-default-browser-check"),
-                          QStringLiteral("--disable-gpu"),
-                          QStringLiteral("--password-store=basic"),
-                          QStringLiteral("--disable-features=Translate"),
-                          QStringLiteral("file://") + file};
-    // Chromium refuses to run as root with its sandbox.
-    if (::geteuid() == 0) arguments.prepend(QStringLiteral("--no-sandbox"));
-    ExternalProgram chromium(QStringLiteral("chromium"), arguments);
-    chromium.useFreshProfile();
-    ASSERT_TRUE(chromium.start());
-    ASSERT_TRUE(bringToFront(chromium.processId()));
-    // The window is there before its page is; a trigger before that has nothing to inspect.
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            const auto front = workspace.frontmostApplication();
-            return front && front->processIdentifier == chromium.processId() &&
-                   accessibility.applicationElement(static_cast<qint32>(chromium.processId())) != nullptr;
-        },
-        30000));
+    auto chromium = startChromium(dir, page);
+    ASSERT_TRUE(chromium);
 
     // Chromium describes only a bare window until an assistive client asks: the first trigger asks
     // and waits for the tree within its bound. A page still undescribed then gets no keystroke.

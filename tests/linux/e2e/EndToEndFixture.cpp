@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <unistd.h>
+
 namespace quillo::e2etest {
 
 namespace V = quillo::VirtualKeyCode;
@@ -167,6 +169,34 @@ bool EndToEnd::setFocusedFieldText(const QString& text) {
         accessibility.bus().call(ref->service, ref->path.path(), QStringLiteral("org.a11y.atspi.EditableText"),
                                  QStringLiteral("SetTextContents"), {QVariant(text)});
     return reply.ok() && !reply.arguments.isEmpty() && reply.arguments.first().toBool();
+}
+
+std::unique_ptr<ExternalProgram> EndToEnd::startChromium(const QTemporaryDir& dir, const QByteArray& page) {
+    const QString file = dir.filePath(QStringLiteral("page.html"));
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly) || f.write(page) != page.size()) return nullptr;
+    f.close();
+    QStringList arguments{QStringLiteral("--user-data-dir=") + dir.filePath(QStringLiteral("profile")),
+                          QStringLiteral("--no-first-run"),
+                          QStringLiteral("--no-default-browser-check"),
+                          QStringLiteral("--disable-gpu"),
+                          QStringLiteral("--password-store=basic"),
+                          QStringLiteral("--disable-features=Translate"),
+                          QStringLiteral("file://") + file};
+    // Chromium refuses to run as root with its sandbox.
+    if (::geteuid() == 0) arguments.prepend(QStringLiteral("--no-sandbox"));
+    auto chromium = std::make_unique<ExternalProgram>(QStringLiteral("chromium"), arguments);
+    chromium->useFreshProfile();
+    if (!chromium->start() || !bringToFront(chromium->processId())) return nullptr;
+    // The window is there before its page is; a trigger before that has nothing to inspect.
+    const bool registered = waitUntil(
+        [&] {
+            const auto front = workspace.frontmostApplication();
+            return front && front->processIdentifier == chromium->processId() &&
+                   accessibility.applicationElement(static_cast<qint32>(chromium->processId())) != nullptr;
+        },
+        30000);
+    return registered ? std::move(chromium) : nullptr;
 }
 
 qsizetype EndToEnd::serverLogLines() const { return serverLog(cloud.server).size(); }

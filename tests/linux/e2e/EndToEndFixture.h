@@ -19,6 +19,7 @@
 #include "Support/AccessibilitySupport.h"
 
 #include <QStringList>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -79,6 +80,9 @@ protected:
     std::optional<QString> focusedFieldText();
     // Replaces the focused field's text over the accessibility bus.
     bool setFocusedFieldText(const QString& text);
+    // Debian's Chromium with a fresh profile in `dir`, showing `page`, in front and registered on the
+    // accessibility bus; null when it did not get there.
+    std::unique_ptr<ExternalProgram> startChromium(const QTemporaryDir& dir, const QByteArray& page);
     // Time of the server's own handling of each correction request logged after `fromLine`.
     QList<double> serverCorrectionTimes(qsizetype fromLine = 0) const;
     qsizetype serverLogLines() const;
