@@ -65,7 +65,7 @@ public:
     virtual std::optional<qint64> contentReadCount() const { return std::nullopt; }
     // Called, on the thread that owns the pasteboard, after any of the counts above or the
     // change count moved. One observer: a new one replaces the last; an empty one removes it.
-    virtual void observeChanges(std::function<void()> /*observer*/) {}
+    virtual void observeChanges(const std::function<void()>& /*observer*/) {}
 };
 
 } // namespace quillo

@@ -20,7 +20,7 @@ public:
     bool writeItems(const QList<PasteboardItem>& items) override;
     std::optional<qint64> selectionChangeCount() const override { return selectionChanges; }
     std::optional<qint64> contentReadCount() const override { return contentReads; }
-    void observeChanges(std::function<void()> observer) override { observer_ = std::move(observer); }
+    void observeChanges(const std::function<void()>& observer) override { observer_ = observer; }
 
     // What applications report (X11 desktops do; set the counts to start reporting).
     void noteSelectionTaken();

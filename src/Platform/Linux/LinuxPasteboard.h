@@ -38,7 +38,7 @@ public:
     bool writeItems(const QList<PasteboardItem>& items) override;
     std::optional<qint64> selectionChangeCount() const override;
     std::optional<qint64> contentReadCount() const override { return contentReads_; }
-    void observeChanges(std::function<void()> observer) override { observer_ = std::move(observer); }
+    void observeChanges(const std::function<void()>& observer) override { observer_ = observer; }
 
     // Types that mean files rather than text (the file managers' own alongside text/uri-list).
     static bool representsFiles(const QStringList& types);
