@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -53,6 +54,18 @@ public:
     virtual std::optional<QString> string(const QString& type) const = 0;
     // Writes the items (after a clearContents). False when the write was refused.
     virtual bool writeItems(const QList<PasteboardItem>& items) = 0;
+
+    // What the desktop reports, so that waits for it can end as soon as it happened. Where a
+    // desktop reports nothing, the counts are none and waiters run to their bounds.
+    //
+    // How many times another application took the desktop's text selection (X11's PRIMARY,
+    // which editors claim when text gets selected, as after Select All).
+    virtual std::optional<qint64> selectionChangeCount() const { return std::nullopt; }
+    // How many times another application read what this program last wrote (a paste taken).
+    virtual std::optional<qint64> contentReadCount() const { return std::nullopt; }
+    // Called, on the thread that owns the pasteboard, after any of the counts above or the
+    // change count moved. One observer: a new one replaces the last; an empty one removes it.
+    virtual void observeChanges(const std::function<void()>& /*observer*/) {}
 };
 
 } // namespace quillo

@@ -386,6 +386,21 @@ void GlobalCorrectionService::finishWithError(const QString& message, const QUui
     setStatus(CorrectionStatus::error);
 }
 
+bool GlobalCorrectionService::stillOwns(const QUuid& id, const CancellationToken& token) {
+    if (isCurrent(id, token)) return true;
+    endIfActive(id);
+    return false;
+}
+
+QString GlobalCorrectionService::notPastedMessage(TextCorrectionApplicationResult result) {
+    return TextCorrectionApplicationResults::userMessage(result).value_or(
+        UserFacingErrorCatalog::correction(Failure::pasteFailed()));
+}
+
+void GlobalCorrectionService::finishWithCaptureRefusal(const TextCorrectionCaptureResult& capture, const QUuid& id) {
+    finishWithError(UserFacingErrorCatalog::correction(captureFailure(capture.kind())), id);
+}
+
 Failure GlobalCorrectionService::captureFailure(TextCorrectionCaptureResult::Kind kind) {
     switch (kind) {
     case TextCorrectionCaptureResult::Kind::noEditableTarget: return Failure::noTextTarget();
@@ -411,7 +426,7 @@ QCoro::Task<> GlobalCorrectionService::runCorrection(QUuid id, CancellationToken
 
         if (!capture.isCaptured()) {
             QuilloDiagnostics::record(QuilloDiagnosticEvent::correctionCaptureUnavailable, id);
-            finishWithError(UserFacingErrorCatalog::correction(captureFailure(capture.kind())), id);
+            finishWithCaptureRefusal(capture, id);
             co_return;
         }
         const TextCorrectionTarget target = *capture.target();
@@ -419,11 +434,7 @@ QCoro::Task<> GlobalCorrectionService::runCorrection(QUuid id, CancellationToken
         const CorrectionPipelineConfiguration configuration = currentConfiguration();
         const std::optional<QuilloCorrectionResult> result =
             co_await correctionPipeline_->correct(target.text, configuration, token);
-        if (!self) co_return;
-        if (!isCurrent(id, token)) {
-            endIfActive(id);
-            co_return;
-        }
+        if (!self || !stillOwns(id, token)) co_return;
 
         if (!result) {
             reportFailure(Failure::unavailableResult());
@@ -446,11 +457,7 @@ QCoro::Task<> GlobalCorrectionService::runCorrection(QUuid id, CancellationToken
         }
 
         const TextCorrectionApplicationResult applied = co_await provider->applyCorrection(target, normalized, token);
-        if (!self) co_return;
-        if (!isCurrent(id, token)) {
-            endIfActive(id);
-            co_return;
-        }
+        if (!self || !stillOwns(id, token)) co_return;
 
         if (applied == TextCorrectionApplicationResult::applied) {
             env_.toast.show(target.text, normalized, notice);
@@ -463,9 +470,7 @@ QCoro::Task<> GlobalCorrectionService::runCorrection(QUuid id, CancellationToken
         } else {
             QuilloDiagnostics::record(QuilloDiagnosticEvent::correctionTargetChanged, id);
             qCWarning(lcInputMonitoring, "Correction discarded because the focused target changed");
-            const QString message = TextCorrectionApplicationResults::userMessage(applied).value_or(
-                UserFacingErrorCatalog::correction(Failure::pasteFailed()));
-            showError(message);
+            showError(notPastedMessage(applied));
             setStatus(CorrectionStatus::error);
         }
         endIfActive(id);
@@ -492,122 +497,6 @@ QCoro::Task<> GlobalCorrectionService::runCorrection(QUuid id, CancellationToken
         setStatus(CorrectionStatus::error);
     }
     endIfActive(id);
-}
-
-// MARK: - Undo
-
-void GlobalCorrectionService::rememberUndoable(const TextCorrectionTarget& target, const QString& corrected) {
-    if (undoExpiry_) env_.clock.cancelScheduled(*undoExpiry_);
-    undoable_ = UndoableCorrection{{corrected, target.processIdentifier, true}, target.text};
-    QPointer<GlobalCorrectionService> self(this);
-    undoExpiry_ = env_.clock.schedule(undoAvailableSeconds, [self] {
-        if (!self) return;
-        self->undoExpiry_.reset();
-        self->forgetUndoable();
-    });
-    emit undoAvailabilityChanged(true);
-}
-
-void GlobalCorrectionService::forgetUndoable() {
-    if (undoExpiry_) {
-        env_.clock.cancelScheduled(*undoExpiry_);
-        undoExpiry_.reset();
-    }
-    if (!undoable_) return;
-    undoable_.reset();
-    emit undoAvailabilityChanged(false);
-}
-
-void GlobalCorrectionService::undoLastCorrection() {
-    if (!undoable_ || isCorrectionRunning()) return;
-    const UndoableCorrection undo = *undoable_;
-    forgetUndoable(); // one attempt: a refused undo is not retried against a field that changed
-
-    const QUuid id = QUuid::createUuid();
-    activeCorrectionID_ = id;
-    correctionTask_ = std::make_unique<CancellationSource>();
-    setStatus(CorrectionStatus::processing);
-    env_.toast.showProcessing();
-    QPointer<GlobalCorrectionService> self(this);
-    const CancellationToken token = correctionTask_->token();
-    // Started from the event loop: the menu that asked is closing and focus returns to the field.
-    pendingTaskStart_ = env_.clock.schedule(0.0, [self, id, token, undo] {
-        if (!self) return;
-        self->pendingTaskStart_.reset();
-        auto task = self->runUndo(id, token, undo.corrected, undo.original);
-        Q_UNUSED(task); // detached; guarded like a correction run
-    });
-}
-
-QCoro::Task<> GlobalCorrectionService::runUndo(QUuid id, CancellationToken token, TextCorrectionTarget corrected,
-                                               QString original) {
-    QPointer<GlobalCorrectionService> self(this);
-    if (!isCurrent(id, token)) co_return;
-    TextTargetProviding* provider = textTargetProvider();
-    if (!provider) {
-        finishWithError(UserFacingErrorCatalog::correction(Failure::noTextTarget()), id);
-        co_return;
-    }
-
-    // Not even Select All goes to an application other than the corrected one.
-    const auto frontmost = env_.workspace.frontmostApplication();
-    if (!frontmost || frontmost->processIdentifier != corrected.processIdentifier) {
-        qCInfo(lcInputMonitoring, "Undo refused before any keystroke because another application is in front");
-        finishWithError(
-            *TextCorrectionApplicationResults::userMessage(TextCorrectionApplicationResult::applicationChanged), id);
-        co_return;
-    }
-
-    // Capture the field as a correction would, with its refusals (terminal, password field)
-    // before any keystroke, then demand exactly the corrected text.
-    const TextCorrectionCaptureResult capture = co_await provider->captureTarget(token);
-    if (!self || !isCurrent(id, token)) co_return;
-    if (!capture.isCaptured()) {
-        qCInfo(lcInputMonitoring, "Undo refused; capture=%s", qPrintable(capture.caseName()));
-        finishWithError(UserFacingErrorCatalog::correction(captureFailure(capture.kind())), id);
-        co_return;
-    }
-    const TextCorrectionTarget& now = *capture.target();
-    if (now.processIdentifier != corrected.processIdentifier) {
-        qCInfo(lcInputMonitoring, "Undo refused because another application is in front");
-        finishWithError(
-            *TextCorrectionApplicationResults::userMessage(TextCorrectionApplicationResult::applicationChanged), id);
-        co_return;
-    }
-    if (!now.capturedFullField || now.text != corrected.text) {
-        qCInfo(lcInputMonitoring, "Undo refused because the field no longer holds the correction");
-        finishWithError(undoFieldChangedMessage, id);
-        co_return;
-    }
-
-    // The guard reads the field again right before the paste.
-    const TextCorrectionApplicationResult applied = co_await provider->applyCorrection(corrected, original, token);
-    if (!self) co_return;
-    if (!isCurrent(id, token)) {
-        endIfActive(id);
-        co_return;
-    }
-    switch (applied) {
-    case TextCorrectionApplicationResult::applied:
-        qCInfo(lcInputMonitoring, "Last correction undone");
-        env_.toast.showSuccess(undoneNotice);
-        env_.announcer.announce(undoneNotice, Priority::medium);
-        setStatus(CorrectionStatus::success);
-        endIfActive(id);
-        break;
-    case TextCorrectionApplicationResult::selectionChanged:
-        qCInfo(lcInputMonitoring, "Undo refused because the field changed before the paste");
-        finishWithError(undoFieldChangedMessage, id);
-        break;
-    case TextCorrectionApplicationResult::applicationChanged:
-    case TextCorrectionApplicationResult::pasteFailed:
-        qCWarning(lcInputMonitoring, "Undo not pasted; result=%s",
-                  qPrintable(TextCorrectionApplicationResults::caseName(applied)));
-        finishWithError(TextCorrectionApplicationResults::userMessage(applied).value_or(
-                            UserFacingErrorCatalog::correction(Failure::pasteFailed())),
-                        id);
-        break;
-    }
 }
 
 // MARK: - Error guidance

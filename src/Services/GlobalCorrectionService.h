@@ -145,11 +145,19 @@ private:
     void finishWithError(const QString& message, const QUuid& id);
     void endIfActive(const QUuid& id);
     bool isCurrent(const QUuid& id, const CancellationToken& token) const;
+    // After a suspension: whether the correction (or undo) is still this service's to finish;
+    // one that was superseded meanwhile is ended here.
+    bool stillOwns(const QUuid& id, const CancellationToken& token);
+    // The sentence for a paste that did not happen.
+    static QString notPastedMessage(TextCorrectionApplicationResult result);
+    // Ends a correction or undo whose capture was refused, with the refusal's sentence.
+    void finishWithCaptureRefusal(const TextCorrectionCaptureResult& capture, const QUuid& id);
     void setStatus(CorrectionStatus status);
 
     void startCorrectionTask(QUuid id, const CancellationToken& token);
     QCoro::Task<> runCorrection(QUuid id, CancellationToken token);
 
+    // Undo (GlobalCorrectionUndo.cpp).
     void rememberUndoable(const TextCorrectionTarget& target, const QString& corrected);
     void forgetUndoable();
     QCoro::Task<> runUndo(QUuid id, CancellationToken token, TextCorrectionTarget corrected, QString original);

@@ -25,9 +25,12 @@ qsizetype characters(const QString& text) { return FullFieldCapturePolicy::chara
 } // namespace
 
 TextInsertionEngine::TextInsertionEngine(Platform platform, PhysicalLayoutKeyCode keyboardLayout, Clock& clock)
-    : platform_(platform), keyboardLayout_(std::move(keyboardLayout)), clock_(clock) {}
+    : platform_(platform), keyboardLayout_(std::move(keyboardLayout)), clock_(clock) {
+    platform_.pasteboard.observeChanges([this] { reported_.wake(); });
+}
 
 TextInsertionEngine::~TextInsertionEngine() {
+    platform_.pasteboard.observeChanges({});
     // The user's pasteboard must not stay replaced by a correction when the engine goes
     // away with restores still pending: put it back now.
     restorePendingNow();
@@ -76,6 +79,33 @@ bool TextInsertionEngine::sendShortcut(QChar letter) {
 
 bool TextInsertionEngine::collapseSelection() { return sendKey(rightArrowKeyCode); }
 
+// MARK: - Waits
+
+QCoro::Task<bool> TextInsertionEngine::waitForReport(std::function<bool()> reported, double bound,
+                                                     CancellationToken cancellation) {
+    const double deadline = clock_.uptimeSeconds() + bound;
+    while (!reported()) {
+        const double remaining = deadline - clock_.uptimeSeconds();
+        // A cancelled sleep returns at once; the wait then ends with it.
+        if (remaining <= 1e-9 || cancellation.isCancelled()) co_return false;
+        co_await clock_.sleep(std::min(pasteboardPollInterval, remaining), cancellation, reported_);
+    }
+    co_return true;
+}
+
+QCoro::Task<bool> TextInsertionEngine::selectAll(CancellationToken cancellation) {
+    const Pasteboard& pasteboard = platform_.pasteboard;
+    const std::optional<qint64> before = pasteboard.selectionChangeCount();
+    if (!sendShortcut(u'a')) co_return false;
+    // The application has applied Select All once it claims the selection; an application that
+    // claims nothing (the field already all selected, or no such report) gets the whole delay.
+    std::function<bool()> selected = [&pasteboard, before] {
+        return before && pasteboard.selectionChangeCount() != before;
+    };
+    co_await waitForReport(std::move(selected), selectAllSettleDelay, cancellation);
+    co_return true;
+}
+
 // MARK: - Copy
 
 QCoro::Task<std::optional<QString>> TextInsertionEngine::copyCurrentSelection(int maximumPollCount,
@@ -92,11 +122,9 @@ QCoro::Task<std::optional<QString>> TextInsertionEngine::copyCurrentSelection(in
         co_return std::nullopt;
     }
 
-    for (int poll = 0; poll < maximumPollCount; ++poll) {
-        if (pasteboard.changeCount() != baseline) break;
-        // A cancelled sleep returns at once; the remaining polls then cost nothing.
-        co_await clock_.sleep(pasteboardPollInterval, cancellation);
-    }
+    // Arguments of an awaited coroutine are named locals: see ChromeAccessibilityReadiness.
+    std::function<bool()> copied = [&pasteboard, baseline] { return pasteboard.changeCount() != baseline; };
+    co_await waitForReport(std::move(copied), maximumPollCount * pasteboardPollInterval, cancellation);
 
     const qint64 afterCopy = pasteboard.changeCount();
     std::optional<QString> result;
@@ -121,8 +149,7 @@ QCoro::Task<std::optional<QString>> TextInsertionEngine::copyFullFieldSelection(
 
 QCoro::Task<TextInsertionEngine::FieldCopy> TextInsertionEngine::copyFullField(std::optional<QString> expectedText,
                                                                                CancellationToken cancellation) {
-    if (!sendShortcut(u'a')) co_return FieldCopy{};
-    co_await clock_.sleep(selectAllSettleDelay, cancellation);
+    if (!co_await selectAll(cancellation)) co_return FieldCopy{};
     const std::optional<QString> firstCopy = co_await copyCurrentSelection(fullFieldPollCount, cancellation);
 
     const bool accepted = expectedText ? firstCopy == expectedText : hasText(firstCopy);
@@ -139,8 +166,7 @@ QCoro::Task<TextInsertionEngine::FieldCopy> TextInsertionEngine::copyFullField(s
     case FullFieldCopyRetryPolicy::RecoveryAction::reselectAndCopy:
         qCDebug(lcTextInsertion) << "Reselecting the full field after an inconsistent verification copy";
         co_await clock_.sleep(inconsistentCopyReselectDelay, cancellation);
-        if (!sendShortcut(u'a')) co_return FieldCopy{firstCopy, true};
-        co_await clock_.sleep(selectAllSettleDelay, cancellation);
+        if (!co_await selectAll(cancellation)) co_return FieldCopy{firstCopy, true};
         secondCopy = co_await copyCurrentSelection(fullFieldPollCount, cancellation);
         break;
     }
@@ -314,6 +340,7 @@ QCoro::Task<bool> TextInsertionEngine::paste(QString text, CancellationToken can
         co_return false;
     }
 
+    const std::optional<qint64> readsBefore = pasteboard.contentReadCount();
     if (!sendShortcut(u'v')) {
         write.restoreIfStillOwned(snapshot, pasteboard);
         co_return false;
@@ -321,7 +348,10 @@ QCoro::Task<bool> TextInsertionEngine::paste(QString text, CancellationToken can
 
     // The target reads the pasteboard after it receives the keystroke; the correction
     // stays there a little while before the user's contents come back.
-    co_await clock_.sleep(pasteSettleDelay, cancellation);
+    std::function<bool()> taken = [&pasteboard, readsBefore] {
+        return readsBefore && pasteboard.contentReadCount() != readsBefore;
+    };
+    co_await waitForReport(std::move(taken), pasteSettleDelay, cancellation);
     restorePasteboard(std::move(snapshot), std::move(write), pasteboardRestoreDelay);
     qCDebug(lcTextInsertion) << "Correction paste dispatched through the universal keyboard path";
     co_return true;

@@ -76,6 +76,11 @@ private:
         bool selectAllSent = false;
     };
     QCoro::Task<FieldCopy> copyFullField(std::optional<QString> expectedText, CancellationToken cancellation);
+    // Waits until `reported` holds or `bound` seconds passed: the pasteboard's reports end it at
+    // once, and where none come it looks again every poll interval.
+    QCoro::Task<bool> waitForReport(std::function<bool()> reported, double bound, CancellationToken cancellation);
+    // Select All, then the wait for the application to take the selection (at most the settle delay).
+    QCoro::Task<bool> selectAll(CancellationToken cancellation);
 
     struct PendingRestore {
         PasteboardSnapshot snapshot;
@@ -88,6 +93,7 @@ private:
     Platform platform_;
     PhysicalLayoutKeyCode keyboardLayout_;
     Clock& clock_;
+    SleepWakeup reported_;
     std::map<Clock::TimerId, PendingRestore> pendingRestores_;
 };
 

@@ -39,6 +39,27 @@ void SleepAwaiter::await_suspend(std::coroutine_handle<> handle) {
         s->clock->cancelScheduled(s->timer);
         s->handle.resume();
     });
+    if (wakeup_ && !state->finished) {
+        auto& sleepers = wakeup_->sleepers_;
+        std::erase_if(sleepers, [](const auto& sleeper) { return sleeper.expired(); });
+        sleepers.push_back(weak);
+    }
+}
+
+void SleepWakeup::wake() {
+    auto sleepers = std::move(sleepers_);
+    sleepers_.clear();
+    for (const auto& weak : sleepers) {
+        auto s = weak.lock();
+        if (!s || s->finished) continue;
+        s->finished = true;
+        s->elapsed = false;
+        s->registration.reset();
+        s->clock->cancelScheduled(s->timer);
+        s->timer = s->clock->schedule(0.0, [weak] {
+            if (auto woken = weak.lock()) woken->handle.resume();
+        });
+    }
 }
 
 bool SleepAwaiter::await_resume() const noexcept {

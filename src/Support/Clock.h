@@ -7,30 +7,46 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <qcoro/qcorotask.h>
 
 namespace quillo {
 
 class Clock;
+class SleepWakeup;
 
 // co_await clock.sleep(s, token) -> bool: true when the delay passed, false when the token
-// was cancelled first (the sleep then ends early, without throwing).
+// was cancelled first or a wakeup ended it (the sleep then ends early, without throwing).
 class SleepAwaiter {
 public:
-    SleepAwaiter(Clock& clock, double seconds, CancellationToken token)
-        : clock_(&clock), seconds_(seconds), token_(std::move(token)) {}
+    SleepAwaiter(Clock& clock, double seconds, CancellationToken token, SleepWakeup* wakeup = nullptr)
+        : clock_(&clock), seconds_(seconds), token_(std::move(token)), wakeup_(wakeup) {}
 
     bool await_ready() const noexcept { return seconds_ <= 0.0 || token_.isCancelled(); }
     void await_suspend(std::coroutine_handle<> handle);
     bool await_resume() const noexcept;
 
-private:
     struct State;
+
+private:
     Clock* clock_;
     double seconds_;
     CancellationToken token_;
+    SleepWakeup* wakeup_;
     std::shared_ptr<State> state_;
+};
+
+// Ends the sleeps that wait on it early, when what they wait for is reported (a desktop event
+// that may come before the sleep's bound). The sleeps resume from the clock, with a zero delay,
+// never inside the caller of wake(): a report arrives in the middle of someone else's work.
+class SleepWakeup {
+public:
+    void wake();
+
+private:
+    friend class SleepAwaiter;
+    std::vector<std::weak_ptr<SleepAwaiter::State>> sleepers_;
 };
 
 // The one source of "now" and of timed waits. Product code never reads the system clocks or
@@ -53,6 +69,10 @@ public:
 
     SleepAwaiter sleep(double seconds, CancellationToken token = {}) {
         return SleepAwaiter(*this, seconds, std::move(token));
+    }
+    // A sleep that `wakeup` may end early.
+    SleepAwaiter sleep(double seconds, CancellationToken token, SleepWakeup& wakeup) {
+        return SleepAwaiter(*this, seconds, std::move(token), &wakeup);
     }
     // Like sleep, but a cancellation throws CancellationError.
     QCoro::Task<> sleepOrThrow(double seconds, CancellationToken token = {});

@@ -3,6 +3,7 @@
 #include "Support/TaskOutcome.h"
 #include "Support/VirtualClock.h"
 
+#include <QList>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -70,6 +71,47 @@ TEST(VirtualClock, AlreadyCancelledTokenAndZeroDelayDoNotSuspend) {
     auto zero = observe(plainSleep(clock, 0, {}));
     ASSERT_TRUE(zero->finished);
     EXPECT_TRUE(*zero->value);
+}
+
+TEST(VirtualClock, AWakeupEndsItsSleepsFromTheClockAndNoOthers) {
+    VirtualClock clock;
+    SleepWakeup wakeup;
+    QList<double> woken;
+    auto wakeable = [&]() -> QCoro::Task<bool> {
+        const bool elapsed = co_await clock.sleep(0.025, {}, wakeup);
+        woken.append(clock.uptimeSeconds());
+        co_return elapsed;
+    };
+    const double start = clock.uptimeSeconds();
+    auto early = observe(wakeable());
+    auto other = observe(plainSleep(clock, 0.025, {}));
+    clock.advance(0.005);
+    wakeup.wake();
+    EXPECT_FALSE(early->finished) << "resumed by the clock, not inside wake()";
+    clock.runDue();
+    ASSERT_TRUE(early->finished);
+    EXPECT_FALSE(*early->value);
+    EXPECT_EQ(woken, QList<double>{start + 0.005});
+    EXPECT_FALSE(other->finished) << "a plain sleep is not woken";
+    wakeup.wake(); // nobody waits any more
+    clock.advance(0.02);
+    ASSERT_TRUE(other->finished);
+    EXPECT_TRUE(*other->value);
+
+    // Woken after its own end, or cancelled: each sleep resumes exactly once.
+    CancellationSource source;
+    int resumed = 0;
+    auto counted = [&]() -> QCoro::Task<> {
+        co_await clock.sleep(1.0, source.token(), wakeup);
+        ++resumed;
+    };
+    auto cancelled = observe(counted());
+    source.cancel();
+    wakeup.wake();
+    clock.advance(2.0);
+    EXPECT_TRUE(cancelled->finished);
+    EXPECT_EQ(resumed, 1);
+    EXPECT_EQ(clock.pendingTimers(), 0u);
 }
 
 TEST(Cancellation, LinkedSourceFollowsParentAndRegistrationsUnregister) {

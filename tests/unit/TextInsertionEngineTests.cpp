@@ -462,6 +462,69 @@ TEST_F(EngineTest, LateSelectAllIsRecoveredByTheRetry) {
     EXPECT_TRUE(pasteboardIsTheUsers());
 }
 
+// X11 reports the selection an editor takes, the clipboard's new owner and the paste being read:
+// each wait ends with its report, and the delays only bound them.
+TEST_F(EngineTest, WaitsEndWhenTheDesktopReportsWhatTheyWaitFor) {
+    desktop.pasteboard.selectionChanges = 0;
+    desktop.pasteboard.contentReads = 0;
+    auto field = editor.addTextField(QStringLiteral("teh whole feild"));
+    editor.focus(field);
+    editor.selectAllDelay = 0.004;
+    editor.copyDelay = 0.003;
+    editor.pasteReadDelay = 0.002;
+
+    const double start = clock.uptimeSeconds();
+    double capturedAt = 0;
+    auto captured =
+        observe(engine->captureTarget(), std::function<void(const TaskOutcome<TextCorrectionCaptureResult>&)>(
+                                             [&](const auto&) { capturedAt = clock.uptimeSeconds(); }));
+    clock.advance(1.0);
+    ASSERT_TRUE(captured->finished);
+    EXPECT_NEAR(capturedAt - start, 0.004 + 0.003, 1e-9) << "no settle delay and no poll interval on top";
+    const auto target = *captured->value->target();
+    EXPECT_TRUE(pasteboardIsTheUsers());
+
+    const double applyStart = clock.uptimeSeconds();
+    double appliedAt = 0;
+    auto applied = observe(
+        engine->applyCorrection(target, QStringLiteral("the whole field")),
+        std::function<void(const TaskOutcome<Applied>&)>([&](const auto&) { appliedAt = clock.uptimeSeconds(); }));
+    clock.advance(1.0);
+    ASSERT_TRUE(applied->finished);
+    EXPECT_EQ(*applied->value, Applied::applied);
+    EXPECT_NEAR(appliedAt - applyStart, 0.004 + 0.003 + 0.002, 1e-9);
+    EXPECT_EQ(field->value, QStringLiteral("the whole field"));
+    EXPECT_TRUE(pasteboardIsTheUsers()) << "the restore still came after its own delay";
+}
+
+TEST_F(EngineTest, ReportsThatNeverComeCostTheFixedDelaysOnly) {
+    // An editor that claims no selection (its field already all selected), and a paste whose read
+    // is not reported.
+    desktop.pasteboard.selectionChanges = 0;
+    auto field = editor.addTextField(QStringLiteral("Helo"));
+    editor.focus(field);
+    editor.claimsSelection = false;
+    const double start = clock.uptimeSeconds();
+    double capturedAt = 0;
+    auto captured =
+        observe(engine->captureTarget(), std::function<void(const TaskOutcome<TextCorrectionCaptureResult>&)>(
+                                             [&](const auto&) { capturedAt = clock.uptimeSeconds(); }));
+    clock.advance(2.0);
+    ASSERT_TRUE(captured->finished);
+    ASSERT_EQ(captured->value->kind(), Kind::captured);
+    EXPECT_NEAR(capturedAt - start, TextInsertionEngine::selectAllSettleDelay, 1e-9);
+
+    const double applyStart = clock.uptimeSeconds();
+    auto applied = observe(engine->applyCorrection(*captured->value->target(), QStringLiteral("Hello")));
+    clock.advance(TextInsertionEngine::selectAllSettleDelay + TextInsertionEngine::pasteSettleDelay - 0.001);
+    EXPECT_FALSE(applied->finished) << "without reports, the settle delays run in full";
+    clock.advance(0.001);
+    ASSERT_TRUE(applied->finished);
+    EXPECT_NEAR(clock.uptimeSeconds() - applyStart,
+                TextInsertionEngine::selectAllSettleDelay + TextInsertionEngine::pasteSettleDelay, 1e-9);
+    EXPECT_EQ(field->value, QStringLiteral("Hello"));
+}
+
 TEST_F(EngineTest, InconsistentVerificationCopyIsReselectedOnceAndNeverAThirdTime) {
     auto field = editor.addTextField(QStringLiteral("Full text here"));
     editor.focus(field);

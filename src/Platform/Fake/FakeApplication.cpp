@@ -103,8 +103,11 @@ void FakeApplication::handle(const SyntheticKeystroke& keystroke) {
     if (typed == u"a") {
         ++selectAllCount;
         std::weak_ptr<FakeTextField> weak = focusedField_;
-        auto apply = [weak] {
-            if (auto field = weak.lock()) field->selectAll();
+        auto apply = [weak, pasteboard = &desktop_.pasteboard, claims = claimsSelection] {
+            if (auto field = weak.lock()) {
+                field->selectAll();
+                if (claims) pasteboard->noteSelectionTaken();
+            }
         };
         if (selectAllDelay > 0) desktop_.at(selectAllDelay, apply);
         else apply();
@@ -147,6 +150,7 @@ void FakeApplication::performCopy() {
 
 void FakeApplication::performPaste() {
     const auto text = desktop_.pasteboard.plainText();
+    desktop_.pasteboard.noteContentRead();
     if (!text || !focusedField_) return;
     pastedTexts.append(*text);
     focusedField_->replaceSelection(*text);

@@ -52,6 +52,7 @@ public:
     // Knobs.
     quint64 shortcutModifierFlags = 0x40000;      // Control: what this desktop's shortcuts use
     double selectAllDelay = 0.0;                  // seconds until a Select All takes effect
+    bool claimsSelection = true;                  // a Select All takes the desktop's selection (when reported)
     std::optional<double> copyDelay = 0.0;        // seconds until a Copy reaches the pasteboard; none: never
     QList<std::optional<QString>> scriptedCopies; // the next Copies write these instead (none: nothing)
     bool copyAsFiles = false;                     // a Copy puts files (URI list and a file name) on the pasteboard

@@ -7,6 +7,7 @@ qint64 FakePasteboard::clearContents() {
     ++changeCount_;
     ++clearCount;
     if (onChange) onChange();
+    notify();
     return changeCount_;
 }
 
@@ -46,7 +47,24 @@ bool FakePasteboard::writeItems(const QList<PasteboardItem>& items) {
     ++changeCount_;
     ++writeCount;
     if (onChange) onChange();
+    notify();
     return true;
+}
+
+void FakePasteboard::noteSelectionTaken() {
+    if (!selectionChanges) return;
+    ++*selectionChanges;
+    notify();
+}
+
+void FakePasteboard::noteContentRead() {
+    if (!contentReads) return;
+    ++*contentReads;
+    notify();
+}
+
+void FakePasteboard::notify() {
+    if (observer_) observer_();
 }
 
 void FakePasteboard::writeFromAnotherProgram(const QList<PasteboardItem>& items) {

@@ -18,6 +18,15 @@ public:
     std::optional<QByteArray> data(int item, const QString& type) const override;
     std::optional<QString> string(const QString& type) const override;
     bool writeItems(const QList<PasteboardItem>& items) override;
+    std::optional<qint64> selectionChangeCount() const override { return selectionChanges; }
+    std::optional<qint64> contentReadCount() const override { return contentReads; }
+    void observeChanges(const std::function<void()>& observer) override { observer_ = observer; }
+
+    // What applications report (X11 desktops do; set the counts to start reporting).
+    void noteSelectionTaken();
+    void noteContentRead();
+    std::optional<qint64> selectionChanges;
+    std::optional<qint64> contentReads;
 
     // What another program does: replace the whole contents.
     void writeFromAnotherProgram(const QList<PasteboardItem>& items);
@@ -36,6 +45,8 @@ public:
     mutable std::function<void()> afterNextStringRead;
 
 private:
+    void notify();
+    std::function<void()> observer_;
     QList<PasteboardItem> items_;
     qint64 changeCount_ = 1;
 };

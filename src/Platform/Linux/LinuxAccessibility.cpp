@@ -156,7 +156,15 @@ AccessibilityStatus AtSpiAccessibleElement::setBooleanAttribute(const QString& n
     if (name != AccessibilityAttributes::enhancedUserInterface || kind_ != Kind::application)
         return AccessibilityStatus::attributeUnsupported;
     if (!value) return AccessibilityStatus::success;
-    return AtSpiBus::enableAccessibility() ? AccessibilityStatus::success : AccessibilityStatus::failure;
+    const bool enabled = AtSpiBus::enableAccessibility();
+    // Chromium keeps its tree to a bare window until an assistive client reads the application
+    // object itself (its attributes and properties): then it builds the tree of its window and page.
+    const QString path = ref_.path.path();
+    const AtSpiReply attributes = bus_->call(ref_.service, path, accessibleInterface, QStringLiteral("GetAttributes"));
+    const AtSpiReply properties = bus_->call(ref_.service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                             QStringLiteral("GetAll"), {accessibleInterface});
+    return enabled && (attributes.ok() || properties.ok()) ? AccessibilityStatus::success
+                                                           : AccessibilityStatus::failure;
 }
 
 std::optional<qint32> AtSpiAccessibleElement::processIdentifier() const {

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPointer>
 #include <QStringDecoder>
 #include <qguiapplication_platform.h>
 
@@ -23,6 +24,33 @@ bool isBookkeepingType(const QString& type) {
            // Qt's in-process image form, not a target the owner offers.
            type == QLatin1String("application/x-qt-image");
 }
+
+// Our own offer: it tells when its data is asked for, which is how a paste is seen being taken.
+class ReportingMimeData final : public QMimeData {
+public:
+    explicit ReportingMimeData(std::function<void()> read) : read_(std::move(read)) {}
+
+protected:
+    QVariant retrieveData(const QString& type, QMetaType metaType) const override {
+        if (read_) read_();
+        return QMimeData::retrieveData(type, metaType);
+    }
+
+private:
+    std::function<void()> read_;
+};
+
+// Marks the reads this program makes of the clipboard.
+class OwnRead {
+public:
+    explicit OwnRead(int& depth) : depth_(depth) { ++depth_; }
+    ~OwnRead() { --depth_; }
+    OwnRead(const OwnRead&) = delete;
+    OwnRead& operator=(const OwnRead&) = delete;
+
+private:
+    int& depth_;
+};
 
 } // namespace
 
@@ -59,11 +87,23 @@ LinuxPasteboard::LinuxPasteboard(QObject* parent) : QObject(parent) {
     }
     connect(clipboard_, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard) ++changeCount_;
+        else if (mode == QClipboard::Selection) ++selectionChanges_;
+        else return;
+        notify();
     });
 }
 
 LinuxPasteboard::~LinuxPasteboard() {
     if (display_) XCloseDisplay(display_);
+}
+
+void LinuxPasteboard::notify() {
+    if (observer_) observer_();
+}
+
+std::optional<qint64> LinuxPasteboard::selectionChangeCount() const {
+    if (!clipboard_ || !clipboard_->supportsSelection()) return std::nullopt;
+    return selectionChanges_;
 }
 
 unsigned long LinuxPasteboard::selectionOwner() const {
@@ -107,6 +147,7 @@ qint64 LinuxPasteboard::clearContents() {
 }
 
 std::optional<int> LinuxPasteboard::itemCount() const {
+    const OwnRead own(ownReads_);
     if (!clipboard_ || refused()) return std::nullopt;
     const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
     if (!mime) return 0;
@@ -114,6 +155,7 @@ std::optional<int> LinuxPasteboard::itemCount() const {
 }
 
 QStringList LinuxPasteboard::types(int item) const {
+    const OwnRead own(ownReads_);
     QStringList result;
     if (!clipboard_ || item != 0 || refused()) return result;
     const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
@@ -124,6 +166,7 @@ QStringList LinuxPasteboard::types(int item) const {
 }
 
 std::optional<QByteArray> LinuxPasteboard::data(int item, const QString& type) const {
+    const OwnRead own(ownReads_);
     if (!clipboard_ || item != 0 || refused()) return std::nullopt;
     const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
     if (!mime || !mime->hasFormat(type)) return std::nullopt;
@@ -131,6 +174,7 @@ std::optional<QByteArray> LinuxPasteboard::data(int item, const QString& type) c
 }
 
 std::optional<QString> LinuxPasteboard::string(const QString& type) const {
+    const OwnRead own(ownReads_);
     if (!clipboard_ || refused()) return std::nullopt;
     const QMimeData* mime = clipboard_->mimeData(QClipboard::Clipboard);
     if (!mime) return std::nullopt;
@@ -147,7 +191,12 @@ bool LinuxPasteboard::writeItems(const QList<PasteboardItem>& items) {
     if (!clipboard_) return false;
     // The X clipboard holds one item: the first item's types are offered; further items (which
     // the core never writes) are merged in as extra types when their type is new.
-    auto* mime = new QMimeData;
+    QPointer<LinuxPasteboard> self(this);
+    auto* mime = new ReportingMimeData([self] {
+        if (!self || self->ownReads_ > 0) return;
+        ++self->contentReads_;
+        self->notify();
+    });
     for (const PasteboardItem& item : items)
         for (const auto& [type, bytes] : item.values)
             if (!mime->hasFormat(type)) mime->setData(type, bytes);

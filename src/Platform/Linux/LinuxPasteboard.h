@@ -18,6 +18,9 @@ namespace quillo {
 // MIME types the owner offers; a snapshot keeps every one of them with its bytes and a restore
 // offers them all again. Our marker is one more MIME type ("com.quillo.transient-pasteboard").
 //
+// Another application taking PRIMARY (XFixes, through Qt) is counted as a selection report, and
+// a request for our own offer's data from outside this program as a read.
+//
 // At quit, Qt hands clipboard content we still own to a running clipboard manager
 // (CLIPBOARD_MANAGER / SAVE_TARGETS), so what the user copied outlives this program.
 class LinuxPasteboard final : public QObject, public Pasteboard {
@@ -33,6 +36,9 @@ public:
     std::optional<QByteArray> data(int item, const QString& type) const override;
     std::optional<QString> string(const QString& type) const override;
     bool writeItems(const QList<PasteboardItem>& items) override;
+    std::optional<qint64> selectionChangeCount() const override;
+    std::optional<qint64> contentReadCount() const override { return contentReads_; }
+    void observeChanges(const std::function<void()>& observer) override { observer_ = observer; }
 
     // Types that mean files rather than text (the file managers' own alongside text/uri-list).
     static bool representsFiles(const QStringList& types);
@@ -40,6 +46,7 @@ public:
     static std::optional<QString> nativeText(const QMimeData& mime);
 
 private:
+    void notify();
     void noteOwnWrite(qint64 before);
     unsigned long selectionOwner() const;
     // Whether the X server made us the owner. It ignores an ownership request stamped earlier
@@ -56,6 +63,11 @@ private:
     qint64 refusedAtCount_ = 0;
     QClipboard* clipboard_ = nullptr;
     qint64 changeCount_ = 1;
+    qint64 selectionChanges_ = 0;
+    qint64 contentReads_ = 0;
+    // Reads of our own offer made by this program, which are no paste being taken.
+    mutable int ownReads_ = 0;
+    std::function<void()> observer_;
 };
 
 } // namespace quillo

@@ -2,9 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QJsonDocument>
 #include <QProcess>
-#include <QThread>
+#include <QTimer>
 
 namespace quillo::desktoptest {
 
@@ -12,8 +13,11 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {
         if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
+        // The event loop keeps running between looks: code under test in this process is never
+        // held up by the wait (a sleep here would delay its timers and the X events it waits for).
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
     }
     return true;
 }

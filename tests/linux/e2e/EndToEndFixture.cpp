@@ -6,6 +6,12 @@
 #include "Support/Clock.h"
 #include "Support/CorrectionTextIntegrity.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <unistd.h>
+
 namespace quillo::e2etest {
 
 namespace V = quillo::VirtualKeyCode;
@@ -123,6 +129,89 @@ void EndToEnd::shortcut(QChar letter) {
     ASSERT_TRUE(code);
     ASSERT_TRUE(keys.post({*code, true, ModifierFlags::control}));
     ASSERT_TRUE(keys.post({*code, false, ModifierFlags::control}));
+}
+
+namespace {
+
+std::optional<AtSpiObjectRef> focusedObject(LinuxAccessibility& accessibility, Workspace& workspace) {
+    if (!accessibility.connect()) return std::nullopt;
+    const auto front = workspace.frontmostApplication();
+    if (!front) return std::nullopt;
+    const auto application = accessibility.applicationElement(front->processIdentifier);
+    const auto focused = application ? application->elementAttribute(QStringLiteral("AXFocusedUIElement")) : nullptr;
+    const auto* element = dynamic_cast<const AtSpiAccessibleElement*>(focused.get());
+    if (!element) return std::nullopt;
+    return element->ref();
+}
+
+QStringList serverLog(const cloudtest::CloudTestServer& server) {
+    QFile file(QString::fromStdString(server.directory() + "/stderr.log"));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+std::optional<QString> EndToEnd::focusedFieldText() {
+    const auto ref = focusedObject(accessibility, workspace);
+    if (!ref) return std::nullopt;
+    const AtSpiReply reply =
+        accessibility.bus().call(ref->service, ref->path.path(), QStringLiteral("org.a11y.atspi.Text"),
+                                 QStringLiteral("GetText"), {QVariant(0), QVariant(-1)});
+    if (!reply.ok() || reply.arguments.isEmpty()) return std::nullopt;
+    return reply.arguments.first().toString();
+}
+
+bool EndToEnd::setFocusedFieldText(const QString& text) {
+    const auto ref = focusedObject(accessibility, workspace);
+    if (!ref) return false;
+    const AtSpiReply reply =
+        accessibility.bus().call(ref->service, ref->path.path(), QStringLiteral("org.a11y.atspi.EditableText"),
+                                 QStringLiteral("SetTextContents"), {QVariant(text)});
+    return reply.ok() && !reply.arguments.isEmpty() && reply.arguments.first().toBool();
+}
+
+std::unique_ptr<ExternalProgram> EndToEnd::startChromium(const QTemporaryDir& dir, const QByteArray& page) {
+    const QString file = dir.filePath(QStringLiteral("page.html"));
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly) || f.write(page) != page.size()) return nullptr;
+    f.close();
+    QStringList arguments{QStringLiteral("--user-data-dir=") + dir.filePath(QStringLiteral("profile")),
+                          QStringLiteral("--no-first-run"),
+                          QStringLiteral("--no-default-browser-check"),
+                          QStringLiteral("--disable-gpu"),
+                          QStringLiteral("--password-store=basic"),
+                          QStringLiteral("--disable-features=Translate"),
+                          QStringLiteral("file://") + file};
+    // Chromium refuses to run as root with its sandbox.
+    if (::geteuid() == 0) arguments.prepend(QStringLiteral("--no-sandbox"));
+    auto chromium = std::make_unique<ExternalProgram>(QStringLiteral("chromium"), arguments);
+    chromium->useFreshProfile();
+    if (!chromium->start() || !bringToFront(chromium->processId())) return nullptr;
+    // The window is there before its page is; a trigger before that has nothing to inspect.
+    const bool registered = waitUntil(
+        [&] {
+            const auto front = workspace.frontmostApplication();
+            return front && front->processIdentifier == chromium->processId() &&
+                   accessibility.applicationElement(static_cast<qint32>(chromium->processId())) != nullptr;
+        },
+        30000);
+    return registered ? std::move(chromium) : nullptr;
+}
+
+qsizetype EndToEnd::serverLogLines() const { return serverLog(cloud.server).size(); }
+
+QList<double> EndToEnd::serverCorrectionTimes(qsizetype fromLine) const {
+    QList<double> times;
+    const QStringList lines = serverLog(cloud.server);
+    for (qsizetype index = fromLine; index < lines.size(); ++index) {
+        const QJsonObject line = QJsonDocument::fromJson(lines[index].toUtf8()).object();
+        if (line[QStringLiteral("event")] == QStringLiteral("request") &&
+            line[QStringLiteral("method")] == QStringLiteral("POST") &&
+            line[QStringLiteral("path")] == QStringLiteral("/api/correct"))
+            times.append(line[QStringLiteral("ms")].toDouble());
+    }
+    return times;
 }
 
 } // namespace quillo::e2etest

@@ -19,6 +19,7 @@
 #include "Support/AccessibilitySupport.h"
 
 #include <QStringList>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -74,6 +75,17 @@ protected:
     bool frontmostFocusIs(FocusedElementCorrectionContext context, int timeoutMs = 15000);
     // Types Control+letter into whatever has the focus.
     void shortcut(QChar letter);
+    // The text of the frontmost application's focused field, read over the accessibility bus (the
+    // tests may; the product never reads text that way); none when it cannot be read.
+    std::optional<QString> focusedFieldText();
+    // Replaces the focused field's text over the accessibility bus.
+    bool setFocusedFieldText(const QString& text);
+    // Debian's Chromium with a fresh profile in `dir`, showing `page`, in front and registered on the
+    // accessibility bus; null when it did not get there.
+    std::unique_ptr<ExternalProgram> startChromium(const QTemporaryDir& dir, const QByteArray& page);
+    // Time of the server's own handling of each correction request logged after `fromLine`.
+    QList<double> serverCorrectionTimes(qsizetype fromLine = 0) const;
+    qsizetype serverLogLines() const;
 
     cloudclienttest::CloudClientHarness cloud;
     InMemoryUserDefaults defaults;
