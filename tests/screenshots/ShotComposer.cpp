@@ -83,9 +83,16 @@ void ShotComposer::settle(QWidget* window) {
 }
 
 QImage ShotComposer::decorated(QWidget* window) {
-    settle(window);
-    const QRect frame = window->frameGeometry();
-    const QImage image = window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+    // A loaded X server may not have drawn the window yet: grab again until it has.
+    QImage image;
+    waitFor(
+        [&] {
+            settle(window);
+            const QRect frame = window->frameGeometry();
+            image = window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+            return !isBlank(image);
+        },
+        5000);
     return isBlank(image) ? QImage() : image;
 }
 
