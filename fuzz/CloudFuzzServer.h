@@ -109,6 +109,8 @@ private:
         options.holdSuggestionIndex = true;
         options.suggestionFallbackMs = 2;
         options.requireEmailConfirmation = true;
+        // The server lives until exit: a warm-up still reading would outlive the dictionaries.
+        options.warmUp = false;
         server_ = new CloudServer(options);
         port_ = server_->bind();
         if (port_ <= 0) std::abort();
