@@ -242,7 +242,7 @@ bool GatedHttpServer::process_and_close_socket(socket_t sock)
         std::lock_guard lock(mutex_);
         int unbounded = 0;
         int &open = c->counted ? perAddress_[c->address] : unbounded;
-        if (stopping_ || open >= limits_.perAddress) {
+        if (stopping_ || (open >= limits_.perAddress && liveConnectionsFrom(c->address) >= limits_.perAddress)) {
             if (c->counted && open == 0) perAddress_.erase(c->address);
             static const std::string busy = "HTTP/1.1 503 Service Unavailable\r\nContent-Type: application/json\r\n"
                                             "Retry-After: 1\r\nContent-Length: 32\r\nConnection: close\r\n\r\n"
@@ -261,6 +261,23 @@ bool GatedHttpServer::process_and_close_socket(socket_t sock)
     ev.data.fd = sock;
     epoll_ctl(epoll_, EPOLL_CTL_ADD, sock, &ev);
     return true;
+}
+
+// A client that closes and at once reconnects must not be refused because the event thread
+// has not yet seen the close: connections whose peer has hung up do not count.
+int GatedHttpServer::liveConnectionsFrom(const std::string &address) const
+{
+    int watched = 0, hungUp = 0;
+    for (const auto &[fd, c] : watched_) {
+        if (c->address != address) continue;
+        ++watched;
+        pollfd p{fd, POLLRDHUP, 0};
+        if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR))) ++hungUp;
+    }
+    // Connections with a worker are counted but not watched; they are alive.
+    auto it = perAddress_.find(address);
+    int counted = it == perAddress_.end() ? 0 : it->second;
+    return std::max(counted, watched) - hungUp;
 }
 
 void GatedHttpServer::release(const std::shared_ptr<Connection> &c)

@@ -63,6 +63,7 @@ private:
     std::mutex mutex_;
     std::map<int, std::shared_ptr<Connection>> watched_;  // fd -> connection, in the event thread
     std::map<std::string, int> perAddress_;
+    int liveConnectionsFrom(const std::string &address) const;  // under mutex_
     std::deque<std::shared_ptr<Connection>> ready_;
     std::condition_variable readyWake_;
     std::thread events_;
