@@ -71,6 +71,10 @@ public:
     virtual std::optional<qint32> processIdentifier() const = 0;
     // Identity: true when both handles denote the same element.
     virtual bool isSameElement(const AccessibilityElement& other) const = 0;
+    // Starts, all at once, the reads an inspection makes of the element (role, states, parent,
+    // selection), so that over a message bus they cost one wait instead of one each. Reads made
+    // afterwards take the answers; nothing else changes. Nothing to do where reads are local.
+    virtual void prefetch() const {}
 
     // Typed reads: a failed read, an empty value or a value of another type is absent.
     AccessibilityElementRef elementAttribute(const QString& name) const;

@@ -354,14 +354,17 @@ FocusedTextInputInspection inspection(AccessibilityTree& tree, const RunningAppl
     const auto focused = focusedElement(reader, tree, application);
     if (!focused) return {FocusedElementCorrectionContext::other, FocusedTextSelectionState::unknown};
 
+    // Every element met is read in full below: its reads start as soon as it is known.
     QList<AccessibilityElementRef> candidates;
     appendUnique(candidates, focused);
+    focused->prefetch();
 
     // Focus chain: containers often forward focus to an inner element.
     QList<AccessibilityElementRef> chain{focused};
     for (int step = 0; step < maximumFocusChainLength; ++step) {
         auto next = reader.element(chain.last(), AccessibilityAttributes::focusedUIElement);
         if (!next || contains(chain, next)) break;
+        next->prefetch();
         chain.append(next);
         appendUnique(candidates, next);
     }
@@ -369,6 +372,8 @@ FocusedTextInputInspection inspection(AccessibilityTree& tree, const RunningAppl
 
     const auto editableAncestor = reader.element(primary, AccessibilityAttributes::editableAncestor);
     const auto highestEditableAncestor = reader.element(primary, AccessibilityAttributes::highestEditableAncestor);
+    if (editableAncestor) editableAncestor->prefetch();
+    if (highestEditableAncestor) highestEditableAncestor->prefetch();
     appendUnique(candidates, editableAncestor);
     appendUnique(candidates, highestEditableAncestor);
 
@@ -377,6 +382,7 @@ FocusedTextInputInspection inspection(AccessibilityTree& tree, const RunningAppl
     for (int step = 0; step < maximumAncestorCount; ++step) {
         ancestor = reader.element(ancestor, AccessibilityAttributes::parent);
         if (!ancestor) break;
+        ancestor->prefetch();
         appendUnique(candidates, ancestor);
     }
 

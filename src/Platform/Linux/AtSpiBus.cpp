@@ -127,30 +127,65 @@ bool AtSpiBus::isUnresponsive(const QString& service) const {
 
 AtSpiReply AtSpiBus::call(const QString& service, const QString& path, const QString& interface, const QString& method,
                           const QList<QVariant>& arguments) const {
-    if (!connected_) return {AtSpiCallStatus::notConnected, {}};
-    if (isUnresponsive(service)) return {AtSpiCallStatus::timedOut, {}};
+    AtSpiPendingCall pending = start(service, path, interface, method, arguments);
+    return finish(pending);
+}
+
+AtSpiPendingCall AtSpiBus::start(const QString& service, const QString& path, const QString& interface,
+                                 const QString& method, const QList<QVariant>& arguments) const {
+    AtSpiPendingCall pending;
+    pending.service_ = service;
+    if (!connected_) {
+        pending.settled_ = {AtSpiCallStatus::notConnected, {}};
+        return pending;
+    }
+    if (isUnresponsive(service)) {
+        pending.settled_ = {AtSpiCallStatus::timedOut, {}};
+        return pending;
+    }
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(arguments);
     QDBusConnection bus(connectionName_);
-    const QDBusMessage reply = bus.call(message, QDBus::Block, callTimeoutMs_);
-    if (reply.type() == QDBusMessage::ReplyMessage) return {AtSpiCallStatus::success, reply.arguments()};
+    pending.call_ = bus.asyncCall(message, callTimeoutMs_);
+    return pending;
+}
+
+AtSpiPendingCall AtSpiBus::startProperty(const QString& service, const QString& path, const QString& interface,
+                                         const QString& name) const {
+    return start(service, path, propertiesInterface, QStringLiteral("Get"), {interface, name});
+}
+
+AtSpiReply AtSpiBus::finish(AtSpiPendingCall& pending) const {
+    if (!pending.call_) return pending.settled_;
+    QDBusPendingCall call = *pending.call_;
+    pending.call_.reset();
+    call.waitForFinished();
+    const QDBusMessage reply = call.reply();
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return pending.settled_ = {AtSpiCallStatus::success, reply.arguments()};
     const QString error = reply.errorName();
     if (error == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
         error == QLatin1String("org.freedesktop.DBus.Error.Timeout")) {
-        qCWarning(lcTextInputInspection).noquote()
-            << QStringLiteral("Accessibility call timed out; treating the application as unresponsive");
-        unresponsiveSince_.insert(service, clock_.uptimeSeconds());
-        return {AtSpiCallStatus::timedOut, {}};
+        // Calls sent together time out together: the application is marked once.
+        if (!isUnresponsive(pending.service_)) {
+            qCWarning(lcTextInputInspection).noquote()
+                << QStringLiteral("Accessibility call timed out; treating the application as unresponsive");
+            unresponsiveSince_.insert(pending.service_, clock_.uptimeSeconds());
+        }
+        return pending.settled_ = {AtSpiCallStatus::timedOut, {}};
     }
-    return {AtSpiCallStatus::failure, {}};
+    return pending.settled_ = {AtSpiCallStatus::failure, {}};
+}
+
+AtSpiReply AtSpiBus::propertyValue(AtSpiReply reply) {
+    if (reply.ok() && !reply.arguments.isEmpty())
+        reply.arguments = {reply.arguments.first().value<QDBusVariant>().variant()};
+    return reply;
 }
 
 AtSpiReply AtSpiBus::property(const QString& service, const QString& path, const QString& interface,
                               const QString& name) const {
-    AtSpiReply reply = call(service, path, propertiesInterface, QStringLiteral("Get"), {interface, name});
-    if (reply.ok() && !reply.arguments.isEmpty())
-        reply.arguments = {reply.arguments.first().value<QDBusVariant>().variant()};
-    return reply;
+    return propertyValue(call(service, path, propertiesInterface, QStringLiteral("Get"), {interface, name}));
 }
 
 std::optional<qint32> AtSpiBus::processIdentifier(const QString& service) const {

@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCall>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -35,6 +36,16 @@ struct AtSpiReply {
     AtSpiCallStatus status = AtSpiCallStatus::notConnected;
     QList<QVariant> arguments;
     bool ok() const { return status == AtSpiCallStatus::success; }
+};
+
+// A call sent and not yet answered: several may be on their way at once, so that independent
+// reads cost one wait rather than one each. Its reply is taken once, with AtSpiBus::finish.
+class AtSpiPendingCall {
+private:
+    friend class AtSpiBus;
+    QString service_;
+    std::optional<QDBusPendingCall> call_;
+    AtSpiReply settled_; // the outcome when nothing was sent
 };
 
 // The AT-SPI2 accessibility bus over QtDBus. QtDBus rather than libatspi: the calls we need are
@@ -69,6 +80,14 @@ public:
                     const QList<QVariant>& arguments = {}) const;
     AtSpiReply property(const QString& service, const QString& path, const QString& interface,
                         const QString& name) const;
+    // The same in two halves: the call goes out at once, its reply is waited for in finish().
+    AtSpiPendingCall start(const QString& service, const QString& path, const QString& interface, const QString& method,
+                           const QList<QVariant>& arguments = {}) const;
+    AtSpiPendingCall startProperty(const QString& service, const QString& path, const QString& interface,
+                                   const QString& name) const;
+    AtSpiReply finish(AtSpiPendingCall& call) const;
+    // The value inside a property's reply.
+    static AtSpiReply propertyValue(AtSpiReply reply);
     std::optional<qint32> processIdentifier(const QString& service) const;
     // The applications registered on the bus (the registry root's children).
     QList<AtSpiObjectRef> applications() const;

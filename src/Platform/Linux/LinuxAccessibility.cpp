@@ -65,6 +65,63 @@ AccessibilityElementRef AtSpiAccessibleElement::make(const AtSpiObjectRef& ref, 
     return std::make_shared<AtSpiAccessibleElement>(bus_, ref, kind);
 }
 
+void AtSpiAccessibleElement::start(Call call) const {
+    auto& started = started_[static_cast<std::size_t>(call)];
+    if (started || replies_[static_cast<std::size_t>(call)]) return;
+    const QString path = ref_.path.path();
+    switch (call) {
+    case Call::parent:
+        started = bus_->startProperty(ref_.service, path, accessibleInterface, QStringLiteral("Parent"));
+        break;
+    case Call::role: started = bus_->start(ref_.service, path, accessibleInterface, QStringLiteral("GetRole")); break;
+    case Call::states:
+        started = bus_->start(ref_.service, path, accessibleInterface, QStringLiteral("GetState"));
+        break;
+    case Call::interfaces:
+        started = bus_->start(ref_.service, path, accessibleInterface, QStringLiteral("GetInterfaces"));
+        break;
+    case Call::selectionCount:
+        started = bus_->start(ref_.service, path, textInterface, QStringLiteral("GetNSelections"));
+        break;
+    case Call::caretOffset:
+        started = bus_->startProperty(ref_.service, path, textInterface, QStringLiteral("CaretOffset"));
+        break;
+    case Call::count: break;
+    }
+}
+
+const AtSpiReply& AtSpiAccessibleElement::reply(Call call) const {
+    const auto index = static_cast<std::size_t>(call);
+    auto& reply = replies_[index];
+    if (reply) return *reply;
+    start(call);
+    AtSpiReply answer = bus_->finish(*started_[index]);
+    started_[index].reset();
+    if (call == Call::parent || call == Call::caretOffset) answer = AtSpiBus::propertyValue(std::move(answer));
+    reply = std::move(answer);
+    return *reply;
+}
+
+void AtSpiAccessibleElement::prefetch() const {
+    if (kind_ == Kind::desktop) return;
+    prefetching_ = true;
+    // The parent first: a walk up the tree waits for it before anything else.
+    if (kind_ == Kind::object) start(Call::parent);
+    start(Call::role);
+    start(Call::states);
+    start(Call::interfaces);
+}
+
+std::optional<quint64> AtSpiAccessibleElement::states(AccessibilityStatus* status) const {
+    const AtSpiReply& reply = this->reply(Call::states);
+    if (!reply.ok() || reply.arguments.isEmpty()) {
+        if (status) *status = reply.ok() ? AccessibilityStatus::failure : statusOf(reply);
+        return std::nullopt;
+    }
+    const QList<uint> words = unsignedList(reply.arguments.first());
+    return AtSpiState::fromWords(words.value(0), words.value(1));
+}
+
 const AtSpiAccessibleElement::Info& AtSpiAccessibleElement::info() const {
     if (info_) return *info_;
     Info info;
@@ -73,8 +130,7 @@ const AtSpiAccessibleElement::Info& AtSpiAccessibleElement::info() const {
         info_ = info;
         return *info_;
     }
-    const QString path = ref_.path.path();
-    const AtSpiReply role = bus_->call(ref_.service, path, accessibleInterface, QStringLiteral("GetRole"));
+    const AtSpiReply& role = reply(Call::role);
     if (!role.ok() || role.arguments.isEmpty()) {
         info.status = role.ok() ? AccessibilityStatus::failure : statusOf(role);
         info_ = info;
@@ -83,20 +139,26 @@ const AtSpiAccessibleElement::Info& AtSpiAccessibleElement::info() const {
     if (const auto known = AtSpiRoleMapping::roleName(role.arguments.first().toUInt())) {
         info.roleName = *known;
     } else {
-        const AtSpiReply name = bus_->call(ref_.service, path, accessibleInterface, QStringLiteral("GetRoleName"));
+        const AtSpiReply name =
+            bus_->call(ref_.service, ref_.path.path(), accessibleInterface, QStringLiteral("GetRoleName"));
         if (name.ok() && !name.arguments.isEmpty()) info.roleName = name.arguments.first().toString();
     }
     AccessibilityStatus status = AccessibilityStatus::success;
-    const auto states = statesOf(*bus_, ref_, &status);
+    const auto states = this->states(&status);
     if (!states) {
         info.status = status;
         info_ = info;
         return *info_;
     }
     info.states = *states;
-    const AtSpiReply interfaces = bus_->call(ref_.service, path, accessibleInterface, QStringLiteral("GetInterfaces"));
+    const AtSpiReply& interfaces = reply(Call::interfaces);
     if (interfaces.ok() && !interfaces.arguments.isEmpty())
         info.interfaces = interfaces.arguments.first().toStringList();
+    // An inspection reads the selection of every text object it classifies.
+    if (prefetching_ && info.interfaces.contains(textInterface)) {
+        start(Call::selectionCount);
+        start(Call::caretOffset);
+    }
     info_ = info;
     return *info_;
 }
@@ -179,8 +241,7 @@ bool AtSpiAccessibleElement::isSameElement(const AccessibilityElement& other) co
 
 AccessibilityValue AtSpiAccessibleElement::parent() const {
     if (kind_ == Kind::application) return AccessibilityValue::failed(AccessibilityStatus::noValue);
-    const AtSpiReply reply =
-        bus_->property(ref_.service, ref_.path.path(), accessibleInterface, QStringLiteral("Parent"));
+    const AtSpiReply& reply = this->reply(Call::parent);
     if (!reply.ok() || reply.arguments.isEmpty())
         return AccessibilityValue::failed(reply.ok() ? AccessibilityStatus::failure : statusOf(reply));
     const auto parentRef = refOf(reply.arguments.first());
@@ -196,7 +257,7 @@ AccessibilityValue AtSpiAccessibleElement::selectedTextRange() const {
     if (!i.interfaces.contains(textInterface))
         return AccessibilityValue::failed(AccessibilityStatus::attributeUnsupported);
     const QString path = ref_.path.path();
-    const AtSpiReply count = bus_->call(ref_.service, path, textInterface, QStringLiteral("GetNSelections"));
+    const AtSpiReply& count = reply(Call::selectionCount);
     if (!count.ok() || count.arguments.isEmpty())
         return AccessibilityValue::failed(count.ok() ? AccessibilityStatus::failure : statusOf(count));
     if (count.arguments.first().toInt() > 0) {
@@ -207,7 +268,7 @@ AccessibilityValue AtSpiAccessibleElement::selectedTextRange() const {
         const qint64 end = selection.arguments.at(1).toLongLong();
         return AccessibilityValue::of(AccessibilityRange{qMin(start, end), qAbs(end - start)});
     }
-    const AtSpiReply caret = bus_->property(ref_.service, path, textInterface, QStringLiteral("CaretOffset"));
+    const AtSpiReply& caret = reply(Call::caretOffset);
     if (!caret.ok() || caret.arguments.isEmpty())
         return AccessibilityValue::failed(caret.ok() ? AccessibilityStatus::failure : statusOf(caret));
     return AccessibilityValue::of(AccessibilityRange{qMax<qint64>(0, caret.arguments.first().toLongLong()), 0});
@@ -217,10 +278,13 @@ AccessibilityValue AtSpiAccessibleElement::focusedElement() const {
     // What a focus event told, while that object still says it has the focus.
     if (const auto focused = bus_->lastFocused()) {
         if (kind_ == Kind::desktop || focused->service == ref_.service) {
+            // Whoever asks for the focused object reads it next: its calls go with the check.
+            auto element = std::make_shared<AtSpiAccessibleElement>(bus_, *focused, Kind::object);
+            element->prefetch();
             AccessibilityStatus status = AccessibilityStatus::success;
-            const auto states = statesOf(*bus_, *focused, &status);
+            const auto states = element->states(&status);
             if (!states && status == AccessibilityStatus::cannotComplete) return AccessibilityValue::failed(status);
-            if (states && AtSpiState::has(*states, AtSpiState::focused)) return AccessibilityValue::of(make(*focused));
+            if (states && AtSpiState::has(*states, AtSpiState::focused)) return AccessibilityValue::of(element);
         }
     }
     if (kind_ == Kind::desktop) return AccessibilityValue::failed(AccessibilityStatus::noValue);
@@ -291,6 +355,13 @@ bool LinuxAccessibility::connect() { return bus_->connectToBus(); }
 
 AccessibilityElementRef LinuxAccessibility::applicationElement(qint32 processIdentifier) {
     if (!connect() || processIdentifier <= 0) return nullptr;
+    // The application that reported the focus last is nearly always the one asked for: its
+    // object is known without asking the registry for every application on the bus.
+    if (const auto focused = bus_->lastFocused();
+        focused && bus_->processIdentifier(focused->service) == processIdentifier)
+        return std::make_shared<AtSpiAccessibleElement>(
+            bus_, AtSpiObjectRef{focused->service, QDBusObjectPath(AtSpiObjectRef::rootPath())},
+            AtSpiAccessibleElement::Kind::application);
     for (const AtSpiObjectRef& app : bus_->applications()) {
         if (bus_->processIdentifier(app.service) != processIdentifier) continue;
         return std::make_shared<AtSpiAccessibleElement>(bus_, app, AtSpiAccessibleElement::Kind::application);

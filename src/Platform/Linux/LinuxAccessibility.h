@@ -3,6 +3,7 @@
 #include "Platform/AccessibilityElement.h"
 #include "Platform/Linux/AtSpiBus.h"
 
+#include <array>
 #include <memory>
 
 namespace quillo {
@@ -14,7 +15,7 @@ class Clock;
 // states, "AXParent" from the parent (ending at the application), "AXSelectedTextRange" from
 // the text interface (in characters, which only matters for its length), "AXFocusedUIElement"
 // on an application or the desktop. No text is ever read. Reads are cached per handle, which
-// lives for one inspection.
+// lives for one inspection; prefetch() sends the inspection's calls together.
 class AtSpiAccessibleElement final : public AccessibilityElement {
 public:
     enum class Kind { object, application, desktop };
@@ -27,6 +28,7 @@ public:
     AccessibilityStatus setBooleanAttribute(const QString& name, bool value) override;
     std::optional<qint32> processIdentifier() const override;
     bool isSameElement(const AccessibilityElement& other) const override;
+    void prefetch() const override;
 
     const AtSpiObjectRef& ref() const { return ref_; }
 
@@ -41,6 +43,11 @@ private:
         quint64 states = 0;
         QStringList interfaces;
     };
+    // The calls made of one object, each sent at most once per handle.
+    enum class Call : std::size_t { parent, role, states, interfaces, selectionCount, caretOffset, count };
+    void start(Call call) const;
+    const AtSpiReply& reply(Call call) const;
+    std::optional<quint64> states(AccessibilityStatus* status) const;
     const Info& info() const;
     AccessibilityValue focusedElement() const;
     AccessibilityValue parent() const;
@@ -51,6 +58,9 @@ private:
     AtSpiObjectRef ref_;
     Kind kind_;
     mutable std::optional<Info> info_;
+    mutable bool prefetching_ = false;
+    mutable std::array<std::optional<AtSpiPendingCall>, static_cast<std::size_t>(Call::count)> started_;
+    mutable std::array<std::optional<AtSpiReply>, static_cast<std::size_t>(Call::count)> replies_;
 };
 
 // The accessibility trees of the desktop over the AT-SPI2 bus. The bus is found and joined on

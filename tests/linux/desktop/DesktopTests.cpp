@@ -315,6 +315,32 @@ TEST_F(Desktop, AccessibilityClassifiesTheEditorsFields) {
 
     editor.command(QStringLiteral("select multi 0 5"));
     ASSERT_TRUE(waitUntil([&] { return inspectEditor().selectionState == FocusedTextSelectionState::nonEmpty; }));
+
+    // Reads sent together answer as reads sent one by one, on the field and on its parent.
+    namespace A = AccessibilityAttributes;
+    auto together = app->elementAttribute(A::focusedUIElement);
+    const auto* field = dynamic_cast<const AtSpiAccessibleElement*>(together.get());
+    ASSERT_TRUE(field);
+    auto plainBus = std::make_shared<AtSpiBus>(Clock::shared());
+    ASSERT_TRUE(plainBus->connectToBus());
+    AccessibilityElementRef oneByOne =
+        std::make_shared<AtSpiAccessibleElement>(plainBus, field->ref(), AtSpiAccessibleElement::Kind::object);
+    together->prefetch();
+    auto parentTogether = together->elementAttribute(A::parent);
+    auto parentOneByOne = oneByOne->elementAttribute(A::parent);
+    ASSERT_TRUE(parentTogether && parentOneByOne);
+    EXPECT_TRUE(sameElement(parentTogether, parentOneByOne));
+    parentTogether->prefetch();
+    for (const auto& [a, b] : {std::pair{together, oneByOne}, std::pair{parentTogether, parentOneByOne}}) {
+        EXPECT_EQ(a->stringAttribute(A::role), b->stringAttribute(A::role));
+        EXPECT_EQ(a->stringAttribute(A::subrole), b->stringAttribute(A::subrole));
+        EXPECT_EQ(a->booleanAttribute(A::isEditable), b->booleanAttribute(A::isEditable));
+        EXPECT_EQ(a->rangeAttribute(A::selectedTextRange), b->rangeAttribute(A::selectedTextRange));
+        EXPECT_EQ(a->attributeNames(), b->attributeNames());
+        EXPECT_EQ(a->isAttributeSettable(A::selectedTextRange), b->isAttributeSettable(A::selectedTextRange));
+    }
+    EXPECT_EQ(together->rangeAttribute(A::selectedTextRange), (AccessibilityRange{0, 5}));
+
     editor.command(QStringLiteral("select multi 3 0"));
     ASSERT_TRUE(waitUntil([&] { return inspectEditor().selectionState == FocusedTextSelectionState::empty; }));
 }
