@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 using namespace quillo;
 using namespace quillo::e2etest;
@@ -40,6 +41,28 @@ double elapsedMs(double start) { return (Clock::shared().uptimeSeconds() - start
 
 } // namespace
 
+class TriggerTimes : public EndToEnd {
+protected:
+    // Times whole-field corrections of the frontmost application's focused field, read over the
+    // accessibility bus: `restore` puts the misspelled text back before each run.
+    void timeCorrections(const char* application, const QString& expected, const std::function<bool()>& restore) {
+        const qsizetype logStart = serverLogLines();
+        QList<double> totals;
+        for (int run = 0; run < runs; ++run) {
+            ASSERT_TRUE(restore());
+            ASSERT_TRUE(waitUntil([&] { return focusedFieldText() == misspelled; }));
+            const double start = Clock::shared().uptimeSeconds();
+            pressTrigger();
+            ASSERT_TRUE(waitUntil([&] { return focusedFieldText() == expected; }, 20000))
+                << focusedFieldText().value_or(QStringLiteral("none")).toStdString();
+            totals.append(elapsedMs(start));
+            ASSERT_TRUE(correctionEnded());
+            waitUntil([] { return false; }, 300); // the clipboard restore
+        }
+        report(application, totals, serverCorrectionTimes(logStart));
+    }
+};
+
 TEST_F(EndToEnd, DISABLED_TriggerToPasteTimesInTheTestEditor) {
     startEditor();
     const QString expected = expectedCorrection(misspelled);
@@ -59,7 +82,7 @@ TEST_F(EndToEnd, DISABLED_TriggerToPasteTimesInTheTestEditor) {
     report("test editor (Qt)", totals, serverCorrectionTimes(logStart));
 }
 
-TEST_F(EndToEnd, DISABLED_TriggerToPasteTimesInMousepad) {
+TEST_F(TriggerTimes, DISABLED_TriggerToPasteTimesInMousepad) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("note.txt"));
     {
@@ -73,23 +96,10 @@ TEST_F(EndToEnd, DISABLED_TriggerToPasteTimesInMousepad) {
     ASSERT_TRUE(mousepad.start());
     ASSERT_TRUE(bringToFront(mousepad.processId()));
     ASSERT_TRUE(frontmostFocusIs(FocusedElementCorrectionContext::textInput));
-    const qsizetype logStart = serverLogLines();
-    QList<double> totals;
-    for (int run = 0; run < runs; ++run) {
-        ASSERT_TRUE(setFocusedFieldText(misspelled));
-        ASSERT_TRUE(waitUntil([&] { return focusedFieldText() == misspelled; }));
-        const double start = Clock::shared().uptimeSeconds();
-        pressTrigger();
-        ASSERT_TRUE(waitUntil([&] { return focusedFieldText() == expected; }, 20000))
-            << focusedFieldText().value_or(QStringLiteral("none")).toStdString();
-        totals.append(elapsedMs(start));
-        ASSERT_TRUE(correctionEnded());
-        waitUntil([] { return false; }, 300); // the clipboard restore
-    }
-    report("Mousepad (GTK 3)", totals, serverCorrectionTimes(logStart));
+    timeCorrections("Mousepad (GTK 3)", expected, [&] { return setFocusedFieldText(misspelled); });
 }
 
-TEST_F(EndToEnd, DISABLED_TriggerToPasteTimesInChromium) {
+TEST_F(TriggerTimes, DISABLED_TriggerToPasteTimesInChromium) {
     ASSERT_TRUE(AtSpiBus::enableAccessibility());
     // Escape puts the misspelled text back between runs (Chromium does not let its text be set over
     // the accessibility bus).
@@ -105,21 +115,8 @@ TEST_F(EndToEnd, DISABLED_TriggerToPasteTimesInChromium) {
     pressTrigger();
     ASSERT_TRUE(outcomeShown());
     ASSERT_TRUE(frontmostFocusIs(FocusedElementCorrectionContext::textInput, 30000));
-    const qsizetype logStart = serverLogLines();
-    QList<double> totals;
-    for (int run = 0; run < runs; ++run) {
-        if (focusedFieldText() != misspelled) {
-            keys.post({VirtualKeyCode::escape, true, 0});
-            keys.post({VirtualKeyCode::escape, false, 0});
-        }
-        ASSERT_TRUE(waitUntil([&] { return focusedFieldText() == misspelled; }));
-        const double start = Clock::shared().uptimeSeconds();
-        pressTrigger();
-        ASSERT_TRUE(waitUntil([&] { return focusedFieldText() == expected; }, 20000))
-            << focusedFieldText().value_or(QStringLiteral("none")).toStdString();
-        totals.append(elapsedMs(start));
-        ASSERT_TRUE(correctionEnded());
-        waitUntil([] { return false; }, 300); // the clipboard restore
-    }
-    report("Chromium", totals, serverCorrectionTimes(logStart));
+    timeCorrections("Chromium", expected, [&] {
+        if (focusedFieldText() == misspelled) return true;
+        return keys.post({VirtualKeyCode::escape, true, 0}) && keys.post({VirtualKeyCode::escape, false, 0});
+    });
 }
