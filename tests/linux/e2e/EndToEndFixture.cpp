@@ -67,6 +67,16 @@ void EndToEnd::startEditor() {
     ASSERT_TRUE(bringToFront(editor.processId()));
 }
 
+void EndToEnd::startEditorOnMisspelledField(QJsonObject* clipboard) {
+    ASSERT_NO_FATAL_FAILURE(startEditor());
+    editor.command(QStringLiteral("set single ") + misspelled);
+    if (clipboard) offerFromEditor();
+    ASSERT_NO_FATAL_FAILURE(focus(QStringLiteral("single")));
+    if (!clipboard) return;
+    ASSERT_TRUE(waitUntil([&] { return pasteboard.types(0).contains(QStringLiteral("image/png")); }));
+    *clipboard = editor.command(QStringLiteral("clipboard"));
+}
+
 void EndToEnd::focus(const QString& field) {
     editor.command(QStringLiteral("focus ") + field);
     ASSERT_TRUE(waitUntil([&] { return editor.command(QStringLiteral("get"))["focus"].toString() == field; }));

@@ -18,6 +18,7 @@
 #include "Services/GlobalCorrectionService.h"
 #include "Support/AccessibilitySupport.h"
 
+#include <QJsonObject>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -57,6 +58,10 @@ protected:
     void offerFromEditor(const QString& command = QStringLiteral("offer"));
     bool bringToFront(qint64 pid);
     void startEditor();
+    // The test editor in front, its single-line field focused and holding `misspelled`. Given
+    // `clipboard`, the editor first puts text, HTML, PNG and a private type on the clipboard, and
+    // `clipboard` receives them as the editor holds them.
+    void startEditorOnMisspelledField(QJsonObject* clipboard = nullptr);
     void focus(const QString& field);
     QString field(const QString& name);
     // What the reference cloud makes of a text, asked directly.

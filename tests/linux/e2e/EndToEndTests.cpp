@@ -35,14 +35,10 @@ struct ParkedCorrection {
 } // namespace
 
 TEST_F(EndToEnd, TheWholeFieldIsCorrectedAndTheClipboardComesBackExactly) {
-    startEditor();
     const QString expected = expectedCorrection(misspelled);
     ASSERT_NE(expected, misspelled) << "the reference cloud corrected nothing";
-    editor.command(QStringLiteral("set single ") + misspelled);
-    offerFromEditor();
-    focus(QStringLiteral("single"));
-    ASSERT_TRUE(waitUntil([&] { return pasteboard.types(0).contains(QStringLiteral("image/png")); }));
-    const QJsonObject before = editor.command(QStringLiteral("clipboard"));
+    QJsonObject before;
+    ASSERT_NO_FATAL_FAILURE(startEditorOnMisspelledField(&before));
 
     pressTrigger();
     ASSERT_TRUE(correctionEnded()) << toast.events.join(QStringLiteral("; ")).toStdString();
@@ -100,9 +96,7 @@ TEST_F(EndToEnd, APasswordFieldIsRefusedWithNoKeystroke) {
 }
 
 TEST_F(EndToEnd, TextChangedBeforeThePasteIsLeftAlone) {
-    startEditor();
-    editor.command(QStringLiteral("set single ") + misspelled);
-    focus(QStringLiteral("single"));
+    ASSERT_NO_FATAL_FAILURE(startEditorOnMisspelledField());
     // The server holds the correction; meanwhile the user edits the field.
     ParkedCorrection parked(cloud.server);
     pressTrigger();
@@ -117,14 +111,10 @@ TEST_F(EndToEnd, TextChangedBeforeThePasteIsLeftAlone) {
 }
 
 TEST_F(EndToEnd, TheLastCorrectionIsUndoneOnlyWhileTheFieldHoldsIt) {
-    startEditor();
     const QString expected = expectedCorrection(misspelled);
     ASSERT_NE(expected, misspelled) << "the reference cloud corrected nothing";
-    editor.command(QStringLiteral("set single ") + misspelled);
-    offerFromEditor();
-    focus(QStringLiteral("single"));
-    ASSERT_TRUE(waitUntil([&] { return pasteboard.types(0).contains(QStringLiteral("image/png")); }));
-    const QJsonObject before = editor.command(QStringLiteral("clipboard"));
+    QJsonObject before;
+    ASSERT_NO_FATAL_FAILURE(startEditorOnMisspelledField(&before));
 
     pressTrigger();
     ASSERT_TRUE(correctionEnded()) << toast.joined().toStdString();
@@ -162,9 +152,7 @@ TEST_F(EndToEnd, TheLastCorrectionIsUndoneOnlyWhileTheFieldHoldsIt) {
 }
 
 TEST_F(EndToEnd, SwitchingApplicationBeforeThePasteLeavesBothAlone) {
-    startEditor();
-    editor.command(QStringLiteral("set single ") + misspelled);
-    focus(QStringLiteral("single"));
+    ASSERT_NO_FATAL_FAILURE(startEditorOnMisspelledField());
     ParkedCorrection parked(cloud.server);
     pressTrigger();
     ASSERT_TRUE(parked.arrived());
