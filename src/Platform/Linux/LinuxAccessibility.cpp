@@ -7,6 +7,7 @@
 #include <QDBusArgument>
 
 #include <deque>
+#include <vector>
 
 namespace quillo {
 
@@ -46,8 +47,17 @@ std::optional<AtSpiObjectRef> refOf(const QVariant& value) {
     return ref;
 }
 
-std::optional<quint64> statesOf(const AtSpiBus& bus, const AtSpiObjectRef& ref, AccessibilityStatus* status) {
-    const AtSpiReply reply = bus.call(ref.service, ref.path.path(), accessibleInterface, QStringLiteral("GetState"));
+// The states of several objects, asked all at once and taken in order.
+std::vector<AtSpiPendingCall> startStates(const AtSpiBus& bus, const QList<AtSpiObjectRef>& refs) {
+    std::vector<AtSpiPendingCall> calls;
+    calls.reserve(refs.size());
+    for (const AtSpiObjectRef& ref : refs)
+        calls.push_back(bus.start(ref.service, ref.path.path(), accessibleInterface, QStringLiteral("GetState")));
+    return calls;
+}
+
+std::optional<quint64> statesOf(const AtSpiBus& bus, AtSpiPendingCall& call, AccessibilityStatus* status) {
+    const AtSpiReply reply = bus.finish(call);
     if (!reply.ok() || reply.arguments.isEmpty()) {
         if (status) *status = reply.ok() ? AccessibilityStatus::failure : statusOf(reply);
         return std::nullopt;
@@ -297,9 +307,12 @@ AccessibilityValue AtSpiAccessibleElement::focusedElement() const {
         return AccessibilityValue::failed(windows.ok() ? AccessibilityStatus::failure : statusOf(windows));
     std::deque<std::pair<AtSpiObjectRef, int>> pending;
     QList<AtSpiObjectRef> inactive;
-    for (const AtSpiObjectRef& window : refList(windows.arguments.first())) {
+    const QList<AtSpiObjectRef> windowList = refList(windows.arguments.first());
+    std::vector<AtSpiPendingCall> windowStates = startStates(*bus_, windowList);
+    for (qsizetype index = 0; index < windowList.size(); ++index) {
+        const AtSpiObjectRef& window = windowList[index];
         AccessibilityStatus status = AccessibilityStatus::success;
-        const auto states = statesOf(*bus_, window, &status);
+        const auto states = statesOf(*bus_, windowStates[index], &status);
         if (!states) {
             if (status == AccessibilityStatus::cannotComplete) return AccessibilityValue::failed(status);
             continue;
@@ -325,11 +338,15 @@ AccessibilityValue AtSpiAccessibleElement::focusedElement() const {
         }
         if (children.arguments.isEmpty()) continue;
         std::vector<std::pair<AtSpiObjectRef, int>> next;
-        for (const AtSpiObjectRef& child : refList(children.arguments.first())) {
-            if (child.isNull() || visited >= maximumSearchNodes) continue;
+        QList<AtSpiObjectRef> childList;
+        for (const AtSpiObjectRef& child : refList(children.arguments.first()))
+            if (!child.isNull() && visited + childList.size() < maximumSearchNodes) childList.append(child);
+        std::vector<AtSpiPendingCall> childStates = startStates(*bus_, childList);
+        for (qsizetype index = 0; index < childList.size(); ++index) {
+            const AtSpiObjectRef& child = childList[index];
             ++visited;
             AccessibilityStatus status = AccessibilityStatus::success;
-            const auto states = statesOf(*bus_, child, &status);
+            const auto states = statesOf(*bus_, childStates[index], &status);
             if (!states) {
                 if (status == AccessibilityStatus::cannotComplete) return AccessibilityValue::failed(status);
                 continue;
