@@ -85,7 +85,7 @@ public:
                            const QList<QVariant>& arguments = {}) const;
     AtSpiPendingCall startProperty(const QString& service, const QString& path, const QString& interface,
                                    const QString& name) const;
-    AtSpiReply finish(AtSpiPendingCall& call) const;
+    AtSpiReply finish(AtSpiPendingCall& pending) const;
     // The value inside a property's reply.
     static AtSpiReply propertyValue(AtSpiReply reply);
     std::optional<qint32> processIdentifier(const QString& service) const;
