@@ -70,6 +70,8 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
         // A text that reads as British suggests from en_GB: indexed too, its cache beside en_US's.
         LanguageDictionaries::shared().indexSuggestions("en_GB", o.cachePath.empty() ? "" : o.cachePath + ".en_GB",
                                                         o.fallbackBudget);
+        // Other languages' slips wait no longer than English ones for Hunspell's search.
+        LanguageDictionaries::shared().boundSuggestions(o.fallbackBudget);
     }
     corrector_ = std::make_unique<TextCorrector>(std::make_shared<SpellChecker>(index, options_.suggestionCacheSize));
     for (int s = 0; s < 2; ++s)

@@ -54,6 +54,11 @@ std::shared_ptr<SpellChecker> LanguageDictionaries::speller(const std::string &d
             indexed->start();
             indexes_.push_back(indexed);
             index = indexed;
+        } else if (searchBudget_) {
+            IndexedSuggestionIndex::Options o;
+            o.fallbackBudget = *searchBudget_;
+            o.buildIndex = false;
+            index = std::make_shared<IndexedSuggestionIndex>(index, o);
         }
         speller = std::make_shared<SpellChecker>(index, 20000);
     }
@@ -66,6 +71,12 @@ void LanguageDictionaries::indexSuggestions(const std::string &dictionary, const
 {
     std::lock_guard lock(mutex_);
     if (!spellers_.contains(dictionary)) indexed_.try_emplace(dictionary, IndexSettings{cachePath, fallbackBudget});
+}
+
+void LanguageDictionaries::boundSuggestions(std::chrono::milliseconds budget)
+{
+    std::lock_guard lock(mutex_);
+    if (!searchBudget_) searchBudget_ = budget;
 }
 
 bool LanguageDictionaries::waitForIndexes(std::chrono::milliseconds timeout)

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,10 @@ public:
     // Call before the dictionary's first use; later calls change nothing.
     void indexSuggestions(const std::string &dictionary, const std::string &cachePath,
                           std::chrono::milliseconds fallbackBudget);
+    // Hunspell's search for the dictionaries without an index gets at most `budget` a word
+    // (and what is left of the text's own budget): a slip it has not answered in time stays as
+    // typed, and its answer is kept for the next text. Call before the first use.
+    void boundSuggestions(std::chrono::milliseconds budget);
     // Until every index started so far is ready (or failed); false on time-out.
     bool waitForIndexes(std::chrono::milliseconds timeout);
 
@@ -59,6 +64,7 @@ private:
     std::mutex mutex_;
     std::map<std::string, std::shared_ptr<SpellChecker>> spellers_;  // null: missing
     std::map<std::string, IndexSettings> indexed_;
+    std::optional<std::chrono::milliseconds> searchBudget_;
     std::vector<std::shared_ptr<IndexedSuggestionIndex>> indexes_;
 };
 

@@ -390,6 +390,27 @@ TEST(IndexedSuggestions, WordsTheIndexCannotAnswerGoToHunspellWithinTheBudget) {
     EXPECT_EQ(patient.answer("chalck").words.front(), "chalk"); // the index still answers what it can
 }
 
+TEST(IndexedSuggestions, WithoutAnIndexHunspellAnswersEveryWordWithinTheBudget) {
+    // How the server bounds the search of the languages it keeps no index for.
+    TinyDictionary d;
+    auto authority = std::make_shared<ScriptedAuthority>(d.known);
+    auto o = d.options(std::chrono::milliseconds(0));
+    o.buildIndex = false;
+    IndexedSuggestionIndex index(authority, o);
+    index.start();
+    auto first = index.answer("chalck");
+    EXPECT_TRUE(first.words.empty());
+    EXPECT_FALSE(first.settled);
+    authority->waitAsked(1);
+    authority->open();
+    index.waitForFallbacks();
+    auto late = index.answer("chalck");
+    EXPECT_EQ(late.words, std::vector<std::string>{"hunspell-for-chalck"});
+    EXPECT_TRUE(late.settled);
+    EXPECT_EQ(index.state(), IndexedSuggestionIndex::State::waiting);
+    EXPECT_FALSE(fs::exists(o.cachePath));
+}
+
 TEST(IndexedSuggestions, TheCacheIsReusedAndRebuiltWhenTheDictionaryChanges) {
     TinyDictionary d;
     auto authority = std::make_shared<ScriptedAuthority>(d.known);
