@@ -37,14 +37,26 @@ template <class F> auto HunspellSuggestionIndex::withSpeller(F &&f)
 bool HunspellSuggestionIndex::isKnown(const std::string &word)
 {
     KnownShard &shard = known_[std::hash<std::string>{}(word) % kShards];
+    auto remember = [&](bool known) {
+        if (shard.known.size() >= kShardCapacity) {
+            shard.older = std::move(shard.known);
+            shard.known = {};
+            shard.known.reserve(kShardCapacity);
+        }
+        shard.known.emplace(word, known);
+    };
     {
         std::lock_guard lock(shard.mutex);
         if (auto it = shard.known.find(word); it != shard.known.end()) return it->second;
+        if (auto it = shard.older.find(word); it != shard.older.end()) {
+            bool known = it->second;
+            remember(known);
+            return known;
+        }
     }
     bool known = withSpeller([&](Hunspell &h) { return h.spell(word); });
     std::lock_guard lock(shard.mutex);
-    if (shard.known.size() >= kShardCapacity) shard.known.clear();
-    shard.known.emplace(word, known);
+    remember(known);
     return known;
 }
 

@@ -31,11 +31,13 @@ private:
     template <class F> auto withSpeller(F &&f);
     std::vector<std::unique_ptr<Slot>> slots_;
 
-    // Sharded so that threads seldom wait for each other; a full shard starts over.
+    // Sharded so that threads seldom wait for each other. A full shard starts a new generation
+    // and keeps the last one, from which words still asked for move over: one-off strings (new
+    // typos, the parts a compound check tries) age out, the words texts are made of stay.
     static constexpr size_t kShards = 16, kShardCapacity = 8192;
     struct KnownShard {
         std::mutex mutex;
-        std::unordered_map<std::string, bool> known;
+        std::unordered_map<std::string, bool> known, older;
     };
     std::array<KnownShard, kShards> known_;
 };
