@@ -175,9 +175,13 @@ void CloudServer::run()
             warmUpThread_ = std::thread([this] {
                 auto started = std::chrono::steady_clock::now();
                 corrector_->warmUp();
-                // Warm once the en_GB index is ready too; a server told to stop does not wait for it.
-                while (!stopRequested_ &&
-                       !LanguageDictionaries::shared().waitForIndexes(std::chrono::milliseconds(100))) {}
+                // Warm once the suggestion indexes are ready too; a server told to stop does not wait.
+                auto ready = [this] {
+                    return (!suggestionIndex_ || suggestionIndex_->waitUntilReady(std::chrono::milliseconds(100)) ||
+                            suggestionIndex_->state() == IndexedSuggestionIndex::State::failed) &&
+                           LanguageDictionaries::shared().waitForIndexes(std::chrono::milliseconds(100));
+                };
+                while (!stopRequested_ && !ready()) {}
                 log::info(
                     "engine_warm",
                     {{"seconds", std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count()}});

@@ -87,12 +87,14 @@ bool LanguageDictionaries::waitForIndexes(std::chrono::milliseconds timeout)
         indexes = indexes_;
     }
     auto until = std::chrono::steady_clock::now() + timeout;
-    bool ready = true;
-    for (auto &index : indexes)
-        ready = index->waitUntilReady(std::chrono::duration_cast<std::chrono::milliseconds>(
-                    std::max(until - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero()))) &&
-                ready;
-    return ready;
+    bool settled = true;
+    for (auto &index : indexes) {
+        auto left = std::max(until - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
+        bool done = index->waitUntilReady(std::chrono::duration_cast<std::chrono::milliseconds>(left)) ||
+                    index->state() == IndexedSuggestionIndex::State::failed;
+        settled = done && settled;
+    }
+    return settled;
 }
 
 }  // namespace quillo::cloud

@@ -52,7 +52,7 @@ public:
     // (and what is left of the text's own budget): a slip it has not answered in time stays as
     // typed, and its answer is kept for the next text. Call before the first use.
     void boundSuggestions(std::chrono::milliseconds budget);
-    // Until every index started so far is ready (or failed); false on time-out.
+    // Until every index started so far is ready or has failed; false on time-out.
     bool waitForIndexes(std::chrono::milliseconds timeout);
 
 private:
