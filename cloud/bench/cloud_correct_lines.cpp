@@ -24,10 +24,15 @@ int main(int argc, char **argv)
     o.cachePath = argc > 2 ? argv[2] : "";
     o.fallbackBudget = std::chrono::seconds(10);
     o.fallbackOnceReady = false;  // as the server
+    LanguageDictionaries::shared().indexSuggestions("en_GB", o.cachePath.empty() ? "" : o.cachePath + ".en_GB",
+                                                    o.fallbackBudget);
+    LanguageDictionaries::shared().speller("en_GB");
     auto index =
         std::make_shared<IndexedSuggestionIndex>(std::make_shared<HunspellSuggestionIndex>(o.affPath, o.dicPath, 1), o);
     index->start();
-    if (!index->waitUntilReady(std::chrono::minutes(10))) return 1;
+    if (!index->waitUntilReady(std::chrono::minutes(10)) ||
+        !LanguageDictionaries::shared().waitForIndexes(std::chrono::minutes(10)))
+        return 1;
     TextCorrector corrector(std::make_shared<SpellChecker>(index));
     auto mode = style == "contextual" ? CorrectionStyle::contextual : CorrectionStyle::proofread;
     if (style == "languages") {  // the language each line is corrected in, "-" for none

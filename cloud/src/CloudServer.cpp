@@ -6,6 +6,7 @@
 #include "GateTls.h"
 #include "HunspellSuggestionIndex.h"
 #include "IndexedSuggestionIndex.h"
+#include "LanguageDictionaries.h"
 #include "Log.h"
 #include "OpenIdClient.h"
 #include "Pages.h"
@@ -66,6 +67,11 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
         suggestionIndex_ = std::make_shared<IndexedSuggestionIndex>(hunspell, o);
         suggestionIndex_->start();
         index = suggestionIndex_;
+        // A text that reads as British suggests from en_GB: indexed too, its cache beside en_US's.
+        LanguageDictionaries::shared().indexSuggestions("en_GB", o.cachePath.empty() ? "" : o.cachePath + ".en_GB",
+                                                        o.fallbackBudget);
+        // Other languages' slips wait no longer than English ones for Hunspell's search.
+        LanguageDictionaries::shared().boundSuggestions(o.fallbackBudget);
     }
     corrector_ = std::make_unique<TextCorrector>(std::make_shared<SpellChecker>(index, options_.suggestionCacheSize));
     for (int s = 0; s < 2; ++s)
@@ -169,6 +175,13 @@ void CloudServer::run()
             warmUpThread_ = std::thread([this] {
                 auto started = std::chrono::steady_clock::now();
                 corrector_->warmUp();
+                // Warm once the suggestion indexes are ready too; a server told to stop does not wait.
+                auto ready = [this] {
+                    return (!suggestionIndex_ || suggestionIndex_->waitUntilReady(std::chrono::milliseconds(100)) ||
+                            suggestionIndex_->state() == IndexedSuggestionIndex::State::failed) &&
+                           LanguageDictionaries::shared().waitForIndexes(std::chrono::milliseconds(100));
+                };
+                while (!stopRequested_ && !ready()) {}
                 log::info(
                     "engine_warm",
                     {{"seconds", std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count()}});

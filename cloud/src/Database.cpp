@@ -140,6 +140,7 @@ Database::~Database() = default;
 std::unique_ptr<Connection> Database::open()
 {
     auto c = std::make_unique<Connection>(path_);
+    c->shareWriterLock(&writers_);
     sqlite3_busy_timeout(c->handle(), busyTimeoutMs_);
     // secure_delete: a purged answer or token is overwritten, not left in free pages.
     c->exec("PRAGMA foreign_keys=ON; PRAGMA synchronous=NORMAL; PRAGMA secure_delete=ON;");
@@ -170,7 +171,11 @@ Database::Lease::~Lease()
     if (c_ && db_) db_->give(std::move(c_));
 }
 
-Transaction::Transaction(Connection &c, bool immediate) : c_(c) { c_.exec(immediate ? "BEGIN IMMEDIATE" : "BEGIN"); }
+Transaction::Transaction(Connection &c, bool immediate) : c_(c)
+{
+    if (immediate && c_.writerLock()) writer_ = std::unique_lock(*c_.writerLock());
+    c_.exec(immediate ? "BEGIN IMMEDIATE" : "BEGIN");
+}
 
 Transaction::~Transaction()
 {

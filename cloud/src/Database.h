@@ -64,9 +64,13 @@ public:
     Query query(const std::string &sql);  // prepared once per connection
     void exec(const std::string &sql);
     sqlite3 *handle() const { return db_; }
+    // Held by this process's write transactions on the same database (see Transaction).
+    std::recursive_mutex *writerLock() const { return writers_; }
+    void shareWriterLock(std::recursive_mutex *writers) { writers_ = writers; }
 
 private:
     sqlite3 *db_ = nullptr;
+    std::recursive_mutex *writers_ = nullptr;
     std::unordered_map<std::string, sqlite3_stmt *> statements_;
 };
 
@@ -97,11 +101,14 @@ private:
 
     std::string path_;
     int busyTimeoutMs_;
+    std::recursive_mutex writers_;
     std::mutex mutex_;
     std::vector<std::unique_ptr<Connection>> idle_;
 };
 
-// Rolls back unless commit() ran.
+// Rolls back unless commit() ran. Write (immediate) transactions of one process queue for each
+// other on the connection's writer lock instead of meeting in SQLite's busy handler, which
+// sleeps a millisecond and more at each retry: under load that was most of a request's tail.
 class Transaction {
 public:
     Transaction(Connection &c, bool immediate);
@@ -110,6 +117,7 @@ public:
 
 private:
     Connection &c_;
+    std::unique_lock<std::recursive_mutex> writer_;
     bool done_ = false;
 };
 

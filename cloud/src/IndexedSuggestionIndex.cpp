@@ -80,7 +80,7 @@ std::string IndexedSuggestionIndex::cacheKey(const Options &options)
 void IndexedSuggestionIndex::start()
 {
     std::lock_guard lock(mutex_);
-    if (builder_.joinable()) return;
+    if (builder_.joinable() || !options_.buildIndex) return;
     builder_ = std::thread([this] { build(); });
 }
 
@@ -184,6 +184,7 @@ bool IndexedSuggestionIndex::isKnown(const std::string &word) { return authority
 
 SuggestionIndex::Answer IndexedSuggestionIndex::answer(const std::string &word)
 {
+    if (!options_.buildIndex) return fallback(word);
     if (const SymmetricDeleteIndex *index = ready_.load()) {
         auto candidates = index->lookup(word);
         if (!candidates.empty()) {

@@ -37,6 +37,8 @@ public:
         // suggestion, so the server does not spend the time.
         bool fallbackOnceReady = true;
         bool holdBuild = false;  // the build waits for releaseBuild() (tests)
+        // False: no index; every answer is Hunspell's, bounded by the budgets, and kept when in time.
+        bool buildIndex = true;
     };
     enum class State { waiting, building, ready, failed };
     struct BuildReport {

@@ -9,14 +9,18 @@
 // European Portuguese).
 #include "SpellChecker.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quillo::cloud {
+
+class IndexedSuggestionIndex;
 
 struct LanguageConventions {
     std::string code;                         // as language identification names it: "de", "pt"
@@ -37,10 +41,31 @@ public:
     // The speller of one dictionary ("de_DE"), loaded on first use; null when it is missing.
     std::shared_ptr<SpellChecker> speller(const std::string &dictionary);
 
+    // From its first use on, `dictionary` suggests from an index (built in the background, or
+    // read from `cachePath` when one is given) instead of Hunspell's own search, which takes a
+    // tenth of a second or more for each word: an English text that reads as British takes its
+    // suggestions from en_GB. Until the index is ready, Hunspell answers within `fallbackBudget`.
+    // Call before the dictionary's first use; later calls change nothing.
+    void indexSuggestions(const std::string &dictionary, const std::string &cachePath,
+                          std::chrono::milliseconds fallbackBudget);
+    // Hunspell's search for the dictionaries without an index gets at most `budget` a word
+    // (and what is left of the text's own budget): a slip it has not answered in time stays as
+    // typed, and its answer is kept for the next text. Call before the first use.
+    void boundSuggestions(std::chrono::milliseconds budget);
+    // Until every index started so far is ready or has failed; false on time-out.
+    bool waitForIndexes(std::chrono::milliseconds timeout);
+
 private:
+    struct IndexSettings {
+        std::string cachePath;
+        std::chrono::milliseconds fallbackBudget;
+    };
     std::string directory_;
     std::mutex mutex_;
     std::map<std::string, std::shared_ptr<SpellChecker>> spellers_;  // null: missing
+    std::map<std::string, IndexSettings> indexed_;
+    std::optional<std::chrono::milliseconds> searchBudget_;
+    std::vector<std::shared_ptr<IndexedSuggestionIndex>> indexes_;
 };
 
 }  // namespace quillo::cloud

@@ -65,7 +65,7 @@ int editDistance(std::string_view a, std::string_view b, int limit)
     if (static_cast<int>(n > m ? n - m : m - n) > limit) return limit + 1;
     // Three rolling rows (the swap case looks two rows back), on the stack for ordinary words.
     constexpr size_t kStack = 64;
-    std::array<int, 3 * (kStack + 1)> stack{};
+    std::array<int, 3 * (kStack + 1)> stack;  // not cleared: every cell is written before it is read
     std::vector<int> heap;
     int *base = stack.data();
     if (m > kStack) {

@@ -5,6 +5,7 @@
 #include "DictionaryExpansion.h"
 #include "HunspellSuggestionIndex.h"
 #include "IndexedSuggestionIndex.h"
+#include "LanguageDictionaries.h"
 #include "SpellChecker.h"
 #include "SuggestionRanking.h"
 #include "SymmetricDeleteIndex.h"
@@ -389,6 +390,27 @@ TEST(IndexedSuggestions, WordsTheIndexCannotAnswerGoToHunspellWithinTheBudget) {
     EXPECT_EQ(patient.answer("chalck").words.front(), "chalk"); // the index still answers what it can
 }
 
+TEST(IndexedSuggestions, WithoutAnIndexHunspellAnswersEveryWordWithinTheBudget) {
+    // How the server bounds the search of the languages it keeps no index for.
+    TinyDictionary d;
+    auto authority = std::make_shared<ScriptedAuthority>(d.known);
+    auto o = d.options(std::chrono::milliseconds(0));
+    o.buildIndex = false;
+    IndexedSuggestionIndex index(authority, o);
+    index.start();
+    auto first = index.answer("chalck");
+    EXPECT_TRUE(first.words.empty());
+    EXPECT_FALSE(first.settled);
+    authority->waitAsked(1);
+    authority->open();
+    index.waitForFallbacks();
+    auto late = index.answer("chalck");
+    EXPECT_EQ(late.words, std::vector<std::string>{"hunspell-for-chalck"});
+    EXPECT_TRUE(late.settled);
+    EXPECT_EQ(index.state(), IndexedSuggestionIndex::State::waiting);
+    EXPECT_FALSE(fs::exists(o.cachePath));
+}
+
 TEST(IndexedSuggestions, TheCacheIsReusedAndRebuiltWhenTheDictionaryChanges) {
     TinyDictionary d;
     auto authority = std::make_shared<ScriptedAuthority>(d.known);
@@ -420,6 +442,24 @@ TEST(IndexedSuggestions, TheCacheIsReusedAndRebuiltWhenTheDictionaryChanges) {
     writeFile(d.options().cachePath, "not an index");
     auto [fourth, ___] = build();
     EXPECT_FALSE(fourth.fromCache);
+}
+
+TEST(IndexedSuggestions, AnotherLanguagesDictionaryCanSuggestFromAnIndexOfItsOwn) {
+    // As the server sets up en_GB: a British text's slips are answered from the index.
+    LanguageDictionaries dictionaries;
+    dictionaries.indexSuggestions("en_GB", std::string(QUILLO_TEST_SUGGESTION_CACHE) + ".en_GB",
+                                  std::chrono::seconds(10));
+    auto speller = dictionaries.speller("en_GB");
+    ASSERT_TRUE(speller);
+    ASSERT_TRUE(dictionaries.waitForIndexes(std::chrono::minutes(5)));
+    EXPECT_EQ(speller->replacement("favourit"), "favourite");
+    EXPECT_EQ(speller->replacement("neighbuor"), "neighbour");
+    EXPECT_EQ(speller->replacement("colour"), std::nullopt);
+    EXPECT_TRUE(speller->isKnown("harbour"));
+    EXPECT_FALSE(speller->isKnown("harbuor"));
+    // Once a dictionary is in use, its suggestions stay where they come from.
+    dictionaries.indexSuggestions("en_GB", "", std::chrono::milliseconds(1));
+    EXPECT_EQ(dictionaries.speller("en_GB"), speller);
 }
 
 TEST(IndexedSuggestionServer, AnswersHealthAndCorrectionsWhileTheIndexIsBuilt) {
