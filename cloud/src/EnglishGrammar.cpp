@@ -246,6 +246,8 @@ void verbForm(Context &c, size_t i, const std::string &w)
         return;
     }
     if (modal || kDoForms.contains(w) || w == "to") {
+        // "What they did is reduce it": "do" is the main verb there, and "is" its own.
+        if (!modal && w != "to" && kBe.contains(next)) return;
         bool allowPast = w != "to";
         auto base = c.lex.baseOfInflectedVerb(next, allowPast);
         if (!base && w == "to") {
@@ -297,7 +299,7 @@ void doubled(Context &c, size_t i, const std::string &w)
 // Quantifiers and determiners before a plural count noun ("several reason", "these thing").
 bool quantifier(const std::string &w)
 {
-    static const Words words = {"many", "several", "various", "numerous", "both", "these", "those"};
+    static const Words words = {"many", "several", "various", "numerous", "both", "these", "those", "few"};
     return words.contains(w);
 }
 
@@ -380,9 +382,23 @@ void quantity(Context &c, size_t i, const std::string &w)
     bool demonstrative = w == "these" || w == "those";
     if (quantifier(w) && countNoun(c, next) && !(demonstrative && (c.lex.isVerb(next) || kBe.contains(next)))) {
         size_t after = nextWord(c.t, n);
-        if (after == npos || keyAt(c.t, after) != "of") {
+        // "many wood companies": a noun before a plural noun qualifies it and stays singular.
+        bool modifier = after != npos && c.lex.isPluralNoun(keyAt(c.t, after));
+        if ((after == npos || keyAt(c.t, after) != "of") && !modifier) {
             std::string plural = pluralOf(c, next);
             if (!plural.empty()) put(c.t, n, plural, c.curlyText);
+        }
+    }
+    // "the number of car": what is counted is plural, unless a noun follows it ("number of
+    // car owners").
+    if (w == "number" && next == "of") {
+        size_t noun = nextWord(c.t, n);
+        std::string word = keyAt(c.t, noun);
+        size_t after = noun == npos ? npos : nextWord(c.t, noun);
+        bool modifier = after != npos && (c.lex.isNoun(keyAt(c.t, after)) || c.lex.isPluralNoun(keyAt(c.t, after)));
+        if (noun != npos && countNoun(c, word) && !modifier) {
+            std::string plural = pluralOf(c, word);
+            if (!plural.empty()) put(c.t, noun, plural, c.curlyText);
         }
     }
     if (w == "more" && c.lex.isComparative(next)) drop(c.t, i);
