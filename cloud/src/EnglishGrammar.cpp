@@ -215,6 +215,49 @@ void agreement(Context &c, size_t i, const std::string &w)
     }
 }
 
+// The "-s" form of a verb the dictionary knows and WordNet reads back to it ("want" ->
+// "wants", "carry" -> "carries", "watch" -> "watches").
+std::string thirdPersonOf(const Context &c, const std::string &v)
+{
+    std::vector<std::string> tries;
+    if (v.size() > 2 && v.back() == 'y' && !std::strchr("aeiou", v[v.size() - 2]))
+        tries.push_back(v.substr(0, v.size() - 1) + "ies");
+    if (v.ends_with("sh") || v.ends_with("ch") || v.ends_with('x') || v.ends_with('z') || v.ends_with('o'))
+        tries.push_back(v + "es");
+    tries.push_back(v + "s");
+    for (auto &form : tries)
+        if (c.isKnown(form) && c.lex.baseOfInflectedVerb(form, false) == v) return form;
+    return {};
+}
+
+// "because it transmit", "and he enjoy it": "he", "she" or "it" opening a clause takes the
+// "-s" form of a plain verb. Not after "that" (a subjunctive), nor for a verb whose past is the
+// same word ("and he put it there"), one that is also an adjective ("he last saw"), or a modal.
+void thirdPerson(Context &c, size_t i, const std::string &w)
+{
+    if (w != "he" && w != "she" && w != "it") return;
+    size_t p = prevWord(c.t, i);
+    static const Words opens = {"and", "but", "because", "if", "when", "while", "since", "although", "though", "so"};
+    bool start = i == 0 || (i >= 2 && c.t[i - 1].kind == Kind::space && c.t[i - 2].kind == Kind::punct &&
+                            std::string_view(".!?,;").find(c.t[i - 2].text[0]) != std::string_view::npos);
+    if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
+    size_t n = nextWord(c.t, i);
+    if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
+    std::string v = keyAt(c.t, n);
+    static const Words notPlain = {"be", "have", "do", "need", "dare", "used", "ought", "better"};
+    // Pasts spelt as their verb: WordNet's exception lists leave them out.
+    static const Words samePast = {"put",    "read",   "cut",  "set",  "hit",     "let",      "shut",      "cost",
+                                   "hurt",   "spread", "quit", "beat", "bet",     "burst",    "cast",      "split",
+                                   "upset",  "thrust", "shed", "rid",  "bid",     "slit",     "broadcast", "forecast",
+                                   "fit",    "knit",   "wet",  "spit", "sweat",   "input",    "output",    "reset",
+                                   "reread", "preset", "bust", "wed",  "typeset", "undercut", "sublet",    "offset"};
+    if (v.size() < 3 || notPlain.contains(v) || kModals.contains(v) || !c.lex.isVerb(v) || c.lex.isAdjective(v) ||
+        v.ends_with('s') || v.ends_with("ed") || v.ends_with("ing") || samePast.contains(v))
+        return;
+    std::string form = thirdPersonOf(c, v);
+    if (!form.empty()) put(c.t, n, form, c.curlyText);
+}
+
 void verbForm(Context &c, size_t i, const std::string &w)
 {
     size_t n = nextWord(c.t, i);
@@ -401,6 +444,15 @@ void quantity(Context &c, size_t i, const std::string &w)
             if (!plural.empty()) put(c.t, noun, plural, c.curlyText);
         }
     }
+    // "can not" is written as one word, unless "only" follows ("can not only read but ...").
+    if (w == "can" && next == "not" && c.t[n].text == "not") {
+        size_t after = nextWord(c.t, n);
+        if (keyAt(c.t, after) != "only" && keyAt(c.t, after) != "just" && keyAt(c.t, after) != "merely") {
+            put(c.t, i, "cannot", c.curlyText);
+            c.t[i + 1].text.clear();
+            c.t[n].text.clear();
+        }
+    }
     if (w == "more" && c.lex.isComparative(next)) drop(c.t, i);
     if (w == "most" && next.size() > 4 && next.substr(next.size() - 3) == "est" &&
         (c.lex.adjectiveBase(next) || c.lex.isAdjective(next.substr(0, next.size() - 3)) ||
@@ -451,6 +503,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         homophones(c, i, w);
         article(c, i, w);
         agreement(c, i, w);
+        thirdPerson(c, i, w);
         verbForm(c, i, w);
         forwardTo(c, i, w);
         runTogether(c, i, w);

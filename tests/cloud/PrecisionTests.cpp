@@ -225,15 +225,21 @@ TEST(Grammar, CommasAndNumbersOnlyWhereTheReadingIsPlain) {
              "If you think they are right ask them.",         // a verb that takes a clause
              "When I told them we were late they laughed.",   // an object pronoun before the subject
              "Also available are the green ones.",            // no clause follows "Also"
-             "However hard it is we keep going.", "Nothing but the truth will do.",
+             "However hard it is we keep going.",
+             "Nothing but the truth will do.",
              "Not only the price but the colour is wrong.",
              "This shows that we care.", // "shows" is a verb here
-             "Those are the rules.", "These data come from the survey.",
+             "Those are the rules.",
+             "These data come from the survey.",
              "One of the car owners complained.",   // a compound noun after "one of the"
              "The bird flied out to centre field.", // a word of its own
              "What they did is reduce the tax.",    // "do" as the main verb before "is"
              "Many wood companies sell it.",        // a noun qualifying a plural noun
              "The number of car owners grew.",      //
+             "He last saw it and he put it back.",  // an adjective, a past the same as its verb
+             "I asked that he go home.",            // a subjunctive after "that"
+             "Let it go and make it work.",         // "it" as an object
+             "You can not only read but also write.",
          })
         EXPECT_EQ(proofread(text), text);
     // A comma already there is not doubled.
