@@ -201,6 +201,11 @@ void agreement(Context &c, size_t i, const std::string &w)
         bool countable = next == "lots" || (after != npos && c.lex.isPluralNoun(keyAt(c.t, after)));
         if (countable) put(c.t, i, plural.at(w), c.curlyText);
     }
+    // "there is editors": a plain plural right after (not "there is news", a noun of its own,
+    // nor "there was years of work").
+    if ((w == "is" || w == "was") && prev == "there" && c.t[n].text == next && next.size() > 3 && next.back() == 's' &&
+        c.lex.isPluralNoun(next) && !c.lex.isNoun(next) && !c.lex.isVerb(next) && keyAt(c.t, nextWord(c.t, n)) != "of")
+        put(c.t, i, plural.at(w), c.curlyText);
     if (w == "there's" && many.contains(next)) {
         size_t after = nextWord(c.t, n);
         if (after != npos && c.lex.isPluralNoun(keyAt(c.t, after))) put(c.t, i, "there are", c.curlyText);

@@ -14,7 +14,8 @@
 //   effect          "a big affect" -> "a big effect"
 //   buy             "to by a car" -> "to buy a car"; "buy the way" -> "by the way"
 //   article         "a apple", "an university", "a hour" -> "an apple", "a university", "an hour"
-//   agreement       "he have", "they was", "there is many", "the results was", "and he enjoy it"
+//   agreement       "he have", "they was", "there is many", "there is editors", "the results was",
+//                   "and he enjoy it"
 //   verb-form       "has went", "didn't went", "can goes"
 //   forward-to      "looking forward to hear" -> "looking forward to hearing"
 //   doubled         "the the" -> "the"

@@ -240,6 +240,8 @@ TEST(Grammar, CommasAndNumbersOnlyWhereTheReadingIsPlain) {
              "I asked that he go home.",            // a subjunctive after "that"
              "Let it go and make it work.",         // "it" as an object
              "You can not only read but also write.",
+             "There is news for you and there was years of work.", // a noun of its own; "of"
+             "There is means to an end.",
          })
         EXPECT_EQ(proofread(text), text);
     // A comma already there is not doubled.
