@@ -185,6 +185,12 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     }
     if (!best) return std::nullopt;
     std::string bestLower = lowered(*best);
+    // A word with a letter more at its end is a name or term built on it ("fluentd", "matcha");
+    // a writer's slip there is an "e" ("develope"), a learner's "s" ("smallers") or a doubled
+    // letter ("untill").
+    if (typo.size() == bestLower.size() + 1 && typo.starts_with(bestLower) && typo.back() != 'e' &&
+        typo.back() != 's' && typo.back() != bestLower.back())
+        return std::nullopt;
     // A name for a name ("Efua" -> "Ecua") is a guess; so is a split ("codebase" -> "code base").
     if (std::isupper(static_cast<unsigned char>((*best)[0])) || best->find_first_of(" -") != std::string::npos)
         return std::nullopt;

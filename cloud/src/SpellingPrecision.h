@@ -6,6 +6,9 @@
 //   - a misspelling codespell knows with a single correction gets that correction;
 //   - a word made of two dictionary words is a term ("backend"), not a slip;
 //   - a capitalised candidate (a name) is refused unless only the case differs;
+//   - a word with a letter more at its end than the candidate is a term ("fluentd", "matcha"),
+//     unless the letter is an "e", an "s" or doubles the last one ("develope", "smallers",
+//     "untill");
 //   - a candidate must keep the first letter (or swap the first two: "hte" -> "the"), cost at
 //     most one slip up to 7 letters and two slips beyond
 //     (TypoCost::weighted), and must not split the word ("codebase" is not "code base");

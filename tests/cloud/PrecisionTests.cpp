@@ -107,12 +107,13 @@ TEST(Precision, PlainSlipsFromCommonWordsAreFixedButTermsStay) {
     // A first vowel heard the same, in a common word of five letters or more.
     EXPECT_EQ(proofread("Her imotions and the inviroment matter."), "Her emotions and the environment matter.");
     EXPECT_EQ(proofread("We did not anderstand the question."), "We did not understand the question.");
+    EXPECT_EQ(proofread("We develope it untill noon."), "We develop it until noon.");
     // One letter for another in a short word, a compound of common words, a changed first letter.
     for (const char* text : {
              "Kazuki rewrote the parser in Rust using nom and serde.",
              "Ragnhild brought lefse and brunost to the potluck.",
-             "Our Grafana Tempo backend stores traces in object storage.",
-             "Then run etcd and ollama on the box.",
+             "Our Grafana Tempo backend stores traces in object storage.", "Then run etcd and ollama on the box.",
+             "Logs go through fluentd and we drink matcha.", // a letter more at the end
          })
         EXPECT_EQ(proofread(text), text);
 }
