@@ -403,6 +403,27 @@ void nounNumber(Context &c, size_t i, const std::string &w)
     }
 }
 
+// "despite of the rain", "discuss about it": a preposition the word already holds. And nouns
+// English never counts, which learners pluralise ("informations", "equipments"); WordNet does
+// not mark countability, so these few are named.
+void extraWords(Context &c, size_t i, const std::string &w)
+{
+    static const Words discuss = {"discuss", "discusses", "discussed", "discussing"};
+    size_t n = nextWord(c.t, i);
+    std::string next = keyAt(c.t, n);
+    if (n != npos && c.t[n].text == next &&
+        ((w == "despite" && next == "of") || (discuss.contains(w) && next == "about")) && nextWord(c.t, n) != npos) {
+        c.t[n].text.clear();
+        c.t[n + 1].text.clear();
+        return;
+    }
+    static const std::map<std::string, std::string> uncounted = {
+        {"informations", "information"}, {"knowledges", "knowledge"}, {"advices", "advice"},
+        {"equipments", "equipment"},     {"furnitures", "furniture"}, {"homeworks", "homework"},
+        {"luggages", "luggage"},         {"baggages", "baggage"},     {"softwares", "software"}};
+    if (auto f = uncounted.find(w); f != uncounted.end() && c.t[i].text == w) put(c.t, i, f->second, c.curlyText);
+}
+
 // "is not same" -> "is not the same": "same" as an adjective of identity takes "the".
 void theSame(Context &c, size_t i, const std::string &w)
 {
@@ -516,6 +537,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         quantity(c, i, w);
         nounNumber(c, i, w);
         theSame(c, i, w);
+        extraWords(c, i, w);
         properAdjective(c, i, w);
     }
     applyEnglishCommas(t, lex);

@@ -243,6 +243,8 @@ TEST(Grammar, CommasAndNumbersOnlyWhereTheReadingIsPlain) {
              "You can not only read but also write.",
              "There is news for you and there was years of work.", // a noun of its own; "of"
              "There is means to an end.",
+             "Despite of.",
+             "They talked about what to discuss about.", // nothing follows
          })
         EXPECT_EQ(proofread(text), text);
     // A comma already there is not doubled.
