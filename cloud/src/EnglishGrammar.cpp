@@ -201,6 +201,11 @@ void agreement(Context &c, size_t i, const std::string &w)
         bool countable = next == "lots" || (after != npos && c.lex.isPluralNoun(keyAt(c.t, after)));
         if (countable) put(c.t, i, plural.at(w), c.curlyText);
     }
+    // "there is editors": a plain plural right after (not "there is news", a noun of its own,
+    // nor "there was years of work").
+    if ((w == "is" || w == "was") && prev == "there" && c.t[n].text == next && next.size() > 3 && next.back() == 's' &&
+        c.lex.isPluralNoun(next) && !c.lex.isNoun(next) && !c.lex.isVerb(next) && keyAt(c.t, nextWord(c.t, n)) != "of")
+        put(c.t, i, plural.at(w), c.curlyText);
     if (w == "there's" && many.contains(next)) {
         size_t after = nextWord(c.t, n);
         if (after != npos && c.lex.isPluralNoun(keyAt(c.t, after))) put(c.t, i, "there are", c.curlyText);
@@ -213,6 +218,49 @@ void agreement(Context &c, size_t i, const std::string &w)
         if (verb != npos && singular.contains(v) && !(w == "her" || w == "his"))
             put(c.t, verb, plural.at(v), c.curlyText);
     }
+}
+
+// The "-s" form of a verb the dictionary knows and WordNet reads back to it ("want" ->
+// "wants", "carry" -> "carries", "watch" -> "watches").
+std::string thirdPersonOf(const Context &c, const std::string &v)
+{
+    std::vector<std::string> tries;
+    if (v.size() > 2 && v.back() == 'y' && !std::strchr("aeiou", v[v.size() - 2]))
+        tries.push_back(v.substr(0, v.size() - 1) + "ies");
+    if (v.ends_with("sh") || v.ends_with("ch") || v.ends_with('x') || v.ends_with('z') || v.ends_with('o'))
+        tries.push_back(v + "es");
+    tries.push_back(v + "s");
+    for (auto &form : tries)
+        if (c.isKnown(form) && c.lex.baseOfInflectedVerb(form, false) == v) return form;
+    return {};
+}
+
+// "because it transmit", "and he enjoy it": "he", "she" or "it" opening a clause takes the
+// "-s" form of a plain verb. Not after "that" (a subjunctive), nor for a verb whose past is the
+// same word ("and he put it there"), one that is also an adjective ("he last saw"), or a modal.
+void thirdPerson(Context &c, size_t i, const std::string &w)
+{
+    if (w != "he" && w != "she" && w != "it") return;
+    size_t p = prevWord(c.t, i);
+    static const Words opens = {"and", "but", "because", "if", "when", "while", "since", "although", "though", "so"};
+    bool start = i == 0 || (i >= 2 && c.t[i - 1].kind == Kind::space && c.t[i - 2].kind == Kind::punct &&
+                            std::string_view(".!?,;").find(c.t[i - 2].text[0]) != std::string_view::npos);
+    if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
+    size_t n = nextWord(c.t, i);
+    if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
+    std::string v = keyAt(c.t, n);
+    static const Words notPlain = {"be", "have", "do", "need", "dare", "used", "ought", "better"};
+    // Pasts spelt as their verb: WordNet's exception lists leave them out.
+    static const Words samePast = {"put",    "read",   "cut",  "set",  "hit",     "let",      "shut",      "cost",
+                                   "hurt",   "spread", "quit", "beat", "bet",     "burst",    "cast",      "split",
+                                   "upset",  "thrust", "shed", "rid",  "bid",     "slit",     "broadcast", "forecast",
+                                   "fit",    "knit",   "wet",  "spit", "sweat",   "input",    "output",    "reset",
+                                   "reread", "preset", "bust", "wed",  "typeset", "undercut", "sublet",    "offset"};
+    if (v.size() < 3 || notPlain.contains(v) || kModals.contains(v) || !c.lex.isVerb(v) || c.lex.isAdjective(v) ||
+        v.ends_with('s') || v.ends_with("ed") || v.ends_with("ing") || samePast.contains(v))
+        return;
+    std::string form = thirdPersonOf(c, v);
+    if (!form.empty()) put(c.t, n, form, c.curlyText);
 }
 
 void verbForm(Context &c, size_t i, const std::string &w)
@@ -246,6 +294,8 @@ void verbForm(Context &c, size_t i, const std::string &w)
         return;
     }
     if (modal || kDoForms.contains(w) || w == "to") {
+        // "What they did is reduce it": "do" is the main verb there, and "is" its own.
+        if (!modal && w != "to" && kBe.contains(next)) return;
         bool allowPast = w != "to";
         auto base = c.lex.baseOfInflectedVerb(next, allowPast);
         if (!base && w == "to") {
@@ -297,7 +347,7 @@ void doubled(Context &c, size_t i, const std::string &w)
 // Quantifiers and determiners before a plural count noun ("several reason", "these thing").
 bool quantifier(const std::string &w)
 {
-    static const Words words = {"many", "several", "various", "numerous", "both", "these", "those"};
+    static const Words words = {"many", "several", "various", "numerous", "both", "these", "those", "few"};
     return words.contains(w);
 }
 
@@ -353,6 +403,27 @@ void nounNumber(Context &c, size_t i, const std::string &w)
     }
 }
 
+// "despite of the rain", "discuss about it": a preposition the word already holds. And nouns
+// English never counts, which learners pluralise ("informations", "equipments"); WordNet does
+// not mark countability, so these few are named.
+void extraWords(Context &c, size_t i, const std::string &w)
+{
+    static const Words discuss = {"discuss", "discusses", "discussed", "discussing"};
+    size_t n = nextWord(c.t, i);
+    std::string next = keyAt(c.t, n);
+    if (n != npos && c.t[n].text == next &&
+        ((w == "despite" && next == "of") || (discuss.contains(w) && next == "about")) && nextWord(c.t, n) != npos) {
+        c.t[n].text.clear();
+        c.t[n + 1].text.clear();
+        return;
+    }
+    static const std::map<std::string, std::string> uncounted = {
+        {"informations", "information"}, {"knowledges", "knowledge"}, {"advices", "advice"},
+        {"equipments", "equipment"},     {"furnitures", "furniture"}, {"homeworks", "homework"},
+        {"luggages", "luggage"},         {"baggages", "baggage"},     {"softwares", "software"}};
+    if (auto f = uncounted.find(w); f != uncounted.end() && c.t[i].text == w) put(c.t, i, f->second, c.curlyText);
+}
+
 // "is not same" -> "is not the same": "same" as an adjective of identity takes "the".
 void theSame(Context &c, size_t i, const std::string &w)
 {
@@ -380,9 +451,32 @@ void quantity(Context &c, size_t i, const std::string &w)
     bool demonstrative = w == "these" || w == "those";
     if (quantifier(w) && countNoun(c, next) && !(demonstrative && (c.lex.isVerb(next) || kBe.contains(next)))) {
         size_t after = nextWord(c.t, n);
-        if (after == npos || keyAt(c.t, after) != "of") {
+        // "many wood companies": a noun before a plural noun qualifies it and stays singular.
+        bool modifier = after != npos && c.lex.isPluralNoun(keyAt(c.t, after));
+        if ((after == npos || keyAt(c.t, after) != "of") && !modifier) {
             std::string plural = pluralOf(c, next);
             if (!plural.empty()) put(c.t, n, plural, c.curlyText);
+        }
+    }
+    // "the number of car": what is counted is plural, unless a noun follows it ("number of
+    // car owners").
+    if (w == "number" && next == "of") {
+        size_t noun = nextWord(c.t, n);
+        std::string word = keyAt(c.t, noun);
+        size_t after = noun == npos ? npos : nextWord(c.t, noun);
+        bool modifier = after != npos && (c.lex.isNoun(keyAt(c.t, after)) || c.lex.isPluralNoun(keyAt(c.t, after)));
+        if (noun != npos && countNoun(c, word) && !modifier) {
+            std::string plural = pluralOf(c, word);
+            if (!plural.empty()) put(c.t, noun, plural, c.curlyText);
+        }
+    }
+    // "can not" is written as one word, unless "only" follows ("can not only read but ...").
+    if (w == "can" && next == "not" && c.t[n].text == "not") {
+        size_t after = nextWord(c.t, n);
+        if (keyAt(c.t, after) != "only" && keyAt(c.t, after) != "just" && keyAt(c.t, after) != "merely") {
+            put(c.t, i, "cannot", c.curlyText);
+            c.t[i + 1].text.clear();
+            c.t[n].text.clear();
         }
     }
     if (w == "more" && c.lex.isComparative(next)) drop(c.t, i);
@@ -435,6 +529,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         homophones(c, i, w);
         article(c, i, w);
         agreement(c, i, w);
+        thirdPerson(c, i, w);
         verbForm(c, i, w);
         forwardTo(c, i, w);
         runTogether(c, i, w);
@@ -442,6 +537,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         quantity(c, i, w);
         nounNumber(c, i, w);
         theSame(c, i, w);
+        extraWords(c, i, w);
         properAdjective(c, i, w);
     }
     applyEnglishCommas(t, lex);

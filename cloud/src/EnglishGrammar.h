@@ -14,14 +14,19 @@
 //   effect          "a big affect" -> "a big effect"
 //   buy             "to by a car" -> "to buy a car"; "buy the way" -> "by the way"
 //   article         "a apple", "an university", "a hour" -> "an apple", "a university", "an hour"
-//   agreement       "he have", "they was", "there is many", "the results was"
+//   agreement       "he have", "they was", "there is many", "there is editors", "the results was",
+//                   "and he enjoy it"
 //   verb-form       "has went", "didn't went", "can goes"
 //   forward-to      "looking forward to hear" -> "looking forward to hearing"
 //   doubled         "the the" -> "the"
 //   fewer           "less cavities" -> "fewer cavities"
 //   comparative     "more taller" -> "taller"
-//   noun-number     "many reason", "these problem", "one of the city that", "for this reasons"
+//   noun-number     "many reason", "these problem", "one of the city that", "for this reasons",
+//                   "the number of car", "every few year"
+//   run-together    "can not" -> "cannot" (not before "only")
 //   the-same        "is not same" -> "is not the same"
+//   extra-word      "despite of" -> "despite", "discuss about" -> "discuss", "informations" ->
+//                   "information" (nouns English does not count)
 //   spacing         "word,word" -> "word, word"
 // The commas (introductory words and clauses, "but" and "so" between clauses) are in
 // EnglishCommas.h; a regular past of an irregular verb ("choosed") is fixed with the spelling.

@@ -109,6 +109,58 @@ bool isCompound(const std::string &lower, const std::function<bool(const std::st
     return false;
 }
 
+namespace {
+// A letter left out, two swapped or one typed twice: what a writer's hand does to a word. A
+// letter more or one for another is as often a term built on the word ("gradle", "fluentd",
+// "resque", "matcha").
+bool lostLetterSlip(const std::string &typo, const std::string &word, const ScowlLexicon &lexicon)
+{
+    if (letters(typo) < kCommonReadingLetters || lexicon.level(word) > kEveryoneLevel ||
+        !isPlainSlip(typo, word, lexicon))
+        return false;
+    if (typo.size() < word.size()) return true;
+    if (typo.size() == word.size()) return std::ranges::is_permutation(typo, word);
+    for (size_t i = 1; i < typo.size(); ++i)
+        if (typo[i] == typo[i - 1] && typo.substr(0, i) + typo.substr(i + 1) == word) return true;
+    return false;
+}
+}  // namespace
+
+bool fixableAtSentenceStart(const std::string &typo, const std::string &fix, const ScowlLexicon &lexicon)
+{
+    return lostLetterSlip(typo, fix, lexicon);
+}
+
+std::optional<std::string> commonReading(const std::string &typo, const std::vector<std::string> &candidates,
+                                         const std::function<bool(const std::string &)> &isKnown,
+                                         const ScowlLexicon &lexicon)
+{
+    if (letters(typo) < kCommonReadingLetters) return std::nullopt;
+    const std::string *common = nullptr;
+    double commonScore = 0;
+    for (size_t i = 0; i < candidates.size() && i < 8; ++i) {
+        const std::string &c = candidates[i];
+        if (c.empty() || !std::islower(static_cast<unsigned char>(c[0])) || c.find_first_of(" -'") != std::string::npos)
+            continue;
+        if (lexicon.level(c) > kEveryoneLevel) continue;
+        double s = SuggestionRanking::score(typo, c, c, lexicon.level(c));
+        if (!common || s < commonScore) {
+            common = &c;
+            commonScore = s;
+        }
+    }
+    if (!common || !lostLetterSlip(typo, *common, lexicon)) return std::nullopt;
+    for (size_t i = 0; i < candidates.size() && i < 8; ++i) {
+        const std::string &c = candidates[i];
+        if (&c == common || lowered(c) == *common) continue;
+        if (lexicon.level(c) <= kCommonLevel &&
+            SuggestionRanking::score(typo, lowered(c), c, lexicon.level(c)) < commonScore + kMargin)
+            return std::nullopt;
+    }
+    if (isCompound(typo, isKnown)) return std::nullopt;
+    return *common;
+}
+
 std::optional<std::string> confidentChoice(const std::string &typo, const std::vector<std::string> &candidates,
                                            const std::function<bool(const std::string &)> &isKnown,
                                            const ScowlLexicon &lexicon, const KnownMisspellings &misspellings)
@@ -133,6 +185,12 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     }
     if (!best) return std::nullopt;
     std::string bestLower = lowered(*best);
+    // A word with a letter more at its end is a name or term built on it ("fluentd", "matcha");
+    // a writer's slip there is an "e" ("develope"), a learner's "s" ("smallers") or a doubled
+    // letter ("untill").
+    if (typo.size() == bestLower.size() + 1 && typo.starts_with(bestLower) && typo.back() != 'e' &&
+        typo.back() != 's' && typo.back() != bestLower.back())
+        return std::nullopt;
     // A name for a name ("Efua" -> "Ecua") is a guess; so is a split ("codebase" -> "code base").
     if (std::isupper(static_cast<unsigned char>((*best)[0])) || best->find_first_of(" -") != std::string::npos)
         return std::nullopt;
@@ -145,14 +203,16 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     bool vowelStart = !sameStart && n >= kVowelStartLetters && isVowel(typo[0]) && isVowel(bestLower[0]) &&
                       lexicon.level(*best) <= kCommonLevel &&
                       TypoCost::weighted(typo.substr(1), bestLower.substr(1)) <= limit + 1e-9;
-    if (!sameStart && !vowelStart) return std::nullopt;
-    if (!plainSlip && !vowelStart && TypoCost::weighted(typo, bestLower) > limit + 1e-9) return std::nullopt;
+    // Where the best candidate is no slip, a word everyone writes may still be the one meant.
+    auto common = [&] { return commonReading(typo, candidates, isKnown, lexicon); };
+    if (!sameStart && !vowelStart) return common();
+    if (!plainSlip && !vowelStart && TypoCost::weighted(typo, bestLower) > limit + 1e-9) return common();
     double bestScore = SuggestionRanking::score(typo, bestLower, *best, lexicon.level(*best));
     for (size_t i = 1; i < candidates.size() && i < 8; ++i) {
         std::string other = lowered(candidates[i]);
         if (other == bestLower) continue;
         double s = SuggestionRanking::score(typo, other, candidates[i], lexicon.level(candidates[i]));
-        if (s < bestScore + kMargin) return std::nullopt;
+        if (s < bestScore + kMargin) return common();
     }
     // Fragments Hunspell accepts make almost any word a compound ("docter" = "doc" + "ter"); a
     // single slip from a common word still reads as that word. Checked last: it asks the

@@ -6,6 +6,9 @@
 //   - a misspelling codespell knows with a single correction gets that correction;
 //   - a word made of two dictionary words is a term ("backend"), not a slip;
 //   - a capitalised candidate (a name) is refused unless only the case differs;
+//   - a word with a letter more at its end than the candidate is a term ("fluentd", "matcha"),
+//     unless the letter is an "e", an "s" or doubles the last one ("develope", "smallers",
+//     "untill");
 //   - a candidate must keep the first letter (or swap the first two: "hte" -> "the"), cost at
 //     most one slip up to 7 letters and two slips beyond
 //     (TypoCost::weighted), and must not split the word ("codebase" is not "code base");
@@ -35,6 +38,8 @@ constexpr double kWordCost = 0.9;        // 5..7 letters: one slip (a plain edit
 constexpr double kLongWordCost = 1.65;   // 8 and more: up to two slips
 constexpr uint8_t kCommonLevel = 35;     // SCOWL sizes up to here: words everyone writes
 constexpr uint8_t kRareLevel = 70;       // from here on SCOWL lists rare variants ("belive")
+constexpr uint8_t kEveryoneLevel = 10;   // SCOWL size 10: the few thousand words everyone uses
+constexpr size_t kCommonReadingLetters = 5;
 constexpr size_t kPlainSlipLetters = 4;
 constexpr size_t kVowelStartLetters = 5;    // a first vowel may change from here on
 constexpr size_t kSubstitutionLetters = 6;  // a plain slip may replace a letter from here on
@@ -56,6 +61,20 @@ std::optional<std::string> contractionFor(const std::string &lower,
 // A word made of two dictionary words of three letters or more ("backend", "codebase"): a
 // term of its own, not a slip.
 bool isCompound(const std::string &lower, const std::function<bool(const std::string &)> &isKnown);
+
+// Whether a capitalised sentence start may be corrected to `fix` (both in lower case): a name
+// there ("Ilse") looks like a typo, so only a single slip of five letters or more from a word
+// of SCOWL size 10 ("Peolple", "Thoes") is taken.
+bool fixableAtSentenceStart(const std::string &typo, const std::string &fix, const ScowlLexicon &lexicon);
+
+// A second reading for a typo whose best candidate is no clear slip ("peole": "prole" types
+// closer, "people" is meant): the best-scoring candidate of SCOWL size 10, when it keeps the
+// first letter, is a plain slip from the typo (isPlainSlip) and every rival within kMargin is rarer than
+// kCommonLevel. Learners misspell the words they use most. Words of five letters or more that
+// are no compound of dictionary words only ("backend" stays, though "backed" is one edit away).
+std::optional<std::string> commonReading(const std::string &typo, const std::vector<std::string> &candidates,
+                                         const std::function<bool(const std::string &)> &isKnown,
+                                         const ScowlLexicon &lexicon);
 
 // The replacement for the lower-case `typo` when one is confident: codespell's known
 // correction, else the best of `candidates` (best first) when it passes every rule above.

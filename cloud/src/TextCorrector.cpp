@@ -156,7 +156,9 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
             if (!en && !speller.isKnown(*fix)) continue;
             // A capitalised sentence start may be a name too ("Ilse"): only a known misspelling
             // is fixed there.
-            if (capital && !KnownMisspellings::shared().correction(lookup)) continue;
+            if (capital && !KnownMisspellings::shared().correction(lookup) &&
+                !SpellingPrecision::fixableAtSentenceStart(lookup, *fix, ScowlLexicon::shared()))
+                continue;
         }
         std::string out = *fix;
         if (capital) out = capitalized(out);
