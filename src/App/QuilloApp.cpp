@@ -237,6 +237,7 @@ int main(int argc, char** argv) {
                          else if (request.url) delegate.handleOpenUrl(*request.url);
                          else delegate.applicationShouldHandleReopen();
                      });
+    desktop->setTriggerHandler([&delegate] { delegate.handleTriggerCommand(); });
     QObject::connect(&app, &QGuiApplication::applicationStateChanged, &delegate, [&delegate](Qt::ApplicationState s) {
         if (s == Qt::ApplicationActive) delegate.applicationDidBecomeActive();
     });
