@@ -267,23 +267,23 @@ TEST_F(KWinEndToEnd, APasswordFieldIsRefusedWithNoKeystroke) {
     EXPECT_TRUE(state[QStringLiteral("keys")].toArray().isEmpty()) << "the editor received keys";
 }
 
-TEST_F(KWinEndToEnd, FootIsRefusedWithNoKeystroke) {
-    TestEditor editor;
-    ASSERT_TRUE(editor.start());
-    ASSERT_TRUE(focusedOn(editor.processId()));
-    // The terminal takes the focus from a window that speaks AT-SPI.
-    ExternalProgram foot(QStringLiteral("foot"), {});
-    foot.useFreshProfile();
-    ASSERT_TRUE(foot.start());
-    ASSERT_TRUE(waitUntil([&] { return !workspace.frontmostApplication(); }, 15000))
-        << "the editor still has the focus";
+// foot dies of a floating-point exception on KWin's virtual output; LXTerminal (GTK 3, native
+// Wayland here) is the Debian terminal of this suite.
+TEST_F(KWinEndToEnd, ATerminalIsRefusedWithNoKeystroke) {
+    ExternalProgram terminal(QStringLiteral("lxterminal"), {});
+    terminal.useFreshProfile();
+    ASSERT_TRUE(terminal.start());
+    ASSERT_TRUE(focusedOn(terminal.processId()));
+    const auto front = workspace.frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_TRUE(workspace.describe(*front).categories.contains(QStringLiteral("TerminalEmulator")))
+        << workspace.describe(*front).categories.join(QLatin1Char(' ')).toStdString();
     const int before = serviceKeys.posted;
     press(V::f8);
     ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
     EXPECT_EQ(triggers, 1);
     EXPECT_TRUE(toast.events.last().startsWith(QStringLiteral("error: "))) << toast.joined().toStdString();
     EXPECT_EQ(serviceKeys.posted, before) << "keys were sent to the terminal";
-    EXPECT_TRUE(editor.command(QStringLiteral("get"))[QStringLiteral("keys")].toArray().isEmpty());
 }
 
 TEST_F(KWinEndToEnd, AChangedTriggerReplacesTheShortcut) {
