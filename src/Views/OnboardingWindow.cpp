@@ -769,7 +769,10 @@ void OnboardingWindow::refreshPermissions() {
     const auto action = InputPermissionNextActions::title(next);
     permissionButton_->setVisible(!granted && action.has_value() && !nowhereToOpen);
     if (action) permissionButton_->setText(*action);
-    permissionHelp_->setVisible(!granted && nowhereToOpen);
+    // Where the desktop can say what exactly is missing, that replaces the general advice.
+    const QStringList unmet = granted ? QStringList() : deps_.permission.unmetRequirements();
+    permissionHelp_->setText(unmet.isEmpty() ? manualPermissionHelp : unmet.join(QLatin1Char('\n')));
+    permissionHelp_->setVisible(!granted && (nowhereToOpen || !unmet.isEmpty()));
     permissionNote_->setVisible(!granted);
 }
 

@@ -215,6 +215,30 @@ TEST_F(OnboardingWindowTest, WithoutASettingsPageThePermissionRowSaysWhereToLook
     window.reset();
 }
 
+TEST_F(OnboardingWindowTest, ADesktopThatSaysWhatIsMissingIsQuotedInThePermissionRow) {
+    struct DesktopPermission final : AccessibilityPermission {
+        bool trusted = false;
+        bool isProcessTrusted() const override { return trusted; }
+        bool requestTrust(bool) override { return trusted; }
+        QUrl settingsUrl() const override { return {}; }
+        QStringList unmetRequirements() const override {
+            return trusted ? QStringList()
+                           : QStringList{QStringLiteral("KWin does not let Quillo type."),
+                                         QStringLiteral("Run kbuildsycoca5.")};
+        }
+    } permission;
+    window = std::make_unique<OnboardingWindow>(OnboardingWindow::Dependencies{defaults, clock, rig.keyMonitor,
+                                                                               permission, rig.workspace, *rig.auth,
+                                                                               rig.updater, rig.launchAtLogin},
+                                                false);
+    window->show();
+    goTo(OnboardingStep::permissions);
+    auto* help = child<QLabel>(QStringLiteral("permissionHelp"));
+    EXPECT_TRUE(shown(help)) << "shown before any request";
+    EXPECT_EQ(help->text(), QStringLiteral("KWin does not let Quillo type.\nRun kbuildsycoca5."));
+    window.reset();
+}
+
 TEST_F(OnboardingWindowTest, AccountStepSignsInOrMayBeSkipped) {
     open();
     goTo(OnboardingStep::account);

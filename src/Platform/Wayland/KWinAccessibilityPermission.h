@@ -28,6 +28,7 @@ public:
     // With `prompt`, switches the desktop's accessibility on (org.a11y.Status IsEnabled).
     bool requestTrust(bool prompt) override;
     QUrl settingsUrl() const override { return {}; }
+    QStringList unmetRequirements() const override { return missingRequirements(probe()); }
 
     Facilities probe() const;
     static QStringList missingRequirements(const Facilities& facilities);

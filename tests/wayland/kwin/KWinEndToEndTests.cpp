@@ -120,4 +120,101 @@ TEST_F(KWinEndToEnd, AChangedTriggerReplacesTheShortcut) {
     ASSERT_TRUE(waitUntil([&] { return triggers >= 1; }, 10000));
     ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
     EXPECT_EQ(triggers, 1) << "the old key still triggers";
+    // KDE keeps the last key set for the next start, as it keeps a user's own choice: F8
+    // again for the tests after this one.
+    defaults.setString(QStringLiteral("correctionTriggerKey"), QStringLiteral("f8"));
+    EXPECT_EQ(binding.activeKeys(), QList<int>{Qt::Key_F8});
+}
+
+namespace {
+
+// Holds the next correction on the server, once its credits are reserved, until released.
+struct ParkedCorrection {
+    explicit ParkedCorrection(const cloudtest::CloudTestServer& server) : server(server) {
+        server.control("park", {{"count", 1}});
+    }
+    ~ParkedCorrection() { release(); }
+    bool arrived() {
+        return waitUntil(
+            [&] {
+                return server.control("wait-parked", {{"count", 1}, {"timeoutMs", 20}}).body.value("parked", 0) >= 1;
+            },
+            20000);
+    }
+    void release() {
+        if (released) return;
+        released = true;
+        server.control("release");
+    }
+    const cloudtest::CloudTestServer& server;
+    bool released = false;
+};
+
+} // namespace
+
+TEST_F(KWinEndToEnd, OnlyTheSelectionOfAQtFieldIsCorrected) {
+    TestEditor editor;
+    ASSERT_TRUE(editor.start());
+    ASSERT_TRUE(focusedOn(editor.processId()));
+    const QString first = QStringLiteral("teh first line");
+    const QString second = QStringLiteral("teh second line");
+    const QString expectedFirst = expectedCorrection(first);
+    ASSERT_NE(expectedFirst, first);
+    editor.command(QStringLiteral("set multi ") + first + QStringLiteral("\\n") + second);
+    editor.command(QStringLiteral("focus multi"));
+    editor.command(QStringLiteral("select multi 0 ") + QString::number(first.size()));
+    ASSERT_TRUE(frontmostFocusIs(FocusedElementCorrectionContext::textInput));
+    press(V::f8);
+    ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
+    EXPECT_TRUE(waitUntil([&] {
+        return editor.command(QStringLiteral("get"))[QStringLiteral("multi")].toString() ==
+               expectedFirst + QStringLiteral("\n") + second;
+    })) << editor.command(QStringLiteral("get"))[QStringLiteral("multi")].toString().toStdString();
+}
+
+TEST_F(KWinEndToEnd, TextChangedBeforeThePasteIsLeftAlone) {
+    TestEditor editor;
+    ASSERT_TRUE(editor.start());
+    ASSERT_TRUE(focusedOn(editor.processId()));
+    editor.command(QStringLiteral("set single ") + misspelled);
+    editor.command(QStringLiteral("focus single"));
+    ASSERT_TRUE(frontmostFocusIs(FocusedElementCorrectionContext::textInput));
+    ParkedCorrection parked(cloud.server);
+    press(V::f8);
+    ASSERT_TRUE(parked.arrived()) << toast.joined().toStdString();
+    editor.command(QStringLiteral("set single my own new words"));
+    parked.release();
+    ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
+    EXPECT_TRUE(
+        toast.events.last().startsWith(QStringLiteral("error: Not pasted: the original text or selection changed")))
+        << toast.joined().toStdString();
+    EXPECT_EQ(editor.command(QStringLiteral("get"))[QStringLiteral("single")].toString(),
+              QStringLiteral("my own new words"));
+}
+
+TEST_F(KWinEndToEnd, FocusMovedBeforeThePasteLeavesBothAlone) {
+    TestEditor editor;
+    ASSERT_TRUE(editor.start());
+    ASSERT_TRUE(focusedOn(editor.processId()));
+    editor.command(QStringLiteral("set single ") + misspelled);
+    editor.command(QStringLiteral("focus single"));
+    ASSERT_TRUE(frontmostFocusIs(FocusedElementCorrectionContext::textInput));
+    ParkedCorrection parked(cloud.server);
+    press(V::f8);
+    ASSERT_TRUE(parked.arrived()) << toast.joined().toStdString();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("other.txt"));
+    ASSERT_TRUE(write(file, QByteArray("untouched")));
+    ExternalProgram mousepad(QStringLiteral("mousepad"), {QStringLiteral("--disable-server"), file});
+    mousepad.useFreshProfile();
+    ASSERT_TRUE(mousepad.start());
+    ASSERT_TRUE(focusedOn(mousepad.processId()));
+    const int before = serviceKeys.posted;
+    parked.release();
+    ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
+    EXPECT_TRUE(toast.events.last().startsWith(QStringLiteral("error: Not pasted: you switched to another app")))
+        << toast.joined().toStdString();
+    EXPECT_EQ(serviceKeys.posted, before) << "keys went to the other application";
+    EXPECT_EQ(focusedFieldText(), QStringLiteral("untouched"));
+    EXPECT_EQ(editor.command(QStringLiteral("get"))[QStringLiteral("single")].toString(), misspelled);
 }
