@@ -474,7 +474,14 @@ QWidget* OnboardingWindow::buildTriggerBar(QWidget* parent, bool withActivation)
     hint->setObjectName(QStringLiteral("triggerHint"));
     column->addWidget(hint);
     // The desktop's own shortcut can run the practice too.
-    if (withActivation) column->addWidget(new TriggerCommandField(TriggerCommandLine::current(), bar));
+    if (withActivation) {
+        auto* command = new TriggerCommandField(TriggerCommandLine::current(), bar);
+        column->addWidget(command);
+        triggerRefreshers_.append([this, command] {
+            command->setDesktopBinding(deps_.desktopBindingLine ? deps_.desktopBindingLine(demo_->selectedTrigger())
+                                                                : std::nullopt);
+        });
+    }
 
     QButtonGroup* activation = nullptr;
     QLabel* activationHint = nullptr;

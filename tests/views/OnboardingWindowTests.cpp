@@ -113,6 +113,27 @@ TEST_F(OnboardingWindowTest, ThePracticeShowsTheDesktopCommandAndTakesItsTrigger
     EXPECT_TRUE(window->demo().hasSucceeded());
 }
 
+TEST_F(OnboardingWindowTest, ThePracticeSaysWhereTheDesktopKeepsTheTrigger) {
+    OnboardingWindow::Dependencies dependencies{defaults,      clock,     rig.keyMonitor, rig.permission,
+                                                rig.workspace, *rig.auth, rig.updater,    rig.launchAtLogin};
+    QStringList asked;
+    dependencies.desktopBindingLine = [&asked](const CorrectionTriggerPreference& trigger) {
+        asked.append(trigger.title);
+        return std::optional<DesktopBindingLine>(
+            DesktopBindingLine{QStringLiteral("Change it in System Settings > Shortcuts > Quillo."), QString()});
+    };
+    window = std::make_unique<OnboardingWindow>(std::move(dependencies), false);
+    window->show();
+    goTo(OnboardingStep::shortcut);
+    auto* instruction = child<QLabel>(QStringLiteral("desktopBindingInstruction"));
+    ASSERT_NE(instruction, nullptr);
+    EXPECT_TRUE(shown(instruction));
+    EXPECT_EQ(instruction->text(), QStringLiteral("Change it in System Settings > Shortcuts > Quillo."));
+    EXPECT_FALSE(shown(child(QStringLiteral("desktopBindingLine")))) << "no line to copy";
+    EXPECT_FALSE(asked.isEmpty());
+    window.reset();
+}
+
 TEST_F(OnboardingWindowTest, OnlyACancellableWalkthroughOffersCancel) {
     open(true);
     auto* cancel = child<QPushButton>(QStringLiteral("cancel"));
