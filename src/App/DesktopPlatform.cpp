@@ -117,7 +117,7 @@ public:
                                                  "Shortcuts > Quillo."),
                                   QString()};
     }
-    void setTriggerHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
+    void setTriggerHandler(const std::function<void()>& handler) override { handler_ = handler; }
 
     Workspace& workspace() override { return workspace_; }
     Pasteboard& pasteboard() override { return pasteboard_; }

@@ -54,7 +54,7 @@ public:
 
     // Where the desktop hands a trigger to Quillo itself rather than through the trigger command
     // (KDE's global shortcuts): `handler` is called for each.
-    virtual void setTriggerHandler(std::function<void()> /*handler*/) {}
+    virtual void setTriggerHandler(const std::function<void()>& /*handler*/) {}
 
     // `triggerCommand`: what a desktop binding runs to hand over a trigger. Another Wayland
     // session whose compositor shows KWin's fake input is served as KWin.

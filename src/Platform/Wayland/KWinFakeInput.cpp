@@ -8,6 +8,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <ranges>
 #include <xkbcommon/xkbcommon.h>
 
 namespace quillo {
@@ -42,8 +43,8 @@ KWinFakeInput::KWinFakeInput(WaylandConnection& connection, QObject* parent)
 KWinFakeInput::~KWinFakeInput() {
     // Never leave a modifier down in the user's session.
     if (connection_.fakeInput()) {
-        for (auto it = held_.crbegin(); it != held_.crend(); ++it)
-            FakeInputProtocol::keyboardKey(connection_.fakeInput(), *it, FakeInputProtocol::keyReleased);
+        for (const quint32 key : std::views::reverse(held_))
+            FakeInputProtocol::keyboardKey(connection_.fakeInput(), key, FakeInputProtocol::keyReleased);
         connection_.flush();
     }
     if (context_) xkb_context_unref(context_);
@@ -104,9 +105,9 @@ bool KWinFakeInput::post(const SyntheticKeystroke& keystroke) {
         FakeInputProtocol::keyboardKey(fakeInput, *evdev, FakeInputProtocol::keyPressed);
     } else {
         FakeInputProtocol::keyboardKey(fakeInput, *evdev, FakeInputProtocol::keyReleased);
-        for (auto it = modifiers.crbegin(); it != modifiers.crend(); ++it) {
-            FakeInputProtocol::keyboardKey(fakeInput, *it, FakeInputProtocol::keyReleased);
-            held_.removeOne(*it);
+        for (const quint32 modifier : std::views::reverse(modifiers)) {
+            FakeInputProtocol::keyboardKey(fakeInput, modifier, FakeInputProtocol::keyReleased);
+            held_.removeOne(modifier);
         }
     }
     // Answered: KWin has handed the key to the focused client before the next step.
