@@ -8,7 +8,6 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <ranges>
 #include <xkbcommon/xkbcommon.h>
 
 namespace quillo {
@@ -43,8 +42,8 @@ KWinFakeInput::KWinFakeInput(WaylandConnection& connection, QObject* parent)
 KWinFakeInput::~KWinFakeInput() {
     // Never leave a modifier down in the user's session.
     if (connection_.fakeInput()) {
-        for (const quint32 key : std::views::reverse(held_))
-            FakeInputProtocol::keyboardKey(connection_.fakeInput(), key, FakeInputProtocol::keyReleased);
+        for (qsizetype i = held_.size() - 1; i >= 0; --i)
+            FakeInputProtocol::keyboardKey(connection_.fakeInput(), held_[i], FakeInputProtocol::keyReleased);
         connection_.flush();
     }
     if (context_) xkb_context_unref(context_);
@@ -105,9 +104,9 @@ bool KWinFakeInput::post(const SyntheticKeystroke& keystroke) {
         FakeInputProtocol::keyboardKey(fakeInput, *evdev, FakeInputProtocol::keyPressed);
     } else {
         FakeInputProtocol::keyboardKey(fakeInput, *evdev, FakeInputProtocol::keyReleased);
-        for (const quint32 modifier : std::views::reverse(modifiers)) {
-            FakeInputProtocol::keyboardKey(fakeInput, modifier, FakeInputProtocol::keyReleased);
-            held_.removeOne(modifier);
+        for (qsizetype i = modifiers.size() - 1; i >= 0; --i) {
+            FakeInputProtocol::keyboardKey(fakeInput, modifiers[i], FakeInputProtocol::keyReleased);
+            held_.removeOne(modifiers[i]);
         }
     }
     // Answered: KWin has handed the key to the focused client before the next step.
