@@ -6,6 +6,10 @@
 #include "Platform/Linux/LinuxKeystrokeSender.h"
 #include "Platform/Linux/LinuxPasteboard.h"
 #include "Platform/Linux/LinuxWorkspace.h"
+#include "Platform/Wayland/AtSpiWorkspace.h"
+#include "Platform/Wayland/KGlobalAccelBinding.h"
+#include "Platform/Wayland/KWinAccessibilityPermission.h"
+#include "Platform/Wayland/KWinFakeInput.h"
 #include "Platform/Wayland/SwayIpc.h"
 #include "Platform/Wayland/SwayTriggerBinding.h"
 #include "Platform/Wayland/SwayWorkspace.h"
@@ -13,20 +17,26 @@
 #include "Platform/Wayland/WaylandConnection.h"
 #include "Platform/Wayland/WaylandPasteboard.h"
 #include "Platform/Wayland/WaylandVirtualKeyboard.h"
+#include "Support/Clock.h"
 
 namespace quillo {
 
 DesktopSession detectDesktopSession(const QString& sessionType, const QString& waylandDisplay,
-                                    const QString& swaySocket) {
+                                    const QString& swaySocket, const QString& currentDesktop) {
     const bool wayland =
         sessionType.compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0 || !waylandDisplay.isEmpty();
     if (!wayland) return DesktopSession::x11;
-    return swaySocket.isEmpty() ? DesktopSession::otherWayland : DesktopSession::sway;
+    if (!swaySocket.isEmpty()) return DesktopSession::sway;
+    if (currentDesktop.split(QLatin1Char(':')).contains(QLatin1String("KDE"), Qt::CaseInsensitive))
+        return DesktopSession::kwin;
+    return DesktopSession::otherWayland;
 }
 
 DesktopSession currentDesktopSession() {
+    QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
+    if (desktop.isEmpty() && qEnvironmentVariableIsSet("KDE_FULL_SESSION")) desktop = QStringLiteral("KDE");
     return detectDesktopSession(qEnvironmentVariable("XDG_SESSION_TYPE"), qEnvironmentVariable("WAYLAND_DISPLAY"),
-                                SwayIpc::sessionSocketPath());
+                                SwayIpc::sessionSocketPath(), desktop);
 }
 
 namespace {
@@ -86,10 +96,58 @@ private:
     WaylandAccessibilityPermission permission_;
 };
 
+class KWinPlatform final : public DesktopPlatform {
+public:
+    KWinPlatform()
+        : workspace_(Clock::shared()), keyboard_(connection_), pasteboard_(connection_), permission_(connection_) {
+        QObject::connect(&binding_, &KGlobalAccelBinding::triggered, [this] {
+            if (handler_) handler_();
+        });
+    }
+
+    std::optional<DesktopBindingLine> bindingLine(const CorrectionTriggerPreference& trigger) const override {
+        const auto code = trigger.keyDownCode();
+        if (!code || !KGlobalAccelBinding::qtKey(*code))
+            return DesktopBindingLine{QStringLiteral("KDE cannot use a modifier key alone as a shortcut: choose a "
+                                                     "function key as the trigger, or give the command above a "
+                                                     "shortcut in System Settings > Shortcuts > Custom Shortcuts."),
+                                      QString()};
+        return DesktopBindingLine{QStringLiteral("Quillo registers your trigger key with KDE as \"Correct the "
+                                                 "focused text\". To give it another key, open System Settings > "
+                                                 "Shortcuts > Quillo."),
+                                  QString()};
+    }
+    void setTriggerHandler(const std::function<void()>& handler) override { handler_ = handler; }
+
+    Workspace& workspace() override { return workspace_; }
+    Pasteboard& pasteboard() override { return pasteboard_; }
+    KeystrokeSender& keystrokes() override { return keyboard_; }
+    KeyboardLayout& keyboardLayout() override { return keyboard_; }
+    EventTap& eventTap() override { return binding_; }
+    AccessibilityPermission& permission() override { return permission_; }
+
+private:
+    WaylandConnection connection_;
+    AtSpiWorkspace workspace_;
+    KWinFakeInput keyboard_;
+    WaylandPasteboard pasteboard_;
+    KGlobalAccelBinding binding_;
+    KWinAccessibilityPermission permission_;
+    std::function<void()> handler_;
+};
+
+// A compositor that shows us KWin's fake input is KWin, whatever the session says.
+bool offersFakeInput() {
+    const WaylandConnection probe;
+    return probe.fakeInput() != nullptr;
+}
+
 } // namespace
 
 std::unique_ptr<DesktopPlatform> DesktopPlatform::make(DesktopSession session, const QString& triggerCommand) {
     if (session == DesktopSession::sway) return std::make_unique<SwayPlatform>(triggerCommand);
+    if (session == DesktopSession::kwin || (session == DesktopSession::otherWayland && offersFakeInput()))
+        return std::make_unique<KWinPlatform>();
     // Another Wayland compositor gets the X11 layer, which finds nothing to reach and says so.
     return std::make_unique<X11Platform>();
 }

@@ -4,6 +4,7 @@
 #include "Views/TriggerCommandField.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -22,15 +23,18 @@ class Workspace;
 enum class DesktopSession {
     x11,
     sway,
+    // KDE Plasma's KWin.
+    kwin,
     // A Wayland session of another compositor: nothing reaches other applications yet, and the
     // permission window says so.
     otherWayland,
 };
 
 // The session from its environment: Wayland when XDG_SESSION_TYPE says so or a Wayland display
-// is named; sway when sway announced its IPC socket.
+// is named; sway when sway announced its IPC socket; KWin when the desktop (XDG_CURRENT_DESKTOP,
+// a colon-separated list) is KDE.
 DesktopSession detectDesktopSession(const QString& sessionType, const QString& waylandDisplay,
-                                    const QString& swaySocket);
+                                    const QString& swaySocket, const QString& currentDesktop = {});
 DesktopSession currentDesktopSession();
 
 // The desktop seams of one session, built once after the application object exists.
@@ -48,7 +52,12 @@ public:
         return std::nullopt;
     }
 
-    // `triggerCommand`: what a desktop binding runs to hand over a trigger.
+    // Where the desktop hands a trigger to Quillo itself rather than through the trigger command
+    // (KDE's global shortcuts): `handler` is called for each.
+    virtual void setTriggerHandler(const std::function<void()>& /*handler*/) {}
+
+    // `triggerCommand`: what a desktop binding runs to hand over a trigger. Another Wayland
+    // session whose compositor shows KWin's fake input is served as KWin.
     static std::unique_ptr<DesktopPlatform> make(DesktopSession session, const QString& triggerCommand);
 };
 

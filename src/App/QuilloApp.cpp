@@ -216,10 +216,13 @@ int main(int argc, char** argv) {
         return new SettingsWindow(std::move(dependencies));
     };
     environment.makeOnboardingWindow = [&](bool canCancel) {
-        return new OnboardingWindow(OnboardingWindow::Dependencies{defaults, clock, keyMonitor, permission, workspace,
-                                                                   sessions, updater, launchAtLogin,
-                                                                   QuilloAppEnvironment::displayName()},
-                                    canCancel);
+        OnboardingWindow::Dependencies dependencies{defaults,   clock,         keyMonitor,
+                                                    permission, workspace,     sessions,
+                                                    updater,    launchAtLogin, QuilloAppEnvironment::displayName()};
+        dependencies.desktopBindingLine = [&desktop](const CorrectionTriggerPreference& trigger) {
+            return desktop->bindingLine(trigger);
+        };
+        return new OnboardingWindow(std::move(dependencies), canCancel);
     };
     environment.startUpdater = [&updater] { updater.startAfterOnboarding(); };
     environment.oauthCallback = [&oauthPresenter](const QUrl& url) { return oauthPresenter.deliverCallback(url); };
@@ -237,6 +240,7 @@ int main(int argc, char** argv) {
                          else if (request.url) delegate.handleOpenUrl(*request.url);
                          else delegate.applicationShouldHandleReopen();
                      });
+    desktop->setTriggerHandler([&delegate] { delegate.handleTriggerCommand(); });
     QObject::connect(&app, &QGuiApplication::applicationStateChanged, &delegate, [&delegate](Qt::ApplicationState s) {
         if (s == Qt::ApplicationActive) delegate.applicationDidBecomeActive();
     });

@@ -474,7 +474,14 @@ QWidget* OnboardingWindow::buildTriggerBar(QWidget* parent, bool withActivation)
     hint->setObjectName(QStringLiteral("triggerHint"));
     column->addWidget(hint);
     // The desktop's own shortcut can run the practice too.
-    if (withActivation) column->addWidget(new TriggerCommandField(TriggerCommandLine::current(), bar));
+    if (withActivation) {
+        auto* command = new TriggerCommandField(TriggerCommandLine::current(), bar);
+        column->addWidget(command);
+        triggerRefreshers_.append([this, command] {
+            command->setDesktopBinding(deps_.desktopBindingLine ? deps_.desktopBindingLine(demo_->selectedTrigger())
+                                                                : std::nullopt);
+        });
+    }
 
     QButtonGroup* activation = nullptr;
     QLabel* activationHint = nullptr;
@@ -769,7 +776,10 @@ void OnboardingWindow::refreshPermissions() {
     const auto action = InputPermissionNextActions::title(next);
     permissionButton_->setVisible(!granted && action.has_value() && !nowhereToOpen);
     if (action) permissionButton_->setText(*action);
-    permissionHelp_->setVisible(!granted && nowhereToOpen);
+    // Where the desktop can say what exactly is missing, that replaces the general advice.
+    const QStringList unmet = granted ? QStringList() : deps_.permission.unmetRequirements();
+    permissionHelp_->setText(unmet.isEmpty() ? manualPermissionHelp : unmet.join(QLatin1Char('\n')));
+    permissionHelp_->setVisible(!granted && (nowhereToOpen || !unmet.isEmpty()));
     permissionNote_->setVisible(!granted);
 }
 

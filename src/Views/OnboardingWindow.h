@@ -1,7 +1,9 @@
 #pragma once
 
+#include "Models/CorrectionTriggerPreference.h"
 #include "Views/OnboardingAuthMode.h"
 #include "Views/OnboardingStep.h"
+#include "Views/TriggerCommandField.h"
 
 #include <QList>
 #include <QString>
@@ -56,6 +58,8 @@ public:
         QuilloUpdater& updater;
         LaunchAtLoginSettings& launchAtLogin;
         QString displayName = QStringLiteral("Quillo");
+        // What the desktop does with the chosen trigger (its own shortcut settings); none hides it.
+        std::function<std::optional<DesktopBindingLine>(const CorrectionTriggerPreference&)> desktopBindingLine = {};
     };
 
     // `canCancel`: the walkthrough was asked for again and may be left without finishing.

@@ -113,6 +113,27 @@ TEST_F(OnboardingWindowTest, ThePracticeShowsTheDesktopCommandAndTakesItsTrigger
     EXPECT_TRUE(window->demo().hasSucceeded());
 }
 
+TEST_F(OnboardingWindowTest, ThePracticeSaysWhereTheDesktopKeepsTheTrigger) {
+    OnboardingWindow::Dependencies dependencies{defaults,      clock,     rig.keyMonitor, rig.permission,
+                                                rig.workspace, *rig.auth, rig.updater,    rig.launchAtLogin};
+    QStringList asked;
+    dependencies.desktopBindingLine = [&asked](const CorrectionTriggerPreference& trigger) {
+        asked.append(trigger.title);
+        return std::optional<DesktopBindingLine>(
+            DesktopBindingLine{QStringLiteral("Change it in System Settings > Shortcuts > Quillo."), QString()});
+    };
+    window = std::make_unique<OnboardingWindow>(std::move(dependencies), false);
+    window->show();
+    goTo(OnboardingStep::shortcut);
+    auto* instruction = child<QLabel>(QStringLiteral("desktopBindingInstruction"));
+    ASSERT_NE(instruction, nullptr);
+    EXPECT_TRUE(shown(instruction));
+    EXPECT_EQ(instruction->text(), QStringLiteral("Change it in System Settings > Shortcuts > Quillo."));
+    EXPECT_FALSE(shown(child(QStringLiteral("desktopBindingLine")))) << "no line to copy";
+    EXPECT_FALSE(asked.isEmpty());
+    window.reset();
+}
+
 TEST_F(OnboardingWindowTest, OnlyACancellableWalkthroughOffersCancel) {
     open(true);
     auto* cancel = child<QPushButton>(QStringLiteral("cancel"));
@@ -212,6 +233,30 @@ TEST_F(OnboardingWindowTest, WithoutASettingsPageThePermissionRowSaysWhereToLook
     EXPECT_FALSE(shown(button));
     EXPECT_TRUE(shown(child(QStringLiteral("permissionHelp"))));
     EXPECT_TRUE(rig.workspace.openedUrls.isEmpty());
+    window.reset();
+}
+
+TEST_F(OnboardingWindowTest, ADesktopThatSaysWhatIsMissingIsQuotedInThePermissionRow) {
+    struct DesktopPermission final : AccessibilityPermission {
+        bool trusted = false;
+        bool isProcessTrusted() const override { return trusted; }
+        bool requestTrust(bool) override { return trusted; }
+        QUrl settingsUrl() const override { return {}; }
+        QStringList unmetRequirements() const override {
+            return trusted ? QStringList()
+                           : QStringList{QStringLiteral("KWin does not let Quillo type."),
+                                         QStringLiteral("Run kbuildsycoca5.")};
+        }
+    } permission;
+    window = std::make_unique<OnboardingWindow>(OnboardingWindow::Dependencies{defaults, clock, rig.keyMonitor,
+                                                                               permission, rig.workspace, *rig.auth,
+                                                                               rig.updater, rig.launchAtLogin},
+                                                false);
+    window->show();
+    goTo(OnboardingStep::permissions);
+    auto* help = child<QLabel>(QStringLiteral("permissionHelp"));
+    EXPECT_TRUE(shown(help)) << "shown before any request";
+    EXPECT_EQ(help->text(), QStringLiteral("KWin does not let Quillo type.\nRun kbuildsycoca5."));
     window.reset();
 }
 

@@ -101,20 +101,40 @@ bool AtSpiBus::connectToBus() {
 }
 
 void AtSpiBus::registerForFocusEvents() {
+    for (const QString& event : {QStringLiteral("object:state-changed:focused"), QStringLiteral("focus:")})
+        registerForEvent(event);
+}
+
+void AtSpiBus::registerForEvent(const QString& event) {
     // Toolkits only send the events some listener registered for. The method's signature grew
     // over releases; the newest form is tried first.
     const QString registry = QStringLiteral("org.a11y.atspi.Registry");
     const QString path = QStringLiteral("/org/a11y/atspi/registry");
-    for (const QString& event : {QStringLiteral("object:state-changed:focused"), QStringLiteral("focus:")}) {
-        const QList<QList<QVariant>> forms{
-            {event, QStringList(), QString()},
-            {event, QStringList()},
-            {event},
-        };
-        for (const auto& arguments : forms) {
-            if (call(registry, path, registry, QStringLiteral("RegisterEvent"), arguments).ok()) break;
-        }
+    const QList<QList<QVariant>> forms{
+        {event, QStringList(), QString()},
+        {event, QStringList()},
+        {event},
+    };
+    for (const auto& arguments : forms) {
+        if (call(registry, path, registry, QStringLiteral("RegisterEvent"), arguments).ok()) break;
     }
+}
+
+bool AtSpiBus::watchWindowActivation() {
+    if (!connected_) return false;
+    QDBusConnection bus(connectionName_);
+    for (const QString& member : {QStringLiteral("Activate"), QStringLiteral("Deactivate")})
+        bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Window"), member, this,
+                    SLOT(onWindowEvent(QDBusMessage)));
+    registerForEvent(QStringLiteral("window:activate"));
+    registerForEvent(QStringLiteral("window:deactivate"));
+    return true;
+}
+
+void AtSpiBus::onWindowEvent(const QDBusMessage& message) {
+    const AtSpiObjectRef window{message.service(), QDBusObjectPath(message.path())};
+    if (message.member() == QLatin1String("Activate")) emit windowActivated(window);
+    else emit windowDeactivated(window);
 }
 
 bool AtSpiBus::isUnresponsive(const QString& service) const {

@@ -93,15 +93,24 @@ public:
     QList<AtSpiObjectRef> applications() const;
 
     std::optional<AtSpiObjectRef> lastFocused() const { return lastFocused_; }
+    // Asks the toolkits for window activation events, passed on as the signals below; for a
+    // desktop whose window manager tells us nothing (Wayland). False when not connected.
+    bool watchWindowActivation();
     void setCallTimeoutMs(int milliseconds) { callTimeoutMs_ = milliseconds; }
     bool isUnresponsive(const QString& service) const;
+
+signals:
+    void windowActivated(const quillo::AtSpiObjectRef& window);
+    void windowDeactivated(const quillo::AtSpiObjectRef& window);
 
 private slots:
     void onStateChanged(const QDBusMessage& message);
     void onFocus(const QDBusMessage& message);
+    void onWindowEvent(const QDBusMessage& message);
 
 private: // NOLINT(readability-redundant-access-specifiers): ends the slots section for moc
     void registerForFocusEvents();
+    void registerForEvent(const QString& event);
 
     Clock& clock_;
     QString connectionName_;

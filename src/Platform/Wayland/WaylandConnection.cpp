@@ -1,5 +1,6 @@
 #include "Platform/Wayland/WaylandConnection.h"
 
+#include "Platform/Wayland/FakeInputProtocol.h"
 #include "Platform/Wayland/VirtualKeyboardProtocol.h"
 #include "Support/Logging.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
@@ -67,6 +68,7 @@ WaylandConnection::~WaylandConnection() {
     if (keyboard_) wl_keyboard_release(keyboard_);
     if (dataControlManager_) zwlr_data_control_manager_v1_destroy(dataControlManager_);
     if (virtualKeyboardManager_) wl_proxy_destroy(virtualKeyboardManager_);
+    if (fakeInput_) wl_proxy_destroy(fakeInput_);
     if (seat_) wl_seat_destroy(seat_);
     if (registry_) wl_registry_destroy(registry_);
     wl_display_flush(display_);
@@ -86,6 +88,9 @@ void WaylandConnection::bindGlobal(wl_registry* registry, std::uint32_t name, co
     } else if (is(dataControlManagerName)) {
         dataControlManager_ = static_cast<zwlr_data_control_manager_v1*>(
             wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
+    } else if (is(FakeInputProtocol::name) && version >= FakeInputProtocol::keyboardVersion && !fakeInput_) {
+        fakeInput_ = static_cast<wl_proxy*>(
+            wl_registry_bind(registry, name, &FakeInputProtocol::interface, FakeInputProtocol::keyboardVersion));
     }
 }
 

@@ -15,7 +15,8 @@ class QSocketNotifier;
 namespace quillo {
 
 // Our own connection to the Wayland compositor, beside the toolkit's: the globals the desktop
-// layer needs (the seat, the virtual keyboard manager, the data-control manager) and the
+// layer needs (the seat, the virtual keyboard manager or KWin's fake input, the data-control
+// manager) and the
 // user's keymap as the seat announces it. Events are read on the main thread's event loop.
 class WaylandConnection final : public QObject {
     Q_OBJECT
@@ -31,6 +32,9 @@ public:
     wl_seat* seat() const { return seat_; }
     wl_proxy* virtualKeyboardManager() const { return virtualKeyboardManager_; }
     zwlr_data_control_manager_v1* dataControlManager() const { return dataControlManager_; }
+    // KWin's fake input, bound at version 4 or later; none elsewhere, or where KWin hides it
+    // from us (no desktop entry asking for it).
+    wl_proxy* fakeInput() const { return fakeInput_; }
 
     // The XKB keymap text the seat last announced; empty until it has one.
     const QByteArray& seatKeymap() const { return seatKeymap_; }
@@ -60,6 +64,7 @@ private:
     wl_keyboard* keyboard_ = nullptr;
     wl_proxy* virtualKeyboardManager_ = nullptr;
     zwlr_data_control_manager_v1* dataControlManager_ = nullptr;
+    wl_proxy* fakeInput_ = nullptr;
     QByteArray seatKeymap_;
     QSocketNotifier* notifier_ = nullptr;
 };

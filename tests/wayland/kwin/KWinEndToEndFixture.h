@@ -1,0 +1,216 @@
+#pragma once
+
+// The KWin suite's fixture: our correction service with the KDE layer and a private reference
+// cloud. The trigger is F8 pressed through KWin's fake input, which KWin's global shortcut
+// service turns into our action's globalShortcutPressed.
+#include "CloudClientHarness.h"
+#include "DesktopTestSupport.h"
+#include "Models/ModifierFlags.h"
+#include "Models/VirtualKeyCode.h"
+#include "Platform/Fake/InMemoryUserDefaults.h"
+#include "Platform/Linux/AtSpiBus.h"
+#include "Platform/Linux/LinuxAccessibility.h"
+#include "Platform/Wayland/AtSpiWorkspace.h"
+#include "Platform/Wayland/KGlobalAccelBinding.h"
+#include "Platform/Wayland/KWinAccessibilityPermission.h"
+#include "Platform/Wayland/KWinFakeInput.h"
+#include "Platform/Wayland/WaylandConnection.h"
+#include "Platform/Wayland/WaylandPasteboard.h"
+#include "Services/GlobalCorrectionService.h"
+#include "Support/AccessibilitySupport.h"
+#include "Support/BlockingWait.h"
+#include "Support/Clock.h"
+#include "Support/CorrectionTextIntegrity.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace quillo::kwintest {
+
+namespace V = quillo::VirtualKeyCode;
+using namespace quillo::desktoptest;
+
+struct RecordingToast final : CorrectionToastPresenting {
+    void showProcessing() override { events.append(QStringLiteral("processing")); }
+    void showSuccess(const std::optional<QString>& notice) override {
+        events.append(notice ? QStringLiteral("success: ") + *notice : QStringLiteral("success"));
+    }
+    void showError(const QString& message) override { events.append(QStringLiteral("error: ") + message); }
+    void show(const QString&, const QString&, const std::optional<QString>&) override {
+        events.append(QStringLiteral("preview"));
+    }
+    void forceDismiss() override {}
+    QString joined() const { return events.join(QStringLiteral("; ")); }
+    QStringList events;
+};
+
+// The service's keys, counted on their way to KWin.
+struct CountingKeystrokes final : KeystrokeSender {
+    explicit CountingKeystrokes(KeystrokeSender& keys) : keys(keys) {}
+    bool isAvailable() const override { return keys.isAvailable(); }
+    bool post(const SyntheticKeystroke& keystroke) override {
+        ++posted;
+        return keys.post(keystroke);
+    }
+    KeystrokeSender& keys;
+    int posted = 0;
+};
+
+struct SilentAnnouncer final : AccessibilityAnnouncer {
+    void announce(const QString&, Priority) override {}
+};
+
+inline const QString misspelled = QStringLiteral("i recieve teh letter yesterday");
+
+inline bool write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// What another program reads from the clipboard for a type, while our loop keeps serving.
+inline std::optional<QByteArray> pasted(const QString& type) {
+    QProcess paste;
+    paste.start(QStringLiteral("wl-paste"), {QStringLiteral("--no-newline"), QStringLiteral("--type"), type});
+    if (!waitUntil([&] { return paste.state() == QProcess::NotRunning; }, 10000)) return std::nullopt;
+    if (paste.exitCode() != 0) return std::nullopt;
+    return paste.readAllStandardOutput();
+}
+
+class KWinEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariable("XDG_CURRENT_DESKTOP") != QLatin1String("KDE"))
+            GTEST_SKIP() << "needs the headless KWin of run-in-kwin-session";
+        cloud.signIn("kwin@localhost", 100);
+        defaults.setString(QStringLiteral("correctionTriggerKey"), QStringLiteral("f8"));
+        // Qt applications describe themselves only once the desktop's accessibility is on.
+        AtSpiBus::enableAccessibility();
+        ASSERT_TRUE(permission.isProcessTrusted())
+            << permission.missingRequirements(permission.probe()).join(QLatin1Char(' ')).toStdString();
+        service = std::make_unique<GlobalCorrectionService>(
+            GlobalCorrectionService::Environment{
+                defaults, binding, permission, workspace, toast, announcer, nullptr, Clock::shared(),
+                TextInsertionEngine::Platform{workspace, accessibility, pasteboard, serviceKeys, keyboard}},
+            cloud.service.get(), nullptr, nullptr, GlobalCorrectionService::StatusCallback{}, &cloud.auth);
+        QObject::connect(&binding, &KGlobalAccelBinding::triggered, [this] {
+            ++triggers;
+            service->handleTriggerCommand();
+        });
+        ASSERT_TRUE(service->startMonitoring()) << toast.joined().toStdString();
+        ASSERT_EQ(binding.activeKeys(), QList<int>{Qt::Key_F8});
+        ASSERT_TRUE(accessibility.connect());
+    }
+    void TearDown() override {
+        if (service) service->stopMonitoring();
+    }
+    // The trigger, then Quillo's refusal: no key of the service reached the desktop.
+    void expectRefusedWithoutAKeystroke(const QString& sentence) {
+        const int before = serviceKeys.posted;
+        press(V::f8);
+        ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
+        EXPECT_EQ(triggers, 1);
+        EXPECT_TRUE(toast.events.last().startsWith(QStringLiteral("error: ") + sentence))
+            << toast.joined().toStdString();
+        EXPECT_EQ(serviceKeys.posted, before) << "keys were sent";
+    }
+    QString expectedCorrection(const QString& text) {
+        const auto result = blockingWait(cloud.service->correctText(text, QStringLiteral("cloud_very_very_fast"),
+                                                                    CloudCorrectionModel::veryVeryFast,
+                                                                    CorrectionWritingMode::proofread));
+        if (!result) return text;
+        return CorrectionTextIntegrity::normalizedCorrection(result->correction, text);
+    }
+    bool focusedOn(qint64 pid) {
+        return waitUntil(
+            [&] {
+                const auto front = workspace.frontmostApplication();
+                return front && front->processIdentifier == pid;
+            },
+            15000);
+    }
+    bool frontmostFocusIs(FocusedElementCorrectionContext context) {
+        return waitUntil(
+            [&] {
+                const auto front = workspace.frontmostApplication();
+                return front && FocusedTextInputInspector::inspection(accessibility, *front).context == context;
+            },
+            15000);
+    }
+    // A key as the user presses it: KWin sees it, not us.
+    void press(quint16 key) {
+        keyboard.post({key, true, 0});
+        keyboard.post({key, false, 0});
+    }
+    bool outcomeShown() {
+        return waitUntil(
+                   [&] {
+                       for (const QString& e : toast.events)
+                           if (e == QLatin1String("preview") || e.startsWith(QLatin1String("success")) ||
+                               e.startsWith(QLatin1String("error: ")))
+                               return true;
+                       return false;
+                   },
+                   30000) &&
+               waitUntil([&] { return !service->isCorrectionRunning(); }, 10000);
+    }
+    void shortcut(QChar letter) {
+        const auto code = keyboard.keyCode(letter);
+        ASSERT_TRUE(code);
+        keyboard.post({*code, true, ModifierFlags::control});
+        keyboard.post({*code, false, ModifierFlags::control});
+    }
+
+    // The focused field's text and setting it, through its accessibility interface.
+    std::optional<AtSpiObjectRef> focusedObject() {
+        const auto front = workspace.frontmostApplication();
+        if (!front) return std::nullopt;
+        const auto application = accessibility.applicationElement(front->processIdentifier);
+        const auto focused =
+            application ? application->elementAttribute(QStringLiteral("AXFocusedUIElement")) : nullptr;
+        const auto* element = dynamic_cast<const AtSpiAccessibleElement*>(focused.get());
+        if (!element) return std::nullopt;
+        return element->ref();
+    }
+    std::optional<QString> focusedFieldText() {
+        const auto ref = focusedObject();
+        if (!ref) return std::nullopt;
+        const AtSpiReply reply =
+            accessibility.bus().call(ref->service, ref->path.path(), QStringLiteral("org.a11y.atspi.Text"),
+                                     QStringLiteral("GetText"), {QVariant(0), QVariant(-1)});
+        if (!reply.ok() || reply.arguments.isEmpty()) return std::nullopt;
+        return reply.arguments.first().toString();
+    }
+    bool setFocusedFieldText(const QString& text) {
+        const auto ref = focusedObject();
+        if (!ref) return false;
+        const AtSpiReply reply =
+            accessibility.bus().call(ref->service, ref->path.path(), QStringLiteral("org.a11y.atspi.EditableText"),
+                                     QStringLiteral("SetTextContents"), {QVariant(text)});
+        return reply.ok() && !reply.arguments.isEmpty() && reply.arguments.first().toBool();
+    }
+
+    cloudclienttest::CloudClientHarness cloud;
+    InMemoryUserDefaults defaults;
+    WaylandConnection connection;
+    AtSpiWorkspace workspace{Clock::shared()};
+    KWinFakeInput keyboard{connection};
+    CountingKeystrokes serviceKeys{keyboard};
+    WaylandPasteboard pasteboard{connection};
+    KGlobalAccelBinding binding;
+    KWinAccessibilityPermission permission{connection};
+    LinuxAccessibility accessibility{Clock::shared()};
+    RecordingToast toast;
+    SilentAnnouncer announcer;
+    std::unique_ptr<GlobalCorrectionService> service;
+    int triggers = 0;
+};
+
+} // namespace quillo::kwintest
