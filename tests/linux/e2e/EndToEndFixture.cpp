@@ -16,14 +16,6 @@ namespace quillo::e2etest {
 
 namespace V = quillo::VirtualKeyCode;
 
-bool RecordingToast::hasOutcome() const {
-    for (const QString& event : events)
-        if (event == QLatin1String("preview") || event.startsWith(QLatin1String("success")) ||
-            event.startsWith(QLatin1String("error: ")))
-            return true;
-    return false;
-}
-
 void EndToEnd::SetUp() {
     if (!inDesktopSession()) GTEST_SKIP() << "needs the private desktop session of run-in-desktop-session";
     cloud.signIn("e2e@localhost", 100);
