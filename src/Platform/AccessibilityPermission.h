@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QUrl>
 
 namespace quillo {
@@ -16,6 +17,9 @@ public:
     virtual bool requestTrust(bool prompt) = 0;
     // Where the desktop's settings for this permission are opened.
     virtual QUrl settingsUrl() const = 0;
+    // What this desktop lacks, one sentence each with how to get it, where more can be said than
+    // "open the settings"; empty otherwise.
+    virtual QStringList unmetRequirements() const { return {}; }
 };
 
 } // namespace quillo

@@ -199,3 +199,16 @@ TEST(WaylandAccessibilityPermission, EachMissingFacilityIsNamedOnce) {
     EXPECT_TRUE(none[3].contains(QStringLiteral("accessibility bus")));
     EXPECT_EQ(WaylandAccessibilityPermission::missingRequirements(F{true, false, true, true}).size(), 1);
 }
+
+TEST(WaylandAccessibilityPermission, AnotherCompositorIsNamedAsTheReasonBesidesWhatItLacks) {
+    using F = WaylandAccessibilityPermission::Facilities;
+    using C = WaylandAccessibilityPermission::Compositor;
+    const QStringList offered =
+        WaylandAccessibilityPermission::missingRequirements(F{true, true, false, true}, C::other);
+    EXPECT_EQ(offered, QStringList{WaylandAccessibilityPermission::otherCompositorNotice()});
+    const QStringList bare =
+        WaylandAccessibilityPermission::missingRequirements(F{false, false, false, false}, C::other);
+    ASSERT_EQ(bare.size(), 4);
+    EXPECT_TRUE(bare[1].contains(QStringLiteral("zwp_virtual_keyboard_manager_v1")));
+    EXPECT_FALSE(bare.join(u' ').contains(QStringLiteral("$SWAYSOCK")));
+}

@@ -152,3 +152,16 @@ TEST_F(SwayEndToEnd, ATriggerChangedInSettingsMovesSwaysBindingAndStoppingRemove
     EXPECT_FALSE(binding.boundKey());
     EXPECT_FALSE(ipc.command(QStringLiteral("unbindsym F9")));
 }
+
+// A wlroots compositor that offers the protocols but no sway IPC: sway with its socket unknown.
+TEST(OtherWaylandCompositor, IsNeverTrustedAndSaysWhy) {
+    if (qEnvironmentVariableIsEmpty("SWAYSOCK")) GTEST_SKIP() << "needs the headless sway of run-in-sway-session";
+    WaylandConnection connection;
+    SwayIpc none{QString()};
+    WaylandAccessibilityPermission permission{connection, none, WaylandAccessibilityPermission::Compositor::other};
+    const auto offered = permission.probe();
+    EXPECT_TRUE(offered.virtualKeyboard && offered.dataControl && offered.accessibilityBus);
+    EXPECT_FALSE(permission.isProcessTrusted());
+    EXPECT_FALSE(permission.requestTrust(false));
+    EXPECT_EQ(permission.unmetRequirements(), QStringList{WaylandAccessibilityPermission::otherCompositorNotice()});
+}
