@@ -2,11 +2,13 @@
 // tree, the trigger binding against a stand-in for sway's socket, the clipboard's type rules.
 #include "App/DesktopPlatform.h"
 #include "Models/VirtualKeyCode.h"
+#include "Platform/Linux/XkbKeymapLookup.h"
 #include "Platform/Wayland/SwayIpc.h"
 #include "Platform/Wayland/SwayTriggerBinding.h"
 #include "Platform/Wayland/SwayWorkspace.h"
 #include "Platform/Wayland/WaylandAccessibilityPermission.h"
 #include "Platform/Wayland/WaylandPasteboard.h"
+#include "Platform/Wayland/WaylandVirtualKeyboard.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -211,4 +213,13 @@ TEST(WaylandAccessibilityPermission, AnotherCompositorIsNamedAsTheReasonBesidesW
     ASSERT_EQ(bare.size(), 4);
     EXPECT_TRUE(bare[1].contains(QStringLiteral("zwp_virtual_keyboard_manager_v1")));
     EXPECT_FALSE(bare.join(u' ').contains(QStringLiteral("$SWAYSOCK")));
+}
+
+TEST(WaylandVirtualKeyboard, OnlyAKeymapWithoutAnyLatinGroupIsReplaced) {
+    for (const char* layout : {"us", "fr", "us,ru", "ru,us", "gr,us"})
+        EXPECT_TRUE(WaylandVirtualKeyboard::typesLatinLetters(XkbKeymapLookup::fromNames(QString::fromLatin1(layout))))
+            << layout;
+    for (const char* layout : {"ru", "gr", "ru,gr"})
+        EXPECT_FALSE(WaylandVirtualKeyboard::typesLatinLetters(XkbKeymapLookup::fromNames(QString::fromLatin1(layout))))
+            << layout;
 }
