@@ -91,7 +91,11 @@ TEST_F(SwayEndToEnd, SwaysBindingCorrectsMousepadsWholeDocumentAndGivesTheClipbo
 
     // What the document holds now, copied out the way the user would.
     pasteboard.clearContents();
+    // Select All is seen when the compositor announces the editor's new primary selection.
+    const auto selections = pasteboard.selectionChangeCount();
+    ASSERT_TRUE(selections);
     shortcut(u'a');
+    EXPECT_TRUE(waitUntil([&] { return pasteboard.selectionChangeCount() != selections; }));
     shortcut(u'c');
     EXPECT_TRUE(waitUntil([&] { return pasteboard.string(PasteboardTypes::plainText) == expected; }, 10000))
         << pasteboard.string(PasteboardTypes::plainText).value_or(QStringLiteral("none")).toStdString();
