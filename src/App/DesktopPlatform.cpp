@@ -142,13 +142,31 @@ bool offersFakeInput() {
     return probe.fakeInput() != nullptr;
 }
 
+// Another Wayland compositor: nothing reaches other applications (the X11 layer finds nothing
+// to reach), and the permission says what this desktop lacks.
+class OtherWaylandPlatform final : public DesktopPlatform {
+public:
+    Workspace& workspace() override { return x11_.workspace(); }
+    Pasteboard& pasteboard() override { return x11_.pasteboard(); }
+    KeystrokeSender& keystrokes() override { return x11_.keystrokes(); }
+    KeyboardLayout& keyboardLayout() override { return x11_.keyboardLayout(); }
+    EventTap& eventTap() override { return x11_.eventTap(); }
+    AccessibilityPermission& permission() override { return permission_; }
+
+private:
+    X11Platform x11_;
+    WaylandConnection connection_;
+    SwayIpc noIpc_{QString()};
+    WaylandAccessibilityPermission permission_{connection_, noIpc_, WaylandAccessibilityPermission::Compositor::other};
+};
+
 } // namespace
 
 std::unique_ptr<DesktopPlatform> DesktopPlatform::make(DesktopSession session, const QString& triggerCommand) {
     if (session == DesktopSession::sway) return std::make_unique<SwayPlatform>(triggerCommand);
     if (session == DesktopSession::kwin || (session == DesktopSession::otherWayland && offersFakeInput()))
         return std::make_unique<KWinPlatform>();
-    // Another Wayland compositor gets the X11 layer, which finds nothing to reach and says so.
+    if (session == DesktopSession::otherWayland) return std::make_unique<OtherWaylandPlatform>();
     return std::make_unique<X11Platform>();
 }
 

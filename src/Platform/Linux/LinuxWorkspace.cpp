@@ -1,20 +1,17 @@
 #include "Platform/Linux/LinuxWorkspace.h"
 
+#include "Platform/Linux/ProcessDescription.h"
 #include "Support/Logging.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <cerrno>
-#include <csignal>
 #include <unistd.h>
 
 namespace quillo {
@@ -36,23 +33,6 @@ std::optional<unsigned long> windowProperty(Display* display, Window window, Ato
     if (data && count == 1 && format == 32) value = *reinterpret_cast<unsigned long*>(data);
     if (data) XFree(data);
     return value;
-}
-
-QString commandName(qint32 pid) {
-    if (pid <= 0) return {};
-    QFile file(QStringLiteral("/proc/%1/comm").arg(pid));
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(file.readAll()).trimmed();
-}
-
-QString executableName(qint32 pid) {
-    if (pid <= 0) return {};
-    return QFileInfo(QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget()).fileName();
-}
-
-void appendName(QStringList& names, const QString& name) {
-    const QString trimmed = name.trimmed();
-    if (!trimmed.isEmpty() && !names.contains(trimmed, Qt::CaseInsensitive)) names.append(trimmed);
 }
 
 } // namespace
@@ -103,8 +83,9 @@ std::optional<RunningApplication> LinuxWorkspace::applicationOfWindow(unsigned l
         if (pid || hasClass) {
             const qint32 processIdentifier = pid ? static_cast<qint32>(*pid) : 0;
             if (processIdentifier > 0) windowNames_.insert(processIdentifier, WindowNames{instance, wmClass});
-            return RunningApplication{processIdentifier,
-                                      applicationIdentifier(instance, wmClass, commandName(processIdentifier))};
+            return RunningApplication{
+                processIdentifier,
+                applicationIdentifier(instance, wmClass, ProcessDescription::commandName(processIdentifier))};
         }
         Window root = 0, parent = 0;
         Window* children = nullptr;
@@ -142,28 +123,14 @@ std::optional<RunningApplication> LinuxWorkspace::readFrontmostApplication() con
 }
 
 ApplicationDescription LinuxWorkspace::describe(const RunningApplication& application) const {
-    const qint32 pid = application.processIdentifier;
-    QStringList classNames;
-    appendName(classNames, application.bundleIdentifier);
-    if (const auto names = windowNames_.constFind(pid); names != windowNames_.constEnd()) {
-        appendName(classNames, names->instance);
-        appendName(classNames, names->wmClass);
-    }
-    QStringList programs;
-    appendName(programs, executableName(pid));
-    appendName(programs, commandName(pid));
-
-    ApplicationDescription description;
-    description.identifiers = classNames;
-    for (const QString& program : programs) appendName(description.identifiers, program);
-    description.categories = desktopEntries_.categories(classNames, programs);
-    return description;
+    QStringList classNames{application.bundleIdentifier};
+    if (const auto names = windowNames_.constFind(application.processIdentifier); names != windowNames_.constEnd())
+        classNames << names->instance << names->wmClass;
+    return ProcessDescription::describe(desktopEntries_, application.processIdentifier, classNames);
 }
 
 bool LinuxWorkspace::isTerminated(qint32 processIdentifier) const {
-    if (processIdentifier <= 0) return false;
-    if (::kill(processIdentifier, 0) == 0) return false;
-    return errno == ESRCH;
+    return ProcessDescription::isTerminated(processIdentifier);
 }
 
 qint32 LinuxWorkspace::currentProcessIdentifier() const { return static_cast<qint32>(::getpid()); }

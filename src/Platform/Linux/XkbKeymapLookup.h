@@ -21,6 +21,7 @@ public:
                                      const QString& model = QStringLiteral("pc105"), quint32 activeGroup = 0);
 
     bool isValid() const { return keymap_ != nullptr; }
+    xkb_keymap* keymap() const { return keymap_.get(); }
     quint32 groupCount() const;
     quint32 activeGroup() const { return activeGroup_; }
     void setActiveGroup(quint32 group);

@@ -1,36 +1,16 @@
 #include "Platform/Wayland/SwayWorkspace.h"
 
+#include "Platform/Linux/ProcessDescription.h"
 #include "Platform/Wayland/SwayIpc.h"
 
 #include <QDesktopServices>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 
-#include <cerrno>
-#include <csignal>
 #include <unistd.h>
 
 namespace quillo {
 
 namespace {
-
-QString commandName(qint32 pid) {
-    if (pid <= 0) return {};
-    QFile file(QStringLiteral("/proc/%1/comm").arg(pid));
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(file.readAll()).trimmed();
-}
-
-QString executableName(qint32 pid) {
-    if (pid <= 0) return {};
-    return QFileInfo(QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget()).fileName();
-}
-
-void appendName(QStringList& names, const QString& name) {
-    const QString trimmed = name.trimmed();
-    if (!trimmed.isEmpty() && !names.contains(trimmed, Qt::CaseInsensitive)) names.append(trimmed);
-}
 
 std::optional<QJsonObject> focusedNode(const QJsonObject& node) {
     if (node.value(QStringLiteral("focused")).toBool()) return node;
@@ -68,7 +48,7 @@ RunningApplication SwayWorkspace::application(const Window& window) {
     QString identifier = window.appId;
     if (identifier.isEmpty()) identifier = window.wmClass;
     if (identifier.isEmpty()) identifier = window.instance;
-    if (identifier.isEmpty()) identifier = commandName(window.processIdentifier);
+    if (identifier.isEmpty()) identifier = ProcessDescription::commandName(window.processIdentifier);
     return RunningApplication{window.processIdentifier, identifier};
 }
 
@@ -90,29 +70,14 @@ void SwayWorkspace::windowChanged(const QJsonObject& event) {
 }
 
 ApplicationDescription SwayWorkspace::describe(const RunningApplication& application) const {
-    const qint32 pid = application.processIdentifier;
-    QStringList classNames;
-    appendName(classNames, application.bundleIdentifier);
-    if (const auto known = windows_.constFind(pid); known != windows_.constEnd()) {
-        appendName(classNames, known->appId);
-        appendName(classNames, known->wmClass);
-        appendName(classNames, known->instance);
-    }
-    QStringList programs;
-    appendName(programs, executableName(pid));
-    appendName(programs, commandName(pid));
-
-    ApplicationDescription description;
-    description.identifiers = classNames;
-    for (const QString& program : programs) appendName(description.identifiers, program);
-    description.categories = desktopEntries_.categories(classNames, programs);
-    return description;
+    QStringList classNames{application.bundleIdentifier};
+    if (const auto known = windows_.constFind(application.processIdentifier); known != windows_.constEnd())
+        classNames << known->appId << known->wmClass << known->instance;
+    return ProcessDescription::describe(desktopEntries_, application.processIdentifier, classNames);
 }
 
 bool SwayWorkspace::isTerminated(qint32 processIdentifier) const {
-    if (processIdentifier <= 0) return false;
-    if (::kill(processIdentifier, 0) == 0) return false;
-    return errno == ESRCH;
+    return ProcessDescription::isTerminated(processIdentifier);
 }
 
 qint32 SwayWorkspace::currentProcessIdentifier() const { return static_cast<qint32>(::getpid()); }

@@ -8,8 +8,9 @@
 
 namespace quillo {
 
-WaylandAccessibilityPermission::WaylandAccessibilityPermission(const WaylandConnection& connection, const SwayIpc& ipc)
-    : connection_(connection), ipc_(ipc) {}
+WaylandAccessibilityPermission::WaylandAccessibilityPermission(const WaylandConnection& connection, const SwayIpc& ipc,
+                                                               Compositor compositor)
+    : connection_(connection), ipc_(ipc), compositor_(compositor) {}
 
 WaylandAccessibilityPermission::Facilities WaylandAccessibilityPermission::probe() const {
     Facilities facilities;
@@ -21,8 +22,16 @@ WaylandAccessibilityPermission::Facilities WaylandAccessibilityPermission::probe
     return facilities;
 }
 
-QStringList WaylandAccessibilityPermission::missingRequirements(const Facilities& f) {
+QString WaylandAccessibilityPermission::otherCompositorNotice() {
+    return QStringLiteral("This Wayland desktop is neither sway nor KDE Plasma: Quillo finds the focused window and "
+                          "binds the trigger key through sway's IPC or KDE Plasma's own services, and this "
+                          "compositor offers neither. Log in to a sway, KDE Plasma or X11 (Xorg) session to use "
+                          "the trigger key in other applications.");
+}
+
+QStringList WaylandAccessibilityPermission::missingRequirements(const Facilities& f, Compositor compositor) {
     QStringList missing;
+    if (compositor == Compositor::other) missing.append(otherCompositorNotice());
     if (!f.virtualKeyboard)
         missing.append(QStringLiteral("The compositor offers no virtual keyboard (zwp_virtual_keyboard_manager_v1), "
                                       "which Quillo needs to copy and paste in other applications. Use sway or "
@@ -31,7 +40,7 @@ QStringList WaylandAccessibilityPermission::missingRequirements(const Facilities
         missing.append(QStringLiteral("The compositor offers no clipboard control (zwlr_data_control_manager_v1), "
                                       "which Quillo needs to keep your clipboard. Use sway or another wlroots "
                                       "compositor."));
-    if (!f.swayIpc)
+    if (!f.swayIpc && compositor == Compositor::sway)
         missing.append(QStringLiteral("sway does not answer on its IPC socket ($SWAYSOCK). Start Quillo from inside "
                                       "your sway session."));
     if (!f.accessibilityBus)
@@ -42,6 +51,7 @@ QStringList WaylandAccessibilityPermission::missingRequirements(const Facilities
 }
 
 bool WaylandAccessibilityPermission::isProcessTrusted() const {
+    if (compositor_ != Compositor::sway) return false;
     const Facilities f = probe();
     return f.virtualKeyboard && f.dataControl && f.swayIpc && f.accessibilityBus;
 }
@@ -49,9 +59,11 @@ bool WaylandAccessibilityPermission::isProcessTrusted() const {
 bool WaylandAccessibilityPermission::requestTrust(bool prompt) {
     if (prompt) AtSpiBus::enableAccessibility();
     const Facilities f = probe();
-    const bool trusted = f.virtualKeyboard && f.dataControl && f.swayIpc && f.accessibilityBus;
+    const bool trusted =
+        compositor_ == Compositor::sway && f.virtualKeyboard && f.dataControl && f.swayIpc && f.accessibilityBus;
     if (!trusted)
-        for (const QString& sentence : missingRequirements(f)) qCWarning(lcPermissions).noquote() << sentence;
+        for (const QString& sentence : missingRequirements(f, compositor_))
+            qCWarning(lcPermissions).noquote() << sentence;
     return trusted;
 }
 

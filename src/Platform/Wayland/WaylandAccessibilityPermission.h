@@ -13,6 +13,11 @@ class SwayIpc;
 // clipboard control, sway answers on its IPC socket (the trigger binding, the focused window)
 // and the accessibility bus answers (to classify the focused field). Nothing is granted per
 // application; what is missing is said in one sentence each.
+//
+// Under another Wayland compositor (neither sway nor KDE Plasma) Quillo is never trusted: it
+// has no way there to follow the focused window or bind the trigger. The sentences then say
+// which of the protocols it would also need are missing, and that this compositor is the
+// reason.
 class WaylandAccessibilityPermission final : public AccessibilityPermission {
 public:
     struct Facilities {
@@ -23,19 +28,25 @@ public:
         bool operator==(const Facilities&) const = default;
     };
 
-    WaylandAccessibilityPermission(const WaylandConnection& connection, const SwayIpc& ipc);
+    enum class Compositor { sway, other };
+
+    WaylandAccessibilityPermission(const WaylandConnection& connection, const SwayIpc& ipc,
+                                   Compositor compositor = Compositor::sway);
 
     bool isProcessTrusted() const override;
     // With `prompt`, switches the desktop's accessibility on (org.a11y.Status IsEnabled).
     bool requestTrust(bool prompt) override;
     QUrl settingsUrl() const override { return {}; }
+    QStringList unmetRequirements() const override { return missingRequirements(probe(), compositor_); }
 
     Facilities probe() const;
-    static QStringList missingRequirements(const Facilities& facilities);
+    static QStringList missingRequirements(const Facilities& facilities, Compositor compositor = Compositor::sway);
+    static QString otherCompositorNotice();
 
 private:
     const WaylandConnection& connection_;
     const SwayIpc& ipc_;
+    Compositor compositor_;
 };
 
 } // namespace quillo

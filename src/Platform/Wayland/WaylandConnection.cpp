@@ -87,7 +87,7 @@ void WaylandConnection::bindGlobal(wl_registry* registry, std::uint32_t name, co
             static_cast<wl_proxy*>(wl_registry_bind(registry, name, &VirtualKeyboardProtocol::managerInterface, 1));
     } else if (is(dataControlManagerName)) {
         dataControlManager_ = static_cast<zwlr_data_control_manager_v1*>(
-            wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
+            wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, std::min(version, 2U)));
     } else if (is(FakeInputProtocol::name) && version >= FakeInputProtocol::keyboardVersion && !fakeInput_) {
         fakeInput_ = static_cast<wl_proxy*>(
             wl_registry_bind(registry, name, &FakeInputProtocol::interface, FakeInputProtocol::keyboardVersion));

@@ -30,9 +30,8 @@ struct WaylandPasteboardListeners {
     static void finished(void* data, zwlr_data_control_device_v1*) {
         static_cast<WaylandPasteboard*>(data)->deviceFinished();
     }
-    static void primarySelection(void*, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer) {
-        // Only the clipboard matters; the primary selection's offers are dropped at once.
-        if (offer) zwlr_data_control_offer_v1_destroy(offer);
+    static void primarySelection(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer) {
+        static_cast<WaylandPasteboard*>(data)->setPrimarySelection(offer);
     }
     static void send(void* data, zwlr_data_control_source_v1* source, const char* type, int fd) {
         static_cast<WaylandPasteboard*>(data)->serve(source, type, fd);
@@ -116,6 +115,24 @@ void WaylandPasteboard::setSelection(zwlr_data_control_offer_v1* offer) {
     selection_ = offer;
     selectionTypes_ = offer ? pendingOffers_.take(offer) : QStringList();
     ++changeCount_;
+    if (observer_) observer_();
+}
+
+void WaylandPasteboard::setPrimarySelection(zwlr_data_control_offer_v1* offer) {
+    // Only that it changed matters (an editor selected text); its offer is dropped at once.
+    if (offer) {
+        pendingOffers_.remove(offer);
+        zwlr_data_control_offer_v1_destroy(offer);
+    }
+    ++primarySelectionChanges_;
+    if (observer_) observer_();
+}
+
+std::optional<qint64> WaylandPasteboard::selectionChangeCount() const {
+    // The primary selection is announced from the protocol's second version on.
+    if (!device_ || zwlr_data_control_device_v1_get_version(device_) < 2) return std::nullopt;
+    synchronize();
+    return primarySelectionChanges_;
 }
 
 void WaylandPasteboard::deviceFinished() {

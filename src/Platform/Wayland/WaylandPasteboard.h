@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <functional>
 
 struct zwlr_data_control_device_v1;
 struct zwlr_data_control_offer_v1;
@@ -16,7 +17,9 @@ class WaylandConnection;
 // The clipboard of a wlroots (or KDE) compositor through the data-control protocol, which,
 // unlike the toolkit's clipboard, works while another application has the focus.
 //
-// Every selection the compositor announces counts as a change, ours included. The clipboard
+// Every selection the compositor announces counts as a change, ours included. Changes of the
+// primary selection (an editor selecting text, as after Select All) are counted apart, where the
+// compositor announces them. Both wake the observer. The clipboard
 // holds one item whose types are the MIME types the owner offers; each is read through a pipe
 // within `readTimeLimitMilliseconds` (an owner that never answers a type, as GTK does for
 // SAVE_TARGETS, costs that long once; SAVE_TARGETS is not even asked). What we write stays
@@ -41,6 +44,8 @@ public:
     std::optional<QByteArray> data(int item, const QString& type) const override;
     std::optional<QString> string(const QString& type) const override;
     bool writeItems(const QList<PasteboardItem>& items) override;
+    std::optional<qint64> selectionChangeCount() const override;
+    void observeChanges(const std::function<void()>& observer) override { observer_ = observer; }
 
     // Targets that carry no content of their own, or that owners never answer.
     static bool isBookkeepingType(const QString& type);
@@ -56,6 +61,7 @@ private:
     void addOffer(zwlr_data_control_offer_v1* offer);
     void offerType(zwlr_data_control_offer_v1* offer, const char* type);
     void setSelection(zwlr_data_control_offer_v1* offer);
+    void setPrimarySelection(zwlr_data_control_offer_v1* offer);
     void deviceFinished();
     void serve(zwlr_data_control_source_v1* source, const char* type, int fd);
     void sourceCancelled(zwlr_data_control_source_v1* source);
@@ -73,6 +79,8 @@ private:
     zwlr_data_control_source_v1* source_ = nullptr; // ours, while it holds the selection
     QList<std::pair<QString, QByteArray>> served_;
     qint64 changeCount_ = 1;
+    qint64 primarySelectionChanges_ = 0;
+    std::function<void()> observer_;
 };
 
 } // namespace quillo

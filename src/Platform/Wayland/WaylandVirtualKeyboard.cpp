@@ -85,12 +85,30 @@ bool WaylandVirtualKeyboard::useKeymap(xkb_keymap* keymap) {
     if (!keymap) return false;
     keymap_ = std::shared_ptr<xkb_keymap>(keymap, [](xkb_keymap* k) { xkb_keymap_unref(k); });
     lookup_ = XkbKeymapLookup(keymap, 0);
+    typesLatin_ = typesLatinLetters(lookup_);
     return true;
 }
 
+bool WaylandVirtualKeyboard::typesLatinLetters(const XkbKeymapLookup& lookup) {
+    for (quint32 group = 0; group < lookup.groupCount(); ++group)
+        for (quint16 code = 0; code <= 127; ++code) {
+            const auto typed = lookup.characters(code, group);
+            if (typed && typed->size() == 1 && typed->at(0).toLower() >= u'a' && typed->at(0).toLower() <= u'z')
+                return true;
+        }
+    return false;
+}
+
+xkb_keymap* WaylandVirtualKeyboard::sentKeymap() const {
+    if (typesLatin_ || !keymap_) return keymap_.get();
+    static const XkbKeymapLookup latin = XkbKeymapLookup::fromNames(QStringLiteral("us"));
+    return latin.isValid() ? latin.keymap() : keymap_.get();
+}
+
 bool WaylandVirtualKeyboard::upload() {
-    if (!keyboard_ || !keymap_) return false;
-    const QByteArray text = serializedKeymap(keymap_.get());
+    xkb_keymap* keymap = sentKeymap();
+    if (!keyboard_ || !keymap) return false;
+    const QByteArray text = serializedKeymap(keymap);
     if (text.isEmpty()) return false;
     if (keymapSent_ && text == uploaded_) return true;
     const int fd = keymapFile(text);
@@ -106,8 +124,10 @@ bool WaylandVirtualKeyboard::upload() {
 
 bool WaylandVirtualKeyboard::isAvailable() const { return keyboard_ && keymapSent_; }
 
-quint32 WaylandVirtualKeyboard::modifierMask(quint64 flags) const {
-    if (!keymap_) return 0;
+quint32 WaylandVirtualKeyboard::modifierMask(quint64 flags) const { return modifierMask(sentKeymap(), flags); }
+
+quint32 WaylandVirtualKeyboard::modifierMask(xkb_keymap* keymap, quint64 flags) {
+    if (!keymap) return 0;
     struct Name {
         quint64 flag;
         const char* name;
@@ -119,7 +139,7 @@ quint32 WaylandVirtualKeyboard::modifierMask(quint64 flags) const {
     quint32 mask = 0;
     for (const Name& name : names) {
         if (!(flags & name.flag)) continue;
-        const xkb_mod_index_t index = xkb_keymap_mod_get_index(keymap_.get(), name.name);
+        const xkb_mod_index_t index = xkb_keymap_mod_get_index(keymap, name.name);
         if (index != XKB_MOD_INVALID && index < 32) mask |= 1U << index;
     }
     return mask;
@@ -129,7 +149,8 @@ bool WaylandVirtualKeyboard::post(const SyntheticKeystroke& keystroke) {
     if (!isAvailable()) return false;
     const auto evdev = LinuxKeyCodeTable::evdevCode(keystroke.keyCode);
     if (!evdev) return false;
-    const std::uint32_t group = lookup_.activeGroup();
+    // The Latin keymap sent in place of the user's has a single group.
+    const std::uint32_t group = typesLatin_ ? lookup_.activeGroup() : 0;
     if (keystroke.keyDown) {
         VirtualKeyboardProtocol::modifiers(keyboard_, modifierMask(keystroke.modifierFlags), 0, 0, group);
         VirtualKeyboardProtocol::key(keyboard_, nowMilliseconds(), *evdev, VirtualKeyboardProtocol::keyPressed);

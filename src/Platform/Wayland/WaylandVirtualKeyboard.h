@@ -26,6 +26,12 @@ class WaylandConnection;
 // seat announces ours back, which is ignored. Without any (a seat with no keyboard) it is
 // compiled from the XKB defaults of the environment (XKB_DEFAULT_LAYOUT...).
 //
+// A keymap in which no group types a Latin letter (a Russian or Greek layout alone) is not
+// sent: the toolkits match Control+A/C/V by a Latin letter some group types, and would find
+// none. Our keys then carry a Latin (US) keymap, which also puts each shortcut at the key where
+// the lookups place it (the letter's QWERTY position); the applications get the user's keymap
+// back with the user's next key on their own keyboard.
+//
 // A virtual keyboard's keys do not move the modifier state: each key-down sends exactly the
 // modifiers it is to be read with, and the key-up sends none again.
 class WaylandVirtualKeyboard final : public QObject, public KeystrokeSender, public KeyboardLayout {
@@ -48,11 +54,16 @@ public:
     const QByteArray& keymapText() const { return uploaded_; }
     // The modifier mask of the event-flag masks `flags` in this keymap.
     quint32 modifierMask(quint64 flags) const;
+    static quint32 modifierMask(xkb_keymap* keymap, quint64 flags);
+    // Whether some group of the keymap types a Latin letter.
+    static bool typesLatinLetters(const XkbKeymapLookup& lookup);
 
 private:
     void adoptSeatKeymap();
     bool useKeymap(xkb_keymap* keymap);
     bool upload();
+    // The keymap our keys are sent with: the user's, or the Latin one in its place.
+    xkb_keymap* sentKeymap() const;
 
     WaylandConnection& connection_;
     wl_proxy* keyboard_ = nullptr;
@@ -61,6 +72,7 @@ private:
     XkbKeymapLookup lookup_;
     QByteArray uploaded_;
     bool keymapSent_ = false;
+    bool typesLatin_ = true;
 };
 
 } // namespace quillo

@@ -16,14 +16,6 @@ namespace quillo::e2etest {
 
 namespace V = quillo::VirtualKeyCode;
 
-bool RecordingToast::hasOutcome() const {
-    for (const QString& event : events)
-        if (event == QLatin1String("preview") || event.startsWith(QLatin1String("success")) ||
-            event.startsWith(QLatin1String("error: ")))
-            return true;
-    return false;
-}
-
 void EndToEnd::SetUp() {
     if (!inDesktopSession()) GTEST_SKIP() << "needs the private desktop session of run-in-desktop-session";
     cloud.signIn("e2e@localhost", 100);
@@ -143,17 +135,6 @@ void EndToEnd::shortcut(QChar letter) {
 
 namespace {
 
-std::optional<AtSpiObjectRef> focusedObject(LinuxAccessibility& accessibility, Workspace& workspace) {
-    if (!accessibility.connect()) return std::nullopt;
-    const auto front = workspace.frontmostApplication();
-    if (!front) return std::nullopt;
-    const auto application = accessibility.applicationElement(front->processIdentifier);
-    const auto focused = application ? application->elementAttribute(QStringLiteral("AXFocusedUIElement")) : nullptr;
-    const auto* element = dynamic_cast<const AtSpiAccessibleElement*>(focused.get());
-    if (!element) return std::nullopt;
-    return element->ref();
-}
-
 QStringList serverLog(const cloudtest::CloudTestServer& server) {
     QFile file(QString::fromStdString(server.directory() + "/stderr.log"));
     if (!file.open(QIODevice::ReadOnly)) return {};
@@ -162,23 +143,10 @@ QStringList serverLog(const cloudtest::CloudTestServer& server) {
 
 } // namespace
 
-std::optional<QString> EndToEnd::focusedFieldText() {
-    const auto ref = focusedObject(accessibility, workspace);
-    if (!ref) return std::nullopt;
-    const AtSpiReply reply =
-        accessibility.bus().call(ref->service, ref->path.path(), QStringLiteral("org.a11y.atspi.Text"),
-                                 QStringLiteral("GetText"), {QVariant(0), QVariant(-1)});
-    if (!reply.ok() || reply.arguments.isEmpty()) return std::nullopt;
-    return reply.arguments.first().toString();
-}
+std::optional<QString> EndToEnd::focusedFieldText() { return desktoptest::focusedFieldText(accessibility, workspace); }
 
 bool EndToEnd::setFocusedFieldText(const QString& text) {
-    const auto ref = focusedObject(accessibility, workspace);
-    if (!ref) return false;
-    const AtSpiReply reply =
-        accessibility.bus().call(ref->service, ref->path.path(), QStringLiteral("org.a11y.atspi.EditableText"),
-                                 QStringLiteral("SetTextContents"), {QVariant(text)});
-    return reply.ok() && !reply.arguments.isEmpty() && reply.arguments.first().toBool();
+    return desktoptest::setFocusedFieldText(accessibility, workspace, text);
 }
 
 std::unique_ptr<ExternalProgram> EndToEnd::startChromium(const QTemporaryDir& dir, const QByteArray& page) {

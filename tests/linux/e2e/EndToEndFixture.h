@@ -3,6 +3,7 @@
 // reference cloud over HTTPS; target applications run in other processes and the trigger (F8)
 // is typed with XTest.
 #include "CloudClientHarness.h"
+#include "CorrectionEndToEndSupport.h"
 #include "DesktopTestSupport.h"
 
 #include "Models/VirtualKeyCode.h"
@@ -28,26 +29,6 @@
 namespace quillo::e2etest {
 
 using namespace quillo::desktoptest;
-
-struct RecordingToast final : CorrectionToastPresenting {
-    void showProcessing() override { events.append(QStringLiteral("processing")); }
-    void showSuccess(const std::optional<QString>& notice) override {
-        events.append(notice ? QStringLiteral("success: ") + *notice : QStringLiteral("success"));
-    }
-    void showError(const QString& message) override { events.append(QStringLiteral("error: ") + message); }
-    void show(const QString&, const QString&, const std::optional<QString>&) override {
-        events.append(QStringLiteral("preview"));
-    }
-    void forceDismiss() override {}
-    // Whether the correction's outcome (preview, success or error) was shown.
-    bool hasOutcome() const;
-    QString joined() const { return events.join(QStringLiteral("; ")); }
-    QStringList events;
-};
-
-struct SilentAnnouncer final : AccessibilityAnnouncer {
-    void announce(const QString&, Priority) override {}
-};
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -109,7 +90,5 @@ protected:
     QList<quint16> seenKeys;
     int shiftChanges = 0;
 };
-
-inline const QString misspelled = QStringLiteral("i recieve teh letter yesterday");
 
 } // namespace quillo::e2etest

@@ -7,33 +7,6 @@
 using namespace quillo;
 using namespace quillo::e2etest;
 
-namespace {
-
-// Holds the next correction on the server, once its credits are reserved, until released.
-struct ParkedCorrection {
-    explicit ParkedCorrection(const cloudtest::CloudTestServer& server) : server(server) {
-        server.control("park", {{"count", 1}});
-    }
-    ~ParkedCorrection() { release(); }
-    bool arrived() {
-        // Short waits on the server, so that this process keeps sending its request meanwhile.
-        return waitUntil(
-            [&] {
-                return server.control("wait-parked", {{"count", 1}, {"timeoutMs", 20}}).body.value("parked", 0) >= 1;
-            },
-            20000);
-    }
-    void release() {
-        if (released) return;
-        released = true;
-        server.control("release");
-    }
-    const cloudtest::CloudTestServer& server;
-    bool released = false;
-};
-
-} // namespace
-
 TEST_F(EndToEnd, TheWholeFieldIsCorrectedAndTheClipboardComesBackExactly) {
     const QString expected = expectedCorrection(misspelled);
     ASSERT_NE(expected, misspelled) << "the reference cloud corrected nothing";

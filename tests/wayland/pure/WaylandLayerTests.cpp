@@ -2,11 +2,13 @@
 // tree, the trigger binding against a stand-in for sway's socket, the clipboard's type rules.
 #include "App/DesktopPlatform.h"
 #include "Models/VirtualKeyCode.h"
+#include "Platform/Linux/XkbKeymapLookup.h"
 #include "Platform/Wayland/SwayIpc.h"
 #include "Platform/Wayland/SwayTriggerBinding.h"
 #include "Platform/Wayland/SwayWorkspace.h"
 #include "Platform/Wayland/WaylandAccessibilityPermission.h"
 #include "Platform/Wayland/WaylandPasteboard.h"
+#include "Platform/Wayland/WaylandVirtualKeyboard.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -198,4 +200,26 @@ TEST(WaylandAccessibilityPermission, EachMissingFacilityIsNamedOnce) {
     EXPECT_TRUE(none[2].contains(QStringLiteral("$SWAYSOCK")));
     EXPECT_TRUE(none[3].contains(QStringLiteral("accessibility bus")));
     EXPECT_EQ(WaylandAccessibilityPermission::missingRequirements(F{true, false, true, true}).size(), 1);
+}
+
+TEST(WaylandAccessibilityPermission, AnotherCompositorIsNamedAsTheReasonBesidesWhatItLacks) {
+    using F = WaylandAccessibilityPermission::Facilities;
+    using C = WaylandAccessibilityPermission::Compositor;
+    const QStringList offered =
+        WaylandAccessibilityPermission::missingRequirements(F{true, true, false, true}, C::other);
+    EXPECT_EQ(offered, QStringList{WaylandAccessibilityPermission::otherCompositorNotice()});
+    const QStringList bare =
+        WaylandAccessibilityPermission::missingRequirements(F{false, false, false, false}, C::other);
+    ASSERT_EQ(bare.size(), 4);
+    EXPECT_TRUE(bare[1].contains(QStringLiteral("zwp_virtual_keyboard_manager_v1")));
+    EXPECT_FALSE(bare.join(u' ').contains(QStringLiteral("$SWAYSOCK")));
+}
+
+TEST(WaylandVirtualKeyboard, OnlyAKeymapWithoutAnyLatinGroupIsReplaced) {
+    for (const char* layout : {"us", "fr", "us,ru", "ru,us", "gr,us"})
+        EXPECT_TRUE(WaylandVirtualKeyboard::typesLatinLetters(XkbKeymapLookup::fromNames(QString::fromLatin1(layout))))
+            << layout;
+    for (const char* layout : {"ru", "gr", "ru,gr"})
+        EXPECT_FALSE(WaylandVirtualKeyboard::typesLatinLetters(XkbKeymapLookup::fromNames(QString::fromLatin1(layout))))
+            << layout;
 }

@@ -1,27 +1,6 @@
-// End to end on a headless sway: our correction service with the sway layer and a private
-// reference cloud; the trigger is F8 pressed on a virtual keyboard, which sway's own binding
-// turns into `quillo --trigger`, handed to the service over the instance channel.
-#include "App/AppInstanceChannel.h"
-#include "CloudClientHarness.h"
-#include "DesktopTestSupport.h"
-#include "Models/ModifierFlags.h"
-#include "Models/VirtualKeyCode.h"
-#include "Platform/Fake/InMemoryUserDefaults.h"
-#include "Platform/Linux/AtSpiBus.h"
-#include "Platform/Linux/LinuxAccessibility.h"
-#include "Platform/Wayland/SwayIpc.h"
-#include "Platform/Wayland/SwayTriggerBinding.h"
-#include "Platform/Wayland/SwayWorkspace.h"
-#include "Platform/Wayland/WaylandAccessibilityPermission.h"
-#include "Platform/Wayland/WaylandConnection.h"
-#include "Platform/Wayland/WaylandPasteboard.h"
-#include "Platform/Wayland/WaylandVirtualKeyboard.h"
-#include "Services/GlobalCorrectionService.h"
-#include "Support/AccessibilitySupport.h"
-#include "Support/BlockingWait.h"
-#include "Support/Clock.h"
-#include "Support/CorrectionTextIntegrity.h"
-#include "Support/QuilloAppEnvironment.h"
+// The whole document of Mousepad (GTK 3) with the user's clipboard of every type, and the
+// targets that are refused without a keystroke.
+#include "SwayEndToEndFixture.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -29,48 +8,14 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <cstdio>
-#include <memory>
 
 using namespace quillo;
-using namespace quillo::desktoptest;
+using namespace quillo::swaytest;
 namespace V = quillo::VirtualKeyCode;
 
 namespace {
-
-struct RecordingToast final : CorrectionToastPresenting {
-    void showProcessing() override { events.append(QStringLiteral("processing")); }
-    void showSuccess(const std::optional<QString>& notice) override {
-        events.append(notice ? QStringLiteral("success: ") + *notice : QStringLiteral("success"));
-    }
-    void showError(const QString& message) override { events.append(QStringLiteral("error: ") + message); }
-    void show(const QString&, const QString&, const std::optional<QString>&) override {
-        events.append(QStringLiteral("preview"));
-    }
-    void forceDismiss() override {}
-    QString joined() const { return events.join(QStringLiteral("; ")); }
-    QStringList events;
-};
-
-// The service's keys, counted on their way to the virtual keyboard.
-struct CountingKeystrokes final : KeystrokeSender {
-    explicit CountingKeystrokes(KeystrokeSender& keys) : keys(keys) {}
-    bool isAvailable() const override { return keys.isAvailable(); }
-    bool post(const SyntheticKeystroke& keystroke) override {
-        ++posted;
-        return keys.post(keystroke);
-    }
-    KeystrokeSender& keys;
-    int posted = 0;
-};
-
-struct SilentAnnouncer final : AccessibilityAnnouncer {
-    void announce(const QString&, Priority) override {}
-};
-
-const QString misspelled = QStringLiteral("i recieve teh letter yesterday");
 
 bool write(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -89,106 +34,6 @@ std::optional<QByteArray> pasted(const QString& type) {
     return paste.readAllStandardOutput();
 }
 
-class SwayEndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (qEnvironmentVariableIsEmpty("SWAYSOCK")) GTEST_SKIP() << "needs the headless sway of run-in-sway-session";
-        cloud.signIn("sway@localhost", 100);
-        defaults.setString(QStringLiteral("correctionTriggerKey"), QStringLiteral("f8"));
-        ASSERT_TRUE(permission.isProcessTrusted())
-            << permission.missingRequirements(permission.probe()).join(QLatin1Char(' ')).toStdString();
-        service = std::make_unique<GlobalCorrectionService>(
-            GlobalCorrectionService::Environment{
-                defaults, binding, permission, workspace, toast, announcer, nullptr, Clock::shared(),
-                TextInsertionEngine::Platform{workspace, accessibility, pasteboard, serviceKeys, keyboard}},
-            cloud.service.get(), nullptr, nullptr, GlobalCorrectionService::StatusCallback{}, &cloud.auth);
-        ASSERT_TRUE(service->startMonitoring()) << toast.joined().toStdString();
-        ASSERT_EQ(binding.boundKey(), std::optional<QString>(QStringLiteral("F8")));
-        ASSERT_TRUE(channel.listen());
-        QObject::connect(&channel, &AppInstanceChannel::requestReceived, [this](const AppInstanceChannel::Request& r) {
-            if (r.trigger) ++triggers, service->handleTriggerCommand();
-        });
-        ASSERT_TRUE(accessibility.connect());
-        // Qt applications describe themselves only once the desktop's accessibility is on.
-        AtSpiBus::enableAccessibility();
-    }
-    // The trigger, then Quillo's refusal: no key of the service reached the desktop.
-    void expectRefusedWithoutAKeystroke(const QString& sentence) {
-        const int before = serviceKeys.posted;
-        pressTrigger();
-        ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
-        EXPECT_EQ(triggers, 1);
-        EXPECT_TRUE(toast.events.last().startsWith(QStringLiteral("error: ") + sentence))
-            << toast.joined().toStdString();
-        EXPECT_EQ(serviceKeys.posted, before) << "keys were sent";
-    }
-
-    QString expectedCorrection(const QString& text) {
-        const auto result = blockingWait(cloud.service->correctText(text, QStringLiteral("cloud_very_very_fast"),
-                                                                    CloudCorrectionModel::veryVeryFast,
-                                                                    CorrectionWritingMode::proofread));
-        if (!result) return text;
-        return CorrectionTextIntegrity::normalizedCorrection(result->correction, text);
-    }
-    bool focusedOn(qint64 pid) {
-        return waitUntil(
-            [&] {
-                const auto front = workspace.frontmostApplication();
-                return front && front->processIdentifier == pid;
-            },
-            15000);
-    }
-    bool frontmostFocusIs(FocusedElementCorrectionContext context) {
-        return waitUntil(
-            [&] {
-                const auto front = workspace.frontmostApplication();
-                return front && FocusedTextInputInspector::inspection(accessibility, *front).context == context;
-            },
-            15000);
-    }
-    // F8 as the user presses it: sway sees the key, not us.
-    void pressTrigger() {
-        keyboard.post({V::f8, true, 0});
-        keyboard.post({V::f8, false, 0});
-    }
-    bool outcomeShown() {
-        return waitUntil(
-                   [&] {
-                       for (const QString& e : toast.events)
-                           if (e == QLatin1String("preview") || e.startsWith(QLatin1String("success")) ||
-                               e.startsWith(QLatin1String("error: ")))
-                               return true;
-                       return false;
-                   },
-                   30000) &&
-               waitUntil([&] { return !service->isCorrectionRunning(); }, 10000);
-    }
-    void shortcut(QChar letter) {
-        const auto code = keyboard.keyCode(letter);
-        ASSERT_TRUE(code);
-        keyboard.post({*code, true, ModifierFlags::control});
-        keyboard.post({*code, false, ModifierFlags::control});
-    }
-
-    cloudclienttest::CloudClientHarness cloud;
-    InMemoryUserDefaults defaults;
-    WaylandConnection connection;
-    SwayIpc ipc{SwayIpc::sessionSocketPath()};
-    SwayWorkspace workspace{ipc};
-    WaylandVirtualKeyboard keyboard{connection};
-    CountingKeystrokes serviceKeys{keyboard};
-    WaylandPasteboard pasteboard{connection};
-    SwayTriggerBinding binding{ipc, QStringLiteral(QUILLO_EXECUTABLE " --trigger")};
-    WaylandAccessibilityPermission permission{connection, ipc};
-    LinuxAccessibility accessibility{Clock::shared()};
-    RecordingToast toast;
-    SilentAnnouncer announcer;
-    std::unique_ptr<GlobalCorrectionService> service;
-    AppInstanceChannel channel{
-        *AppInstanceChannel::defaultServerName(QuilloAppEnvironment::current().bundleIdentifier)};
-    int triggers = 0;
-};
-
 } // namespace
 
 TEST_F(SwayEndToEnd, SwaysBindingCorrectsMousepadsWholeDocumentAndGivesTheClipboardBackByteForByte) {
@@ -197,10 +42,7 @@ TEST_F(SwayEndToEnd, SwaysBindingCorrectsMousepadsWholeDocumentAndGivesTheClipbo
     ASSERT_TRUE(write(file, misspelled.toUtf8()));
     const QString expected = expectedCorrection(misspelled);
     ASSERT_NE(expected, misspelled) << "the reference cloud corrected nothing";
-    // Run again with an AZERTY keymap (XKB_DEFAULT_LAYOUT=fr): Control+A is then the key at
-    // QWERTY's Q, and must still select all.
-    if (qEnvironmentVariable("XKB_DEFAULT_LAYOUT") == QLatin1String("fr"))
-        ASSERT_EQ(keyboard.keyCode(u'a'), std::optional<quint16>(V::q)) << "not the AZERTY keymap";
+    expectTheLayoutOfTheRun();
 
     // The user's clipboard, held by another program: text, HTML, an image and a private type.
     QByteArray png;
@@ -249,7 +91,11 @@ TEST_F(SwayEndToEnd, SwaysBindingCorrectsMousepadsWholeDocumentAndGivesTheClipbo
 
     // What the document holds now, copied out the way the user would.
     pasteboard.clearContents();
+    // Select All is seen when the compositor announces the editor's new primary selection.
+    const auto selections = pasteboard.selectionChangeCount();
+    ASSERT_TRUE(selections);
     shortcut(u'a');
+    EXPECT_TRUE(waitUntil([&] { return pasteboard.selectionChangeCount() != selections; }));
     shortcut(u'c');
     EXPECT_TRUE(waitUntil([&] { return pasteboard.string(PasteboardTypes::plainText) == expected; }, 10000))
         << pasteboard.string(PasteboardTypes::plainText).value_or(QStringLiteral("none")).toStdString();
@@ -288,4 +134,38 @@ TEST_F(SwayEndToEnd, FootIsRefusedWithNoKeystroke) {
     EXPECT_EQ(triggers, 1);
     EXPECT_TRUE(toast.events.last().startsWith(QStringLiteral("error: "))) << toast.joined().toStdString();
     EXPECT_EQ(serviceKeys.posted, before) << "keys were sent to the terminal";
+}
+
+TEST_F(SwayEndToEnd, ATriggerChangedInSettingsMovesSwaysBindingAndStoppingRemovesIt) {
+    TestEditor editor;
+    startEditor(editor, QStringLiteral("password"));
+    defaults.setString(QStringLiteral("correctionTriggerKey"), QStringLiteral("f9"));
+    ASSERT_EQ(binding.boundKey(), std::optional<QString>(QStringLiteral("F9")));
+    // F8 is the application's again; F9 reaches Quillo, through sway, and F8 came first.
+    keyboard.post({V::f8, true, 0});
+    keyboard.post({V::f8, false, 0});
+    pressTrigger(V::f9);
+    ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
+    EXPECT_EQ(triggers, 1);
+    const QJsonArray keys = editor.command(QStringLiteral("get"))["keys"].toArray();
+    EXPECT_TRUE(keys.contains(QStringLiteral("F8"))) << "sway still holds F8";
+    EXPECT_FALSE(keys.contains(QStringLiteral("F9"))) << "sway let F9 through";
+    // sway itself has no binding of F8 left to remove, and none of F9 once monitoring stops.
+    EXPECT_FALSE(ipc.command(QStringLiteral("unbindsym F8")));
+    service->stopMonitoring();
+    EXPECT_FALSE(binding.boundKey());
+    EXPECT_FALSE(ipc.command(QStringLiteral("unbindsym F9")));
+}
+
+// A wlroots compositor that offers the protocols but no sway IPC: sway with its socket unknown.
+TEST(OtherWaylandCompositor, IsNeverTrustedAndSaysWhy) {
+    if (qEnvironmentVariableIsEmpty("SWAYSOCK")) GTEST_SKIP() << "needs the headless sway of run-in-sway-session";
+    WaylandConnection connection;
+    SwayIpc none{QString()};
+    WaylandAccessibilityPermission permission{connection, none, WaylandAccessibilityPermission::Compositor::other};
+    const auto offered = permission.probe();
+    EXPECT_TRUE(offered.virtualKeyboard && offered.dataControl && offered.accessibilityBus);
+    EXPECT_FALSE(permission.isProcessTrusted());
+    EXPECT_FALSE(permission.requestTrust(false));
+    EXPECT_EQ(permission.unmetRequirements(), QStringList{WaylandAccessibilityPermission::otherCompositorNotice()});
 }
