@@ -1,9 +1,13 @@
 // Accuracy and speed of the suggestion index against Hunspell's own search, on the same
-// reproducible typo corpus (TypoCorpus.h), in one run. Prints one JSON object.
+// reproducible typo corpus (TypoCorpus.h), in one run. Prints one JSON object. With
+// --corrector, also what the engine's spell checker does with each typo (it fixes a word only
+// when confident): fixed right, changed to another word, or left alone.
 // usage: cloud_suggest_accuracy [--typos N] [--seed S] [--words dictionary|common]
-//        [--no-hunspell] [--write FILE]
+//        [--no-hunspell] [--corrector] [--write FILE]
 #include "HunspellSuggestionIndex.h"
 #include "IndexedSuggestionIndex.h"
+#include "ScowlLexicon.h"
+#include "SpellChecker.h"
 #include "TypoCorpus.h"
 #include "WordCommonness.h"
 
@@ -69,6 +73,7 @@ int main(int argc, char **argv)  // NOLINT(bugprone-exception-escape): a failed 
     uint64_t seed = 20261207;
     std::string source = "dictionary", writePath;
     bool withHunspell = true;
+    bool withCorrector = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto next = [&] { return std::string(i + 1 < argc ? argv[++i] : ""); };
@@ -77,6 +82,7 @@ int main(int argc, char **argv)  // NOLINT(bugprone-exception-escape): a failed 
         else if (a == "--words") source = next();
         else if (a == "--no-hunspell") withHunspell = false;
         else if (a == "--write") writePath = next();
+        else if (a == "--corrector") withCorrector = true;
     }
     const std::string aff = "/usr/share/hunspell/en_US.aff", dic = "/usr/share/hunspell/en_US.dic";
     auto hunspell = std::make_shared<HunspellSuggestionIndex>(aff, dic, 1);
@@ -148,6 +154,20 @@ int main(int argc, char **argv)  // NOLINT(bugprone-exception-escape): a failed 
         out["hunspell"] = hun.json(corpus.size());
         out["speedRatio"] = hun.seconds / std::max(index.seconds, 1e-9);
         out["cpuSpeedRatio"] = hun.cpu / std::max(index.cpu, 1e-9);
+    }
+    if (withCorrector) {
+        // Split by the intended word's SCOWL size: writers misspell the words they use, and
+        // the engine leaves a rare word's look-alike alone on purpose.
+        SpellChecker speller(std::shared_ptr<SuggestionIndex>(&indexed, [](SuggestionIndex *) {}));  // not owned
+        nlohmann::json byLevel;
+        for (const char *band : {"familiar", "rarer"}) byLevel[band] = {{"typos", 0}, {"right", 0}, {"wrong", 0}};
+        for (auto &t : corpus) {
+            auto fix = speller.replacement(t.typo);
+            auto &b = byLevel[ScowlLexicon::shared().level(t.word) <= 20 ? "familiar" : "rarer"];
+            b["typos"] = b["typos"].get<int>() + 1;
+            if (fix) b[*fix == t.word ? "right" : "wrong"] = b[*fix == t.word ? "right" : "wrong"].get<int>() + 1;
+        }
+        out["corrector"] = byLevel;
     }
     std::cout << out.dump() << std::endl;
     return 0;

@@ -126,6 +126,45 @@ bool lostLetterSlip(const std::string &typo, const std::string &word, const Scow
 }
 }  // namespace
 
+bool termNearRareWord(const std::string &typo, const std::string &word, uint8_t level)
+{
+    size_t n = letters(typo);
+    if (typo.size() == word.size()) {
+        size_t first = 0;
+        while (first < typo.size() && typo[first] == word[first]) ++first;
+        if (first == typo.size()) return false;
+        bool single = typo.compare(first + 1, std::string::npos, word, first + 1) == 0;
+        // Two letters swapped or changed: in a short word as likely a name ("avro", "dbus").
+        if (!single) return n <= kShortTermLetters && level > kFamiliarLevel;
+        char from = typo[first];
+        char to = word[first];
+        // A letter for an apostrophe is no slip ("nextjs" is not "next's").
+        if (!std::isalpha(static_cast<unsigned char>(from)) || !std::isalpha(static_cast<unsigned char>(to)))
+            return true;
+        // The stem of a plural or possessive with another ending is a name built on the stem
+        // ("numba", "prisma", "snapd"), not the plural misspelt.
+        for (std::string_view suffix : {"'s", "es", "s"}) {
+            if (word.size() < suffix.size() + 3 || !word.ends_with(suffix)) continue;
+            if (first >= word.size() - suffix.size()) return true;
+        }
+        if (level <= kFamiliarLevel) return false;
+        bool nearSlip = TypoCost::adjacentKeys(from, to) || (isVowel(from) && isVowel(to));
+        return !nearSlip || n <= kShortTermLetters;
+    }
+    if (typo.size() == word.size() + 1 && n <= kWordLetters && level > kEveryoneLevel) {
+        // A letter more that neither doubles a letter nor sits beside one on the keyboard
+        // ("gradle"): a term built on the word.
+        for (size_t i = 0; i < typo.size(); ++i) {
+            if (typo.compare(0, i, word, 0, i) != 0 || typo.compare(i + 1, std::string::npos, word, i) != 0) continue;
+            char extra = typo[i];
+            bool beside = (i > 0 && (typo[i - 1] == extra || TypoCost::adjacentKeys(typo[i - 1], extra))) ||
+                          (i + 1 < typo.size() && (typo[i + 1] == extra || TypoCost::adjacentKeys(typo[i + 1], extra)));
+            return !beside;
+        }
+    }
+    return false;
+}
+
 bool fixableAtSentenceStart(const std::string &typo, const std::string &fix, const ScowlLexicon &lexicon)
 {
     return lostLetterSlip(typo, fix, lexicon);
@@ -167,8 +206,15 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
 {
     if (letters(typo) < 3 || isChatForm(typo)) return std::nullopt;
     // A word the dictionary knows only capitalised ("paris", "english") gets its capital.
-    if (!candidates.empty() && candidates.front() != typo && lowered(candidates.front()) == typo)
-        return candidates.front();
+    // Not a brand with inner capitals ("mysql", "sqlite", "ipod"): written in lower case, that is
+    // the name of its command or package.
+    if (!candidates.empty() && candidates.front() != typo && lowered(candidates.front()) == typo) {
+        const std::string &named = candidates.front();
+        bool innerCapital = std::any_of(named.begin() + 1, named.end(),
+                                        [](char c) { return std::isupper(static_cast<unsigned char>(c)); });
+        if (innerCapital) return std::nullopt;
+        return named;
+    }
     const std::string *best = candidates.empty() ? nullptr : &candidates.front();
     bool plainSlip = best && isPlainSlip(typo, *best, lexicon);
     // SCOWL's largest sizes list rare variants ("belive", "wich"); one of those a single edit
@@ -191,6 +237,7 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     if (typo.size() == bestLower.size() + 1 && typo.starts_with(bestLower) && typo.back() != 'e' &&
         typo.back() != 's' && typo.back() != bestLower.back())
         return std::nullopt;
+    if (termNearRareWord(typo, bestLower, lexicon.level(*best))) return std::nullopt;
     // A name for a name ("Efua" -> "Ecua") is a guess; so is a split ("codebase" -> "code base").
     if (std::isupper(static_cast<unsigned char>((*best)[0])) || best->find_first_of(" -") != std::string::npos)
         return std::nullopt;

@@ -5,7 +5,9 @@
 //   - a word SCOWL lists up to size 80 in any spelling variety is a real word, not a typo;
 //   - a misspelling codespell knows with a single correction gets that correction;
 //   - a word made of two dictionary words is a term ("backend"), not a slip;
-//   - a capitalised candidate (a name) is refused unless only the case differs;
+//   - a capitalised candidate (a name) is refused unless only the case differs, and then too
+//     when it has inner capitals ("MySQL": "mysql" is the command);
+//   - a term shaped like a rarer word one odd edit away is left alone (termNearRareWord);
 //   - a word with a letter more at its end than the candidate is a term ("fluentd", "matcha"),
 //     unless the letter is an "e", an "s" or doubles the last one ("develope", "smallers",
 //     "untill");
@@ -39,6 +41,9 @@ constexpr double kLongWordCost = 1.65;   // 8 and more: up to two slips
 constexpr uint8_t kCommonLevel = 35;     // SCOWL sizes up to here: words everyone writes
 constexpr uint8_t kRareLevel = 70;       // from here on SCOWL lists rare variants ("belive")
 constexpr uint8_t kEveryoneLevel = 10;   // SCOWL size 10: the few thousand words everyone uses
+constexpr uint8_t kFamiliarLevel = 20;   // SCOWL size 20: words most writers use weekly
+constexpr size_t kShortTermLetters = 5;  // up to here a name is as likely as a slip
+constexpr size_t kWordLetters = 7;
 constexpr size_t kCommonReadingLetters = 5;
 constexpr size_t kPlainSlipLetters = 4;
 constexpr size_t kVowelStartLetters = 5;    // a first vowel may change from here on
@@ -61,6 +66,21 @@ std::optional<std::string> contractionFor(const std::string &lower,
 // A word made of two dictionary words of three letters or more ("backend", "codebase"): a
 // term of its own, not a slip.
 bool isCompound(const std::string &lower, const std::function<bool(const std::string &)> &isKnown);
+
+// Whether the unknown lower-case `typo` reads as a term of its own rather than `word` (lower
+// case, SCOWL size `level`) misspelt. Writers misspell the words they use, and tool, library
+// and drug names sit one odd edit from a rarer word ("postgres"/"postures", "numba"/"numbs",
+// "gradle"/"grade"). A term, unless the word is familiar (kFamiliarLevel) and the edit is a
+// usual slip, when the edit is:
+//   - a letter for an apostrophe, or another ending on the stem of a plural or possessive
+//     ("prisma" -> "prisms"), whatever the word;
+//   - one letter for a far key (not a neighbour, not a vowel for a vowel): "vitest";
+//   - any single substitution or adjacent swap in a word of up to kShortTermLetters: "jira";
+//   - a letter more, of up to kWordLetters, that neither doubles a letter nor sits beside its
+//     neighbour on the keyboard, unless the word is of SCOWL size 10: "gradle".
+// Tuned on the lower-case terms in tests/cloud/data/preservation-en-terms.txt against the
+// fixes the engine made on JFLEG and on the typo corpora (cloud_suggest_accuracy --corrector).
+bool termNearRareWord(const std::string &typo, const std::string &word, uint8_t level);
 
 // Whether a capitalised sentence start may be corrected to `fix` (both in lower case): a name
 // there ("Ilse") looks like a typo, so only a single slip of five letters or more from a word

@@ -84,6 +84,28 @@ TEST(Precision, LeavesNamesJargonAndChatFormsAlone) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(Precision, LowerCaseToolAndDrugNamesStayWhenTheyLookLikeARarerWord) {
+    // Case-only fixes of plain capitalised names ("redis" -> "Redis", "kafka" -> "Kafka") and a
+    // few terms one usual slip from a familiar word ("resque", "boto") are still changed.
+    auto set = sentences("preservation-en-terms.txt");
+    ASSERT_GE(set.size(), 60u);
+    EXPECT_GE(untouchedShare(set, CorrectionStyle::proofread), 0.88);
+    for (const char* text : {
+             "We build it with gradle.",                   // a letter more, beside no neighbour
+             "It runs on postgres and uvicorn.",           // a far key, to a rarer word
+             "Compile it with numba and query prisma.",    // another ending on a plural's stem
+             "The nextjs app talks to cuda.",              // a letter for an apostrophe; short word
+             "Ask jira, then flink, then nixos.",          // short words, one letter changed
+             "Use avro over dbus.",                        // short words, two letters swapped
+             "Install mysql, sqlite and the ipod driver.", // brands with inner capitals
+         })
+        EXPECT_EQ(proofread(text), text);
+    // The same kinds of slip on familiar words are still fixed.
+    EXPECT_EQ(proofread("The peopie and the sosiety were thier own."), "The people and the society were their own.");
+    EXPECT_EQ(proofread("It was a beteer and grobal idea."), "It was a better and global idea.");
+    EXPECT_EQ(proofread("We met in paris on a trip."), "We met in Paris on a trip.");
+}
+
 TEST(Precision, RestoresContractionsTypedWithoutTheirApostrophe) {
     EXPECT_EQ(proofread("I dont know why it isnt here."), "I don't know why it isn't here.");
     EXPECT_EQ(proofread("Im sure youre right, ive seen it."), "I'm sure you're right, I've seen it.");
