@@ -34,6 +34,7 @@ int listSize(const std::string &name)
 ScowlLexicon ScowlLexicon::load(const std::string &directory)
 {
     std::unordered_map<std::string, uint8_t> levels;
+    std::unordered_map<std::string, bool> onlyProper;  // listed, and only among proper names
     std::error_code ec;
     if (std::filesystem::is_directory(directory, ec)) {
         for (auto &entry : std::filesystem::directory_iterator(directory, ec)) {
@@ -42,14 +43,18 @@ ScowlLexicon ScowlLexicon::load(const std::string &directory)
             // Size 95 also lists common misspellings ("wierd", "dont"): it stops at 80. The
             // hacker jargon and numeral lists are real words, however rare.
             bool special = name.rfind("special-", 0) == 0;
+            bool proper = name.find("-proper-names.") != std::string::npos;
             if (size < 0 || (size > 80 && !special)) continue;
             if (special) size = 90;
             std::ifstream in(entry.path());
             for (std::string word; std::getline(in, word);) {
                 if (!word.empty() && word.back() == '\r') word.pop_back();
                 if (word.empty()) continue;
-                auto [it, inserted] = levels.emplace(lowered(word), static_cast<uint8_t>(size));
+                std::string key = lowered(word);
+                auto [it, inserted] = levels.emplace(key, static_cast<uint8_t>(size));
                 if (!inserted) it->second = std::min(it->second, static_cast<uint8_t>(size));
+                auto [p, fresh] = onlyProper.emplace(std::move(key), proper);
+                if (!fresh) p->second = p->second && proper;
             }
         }
     }
@@ -62,7 +67,7 @@ ScowlLexicon ScowlLexicon::load(const std::string &directory)
         out.offsets_.push_back(static_cast<uint32_t>(out.blob_.size()));
         out.blob_ += word;
         out.blob_ += '\0';
-        out.blob_ += static_cast<char>(level);
+        out.blob_ += static_cast<char>(level | (onlyProper[word] ? kProperNameBit : 0));
     }
     out.blob_.shrink_to_fit();
     return out;
@@ -74,7 +79,7 @@ const ScowlLexicon &ScowlLexicon::shared()
     return lexicon;
 }
 
-uint8_t ScowlLexicon::level(std::string_view word) const
+uint8_t ScowlLexicon::entry(std::string_view word) const
 {
     std::string key = lowered(word);
     auto wordAt = [&](uint32_t offset) {
@@ -85,6 +90,18 @@ uint8_t ScowlLexicon::level(std::string_view word) const
                                [&](uint32_t offset, const std::string &k) { return wordAt(offset) < k; });
     if (it == offsets_.end() || wordAt(*it) != key) return kUnlisted;
     return static_cast<uint8_t>(blob_[*it + key.size() + 1]);
+}
+
+uint8_t ScowlLexicon::level(std::string_view word) const
+{
+    uint8_t entry = this->entry(word);
+    return entry == kUnlisted ? kUnlisted : static_cast<uint8_t>(entry & ~kProperNameBit);
+}
+
+bool ScowlLexicon::onlyProperName(std::string_view word) const
+{
+    uint8_t entry = this->entry(word);
+    return entry != kUnlisted && (entry & kProperNameBit) != 0;
 }
 
 }  // namespace quillo::cloud

@@ -25,9 +25,15 @@ public:
 
     bool contains(std::string_view word) const { return level(word) != kUnlisted; }  // any case
     uint8_t level(std::string_view word) const;  // smallest SCOWL size; kUnlisted when absent
+    // Listed only among SCOWL's proper names (people, companies, products: "Redis", "Yong"),
+    // not among its capitalised common words (places, days, peoples: "Paris", "Monday").
+    bool onlyProperName(std::string_view word) const;
     size_t size() const { return offsets_.size(); }
 
 private:
+    static constexpr uint8_t kProperNameBit = 0x80;  // beside the size in a word's level byte
+    uint8_t entry(std::string_view word) const;      // the level byte; kUnlisted when absent
+
     std::string blob_;               // words, each followed by a NUL and its level byte
     std::vector<uint32_t> offsets_;  // start of each word, sorted by word
 };

@@ -206,13 +206,14 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
 {
     if (letters(typo) < 3 || isChatForm(typo)) return std::nullopt;
     // A word the dictionary knows only capitalised ("paris", "english") gets its capital.
-    // Not a brand with inner capitals ("mysql", "sqlite", "ipod"): written in lower case, that is
-    // the name of its command or package.
+    // Not a brand with inner capitals ("mysql", "sqlite", "ipod") or another name SCOWL lists
+    // only among people, companies and products ("redis", "yong"): written in lower case, that
+    // is the name of a command or package, or another word misspelt.
     if (!candidates.empty() && candidates.front() != typo && lowered(candidates.front()) == typo) {
         const std::string &named = candidates.front();
         bool innerCapital = std::any_of(named.begin() + 1, named.end(),
                                         [](char c) { return std::isupper(static_cast<unsigned char>(c)); });
-        if (innerCapital) return std::nullopt;
+        if (innerCapital || lexicon.onlyProperName(named)) return std::nullopt;
         return named;
     }
     const std::string *best = candidates.empty() ? nullptr : &candidates.front();

@@ -6,7 +6,8 @@
 //   - a misspelling codespell knows with a single correction gets that correction;
 //   - a word made of two dictionary words is a term ("backend"), not a slip;
 //   - a capitalised candidate (a name) is refused unless only the case differs, and then too
-//     when it has inner capitals ("MySQL": "mysql" is the command);
+//     when it has inner capitals ("MySQL": "mysql" is the command) or SCOWL lists it only
+//     among proper names ("Redis"), not among capitalised common words ("Paris", "Monday");
 //   - a term shaped like a rarer word one odd edit away is left alone (termNearRareWord);
 //   - a word with a letter more at its end than the candidate is a term ("fluentd", "matcha"),
 //     unless the letter is an "e", an "s" or doubles the last one ("develope", "smallers",

@@ -85,8 +85,8 @@ TEST(Precision, LeavesNamesJargonAndChatFormsAlone) {
 }
 
 TEST(Precision, LowerCaseToolAndDrugNamesStayWhenTheyLookLikeARarerWord) {
-    // Case-only fixes of plain capitalised names ("redis" -> "Redis", "kafka" -> "Kafka") and a
-    // few terms one usual slip from a familiar word ("resque", "boto") are still changed.
+    // Case-only fixes of names SCOWL lists among capitalised common words ("kafka" -> "Kafka")
+    // and a few terms one usual slip from a familiar word ("resque", "boto") are still changed.
     auto set = sentences("preservation-en-terms.txt");
     ASSERT_GE(set.size(), 60u);
     EXPECT_GE(untouchedShare(set, CorrectionStyle::proofread), 0.88);
@@ -103,7 +103,7 @@ TEST(Precision, LowerCaseToolAndDrugNamesStayWhenTheyLookLikeARarerWord) {
     // The same kinds of slip on familiar words are still fixed.
     EXPECT_EQ(proofread("The peopie and the sosiety were thier own."), "The people and the society were their own.");
     EXPECT_EQ(proofread("It was a beteer and grobal idea."), "It was a better and global idea.");
-    EXPECT_EQ(proofread("We met in paris on a trip."), "We met in Paris on a trip.");
+    EXPECT_EQ(proofread("We met in paris on a trip in june."), "We met in Paris on a trip in June.");
 }
 
 TEST(Precision, RestoresContractionsTypedWithoutTheirApostrophe) {
