@@ -143,17 +143,20 @@ std::vector<SymmetricDeleteIndex::Candidate> SymmetricDeleteIndex::lookup(std::s
         double bound;
     };
     std::vector<Match> matches;
-    std::string candidateLower;
-    auto lowerInto = [&](std::string_view w) {
-        candidateLower.assign(w);
-        for (auto &c : candidateLower)
+    // Most dictionary words are lower case already: only the others are copied to lower them.
+    std::string lowerCopy;
+    auto lowerOf = [&](std::string_view w) -> std::string_view {
+        if (std::none_of(w.begin(), w.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) return w;
+        lowerCopy.assign(w);
+        for (auto &c : lowerCopy)
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return lowerCopy;
     };
     for (uint32_t id : ids) {
         std::string_view w = word(id);
         size_t gap = w.size() > query.size() ? w.size() - query.size() : query.size() - w.size();
         if (gap > static_cast<size_t>(maxDistance)) continue;
-        lowerInto(w);
+        std::string_view candidateLower = lowerOf(w);
         int distance = TypoCost::editDistance(query, candidateLower, maxDistance);
         if (distance > maxDistance) continue;
         matches.push_back(
@@ -164,8 +167,7 @@ std::vector<SymmetricDeleteIndex::Candidate> SymmetricDeleteIndex::lookup(std::s
     for (const Match &m : matches) {
         if (best.size() >= limit && m.bound > best.back()) break;
         std::string_view w = word(m.id);
-        lowerInto(w);
-        double score = SuggestionRanking::score(query, candidateLower, w, levels_[m.id]);
+        double score = SuggestionRanking::score(query, lowerOf(w), w, levels_[m.id]);
         out.push_back({std::string(w), m.distance, score});
         best.insert(std::upper_bound(best.begin(), best.end(), score), score);
         if (best.size() > limit) best.pop_back();

@@ -44,7 +44,7 @@ bool readsAsEnglish(const std::vector<Token> &t, Range r, SpellChecker &english,
         std::string l = lower(w);
         // Only misspellings people are known to make count: a suggestion search finds an
         // English look-alike for most foreign words ("prepara" -> "prepare").
-        if (english.isKnown(w) || english.isKnown(l) || SpellingPrecision::isChatForm(l) ||
+        if (english.isKnown(w) || (l != w && english.isKnown(l)) || SpellingPrecision::isChatForm(l) ||
             SpellingPrecision::contractionFor(l, known, ScowlLexicon::shared()) ||
             KnownMisspellings::shared().correction(l) || l == "alot")
             ++english_;

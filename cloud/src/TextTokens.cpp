@@ -190,7 +190,9 @@ bool isAsciiWord(const std::string &w)
 
 std::string lower(std::string w)
 {
-    for (auto &c : w) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // ASCII only, as std::tolower in the "C" locale the server runs in, without a call a letter.
+    for (auto &c : w)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return w;
 }
 

@@ -63,9 +63,14 @@ int editDistance(std::string_view a, std::string_view b, int limit)
 {
     const size_t n = a.size(), m = b.size();
     if (static_cast<int>(n > m ? n - m : m - n) > limit) return limit + 1;
+    // Only the band |i - j| <= limit can hold a distance within the limit (a cell off the
+    // diagonal by d costs at least d), so each row computes just that band and reads cells
+    // outside it as limit + 1: the answer is the same, for a fraction of the cells.
+    const int over = limit + 1;
+    const size_t band = static_cast<size_t>(std::max(limit, 0));
     // Three rolling rows (the swap case looks two rows back), on the stack for ordinary words.
     constexpr size_t kStack = 64;
-    std::array<int, 3 * (kStack + 1)> stack;  // not cleared: every cell is written before it is read
+    std::array<int, 3 * (kStack + 1)> stack;  // cells are written before they are read
     std::vector<int> heap;
     int *base = stack.data();
     if (m > kStack) {
@@ -73,24 +78,29 @@ int editDistance(std::string_view a, std::string_view b, int limit)
         base = heap.data();
     }
     int *back2 = base, *back1 = base + (m + 1), *row = base + 2 * (m + 1);
-    for (size_t j = 0; j <= m; ++j) back1[j] = static_cast<int>(j);
+    for (size_t j = 0; j <= m; ++j) back1[j] = std::min(static_cast<int>(j), over);
     for (size_t i = 1; i <= n; ++i) {
-        row[0] = static_cast<int>(i);
-        int best = row[0];
-        for (size_t j = 1; j <= m; ++j) {
+        const size_t from = i > band ? i - band : 1, to = std::min(m, i + band);
+        // The cells just outside the band, read by the next row or by this one's first cell.
+        if (from > 1) row[from - 1] = over;
+        else row[0] = std::min(static_cast<int>(i), over);
+        if (to < m) row[to + 1] = over;
+        int best = from > 1 ? over : row[0];
+        for (size_t j = from; j <= to; ++j) {
             int cost = a[i - 1] == b[j - 1] ? 0 : 1;
             int v = std::min({back1[j] + 1, row[j - 1] + 1, back1[j - 1] + cost});
             if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) v = std::min(v, back2[j - 2] + 1);
+            v = std::min(v, over);
             row[j] = v;
             best = std::min(best, v);
         }
-        if (best > limit) return limit + 1;
+        if (best > limit) return over;
         int *oldest = back2;
         back2 = back1;
         back1 = row;
         row = oldest;
     }
-    return std::min(back1[m], limit + 1);
+    return std::min(back1[m], over);
 }
 
 double weighted(std::string_view typo, std::string_view word)

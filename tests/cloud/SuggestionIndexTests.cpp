@@ -135,6 +135,42 @@ TEST(TypoCost, CountsASwapAsOneEditAndChargesLikelySlipsLess) {
     EXPECT_DOUBLE_EQ(TypoCost::weighted("same", "same"), 0);
 }
 
+TEST(TypoCost, TheBandedDistanceMatchesTheFullTableWithinItsLimit) {
+    // The whole optimal-string-alignment table, no band and no early exit.
+    auto full = [](const std::string& a, const std::string& b) {
+        std::vector<std::vector<int>> d(a.size() + 1, std::vector<int>(b.size() + 1));
+        for (size_t i = 0; i <= a.size(); ++i) d[i][0] = static_cast<int>(i);
+        for (size_t j = 0; j <= b.size(); ++j) d[0][j] = static_cast<int>(j);
+        for (size_t i = 1; i <= a.size(); ++i)
+            for (size_t j = 1; j <= b.size(); ++j) {
+                d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+                if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                    d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        return d[a.size()][b.size()];
+    };
+    std::mt19937 random(20261209);
+    auto word = [&] { // few letters, so that close pairs, swaps and repeats are common
+        std::string w(random() % 12, 'a');
+        for (auto& c : w) c = static_cast<char>('a' + random() % 4);
+        return w;
+    };
+    for (int k = 0; k < 20000; ++k) {
+        std::string a = word(), b = word();
+        if (k % 2 == 0 && !a.empty()) { // a near miss of a
+            b = a;
+            b[random() % b.size()] = static_cast<char>('a' + random() % 4);
+            if (b.size() > 1 && random() % 2) std::swap(b[0], b[1]);
+        }
+        int limit = static_cast<int>(random() % 5);
+        ASSERT_EQ(TypoCost::editDistance(a, b, limit), std::min(full(a, b), limit + 1))
+            << a << " " << b << " limit " << limit;
+    }
+    std::string longWord(80, 'x'), longOther = longWord; // past the stack rows
+    longOther[40] = 'y';
+    EXPECT_EQ(TypoCost::editDistance(longWord, longOther, 2), 1);
+}
+
 TEST(SymmetricDeleteIndex, FindsEveryWordWithinTwoEditsLikeABruteForceSearch) {
     // Long words too, so that edits beyond the indexed prefix are covered.
     std::vector<std::string> list = {"consider",
