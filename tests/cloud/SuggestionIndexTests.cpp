@@ -143,7 +143,8 @@ TEST(TypoCost, TheBandedDistanceMatchesTheFullTableWithinItsLimit) {
         for (size_t j = 0; j <= b.size(); ++j) d[0][j] = static_cast<int>(j);
         for (size_t i = 1; i <= a.size(); ++i)
             for (size_t j = 1; j <= b.size(); ++j) {
-                d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+                d[i][j] =
+                    std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
                 if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
                     d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
             }
