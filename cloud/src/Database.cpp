@@ -19,6 +19,14 @@ Query Connection::query(const std::string &sql)
     return Query(it->second.get());
 }
 
+bool Connection::takeInjectedConflict()
+{
+    if (!injected_) return false;
+    int left = injected_->load();
+    while (left > 0 && !injected_->compare_exchange_weak(left, left - 1)) {}
+    return left > 0;
+}
+
 Database::Lease Database::lease()
 {
     {
@@ -35,7 +43,9 @@ Database::Lease Database::lease()
         ++open_;
     }
     try {
-        return Lease(*this, open());
+        auto c = open();
+        c->shareInjectedConflicts(&injectedConflicts);
+        return Lease(*this, std::move(c));
     } catch (...) {
         std::lock_guard lock(mutex_);
         --open_;
@@ -46,6 +56,7 @@ Database::Lease Database::lease()
 
 void Database::keep(std::unique_ptr<Connection> c)
 {
+    c->shareInjectedConflicts(&injectedConflicts);
     {
         std::lock_guard lock(mutex_);
         ++open_;
@@ -55,17 +66,19 @@ void Database::keep(std::unique_ptr<Connection> c)
 
 void Database::give(std::unique_ptr<Connection> c)
 {
-    std::unique_ptr<Connection> closing;
+    std::vector<std::unique_ptr<Connection>> closing;
     {
         std::lock_guard lock(mutex_);
-        if (c->usable() && idle_.size() < 32) {
-            idle_.push_back(std::move(c));
-        } else {
-            closing = std::move(c);
-            --open_;
+        if (!c->usable()) {
+            // The server went away or restarted: the idle connections are as dead as this one.
+            for (auto &i : idle_) closing.push_back(std::move(i));
+            idle_.clear();
         }
+        if (c->usable() && idle_.size() < 32) idle_.push_back(std::move(c));
+        else closing.push_back(std::move(c));
+        open_ -= closing.size();
     }
-    freed_.notify_one();
+    freed_.notify_all();
 }
 
 Database::Lease::~Lease()
@@ -87,6 +100,7 @@ Transaction::~Transaction()
 
 void Transaction::commit()
 {
+    if (c_.takeInjectedConflict()) c_.failAsConflict();
     c_.commit();
     done_ = true;
 }

@@ -2,6 +2,7 @@
 // Database access behind one interface, whichever database holds the store: a pool of
 // connections (one in use per thread at a time), each with its own cache of prepared
 // statements, and RAII transactions. SqliteDatabase and PostgresDatabase implement it.
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -125,6 +126,10 @@ public:
     virtual void begin(bool write) = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // Tests: fail this transaction as one that lost a race (SQLSTATE 40001) would.
+    virtual void failAsConflict() = 0;
+    bool takeInjectedConflict();
+    void shareInjectedConflicts(std::atomic<int> *count) { injected_ = count; }
 
 protected:
     virtual std::unique_ptr<Statement> prepare(const std::string &sql) = 0;
@@ -132,6 +137,7 @@ protected:
 
 private:
     std::unordered_map<std::string, std::unique_ptr<Statement>> statements_;
+    std::atomic<int> *injected_ = nullptr;
 };
 
 class Database {
@@ -160,6 +166,9 @@ public:
 
     virtual Dialect dialect() const = 0;
     virtual std::string name() const = 0;  // "sqlite" or "postgresql", for health and logs
+
+    // Tests: the next this many write transactions fail at their commit as having lost a race.
+    std::atomic<int> injectedConflicts{0};
 
 protected:
     virtual std::unique_ptr<Connection> open() = 0;

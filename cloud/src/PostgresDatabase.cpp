@@ -192,6 +192,13 @@ public:
         }
     }
 
+    // Raised by the server itself, so the transaction is aborted there as a real conflict's is.
+    void failAsConflict() override
+    {
+        exec("DO $$BEGIN RAISE EXCEPTION 'conflict injected by a test' USING ERRCODE = 'serialization_failure'; "
+             "END$$");
+    }
+
 protected:
     std::unique_ptr<Statement> prepare(const std::string &sql) override
     {
@@ -264,6 +271,9 @@ std::unique_ptr<Connection> PostgresDatabase::open()
         while (!message.empty() && message.back() == '\n') message.pop_back();
         throw DatabaseError(0, "connect: " + message, "08001");
     }
+    // Notices ("schema already exists, skipping") would go to standard error outside the log.
+    PQsetNoticeProcessor(
+        conn, [](void *, const char *) {}, nullptr);
     auto c = std::make_unique<PostgresConnection>(conn);
     // Times are the server's clock, never the database's; the schema named by the settings
     // holds every table (its name is checked to be a plain identifier).

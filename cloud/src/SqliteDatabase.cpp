@@ -118,6 +118,8 @@ public:
         if (writer_.owns_lock()) writer_.unlock();
     }
 
+    void failAsConflict() override { throw DatabaseError(0, "conflict injected by a test", "40001"); }
+
 protected:
     std::unique_ptr<Statement> prepare(const std::string &sql) override
     {

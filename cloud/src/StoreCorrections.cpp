@@ -5,6 +5,8 @@
 #include "Log.h"
 #include "StoreRows.h"
 
+#include <limits>
+
 namespace quillo::cloud {
 
 namespace {
@@ -23,7 +25,7 @@ int Store::recoverInterruptedCorrections(std::optional<int64_t> olderThanSeconds
         {
             auto q = c->query("SELECT id, account_id, reserved_micro FROM corrections WHERE state = 'processing' "
                               "AND updated_at < ?");
-            q.bind(1, olderThanSeconds ? clock_.nowSeconds() - *olderThanSeconds : INT64_MAX);
+            q.bind(1, olderThanSeconds ? clock_.nowSeconds() - *olderThanSeconds : std::numeric_limits<int64_t>::max());
             while (q.step()) rows.emplace_back(q.text(0), q.text(1), q.integer(2));
         }
         for (auto &[id, account, reserved] : rows) {

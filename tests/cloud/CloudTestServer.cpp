@@ -64,6 +64,8 @@ std::vector<std::vector<std::string>> postgresRows(const std::string& sql, const
         PQfinish(conn);
         throw std::runtime_error("cannot reach the test database: " + error);
     }
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr); // "drop cascades to ..."
     if (!schema.empty()) PQclear(PQexec(conn, ("SET search_path TO " + schema).c_str()));
     PGresult* res = PQexec(conn, sql.c_str());
     auto status = PQresultStatus(res);
