@@ -59,13 +59,17 @@ std::optional<QString> SoakServer::listening(const QByteArray& firstLine) {
     return std::nullopt;
 }
 
-std::optional<QString> SoakServer::start() {
+void SoakServer::launch() {
     const QStringList args = arguments();
     ++starts_;
     // A restart after a kill writes on below what the killed process left.
     process_.setStandardErrorFile(logPath(), QIODevice::Append);
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     process_.start(setup_.binary, args, QIODevice::ReadOnly);
+}
+
+std::optional<QString> SoakServer::start() {
+    launch();
     if (!process_.waitForStarted(20000)) return QStringLiteral("cannot start %1").arg(setup_.binary);
     QByteArray line;
     while (!line.contains('\n')) {
@@ -76,11 +80,7 @@ std::optional<QString> SoakServer::start() {
 }
 
 QCoro::Task<std::optional<QString>> SoakServer::restart() {
-    const QStringList args = arguments();
-    ++starts_;
-    process_.setStandardErrorFile(logPath(), QIODevice::Append);
-    process_.setProcessChannelMode(QProcess::SeparateChannels);
-    process_.start(setup_.binary, args, QIODevice::ReadOnly);
+    launch();
     Clock& clock = Clock::shared();
     const double deadline = clock.uptimeSeconds() + 60;
     QByteArray line;

@@ -59,6 +59,7 @@ public:
 
 private:
     QStringList arguments();
+    void launch();
     std::optional<QString> listening(const QByteArray& firstLine);
 
     Setup setup_;
