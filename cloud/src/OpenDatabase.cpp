@@ -1,5 +1,6 @@
 #include "OpenDatabase.h"
 
+#include "Log.h"
 #include "PostgresDatabase.h"
 #include "SqliteDatabase.h"
 
@@ -7,6 +8,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+
+#include <sys/stat.h>
 
 namespace quillo::cloud {
 
@@ -19,6 +22,9 @@ std::string databasePassword(const ServerOptions &options)
         std::ifstream file(options.databasePasswordFile, std::ios::binary);
         if (!file) throw std::runtime_error("the database password file cannot be read");
         password.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        struct stat st {};
+        if (::stat(options.databasePasswordFile.c_str(), &st) == 0 && (st.st_mode & 077))
+            log::warn("database_password_file_open_to_others", {{"mode", st.st_mode & 0777}});
         while (!password.empty() && std::isspace(static_cast<unsigned char>(password.back()))) password.pop_back();
     } else if (const char *env = std::getenv("QUILLO_DATABASE_PASSWORD")) {
         password = env;

@@ -11,7 +11,10 @@ namespace {
 [[noreturn]] void fail(PGconn *conn, const PGresult *res, const std::string &what)
 {
     const char *state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
-    std::string message = res ? PQresultErrorMessage(res) : PQerrorMessage(conn);
+    // Only the primary message: the detail of a constraint's failure quotes the row (an address,
+    // a hash), and errors reach the log.
+    const char *primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    std::string message = primary ? primary : PQerrorMessage(conn);
     while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
     // A lost server reports no state; it is no conflict to retry.
     throw DatabaseError(0, what + ": " + message, state ? state : "08006");
@@ -48,7 +51,7 @@ std::string numberedParameters(const std::string &sql, int &count)
 
 class PostgresStatement : public Statement {
 public:
-    PostgresStatement(PGconn *conn, std::string name, std::string sql) : conn_(conn), name_(std::move(name))
+    PostgresStatement(PGconn *conn, std::string name, const std::string &sql) : conn_(conn), name_(std::move(name))
     {
         int count = 0;
         sql_ = numberedParameters(sql, count);

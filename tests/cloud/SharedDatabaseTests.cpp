@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <future>
+#include <set>
 #include <thread>
 
 using namespace cloudtest;
@@ -93,6 +94,23 @@ TEST(SharedDatabase, ACorrectionIdRepeatedOnTheOtherServerWaitsThenReplays) {
     json after = s.balance(*s.b);
     EXPECT_DOUBLE_EQ(after["balanceCredits"].get<double>(), 0.99);
     EXPECT_DOUBLE_EQ(after["reservedCredits"].get<double>(), 0);
+    s.expectLedgerEqualsBalance();
+}
+
+TEST(SharedDatabase, AnOrderPaidOnTwoServersAtOnceGrantsOnce) {
+    TwoServers s(1);
+    for (int round = 0; round < 3; ++round) {
+        Reply order = s.a.postJson("/api/checkout", {{"pack", "regular"}, {"requestId", newUuid()}},
+                                   CloudTestServer::bearer(s.token));
+        ASSERT_EQ(order.status, 200) << order.text;
+        json pay = {{"orderId", order.body["orderId"]}, {"action", "pay"}};
+        auto onA =
+            std::async(std::launch::async, [&] { return s.a.postJson("/test/order", pay, controlHeaders()).status; });
+        int onB = s.b->postJson("/test/order", pay, controlHeaders()).status;
+        std::multiset<int> statuses = {onA.get(), onB};
+        EXPECT_EQ(statuses, (std::multiset<int>{200, 409})) << "round " << round;
+    }
+    EXPECT_DOUBLE_EQ(s.balance(*s.b)["balanceCredits"].get<double>(), 1 + 3 * 12);
     s.expectLedgerEqualsBalance();
 }
 
