@@ -49,9 +49,9 @@ std::string CloudServer::clientAddress(const Request &req) const
     return proxies_.clientAddress(req.remote_addr, forwarded);
 }
 
-int64_t CloudServer::attemptWait(const std::string &key) { return attempts_.wait(key, clock_.nowSeconds()); }
+int64_t CloudServer::attemptWait(const std::string &key) { return attempts_->wait(key, clock_.nowSeconds()); }
 
-void CloudServer::recordFailedAttempt(const std::string &key) { attempts_.fail(key, clock_.nowSeconds()); }
+void CloudServer::recordFailedAttempt(const std::string &key) { attempts_->fail(key, clock_.nowSeconds()); }
 
 bool CloudServer::acquireHashSlot()
 {
@@ -173,7 +173,7 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         // Throttled: the client that failed, growing with its failures and with those on the
         // address. A client that has not failed is never held back by someone else's failures.
         std::string client = "client:" + clientAddress(req), address = "signin:" + lowerAscii(email);
-        if (attempts_.failures(client) > 0) {
+        if (attempts_->failures(client) > 0) {
             if (int64_t wait = std::max(attemptWait(client), attemptWait(address))) {
                 res.set_header("Retry-After", std::to_string(wait));
                 return sendError(res, 429, "rate_limited");
@@ -201,11 +201,11 @@ void CloudServer::handleAuth(const Request &req, Response &res)
         std::string email = requireNonEmpty(body, "email");
         if (!validEmail(email)) return sendError(res, 400, "invalid_email");
         std::string key = "mail:" + lowerAscii(email);
-        if (int64_t wait = mails_.wait(key, now)) {
+        if (int64_t wait = mails_->wait(key, now)) {
             res.set_header("Retry-After", std::to_string(wait));
             return sendError(res, 429, "rate_limited");
         }
-        mails_.fail(key, now);  // counts mails sent, so an address cannot be flooded
+        mails_->fail(key, now);  // counts mails sent, so an address cannot be flooded
         // The answer never tells whether the address has an account.
         if (auto account = store_->accountByEmail(email)) {
             if (action == "request_password_reset") {

@@ -4,33 +4,33 @@
 
 namespace quillo::cloud {
 
-AttemptThrottle::AttemptThrottle(size_t capacity, int freeFailures, int64_t maxDelaySeconds)
+MemoryAttemptThrottle::MemoryAttemptThrottle(size_t capacity, int freeFailures, int64_t maxDelaySeconds)
     : capacity_(std::max<size_t>(capacity, 1)), freeFailures_(freeFailures), maxDelay_(maxDelaySeconds)
 {
 }
 
-int64_t AttemptThrottle::delayAfter(int failures) const
+int64_t attemptDelay(int failures, int freeFailures, int64_t maxDelay)
 {
-    if (failures < freeFailures_) return 0;
-    int doublings = std::min(failures - freeFailures_, 20);
-    return std::min<int64_t>(int64_t{1} << doublings, maxDelay_);
+    if (failures < freeFailures) return 0;
+    int doublings = std::min(failures - freeFailures, 20);
+    return std::min<int64_t>(int64_t{1} << doublings, maxDelay);
 }
 
-int64_t AttemptThrottle::wait(const std::string &key, int64_t now)
+int64_t MemoryAttemptThrottle::wait(const std::string &key, int64_t now)
 {
     std::lock_guard lock(mutex_);
     auto it = entries_.find(key);
     if (it == entries_.end()) return 0;
     // A day without failures forgets them.
-    if (now - it->second.last > int64_t{24} * 3600) {
+    if (now - it->second.last > kAttemptMemorySeconds) {
         order_.erase(it->second.order);
         entries_.erase(it);
         return 0;
     }
-    return std::max<int64_t>(0, it->second.last + delayAfter(it->second.failures) - now);
+    return std::max<int64_t>(0, it->second.last + attemptDelay(it->second.failures, freeFailures_, maxDelay_) - now);
 }
 
-void AttemptThrottle::fail(const std::string &key, int64_t now)
+void MemoryAttemptThrottle::fail(const std::string &key, int64_t now)
 {
     std::lock_guard lock(mutex_);
     auto it = entries_.find(key);
@@ -48,7 +48,7 @@ void AttemptThrottle::fail(const std::string &key, int64_t now)
     it->second.last = now;
 }
 
-void AttemptThrottle::clear(const std::string &key)
+void MemoryAttemptThrottle::clear(const std::string &key)
 {
     std::lock_guard lock(mutex_);
     auto it = entries_.find(key);
@@ -57,14 +57,14 @@ void AttemptThrottle::clear(const std::string &key)
     entries_.erase(it);
 }
 
-int AttemptThrottle::failures(const std::string &key)
+int MemoryAttemptThrottle::failures(const std::string &key)
 {
     std::lock_guard lock(mutex_);
     auto it = entries_.find(key);
     return it == entries_.end() ? 0 : it->second.failures;
 }
 
-size_t AttemptThrottle::size()
+size_t MemoryAttemptThrottle::size()
 {
     std::lock_guard lock(mutex_);
     return entries_.size();

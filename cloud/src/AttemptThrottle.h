@@ -1,7 +1,6 @@
 #pragma once
 // Failed attempts by key (an address, a client address, an account and client together), each key
-// waiting longer after every failure beyond the first few. The table is bounded: past its
-// capacity the key touched longest ago goes, never the whole table.
+// waiting longer after every failure beyond the first few; a day without failures forgets them.
 #include <cstdint>
 #include <list>
 #include <mutex>
@@ -12,13 +11,28 @@ namespace quillo::cloud {
 
 class AttemptThrottle {
 public:
-    explicit AttemptThrottle(size_t capacity = 100000, int freeFailures = 3, int64_t maxDelaySeconds = 900);
-
+    virtual ~AttemptThrottle() = default;
     // Seconds this key must still wait before its next attempt; 0: go ahead.
-    int64_t wait(const std::string &key, int64_t now);
-    void fail(const std::string &key, int64_t now);
-    void clear(const std::string &key);
-    int failures(const std::string &key);
+    virtual int64_t wait(const std::string &key, int64_t now) = 0;
+    virtual void fail(const std::string &key, int64_t now) = 0;
+    virtual void clear(const std::string &key) = 0;
+    virtual int failures(const std::string &key) = 0;
+};
+
+// No wait for the first `freeFailures`, then doubling up to `maxDelay`.
+int64_t attemptDelay(int failures, int freeFailures, int64_t maxDelay);
+inline constexpr int64_t kAttemptMemorySeconds = int64_t{24} * 3600;
+
+// One server's own table, in memory. It is bounded: past its capacity the key touched longest
+// ago goes, never the whole table.
+class MemoryAttemptThrottle : public AttemptThrottle {
+public:
+    explicit MemoryAttemptThrottle(size_t capacity = 100000, int freeFailures = 3, int64_t maxDelaySeconds = 900);
+
+    int64_t wait(const std::string &key, int64_t now) override;
+    void fail(const std::string &key, int64_t now) override;
+    void clear(const std::string &key) override;
+    int failures(const std::string &key) override;
     size_t size();
 
 private:
@@ -27,7 +41,6 @@ private:
         int64_t last = 0;
         std::list<std::string>::iterator order;
     };
-    int64_t delayAfter(int failures) const;
 
     size_t capacity_;
     int freeFailures_;

@@ -8,10 +8,12 @@
 #include "IndexedSuggestionIndex.h"
 #include "LanguageDictionaries.h"
 #include "Log.h"
+#include "OpenDatabase.h"
 #include "OpenIdClient.h"
 #include "Pages.h"
 #include "Pricing.h"
 #include "RequestGate.h"
+#include "SharedAttemptThrottle.h"
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -44,10 +46,21 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
     ::umask(077);
     for (const auto &proxy : options_.trustedProxies) proxies_.add(proxy);
     if (options_.trustedProxyHeader == "forwarded") proxies_.setHeader(ProxyHeader::forwarded);
-    db_ = std::make_unique<Database>(options_.dbPath);
+    db_ = openDatabase(options_);
     store_ = std::make_unique<Store>(*db_, clock_);
     store_->migrate();
-    store_->recoverInterruptedCorrections();
+    shared_ = db_->dialect() == Dialect::postgres;
+    if (shared_) {
+        attempts_ = std::make_unique<SharedAttemptThrottle>(*store_, "attempts");
+        mails_ = std::make_unique<SharedAttemptThrottle>(*store_, "mails");
+    } else {
+        attempts_ = std::make_unique<MemoryAttemptThrottle>();
+        mails_ = std::make_unique<MemoryAttemptThrottle>();
+    }
+    // Alone on its database, a server finds only its own dead corrections at start; beside
+    // others, only those untouched for longer than a correction may take.
+    store_->recoverInterruptedCorrections(shared_ ? std::optional(Store::kProcessingLeaseSeconds) : std::nullopt);
+    log::info("database_ready", {{"database", db_->name()}});
     store_->accessTokenSeconds = options_.accessTokenSeconds;
     store_->refreshTokenSeconds = options_.refreshTokenSeconds;
     auto hunspell =
@@ -59,8 +72,9 @@ CloudServer::CloudServer(ServerOptions options) : options_(std::move(options))
         o.dicPath = options_.dicPath;
         o.commonnessDirectory = options_.wordListDir;
         if (options_.suggestionCacheEnabled)
-            o.cachePath =
-                options_.suggestionCache.empty() ? options_.dbPath + ".suggestions" : options_.suggestionCache;
+            o.cachePath = options_.suggestionCache.empty()
+                              ? (shared_ ? std::string("quillo-cloud.suggestions") : options_.dbPath + ".suggestions")
+                              : options_.suggestionCache;
         o.fallbackBudget = std::chrono::milliseconds(options_.suggestionFallbackMs);
         o.holdBuild = options_.holdSuggestionIndex;
         o.fallbackOnceReady = false;
@@ -218,7 +232,7 @@ void CloudServer::restrictFiles()
     namespace fs = std::filesystem;
     std::error_code ec;
     for (const char *suffix : {"", "-wal", "-shm", "-journal"})
-        if (fs::exists(options_.dbPath + suffix, ec))
+        if (!shared_ && fs::exists(options_.dbPath + suffix, ec))
             fs::permissions(options_.dbPath + suffix, fs::perms::owner_read | fs::perms::owner_write, ec);
     fs::permissions(options_.outboxDir, fs::perms::owner_all, ec);
     for (const auto &entry : fs::directory_iterator(options_.outboxDir, ec))
@@ -262,6 +276,8 @@ void CloudServer::janitor()
         try {
             int removed = store_->purgeExpired(options_.correctionRetentionSeconds);
             if (removed) log::info("correction_results_purged", {{"count", removed}});
+            // A server that died beside the others does not come back to release its corrections.
+            if (shared_) store_->recoverInterruptedCorrections(Store::kProcessingLeaseSeconds);
         } catch (const std::exception &e) {
             log::warn("purge_failed", {{"reason", e.what()}});
         }

@@ -89,6 +89,7 @@ private:
     ServerOptions options_;
     ServerClock clock_;
     std::unique_ptr<Database> db_;
+    bool shared_ = false;  // other servers may share the database
     std::unique_ptr<Store> store_;
     std::shared_ptr<IndexedSuggestionIndex> suggestionIndex_;  // null with --suggestions hunspell
     std::unique_ptr<TextCorrector> corrector_;
@@ -101,8 +102,9 @@ private:
     std::unique_ptr<GatedHttpServer> http_;
     int port_ = -1;
 
-    AttemptThrottle attempts_;  // failed passwords and codes
-    AttemptThrottle mails_;     // mails sent to one address
+    // Kept in the database when several servers share it (PostgreSQL), else in memory.
+    std::unique_ptr<AttemptThrottle> attempts_;  // failed passwords and codes
+    std::unique_ptr<AttemptThrottle> mails_;     // mails sent to one address
     // Password hashing is bounded: a burst of sign-ins queues here, a flood is told to come back,
     // and the corrections keep their cores.
     std::counting_semaphore<64> hashSlots_{2};

@@ -34,8 +34,8 @@ void CloudServer::handleAccountGet(const Request &req, Response &res)
     if (req.has_param("action")) {
         std::string action = req.get_param_value("action");
         if (action != "health") return sendError(res, 400, "unknown_action");
-        if (!store_->healthy()) return sendError(res, 503, "storage_unavailable");
-        return sendJson(res, 200, {{"status", "ok"}});
+        if (!store_->healthy()) return sendError(res, 503, "storage_unavailable", {{"database", "unreachable"}});
+        return sendJson(res, 200, {{"status", "ok"}, {"database", db_->name()}});
     }
     auto auth = authenticateRequest(*store_, req, res);
     if (!auth.ok) return;
@@ -109,7 +109,8 @@ void CloudServer::handleCorrection(const Request &req, Response &res)
             known->requestHash != requestHash)
             return sendError(res, 409, "correction_conflict");
         if (known->state == "done") return replay(known->response);
-        if (known->state == "processing" && known->updatedAt >= clock_.nowSeconds() - 120) return inProgress();
+        if (known->state == "processing" && known->updatedAt >= clock_.nowSeconds() - Store::kProcessingLeaseSeconds)
+            return inProgress();
     }
 
     Speed used = *requested;

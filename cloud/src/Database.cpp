@@ -1,169 +1,84 @@
 #include "Database.h"
 
-#include <sqlite3.h>
+#include <chrono>
 
 namespace quillo::cloud {
 
 bool DatabaseError::isBusy() const
 {
+    if (!sqlState.empty())
+        return isRetryable() || sqlState == "55P03" || sqlState == "53300" || sqlState == "57014" || sqlState == "pool";
     int primary = code & 0xff;
-    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
-}
-
-static void check(sqlite3 *db, int rc, const char *what)
-{
-    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
-        throw DatabaseError(rc, std::string(what) + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
-}
-
-Query::~Query()
-{
-    if (stmt_) {
-        sqlite3_reset(stmt_);
-        sqlite3_clear_bindings(stmt_);
-    }
-}
-
-Query &Query::bind(int index, int64_t value)
-{
-    check(db_, sqlite3_bind_int64(stmt_, index, value), "bind");
-    return *this;
-}
-
-Query &Query::bind(int index, double value)
-{
-    check(db_, sqlite3_bind_double(stmt_, index, value), "bind");
-    return *this;
-}
-
-Query &Query::bind(int index, std::string_view value)
-{
-    check(db_, sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT), "bind");
-    return *this;
-}
-
-Query &Query::bind(int index, const std::optional<std::string> &value)
-{
-    return value ? bind(index, std::string_view(*value)) : bindNull(index);
-}
-
-Query &Query::bindNull(int index)
-{
-    check(db_, sqlite3_bind_null(stmt_, index), "bind");
-    return *this;
-}
-
-bool Query::step()
-{
-    int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW) return true;
-    if (rc == SQLITE_DONE) return false;
-    throw DatabaseError(rc, std::string("step: ") + sqlite3_errmsg(db_));
-}
-
-void Query::run()
-{
-    while (step()) {}
-}
-
-int Query::changes() const { return sqlite3_changes(db_); }
-bool Query::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
-int64_t Query::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
-double Query::real(int column) const { return sqlite3_column_double(stmt_, column); }
-
-std::string Query::text(int column) const
-{
-    auto p = sqlite3_column_text(stmt_, column);
-    int n = sqlite3_column_bytes(stmt_, column);
-    return p ? std::string(reinterpret_cast<const char *>(p), static_cast<size_t>(n)) : std::string();
-}
-
-std::optional<std::string> Query::optionalText(int column) const
-{
-    if (isNull(column)) return std::nullopt;
-    return text(column);
-}
-
-Connection::Connection(const std::string &path)
-{
-    int rc =
-        sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw DatabaseError(rc, "open: " + msg);
-    }
-    sqlite3_extended_result_codes(db_, 1);
-}
-
-Connection::~Connection()
-{
-    for (auto &[sql, stmt] : statements_) sqlite3_finalize(stmt);
-    sqlite3_close(db_);
+    return primary == 5 /* SQLITE_BUSY */ || primary == 6 /* SQLITE_LOCKED */;
 }
 
 Query Connection::query(const std::string &sql)
 {
     auto it = statements_.find(sql);
-    if (it == statements_.end()) {
-        sqlite3_stmt *stmt = nullptr;
-        check(db_,
-              sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
-                                 nullptr),
-              "prepare");
-        it = statements_.emplace(sql, stmt).first;
-    }
-    return Query(db_, it->second);
+    if (it == statements_.end()) it = statements_.emplace(sql, prepare(sql)).first;
+    return Query(it->second.get());
 }
 
-void Connection::exec(const std::string &sql)
+bool Connection::takeInjectedConflict()
 {
-    char *err = nullptr;
-    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
-    if (rc != SQLITE_OK) {
-        std::string msg = err ? err : sqlite3_errstr(rc);
-        sqlite3_free(err);
-        throw DatabaseError(rc, "exec: " + msg);
-    }
-}
-
-Database::Database(std::string path, int busyTimeoutMs) : path_(std::move(path)), busyTimeoutMs_(busyTimeoutMs)
-{
-    auto c = open();
-    c->exec("PRAGMA journal_mode=WAL");
-    give(std::move(c));
-}
-
-Database::~Database() = default;
-
-std::unique_ptr<Connection> Database::open()
-{
-    auto c = std::make_unique<Connection>(path_);
-    c->shareWriterLock(&writers_);
-    sqlite3_busy_timeout(c->handle(), busyTimeoutMs_);
-    // secure_delete: a purged answer or token is overwritten, not left in free pages.
-    c->exec("PRAGMA foreign_keys=ON; PRAGMA synchronous=NORMAL; PRAGMA secure_delete=ON;");
-    return c;
+    if (!injected_) return false;
+    int left = injected_->load();
+    while (left > 0 && !injected_->compare_exchange_weak(left, left - 1)) {}
+    return left > 0;
 }
 
 Database::Lease Database::lease()
 {
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        if (maxConnections_ && idle_.empty() && !freed_.wait_for(lock, std::chrono::seconds(10), [this] {
+                return !idle_.empty() || open_ < maxConnections_;
+            }))
+            throw DatabaseError(0, "no database connection came free", "pool");
         if (!idle_.empty()) {
             auto c = std::move(idle_.back());
             idle_.pop_back();
             return Lease(*this, std::move(c));
         }
+        ++open_;
     }
-    return Lease(*this, open());
+    try {
+        auto c = open();
+        c->shareInjectedConflicts(&injectedConflicts);
+        return Lease(*this, std::move(c));
+    } catch (...) {
+        std::lock_guard lock(mutex_);
+        --open_;
+        freed_.notify_one();
+        throw;
+    }
+}
+
+void Database::keep(std::unique_ptr<Connection> c)
+{
+    c->shareInjectedConflicts(&injectedConflicts);
+    {
+        std::lock_guard lock(mutex_);
+        ++open_;
+    }
+    give(std::move(c));
 }
 
 void Database::give(std::unique_ptr<Connection> c)
 {
-    std::lock_guard lock(mutex_);
-    if (idle_.size() < 32) idle_.push_back(std::move(c));
+    std::vector<std::unique_ptr<Connection>> closing;
+    {
+        std::lock_guard lock(mutex_);
+        if (!c->usable()) {
+            // The server went away or restarted: the idle connections are as dead as this one.
+            for (auto &i : idle_) closing.push_back(std::move(i));
+            idle_.clear();
+        }
+        if (c->usable() && idle_.size() < 32) idle_.push_back(std::move(c));
+        else closing.push_back(std::move(c));
+        open_ -= closing.size();
+    }
+    freed_.notify_all();
 }
 
 Database::Lease::~Lease()
@@ -171,17 +86,13 @@ Database::Lease::~Lease()
     if (c_ && db_) db_->give(std::move(c_));
 }
 
-Transaction::Transaction(Connection &c, bool immediate) : c_(c)
-{
-    if (immediate && c_.writerLock()) writer_ = std::unique_lock(*c_.writerLock());
-    c_.exec(immediate ? "BEGIN IMMEDIATE" : "BEGIN");
-}
+Transaction::Transaction(Connection &c, bool write) : c_(c) { c_.begin(write); }
 
 Transaction::~Transaction()
 {
     if (!done_) {
         try {
-            c_.exec("ROLLBACK");
+            c_.rollback();
         } catch (...) {
         }
     }
@@ -189,7 +100,8 @@ Transaction::~Transaction()
 
 void Transaction::commit()
 {
-    c_.exec("COMMIT");
+    if (c_.takeInjectedConflict()) c_.failAsConflict();
+    c_.commit();
     done_ = true;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
-// SQLite access: a pool of connections (one in use per thread at a time), each with its own
-// cache of prepared statements, and RAII transactions. WAL mode lets readers run beside the
-// one writer; BEGIN IMMEDIATE plus a busy timeout serialises writers without deadlocks.
+// Database access behind one interface, whichever database holds the store: a pool of
+// connections (one in use per thread at a time), each with its own cache of prepared
+// statements, and RAII transactions. SqliteDatabase and PostgresDatabase implement it.
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -12,72 +14,139 @@
 #include <unordered_map>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace quillo::cloud {
+
+enum class Dialect { sqlite, postgres };
 
 class DatabaseError : public std::runtime_error {
 public:
-    DatabaseError(int code, const std::string &what) : std::runtime_error(what), code(code) {}
+    DatabaseError(int code, const std::string &what, std::string sqlState = {})
+        : std::runtime_error(what), code(code), sqlState(std::move(sqlState))
+    {
+    }
+    // Another writer holds what this one needs: come back shortly.
     bool isBusy() const;
-    int code;
+    // The transaction lost a race with another one and can simply run again (serialization
+    // failure or deadlock); nothing of it was kept.
+    bool isRetryable() const { return sqlState == "40001" || sqlState == "40P01"; }
+    int code;              // SQLite's result code; 0 for PostgreSQL
+    std::string sqlState;  // PostgreSQL's SQLSTATE; empty for SQLite
+};
+
+// One prepared statement of a connection, reused by every Query of the same text.
+class Statement {
+public:
+    virtual ~Statement() = default;
+    virtual void bind(int index, int64_t value) = 0;
+    virtual void bind(int index, double value) = 0;
+    virtual void bind(int index, std::string_view value) = 0;
+    virtual void bindNull(int index) = 0;
+    virtual bool step() = 0;
+    virtual int changes() const = 0;
+    virtual bool isNull(int column) const = 0;
+    virtual int64_t integer(int column) const = 0;
+    virtual double real(int column) const = 0;
+    virtual std::string text(int column) const = 0;
+    virtual void reset() = 0;
 };
 
 class Query {
 public:
-    Query(sqlite3 *db, sqlite3_stmt *stmt) : db_(db), stmt_(stmt) {}
+    explicit Query(Statement *stmt) : stmt_(stmt) {}
     Query(const Query &) = delete;
-    Query(Query &&other) noexcept : db_(other.db_), stmt_(other.stmt_) { other.stmt_ = nullptr; }
-    ~Query();
+    Query(Query &&other) noexcept : stmt_(other.stmt_) { other.stmt_ = nullptr; }
+    ~Query()
+    {
+        if (stmt_) stmt_->reset();
+    }
 
-    Query &bind(int index, int64_t value);
+    Query &bind(int index, int64_t value)
+    {
+        stmt_->bind(index, value);
+        return *this;
+    }
     Query &bind(int index, int value) { return bind(index, static_cast<int64_t>(value)); }
-    Query &bind(int index, double value);
-    Query &bind(int index, std::string_view value);
+    Query &bind(int index, double value)
+    {
+        stmt_->bind(index, value);
+        return *this;
+    }
+    Query &bind(int index, std::string_view value)
+    {
+        stmt_->bind(index, value);
+        return *this;
+    }
     Query &bind(int index, const char *value) { return bind(index, std::string_view(value)); }
     Query &bind(int index, const std::string &value) { return bind(index, std::string_view(value)); }
-    Query &bind(int index, const std::optional<std::string> &value);
-    Query &bindNull(int index);
+    Query &bind(int index, const std::optional<std::string> &value)
+    {
+        return value ? bind(index, std::string_view(*value)) : bindNull(index);
+    }
+    Query &bindNull(int index)
+    {
+        stmt_->bindNull(index);
+        return *this;
+    }
 
-    bool step();  // true while a row is available
-    void run();   // step to completion
-    int changes() const;
+    bool step() { return stmt_->step(); }  // true while a row is available
+    void run()                             // step to completion
+    {
+        while (step()) {}
+    }
+    int changes() const { return stmt_->changes(); }
 
-    bool isNull(int column) const;
-    int64_t integer(int column) const;
-    double real(int column) const;
-    std::string text(int column) const;
-    std::optional<std::string> optionalText(int column) const;
+    bool isNull(int column) const { return stmt_->isNull(column); }
+    int64_t integer(int column) const { return stmt_->integer(column); }
+    double real(int column) const { return stmt_->real(column); }
+    std::string text(int column) const { return stmt_->text(column); }
+    std::optional<std::string> optionalText(int column) const
+    {
+        if (isNull(column)) return std::nullopt;
+        return text(column);
+    }
 
 private:
-    sqlite3 *db_;
-    sqlite3_stmt *stmt_;
+    Statement *stmt_;
 };
 
 class Connection {
 public:
-    explicit Connection(const std::string &path);
-    ~Connection();
+    virtual ~Connection() = default;
+    Connection() = default;
     Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
 
     Query query(const std::string &sql);  // prepared once per connection
-    void exec(const std::string &sql);
-    sqlite3 *handle() const { return db_; }
-    // Held by this process's write transactions on the same database (see Transaction).
-    std::recursive_mutex *writerLock() const { return writers_; }
-    void shareWriterLock(std::recursive_mutex *writers) { writers_ = writers; }
+    virtual void exec(const std::string &sql) = 0;
+    virtual Dialect dialect() const = 0;
+    // A connection that lost its server goes instead of back to the pool.
+    virtual bool usable() const { return true; }
+
+    // Write transactions are serialised (SQLite: one writer; PostgreSQL: serializable).
+    virtual void begin(bool write) = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+    // Tests: fail this transaction as one that lost a race (SQLSTATE 40001) would.
+    virtual void failAsConflict() = 0;
+    bool takeInjectedConflict();
+    void shareInjectedConflicts(std::atomic<int> *count) { injected_ = count; }
+
+protected:
+    virtual std::unique_ptr<Statement> prepare(const std::string &sql) = 0;
+    void forgetStatements() { statements_.clear(); }
 
 private:
-    sqlite3 *db_ = nullptr;
-    std::recursive_mutex *writers_ = nullptr;
-    std::unordered_map<std::string, sqlite3_stmt *> statements_;
+    std::unordered_map<std::string, std::unique_ptr<Statement>> statements_;
+    std::atomic<int> *injected_ = nullptr;
 };
 
 class Database {
 public:
-    explicit Database(std::string path, int busyTimeoutMs = 5000);
-    ~Database();
+    // maxConnections 0: unbounded (the pool keeps at most 32 idle).
+    explicit Database(size_t maxConnections = 0) : maxConnections_(maxConnections) {}
+    virtual ~Database() = default;
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
 
     class Lease {
     public:
@@ -91,33 +160,41 @@ public:
         Database *db_;
         std::unique_ptr<Connection> c_;
     };
+    // Waits for a connection while the pool is at its bound; throws a busy DatabaseError when
+    // none comes free in time.
     Lease lease();
 
-    const std::string &path() const { return path_; }
+    virtual Dialect dialect() const = 0;
+    virtual std::string name() const = 0;  // "sqlite" or "postgresql", for health and logs
+
+    // Tests: the next this many write transactions fail at their commit as having lost a race.
+    std::atomic<int> injectedConflicts{0};
+
+protected:
+    virtual std::unique_ptr<Connection> open() = 0;
+    void keep(std::unique_ptr<Connection> c);  // for a connection opened by the constructor
 
 private:
     void give(std::unique_ptr<Connection> c);
-    std::unique_ptr<Connection> open();
 
-    std::string path_;
-    int busyTimeoutMs_;
-    std::recursive_mutex writers_;
+    size_t maxConnections_;
+    size_t open_ = 0;
     std::mutex mutex_;
+    std::condition_variable freed_;
     std::vector<std::unique_ptr<Connection>> idle_;
 };
 
-// Rolls back unless commit() ran. Write (immediate) transactions of one process queue for each
-// other on the connection's writer lock instead of meeting in SQLite's busy handler, which
-// sleeps a millisecond and more at each retry: under load that was most of a request's tail.
+// Rolls back unless commit() ran.
 class Transaction {
 public:
-    Transaction(Connection &c, bool immediate);
+    Transaction(Connection &c, bool write);
     ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
     void commit();
 
 private:
     Connection &c_;
-    std::unique_lock<std::recursive_mutex> writer_;
     bool done_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "ServerOptions.h"
 
+#include "PostgresDatabase.h"
 #include "Pricing.h"
 #include "TrustedProxies.h"
 
@@ -19,6 +20,14 @@ std::string usage()
   --port N                 port, 0 picks a free one (default 8443)
   --port-file PATH         write the bound port here once listening
   --db PATH                SQLite database (default ./quillo-cloud.sqlite3)
+  --database URL           where the store lives: a path or sqlite:PATH (SQLite, as --db), or
+                           postgresql://user@host:port/dbname (PostgreSQL; several servers may
+                           share it). The URL must not carry a password.
+  --database-password-file FILE  the PostgreSQL password, read from FILE; without it the
+                           environment's QUILLO_DATABASE_PASSWORD, then libpq's own PGPASSWORD
+                           or ~/.pgpass
+  --database-schema NAME   PostgreSQL: keep the tables in this schema (made if missing;
+                           lower-case letters, digits and _)
   --outbox DIR             folder for outgoing mail (default ./quillo-cloud-outbox)
   --cert PATH --key PATH   server certificate and key (PEM)
   --ca-dir DIR             local authority folder used without --cert/--key; made on first start
@@ -138,7 +147,24 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
             else if (a == "--port") o.port = static_cast<int>(number(value(), "--port"));
             else if (a == "--port-file") o.portFile = value();
             else if (a == "--db") o.dbPath = value();
-            else if (a == "--outbox") o.outboxDir = value();
+            else if (a == "--database") {
+                std::string url = value();
+                if (url.rfind("sqlite:", 0) == 0) url = url.substr(url.rfind("sqlite://", 0) == 0 ? 9 : 7);
+                if (isPostgresUrl(url)) {
+                    if (auto problem = postgresUrlProblem(url); !problem.empty()) throw std::invalid_argument(problem);
+                    o.databaseUrl = url;
+                } else {
+                    if (url.empty() || url.find("://") != std::string::npos)
+                        throw std::invalid_argument(
+                            "--database takes a path, sqlite:PATH or postgresql://user@host:port/dbname");
+                    o.dbPath = url;
+                }
+            } else if (a == "--database-password-file") o.databasePasswordFile = value();
+            else if (a == "--database-schema") {
+                o.databaseSchema = value();
+                if (!validSchemaName(o.databaseSchema))
+                    throw std::invalid_argument("--database-schema takes lower-case letters, digits and _");
+            } else if (a == "--outbox") o.outboxDir = value();
             else if (a == "--cert") o.certFile = value();
             else if (a == "--key") o.keyFile = value();
             else if (a == "--ca-dir") o.caDir = value();
@@ -230,6 +256,8 @@ std::string parseOptions(int argc, char **argv, ServerOptions &o, bool &exitNow)
     } catch (const std::exception &e) {
         return e.what();
     }
+    if (o.databaseUrl.empty() && (!o.databasePasswordFile.empty() || !o.databaseSchema.empty()))
+        return "--database-password-file and --database-schema need a postgresql:// --database";
     if (o.port < 0 || o.port > 65535) return "--port must be 0 to 65535";
     if (o.threads < 1 || o.threads > 512) return "--threads must be 1 to 512";
     if (!(o.signupCredits >= 0 && o.signupCredits <= 1e9)) return "--signup-credits must be 0 to 1000000000";

@@ -10,6 +10,10 @@ struct ServerOptions {
     int port = 8443;
     std::string portFile;
     std::string dbPath = "quillo-cloud.sqlite3";
+    // A postgresql:// URL (without password) puts the store in PostgreSQL instead of dbPath.
+    std::string databaseUrl;
+    std::string databasePasswordFile;
+    std::string databaseSchema;
     std::string outboxDir = "quillo-cloud-outbox";
     std::string certFile, keyFile;
     std::string caDir;  // where the local authority lives when no --cert/--key

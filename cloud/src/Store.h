@@ -1,14 +1,19 @@
 #pragma once
-// Every piece of persistent state, behind operations that each run in one transaction.
-// Credits move only inside BEGIN IMMEDIATE transactions and the schema refuses a negative
-// balance or a reservation larger than the balance, so concurrent requests cannot overdraw.
+// Every piece of persistent state, behind operations that each run in one transaction, over
+// SQLite or PostgreSQL (each with its own schema and migrations). Credits move only inside write
+// transactions (SQLite: one writer at a time; PostgreSQL: serializable, run again when they lose
+// a race) and the schema refuses a negative balance or a reservation larger than the balance, so
+// concurrent requests, also on several servers, cannot overdraw.
 #include "Database.h"
 #include "ServerClock.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <optional>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quillo::cloud {
@@ -66,8 +71,12 @@ public:
     Store(Database &db, ServerClock &clock);
 
     void migrate();
-    void recoverInterruptedCorrections();
+    // A correction still "processing" whose server died holds its credits: they go back. With
+    // `olderThanSeconds` only those untouched that long, as other live servers share the rows.
+    int recoverInterruptedCorrections(std::optional<int64_t> olderThanSeconds = std::nullopt);
     int purgeExpired(int64_t retention);
+    // How long a correction may stay "processing" before a repeat or a recovery takes it over.
+    static constexpr int64_t kProcessingLeaseSeconds = 120;
 
     std::atomic<int64_t> accessTokenSeconds{3600};
     std::atomic<int64_t> refreshTokenSeconds{int64_t{60} * 24 * 3600};
@@ -134,10 +143,42 @@ public:
     void markReauthenticationVerified(const std::string &id);
     bool consumeVerifiedReauthentication(const std::string &id);
 
+    // Failed attempts by key, shared by every server on the database (see SharedAttemptThrottle).
+    struct Attempts {
+        int failures = 0;
+        int64_t last = 0;
+    };
+    Attempts attempts(const std::string &scope, const std::string &key);
+    void recordAttempt(const std::string &scope, const std::string &key, int64_t now, int64_t forgetAfter);
+    void clearAttempts(const std::string &scope, const std::string &key);
+
     std::string signingKey();
     bool healthy();
+    Database &database() { return db_; }
+    // Transactions run again after losing a race with another (PostgreSQL).
+    std::atomic<int64_t> retries{0};
 
 private:
+    void migrateSqlite();
+    void migratePostgres();
+    // Runs `work` (one transaction) again while it fails only because a concurrent transaction
+    // won; a short random pause lets the winner finish.
+    template <class Work> auto retrying(Work &&work) -> decltype(work())
+    {
+        for (int attempt = 0;; ++attempt) {
+            try {
+                return work();
+            } catch (const DatabaseError &e) {
+                if (!e.isRetryable() || attempt >= 12) throw;
+                retries.fetch_add(1);
+                thread_local std::minstd_rand jitter(std::random_device{}());
+                int64_t most = int64_t{1} << std::min(attempt, 6);
+                std::this_thread::sleep_for(std::chrono::microseconds(
+                    500 * (1 + static_cast<int64_t>(jitter() % static_cast<unsigned>(most)))));
+            }
+        }
+    }
+
     std::string mintAccessToken(const std::string &accountId, const std::string &sessionId, int64_t expiresAt);
     void expireStaleOrders(Connection &c, int64_t ttlSeconds);
 

@@ -9,7 +9,11 @@ namespace quillo::cloud {
 std::optional<Account> Store::accountByEmail(const std::string &email)
 {
     auto c = db_.lease();
-    auto q = c->query(std::string("SELECT ") + kAccountColumns + " FROM accounts WHERE email = ?");
+    // SQLite compares addresses without case by the column's collation, PostgreSQL by its index
+    // on lower(email).
+    auto q = c->query(std::string("SELECT ") + kAccountColumns +
+                      (c->dialect() == Dialect::sqlite ? " FROM accounts WHERE email = ?"
+                                                       : " FROM accounts WHERE lower(email) = lower(?)"));
     q.bind(1, email);
     if (!q.step()) return std::nullopt;
     return readAccount(q);
@@ -27,29 +31,32 @@ std::optional<Account> Store::accountById(const std::string &id)
 Account Store::createAccount(const std::string &email, const std::optional<std::string> &passwordHash,
                              const std::string &provider, bool confirmed, int64_t balanceMicro)
 {
-    Account a;
-    a.id = crypto::randomUuid();
-    a.email = email;
-    a.passwordHash = passwordHash;
-    a.provider = provider;
-    a.confirmed = confirmed;
-    a.balance = balanceMicro;
-    auto c = db_.lease();
-    Transaction tx(*c, true);
-    int64_t now = clock_.nowSeconds();
-    c->query("INSERT INTO accounts (id, email, password_hash, provider, email_confirmed, balance_micro, created_at) "
+    return retrying([&]() -> Account {
+        Account a;
+        a.id = crypto::randomUuid();
+        a.email = email;
+        a.passwordHash = passwordHash;
+        a.provider = provider;
+        a.confirmed = confirmed;
+        a.balance = balanceMicro;
+        auto c = db_.lease();
+        Transaction tx(*c, true);
+        int64_t now = clock_.nowSeconds();
+        c->query(
+             "INSERT INTO accounts (id, email, password_hash, provider, email_confirmed, balance_micro, created_at) "
              "VALUES (?, ?, ?, ?, ?, ?, ?)")
-        .bind(1, a.id)
-        .bind(2, email)
-        .bind(3, passwordHash)
-        .bind(4, provider)
-        .bind(5, confirmed ? 1 : 0)
-        .bind(6, balanceMicro)
-        .bind(7, now)
-        .run();
-    if (balanceMicro) ledger(*c, a.id, balanceMicro, "signup_grant", "", now);
-    tx.commit();
-    return a;
+            .bind(1, a.id)
+            .bind(2, email)
+            .bind(3, passwordHash)
+            .bind(4, provider)
+            .bind(5, confirmed ? 1 : 0)
+            .bind(6, balanceMicro)
+            .bind(7, now)
+            .run();
+        if (balanceMicro) ledger(*c, a.id, balanceMicro, "signup_grant", "", now);
+        tx.commit();
+        return a;
+    });
 }
 
 void Store::confirmEmail(const std::string &accountId)
@@ -90,29 +97,33 @@ void Store::setTotpSecret(const std::string &accountId, const std::optional<std:
 
 bool Store::setBalance(const std::string &accountId, int64_t balanceMicro)
 {
-    auto c = db_.lease();
-    Transaction tx(*c, true);
-    auto q = c->query("SELECT balance_micro, reserved_micro FROM accounts WHERE id = ?");
-    q.bind(1, accountId);
-    if (!q.step()) return false;
-    int64_t before = q.integer(0), reserved = q.integer(1);
-    int64_t target = std::max(balanceMicro, reserved);
-    c->query("UPDATE accounts SET balance_micro = ? WHERE id = ?").bind(1, target).bind(2, accountId).run();
-    ledger(*c, accountId, target - before, "balance_set", "", clock_.nowSeconds());
-    tx.commit();
-    return true;
+    return retrying([&]() -> bool {
+        auto c = db_.lease();
+        Transaction tx(*c, true);
+        auto q = c->query("SELECT balance_micro, reserved_micro FROM accounts WHERE id = ?");
+        q.bind(1, accountId);
+        if (!q.step()) return false;
+        int64_t before = q.integer(0), reserved = q.integer(1);
+        int64_t target = std::max(balanceMicro, reserved);
+        c->query("UPDATE accounts SET balance_micro = ? WHERE id = ?").bind(1, target).bind(2, accountId).run();
+        ledger(*c, accountId, target - before, "balance_set", "", clock_.nowSeconds());
+        tx.commit();
+        return true;
+    });
 }
 
 bool Store::deleteAccount(const std::string &accountId)
 {
-    auto c = db_.lease();
-    Transaction tx(*c, true);
-    auto q = c->query("DELETE FROM accounts WHERE id = ?");
-    q.bind(1, accountId).run();
-    bool removed = q.changes() > 0;
-    c->query("DELETE FROM ledger WHERE account_id = ?").bind(1, accountId).run();
-    tx.commit();
-    return removed;
+    return retrying([&]() -> bool {
+        auto c = db_.lease();
+        Transaction tx(*c, true);
+        auto q = c->query("DELETE FROM accounts WHERE id = ?");
+        q.bind(1, accountId).run();
+        bool removed = q.changes() > 0;
+        c->query("DELETE FROM ledger WHERE account_id = ?").bind(1, accountId).run();
+        tx.commit();
+        return removed;
+    });
 }
 
 Balance Store::balance(const std::string &accountId)
@@ -170,19 +181,21 @@ std::optional<Account> Store::emailTokenAccount(const std::string &token, const 
 
 std::optional<std::string> Store::consumeEmailToken(const std::string &token, const std::string &kind)
 {
-    auto c = db_.lease();
-    Transaction tx(*c, true);
-    std::string account;
-    {
-        auto q = c->query(
-            "SELECT account_id FROM email_tokens WHERE hash = ? AND kind = ? AND used = 0 AND expires_at >= ?");
-        q.bind(1, hashToken(token)).bind(2, kind).bind(3, clock_.nowSeconds());
-        if (!q.step()) return std::nullopt;
-        account = q.text(0);
-    }
-    c->query("UPDATE email_tokens SET used = 1 WHERE hash = ?").bind(1, hashToken(token)).run();
-    tx.commit();
-    return account;
+    return retrying([&]() -> std::optional<std::string> {
+        auto c = db_.lease();
+        Transaction tx(*c, true);
+        std::string account;
+        {
+            auto q = c->query(
+                "SELECT account_id FROM email_tokens WHERE hash = ? AND kind = ? AND used = 0 AND expires_at >= ?");
+            q.bind(1, hashToken(token)).bind(2, kind).bind(3, clock_.nowSeconds());
+            if (!q.step()) return std::nullopt;
+            account = q.text(0);
+        }
+        c->query("UPDATE email_tokens SET used = 1 WHERE hash = ?").bind(1, hashToken(token)).run();
+        tx.commit();
+        return account;
+    });
 }
 
 }  // namespace quillo::cloud

@@ -1,5 +1,5 @@
-// The store's schema and its migrations, the server's own secrets, and the purge of what has
-// outlived its use.
+// The store's SQLite schema and its migrations, the server's own secrets, and the purge of what
+// has outlived its use.
 #include "Store.h"
 
 #include "Crypto.h"
@@ -101,13 +101,29 @@ CREATE TABLE IF NOT EXISTS ledger (
 );
 )SQL";
 
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
+
+// Failed attempts (sign-in, codes, mails) by the hash of their key.
+const char *kAttemptsTable = R"SQL(
+CREATE TABLE IF NOT EXISTS attempts (
+  key_hash TEXT PRIMARY KEY,
+  failures INTEGER NOT NULL,
+  last_at INTEGER NOT NULL
+);
+CREATE INDEX IF NOT EXISTS attempts_last ON attempts(last_at);
+)SQL";
 
 }  // namespace
 
 Store::Store(Database &db, ServerClock &clock) : db_(db), clock_(clock) {}
 
 void Store::migrate()
+{
+    if (db_.dialect() == Dialect::postgres) migratePostgres();
+    else migrateSqlite();
+}
+
+void Store::migrateSqlite()
 {
     auto c = db_.lease();
     int version = 0;
@@ -123,6 +139,7 @@ void Store::migrate()
         if (version < 1) c->exec(kSchemaV1);
         // Later versions add their ALTER TABLE steps here, each guarded by `version < N`.
         if (version < 2) c->exec("ALTER TABLE accounts ADD COLUMN totp_last_step INTEGER NOT NULL DEFAULT -1");
+        if (version < 3) c->exec(kAttemptsTable);
         c->exec("PRAGMA user_version = " + std::to_string(kSchemaVersion));
         auto q = c->query("SELECT value FROM server_secrets WHERE name = 'token_signing_key'");
         if (q.step()) {
@@ -153,20 +170,25 @@ bool Store::healthy()
 
 int Store::purgeExpired(int64_t retention)
 {
-    auto c = db_.lease();
     int64_t now = clock_.nowSeconds();
-    Transaction tx(*c, true);
-    auto q = c->query("DELETE FROM corrections WHERE state != 'processing' AND updated_at < ?");
-    q.bind(1, now - retention).run();
-    int removed = q.changes();
-    c->query("DELETE FROM access_tokens WHERE expires_at < ?").bind(1, now - 3600).run();
-    c->query("DELETE FROM sessions WHERE refresh_expires_at < ?").bind(1, now).run();
-    c->query("DELETE FROM email_tokens WHERE expires_at < ?").bind(1, now - 3600).run();
-    c->query("DELETE FROM oauth_requests WHERE expires_at < ?").bind(1, now - 3600).run();
-    tx.commit();
-    // Old copies of the purged pages in the write-ahead log go too.
-    if (removed) {
+    int removed = retrying([&] {
+        auto c = db_.lease();
+        Transaction tx(*c, true);
+        auto q = c->query("DELETE FROM corrections WHERE state != 'processing' AND updated_at < ?");
+        q.bind(1, now - retention).run();
+        int count = q.changes();
+        c->query("DELETE FROM access_tokens WHERE expires_at < ?").bind(1, now - 3600).run();
+        c->query("DELETE FROM sessions WHERE refresh_expires_at < ?").bind(1, now).run();
+        c->query("DELETE FROM email_tokens WHERE expires_at < ?").bind(1, now - 3600).run();
+        c->query("DELETE FROM oauth_requests WHERE expires_at < ?").bind(1, now - 3600).run();
+        c->query("DELETE FROM attempts WHERE last_at < ?").bind(1, now - int64_t{24} * 3600).run();
+        tx.commit();
+        return count;
+    });
+    // Old copies of the purged pages in SQLite's write-ahead log go too.
+    if (removed && db_.dialect() == Dialect::sqlite) {
         try {
+            auto c = db_.lease();
             c->exec("PRAGMA wal_checkpoint(TRUNCATE)");
         } catch (const std::exception &) {
             // readers still in the log; the next purge tries again

@@ -78,21 +78,23 @@ void Store::denyOAuthRequest(const std::string &id)
 
 std::optional<OAuthRequest> Store::takeOAuthCode(const std::string &code, const std::string &kind)
 {
-    auto c = db_.lease();
-    Transaction tx(*c, true);
-    std::optional<OAuthRequest> r;
-    {
-        auto q = c->query(
-            std::string("SELECT ") + kOAuthColumns +
-            " FROM oauth_requests WHERE code_hash = ? AND kind = ? AND state = 'authorized' AND code_expires_at >= ?");
-        q.bind(1, hashToken(code)).bind(2, kind).bind(3, clock_.nowSeconds());
-        if (!q.step()) return std::nullopt;
-        r = readOAuth(q);
-    }
-    // A code works once, whether or not the verifier that comes with it is right.
-    c->query("UPDATE oauth_requests SET state = 'code_used', code_hash = NULL WHERE id = ?").bind(1, r->id).run();
-    tx.commit();
-    return r;
+    return retrying([&]() -> std::optional<OAuthRequest> {
+        auto c = db_.lease();
+        Transaction tx(*c, true);
+        std::optional<OAuthRequest> r;
+        {
+            auto q = c->query(std::string("SELECT ") + kOAuthColumns +
+                              " FROM oauth_requests WHERE code_hash = ? AND kind = ? AND state = 'authorized' AND "
+                              "code_expires_at >= ?");
+            q.bind(1, hashToken(code)).bind(2, kind).bind(3, clock_.nowSeconds());
+            if (!q.step()) return std::nullopt;
+            r = readOAuth(q);
+        }
+        // A code works once, whether or not the verifier that comes with it is right.
+        c->query("UPDATE oauth_requests SET state = 'code_used', code_hash = NULL WHERE id = ?").bind(1, r->id).run();
+        tx.commit();
+        return r;
+    });
 }
 
 std::optional<OAuthRequest> Store::reauthenticationByProof(const std::string &proofHash)

@@ -221,6 +221,14 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
             res, 200,
             {{"version", release.version}, {"buildNumber", release.buildNumber}, {"package", updates_->packageName()}});
     }
+    if (name == "database") {
+        // The next write transactions fail as having lost a race; the store runs them again.
+        if (body.contains("conflicts")) db_->injectedConflicts = static_cast<int>(integer("conflicts", 0, 0, 1000));
+        return sendJson(res, 200,
+                        {{"database", db_->name()},
+                         {"retries", store_->retries.load()},
+                         {"conflictsLeft", db_->injectedConflicts.load()}});
+    }
     if (name == "park") {
         faults_.armPark(static_cast<int>(integer("count", 1)));
         return sendJson(res, 200, json::object());

@@ -2,6 +2,7 @@
 #include "CloudServer.h"
 #include "Crypto.h"
 #include "Log.h"
+#include "OpenDatabase.h"
 #include "ServerOptions.h"
 
 #include <csignal>
@@ -125,8 +126,8 @@ int main(int argc, char **argv)
     try {
         if (!options.enrollTotpEmail.empty()) {
             ServerClock clock;
-            Database db(options.dbPath);
-            Store store(db, clock);
+            auto db = openDatabase(options);
+            Store store(*db, clock);
             store.migrate();
             auto account = store.accountByEmail(options.enrollTotpEmail);
             if (!account) {

@@ -1,10 +1,12 @@
 #include "CloudTestServer.h"
 
+#include <libpq-fe.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <openssl/sha.h>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <csignal>
@@ -35,6 +37,80 @@ std::string cloudBinary() {
     return other && *other ? other : QUILLO_CLOUD_BINARY;
 }
 
+bool CloudTestServer::onPostgres() {
+    const char* url = std::getenv("QUILLO_TEST_DATABASE_URL");
+    return url && *url;
+}
+
+static std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::vector<std::string>> postgresRows(const std::string& sql, const std::string& schema) {
+    std::string password;
+    if (const char* file = std::getenv("QUILLO_TEST_DATABASE_PASSWORD_FILE"); file && *file) {
+        password = fileText(file);
+        while (!password.empty() && std::isspace(static_cast<unsigned char>(password.back()))) password.pop_back();
+    }
+    const char* keys[] = {"dbname", password.empty() ? nullptr : "password", nullptr};
+    const char* values[] = {std::getenv("QUILLO_TEST_DATABASE_URL"), password.c_str(), nullptr};
+    PGconn* conn = PQconnectdbParams(keys, values, 1);
+    std::vector<std::vector<std::string>> rows;
+    if (PQstatus(conn) != CONNECTION_OK) {
+        std::string error = PQerrorMessage(conn);
+        PQfinish(conn);
+        throw std::runtime_error("cannot reach the test database: " + error);
+    }
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr); // "drop cascades to ..."
+    if (!schema.empty()) PQclear(PQexec(conn, ("SET search_path TO " + schema).c_str()));
+    PGresult* res = PQexec(conn, sql.c_str());
+    auto status = PQresultStatus(res);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+        std::string error = PQresultErrorMessage(res);
+        PQclear(res);
+        PQfinish(conn);
+        throw std::runtime_error("test database: " + error);
+    }
+    for (int r = 0; r < PQntuples(res); ++r) {
+        rows.emplace_back();
+        for (int c = 0; c < PQnfields(res); ++c) rows.back().push_back(PQgetvalue(res, r, c));
+    }
+    PQclear(res);
+    PQfinish(conn);
+    return rows;
+}
+
+std::string CloudTestServer::queryValue(const std::string& sql) const {
+    if (onPostgres()) {
+        auto rows = postgresRows(sql, schema_);
+        return rows.empty() || rows[0].empty() ? std::string() : rows[0][0];
+    }
+    std::string out;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2((dir_ + "/cloud.sqlite3").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* q = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &q, nullptr) == SQLITE_OK && sqlite3_step(q) == SQLITE_ROW &&
+            sqlite3_column_text(q, 0))
+            out = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+        sqlite3_finalize(q);
+    }
+    sqlite3_close(db);
+    return out;
+}
+
+std::string CloudTestServer::storedBytes() const {
+    if (!onPostgres()) return fileText(dir_ + "/cloud.sqlite3") + fileText(dir_ + "/cloud.sqlite3-wal");
+    std::string out;
+    for (auto& table :
+         postgresRows("SELECT table_name FROM information_schema.tables WHERE table_schema = '" + schema_ + "'"))
+        for (auto& row : postgresRows("SELECT t::text FROM " + schema_ + "." + table[0] + " t")) out += row[0] + "\n";
+    return out;
+}
+
 std::string Reply::header(const std::string& name) const {
     auto it = headers.find(name);
     return it == headers.end() ? std::string() : it->second;
@@ -49,9 +125,27 @@ CloudTestServer::CloudTestServer(std::vector<std::string> extra, bool testContro
         dir_ = reuseDirectory;
         ownsDir_ = false;
     }
-    std::vector<std::string> args = {cloudBinary(), "--port", "0", "--db", dir_ + "/cloud.sqlite3", "--outbox",
-                                     dir_ + "/outbox", "--cert", std::string(QUILLO_TEST_CA_DIR) + "/server.pem",
-                                     "--key", std::string(QUILLO_TEST_CA_DIR) + "/server.key", "--threads", "8",
+    std::vector<std::string> database = {"--db", dir_ + "/cloud.sqlite3"};
+    if (onPostgres()) {
+        // Each test's own schema, named in its directory so that a server reusing the directory
+        // finds the same rows.
+        schema_ = fileText(dir_ + "/schema");
+        if (schema_.empty()) {
+            unsigned char random[8];
+            RAND_bytes(random, sizeof random);
+            schema_ = "test_";
+            for (unsigned char b : random) schema_ += "0123456789abcdef"[b >> 4], schema_ += "0123456789abcdef"[b & 15];
+            std::ofstream(dir_ + "/schema") << schema_;
+        }
+        database = {"--database", std::getenv("QUILLO_TEST_DATABASE_URL"), "--database-schema", schema_};
+        if (const char* file = std::getenv("QUILLO_TEST_DATABASE_PASSWORD_FILE"); file && *file) {
+            database.push_back("--database-password-file");
+            database.push_back(file);
+        }
+    }
+    std::vector<std::string> args = {cloudBinary(), "--port", "0", "--outbox", dir_ + "/outbox", "--cert",
+                                     std::string(QUILLO_TEST_CA_DIR) + "/server.pem", "--key",
+                                     std::string(QUILLO_TEST_CA_DIR) + "/server.key", "--threads", "8",
                                      // The stored hashes of test accounts need not resist cracking.
                                      "--password-hash-cost", "12",
                                      // One suggestion index cache for all test servers, and a fallback
@@ -61,6 +155,7 @@ CloudTestServer::CloudTestServer(std::vector<std::string> extra, bool testContro
                                      // Each test's server reads on first use what it needs; one test
                                      // warms up at start.
                                      "--no-warm-up"};
+    args.insert(args.begin() + 3, database.begin(), database.end());
     if (testControls) args.push_back("--test-controls");
     args.insert(args.end(), extra.begin(), extra.end());
     std::vector<char*> argv;
@@ -105,6 +200,13 @@ CloudTestServer::CloudTestServer(std::vector<std::string> extra, bool testContro
 
 CloudTestServer::~CloudTestServer() {
     stop();
+    if (ownsDir_ && !schema_.empty()) {
+        try {
+            postgresRows("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what();
+        }
+    }
     if (ownsDir_ && !dir_.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);

@@ -56,8 +56,18 @@ public:
 
     std::vector<std::string> mails() const; // outbox file contents, oldest first
 
+    // The store: the SQLite file in the directory, or with QUILLO_TEST_DATABASE_URL a schema of
+    // its own in that PostgreSQL database.
+    static bool onPostgres();
+    const std::string& schema() const { return schema_; }
+    // The first column of the first row of `sql` (run in the server's schema); empty if none.
+    std::string queryValue(const std::string& sql) const;
+    // Every row of every table as text, and on SQLite the files' raw bytes too.
+    std::string storedBytes() const;
+
 private:
     std::string dir_;
+    std::string schema_;
     bool ownsDir_ = true;
     int port_ = -1;
     pid_t pid_ = -1;
@@ -66,6 +76,10 @@ private:
 // The server the tests run: the one built beside them, or QUILLO_CLOUD_UNDER_TEST, so that the
 // same tests can be pointed at another build (an older server they must fail on).
 std::string cloudBinary();
+
+// A connection to the test PostgreSQL database (QUILLO_TEST_DATABASE_URL), for tests that look
+// behind the server; every call runs one statement, in `schema` when given.
+std::vector<std::vector<std::string>> postgresRows(const std::string& sql, const std::string& schema = {});
 
 // Independent helpers (OpenSSL), so a fault in the server's own code cannot hide here.
 std::string newUuid();

@@ -1,10 +1,10 @@
 // In-process tests of the server's engine: the corrector with the real en_US dictionary, the
 // suggestion cache, the crypto helpers and the credit rules of the store.
 #include "Crypto.h"
-#include "Database.h"
 #include "HunspellSuggestionIndex.h"
 #include "Pricing.h"
 #include "SpellChecker.h"
+#include "SqliteDatabase.h"
 #include "Store.h"
 #include "TextCorrector.h"
 
@@ -172,7 +172,7 @@ protected:
     void SetUp() override {
         dir = std::filesystem::temp_directory_path() / ("quillo-store-" + crypto::randomToken(6));
         std::filesystem::create_directories(dir);
-        db = std::make_unique<Database>((dir / "db.sqlite3").string());
+        db = std::make_unique<SqliteDatabase>((dir / "db.sqlite3").string());
         store = std::make_unique<Store>(*db, clock);
         store->migrate();
     }

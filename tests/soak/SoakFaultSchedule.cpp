@@ -7,8 +7,8 @@
 
 namespace quillo::soak {
 
-SoakFaultSchedule::SoakFaultSchedule(SoakServer& server, std::uint32_t seed)
-    : server_(server), rng_(seed * 104729u + 1) {}
+SoakFaultSchedule::SoakFaultSchedule(std::vector<SoakServer*> servers, std::uint32_t seed)
+    : servers_(std::move(servers)), rng_(seed * 104729u + 1) {}
 
 QCoro::Task<> SoakFaultSchedule::run() {
     Clock& clock = Clock::shared();
@@ -62,12 +62,23 @@ SoakFaultSchedule::Fault SoakFaultSchedule::pick() {
 
 QCoro::Task<> SoakFaultSchedule::armOne() {
     const Fault fault = pick();
-    co_await server_.control(fault.control, fault.body);
-    if (fault.busySeconds > 0) {
-        co_await Clock::shared().sleep(fault.busySeconds);
-        co_await server_.control(QStringLiteral("busy"), notBusy());
+    std::vector<SoakServer*> running;
+    for (SoakServer* server : servers_)
+        if (server->isListening()) running.push_back(server);
+    if (running.empty()) co_return;
+    SoakServer& server = *running[std::uniform_int_distribution<std::size_t>(0, running.size() - 1)(rng_)];
+    const int starts = server.starts();
+    try {
+        co_await server.control(fault.control, fault.body);
+        ++armed_[fault.name];
+        if (fault.busySeconds > 0) {
+            co_await Clock::shared().sleep(fault.busySeconds);
+            co_await server.control(QStringLiteral("busy"), notBusy());
+        }
+    } catch (const std::exception&) {
+        // An instance killed on purpose meanwhile takes its faults with it; anything else is a fault.
+        if (server.isListening() && server.starts() == starts) throw;
     }
-    ++armed_[fault.name];
 }
 
 QJsonObject SoakFaultSchedule::notBusy() { return QJsonObject{{"fast", false}, {"very_very_fast", false}}; }

@@ -3,12 +3,14 @@
 // dropped before the work, while it runs (the repeat then meets "still processing" answers) or
 // after the charge; 502/503/504 marked safe, before or after the charge; runs of 425; slow
 // answers and slow work; a speed busy (rerouted and billed at the other) or both (429).
-// The server counts what it actually applied; this counts what was armed.
+// With several instances each fault goes to one of those running, at random. The servers count
+// what they actually applied; this counts what was armed.
 #include <QHash>
 #include <QJsonObject>
 #include <QString>
 #include <cstdint>
 #include <random>
+#include <vector>
 
 #include <qcoro/qcorotask.h>
 
@@ -18,7 +20,7 @@ class SoakServer;
 
 class SoakFaultSchedule {
 public:
-    SoakFaultSchedule(SoakServer& server, std::uint32_t seed);
+    SoakFaultSchedule(std::vector<SoakServer*> servers, std::uint32_t seed);
 
     QCoro::Task<> run();
     void stop() { stopping_ = true; }
@@ -35,7 +37,7 @@ private:
     static QJsonObject notBusy();
     QCoro::Task<> armOne();
 
-    SoakServer& server_;
+    std::vector<SoakServer*> servers_;
     std::mt19937 rng_;
     bool stopping_ = false;
     QHash<QString, qint64> armed_;

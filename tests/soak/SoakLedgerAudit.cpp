@@ -6,57 +6,18 @@
 #include <QSet>
 #include <algorithm>
 #include <cmath>
-#include <sqlite3.h>
 
 namespace quillo::soak {
 
-namespace {
-
-class ReadOnlyDatabase {
-public:
-    explicit ReadOnlyDatabase(const QString& path) {
-        if (sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-            error = QString::fromUtf8(sqlite3_errmsg(db_));
-            sqlite3_close(db_);
-            db_ = nullptr;
-        }
-    }
-    ~ReadOnlyDatabase() { sqlite3_close(db_); }
-    bool isOpen() const { return db_ != nullptr; }
-
-    // Calls `row` with the statement positioned on each result row.
-    template <typename Row> bool each(const char* sql, Row row) {
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK) {
-            error = QString::fromUtf8(sqlite3_errmsg(db_));
-            return false;
-        }
-        int rc;
-        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) row(statement);
-        sqlite3_finalize(statement);
-        if (rc != SQLITE_DONE) error = QString::fromUtf8(sqlite3_errmsg(db_));
-        return rc == SQLITE_DONE;
-    }
-
-    QString error;
-
-private:
-    sqlite3* db_ = nullptr;
-};
-
-QString text(sqlite3_stmt* s, int column) {
-    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
-    return bytes ? QString::fromUtf8(bytes) : QString();
+SoakLedgerAudit SoakLedgerAudit::run(const QString& databasePath, const std::vector<SoakCall>& calls) {
+    return check(SoakLedgerRows::fromSqlite(databasePath), calls);
 }
 
-} // namespace
-
-SoakLedgerAudit SoakLedgerAudit::run(const QString& databasePath, const std::vector<SoakCall>& calls) {
+SoakLedgerAudit SoakLedgerAudit::check(const SoakLedgerRows& rows, const std::vector<SoakCall>& calls) {
     SoakLedgerAudit audit;
     SoakLedgerFigures& f = audit.figures;
-    ReadOnlyDatabase db(databasePath);
-    if (!db.isOpen()) {
-        audit.problems << QStringLiteral("the database cannot be opened: %1").arg(db.error);
+    if (!rows.error.isEmpty()) {
+        audit.problems << rows.error;
         return audit;
     }
 
@@ -69,38 +30,29 @@ SoakLedgerAudit SoakLedgerAudit::run(const QString& databasePath, const std::vec
     QHash<QString, qint64> running; // by account
     f.lowestBalanceMicro = 0;
     bool anyStep = false;
-    bool ok =
-        db.each("SELECT account_id, delta_micro, reason, reference FROM ledger ORDER BY id", [&](sqlite3_stmt* s) {
-            const QString account = text(s, 0);
-            const qint64 delta = sqlite3_column_int64(s, 1);
-            const QString reason = text(s, 2);
-            qint64& balance = running[account];
-            balance += delta;
-            if (balance < 0) ++f.negativeSteps;
-            f.lowestBalanceMicro = anyStep ? std::min(f.lowestBalanceMicro, balance) : balance;
-            anyStep = true;
-            if (reason == QLatin1String("balance_set")) ++f.balanceSets;
-            if (reason != QLatin1String("correction")) return;
-            Charge& c = charges[text(s, 3)];
-            c.account = account;
-            c.micro -= delta;
-            ++c.count;
-            ++f.chargedCorrections;
-            f.chargedMicro -= delta;
-        });
-    ok = ok && db.each("SELECT id, balance_micro, reserved_micro FROM accounts", [&](sqlite3_stmt* s) {
-        if (running.value(text(s, 0)) != sqlite3_column_int64(s, 1)) ++f.ledgerMismatches;
-        f.reservedLeft += sqlite3_column_int64(s, 2);
-    });
+    for (const SoakLedgerRows::Step& step : rows.ledger) {
+        qint64& balance = running[step.account];
+        balance += step.deltaMicro;
+        if (balance < 0) ++f.negativeSteps;
+        f.lowestBalanceMicro = anyStep ? std::min(f.lowestBalanceMicro, balance) : balance;
+        anyStep = true;
+        if (step.reason == QLatin1String("balance_set")) ++f.balanceSets;
+        if (step.reason != QLatin1String("correction")) continue;
+        Charge& c = charges[step.reference];
+        c.account = step.account;
+        c.micro -= step.deltaMicro;
+        ++c.count;
+        ++f.chargedCorrections;
+        f.chargedMicro -= step.deltaMicro;
+    }
+    for (const SoakLedgerRows::Account& account : rows.accounts) {
+        if (running.value(account.id) != account.balanceMicro) ++f.ledgerMismatches;
+        f.reservedLeft += account.reservedMicro;
+    }
     QHash<QString, qint64> storedCharges; // done corrections by id
-    ok = ok && db.each("SELECT id, state, charged_micro FROM corrections", [&](sqlite3_stmt* s) {
-        const QString state = text(s, 1);
-        if (state == QLatin1String("processing")) ++f.processingLeft;
-        if (state == QLatin1String("done")) storedCharges.insert(text(s, 0), sqlite3_column_int64(s, 2));
-    });
-    if (!ok) {
-        audit.problems << QStringLiteral("the database cannot be read: %1").arg(db.error);
-        return audit;
+    for (const SoakLedgerRows::Correction& correction : rows.corrections) {
+        if (correction.state == QLatin1String("processing")) ++f.processingLeft;
+        if (correction.state == QLatin1String("done")) storedCharges.insert(correction.id, correction.chargedMicro);
     }
     audit.readable = true;
 

@@ -1,8 +1,8 @@
 #pragma once
-// Checks a soak's outcome against the server's own records: its SQLite database, read after the
-// server stopped. The ledger is the truth about money; the client's calls say what was asked
+// Checks a soak's outcome against the servers' own records, read after they stopped. The ledger is the truth about money; the client's calls say what was asked
 // and what was delivered.
 #include "SoakCall.h"
+#include "SoakLedgerRows.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,7 +32,9 @@ struct SoakLedgerAudit {
     QStringList problems; // one line per broken rule, empty when all hold
     bool readable = false;
 
+    // From the SQLite database of one server.
     static SoakLedgerAudit run(const QString& databasePath, const std::vector<SoakCall>& calls);
+    static SoakLedgerAudit check(const SoakLedgerRows& rows, const std::vector<SoakCall>& calls);
 };
 
 } // namespace quillo::soak

@@ -136,6 +136,7 @@ SoakReport SoakReport::make(const Inputs& in) {
                .arg(in.seconds, 0, 'f', 1)
                .arg(in.clients)
                .arg(in.seed)
+        << in.setup
         << QStringLiteral("corrections: attempted %1, succeeded %2, failed %3 (%4 rerouted to the other speed)")
                .arg(attempted)
                .arg(succeeded)
@@ -187,6 +188,7 @@ SoakReport SoakReport::make(const Inputs& in) {
     report.json = QJsonObject{{"seconds", in.seconds},
                               {"clients", in.clients},
                               {"seed", static_cast<qint64>(in.seed)},
+                              {"setup", QJsonArray::fromStringList(in.setup)},
                               {"attempted", attempted},
                               {"succeeded", succeeded},
                               {"failed", attempted - succeeded},

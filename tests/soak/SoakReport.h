@@ -30,6 +30,7 @@ struct SoakReport {
         double memoryGrowthLimitMiB = 0;
         qint64 clientKiBStart = 0, clientKiBEnd = 0;
         bool serverStoppedCleanly = false;
+        QStringList setup; // the servers and what was done to them, printed below the first line
     };
 
     QStringList lines;    // the printed summary
