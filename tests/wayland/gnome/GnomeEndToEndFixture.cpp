@@ -24,10 +24,13 @@ void GnomeEndToEnd::SetUp() {
     // Qt applications describe themselves only once the desktop's accessibility is on.
     AtSpiBus::enableAccessibility();
     ASSERT_TRUE(accessibility.connect());
-    // The keybinding as onboarding writes it; the layer's own binding replaces it once running.
-    ASSERT_TRUE(setCustomKeybindings({{QStringLiteral("F8"), QStringLiteral(QUILLO_EXECUTABLE " --trigger")}}));
     consent = std::make_unique<ConsentAnswer>(consentChoice());
-    if (!startService()) return;
+    if (!startService()) {
+        // Without the layer the harness writes the keybinding itself, as onboarding would.
+        ASSERT_TRUE(setCustomKeybindings({{QStringLiteral("F8"), QStringLiteral(QUILLO_EXECUTABLE " --trigger")}}));
+        return;
+    }
+    if (!platform->permission().isProcessTrusted()) return; // the refusal cases look at that
     ASSERT_TRUE(service->startMonitoring()) << toast.joined().toStdString();
 }
 
@@ -37,17 +40,36 @@ void GnomeEndToEnd::TearDown() {
 }
 
 bool GnomeEndToEnd::startService() {
-    // This build has no GNOME layer yet: the service needs keys through the RemoteDesktop portal
-    // and the clipboard through Mutter's remote desktop session.
-    missingLayer = QStringLiteral("no GNOME desktop layer in this build (keys through the RemoteDesktop portal, "
-                                  "the clipboard through Mutter's remote desktop session)");
-    return false;
+    // The user allowed remote interaction in onboarding: the layer asks GNOME at once, and the
+    // dialog appears for the answerer.
+    defaults.setBoolean(QStringLiteral("remoteDesktopAllowed"), true);
+    platform = DesktopPlatform::make(DesktopSession::gnome, QStringLiteral(QUILLO_EXECUTABLE " --trigger"), defaults);
+    if (!platform) {
+        missingLayer = QStringLiteral("this build serves GNOME with no desktop layer");
+        return false;
+    }
+    platform->setNoticeHandler([this](const QString& sentence) { notices.append(sentence); });
+    // Allowed: keys and clipboard ready; refused: a sentence said.
+    waitUntil([&] { return platform->permission().isProcessTrusted() || !notices.isEmpty(); }, 30000);
+    serviceKeys = std::make_unique<CountingKeystrokes>(platform->keystrokes());
+    service = std::make_unique<GlobalCorrectionService>(
+        GlobalCorrectionService::Environment{defaults, platform->eventTap(), platform->permission(), workspace, toast,
+                                             announcer, nullptr, Clock::shared(),
+                                             TextInsertionEngine::Platform{workspace, accessibility,
+                                                                           platform->pasteboard(), *serviceKeys,
+                                                                           platform->keyboardLayout()}},
+        cloud.service.get(), nullptr, nullptr, GlobalCorrectionService::StatusCallback{}, &cloud.auth);
+    return true;
 }
 
 void GnomeCorrection::SetUp() {
     GnomeEndToEnd::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     if (!service) GTEST_SKIP() << missingLayer.toStdString();
+    if (consentChoice() == ConsentAnswer::Choice::allow) {
+        ASSERT_TRUE(platform->permission().isProcessTrusted())
+            << "remote interaction was not allowed: " << notices.join(QLatin1Char(' ')).toStdString();
+    }
 }
 
 void GnomeEndToEnd::expectRefusedWithoutAKeystroke(const QString& sentence) {

@@ -4,6 +4,7 @@
 // keybinding of GNOME's settings turns into `quillo --trigger`, handed to the service over the
 // instance channel. The remote desktop dialog is answered through the accessibility bus.
 #include "App/AppInstanceChannel.h"
+#include "App/DesktopPlatform.h"
 #include "CloudClientHarness.h"
 #include "CorrectionEndToEndSupport.h"
 #include "DesktopTestSupport.h"
@@ -77,8 +78,9 @@ protected:
     SilentAnnouncer announcer;
     AppInstanceChannel channel{
         *AppInstanceChannel::defaultServerName(QuilloAppEnvironment::current().bundleIdentifier)};
-    // The GNOME layer's parts, made by startService().
-    std::unique_ptr<QObject> layer;
+    // The GNOME layer, made by startService(), and the sentences it said.
+    std::unique_ptr<DesktopPlatform> platform;
+    QStringList notices;
     std::unique_ptr<ConsentAnswer> consent;
     std::unique_ptr<CountingKeystrokes> serviceKeys;
     std::unique_ptr<GlobalCorrectionService> service;
