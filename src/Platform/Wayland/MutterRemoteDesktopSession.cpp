@@ -5,6 +5,8 @@
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
+#include <QDeadlineTimer>
+#include <poll.h>
 
 namespace quillo {
 
@@ -13,6 +15,8 @@ namespace {
 const QString rootPath = QStringLiteral("/org/gnome/Mutter/RemoteDesktop");
 const QString rootInterface = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
 const QString sessionInterface = QStringLiteral("org.gnome.Mutter.RemoteDesktop.Session");
+constexpr int readRetryLimitMs = 500;
+constexpr int readRetryIntervalMs = 5;
 
 } // namespace
 
@@ -72,7 +76,23 @@ bool MutterRemoteDesktopSession::setSelection(const QStringList& mimeTypes) {
 
 std::optional<int> MutterRemoteDesktopSession::selectionRead(const QString& mimeType) {
     if (!clipboardEnabled_) return std::nullopt;
-    return RemoteDesktopDBus::takeFileDescriptor(callSession(QStringLiteral("SelectionRead"), {mimeType}));
+    // Mutter serves one read at a time and counts the last one done only once its own loop has
+    // finished it, after our end of the pipe saw all of it: a read right after another is
+    // refused for a moment, so it is asked again, within a bound.
+    const QDeadlineTimer deadline(readRetryLimitMs);
+    while (true) {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(serviceName, path_, sessionInterface, QStringLiteral("SelectionRead"));
+        message.setArguments({mimeType});
+        const QDBusMessage reply =
+            QDBusConnection::sessionBus().call(message, QDBus::Block, RemoteDesktopDBus::callTimeoutMs);
+        if (RemoteDesktopDBus::succeeded(reply)) return RemoteDesktopDBus::takeFileDescriptor(reply);
+        if (reply.errorName() != QLatin1String("org.freedesktop.DBus.Error.LimitsExceeded") || deadline.hasExpired()) {
+            qCWarning(lcTextInsertion, "Mutter refused to read the clipboard: %s", qUtf8Printable(reply.errorName()));
+            return std::nullopt;
+        }
+        ::poll(nullptr, 0, readRetryIntervalMs);
+    }
 }
 
 std::optional<int> MutterRemoteDesktopSession::selectionWrite(quint32 serial) {

@@ -119,6 +119,11 @@ void PortalRemoteDesktopSession::response(uint code, const QVariantMap& results)
     const Step step = std::exchange(step_, Step::none);
     stopListening();
     if (code != responseSuccess) {
+        // The portal has ended the session itself: there is nothing left to close.
+        if (!session_.isEmpty())
+            QDBusConnection::sessionBus().disconnect(portalService, session_, sessionInterface,
+                                                     QStringLiteral("Closed"), this, SLOT(sessionClosed()));
+        session_.clear();
         fail(code == responseCancelled);
         return;
     }
