@@ -7,9 +7,16 @@
 #include "Platform/Linux/LinuxPasteboard.h"
 #include "Platform/Linux/LinuxWorkspace.h"
 #include "Platform/Wayland/AtSpiWorkspace.h"
+#include "Platform/Wayland/GSettingsStore.h"
+#include "Platform/Wayland/GnomeAccessibilityPermission.h"
+#include "Platform/Wayland/GnomeInputSources.h"
+#include "Platform/Wayland/GnomeRemoteDesktop.h"
+#include "Platform/Wayland/GnomeTriggerBinding.h"
 #include "Platform/Wayland/KGlobalAccelBinding.h"
 #include "Platform/Wayland/KWinAccessibilityPermission.h"
 #include "Platform/Wayland/KWinFakeInput.h"
+#include "Platform/Wayland/RemoteDesktopKeyboard.h"
+#include "Platform/Wayland/RemoteDesktopPasteboard.h"
 #include "Platform/Wayland/SwayIpc.h"
 #include "Platform/Wayland/SwayTriggerBinding.h"
 #include "Platform/Wayland/SwayWorkspace.h"
@@ -27,8 +34,9 @@ DesktopSession detectDesktopSession(const QString& sessionType, const QString& w
         sessionType.compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0 || !waylandDisplay.isEmpty();
     if (!wayland) return DesktopSession::x11;
     if (!swaySocket.isEmpty()) return DesktopSession::sway;
-    if (currentDesktop.split(QLatin1Char(':')).contains(QLatin1String("KDE"), Qt::CaseInsensitive))
-        return DesktopSession::kwin;
+    const QStringList desktops = currentDesktop.split(QLatin1Char(':'));
+    if (desktops.contains(QLatin1String("KDE"), Qt::CaseInsensitive)) return DesktopSession::kwin;
+    if (desktops.contains(QLatin1String("GNOME"), Qt::CaseInsensitive)) return DesktopSession::gnome;
     return DesktopSession::otherWayland;
 }
 
@@ -136,6 +144,64 @@ private:
     std::function<void()> handler_;
 };
 
+class GnomePlatform final : public DesktopPlatform {
+public:
+    GnomePlatform(const QString& triggerCommand, UserDefaults& defaults)
+        : workspace_(Clock::shared()),
+          remoteDesktop_(defaults, GnomeRemoteDesktop::choose(GnomeRemoteDesktop::probe())),
+          keyboard_(connection_, [this] { return remoteDesktop_.keyChannel(); }),
+          pasteboard_(remoteDesktop_.clipboardChannel()), binding_(settings_, triggerCommand),
+          permission_(remoteDesktop_) {
+        keyboard_.setActiveGroup([this] { return inputSources_.activeGroup(); });
+        QObject::connect(&remoteDesktop_, &GnomeRemoteDesktop::notice, [this](const QString& sentence) {
+            if (noticeHandler_) noticeHandler_(sentence);
+        });
+        remoteDesktop_.resume();
+    }
+
+    std::optional<DesktopBindingLine> bindingLine(const CorrectionTriggerPreference& trigger) const override {
+        const auto code = trigger.keyDownCode();
+        if (!code || !GnomeTriggerBinding::accelerator(*code))
+            return DesktopBindingLine{QStringLiteral("GNOME cannot use a modifier key alone as a shortcut: choose a "
+                                                     "function key as the trigger, or give the command above a "
+                                                     "shortcut in Settings > Keyboard > Keyboard Shortcuts > Custom "
+                                                     "Shortcuts."),
+                                      QString()};
+        return DesktopBindingLine{QStringLiteral("Quillo adds your trigger key to GNOME as the custom shortcut "
+                                                 "\"Quillo\" while corrections are on. To use another key, choose it "
+                                                 "here; GNOME lists it in Settings > Keyboard > Keyboard Shortcuts > "
+                                                 "Custom Shortcuts."),
+                                  QString()};
+    }
+    void setNoticeHandler(const std::function<void(const QString&)>& handler) override { noticeHandler_ = handler; }
+
+    Workspace& workspace() override { return workspace_; }
+    Pasteboard& pasteboard() override { return pasteboard_; }
+    KeystrokeSender& keystrokes() override { return keyboard_; }
+    KeyboardLayout& keyboardLayout() override { return keyboard_; }
+    EventTap& eventTap() override { return binding_; }
+    AccessibilityPermission& permission() override { return permission_; }
+
+private:
+    WaylandConnection connection_;
+    AtSpiWorkspace workspace_;
+    GnomeRemoteDesktop remoteDesktop_;
+    GnomeInputSources inputSources_;
+    RemoteDesktopKeyboard keyboard_;
+    RemoteDesktopPasteboard pasteboard_;
+    GSettingsTool settings_;
+    GnomeTriggerBinding binding_;
+    GnomeAccessibilityPermission permission_;
+    std::function<void(const QString&)> noticeHandler_;
+};
+
+// A desktop whose remote desktop service (Mutter's, or the portal's) gives both keys and the
+// clipboard is served as GNOME, whatever the session says.
+bool offersRemoteDesktop() {
+    const GnomeRemoteDesktop::Routes routes = GnomeRemoteDesktop::choose(GnomeRemoteDesktop::probe());
+    return routes.keys != GnomeRemoteDesktop::Route::none && routes.clipboard != GnomeRemoteDesktop::Route::none;
+}
+
 // A compositor that shows us KWin's fake input is KWin, whatever the session says.
 bool offersFakeInput() {
     const WaylandConnection probe;
@@ -162,10 +228,13 @@ private:
 
 } // namespace
 
-std::unique_ptr<DesktopPlatform> DesktopPlatform::make(DesktopSession session, const QString& triggerCommand) {
+std::unique_ptr<DesktopPlatform> DesktopPlatform::make(DesktopSession session, const QString& triggerCommand,
+                                                       UserDefaults& defaults) {
     if (session == DesktopSession::sway) return std::make_unique<SwayPlatform>(triggerCommand);
     if (session == DesktopSession::kwin || (session == DesktopSession::otherWayland && offersFakeInput()))
         return std::make_unique<KWinPlatform>();
+    if (session == DesktopSession::gnome || (session == DesktopSession::otherWayland && offersRemoteDesktop()))
+        return std::make_unique<GnomePlatform>(triggerCommand, defaults);
     if (session == DesktopSession::otherWayland) return std::make_unique<OtherWaylandPlatform>();
     return std::make_unique<X11Platform>();
 }

@@ -142,7 +142,8 @@ int main(int argc, char** argv) {
     QuilloCloudAppState cloudState(cloud, sessions);
     QuilloCorrectionHistory history(secureStore, defaults);
 
-    const std::unique_ptr<DesktopPlatform> desktop = DesktopPlatform::make(session, TriggerCommandLine::current());
+    const std::unique_ptr<DesktopPlatform> desktop =
+        DesktopPlatform::make(session, TriggerCommandLine::current(), defaults);
     Workspace& workspace = desktop->workspace();
     LinuxAccessibility accessibility(clock);
     // Browsers decide at their start whether to describe their pages on the accessibility bus
@@ -241,6 +242,7 @@ int main(int argc, char** argv) {
                          else delegate.applicationShouldHandleReopen();
                      });
     desktop->setTriggerHandler([&delegate] { delegate.handleTriggerCommand(); });
+    desktop->setNoticeHandler([&delegate](const QString& sentence) { delegate.toast().showError(sentence); });
     QObject::connect(&app, &QGuiApplication::applicationStateChanged, &delegate, [&delegate](Qt::ApplicationState s) {
         if (s == Qt::ApplicationActive) delegate.applicationDidBecomeActive();
     });

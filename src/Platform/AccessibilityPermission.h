@@ -20,6 +20,9 @@ public:
     // What this desktop lacks, one sentence each with how to get it, where more can be said than
     // "open the settings"; empty otherwise.
     virtual QStringList unmetRequirements() const { return {}; }
+    // Whether asking again can still help after a request was made (a desktop that asks the
+    // user each time, where a refusal is not final); the settings are offered otherwise.
+    virtual bool canAskAgain() const { return false; }
 };
 
 } // namespace quillo

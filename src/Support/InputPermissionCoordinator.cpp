@@ -76,7 +76,7 @@ InputPermissionCoordinator::~InputPermissionCoordinator() {
 }
 
 InputPermissionNextAction InputPermissionCoordinator::nextAction(InputPermissionKind kind) const {
-    return state_.nextAction(kind, attemptedRequests_.contains(kind));
+    return state_.nextAction(kind, attemptedRequests_.contains(kind) && !permission_.canAskAgain());
 }
 
 void InputPermissionCoordinator::performPrimaryAction(InputPermissionKind kind) {

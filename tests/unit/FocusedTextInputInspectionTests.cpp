@@ -318,6 +318,22 @@ TEST(InputPermissionCoordinator, RequestThenOpenSettings) {
     EXPECT_EQ(coordinator.nextAction(kind), InputPermissionNextAction::none);
 }
 
+TEST(InputPermissionCoordinator, ADesktopThatAsksEachTimeIsAskedAgainAfterARefusal) {
+    VirtualClock clock;
+    FakeAccessibilityPermission permission;
+    permission.askAgain = true;
+    FakeWorkspace workspace;
+    InputPermissionCoordinator coordinator(permission, workspace, clock);
+    const auto kind = InputPermissionKind::accessibility;
+    coordinator.performPrimaryAction(kind);
+    clock.advance(1.0);
+    // Declined in the desktop's dialog: Allow again, never settings that do not exist.
+    EXPECT_EQ(coordinator.nextAction(kind), InputPermissionNextAction::request);
+    coordinator.performPrimaryAction(kind);
+    EXPECT_EQ(permission.promptCount, 2);
+    EXPECT_TRUE(workspace.openedUrls.isEmpty());
+}
+
 TEST(InputPermissionCoordinator, OpenSettingsAndDestructionWithPendingRefresh) {
     VirtualClock clock;
     FakeAccessibilityPermission permission;

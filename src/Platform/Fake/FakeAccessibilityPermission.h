@@ -16,10 +16,12 @@ public:
         return before;
     }
     QUrl settingsUrl() const override { return QUrl(QStringLiteral("settings://accessibility")); }
+    bool canAskAgain() const override { return askAgain; }
 
     bool trusted = false;
     bool grantOnPrompt = false; // the user accepts the prompt at once
     int promptCount = 0;
+    bool askAgain = false; // a desktop whose refusal is not final (GNOME's dialog)
 };
 
 } // namespace quillo
