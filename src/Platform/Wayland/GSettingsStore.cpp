@@ -86,7 +86,7 @@ std::optional<QStringList> parseStringArray(const QString& input) {
 std::optional<QString> parseString(const QString& input) {
     const QString text = input.trimmed();
     qsizetype at = 0;
-    const auto result = quoted(text, at);
+    auto result = quoted(text, at);
     if (!result || at != text.size()) return std::nullopt;
     return result;
 }

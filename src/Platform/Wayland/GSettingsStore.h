@@ -37,9 +37,9 @@ QString string(const QString& text);
 // ['a', 'b'], or @as [] when empty.
 QString stringArray(const QStringList& items);
 // A string array as gsettings prints it; none when the text is not one.
-std::optional<QStringList> parseStringArray(const QString& text);
+std::optional<QStringList> parseStringArray(const QString& input);
 // A single string as gsettings prints it; none when the text is not one.
-std::optional<QString> parseString(const QString& text);
+std::optional<QString> parseString(const QString& input);
 } // namespace GVariantText
 
 } // namespace quillo

@@ -29,7 +29,7 @@ public:
     // From the two settings' values as gsettings prints them ("[('xkb', 'us'), ('xkb', 'fr')]").
     static std::optional<quint32> activeGroup(const QString& sources, const QString& mruSources);
     // An a(ss) value: the pairs, or none when the text is not one.
-    static std::optional<QList<std::pair<QString, QString>>> parsePairs(const QString& text);
+    static std::optional<QList<std::pair<QString, QString>>> parsePairs(const QString& input);
 
 private:
     void readMonitor();

@@ -20,7 +20,7 @@ bool GnomeTriggerBinding::isServiceAvailable() {
 std::optional<QString> GnomeTriggerBinding::accelerator(quint16 virtualKeyCode) {
     // GNOME's accelerators name keys as XKB does. A modifier alone is no shortcut to GNOME, and
     // Caps Lock and Num Lock would lock as well.
-    const auto name = SwayTriggerBinding::keyName(virtualKeyCode);
+    auto name = SwayTriggerBinding::keyName(virtualKeyCode);
     if (!name) return std::nullopt;
     static const QStringList modifierPrefixes{
         QStringLiteral("Shift_"), QStringLiteral("Control_"), QStringLiteral("Alt_"),     QStringLiteral("Super_"),

@@ -146,6 +146,8 @@ void PortalRemoteDesktopSession::response(uint code, const QVariantMap& results)
                                   portalService, portalPath, clipboardInterface, QStringLiteral("RequestClipboard"),
                                   {QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap()})))
             withClipboard_ = false;
+        qCInfo(lcPermissions, "Asking the desktop to allow remote interaction (clipboard: %s)",
+               withClipboard_ ? "yes" : "no");
         if (!request(Step::start, QStringLiteral("Start"), {QVariant::fromValue(QDBusObjectPath(session_)), QString()},
                      {}))
             fail(false);

@@ -27,7 +27,9 @@ void RemoteDesktopPasteboard::ownerChanged(const QStringList& mimeTypes, bool se
             return;
         }
     } else {
-        pendingEchoes_ = 0;
+        // The desktop announces in order: another owner announced before the echo of our write
+        // held the clipboard before it, and our write replaced it.
+        if (pendingEchoes_ > 0) return;
         owned_ = false;
         served_.clear();
     }

@@ -13,7 +13,8 @@ class RemoteClipboardChannel;
 // portal's Clipboard interface): it works while another application has the focus.
 //
 // Each new owner the desktop announces is a change; our own writes count once, when made (the
-// desktop's echo of them is not counted again). The clipboard holds one item whose types are
+// desktop's echo of them is not counted again, and an owner it announced before that echo came
+// before our write). The clipboard holds one item whose types are
 // the owner's MIME types; each is read through a pipe within `readTimeLimitMilliseconds`, and
 // SAVE_TARGETS and its kind are never asked. What we write stays offered, served from our copy
 // to every reader, until another program takes the selection. The desktop does not report the

@@ -23,6 +23,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace quillo;
 namespace V = quillo::VirtualKeyCode;
@@ -92,6 +93,7 @@ public:
     bool setSelection(const QStringList& mimeTypes) override {
         if (!enabled || mimeTypes.isEmpty()) return false;
         selections.append(mimeTypes);
+        echoes.append(mimeTypes);
         return true;
     }
     std::optional<int> selectionRead(const QString& mimeType) override {
@@ -116,8 +118,13 @@ public:
     }
     void selectionWriteDone(quint32 serial, bool success) override { writesDone.append({serial, success}); }
 
-    // Another application takes the clipboard.
+    // The desktop announces our offers after the calls that made them return, as Mutter does.
+    void deliverEchoes() {
+        for (const QStringList& types : std::exchange(echoes, {})) emit selectionOwnerChanged(types, true);
+    }
+    // Another application takes the clipboard, after what the desktop announced before.
     void takeSelection(const QHash<QString, QByteArray>& data) {
+        deliverEchoes();
         ownerData = data;
         emit selectionOwnerChanged(data.keys(), false);
     }
@@ -142,6 +149,7 @@ public:
     QHash<QString, QByteArray> ownerData;
     QStringList silentTypes;
     QList<QStringList> selections;
+    QList<QStringList> echoes;
     QHash<quint32, int> transferReaders;
     QList<std::pair<quint32, bool>> writesDone;
     QList<int> heldWriters;
@@ -203,8 +211,12 @@ TEST(RemoteDesktopPasteboard, OurWriteCountsOnceAndIsServedUntilAnotherOwnerTake
     ASSERT_EQ(channel.selections.size(), 1);
     EXPECT_TRUE(channel.selections.first().contains(QStringLiteral("UTF8_STRING")))
         << "toolkits asking for their own text type find the text";
-    // The desktop's announcement of our own write is not another change.
-    emit channel.selectionOwnerChanged(channel.selections.first(), true);
+    // An owner the desktop announced before our write, delivered after it, held the clipboard
+    // before us; the desktop's announcement of our own write is not another change either.
+    emit channel.selectionOwnerChanged({QStringLiteral("text/plain")}, false);
+    EXPECT_EQ(pasteboard.changeCount(), written);
+    EXPECT_TRUE(pasteboard.ownsSelection());
+    channel.deliverEchoes();
     EXPECT_EQ(pasteboard.changeCount(), written);
     EXPECT_TRUE(pasteboard.ownsSelection());
     EXPECT_EQ(pasteboard.string(QStringLiteral("com.quillo.transient-pasteboard")),
@@ -459,6 +471,8 @@ TEST(MutterRemoteDesktopSession, AnOfferIsAnnouncedToAnotherSessionWithItsTypes)
     ASSERT_TRUE(first.enableClipboard());
     ASSERT_TRUE(second.enableClipboard());
     EXPECT_TRUE(first.canSendKeys());
+    EXPECT_TRUE(first.notifyKeycode(42, true)) << "a Shift press and release, harmless wherever the focus is";
+    EXPECT_TRUE(first.notifyKeycode(42, false));
     RemoteDesktopPasteboard ours(first);
     RemoteDesktopPasteboard theirs(second);
     int transfers = 0;
