@@ -4,6 +4,7 @@
 #include "Support/BlockingWait.h"
 #include "Support/CorrectionTextIntegrity.h"
 
+#include <QElapsedTimer>
 #include <QJsonObject>
 
 #include <linux/input-event-codes.h>
@@ -28,10 +29,28 @@ void GnomeEndToEnd::SetUp() {
     if (!startService()) {
         // Without the layer the harness writes the keybinding itself, as onboarding would.
         ASSERT_TRUE(setCustomKeybindings({{QStringLiteral("F8"), QStringLiteral(QUILLO_EXECUTABLE " --trigger")}}));
-        return;
+    } else {
+        if (!platform->permission().isProcessTrusted()) return; // the refusal cases look at that
+        ASSERT_TRUE(service->startMonitoring()) << toast.joined().toStdString();
     }
-    if (!platform->permission().isProcessTrusted()) return; // the refusal cases look at that
-    ASSERT_TRUE(service->startMonitoring()) << toast.joined().toStdString();
+    awaitLiveTrigger();
+}
+
+void GnomeEndToEnd::awaitLiveTrigger() {
+    // The media keys daemon grabs a keybinding a moment after it is written, and says nothing
+    // when it has: F8 until a trigger comes back (with nothing focused, each is refused).
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (triggers == 0 && elapsed.elapsed() < 20000) {
+        ASSERT_TRUE(keyboard.press(KEY_F8));
+        waitUntil([&] { return triggers > 0; }, 1000);
+    }
+    ASSERT_GT(triggers, 0) << "GNOME did not run the trigger command";
+    if (service) {
+        ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
+    }
+    toast.events.clear();
+    triggers = 0;
 }
 
 void GnomeEndToEnd::TearDown() {

@@ -49,6 +49,8 @@ protected:
     // `missingLayer` where this build has no such layer.
     bool startService();
 
+    // Returns once F8 runs the trigger command.
+    void awaitLiveTrigger();
     // The trigger, then Quillo's refusal: no key of the service reached the desktop.
     void expectRefusedWithoutAKeystroke(const QString& sentence);
     // What the reference cloud makes of a text, asked directly.
