@@ -98,6 +98,35 @@ Transaction::~Transaction()
     }
 }
 
+int64_t AccountLock::keyOf(std::string_view accountId)
+{
+    // FNV-1a, the same in every build and instance; a prefix keeps these keys apart from any
+    // other use of the same locks. Two accounts that share a key merely take turns.
+    uint64_t h = 14695981039346656037ULL;
+    auto mix = [&](std::string_view part) {
+        for (unsigned char ch : part) {
+            h ^= ch;
+            h *= 1099511628211ULL;
+        }
+    };
+    mix(std::string_view("quillo.account", sizeof "quillo.account"));
+    mix(accountId);
+    return static_cast<int64_t>(h);
+}
+
+AccountLock::AccountLock(Connection &c, std::string_view accountId) : c_(c), key_(keyOf(accountId))
+{
+    c_.lockKey(key_);
+}
+
+AccountLock::~AccountLock()
+{
+    try {
+        c_.unlockKey(key_);
+    } catch (...) {
+    }
+}
+
 void Transaction::commit()
 {
     if (c_.takeInjectedConflict()) c_.failAsConflict();

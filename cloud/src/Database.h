@@ -128,6 +128,10 @@ public:
     virtual void rollback() = 0;
     // Tests: fail this transaction as one that lost a race (SQLSTATE 40001) would.
     virtual void failAsConflict() = 0;
+    // A lock of this session, outside any transaction, that others taking the same key wait for.
+    // SQLite has one writer already: nothing to do there.
+    virtual void lockKey(int64_t /*key*/) {}
+    virtual void unlockKey(int64_t /*key*/) {}
     bool takeInjectedConflict();
     void shareInjectedConflicts(std::atomic<int> *count) { injected_ = count; }
 
@@ -196,6 +200,22 @@ public:
 private:
     Connection &c_;
     bool done_ = false;
+};
+
+// Makes the write transactions of one account queue instead of abort each other: held from before
+// the transaction's snapshot exists (declare it before the Transaction) until after it ends, so
+// each one reads what the one before it committed. Instances sharing a database share the lock.
+class AccountLock {
+public:
+    AccountLock(Connection &c, std::string_view accountId);
+    ~AccountLock();
+    AccountLock(const AccountLock &) = delete;
+    AccountLock &operator=(const AccountLock &) = delete;
+    static int64_t keyOf(std::string_view accountId);
+
+private:
+    Connection &c_;
+    int64_t key_;
 };
 
 }  // namespace quillo::cloud

@@ -202,6 +202,20 @@ public:
              "END$$");
     }
 
+    // Session-level, so it can be taken before BEGIN: a lock taken inside a serializable
+    // transaction would come after its snapshot, and the waiter would still lose. Gone with the
+    // session when the connection is lost.
+    void lockKey(int64_t key) override { exec("SELECT pg_advisory_lock(" + std::to_string(key) + ")"); }
+    void unlockKey(int64_t key) override
+    {
+        try {
+            exec("SELECT pg_advisory_unlock(" + std::to_string(key) + ")");
+        } catch (...) {
+            broken_ = true;  // a lock left held must not go back to the pool with its connection
+            throw;
+        }
+    }
+
 protected:
     std::unique_ptr<Statement> prepare(const std::string &sql) override
     {

@@ -99,6 +99,7 @@ bool Store::setBalance(const std::string &accountId, int64_t balanceMicro)
 {
     return retrying([&]() -> bool {
         auto c = db_.lease();
+        AccountLock turn(*c, accountId);
         Transaction tx(*c, true);
         auto q = c->query("SELECT balance_micro, reserved_micro FROM accounts WHERE id = ?");
         q.bind(1, accountId);

@@ -67,6 +67,7 @@ CorrectionStart Store::beginCorrection(const std::string &accountId, const std::
 {
     return retrying([&]() -> CorrectionStart {
         auto c = db_.lease();
+        AccountLock turn(*c, accountId);
         Transaction tx(*c, true);
         int64_t now = clock_.nowSeconds();
         bool retake = false;
@@ -137,6 +138,7 @@ Balance Store::finishCorrection(const std::string &accountId, const std::string 
 {
     return retrying([&]() -> Balance {
         auto c = db_.lease();
+        AccountLock turn(*c, accountId);
         Transaction tx(*c, true);
         int64_t now = clock_.nowSeconds();
         int64_t held = 0;
@@ -179,6 +181,7 @@ void Store::abandonCorrection(const std::string &accountId, const std::string &c
 {
     retrying([&] {
         auto c = db_.lease();
+        AccountLock turn(*c, accountId);
         Transaction tx(*c, true);
         int64_t held = 0;
         {

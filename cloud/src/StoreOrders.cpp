@@ -96,6 +96,14 @@ Store::OrderActionResult Store::applyOrderAction(const std::string &orderId, con
 {
     return retrying([&]() -> Store::OrderActionResult {
         auto c = db_.lease();
+        // An order never changes hands, so its account can be read ahead of the lock.
+        std::string accountId;
+        {
+            auto q = c->query("SELECT account_id FROM orders WHERE id = ?");
+            q.bind(1, orderId);
+            if (q.step()) accountId = q.text(0);
+        }
+        AccountLock turn(*c, accountId);
         Transaction tx(*c, true);
         expireStaleOrders(*c, ttl);
         Order o;

@@ -74,6 +74,30 @@ TEST(SharedDatabase, TwoServersChargingOneAccountAtOnceNeitherOverdrawNorChargeT
     EXPECT_DOUBLE_EQ(s.balance(s.a)["balanceCredits"].get<double>(), 0);
 }
 
+TEST(SharedDatabase, ManyCorrectionsOfOneAccountOnTwoServersQueueInsteadOfRunningOutOfRetries) {
+    TwoServers s(1);
+    constexpr int kCallers = 8, kEach = 6;
+    std::atomic<int> charged{0};
+    std::vector<std::string> failures(kCallers);
+    std::vector<std::thread> callers;
+    for (int i = 0; i < kCallers; ++i)
+        callers.emplace_back([&, i] {
+            for (int n = 0; n < kEach; ++n) {
+                Reply r = s.correct(i % 2 ? *s.b : s.a,
+                                    correctionBody("teh queued text " + std::to_string(i) + " " + std::to_string(n)));
+                if (r.status == 200) charged++;
+                else failures[static_cast<size_t>(i)] += std::to_string(r.status) + " " + r.text + "\n";
+            }
+        });
+    for (auto& t : callers) t.join();
+    for (auto& f : failures) EXPECT_EQ(f, "");
+    EXPECT_EQ(charged.load(), kCallers * kEach);
+    json b = s.balance(*s.b);
+    EXPECT_NEAR(b["balanceCredits"].get<double>(), 1 - 0.01 * kCallers * kEach, 1e-9);
+    EXPECT_DOUBLE_EQ(b["reservedCredits"].get<double>(), 0);
+    s.expectLedgerEqualsBalance();
+}
+
 TEST(SharedDatabase, ACorrectionIdRepeatedOnTheOtherServerWaitsThenReplays) {
     TwoServers s(1);
     s.a.control("park", {{"count", 1}});
