@@ -27,6 +27,17 @@ size_t letters(std::string_view w)
 }
 
 bool isVowel(char c) { return std::string_view("aeiou").find(c) != std::string_view::npos; }
+
+// The word with one of its letters typed twice.
+bool doubledLetter(const std::string &typo, const std::string &word)
+{
+    if (typo.size() != word.size() + 1) return false;
+    for (size_t i = 1; i < typo.size(); ++i)
+        if (typo[i] == typo[i - 1] && typo.compare(0, i, word, 0, i) == 0 && typo.compare(i + 1, std::string::npos, word, i) == 0)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 bool isPlainSlip(const std::string &typo, const std::string &candidate, const ScowlLexicon &lexicon)
@@ -125,6 +136,21 @@ bool lostLetterSlip(const std::string &typo, const std::string &word, const Scow
     return false;
 }
 }  // namespace
+
+std::optional<std::string> learnerPlural(const std::string &typo, const std::function<bool(const std::string &)> &isKnown,
+                                         const ScowlLexicon &lexicon)
+{
+    // "familys", "citys": the plural of a noun in consonant + "y" spelt as if regular. A vowel
+    // before the "y" makes a regular plural ("days"), so only a consonant counts.
+    if (typo.size() < 5 || !typo.ends_with("ys")) return std::nullopt;
+    char before = typo[typo.size() - 3];
+    if (!std::isalpha(static_cast<unsigned char>(before)) || isVowel(before)) return std::nullopt;
+    std::string stem = typo.substr(0, typo.size() - 2);
+    std::string singular = stem + "y";
+    std::string plural = stem + "ies";
+    if (lexicon.level(singular) > kCommonLevel || !isKnown(singular) || !isKnown(plural)) return std::nullopt;
+    return plural;
+}
 
 bool termNearRareWord(const std::string &typo, const std::string &word, uint8_t level)
 {
@@ -230,6 +256,7 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
         }
         if (fine) return known;
     }
+    if (auto plural = learnerPlural(typo, isKnown, lexicon)) return plural;
     if (!best) return std::nullopt;
     std::string bestLower = lowered(*best);
     // A word with a letter more at its end is a name or term built on it ("fluentd", "matcha");
@@ -265,7 +292,14 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     // Fragments Hunspell accepts make almost any word a compound ("docter" = "doc" + "ter"); a
     // single slip from a common word still reads as that word. Checked last: it asks the
     // dictionary about every split of the word.
-    if ((!plainSlip || isCompound(typo, [&](const std::string &w) { return lexicon.level(w) <= kCommonLevel; })) &&
+    // A letter left out or doubled, or one changed in a long word, reads as the common word even
+    // where the letters also split into two ("importand", "stressfull"): a missed space would
+    // leave both halves as typed.
+    bool clearSlip = plainSlip && lexicon.level(*best) <= kCommonLevel &&
+                     (typo.size() < bestLower.size() || doubledLetter(typo, bestLower) ||
+                      (typo.size() == bestLower.size() && letters(typo) >= kLongSubstitutionLetters));
+    if (!clearSlip &&
+        (!plainSlip || isCompound(typo, [&](const std::string &w) { return lexicon.level(w) <= kCommonLevel; })) &&
         isCompound(typo, isKnown))
         return std::nullopt;
     return *best;

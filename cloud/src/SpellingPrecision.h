@@ -4,7 +4,9 @@
 //   - words of one or two letters, chat forms and common abbreviations are never changed;
 //   - a word SCOWL lists up to size 80 in any spelling variety is a real word, not a typo;
 //   - a misspelling codespell knows with a single correction gets that correction;
-//   - a word made of two dictionary words is a term ("backend"), not a slip;
+//   - a word made of two dictionary words is a term ("backend"), not a slip, unless it is a
+//     clear slip of a common word (a letter left out or doubled: "stressfull");
+//   - a consonant + "ys" plural of a common noun is its "ies" plural ("familys");
 //   - a capitalised candidate (a name) is refused unless only the case differs, and then too
 //     when it has inner capitals ("MySQL": "mysql" is the command) or SCOWL lists it only
 //     among proper names ("Redis"), not among capitalised common words ("Paris", "Monday");
@@ -49,6 +51,7 @@ constexpr size_t kCommonReadingLetters = 5;
 constexpr size_t kPlainSlipLetters = 4;
 constexpr size_t kVowelStartLetters = 5;    // a first vowel may change from here on
 constexpr size_t kSubstitutionLetters = 6;  // a plain slip may replace a letter from here on
+constexpr size_t kLongSubstitutionLetters = 8;  // from here a changed letter beats a split into two words
 
 // A single edit (Damerau) keeping the first letter that turns `typo` into `candidate`, a common
 // lower-case word: a slip even when the keys are far apart ("raher" -> "rather").
@@ -81,6 +84,10 @@ bool isCompound(const std::string &lower, const std::function<bool(const std::st
 //     neighbour on the keyboard, unless the word is of SCOWL size 10: "gradle".
 // Tuned on the lower-case terms in tests/cloud/data/preservation-en-terms.txt against the
 // fixes the engine made on JFLEG and on the typo corpora (cloud_suggest_accuracy --corrector).
+// The plural of a noun in consonant + "y" spelt as if regular ("familys" -> "families").
+std::optional<std::string> learnerPlural(const std::string &typo, const std::function<bool(const std::string &)> &isKnown,
+                                         const ScowlLexicon &lexicon);
+
 bool termNearRareWord(const std::string &typo, const std::string &word, uint8_t level);
 
 // Whether a capitalised sentence start may be corrected to `fix` (both in lower case): a name

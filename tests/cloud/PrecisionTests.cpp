@@ -140,6 +140,27 @@ TEST(Precision, PlainSlipsFromCommonWordsAreFixedButTermsStay) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(Precision, ASlipOfACommonWordWinsOverASplitIntoTwoWords) {
+    // The letters also split into two dictionary words ("import and", "stress full"), but a
+    // letter left out, doubled or changed in a long common word is the likelier reading.
+    EXPECT_EQ(proofread("It is importand that they feel stressfull at work."),
+              "It is important that they feel stressful at work.");
+    EXPECT_EQ(proofread("They asked theyselves and their classmetes."),
+              "They asked themselves and their classmates.");
+    // A split of a short word, or an added letter that does not double one, stays a term.
+    for (const char* text : {"Our backend and the codebase are old.", "We keep the hashmap and the filesize."})
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(Precision, ConsonantYPluralsSpeltAsRegularTakeTheirIes) {
+    EXPECT_EQ(proofread("Both familys moved to new citys with their babys."),
+              "Both families moved to new cities with their babies.");
+    // A vowel before the "y" makes a regular plural; names and words it does not know stay.
+    for (const char* text : {"The boys spent three days with the keys.", "We met the Grays and the Murphys.",
+                             "Ask the sysadmins about the polys."})
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(Precision, AWordEveryoneWritesWinsOverACloserRareOne) {
     // A letter left out of a word of SCOWL size 10, where a rare word types closer or the
     // margin to the runner-up is thin; at a sentence start too, where names are otherwise kept.
