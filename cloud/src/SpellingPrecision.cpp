@@ -280,6 +280,8 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
                       TypoCost::weighted(typo.substr(1), bestLower.substr(1)) <= limit + 1e-9;
     // Where the best candidate is no slip, a word everyone writes may still be the one meant.
     auto common = [&] { return commonReading(typo, candidates, isKnown, lexicon); };
+    // Two slips away, a rare word is a guess ("wasent" -> "wisent", "axcedant" -> "ascendant").
+    if (lexicon.level(*best) >= kRareGuessLevel && TypoCost::editDistance(typo, bestLower, 1) > 1) return common();
     if (!sameStart && !vowelStart) return common();
     if (!plainSlip && !vowelStart && TypoCost::weighted(typo, bestLower) > limit + 1e-9) return common();
     double bestScore = SuggestionRanking::score(typo, bestLower, *best, lexicon.level(*best));

@@ -11,6 +11,7 @@
 //     when it has inner capitals ("MySQL": "mysql" is the command) or SCOWL lists it only
 //     among proper names ("Redis"), not among capitalised common words ("Paris", "Monday");
 //   - a term shaped like a rarer word one odd edit away is left alone (termNearRareWord);
+//   - a rare candidate (SCOWL size 50 and beyond) two slips away is a guess, not a fix;
 //   - a word with a letter more at its end than the candidate is a term ("fluentd", "matcha"),
 //     unless the letter is an "e", an "s" or doubles the last one ("develope", "smallers",
 //     "untill");
@@ -45,6 +46,7 @@ constexpr uint8_t kCommonLevel = 35;     // SCOWL sizes up to here: words everyo
 constexpr uint8_t kRareLevel = 70;       // from here on SCOWL lists rare variants ("belive")
 constexpr uint8_t kEveryoneLevel = 10;   // SCOWL size 10: the few thousand words everyone uses
 constexpr uint8_t kFamiliarLevel = 20;   // SCOWL size 20: words most writers use weekly
+constexpr uint8_t kRareGuessLevel = 50;   // SCOWL sizes from here: only one slip away
 constexpr size_t kShortTermLetters = 5;  // up to here a name is as likely as a slip
 constexpr size_t kWordLetters = 7;
 constexpr size_t kCommonReadingLetters = 5;
