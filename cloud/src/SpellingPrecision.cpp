@@ -137,6 +137,14 @@ bool lostLetterSlip(const std::string &typo, const std::string &word, const Scow
 }
 }  // namespace
 
+bool shapedLikeAName(std::string_view lower)
+{
+    // No vowel at all ("pwd", "mkfs"): an abbreviation. A doubled first letter ("mmap",
+    // "ccache", "lldb"): a name built on a word, hardly ever a slip.
+    if (lower.find_first_of("aeiouy") == std::string_view::npos) return true;
+    return lower.size() > 2 && lower[0] == lower[1] && std::isalpha(static_cast<unsigned char>(lower[0]));
+}
+
 std::optional<std::string> learnerPlural(const std::string &typo, const std::function<bool(const std::string &)> &isKnown,
                                          const ScowlLexicon &lexicon)
 {
@@ -230,7 +238,7 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
                                            const std::function<bool(const std::string &)> &isKnown,
                                            const ScowlLexicon &lexicon, const KnownMisspellings &misspellings)
 {
-    if (letters(typo) < 3 || isChatForm(typo)) return std::nullopt;
+    if (letters(typo) < 3 || isChatForm(typo) || shapedLikeAName(typo)) return std::nullopt;
     // A word the dictionary knows only capitalised ("paris", "english") gets its capital.
     // Not a brand with inner capitals ("mysql", "sqlite", "ipod") or another name SCOWL lists
     // only among people, companies and products ("redis", "yong"): written in lower case, that
@@ -280,8 +288,12 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
                       TypoCost::weighted(typo.substr(1), bestLower.substr(1)) <= limit + 1e-9;
     // Where the best candidate is no slip, a word everyone writes may still be the one meant.
     auto common = [&] { return commonReading(typo, candidates, isKnown, lexicon); };
-    // Two slips away, a rare word is a guess ("wasent" -> "wisent", "axcedant" -> "ascendant").
-    if (lexicon.level(*best) >= kRareGuessLevel && TypoCost::editDistance(typo, bestLower, 1) > 1) return common();
+    // Two slips away, a rare word is a guess ("wasent" -> "wisent", "axcedant" -> "ascendant");
+    // one slip from a word hardly anyone writes, the typed word is a term of its own
+    // ("pcretest" is no "pretest").
+    if (lexicon.contains(*best) && lexicon.level(*best) >= kRareGuessLevel &&
+        (lexicon.level(*best) >= kRareWordLevel || TypoCost::editDistance(typo, bestLower, 1) > 1))
+        return common();
     if (!sameStart && !vowelStart) return common();
     if (!plainSlip && !vowelStart && TypoCost::weighted(typo, bestLower) > limit + 1e-9) return common();
     double bestScore = SuggestionRanking::score(typo, bestLower, *best, lexicon.level(*best));
@@ -294,12 +306,10 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     // Fragments Hunspell accepts make almost any word a compound ("docter" = "doc" + "ter"); a
     // single slip from a common word still reads as that word. Checked last: it asks the
     // dictionary about every split of the word.
-    // A letter left out or doubled, or one changed in a long word, reads as the common word even
-    // where the letters also split into two ("importand", "stressfull"): a missed space would
-    // leave both halves as typed.
+    // A letter left out or doubled reads as the common word even where the letters also split
+    // into two ("stressfull", "allready"). A changed letter does not: "automake" is a term.
     bool clearSlip = plainSlip && lexicon.level(*best) <= kCommonLevel &&
-                     (typo.size() < bestLower.size() || doubledLetter(typo, bestLower) ||
-                      (typo.size() == bestLower.size() && letters(typo) >= kLongSubstitutionLetters));
+                     (typo.size() < bestLower.size() || doubledLetter(typo, bestLower));
     if (!clearSlip &&
         (!plainSlip || isCompound(typo, [&](const std::string &w) { return lexicon.level(w) <= kCommonLevel; })) &&
         isCompound(typo, isKnown))

@@ -11,7 +11,9 @@
 //     when it has inner capitals ("MySQL": "mysql" is the command) or SCOWL lists it only
 //     among proper names ("Redis"), not among capitalised common words ("Paris", "Monday");
 //   - a term shaped like a rarer word one odd edit away is left alone (termNearRareWord);
-//   - a rare candidate (SCOWL size 50 and beyond) two slips away is a guess, not a fix;
+//   - a rare candidate (SCOWL size 50 and beyond) two slips away, or one (size 60 and beyond)
+//     a single slip away, is a guess, not a fix ("pcretest" is no "pretest");
+//   - a word without a vowel ("pwd") or with a doubled first letter ("mmap") is a name;
 //   - a word with a letter more at its end than the candidate is a term ("fluentd", "matcha"),
 //     unless the letter is an "e", an "s" or doubles the last one ("develope", "smallers",
 //     "untill");
@@ -47,13 +49,13 @@ constexpr uint8_t kRareLevel = 70;       // from here on SCOWL lists rare varian
 constexpr uint8_t kEveryoneLevel = 10;   // SCOWL size 10: the few thousand words everyone uses
 constexpr uint8_t kFamiliarLevel = 20;   // SCOWL size 20: words most writers use weekly
 constexpr uint8_t kRareGuessLevel = 50;   // SCOWL sizes from here: only one slip away
+constexpr uint8_t kRareWordLevel = 60;    // SCOWL sizes from here: no slip at all
 constexpr size_t kShortTermLetters = 5;  // up to here a name is as likely as a slip
 constexpr size_t kWordLetters = 7;
 constexpr size_t kCommonReadingLetters = 5;
 constexpr size_t kPlainSlipLetters = 4;
 constexpr size_t kVowelStartLetters = 5;    // a first vowel may change from here on
 constexpr size_t kSubstitutionLetters = 6;  // a plain slip may replace a letter from here on
-constexpr size_t kLongSubstitutionLetters = 8;  // from here a changed letter beats a split into two words
 
 // A single edit (Damerau) keeping the first letter that turns `typo` into `candidate`, a common
 // lower-case word: a slip even when the keys are far apart ("raher" -> "rather").
@@ -86,6 +88,9 @@ bool isCompound(const std::string &lower, const std::function<bool(const std::st
 //     neighbour on the keyboard, unless the word is of SCOWL size 10: "gradle".
 // Tuned on the lower-case terms in tests/cloud/data/preservation-en-terms.txt against the
 // fixes the engine made on JFLEG and on the typo corpora (cloud_suggest_accuracy --corrector).
+// A word without a vowel, or with a doubled first letter: an abbreviation or a name, never a slip.
+bool shapedLikeAName(std::string_view lower);
+
 // The plural of a noun in consonant + "y" spelt as if regular ("familys" -> "families").
 std::optional<std::string> learnerPlural(const std::string &typo, const std::function<bool(const std::string &)> &isKnown,
                                          const ScowlLexicon &lexicon);
