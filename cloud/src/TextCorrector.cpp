@@ -14,6 +14,7 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <string_view>
@@ -186,6 +187,8 @@ void fixStandaloneI(std::vector<Token> &t)
                                  "d"})
             if (rest == tail) contraction = true;
         if (!rest.empty() && !contraction) continue;
+        // "-i" is an option, "i386" a name.
+        if ((i > 0 && t[i - 1].text == "-") || attachedIdentifierContext(t, i)) continue;
         // "(i)" list markers and "i.e." stay as written.
         if (i > 0 && t[i - 1].text == "(" && i + 1 < t.size() && t[i + 1].text == ")") continue;
         if (i + 2 < t.size() && t[i + 1].text == "." && t[i + 2].kind == Kind::word) continue;
@@ -294,7 +297,16 @@ bool startsAsFragment(const std::vector<Token> &t)
     return true;
 }
 
-void capitaliseSentenceStarts(std::vector<Token> &t)
+// A command, a function or another identifier opening a sentence keeps its case: "gzip",
+// "cdiff.pl", "wait()", or any English word the dictionary does not know and the speller left.
+bool identifierAt(const std::vector<Token> &t, size_t i, const std::function<bool(const std::string &)> &isKnown)
+{
+    if (attachedIdentifierContext(t, i) || hyphenJoined(t, i)) return true;
+    if (i + 1 < t.size() && (t[i + 1].text == "(" || t[i + 1].text == "_")) return true;
+    return isEnglish(t[i]) && !isKnown(t[i].text) && !isKnown(capitalized(t[i].text));
+}
+
+void capitaliseSentenceStarts(std::vector<Token> &t, const std::function<bool(const std::string &)> &isKnown)
 {
     auto starts = sentenceStarts(t);
     if (startsAsFragment(t))
@@ -304,7 +316,8 @@ void capitaliseSentenceStarts(std::vector<Token> &t)
                 break;
             }
     for (size_t i = 0; i < t.size(); ++i)
-        if (starts[i] && t[i].language && startsLower(t[i].text) && !hasInnerUpper(t[i].text))
+        if (starts[i] && t[i].language && startsLower(t[i].text) && !hasInnerUpper(t[i].text) &&
+            !identifierAt(t, i, isKnown))
             t[i].text = capitalized(t[i].text);
 }
 
@@ -351,7 +364,7 @@ std::string TextCorrector::correct(const std::string &text, CorrectionStyle styl
     fixStandaloneI(tokens);
     applyEnglishGrammar(tokens, [this](const std::string &w) { return speller_->isKnown(w); });
     if (style == CorrectionStyle::contextual) applyPhrasingRules(tokens);
-    capitaliseSentenceStarts(tokens);
+    capitaliseSentenceStarts(tokens, [this](const std::string &w) { return speller_->isKnown(w); });
     fixSpacing(tokens);
     std::string out;
     out.reserve(text.size() + 16);

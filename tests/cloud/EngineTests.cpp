@@ -72,7 +72,13 @@ TEST(Corrector, LeavesMarkupAddressesAndCodeAlone) {
     EXPECT_EQ(proofread("run `teh  --flag` now."), "Run `teh  --flag` now.");
     EXPECT_EQ(proofread("```\nteh  code\n```"), "```\nteh  code\n```");
     EXPECT_EQ(proofread("the file_name and path/to/teh."), "The file_name and path/to/teh.");
-    EXPECT_EQ(proofread("version2 and v1.2teh"), "Version2 and v1.2teh");
+    // An identifier, a command or a function opening a sentence keeps its case.
+    EXPECT_EQ(proofread("version2 and v1.2teh"), "version2 and v1.2teh");
+    EXPECT_EQ(proofread("It is fast. gzip packs it. cdiff.pl shows it. wait() ends it. adduser adds one."),
+              "It is fast. gzip packs it. cdiff.pl shows it. wait() ends it. adduser adds one.");
+    EXPECT_EQ(proofread("It runs on i386 and i586. Run codespell -i 3 and i will see."),
+              "It runs on i386 and i586. Run codespell -i 3 and I will see.");
+    EXPECT_EQ(proofread("it works. then we left."), "It works. Then we left.");
 }
 
 TEST(Corrector, ContextualAddsPhrasingRulesThatProofreadLeavesOut) {
