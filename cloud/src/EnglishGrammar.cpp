@@ -340,6 +340,8 @@ void doubled(Context &c, size_t i, const std::string &w)
     size_t n = nextWord(c.t, i);
     if (n == npos || keyAt(c.t, n) != w || allowed.contains(w) || allUpper(c.t[i].text) || w.empty()) return;
     if (c.t[i].text != c.t[n].text && !startsUpper(c.t[i].text)) return;
+    // "Diaz Diaz", "Sirhan Sirhan": a name, not a word typed twice.
+    if (startsUpper(c.t[n].text)) return;
     c.t[n - 1].text.clear();
     c.t[n].text.clear();
 }

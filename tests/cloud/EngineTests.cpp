@@ -79,6 +79,9 @@ TEST(Corrector, LeavesMarkupAddressesAndCodeAlone) {
     EXPECT_EQ(proofread("It runs on i386 and i586. Run codespell -i 3 and i will see."),
               "It runs on i386 and i586. Run codespell -i 3 and I will see.");
     EXPECT_EQ(proofread("it works. then we left."), "It works. Then we left.");
+    // A name made of one word twice is no word typed twice.
+    EXPECT_EQ(proofread("Copyright 2023 Antonio Diaz Diaz."), "Copyright 2023 Antonio Diaz Diaz.");
+    EXPECT_EQ(proofread("The the plan is set."), "The plan is set.");
 }
 
 TEST(Corrector, ContextualAddsPhrasingRulesThatProofreadLeavesOut) {
