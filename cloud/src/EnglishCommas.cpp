@@ -104,6 +104,10 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         {{"clearly"}, true},
         {{"surprisingly"}, true},
         {{"in", "addition", "to", "this"}, false},
+        {{"as", "far", "as", "i", "am", "concerned"}, false},
+        {{"as", "far", "as", "i'm", "concerned"}, false},
+        {{"in", "simple", "words"}, false},
+        {{"in", "a", "word"}, false},
     };
     for (size_t i = 0; i < t.size(); ++i) {
         if (!starts[i] || !isWord(t, i)) continue;

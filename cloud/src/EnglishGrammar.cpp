@@ -2,6 +2,7 @@
 
 #include "EnglishCommas.h"
 #include "EnglishLexicon.h"
+#include "EnglishNumber.h"
 #include "EnglishWords.h"
 #include "ScowlLexicon.h"
 #include "TextLanguages.h"
@@ -210,8 +211,12 @@ void agreement(Context &c, size_t i, const std::string &w)
         size_t after = nextWord(c.t, n);
         if (after != npos && c.lex.isPluralNoun(keyAt(c.t, after))) put(c.t, i, "there are", c.curlyText);
     }
-    // "the results was surprising"
-    if (kPluralDeterminers.contains(w) && c.lex.isPluralNoun(next)) {
+    // "the results was surprising"; after a preposition the phrase may not be the subject ("In
+    // both cases is said", "What matters to our children is").
+    static const Words prepositions = {"in",   "on",   "at",      "of",      "for",     "to",     "with",
+                                       "by",   "from", "about",   "among",   "between", "into",   "like",
+                                       "over", "under", "through", "during", "without", "after", "before"};
+    if (kPluralDeterminers.contains(w) && c.lex.isPluralNoun(next) && !prepositions.contains(prev)) {
         size_t verb = nextWord(c.t, n);
         std::string v = keyAt(c.t, verb);
         static const Words singular = {"was", "is", "has", "doesn't", "isn't", "wasn't", "hasn't"};
@@ -540,6 +545,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         extraWords(c, i, w);
         properAdjective(c, i, w);
     }
+    applyEnglishNumber(t, lex);
     applyEnglishCommas(t, lex);
     spacing(t);
     std::vector<Token> out;

@@ -1,0 +1,127 @@
+#include "EnglishNumber.h"
+
+#include "EnglishLexicon.h"
+#include "EnglishWords.h"
+
+#include <map>
+
+namespace quillo::cloud {
+
+namespace {
+
+using namespace english;
+
+// Replaces word i, keeping its capital and the text's apostrophe style.
+void put(std::vector<Token> &t, size_t i, std::string word)
+{
+    if (allUpper(t[i].text) && t[i].text.size() > 1) return;  // shouting is the writer's own
+    if (t[i].text.find("\xE2\x80\x99") != std::string::npos) replaceAll(word, "'", "\xE2\x80\x99");
+    if (startsUpper(t[i].text)) word = capitalized(word);
+    t[i].text = word;
+}
+
+// Where a clause, and so its subject, begins: a sentence start, a comma, a subordinating
+// conjunction.
+bool opensSubject(const std::vector<Token> &t, const std::vector<bool> &starts, size_t i)
+{
+    if (starts[i]) return true;
+    if (i >= 2 && t[i - 1].kind == Kind::space && t[i - 2].kind == Kind::punct &&
+        (t[i - 2].text == "," || t[i - 2].text == ";"))
+        return true;
+    static const Words conjunctions = {"because", "if",      "when",   "although", "though",
+                                       "while",   "whereas", "unless", "once",     "that"};
+    size_t p = prevWord(t, i);
+    if (p == npos) return false;
+    std::string before = keyAt(t, p);
+    // "And", "But", "So" opening the sentence.
+    if (starts[p] && (before == "and" || before == "but" || before == "so")) return true;
+    return conjunctions.contains(before);
+}
+
+// A plural noun that is never read as a singular, a measure or a title.
+bool pluralSubject(const std::vector<Token> &t, const EnglishLexicon &lex, size_t i, bool opening)
+{
+    std::string w = keyAt(t, i);
+    // A capital marks a name ("The Beatles", "Wales is"), even where a sentence opens.
+    static const Words people = {"people", "children", "men", "women"};
+    if (people.contains(w)) return t[i].text == w || (opening && t[i].text == capitalized(w));
+    if (t[i].text != w) return false;
+    // Plurals read as one thing: fields ("statistics"), loans ("data", "media"), measures ("ten
+    // years is long").
+    static const Words asOne = {"data",  "media",   "agenda",  "years",  "days",   "hours",  "minutes",
+                                "weeks", "months",  "seconds", "miles",  "meters", "metres", "dollars",
+                                "euros", "pounds",  "cents",   "inches", "feet",   "yards",  "kilometers",
+                                "kilometres", "times", "thanks", "headquarters", "odds", "customs", "savings"};
+    static const Words games = {"darts", "checkers", "billiards", "dominoes", "bowls", "draughts", "cards"};
+    if (asOne.contains(w) || games.contains(w) || w.ends_with("ics") || w.size() < 4) return false;
+    if (!lex.isPluralNoun(w)) return false;
+    // WordNet lists some plurals as lemmas of their own ("details", "glasses"); they count when
+    // their singular is a noun too.
+    if (!lex.isNoun(w)) return true;
+    if (w.ends_with("ies") && lex.isNoun(w.substr(0, w.size() - 3) + "y")) return true;
+    if (w.ends_with("es") && lex.isNoun(w.substr(0, w.size() - 2))) return true;
+    return w.ends_with('s') && !w.ends_with("ss") && lex.isNoun(w.substr(0, w.size() - 1));
+}
+
+void pluralSubjects(std::vector<Token> &t, const std::vector<bool> &starts, const EnglishLexicon &lex)
+{
+    static const Words determiners = {"the",  "these", "those", "my",      "your", "our",  "their",
+                                      "many", "some",  "both",  "several", "most", "other", "all"};
+    static const std::map<std::string, std::string> plural = {
+        {"is", "are"},        {"was", "were"},       {"has", "have"},         {"isn't", "aren't"},
+        {"wasn't", "weren't"}, {"hasn't", "haven't"}, {"doesn't", "don't"}};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || !opensSubject(t, starts, i)) continue;
+        size_t noun = i;
+        if (determiners.contains(keyAt(t, noun))) noun = nextWord(t, noun);
+        if (noun == npos) continue;
+        // One adjective before the noun ("endangered animals", "young people").
+        size_t after = nextWord(t, noun);
+        std::string word = keyAt(t, noun);
+        bool adjective = after != npos && lex.isAdjective(word) && !lex.isPluralNoun(word) && !determiners.contains(word);
+        if (adjective) noun = after;
+        size_t verb = nextWord(t, noun);
+        if (verb == npos || !pluralSubject(t, lex, noun, noun == i && starts[i])) continue;
+        // An "-s" word may be a verb whose subject came before: "all that matters is", "that
+        // the public wants is". Only a sentence opens with a bare plural that is also a verb
+        // ("Details is ...").
+        std::string head = keyAt(t, noun);
+        bool verbForm =
+            head.ends_with('s') && (lex.isVerb(head) || lex.baseOfInflectedVerb(head, false).has_value());
+        size_t p = prevWord(t, i);
+        static const Words linking = {"and", "but", "so"};
+        bool sentenceStart = starts[i] || (p != npos && starts[p] && linking.contains(keyAt(t, p)));
+        if (verbForm && ((adjective && lex.isNoun(word)) || (noun == i && !sentenceStart))) continue;
+        auto f = plural.find(keyAt(t, verb));
+        if (f == plural.end()) continue;
+        // "is" asked of the subject ("Where my keys is?") is rare; a question mark leaves it.
+        put(t, verb, f->second);
+    }
+}
+
+void doubleDeterminers(std::vector<Token> &t)
+{
+    static const Words fixing = {"these", "those", "this", "my", "your", "our", "their", "another"};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i)) continue;
+        std::string w = keyAt(t, i);
+        if (w != "the" && w != "a" && w != "an") continue;
+        size_t n = nextWord(t, i);
+        // A capital after the article marks a title ("The This Old House show").
+        if (n == npos || t[n].text != keyAt(t, n) || !fixing.contains(t[n].text)) continue;
+        if (startsUpper(t[i].text)) t[n].text = capitalized(t[n].text);
+        t[i].text.clear();
+        t[i + 1].text.clear();
+    }
+}
+
+}  // namespace
+
+void applyEnglishNumber(std::vector<Token> &t, const EnglishLexicon &lex)
+{
+    auto starts = sentenceStarts(t);
+    pluralSubjects(t, starts, lex);
+    doubleDeterminers(t);
+}
+
+}  // namespace quillo::cloud

@@ -1,0 +1,57 @@
+// Number agreement and doubled determiners in the engine's English rules: they fire where the
+// subject or the noun phrase is plain from the words, and leave every other reading alone.
+#include "HunspellSuggestionIndex.h"
+#include "SpellChecker.h"
+#include "TextCorrector.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillo::cloud;
+
+namespace {
+
+std::string proofread(const std::string& text) {
+    static auto speller = std::make_shared<SpellChecker>(
+        std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1));
+    return TextCorrector(speller).correct(text, CorrectionStyle::proofread);
+}
+
+} // namespace
+
+TEST(EngineNumber, APluralNounOpeningAClauseTakesAPluralVerb) {
+    EXPECT_EQ(proofread("My friends is here."), "My friends are here.");
+    EXPECT_EQ(proofread("And details is what matters."), "And details are what matters.");
+    EXPECT_EQ(proofread("I know that young people doesn't care."), "I know that young people don't care.");
+    EXPECT_EQ(proofread("SOME PEOPLE IS LOUD."), "SOME PEOPLE IS LOUD.");                     // shouting stays
+}
+
+TEST(EngineNumber, SubjectsThatAreNotPlainPluralsStay) {
+    for (const char* text : {
+             "The price of apples is high.",         // the noun closes a longer subject
+             "What matters to our children is love.", // after a preposition
+             "In both cases is said the same thing.",
+             "All that matters is the result.",       // a verb after "that"
+             "The one thing that the public wants is calm.",
+             "The news is good.",                     // plurals read as one thing
+             "Statistics is my favourite subject.",
+             "Ten years is a long time.",
+             "The data is clean.",
+             "The Beatles is my favourite band.",     // a name
+             "I think that Williams is right.",
+             "Wales is a small country.",             // a capital, even at the start
+             "And darts is popular in pubs.",         // a game
+             "Since it rains, shops is the word.",    // a bare plural that is also a verb
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(EngineNumber, AnArticleBeforeADeterminerGoes) {
+    EXPECT_EQ(proofread("For the these reasons we left."), "For these reasons we left.");
+    EXPECT_EQ(proofread("The another one is red."), "Another one is red.");
+    for (const char* text : {
+             "She gave me the her old bike.", // "her" may be the object: left to the writer
+             "We watched The This Old House show.",
+             "I saw THE THESE words in capitals.",
+         })
+        EXPECT_EQ(proofread(text), text);
+}
