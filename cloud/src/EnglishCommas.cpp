@@ -108,6 +108,7 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         {{"as", "far", "as", "i'm", "concerned"}, false},
         {{"in", "simple", "words"}, false},
         {{"in", "a", "word"}, false},
+        {{"nevertheless"}, false},
     };
     for (size_t i = 0; i < t.size(); ++i) {
         if (!starts[i] || !isWord(t, i)) continue;
@@ -186,6 +187,7 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
         std::string opener = key(t[i]);
         bool clause = subordinators.contains(opener);
         if (!clause && !prepositions.contains(opener)) continue;
+        if (opener == "at" && keyAt(t, nextWord(t, i)) == "least") continue;  // "At least we tried"
         // A prepositional phrase is short; a clause may run longer.
         size_t limit = clause ? 14 : 5;
         // Exactly one place where a subject may begin: "If we have a job we like we will ..."

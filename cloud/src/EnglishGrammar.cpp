@@ -3,6 +3,7 @@
 #include "EnglishCommas.h"
 #include "EnglishLexicon.h"
 #include "EnglishNumber.h"
+#include "EnglishSetPhrases.h"
 #include "EnglishWords.h"
 #include "ScowlLexicon.h"
 #include "TextLanguages.h"
@@ -526,6 +527,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
 {
     const EnglishLexicon &lex = EnglishLexicon::shared();
     if (lex.empty()) return;
+    fixEnglishSetPhrases(t);
     Context c{t, lex, isKnown, curly(t)};
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i) || t[i].text.empty()) continue;
