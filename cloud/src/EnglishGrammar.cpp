@@ -1,5 +1,6 @@
 #include "EnglishGrammar.h"
 
+#include "EnglishClauseEdges.h"
 #include "EnglishCommas.h"
 #include "EnglishLexicon.h"
 #include "EnglishNumber.h"
@@ -549,6 +550,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
     }
     applyEnglishNumber(t, lex);
     applyEnglishCommas(t, lex);
+    fixEnglishClauseEdges(t);
     spacing(t);
     std::vector<Token> out;
     out.reserve(t.size());

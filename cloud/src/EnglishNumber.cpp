@@ -78,6 +78,9 @@ void pluralSubjects(std::vector<Token> &t, const std::vector<bool> &starts, cons
         // One adjective before the noun ("endangered animals", "young people").
         size_t after = nextWord(t, noun);
         std::string word = keyAt(t, noun);
+        static const Words singular = {"each", "every", "a",   "an",     "one",     "this",    "that",   "another",
+                                       "any",  "no",    "much", "either", "neither", "little", "less"};
+        if (singular.contains(word)) continue;
         bool adjective = after != npos && lex.isAdjective(word) && !lex.isPluralNoun(word) && !determiners.contains(word);
         if (adjective) noun = after;
         size_t verb = nextWord(t, noun);
@@ -115,11 +118,42 @@ void doubleDeterminers(std::vector<Token> &t)
     }
 }
 
+// "every details", "each students": these determiners count one at a time. A number between
+// ("every two weeks") or a plural that is a noun of its own ("each means") is left.
+void eachAndEvery(std::vector<Token> &t, const EnglishLexicon &lex)
+{
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i)) continue;
+        std::string w = keyAt(t, i);
+        if (w != "each" && w != "every") continue;
+        size_t n = nextWord(t, i);
+        if (n == npos || t[n].text != keyAt(t, n)) continue;
+        std::string noun = t[n].text;
+        if (!lex.isPluralNoun(noun) || noun.ends_with("ics")) continue;
+        // "each" after a plural ("they cost a pound each") may close its clause; "each others"
+        // is the pronoun.
+        if (noun == "others" || noun == "ones") continue;
+        // WordNet lists some plurals as lemmas of their own ("details"); their singular must
+        // be a noun too ("detail").
+        std::string single;
+        if (auto base = lex.nounBase(noun); base && *base != noun) single = *base;
+        else if (noun.ends_with("ies") && lex.isNoun(noun.substr(0, noun.size() - 3) + "y"))
+            single = noun.substr(0, noun.size() - 3) + "y";
+        else if (noun.ends_with('s') && lex.isNoun(noun.substr(0, noun.size() - 1)))
+            single = noun.substr(0, noun.size() - 1);
+        else if (noun.ends_with("es") && lex.isNoun(noun.substr(0, noun.size() - 2)))
+            single = noun.substr(0, noun.size() - 2);
+        if (single.empty() || !lex.isNoun(single)) continue;
+        t[n].text = single;
+    }
+}
+
 }  // namespace
 
 void applyEnglishNumber(std::vector<Token> &t, const EnglishLexicon &lex)
 {
     auto starts = sentenceStarts(t);
+    eachAndEvery(t, lex);
     pluralSubjects(t, starts, lex);
     doubleDeterminers(t);
 }

@@ -4,6 +4,8 @@
 //                      here" -> "My friends are here"); the noun must start the clause
 //                      (after at most a determiner and one adjective), so "The price of
 //                      apples is" keeps its singular subject
+//   each-every         the noun after "each" or "every" is singular ("every details" ->
+//                      "every detail")
 //   double-determiner  an article before a determiner that already fixes the noun ("for the
 //                      these reasons" -> "for these reasons")
 #include "TextTokens.h"
