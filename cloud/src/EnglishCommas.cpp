@@ -238,6 +238,26 @@ void clauseConjunctions(std::vector<Token> &t, const std::vector<bool> &starts)
     }
 }
 
+// "I like fruit especially apples" -> "I like fruit, especially apples": "especially" adding a
+// narrower case after a finished phrase. Not after a verb or an adverb it qualifies ("is
+// especially good", "I especially like").
+void especially(std::vector<Token> &t, const EnglishLexicon &lex)
+{
+    static const Words narrows = {"when", "if",   "in",   "for",   "because", "since", "during", "after", "before",
+                                  "on",   "at",   "with", "among", "the",     "those", "these",  "as",   "where"};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || key(t[i]) != "especially") continue;
+        size_t p = prevWord(t, i), n = nextWord(t, i);
+        if (p == npos || n == npos || t[p].text.back() == ',' || !narrows.contains(keyAt(t, n))) continue;
+        std::string before = keyAt(t, p);
+        bool phraseEnds = (lex.isNoun(before) || lex.isPluralNoun(before) || lex.isAdjective(before)) &&
+                          !kAuxiliaries.contains(before) && !before.ends_with("ly");
+        static const Words pronouns = {"it", "them", "me", "him", "her", "us", "you", "this", "that", "others"};
+        if (!phraseEnds && !pronouns.contains(before)) continue;
+        t[p].text += ",";
+    }
+}
+
 }  // namespace
 
 void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
@@ -246,6 +266,7 @@ void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
     introductoryWords(t, starts);
     introductoryClauses(t, starts, lex);
     clauseConjunctions(t, starts);
+    especially(t, lex);
 }
 
 }  // namespace quillo::cloud

@@ -1,5 +1,6 @@
 #include "EnglishGrammar.h"
 
+#include "EnglishArticles.h"
 #include "EnglishClauseEdges.h"
 #include "EnglishCommas.h"
 #include "EnglishLexicon.h"
@@ -549,6 +550,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         properAdjective(c, i, w);
     }
     applyEnglishNumber(t, lex);
+    applyEnglishArticles(t, lex);
     applyEnglishCommas(t, lex);
     fixEnglishClauseEdges(t);
     spacing(t);

@@ -54,3 +54,26 @@ TEST(EngineClauseEdges, EachAndEveryCountOneAtATime) {
          })
         EXPECT_EQ(proofread(text), text);
 }
+
+TEST(EngineClauseEdges, EspeciallyTakesACommaOnlyAfterAFinishedPhrase) {
+    EXPECT_EQ(proofread("Cars are cheap especially in Europe."), "Cars are cheap, especially in Europe.");
+    for (const char* text : {
+             "I especially like tea.",          // qualifies the verb
+             "It is especially good.",          // qualifies the adjective
+             "We talked especially about you.", // after a verb
+             "It is hard, especially for kids.", // the writer's comma
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(EngineClauseEdges, ASuperlativeBeforeItsNounTakesThe) {
+    EXPECT_EQ(proofread("Kyoto is most beautiful city in Japan."), "Kyoto is the most beautiful city in Japan.");
+    for (const char* text : {
+             "He is most kind.",               // "most" as "very"
+             "They are most big cities.",      // a plural after "be": the majority
+             "This is most likely true.",      // an adverb
+             "It is a most beautiful city.",   // the writer's article
+             "Most people agree.",             //
+         })
+        EXPECT_EQ(proofread(text), text);
+}
