@@ -16,9 +16,10 @@ bool after(const std::vector<Token> &t, size_t i, const char *punct)
 
 void capitalAfterComma(std::vector<Token> &t)
 {
-    // Words that are never a name or the start of a title on their own.
+    // Words that are never a name or the start of a title on their own; not "you", which
+    // contracts write as a defined term ("However, You may").
     static const Words plain = {"the",   "when",  "if",      "but",      "and",   "so",    "because", "this",
-                                "that",  "there", "it",      "we",       "they",  "he",    "she",     "you",
+                                "that",  "there", "it",      "we",       "they",  "he",    "she",
                                 "then",  "which", "who",     "where",    "while", "although", "though", "these",
                                 "those", "its",   "their",   "our",      "my",    "his",   "her",     "however",
                                 "since", "after", "before",  "unless",   "until", "once",  "or"};

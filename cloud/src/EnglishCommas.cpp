@@ -250,7 +250,9 @@ void especially(std::vector<Token> &t, const EnglishLexicon &lex)
         size_t p = prevWord(t, i), n = nextWord(t, i);
         if (p == npos || n == npos || t[p].text.back() == ',' || !narrows.contains(keyAt(t, n))) continue;
         std::string before = keyAt(t, p);
-        bool phraseEnds = (lex.isNoun(before) || lex.isPluralNoun(before) || lex.isAdjective(before)) &&
+        // A noun that is also a verb may be the verb ("Note especially the following").
+        bool phraseEnds = (lex.isAdjective(before) || ((lex.isNoun(before) || lex.isPluralNoun(before)) &&
+                                                       !lex.isVerb(before) && !lex.baseOfInflectedVerb(before, true))) &&
                           !kAuxiliaries.contains(before) && !before.ends_with("ly");
         static const Words pronouns = {"it", "them", "me", "him", "her", "us", "you", "this", "that", "others"};
         if (!phraseEnds && !pronouns.contains(before)) continue;

@@ -94,6 +94,10 @@ void pluralSubjects(std::vector<Token> &t, const std::vector<bool> &starts, cons
         size_t p = prevWord(t, i);
         static const Words linking = {"and", "but", "so"};
         bool sentenceStart = starts[i] || (p != npos && starts[p] && linking.contains(keyAt(t, p)));
+        // A sentence the writer opened in lower case may be a fragment of a longer one ("...
+        // the list of\nentries is").
+        size_t first = starts[i] ? i : p;
+        if (sentenceStart && !startsUpper(t[first].text)) continue;
         if (verbForm && ((adjective && lex.isNoun(word)) || (noun == i && !sentenceStart))) continue;
         auto f = plural.find(keyAt(t, verb));
         if (f == plural.end()) continue;

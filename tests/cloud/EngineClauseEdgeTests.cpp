@@ -28,6 +28,7 @@ TEST(EngineClauseEdges, ACapitalAfterAnOpeningPhraseGoesOnlyInAPlainSentence) {
              "He said, The end is near.",              // speech quoted without marks
              "We were young and tired, They went home.", // a sentence the writer began after a comma
              "One, two, The rest is silence.",         // not the sentence's first comma
+             "However, You may copy it.",               // a contract's defined term
          })
         EXPECT_EQ(proofread(text), text);
 }
@@ -61,6 +62,7 @@ TEST(EngineClauseEdges, EspeciallyTakesACommaOnlyAfterAFinishedPhrase) {
              "I especially like tea.",          // qualifies the verb
              "It is especially good.",          // qualifies the adjective
              "We talked especially about you.", // after a verb
+             "Note especially the following:",   // a verb that is also a noun
              "It is hard, especially for kids.", // the writer's comma
          })
         EXPECT_EQ(proofread(text), text);

@@ -41,8 +41,11 @@ TEST(EngineNumber, SubjectsThatAreNotPlainPluralsStay) {
              "Wales is a small country.",             // a capital, even at the start
              "And darts is popular in pubs.",         // a game
              "Since it rains, shops is the word.",    // a bare plural that is also a verb
+             "Each of the sources is listed.",        // "of" before the plural
          })
         EXPECT_EQ(proofread(text), text);
+    // A sentence typed in lower case may be the tail of a longer one: only its capital is added.
+    EXPECT_EQ(proofread("entries is what the list holds."), "Entries is what the list holds.");
 }
 
 TEST(EngineNumber, AnArticleBeforeADeterminerGoes) {
