@@ -3,6 +3,7 @@
 #include "EnglishLexicon.h"
 #include "EnglishWords.h"
 
+#include <cstring>
 #include <map>
 
 namespace quillo::cloud {
@@ -152,12 +153,54 @@ void eachAndEvery(std::vector<Token> &t, const EnglishLexicon &lex)
     }
 }
 
+// "a lot of scientist" -> "a lot of scientists": many of a kind of person. Only nouns whose
+// usual sense is a person, which always count; "a lot of work" or "lots of paper" may not.
+void manyPeople(std::vector<Token> &t, const EnglishLexicon &lex)
+{
+    static const std::map<std::string, std::string> irregular = {
+        {"person", "people"}, {"man", "men"}, {"woman", "women"}, {"child", "children"}};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || t[i].text != "of") continue;
+        size_t p = prevWord(t, i);
+        std::string before = keyAt(t, p);
+        size_t pp = p == npos ? npos : prevWord(t, p);
+        bool aLot = before == "lot" && keyAt(t, pp) == "a";
+        if (!aLot && before != "lots" && before != "plenty") continue;
+        size_t n = nextWord(t, i);
+        if (n == npos || t[n].text != keyAt(t, n)) continue;
+        std::string noun = t[n].text;
+        if (!lex.isPersonNoun(noun) || lex.isPluralNoun(noun) || lex.isAdjective(noun)) continue;
+        // "a lot of teacher training": the noun qualifies the next one.
+        // WordNet lists some function words as nouns too ("are" the unit, "here" the place).
+        static const Words notNouns = {"here", "there", "now",   "today", "tonight", "yesterday", "who",    "that",
+                                       "which", "are",  "were",  "is",    "was",     "have",      "has",    "had",
+                                       "do",   "did",   "will",  "can",   "would",   "could",     "should", "may",
+                                       "might", "must", "too",   "also",  "all",     "in",        "on",     "at",
+                                       "as",   "like",  "from",  "with",  "and",     "or",        "but",    "so"};
+        size_t after = nextWord(t, n);
+        std::string next = keyAt(t, after);
+        if (after != npos && !notNouns.contains(next) && (lex.isNoun(next) || lex.isPluralNoun(next)) &&
+            !lex.isVerb(next) && !lex.baseOfInflectedVerb(next, true) && !lex.verbBase(next))
+            continue;
+        std::string plural;
+        if (auto f = irregular.find(noun); f != irregular.end()) plural = f->second;
+        else if (noun.ends_with('y') && noun.size() > 2 && !std::strchr("aeiou", noun[noun.size() - 2]))
+            plural = noun.substr(0, noun.size() - 1) + "ies";
+        else if (noun.ends_with("s") || noun.ends_with("sh") || noun.ends_with("ch") || noun.ends_with('x'))
+            plural = noun + "es";
+        else plural = noun + "s";
+        if (!lex.isPluralNoun(plural) || lex.nounBase(plural).value_or(noun) != noun) continue;
+        t[n].text = plural;
+    }
+}
+
 }  // namespace
 
 void applyEnglishNumber(std::vector<Token> &t, const EnglishLexicon &lex)
 {
     auto starts = sentenceStarts(t);
     eachAndEvery(t, lex);
+    manyPeople(t, lex);
     pluralSubjects(t, starts, lex);
     doubleDeterminers(t);
 }

@@ -6,6 +6,8 @@
 //                      apples is" keeps its singular subject
 //   each-every         the noun after "each" or "every" is singular ("every details" ->
 //                      "every detail")
+//   lot-of-people      a noun naming a person after "a lot of", "lots of", "plenty of" is
+//                      plural ("a lot of scientist" -> "a lot of scientists")
 //   double-determiner  an article before a determiner that already fixes the noun ("for the
 //                      these reasons" -> "for these reasons")
 #include "TextTokens.h"

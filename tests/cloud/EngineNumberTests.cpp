@@ -58,3 +58,16 @@ TEST(EngineNumber, AnArticleBeforeADeterminerGoes) {
          })
         EXPECT_EQ(proofread(text), text);
 }
+
+TEST(EngineNumber, ALotOfPeopleArePlural) {
+    EXPECT_EQ(proofread("There are a lot of scientist here."), "There are a lot of scientists here.");
+    EXPECT_EQ(proofread("A lot of child play here."), "A lot of children play here.");
+    for (const char* text : {
+             "A lot of work remains.",         // not a person: may be a mass noun
+             "A lot of paper was used.",       //
+             "There is plenty of teacher training.", // the noun qualifies the next one
+             "I spent a lot of time there.",   //
+             "Lots of police were there.",     // a plural of its own
+         })
+        EXPECT_EQ(proofread(text), text);
+}
