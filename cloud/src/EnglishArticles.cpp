@@ -41,9 +41,6 @@ void superlatives(std::vector<Token> &t, const EnglishLexicon &lex)
 
 }  // namespace
 
-void applyEnglishArticles(std::vector<Token> &t, const EnglishLexicon &lex)
-{
-    superlatives(t, lex);
-}
+void applyEnglishArticles(std::vector<Token> &t, const EnglishLexicon &lex) { superlatives(t, lex); }
 
 }  // namespace quillo::cloud

@@ -18,11 +18,11 @@ void capitalAfterComma(std::vector<Token> &t)
 {
     // Words that are never a name or the start of a title on their own; not "you", which
     // contracts write as a defined term ("However, You may").
-    static const Words plain = {"the",   "when",  "if",      "but",      "and",   "so",    "because", "this",
-                                "that",  "there", "it",      "we",       "they",  "he",    "she",
-                                "then",  "which", "who",     "where",    "while", "although", "though", "these",
-                                "those", "its",   "their",   "our",      "my",    "his",   "her",     "however",
-                                "since", "after", "before",  "unless",   "until", "once",  "or"};
+    static const Words plain = {"the",   "when",   "if",     "but",   "and",      "so",     "because", "this",
+                                "that",  "there",  "it",     "we",    "they",     "he",     "she",     "then",
+                                "which", "who",    "where",  "while", "although", "though", "these",   "those",
+                                "its",   "their",  "our",    "my",    "his",      "her",    "however", "since",
+                                "after", "before", "unless", "until", "once",     "or"};
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i) || !after(t, i, ",")) continue;
         std::string w = keyAt(t, i);
@@ -56,7 +56,7 @@ void capitalAfterComma(std::vector<Token> &t)
 
 void tagQuestions(std::vector<Token> &t)
 {
-    static const Words auxiliaries = {"isn't", "aren't", "wasn't", "weren't", "don't", "doesn't", "didn't",
+    static const Words auxiliaries = {"isn't", "aren't", "wasn't", "weren't", "don't",    "doesn't",  "didn't",
                                       "won't", "can't",  "hasn't", "haven't", "couldn't", "wouldn't", "shouldn't"};
     static const Words pronouns = {"it", "they", "you", "he", "she", "we", "there", "i"};
     for (size_t i = 0; i < t.size(); ++i) {

@@ -243,17 +243,18 @@ void clauseConjunctions(std::vector<Token> &t, const std::vector<bool> &starts)
 // especially good", "I especially like").
 void especially(std::vector<Token> &t, const EnglishLexicon &lex)
 {
-    static const Words narrows = {"when", "if",   "in",   "for",   "because", "since", "during", "after", "before",
-                                  "on",   "at",   "with", "among", "the",     "those", "these",  "as",   "where"};
+    static const Words narrows = {"when", "if", "in",   "for",   "because", "since", "during", "after", "before",
+                                  "on",   "at", "with", "among", "the",     "those", "these",  "as",    "where"};
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i) || key(t[i]) != "especially") continue;
         size_t p = prevWord(t, i), n = nextWord(t, i);
         if (p == npos || n == npos || t[p].text.back() == ',' || !narrows.contains(keyAt(t, n))) continue;
         std::string before = keyAt(t, p);
         // A noun that is also a verb may be the verb ("Note especially the following").
-        bool phraseEnds = (lex.isAdjective(before) || ((lex.isNoun(before) || lex.isPluralNoun(before)) &&
-                                                       !lex.isVerb(before) && !lex.baseOfInflectedVerb(before, true))) &&
-                          !kAuxiliaries.contains(before) && !before.ends_with("ly");
+        bool phraseEnds =
+            (lex.isAdjective(before) || ((lex.isNoun(before) || lex.isPluralNoun(before)) && !lex.isVerb(before) &&
+                                         !lex.baseOfInflectedVerb(before, true))) &&
+            !kAuxiliaries.contains(before) && !before.ends_with("ly");
         static const Words pronouns = {"it", "them", "me", "him", "her", "us", "you", "this", "that", "others"};
         if (!phraseEnds && !pronouns.contains(before)) continue;
         t[p].text += ",";

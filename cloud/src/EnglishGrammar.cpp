@@ -216,8 +216,8 @@ void agreement(Context &c, size_t i, const std::string &w)
     }
     // "the results was surprising"; after a preposition the phrase may not be the subject ("In
     // both cases is said", "What matters to our children is").
-    static const Words prepositions = {"in",   "on",   "at",      "of",      "for",     "to",     "with",
-                                       "by",   "from", "about",   "among",   "between", "into",   "like",
+    static const Words prepositions = {"in",   "on",    "at",      "of",     "for",     "to",    "with",
+                                       "by",   "from",  "about",   "among",  "between", "into",  "like",
                                        "over", "under", "through", "during", "without", "after", "before"};
     if (kPluralDeterminers.contains(w) && c.lex.isPluralNoun(next) && !prepositions.contains(prev)) {
         size_t verb = nextWord(c.t, n);

@@ -49,10 +49,10 @@ bool pluralSubject(const std::vector<Token> &t, const EnglishLexicon &lex, size_
     if (t[i].text != w) return false;
     // Plurals read as one thing: fields ("statistics"), loans ("data", "media"), measures ("ten
     // years is long").
-    static const Words asOne = {"data",  "media",   "agenda",  "years",  "days",   "hours",  "minutes",
-                                "weeks", "months",  "seconds", "miles",  "meters", "metres", "dollars",
-                                "euros", "pounds",  "cents",   "inches", "feet",   "yards",  "kilometers",
-                                "kilometres", "times", "thanks", "headquarters", "odds", "customs", "savings"};
+    static const Words asOne = {"data",       "media",  "agenda",  "years",        "days",   "hours",   "minutes",
+                                "weeks",      "months", "seconds", "miles",        "meters", "metres",  "dollars",
+                                "euros",      "pounds", "cents",   "inches",       "feet",   "yards",   "kilometers",
+                                "kilometres", "times",  "thanks",  "headquarters", "odds",   "customs", "savings"};
     static const Words games = {"darts", "checkers", "billiards", "dominoes", "bowls", "draughts", "cards"};
     if (asOne.contains(w) || games.contains(w) || w.ends_with("ics") || w.size() < 4) return false;
     if (!lex.isPluralNoun(w)) return false;
@@ -66,10 +66,10 @@ bool pluralSubject(const std::vector<Token> &t, const EnglishLexicon &lex, size_
 
 void pluralSubjects(std::vector<Token> &t, const std::vector<bool> &starts, const EnglishLexicon &lex)
 {
-    static const Words determiners = {"the",  "these", "those", "my",      "your", "our",  "their",
+    static const Words determiners = {"the",  "these", "those", "my",      "your", "our",   "their",
                                       "many", "some",  "both",  "several", "most", "other", "all"};
     static const std::map<std::string, std::string> plural = {
-        {"is", "are"},        {"was", "were"},       {"has", "have"},         {"isn't", "aren't"},
+        {"is", "are"},         {"was", "were"},       {"has", "have"},     {"isn't", "aren't"},
         {"wasn't", "weren't"}, {"hasn't", "haven't"}, {"doesn't", "don't"}};
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i) || !opensSubject(t, starts, i)) continue;
@@ -79,10 +79,11 @@ void pluralSubjects(std::vector<Token> &t, const std::vector<bool> &starts, cons
         // One adjective before the noun ("endangered animals", "young people").
         size_t after = nextWord(t, noun);
         std::string word = keyAt(t, noun);
-        static const Words singular = {"each", "every", "a",   "an",     "one",     "this",    "that",   "another",
+        static const Words singular = {"each", "every", "a",    "an",     "one",     "this",   "that", "another",
                                        "any",  "no",    "much", "either", "neither", "little", "less"};
         if (singular.contains(word)) continue;
-        bool adjective = after != npos && lex.isAdjective(word) && !lex.isPluralNoun(word) && !determiners.contains(word);
+        bool adjective =
+            after != npos && lex.isAdjective(word) && !lex.isPluralNoun(word) && !determiners.contains(word);
         if (adjective) noun = after;
         size_t verb = nextWord(t, noun);
         if (verb == npos || !pluralSubject(t, lex, noun, noun == i && starts[i])) continue;
@@ -90,8 +91,7 @@ void pluralSubjects(std::vector<Token> &t, const std::vector<bool> &starts, cons
         // the public wants is". Only a sentence opens with a bare plural that is also a verb
         // ("Details is ...").
         std::string head = keyAt(t, noun);
-        bool verbForm =
-            head.ends_with('s') && (lex.isVerb(head) || lex.baseOfInflectedVerb(head, false).has_value());
+        bool verbForm = head.ends_with('s') && (lex.isVerb(head) || lex.baseOfInflectedVerb(head, false).has_value());
         size_t p = prevWord(t, i);
         static const Words linking = {"and", "but", "so"};
         bool sentenceStart = starts[i] || (p != npos && starts[p] && linking.contains(keyAt(t, p)));
@@ -172,11 +172,11 @@ void manyPeople(std::vector<Token> &t, const EnglishLexicon &lex)
         if (!lex.isPersonNoun(noun) || lex.isPluralNoun(noun) || lex.isAdjective(noun)) continue;
         // "a lot of teacher training": the noun qualifies the next one.
         // WordNet lists some function words as nouns too ("are" the unit, "here" the place).
-        static const Words notNouns = {"here", "there", "now",   "today", "tonight", "yesterday", "who",    "that",
-                                       "which", "are",  "were",  "is",    "was",     "have",      "has",    "had",
-                                       "do",   "did",   "will",  "can",   "would",   "could",     "should", "may",
-                                       "might", "must", "too",   "also",  "all",     "in",        "on",     "at",
-                                       "as",   "like",  "from",  "with",  "and",     "or",        "but",    "so"};
+        static const Words notNouns = {"here",  "there", "now",  "today", "tonight", "yesterday", "who",    "that",
+                                       "which", "are",   "were", "is",    "was",     "have",      "has",    "had",
+                                       "do",    "did",   "will", "can",   "would",   "could",     "should", "may",
+                                       "might", "must",  "too",  "also",  "all",     "in",        "on",     "at",
+                                       "as",    "like",  "from", "with",  "and",     "or",        "but",    "so"};
         size_t after = nextWord(t, n);
         std::string next = keyAt(t, after);
         if (after != npos && !notNouns.contains(next) && (lex.isNoun(next) || lex.isPluralNoun(next)) &&

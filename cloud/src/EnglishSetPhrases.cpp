@@ -12,10 +12,7 @@ using namespace english;
 
 // Written as typed, or with the capital of a sentence start; anything else ("InCase",
 // "ASWELL") is a name or an identifier.
-bool plainCase(const std::string &text, const std::string &k)
-{
-    return text == k || text == capitalized(k);
-}
+bool plainCase(const std::string &text, const std::string &k) { return text == k || text == capitalized(k); }
 
 std::string withCaseOf(const std::string &typed, std::string word)
 {
@@ -26,11 +23,10 @@ std::string withCaseOf(const std::string &typed, std::string word)
 void splitWords(std::vector<Token> &t)
 {
     static const std::map<std::string, std::string, std::less<>> joined = {
-        {"inorder", "in order"},     {"aswell", "as well"},     {"infront", "in front"},
-        {"incase", "in case"},       {"thankyou", "thank you"},
-        {"alittle", "a little"},   {"ofcourse", "of course"},
-        {"highschool", "high school"}, {"eventhough", "even though"}, {"infact", "in fact"},
-        {"atleast", "at least"},     {"eachother", "each other"}};
+        {"inorder", "in order"},   {"aswell", "as well"},         {"infront", "in front"},
+        {"incase", "in case"},     {"thankyou", "thank you"},     {"alittle", "a little"},
+        {"ofcourse", "of course"}, {"highschool", "high school"}, {"eventhough", "even though"},
+        {"infact", "in fact"},     {"atleast", "at least"},       {"eachother", "each other"}};
     std::vector<Token> out;
     out.reserve(t.size());
     for (auto &tok : t) {
@@ -69,20 +65,26 @@ bool endsHere(const std::vector<Token> &t, size_t i)
 void joinWords(std::vector<Token> &t)
 {
     static const std::vector<std::pair<std::vector<std::string>, std::string>> phrases = {
-        {{"now", "a", "days"}, "nowadays"},       {{"there", "fore"}, "therefore"},
-        {{"whole", "heartedly"}, "wholeheartedly"}, {{"never", "the", "less"}, "nevertheless"},
-        {{"him", "self"}, "himself"},            {{"them", "selves"}, "themselves"},
-        {{"our", "selves"}, "ourselves"},        {{"your", "selves"}, "yourselves"},
-        {{"my", "self"}, "myself"},              {{"your", "self"}, "yourself"},
-        {{"her", "self"}, "herself"},            {{"it", "self"}, "itself"}};
+        {{"now", "a", "days"}, "nowadays"},
+        {{"there", "fore"}, "therefore"},
+        {{"whole", "heartedly"}, "wholeheartedly"},
+        {{"never", "the", "less"}, "nevertheless"},
+        {{"him", "self"}, "himself"},
+        {{"them", "selves"}, "themselves"},
+        {{"our", "selves"}, "ourselves"},
+        {{"your", "selves"}, "yourselves"},
+        {{"my", "self"}, "myself"},
+        {{"your", "self"}, "yourself"},
+        {{"her", "self"}, "herself"},
+        {{"it", "self"}, "itself"}};
     // "my self", "your self", "her self" may open a noun phrase ("your self esteem"); they are
     // joined only before the end of a clause or a word that cannot go on one.
     static const Words possessive = {"my", "your", "her"};
-    static const Words after = {"and", "to",  "in",  "on",  "at",    "for",   "with", "from", "that",
-                                "as",  "but", "or",  "if",  "when",  "because", "too", "again", "alone",
-                                "up",  "down", "out", "into", "about", "more",  "very", "so",  "a",
-                                "the", "an",  "is",  "am",  "was",   "will",  "can",  "first", "now",
-                                "why", "how", "what", "where", "who", "whether", "by", "off", "over"};
+    static const Words after = {"and", "to",   "in",   "on",    "at",    "for",     "with", "from",  "that",
+                                "as",  "but",  "or",   "if",    "when",  "because", "too",  "again", "alone",
+                                "up",  "down", "out",  "into",  "about", "more",    "very", "so",    "a",
+                                "the", "an",   "is",   "am",    "was",   "will",    "can",  "first", "now",
+                                "why", "how",  "what", "where", "who",   "whether", "by",   "off",   "over"};
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i)) continue;
         for (const auto &[words, joined] : phrases) {

@@ -23,12 +23,12 @@ TEST(EngineClauseEdges, ACapitalAfterAnOpeningPhraseGoesOnlyInAPlainSentence) {
     EXPECT_EQ(proofread("It rained. For example, When I left it poured."),
               "It rained. For example, when I left it poured.");
     for (const char* text : {
-             "In 2010, The Times said so.",            // a name: the next word has its capital
-             "I read Dune, The Hobbit and Emma.",      // a list of titles
-             "He said, The end is near.",              // speech quoted without marks
+             "In 2010, The Times said so.",              // a name: the next word has its capital
+             "I read Dune, The Hobbit and Emma.",        // a list of titles
+             "He said, The end is near.",                // speech quoted without marks
              "We were young and tired, They went home.", // a sentence the writer began after a comma
-             "One, two, The rest is silence.",         // not the sentence's first comma
-             "However, You may copy it.",               // a contract's defined term
+             "One, two, The rest is silence.",           // not the sentence's first comma
+             "However, You may copy it.",                // a contract's defined term
          })
         EXPECT_EQ(proofread(text), text);
 }
@@ -59,9 +59,9 @@ TEST(EngineClauseEdges, EachAndEveryCountOneAtATime) {
 TEST(EngineClauseEdges, EspeciallyTakesACommaOnlyAfterAFinishedPhrase) {
     EXPECT_EQ(proofread("Cars are cheap especially in Europe."), "Cars are cheap, especially in Europe.");
     for (const char* text : {
-             "I especially like tea.",          // qualifies the verb
-             "It is especially good.",          // qualifies the adjective
-             "We talked especially about you.", // after a verb
+             "I especially like tea.",           // qualifies the verb
+             "It is especially good.",           // qualifies the adjective
+             "We talked especially about you.",  // after a verb
              "Note especially the following:",   // a verb that is also a noun
              "It is hard, especially for kids.", // the writer's comma
          })
@@ -71,11 +71,11 @@ TEST(EngineClauseEdges, EspeciallyTakesACommaOnlyAfterAFinishedPhrase) {
 TEST(EngineClauseEdges, ASuperlativeBeforeItsNounTakesThe) {
     EXPECT_EQ(proofread("Kyoto is most beautiful city in Japan."), "Kyoto is the most beautiful city in Japan.");
     for (const char* text : {
-             "He is most kind.",               // "most" as "very"
-             "They are most big cities.",      // a plural after "be": the majority
-             "This is most likely true.",      // an adverb
-             "It is a most beautiful city.",   // the writer's article
-             "Most people agree.",             //
+             "He is most kind.",             // "most" as "very"
+             "They are most big cities.",    // a plural after "be": the majority
+             "This is most likely true.",    // an adverb
+             "It is a most beautiful city.", // the writer's article
+             "Most people agree.",           //
          })
         EXPECT_EQ(proofread(text), text);
 }

@@ -22,26 +22,24 @@ TEST(EngineNumber, APluralNounOpeningAClauseTakesAPluralVerb) {
     EXPECT_EQ(proofread("My friends is here."), "My friends are here.");
     EXPECT_EQ(proofread("And details is what matters."), "And details are what matters.");
     EXPECT_EQ(proofread("I know that young people doesn't care."), "I know that young people don't care.");
-    EXPECT_EQ(proofread("SOME PEOPLE IS LOUD."), "SOME PEOPLE IS LOUD.");                     // shouting stays
+    EXPECT_EQ(proofread("SOME PEOPLE IS LOUD."), "SOME PEOPLE IS LOUD."); // shouting stays
 }
 
 TEST(EngineNumber, SubjectsThatAreNotPlainPluralsStay) {
     for (const char* text : {
-             "The price of apples is high.",         // the noun closes a longer subject
+             "The price of apples is high.",          // the noun closes a longer subject
              "What matters to our children is love.", // after a preposition
              "In both cases is said the same thing.",
-             "All that matters is the result.",       // a verb after "that"
+             "All that matters is the result.", // a verb after "that"
              "The one thing that the public wants is calm.",
-             "The news is good.",                     // plurals read as one thing
-             "Statistics is my favourite subject.",
-             "Ten years is a long time.",
-             "The data is clean.",
-             "The Beatles is my favourite band.",     // a name
+             "The news is good.", // plurals read as one thing
+             "Statistics is my favourite subject.", "Ten years is a long time.", "The data is clean.",
+             "The Beatles is my favourite band.", // a name
              "I think that Williams is right.",
-             "Wales is a small country.",             // a capital, even at the start
-             "And darts is popular in pubs.",         // a game
-             "Since it rains, shops is the word.",    // a bare plural that is also a verb
-             "Each of the sources is listed.",        // "of" before the plural
+             "Wales is a small country.",          // a capital, even at the start
+             "And darts is popular in pubs.",      // a game
+             "Since it rains, shops is the word.", // a bare plural that is also a verb
+             "Each of the sources is listed.",     // "of" before the plural
          })
         EXPECT_EQ(proofread(text), text);
     // A sentence typed in lower case may be the tail of a longer one: only its capital is added.
@@ -63,11 +61,11 @@ TEST(EngineNumber, ALotOfPeopleArePlural) {
     EXPECT_EQ(proofread("There are a lot of scientist here."), "There are a lot of scientists here.");
     EXPECT_EQ(proofread("A lot of child play here."), "A lot of children play here.");
     for (const char* text : {
-             "A lot of work remains.",         // not a person: may be a mass noun
-             "A lot of paper was used.",       //
+             "A lot of work remains.",               // not a person: may be a mass noun
+             "A lot of paper was used.",             //
              "There is plenty of teacher training.", // the noun qualifies the next one
-             "I spent a lot of time there.",   //
-             "Lots of police were there.",     // a plural of its own
+             "I spent a lot of time there.",         //
+             "Lots of police were there.",           // a plural of its own
          })
         EXPECT_EQ(proofread(text), text);
 }

@@ -22,7 +22,7 @@ TEST(EngineSetPhrases, SplitWordsAreReadAsThePhraseByTheRulesAfter) {
     // Once split, the opening phrase takes its comma like any other.
     EXPECT_EQ(proofread("Infact we knew."), "In fact, we knew.");
     EXPECT_EQ(proofread("Ofcourse we did."), "Of course, we did.");
-    EXPECT_EQ(proofread("At least we tried."), "At least we tried."); // not an opening phrase
+    EXPECT_EQ(proofread("At least we tried."), "At least we tried.");           // not an opening phrase
     EXPECT_EQ(proofread("ASWELL and InCase stay."), "ASWELL and InCase stay."); // names, identifiers
 }
 
@@ -31,7 +31,7 @@ TEST(EngineSetPhrases, WordsJoinOnlyWhereTheyNeverStandApart) {
     for (const char* text : {
              "Your self esteem matters.", // a possessive before a noun phrase
              "Her self image improved.",
-             "Let it self-destruct.",     // a compound
+             "Let it self-destruct.", // a compound
              "There, fore is the golf call.",
              "There Fore is a brand.",
          })
