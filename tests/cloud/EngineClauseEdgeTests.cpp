@@ -19,7 +19,7 @@ std::string proofread(const std::string& text) {
 } // namespace
 
 TEST(EngineClauseEdges, ACapitalAfterAnOpeningPhraseGoesOnlyInAPlainSentence) {
-    EXPECT_EQ(proofread("Likewise, The theory holds."), "Likewise, the theory holds.");
+    EXPECT_EQ(proofread("Likewise, The answer holds."), "Likewise, the answer holds.");
     EXPECT_EQ(proofread("It rained. For example, When I left it poured."),
               "It rained. For example, when I left it poured.");
     for (const char* text : {
@@ -57,7 +57,7 @@ TEST(EngineClauseEdges, EachAndEveryCountOneAtATime) {
 }
 
 TEST(EngineClauseEdges, EspeciallyTakesACommaOnlyAfterAFinishedPhrase) {
-    EXPECT_EQ(proofread("Cars are cheap especially in Europe."), "Cars are cheap, especially in Europe.");
+    EXPECT_EQ(proofread("Trains are cheap especially in Spain."), "Trains are cheap, especially in Spain.");
     for (const char* text : {
              "I especially like tea.",           // qualifies the verb
              "It is especially good.",           // qualifies the adjective
@@ -69,7 +69,7 @@ TEST(EngineClauseEdges, EspeciallyTakesACommaOnlyAfterAFinishedPhrase) {
 }
 
 TEST(EngineClauseEdges, ASuperlativeBeforeItsNounTakesThe) {
-    EXPECT_EQ(proofread("Kyoto is most beautiful city in Japan."), "Kyoto is the most beautiful city in Japan.");
+    EXPECT_EQ(proofread("Oslo is most beautiful city in Norway."), "Oslo is the most beautiful city in Norway.");
     for (const char* text : {
              "He is most kind.",             // "most" as "very"
              "They are most big cities.",    // a plural after "be": the majority
