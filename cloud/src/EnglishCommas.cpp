@@ -104,6 +104,11 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         {{"clearly"}, true},
         {{"surprisingly"}, true},
         {{"in", "addition", "to", "this"}, false},
+        {{"as", "far", "as", "i", "am", "concerned"}, false},
+        {{"as", "far", "as", "i'm", "concerned"}, false},
+        {{"in", "simple", "words"}, false},
+        {{"in", "a", "word"}, false},
+        {{"nevertheless"}, false},
     };
     for (size_t i = 0; i < t.size(); ++i) {
         if (!starts[i] || !isWord(t, i)) continue;
@@ -182,6 +187,7 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
         std::string opener = key(t[i]);
         bool clause = subordinators.contains(opener);
         if (!clause && !prepositions.contains(opener)) continue;
+        if (opener == "at" && keyAt(t, nextWord(t, i)) == "least") continue;  // "At least we tried"
         // A prepositional phrase is short; a clause may run longer.
         size_t limit = clause ? 14 : 5;
         // Exactly one place where a subject may begin: "If we have a job we like we will ..."
@@ -232,6 +238,29 @@ void clauseConjunctions(std::vector<Token> &t, const std::vector<bool> &starts)
     }
 }
 
+// "I like fruit especially apples" -> "I like fruit, especially apples": "especially" adding a
+// narrower case after a finished phrase. Not after a verb or an adverb it qualifies ("is
+// especially good", "I especially like").
+void especially(std::vector<Token> &t, const EnglishLexicon &lex)
+{
+    static const Words narrows = {"when", "if", "in",   "for",   "because", "since", "during", "after", "before",
+                                  "on",   "at", "with", "among", "the",     "those", "these",  "as",    "where"};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || key(t[i]) != "especially") continue;
+        size_t p = prevWord(t, i), n = nextWord(t, i);
+        if (p == npos || n == npos || t[p].text.back() == ',' || !narrows.contains(keyAt(t, n))) continue;
+        std::string before = keyAt(t, p);
+        // A noun that is also a verb may be the verb ("Note especially the following").
+        bool phraseEnds =
+            (lex.isAdjective(before) || ((lex.isNoun(before) || lex.isPluralNoun(before)) && !lex.isVerb(before) &&
+                                         !lex.baseOfInflectedVerb(before, true))) &&
+            !kAuxiliaries.contains(before) && !before.ends_with("ly");
+        static const Words pronouns = {"it", "them", "me", "him", "her", "us", "you", "this", "that", "others"};
+        if (!phraseEnds && !pronouns.contains(before)) continue;
+        t[p].text += ",";
+    }
+}
+
 }  // namespace
 
 void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
@@ -240,6 +269,7 @@ void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
     introductoryWords(t, starts);
     introductoryClauses(t, starts, lex);
     clauseConjunctions(t, starts);
+    especially(t, lex);
 }
 
 }  // namespace quillo::cloud

@@ -9,6 +9,8 @@
 //                       one ("I", "he", "she", "we", "they"), or "you", "it", "there" before
 //                       an auxiliary
 //   conjunction-comma   before "but" or "so" joining two clauses ("..., but they ...")
+//   especially-comma    before "especially" narrowing a finished phrase ("fruit, especially
+//                       apples")
 #include "TextTokens.h"
 
 #include <vector>

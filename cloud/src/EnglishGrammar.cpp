@@ -1,7 +1,11 @@
 #include "EnglishGrammar.h"
 
+#include "EnglishArticles.h"
+#include "EnglishClauseEdges.h"
 #include "EnglishCommas.h"
 #include "EnglishLexicon.h"
+#include "EnglishNumber.h"
+#include "EnglishSetPhrases.h"
 #include "EnglishWords.h"
 #include "ScowlLexicon.h"
 #include "TextLanguages.h"
@@ -210,8 +214,12 @@ void agreement(Context &c, size_t i, const std::string &w)
         size_t after = nextWord(c.t, n);
         if (after != npos && c.lex.isPluralNoun(keyAt(c.t, after))) put(c.t, i, "there are", c.curlyText);
     }
-    // "the results was surprising"
-    if (kPluralDeterminers.contains(w) && c.lex.isPluralNoun(next)) {
+    // "the results was surprising"; after a preposition the phrase may not be the subject ("In
+    // both cases is said", "What matters to our children is").
+    static const Words prepositions = {"in",   "on",    "at",      "of",     "for",     "to",    "with",
+                                       "by",   "from",  "about",   "among",  "between", "into",  "like",
+                                       "over", "under", "through", "during", "without", "after", "before"};
+    if (kPluralDeterminers.contains(w) && c.lex.isPluralNoun(next) && !prepositions.contains(prev)) {
         size_t verb = nextWord(c.t, n);
         std::string v = keyAt(c.t, verb);
         static const Words singular = {"was", "is", "has", "doesn't", "isn't", "wasn't", "hasn't"};
@@ -523,6 +531,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
 {
     const EnglishLexicon &lex = EnglishLexicon::shared();
     if (lex.empty()) return;
+    fixEnglishSetPhrases(t);
     Context c{t, lex, isKnown, curly(t)};
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i) || t[i].text.empty()) continue;
@@ -542,7 +551,10 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         extraWords(c, i, w);
         properAdjective(c, i, w);
     }
+    applyEnglishNumber(t, lex);
+    applyEnglishArticles(t, lex);
     applyEnglishCommas(t, lex);
+    fixEnglishClauseEdges(t);
     spacing(t);
     std::vector<Token> out;
     out.reserve(t.size());

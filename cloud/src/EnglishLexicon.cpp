@@ -53,6 +53,7 @@ EnglishLexicon EnglishLexicon::load(const std::string &dir)
     readExceptions(dir + "/adj.exc", out.adjectiveExceptions_);
     readExceptions(dir + "/noun.exc", out.nounExceptions_);
     out.readProperAdjectives(dir);
+    out.readPersonNouns(dir);
     // A verb listed with exactly two irregular forms has a distinct past and participle; the
     // participle is the one ending in "n" ("gone", "eaten") or with "u" for the past's "a"
     // ("begun", "drunk").
@@ -139,6 +140,32 @@ void EnglishLexicon::readProperAdjectives(const std::string &dir)
         forEachSynsetWord(dir + file, [&](const std::string &w, const std::string &) {
             if (!w.empty() && std::islower(static_cast<unsigned char>(w[0]))) properAdjectives_.erase(w);
         });
+}
+
+void EnglishLexicon::readPersonNouns(const std::string &dir)
+{
+    constexpr std::string_view kPersonFile = "18";  // noun.person
+    std::unordered_set<std::string> personSynsets;
+    std::ifstream data(dir + "/data.noun");
+    for (std::string line; std::getline(data, line);) {
+        if (line.empty() || line[0] == ' ') continue;  // the licence header
+        auto space = line.find(' ');
+        if (space != std::string::npos && std::string_view(line).substr(space + 1, 2) == kPersonFile)
+            personSynsets.insert(line.substr(0, space));
+    }
+    // index.noun: lemma pos synset_cnt p_cnt [pointers] sense_cnt tagsense_cnt offsets..., the
+    // offsets in order of frequency.
+    std::ifstream index(dir + "/index.noun");
+    for (std::string line; std::getline(index, line);) {
+        if (line.empty() || line[0] == ' ') continue;
+        std::istringstream fields(line);
+        std::vector<std::string> f;
+        for (std::string w; fields >> w;) f.push_back(w);
+        if (f.size() < 4 || f[0].find('_') != std::string::npos) continue;
+        size_t synsets = std::strtoul(f[2].c_str(), nullptr, 10);
+        if (synsets == 0 || synsets > f.size()) continue;
+        if (personSynsets.contains(f[f.size() - synsets])) persons_.insert(f[0]);
+    }
 }
 
 std::optional<std::string> EnglishLexicon::properAdjective(const std::string &lower) const

@@ -48,6 +48,10 @@ public:
     // ("goes" -> "go", "wanted" -> "want", "went" -> "go"); nullopt for lemmas ("saw", "left").
     std::optional<std::string> baseOfInflectedVerb(const std::string &w, bool allowPast) const;
 
+    // Whether a noun's most frequent sense names a person ("scientist", "teacher"), in
+    // WordNet's lexicographer file noun.person; such a noun counts.
+    bool isPersonNoun(const std::string &lower) const { return persons_.contains(lower); }
+
     // The capitalised form of an adjective of a people, a place or a language ("english" ->
     // "English"): WordNet's capitalised adjectives glossed "of or relating to ...", unless the
     // lower-case spelling is a word of its own ("polish", "danish", "roman").
@@ -55,8 +59,9 @@ public:
 
 private:
     void readProperAdjectives(const std::string &dir);
+    void readPersonNouns(const std::string &dir);
 
-    std::unordered_set<std::string> nouns_, verbs_, adjectives_, adverbs_;
+    std::unordered_set<std::string> nouns_, verbs_, adjectives_, adverbs_, persons_;
     std::unordered_map<std::string, std::string> verbExceptions_, adjectiveExceptions_, nounExceptions_;
     std::unordered_map<std::string, std::string> participles_;       // simple past -> participle
     std::unordered_map<std::string, std::string> pasts_;             // base -> irregular simple past

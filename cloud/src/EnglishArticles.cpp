@@ -1,0 +1,46 @@
+#include "EnglishArticles.h"
+
+#include "EnglishLexicon.h"
+#include "EnglishWords.h"
+
+namespace quillo::cloud {
+
+namespace {
+
+using namespace english;
+
+// "most" + adjective + singular noun after a form of "be" or "one of" names one thing of a
+// kind, which "the" marks. Without a noun ("is most kind") "most" may mean "very", and a
+// plural ("most big cities") reads as "the majority of".
+void superlatives(std::vector<Token> &t, const EnglishLexicon &lex)
+{
+    static const Words be = {"is", "was", "are", "were", "be", "been", "being"};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || t[i].text != "most") continue;
+        size_t p = prevWord(t, i);
+        if (p == npos) continue;
+        std::string before = keyAt(t, p);
+        size_t pp = prevWord(t, p);
+        bool oneOf = before == "of" && pp != npos && keyAt(t, pp) == "one";
+        if (!be.contains(before) && !oneOf) continue;
+        size_t adjective = nextWord(t, i);
+        size_t noun = adjective == npos ? npos : nextWord(t, adjective);
+        if (noun == npos) continue;
+        std::string a = keyAt(t, adjective), n = keyAt(t, noun);
+        if (t[adjective].text != a || t[noun].text != n) continue;
+        if (!lex.isAdjective(a) || lex.isNoun(a) || lex.isVerb(a) || a.ends_with("ly")) continue;
+        // A noun that is also a verb is still the noun here: a verb cannot follow "is most
+        // beautiful".
+        bool singular = lex.isNoun(n) && !lex.isPluralNoun(n) && !lex.isAdjective(n);
+        // "one of most famous" names one of many: the noun after it is plural.
+        bool plural = oneOf && lex.isPluralNoun(n);
+        if (!singular && !plural) continue;
+        t[i].text = "the most";
+    }
+}
+
+}  // namespace
+
+void applyEnglishArticles(std::vector<Token> &t, const EnglishLexicon &lex) { superlatives(t, lex); }
+
+}  // namespace quillo::cloud

@@ -1,0 +1,16 @@
+#pragma once
+// Articles English requires in set phrases, added where the phrase is plain from the words:
+//   superlative-the  a superlative before its noun takes "the" ("is most beautiful city" ->
+//                    "is the most beautiful city", "one of most famous" -> "one of the most
+//                    famous")
+#include "TextTokens.h"
+
+#include <vector>
+
+namespace quillo::cloud {
+
+class EnglishLexicon;
+
+void applyEnglishArticles(std::vector<Token> &tokens, const EnglishLexicon &lexicon);
+
+}  // namespace quillo::cloud

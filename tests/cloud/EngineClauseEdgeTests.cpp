@@ -1,0 +1,81 @@
+// Capitals after an opening phrase's comma and question tags: fixed where the sentence is plain,
+// left where a title, a name, quoted speech or the writer's own new sentence may be meant.
+#include "HunspellSuggestionIndex.h"
+#include "SpellChecker.h"
+#include "TextCorrector.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillo::cloud;
+
+namespace {
+
+std::string proofread(const std::string& text) {
+    static auto speller = std::make_shared<SpellChecker>(
+        std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1));
+    return TextCorrector(speller).correct(text, CorrectionStyle::proofread);
+}
+
+} // namespace
+
+TEST(EngineClauseEdges, ACapitalAfterAnOpeningPhraseGoesOnlyInAPlainSentence) {
+    EXPECT_EQ(proofread("Likewise, The answer holds."), "Likewise, the answer holds.");
+    EXPECT_EQ(proofread("It rained. For example, When I left it poured."),
+              "It rained. For example, when I left it poured.");
+    for (const char* text : {
+             "In 2010, The Times said so.",              // a name: the next word has its capital
+             "I read Dune, The Hobbit and Emma.",        // a list of titles
+             "He said, The end is near.",                // speech quoted without marks
+             "We were young and tired, They went home.", // a sentence the writer began after a comma
+             "One, two, The rest is silence.",           // not the sentence's first comma
+             "However, You may copy it.",                // a contract's defined term
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(EngineClauseEdges, AQuestionTagEndsWithAQuestionMark) {
+    EXPECT_EQ(proofread("It is cold, isn't it."), "It is cold, isn't it?");
+    EXPECT_EQ(proofread("It is cold, isn’t it.\nYes."), "It is cold, isn’t it?\nYes.");
+    for (const char* text : {
+             "It is cold, isn't it.txt the file?", // not the sentence's end
+             "I know it isn't it.",                // no comma: no tag
+             "Call me, don't you dare.",           // no pronoun after the auxiliary
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(EngineClauseEdges, EachAndEveryCountOneAtATime) {
+    EXPECT_EQ(proofread("Each students has a desk."), "Each student has a desk.");
+    EXPECT_EQ(proofread("Every children likes it."), "Every child likes it.");
+    for (const char* text : {
+             "We meet every two weeks.",     // a number between
+             "They cost a pound each.",      //
+             "They help each others' kids.", // the pronoun
+             "Each means has its cost.",     // a plural of its own
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(EngineClauseEdges, EspeciallyTakesACommaOnlyAfterAFinishedPhrase) {
+    EXPECT_EQ(proofread("Trains are cheap especially in Spain."), "Trains are cheap, especially in Spain.");
+    for (const char* text : {
+             "I especially like tea.",           // qualifies the verb
+             "It is especially good.",           // qualifies the adjective
+             "We talked especially about you.",  // after a verb
+             "Note especially the following:",   // a verb that is also a noun
+             "It is hard, especially for kids.", // the writer's comma
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(EngineClauseEdges, ASuperlativeBeforeItsNounTakesThe) {
+    EXPECT_EQ(proofread("Oslo is most beautiful city in Norway."), "Oslo is the most beautiful city in Norway.");
+    for (const char* text : {
+             "He is most kind.",             // "most" as "very"
+             "They are most big cities.",    // a plural after "be": the majority
+             "This is most likely true.",    // an adverb
+             "It is a most beautiful city.", // the writer's article
+             "Most people agree.",           //
+         })
+        EXPECT_EQ(proofread(text), text);
+}

@@ -1,0 +1,71 @@
+// Number agreement and doubled determiners in the engine's English rules: they fire where the
+// subject or the noun phrase is plain from the words, and leave every other reading alone.
+#include "HunspellSuggestionIndex.h"
+#include "SpellChecker.h"
+#include "TextCorrector.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillo::cloud;
+
+namespace {
+
+std::string proofread(const std::string& text) {
+    static auto speller = std::make_shared<SpellChecker>(
+        std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1));
+    return TextCorrector(speller).correct(text, CorrectionStyle::proofread);
+}
+
+} // namespace
+
+TEST(EngineNumber, APluralNounOpeningAClauseTakesAPluralVerb) {
+    EXPECT_EQ(proofread("My friends is here."), "My friends are here.");
+    EXPECT_EQ(proofread("And tickets is what we need."), "And tickets are what we need.");
+    EXPECT_EQ(proofread("I know that young people doesn't care."), "I know that young people don't care.");
+    EXPECT_EQ(proofread("SOME PEOPLE IS LOUD."), "SOME PEOPLE IS LOUD."); // shouting stays
+}
+
+TEST(EngineNumber, SubjectsThatAreNotPlainPluralsStay) {
+    for (const char* text : {
+             "The price of apples is high.",          // the noun closes a longer subject
+             "What matters to our children is love.", // after a preposition
+             "In both cases is said the same thing.",
+             "All that matters is the result.", // a verb after "that"
+             "The one thing that the public wants is calm.",
+             "The news is good.", // plurals read as one thing
+             "Statistics is my favourite subject.", "Ten years is a long time.", "The data is clean.",
+             "The Beatles is my favourite band.", // a name
+             "I think that Williams is right.",
+             "Wales is a small country.",          // a capital, even at the start
+             "And darts is popular in pubs.",      // a game
+             "Since it rains, shops is the word.", // a bare plural that is also a verb
+             "Each of the sources is listed.",     // "of" before the plural
+         })
+        EXPECT_EQ(proofread(text), text);
+    // A sentence typed in lower case may be the tail of a longer one: only its capital is added.
+    EXPECT_EQ(proofread("entries is what the list holds."), "Entries is what the list holds.");
+}
+
+TEST(EngineNumber, AnArticleBeforeADeterminerGoes) {
+    EXPECT_EQ(proofread("We left in the these cases."), "We left in these cases.");
+    EXPECT_EQ(proofread("The another one is red."), "Another one is red.");
+    for (const char* text : {
+             "She gave me the her old bike.", // "her" may be the object: left to the writer
+             "We watched The This Old House show.",
+             "I saw THE THESE words in capitals.",
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(EngineNumber, ALotOfPeopleArePlural) {
+    EXPECT_EQ(proofread("We hired a lot of scientist this year."), "We hired a lot of scientists this year.");
+    EXPECT_EQ(proofread("A lot of child play here."), "A lot of children play here.");
+    for (const char* text : {
+             "A lot of work remains.",               // not a person: may be a mass noun
+             "A lot of paper was used.",             //
+             "There is plenty of teacher training.", // the noun qualifies the next one
+             "I spent a lot of time there.",         //
+             "Lots of police were there.",           // a plural of its own
+         })
+        EXPECT_EQ(proofread(text), text);
+}

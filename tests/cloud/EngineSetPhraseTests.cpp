@@ -1,0 +1,39 @@
+// Set phrases typed with the wrong spacing: run-together words are split, split words joined,
+// and only where the other reading never occurs.
+#include "HunspellSuggestionIndex.h"
+#include "SpellChecker.h"
+#include "TextCorrector.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillo::cloud;
+
+namespace {
+
+std::string proofread(const std::string& text) {
+    static auto speller = std::make_shared<SpellChecker>(
+        std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1));
+    return TextCorrector(speller).correct(text, CorrectionStyle::proofread);
+}
+
+} // namespace
+
+TEST(EngineSetPhrases, SplitWordsAreReadAsThePhraseByTheRulesAfter) {
+    // Once split, the opening phrase takes its comma like any other.
+    EXPECT_EQ(proofread("Infact we knew."), "In fact, we knew.");
+    EXPECT_EQ(proofread("Ofcourse we did."), "Of course, we did.");
+    EXPECT_EQ(proofread("At least we tried."), "At least we tried.");           // not an opening phrase
+    EXPECT_EQ(proofread("ASWELL and InCase stay."), "ASWELL and InCase stay."); // names, identifiers
+}
+
+TEST(EngineSetPhrases, WordsJoinOnlyWhereTheyNeverStandApart) {
+    EXPECT_EQ(proofread("He did it him self."), "He did it himself.");
+    for (const char* text : {
+             "Your self esteem matters.", // a possessive before a noun phrase
+             "Her self image improved.",
+             "Let it self-destruct.", // a compound
+             "There, fore is the golf call.",
+             "There Fore is a brand.",
+         })
+        EXPECT_EQ(proofread(text), text);
+}
