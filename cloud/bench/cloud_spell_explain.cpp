@@ -29,7 +29,8 @@ int main(int argc, char **argv)
     auto known = [&](const std::string &w) { return index->isKnown(w); };
     for (std::string word; std::getline(std::cin, word);) {
         auto answer = index->answer(word);
-        auto choice = SpellingPrecision::confidentChoice(word, answer.words, known, lexicon, KnownMisspellings::shared());
+        auto choice =
+            SpellingPrecision::confidentChoice(word, answer.words, known, lexicon, KnownMisspellings::shared());
         std::cout << word << " => " << (choice ? *choice : "(kept)") << " :";
         for (size_t i = 0; i < answer.words.size() && i < 6; ++i) {
             auto &c = answer.words[i];

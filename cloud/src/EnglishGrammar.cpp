@@ -182,8 +182,11 @@ void agreement(Context &c, size_t i, const std::string &w)
     size_t p = prevWord(c.t, i);
     std::string next = keyAt(c.t, n), prev = keyAt(c.t, p);
     // A subject right after a modal or do-form ("does he have") or "that" (a subjunctive) is left.
+    // After a preposition the pronoun is an object, and the verb has another subject ("parts
+    // of it are").
+    static const Words objectAfter = {"of", "for", "with", "in", "on", "at", "from", "by", "about", "into", "without"};
     bool question = p != npos && (kModals.contains(prev) || kDoForms.contains(prev) || prev == "that" || prev == "to" ||
-                                  prev == "let" || prev == "make" || prev == "help");
+                                  prev == "let" || prev == "make" || prev == "help" || objectAfter.contains(prev));
     static const std::map<std::string, std::string> third = {
         {"have", "has"}, {"do", "does"}, {"don't", "doesn't"}, {"are", "is"}, {"aren't", "isn't"}};
     static const std::map<std::string, std::string> plural = {
@@ -305,6 +308,8 @@ void verbForm(Context &c, size_t i, const std::string &w)
         // "What they did is reduce it": "do" is the main verb there, and "is" its own.
         if (!modal && w != "to" && kBe.contains(next)) return;
         bool allowPast = w != "to";
+        // "to" is as often a preposition: a plural noun after it stays ("go to states which").
+        if (w == "to" && c.lex.isPluralNoun(next)) return;
         auto base = c.lex.baseOfInflectedVerb(next, allowPast);
         if (!base && w == "to") {
             // Only irregular pasts are safe after "to" ("to went"); "-ed" forms may be adjectives.
@@ -352,6 +357,16 @@ void doubled(Context &c, size_t i, const std::string &w)
     if (startsUpper(c.t[n].text)) return;
     c.t[n - 1].text.clear();
     c.t[n].text.clear();
+}
+
+// A lower-case word standing on its own: not a name ("Android"), nor part of "command-line",
+// "File::Temp" or "o32".
+bool plainWordAt(const std::vector<Token> &t, size_t n)
+{
+    auto gap = [&](size_t k) { return k >= t.size() || t[k].kind == Kind::space || t[k].kind == Kind::newline; };
+    if (!startsLower(t[n].text) || (n > 0 && !gap(n - 1))) return false;
+    // Punctuation may close the word ("reason."), but not join it to more ("File::Temp").
+    return gap(n + 1) || (t[n + 1].kind == Kind::punct && gap(n + 2));
 }
 
 // Quantifiers and determiners before a plural count noun ("several reason", "these thing").
@@ -459,10 +474,18 @@ void quantity(Context &c, size_t i, const std::string &w)
     // After "these" and "those" a word that is also a verb may be one ("those are", "these
     // evidence" is a mass noun); only plain nouns take the plural there.
     bool demonstrative = w == "these" || w == "those";
-    if (quantifier(w) && countNoun(c, next) && !(demonstrative && (c.lex.isVerb(next) || kBe.contains(next)))) {
+    // "both" is as often a pronoun ("both are", "both use") or opens "both X and Y".
+    bool both = w == "both";
+    if (quantifier(w) && countNoun(c, next) &&
+        !((demonstrative || both) && (c.lex.isVerb(next) || kBe.contains(next))) && plainWordAt(c.t, n)) {
         size_t after = nextWord(c.t, n);
-        // "many wood companies": a noun before a plural noun qualifies it and stays singular.
-        bool modifier = after != npos && c.lex.isPluralNoun(keyAt(c.t, after));
+        // "many wood companies", "various build systems": a noun before another noun qualifies
+        // it and stays singular.
+        std::string afterWord = keyAt(c.t, after);
+        bool plainNoun = afterWord.size() > 3 && c.lex.isNoun(afterWord) && !c.lex.isVerb(afterWord) &&
+                         !c.lex.isAdjective(afterWord);
+        bool modifier = after != npos && (c.lex.isPluralNoun(afterWord) || plainNoun ||
+                                          (both && (afterWord == "and" || afterWord == "or")));
         if ((after == npos || keyAt(c.t, after) != "of") && !modifier) {
             std::string plural = pluralOf(c, next);
             if (!plural.empty()) put(c.t, n, plural, c.curlyText);

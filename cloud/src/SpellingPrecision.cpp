@@ -33,7 +33,8 @@ bool doubledLetter(const std::string &typo, const std::string &word)
 {
     if (typo.size() != word.size() + 1) return false;
     for (size_t i = 1; i < typo.size(); ++i)
-        if (typo[i] == typo[i - 1] && typo.compare(0, i, word, 0, i) == 0 && typo.compare(i + 1, std::string::npos, word, i) == 0)
+        if (typo[i] == typo[i - 1] && typo.compare(0, i, word, 0, i) == 0 &&
+            typo.compare(i + 1, std::string::npos, word, i) == 0)
             return true;
     return false;
 }
@@ -145,7 +146,8 @@ bool shapedLikeAName(std::string_view lower)
     return lower.size() > 2 && lower[0] == lower[1] && std::isalpha(static_cast<unsigned char>(lower[0]));
 }
 
-std::optional<std::string> learnerPlural(const std::string &typo, const std::function<bool(const std::string &)> &isKnown,
+std::optional<std::string> learnerPlural(const std::string &typo,
+                                         const std::function<bool(const std::string &)> &isKnown,
                                          const ScowlLexicon &lexicon)
 {
     // "familys", "citys": the plural of a noun in consonant + "y" spelt as if regular. A vowel

@@ -48,8 +48,8 @@ constexpr uint8_t kCommonLevel = 35;     // SCOWL sizes up to here: words everyo
 constexpr uint8_t kRareLevel = 70;       // from here on SCOWL lists rare variants ("belive")
 constexpr uint8_t kEveryoneLevel = 10;   // SCOWL size 10: the few thousand words everyone uses
 constexpr uint8_t kFamiliarLevel = 20;   // SCOWL size 20: words most writers use weekly
-constexpr uint8_t kRareGuessLevel = 50;   // SCOWL sizes from here: only one slip away
-constexpr uint8_t kRareWordLevel = 60;    // SCOWL sizes from here: no slip at all
+constexpr uint8_t kRareGuessLevel = 50;  // SCOWL sizes from here: only one slip away
+constexpr uint8_t kRareWordLevel = 60;   // SCOWL sizes from here: no slip at all
 constexpr size_t kShortTermLetters = 5;  // up to here a name is as likely as a slip
 constexpr size_t kWordLetters = 7;
 constexpr size_t kCommonReadingLetters = 5;
@@ -92,7 +92,8 @@ bool isCompound(const std::string &lower, const std::function<bool(const std::st
 bool shapedLikeAName(std::string_view lower);
 
 // The plural of a noun in consonant + "y" spelt as if regular ("familys" -> "families").
-std::optional<std::string> learnerPlural(const std::string &typo, const std::function<bool(const std::string &)> &isKnown,
+std::optional<std::string> learnerPlural(const std::string &typo,
+                                         const std::function<bool(const std::string &)> &isKnown,
                                          const ScowlLexicon &lexicon);
 
 bool termNearRareWord(const std::string &typo, const std::string &word, uint8_t level);

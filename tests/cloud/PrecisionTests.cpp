@@ -155,8 +155,8 @@ TEST(Precision, ASlipOfACommonWordWinsOverASplitIntoTwoWords) {
 TEST(Precision, ARareWordTwoSlipsAwayIsNoCorrection) {
     // "underfeed", "deification" and "ascendant" are the nearest words, but rare ones two slips
     // away: what was meant cannot be told, so the word stays.
-    for (const char* text : {"They sold uncerfied wood.", "The definication of young is vague.",
-                             "He learnt from an axcedant."})
+    for (const char* text :
+         {"They sold uncerfied wood.", "The definication of young is vague.", "He learnt from an axcedant."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("The goverment will recieve it."), "The government will receive it.");
 }
@@ -309,6 +309,23 @@ TEST(Grammar, CommasAndNumbersOnlyWhereTheReadingIsPlain) {
     // A comma already there is not doubled.
     EXPECT_EQ(proofread("For example, we can wait."), "For example, we can wait.");
     EXPECT_EQ(proofread("In my opinion it is late."), "In my opinion, it is late.");
+}
+
+TEST(Grammar, CorrectProseKeepsItsNumbersAndVerbs) {
+    // "both" as a pronoun or in "both X and Y", a noun qualifying the next one, names and
+    // joined words after a quantifier, a plural after the preposition "to", an object pronoun.
+    for (const char* text : {
+             "Sadly, both are quite advanced, and both use the same library.",
+             "This includes both reception and transmission in both o32 and n32 builds.",
+             "Thanks to Diego for various build system fixes and a few command-line tools.",
+             "Various Android fixes landed, and the class is a subclass of both File::Temp and Fh.",
+             "Transitions go to states which chop off letters, and blame goes to authors of old code.",
+             "Some parts of it are under other licences.",
+         })
+        EXPECT_EQ(proofread(text), text);
+    EXPECT_EQ(proofread("I have many friend in the city and both car are red."),
+              "I have many friends in the city and both cars are red.");
+    EXPECT_EQ(proofread("I want to went home."), "I want to go home.");
 }
 
 TEST(Grammar, LanguagesAndPeoplesTakeTheirCapital) {
