@@ -58,7 +58,7 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         {{"secondly"}, false},
         {{"thirdly"}, false},
         {{"finally"}, false},
-        {{"besides"}, false},
+        {{"besides"}, true},  // "Besides the cost" is a preposition's phrase
         {{"consequently"}, false},
         {{"additionally"}, false},
         {{"in", "fact"}, false},
@@ -133,6 +133,9 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         static const Words keep = {"hard", "much", "many", "long", "not", "that", "than", "more", "less", "the"};
         if (found->words.size() == 1 && found->words[0] == "however" && keep.contains(next)) continue;
         if (found->words.size() == 1 && (next == "not" || next == "than")) continue;
+        // The phrase goes on: "In addition to the fee", "Generally speaking".
+        if (next == "to" || next == "of" || (next.size() > 4 && next.ends_with("ing") && !next.ends_with("thing")))
+            continue;
         if (found->beforeSubject && !kClauseStarters.contains(next)) continue;
         if (found->beforeSubject && (next == "that" || next == "all")) continue;  // "Also that", "Today all"
         t[end].text += ",";

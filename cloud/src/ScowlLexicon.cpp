@@ -33,6 +33,7 @@ int listSize(const std::string &name)
 
 ScowlLexicon ScowlLexicon::load(const std::string &directory)
 {
+    ScowlLexicon out;
     std::unordered_map<std::string, uint8_t> levels;
     std::unordered_map<std::string, bool> onlyProper;  // listed, and only among proper names
     std::error_code ec;
@@ -51,6 +52,10 @@ ScowlLexicon ScowlLexicon::load(const std::string &directory)
                 if (!word.empty() && word.back() == '\r') word.pop_back();
                 if (word.empty()) continue;
                 std::string key = lowered(word);
+                bool wordList = name.find("-words.") != std::string::npos;
+                if (wordList && size <= 60 && word.size() > 1 && std::islower(static_cast<unsigned char>(word[0])) &&
+                    std::islower(static_cast<unsigned char>(word[1])) && word[0] <= 'z' && word[1] <= 'z')
+                    out.onsets_[static_cast<size_t>((word[0] - 'a') * 26 + (word[1] - 'a'))] = true;
                 auto [it, inserted] = levels.emplace(key, static_cast<uint8_t>(size));
                 if (!inserted) it->second = std::min(it->second, static_cast<uint8_t>(size));
                 auto [p, fresh] = onlyProper.emplace(std::move(key), proper);
@@ -61,7 +66,6 @@ ScowlLexicon ScowlLexicon::load(const std::string &directory)
     std::vector<std::pair<std::string, uint8_t>> sorted(levels.begin(), levels.end());
     levels.clear();
     std::sort(sorted.begin(), sorted.end());
-    ScowlLexicon out;
     out.offsets_.reserve(sorted.size());
     for (auto &[word, level] : sorted) {
         out.offsets_.push_back(static_cast<uint32_t>(out.blob_.size()));
@@ -102,6 +106,12 @@ bool ScowlLexicon::onlyProperName(std::string_view word) const
 {
     uint8_t entry = this->entry(word);
     return entry != kUnlisted && (entry & kProperNameBit) != 0;
+}
+
+bool ScowlLexicon::commonOnset(std::string_view lower) const
+{
+    if (lower.size() < 2 || lower[0] < 'a' || lower[0] > 'z' || lower[1] < 'a' || lower[1] > 'z') return true;
+    return onsets_[static_cast<size_t>((lower[0] - 'a') * 26 + (lower[1] - 'a'))];
 }
 
 }  // namespace quillo::cloud

@@ -29,13 +29,17 @@ public:
     // not among its capitalised common words (places, days, peoples: "Paris", "Monday").
     bool onlyProperName(std::string_view word) const;
     size_t size() const { return offsets_.size(); }
+    // Whether some common word (SCOWL's word lists up to size 60) starts with the two letters
+    // this word starts with: "ld" and "dg" start none, so "ldap" and "dgit" are names.
+    bool commonOnset(std::string_view lower) const;
 
 private:
     static constexpr uint8_t kProperNameBit = 0x80;  // beside the size in a word's level byte
     uint8_t entry(std::string_view word) const;      // the level byte; kUnlisted when absent
 
-    std::string blob_;               // words, each followed by a NUL and its level byte
-    std::vector<uint32_t> offsets_;  // start of each word, sorted by word
+    std::vector<bool> onsets_ = std::vector<bool>(26 * 26);  // first two letters of common words
+    std::string blob_;                                       // words, each followed by a NUL and its level byte
+    std::vector<uint32_t> offsets_;                          // start of each word, sorted by word
 };
 
 }  // namespace quillo::cloud

@@ -43,6 +43,11 @@ std::optional<std::string> SpellChecker::replacement(const std::string &word)
 std::optional<std::string> SpellChecker::compute(const std::string &word, bool &settled)
 {
     if (index_->isKnown(word)) return std::nullopt;
+    // The possessive of a term the speller leaves alone is left alone too ("pcretest's").
+    if (word.size() > 4 && word.ends_with("'s")) {
+        std::string stem = word.substr(0, word.size() - 2);
+        if (!index_->isKnown(stem) && !compute(stem, settled)) return std::nullopt;
+    }
     auto answer = index_->answer(word);
     settled = answer.settled;
     auto known = [this](const std::string &w) { return index_->isKnown(w); };

@@ -13,7 +13,8 @@
 //   - a term shaped like a rarer word one odd edit away is left alone (termNearRareWord);
 //   - a rare candidate (SCOWL size 50 and beyond) two slips away, or one (size 60 and beyond)
 //     a single slip away, is a guess, not a fix ("pcretest" is no "pretest");
-//   - a word without a vowel ("pwd") or with a doubled first letter ("mmap") is a name;
+//   - a word without a vowel ("pwd") or with a doubled first letter ("mmap") is a name, and so
+//     is a short one whose first two letters start no common word ("ldap", "dgit");
 //   - a word with a letter more at its end than the candidate is a term ("fluentd", "matcha"),
 //     unless the letter is an "e", an "s" or doubles the last one ("develope", "smallers",
 //     "untill");

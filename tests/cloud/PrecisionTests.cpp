@@ -164,7 +164,8 @@ TEST(Precision, ARareWordTwoSlipsAwayIsNoCorrection) {
 TEST(Precision, AbbreviationsAndNamesBuiltOnWordsStay) {
     // No vowel, a doubled first letter, or one slip from a word hardly anyone writes.
     for (const char* text : {"The pwd command prints the directory.", "Reads go through mmap and ccache.",
-                             "The pcretest program runs the tests.", "It supports bcrypt and descrypt."})
+                             "The pcretest program runs the tests.", "It supports bcrypt and descrypt.",
+                             "The ldap libraries are handled by dgit.", "The pcretest's output is saved."})
         EXPECT_EQ(proofread(text), text);
 }
 
@@ -326,6 +327,11 @@ TEST(Grammar, CorrectProseKeepsItsNumbersAndVerbs) {
     EXPECT_EQ(proofread("I have many friend in the city and both car are red."),
               "I have many friends in the city and both cars are red.");
     EXPECT_EQ(proofread("I want to went home."), "I want to go home.");
+    // An opening phrase that goes on takes no comma after its first words.
+    for (const char* text : {"In addition to these pages, the manual is online.",
+                             "Besides being faster, it is smaller.", "Generally speaking, it works."})
+        EXPECT_EQ(proofread(text), text);
+    EXPECT_EQ(proofread("Besides I think it works."), "Besides, I think it works.");
 }
 
 TEST(Grammar, LanguagesAndPeoplesTakeTheirCapital) {
