@@ -233,4 +233,35 @@ TEST_F(StoreTest, MigrationIsIdempotentAndKeepsTheSigningKey) {
     EXPECT_EQ(again.signingKey(), key);
 }
 
+int userVersion(Database& db) {
+    auto c = db.lease();
+    auto q = c->query("PRAGMA user_version");
+    return q.step() ? static_cast<int>(q.integer(0)) : -1;
+}
+
+TEST_F(StoreTest, MigrationRunsOnlyTheStepsAnOlderDatabaseLacks) {
+    std::string key = store->signingKey();
+    int latest = userVersion(*db);
+    {
+        // As a server of the version before the attempts table left it.
+        auto c = db->lease();
+        c->exec("DROP TABLE attempts");
+        c->exec("PRAGMA user_version = " + std::to_string(latest - 1));
+    }
+    Store again(*db, clock);
+    again.migrate();
+    EXPECT_EQ(userVersion(*db), latest);
+    EXPECT_EQ(again.signingKey(), key);
+    again.recordAttempt("sign-in", "s@example.com", clock.nowSeconds(), 3600);
+    EXPECT_EQ(again.attempts("sign-in", "s@example.com").failures, 1);
+}
+
+TEST_F(StoreTest, MigrationRefusesADatabaseOfANewerServer) {
+    int newer = userVersion(*db) + 1;
+    db->lease()->exec("PRAGMA user_version = " + std::to_string(newer));
+    Store again(*db, clock);
+    EXPECT_THROW(again.migrate(), std::runtime_error);
+    EXPECT_EQ(userVersion(*db), newer);
+}
+
 } // namespace
