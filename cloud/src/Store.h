@@ -14,7 +14,6 @@
 #include <random>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace quillo::cloud {
@@ -194,7 +193,7 @@ private:
                 retries.fetch_add(1);
                 thread_local std::minstd_rand jitter(std::random_device{}());
                 int64_t most = int64_t{1} << std::min(attempt, 6);
-                std::this_thread::sleep_for(std::chrono::microseconds(
+                clock_.pause(std::chrono::microseconds(
                     500 * (1 + static_cast<int64_t>(jitter() % static_cast<unsigned>(most)))));
             }
         }

@@ -10,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
+#include <vector>
 
 using namespace quillo::cloud;
 
@@ -167,6 +170,13 @@ TEST(Pricing, ChargesPerStartedBlock) {
     EXPECT_EQ(kVeryVeryFastMicroPerBlock * 100, kFastMicroPerBlock * 185);
 }
 
+// Keeps the pauses the store asks for instead of spending them.
+class PauseRecordingClock : public ServerClock {
+public:
+    void pause(std::chrono::microseconds duration) const override { pauses.push_back(duration); }
+    mutable std::vector<std::chrono::microseconds> pauses;
+};
+
 class StoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -182,7 +192,7 @@ protected:
         std::filesystem::remove_all(dir);
     }
     std::filesystem::path dir;
-    ServerClock clock;
+    PauseRecordingClock clock;
     std::unique_ptr<Database> db;
     std::unique_ptr<Store> store;
 };
@@ -216,6 +226,26 @@ TEST_F(StoreTest, ReservationHoldsCreditsUntilFinishedOrAbandoned) {
     EXPECT_EQ(store->beginCorrection(a.id, "c1", crypto::sha256Hex("other"), "h1", 1).kind,
               CorrectionStart::keyMismatch);
     EXPECT_EQ(store->beginCorrection(a.id, "c1", key, "other", 1).kind, CorrectionStart::conflict);
+}
+
+TEST_F(StoreTest, ATransactionThatLostARaceRunsAgainAfterAPauseOnTheServerClock) {
+    db->injectedConflicts = 2;
+    Account a = store->createAccount("s@example.com", std::nullopt, "email", true, 100);
+    EXPECT_EQ(store->retries.load(), 2);
+    ASSERT_EQ(clock.pauses.size(), 2u);
+    EXPECT_EQ(store->balance(a.id).balance, 100);
+}
+
+TEST_F(StoreTest, ATransactionThatKeepsLosingGivesUpAfterTwelveGrowingPauses) {
+    db->injectedConflicts = 100;
+    EXPECT_THROW(store->createAccount("s@example.com", std::nullopt, "email", true, 100), DatabaseError);
+    ASSERT_EQ(clock.pauses.size(), 12u);
+    for (size_t attempt = 0; attempt < clock.pauses.size(); ++attempt) {
+        EXPECT_GE(clock.pauses[attempt].count(), 500);
+        EXPECT_LE(clock.pauses[attempt].count(), 500 << std::min<size_t>(attempt, 6));
+    }
+    db->injectedConflicts = 0;
+    EXPECT_FALSE(store->accountByEmail("s@example.com"));
 }
 
 TEST_F(StoreTest, RestartReleasesReservationsOfInterruptedCorrections) {
