@@ -248,6 +248,22 @@ TEST_F(StoreTest, ATransactionThatKeepsLosingGivesUpAfterTwelveGrowingPauses) {
     EXPECT_FALSE(store->accountByEmail("s@example.com"));
 }
 
+TEST_F(StoreTest, OnlyATakenAddressCountsAsAUniqueViolation) {
+    store->createAccount("s@example.com", std::nullopt, "email", true, 100);
+    try {
+        store->createAccount("S@example.com", std::nullopt, "email", true, 100);
+        ADD_FAILURE() << "a second account on the address";
+    } catch (const DatabaseError& e) {
+        EXPECT_TRUE(e.isUniqueViolation()) << e.what();
+    }
+    try {
+        store->createAccount("t@example.com", std::nullopt, "email", true, -1); // refused by a CHECK
+        ADD_FAILURE() << "an account with a negative balance";
+    } catch (const DatabaseError& e) {
+        EXPECT_FALSE(e.isUniqueViolation()) << e.what();
+    }
+}
+
 TEST_F(StoreTest, RestartReleasesReservationsOfInterruptedCorrections) {
     Account a = store->createAccount("s@example.com", std::nullopt, "email", true, 30000);
     store->beginCorrection(a.id, "c1", "k", "h", 20000);
