@@ -149,6 +149,11 @@ protected:
         keyboard.post({key, true, 0});
         keyboard.post({key, false, 0});
     }
+    // The trigger key, F8, with the toast cleared for its outcome.
+    void pressTrigger() {
+        toast.events.clear();
+        press(V::f8);
+    }
     bool outcomeShown() {
         return waitUntil(
                    [&] {
