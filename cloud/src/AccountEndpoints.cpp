@@ -155,8 +155,9 @@ void CloudServer::handleAuth(const Request &req, Response &res)
             account = store_->createAccount(email, hash, "email", !options_.requireEmailConfirmation,
                                             microFromCredits(options_.signupCredits));
         } catch (const DatabaseError &e) {
-            if (!e.isBusy()) return sendError(res, 409, "account_already_exists");  // lost a race on the address
-            throw;
+            if (e.isUniqueViolation())
+                return sendError(res, 409, "account_already_exists");  // lost a race on the address
+            throw;  // any other database fault answers 503 like every handler's
         }
         log::info("account_created", {{"provider", "email"}});
         if (options_.requireEmailConfirmation) {

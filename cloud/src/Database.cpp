@@ -12,6 +12,12 @@ bool DatabaseError::isBusy() const
     return primary == 5 /* SQLITE_BUSY */ || primary == 6 /* SQLITE_LOCKED */;
 }
 
+bool DatabaseError::isUniqueViolation() const
+{
+    if (!sqlState.empty()) return sqlState == "23505";
+    return code == 2067 /* SQLITE_CONSTRAINT_UNIQUE */ || code == 1555 /* SQLITE_CONSTRAINT_PRIMARYKEY */;
+}
+
 Query Connection::query(const std::string &sql)
 {
     auto it = statements_.find(sql);

@@ -29,6 +29,8 @@ public:
     // The transaction lost a race with another one and can simply run again (serialization
     // failure or deadlock); nothing of it was kept.
     bool isRetryable() const { return sqlState == "40001" || sqlState == "40P01"; }
+    // A unique key already holds the value written (an address taken, say).
+    bool isUniqueViolation() const;
     int code;              // SQLite's result code; 0 for PostgreSQL
     std::string sqlState;  // PostgreSQL's SQLSTATE; empty for SQLite
 };

@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <optional>
 #include <random>
+#include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace quillo::cloud {
@@ -64,6 +64,12 @@ struct OAuthRequest {
     std::optional<std::string> installationId, accountId, sessionId, chosenEmail;
     bool mfaRequired = false;
     int64_t expiresAt = 0;
+};
+
+// One step of a dialect's schema: the statements that take a database to `version`.
+struct SchemaStep {
+    int version;
+    const char *sql;
 };
 
 class Store {
@@ -161,6 +167,20 @@ public:
 private:
     void migrateSqlite();
     void migratePostgres();
+    // The version `steps` end at; refuses a database written by a newer server.
+    static int schemaTarget(int version, std::span<const SchemaStep> steps);
+    // Inside the caller's transaction: runs the steps past `version`, records the target with
+    // `recordVersion` and loads the token signing key (made on first start).
+    template <class Record>
+    void upgradeSchema(Connection &c, int version, std::span<const SchemaStep> steps, Record &&recordVersion)
+    {
+        for (const SchemaStep &step : steps)
+            if (version < step.version) c.exec(step.sql);
+        recordVersion(schemaTarget(version, steps));
+        loadSigningKey(c);
+    }
+    void loadSigningKey(Connection &c);
+    static void logMigration(int from, int to);
     // Runs `work` (one transaction) again while it fails only because a concurrent transaction
     // won; a short random pause lets the winner finish.
     template <class Work> auto retrying(Work &&work) -> decltype(work())
@@ -173,7 +193,7 @@ private:
                 retries.fetch_add(1);
                 thread_local std::minstd_rand jitter(std::random_device{}());
                 int64_t most = int64_t{1} << std::min(attempt, 6);
-                std::this_thread::sleep_for(std::chrono::microseconds(
+                clock_.pause(std::chrono::microseconds(
                     500 * (1 + static_cast<int64_t>(jitter() % static_cast<unsigned>(most)))));
             }
         }

@@ -101,8 +101,6 @@ CREATE TABLE IF NOT EXISTS ledger (
 );
 )SQL";
 
-constexpr int kSchemaVersion = 3;
-
 // Failed attempts (sign-in, codes, mails) by the hash of their key.
 const char *kAttemptsTable = R"SQL(
 CREATE TABLE IF NOT EXISTS attempts (
@@ -112,6 +110,14 @@ CREATE TABLE IF NOT EXISTS attempts (
 );
 CREATE INDEX IF NOT EXISTS attempts_last ON attempts(last_at);
 )SQL";
+
+// Each SQLite database records the last step it ran in `PRAGMA user_version`; a new step goes
+// last, with the next number.
+const SchemaStep kSqliteSteps[] = {
+    {1, kSchemaV1},
+    {2, "ALTER TABLE accounts ADD COLUMN totp_last_step INTEGER NOT NULL DEFAULT -1"},
+    {3, kAttemptsTable},
+};
 
 }  // namespace
 
@@ -131,28 +137,39 @@ void Store::migrateSqlite()
         auto q = c->query("PRAGMA user_version");
         if (q.step()) version = static_cast<int>(q.integer(0));
     }
-    if (version > kSchemaVersion)
-        throw std::runtime_error("database was written by a newer quillo-cloud (schema " + std::to_string(version) +
-                                 ")");
+    int target = schemaTarget(version, kSqliteSteps);
     {
         Transaction tx(*c, true);
-        if (version < 1) c->exec(kSchemaV1);
-        // Later versions add their ALTER TABLE steps here, each guarded by `version < N`.
-        if (version < 2) c->exec("ALTER TABLE accounts ADD COLUMN totp_last_step INTEGER NOT NULL DEFAULT -1");
-        if (version < 3) c->exec(kAttemptsTable);
-        c->exec("PRAGMA user_version = " + std::to_string(kSchemaVersion));
-        auto q = c->query("SELECT value FROM server_secrets WHERE name = 'token_signing_key'");
-        if (q.step()) {
-            signingKey_ = q.text(0);
-        } else {
-            signingKey_ = crypto::randomToken(32);
-            c->query("INSERT INTO server_secrets (name, value) VALUES ('token_signing_key', ?)")
-                .bind(1, signingKey_)
-                .run();
-        }
+        upgradeSchema(*c, version, kSqliteSteps,
+                      [&](int to) { c->exec("PRAGMA user_version = " + std::to_string(to)); });
         tx.commit();
     }
-    if (version != kSchemaVersion) log::info("schema_migrated", {{"from", version}, {"to", kSchemaVersion}});
+    logMigration(version, target);
+}
+
+int Store::schemaTarget(int version, std::span<const SchemaStep> steps)
+{
+    int target = steps.back().version;
+    if (version > target)
+        throw std::runtime_error("database was written by a newer quillo-cloud (schema " + std::to_string(version) +
+                                 ")");
+    return target;
+}
+
+void Store::loadSigningKey(Connection &c)
+{
+    auto q = c.query("SELECT value FROM server_secrets WHERE name = 'token_signing_key'");
+    if (q.step()) {
+        signingKey_ = q.text(0);
+    } else {
+        signingKey_ = crypto::randomToken(32);
+        c.query("INSERT INTO server_secrets (name, value) VALUES ('token_signing_key', ?)").bind(1, signingKey_).run();
+    }
+}
+
+void Store::logMigration(int from, int to)
+{
+    if (from != to) log::info("schema_migrated", {{"from", from}, {"to", to}});
 }
 
 std::string Store::signingKey() { return signingKey_; }

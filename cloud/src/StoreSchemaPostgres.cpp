@@ -2,8 +2,6 @@
 // database: an advisory lock lets one migrate while the others wait.
 #include "Store.h"
 
-#include "Crypto.h"
-#include "Log.h"
 #include "PostgresDatabase.h"
 
 namespace quillo::cloud {
@@ -115,7 +113,11 @@ CREATE TABLE attempts (
 CREATE INDEX attempts_last ON attempts(last_at);
 )SQL";
 
-constexpr int kSchemaVersion = 1;
+// Each PostgreSQL database records the last step it ran in its table `schema_version`; a new
+// step goes last, with the next number.
+const SchemaStep kPostgresSteps[] = {
+    {1, kSchemaV1},
+};
 constexpr int64_t kMigrationLock = 0x5175696c6c6f;  // any number, the same on every server
 
 }  // namespace
@@ -124,8 +126,10 @@ void Store::migratePostgres()
 {
     auto c = db_.lease();
     const std::string &schema = dynamic_cast<PostgresDatabase &>(db_).schema();
-    c->exec("SELECT pg_advisory_lock(" + std::to_string(kMigrationLock) + ")");
+    const std::string lock = std::to_string(kMigrationLock);
+    c->exec("SELECT pg_advisory_lock(" + lock + ")");
     int version = 0;
+    int target = 0;
     try {
         Transaction tx(*c, true);
         if (!schema.empty()) c->exec("CREATE SCHEMA IF NOT EXISTS " + schema);
@@ -134,29 +138,18 @@ void Store::migratePostgres()
             auto q = c->query("SELECT max(version) FROM schema_version");
             if (q.step() && !q.isNull(0)) version = static_cast<int>(q.integer(0));
         }
-        if (version > kSchemaVersion)
-            throw std::runtime_error("database was written by a newer quillo-cloud (schema " + std::to_string(version) +
-                                     ")");
-        if (version < 1) c->exec(kSchemaV1);
-        // Later versions add their steps here, each guarded by `version < N`.
-        c->query("DELETE FROM schema_version").run();
-        c->query("INSERT INTO schema_version (version) VALUES (?)").bind(1, kSchemaVersion).run();
-        auto q = c->query("SELECT value FROM server_secrets WHERE name = 'token_signing_key'");
-        if (q.step()) {
-            signingKey_ = q.text(0);
-        } else {
-            signingKey_ = crypto::randomToken(32);
-            c->query("INSERT INTO server_secrets (name, value) VALUES ('token_signing_key', ?)")
-                .bind(1, signingKey_)
-                .run();
-        }
+        target = schemaTarget(version, kPostgresSteps);
+        upgradeSchema(*c, version, kPostgresSteps, [&](int to) {
+            c->query("DELETE FROM schema_version").run();
+            c->query("INSERT INTO schema_version (version) VALUES (?)").bind(1, to).run();
+        });
         tx.commit();
     } catch (...) {
-        c->exec("SELECT pg_advisory_unlock(" + std::to_string(kMigrationLock) + ")");
+        c->exec("SELECT pg_advisory_unlock(" + lock + ")");
         throw;
     }
-    c->exec("SELECT pg_advisory_unlock(" + std::to_string(kMigrationLock) + ")");
-    if (version != kSchemaVersion) log::info("schema_migrated", {{"from", version}, {"to", kSchemaVersion}});
+    c->exec("SELECT pg_advisory_unlock(" + lock + ")");
+    logMigration(version, target);
 }
 
 }  // namespace quillo::cloud

@@ -49,14 +49,36 @@ DesktopSession currentDesktopSession() {
 
 namespace {
 
-class X11Platform final : public DesktopPlatform {
+// A platform whose seams are its own members, named once by `bind` when they are built.
+class MemberPlatform : public DesktopPlatform {
 public:
-    Workspace& workspace() override { return workspace_; }
-    Pasteboard& pasteboard() override { return pasteboard_; }
-    KeystrokeSender& keystrokes() override { return keystrokes_; }
-    KeyboardLayout& keyboardLayout() override { return keyboardLayout_; }
-    EventTap& eventTap() override { return eventTap_; }
-    AccessibilityPermission& permission() override { return permission_; }
+    struct Seams {
+        Workspace* workspace;
+        Pasteboard* pasteboard;
+        KeystrokeSender* keystrokes;
+        KeyboardLayout* keyboardLayout;
+        EventTap* eventTap;
+        AccessibilityPermission* permission;
+    };
+
+    Workspace& workspace() final { return *seams_.workspace; }
+    Pasteboard& pasteboard() final { return *seams_.pasteboard; }
+    KeystrokeSender& keystrokes() final { return *seams_.keystrokes; }
+    KeyboardLayout& keyboardLayout() final { return *seams_.keyboardLayout; }
+    EventTap& eventTap() final { return *seams_.eventTap; }
+    AccessibilityPermission& permission() final { return *seams_.permission; }
+
+protected:
+    // Called from the constructor's body, once every member is built.
+    void bind(const Seams& seams) { seams_ = seams; }
+
+private:
+    Seams seams_{};
+};
+
+class X11Platform final : public MemberPlatform {
+public:
+    X11Platform() { bind({&workspace_, &pasteboard_, &keystrokes_, &keyboardLayout_, &eventTap_, &permission_}); }
 
 private:
     LinuxWorkspace workspace_;
@@ -67,11 +89,13 @@ private:
     LinuxAccessibilityPermission permission_;
 };
 
-class SwayPlatform final : public DesktopPlatform {
+class SwayPlatform final : public MemberPlatform {
 public:
     explicit SwayPlatform(const QString& triggerCommand)
         : command_(triggerCommand), ipc_(SwayIpc::sessionSocketPath()), workspace_(ipc_), keyboard_(connection_),
-          pasteboard_(connection_), binding_(ipc_, triggerCommand), permission_(connection_, ipc_) {}
+          pasteboard_(connection_), binding_(ipc_, triggerCommand), permission_(connection_, ipc_) {
+        bind({&workspace_, &pasteboard_, &keyboard_, &keyboard_, &binding_, &permission_});
+    }
 
     std::optional<DesktopBindingLine> bindingLine(const CorrectionTriggerPreference& trigger) const override {
         const auto code = trigger.keyDownCode();
@@ -86,13 +110,6 @@ public:
                                   SwayTriggerBinding::configurationLine(*key, command_)};
     }
 
-    Workspace& workspace() override { return workspace_; }
-    Pasteboard& pasteboard() override { return pasteboard_; }
-    KeystrokeSender& keystrokes() override { return keyboard_; }
-    KeyboardLayout& keyboardLayout() override { return keyboard_; }
-    EventTap& eventTap() override { return binding_; }
-    AccessibilityPermission& permission() override { return permission_; }
-
 private:
     QString command_;
     WaylandConnection connection_;
@@ -104,10 +121,11 @@ private:
     WaylandAccessibilityPermission permission_;
 };
 
-class KWinPlatform final : public DesktopPlatform {
+class KWinPlatform final : public MemberPlatform {
 public:
     KWinPlatform()
         : workspace_(Clock::shared()), keyboard_(connection_), pasteboard_(connection_), permission_(connection_) {
+        bind({&workspace_, &pasteboard_, &keyboard_, &keyboard_, &binding_, &permission_});
         QObject::connect(&binding_, &KGlobalAccelBinding::triggered, [this] {
             if (handler_) handler_();
         });
@@ -127,13 +145,6 @@ public:
     }
     void setTriggerHandler(const std::function<void()>& handler) override { handler_ = handler; }
 
-    Workspace& workspace() override { return workspace_; }
-    Pasteboard& pasteboard() override { return pasteboard_; }
-    KeystrokeSender& keystrokes() override { return keyboard_; }
-    KeyboardLayout& keyboardLayout() override { return keyboard_; }
-    EventTap& eventTap() override { return binding_; }
-    AccessibilityPermission& permission() override { return permission_; }
-
 private:
     WaylandConnection connection_;
     AtSpiWorkspace workspace_;
@@ -144,7 +155,7 @@ private:
     std::function<void()> handler_;
 };
 
-class GnomePlatform final : public DesktopPlatform {
+class GnomePlatform final : public MemberPlatform {
 public:
     GnomePlatform(const QString& triggerCommand, UserDefaults& defaults)
         : workspace_(Clock::shared()),
@@ -152,6 +163,7 @@ public:
           keyboard_(connection_, [this] { return remoteDesktop_.keyChannel(); }),
           pasteboard_(remoteDesktop_.clipboardChannel()), binding_(settings_, triggerCommand),
           permission_(remoteDesktop_) {
+        bind({&workspace_, &pasteboard_, &keyboard_, &keyboard_, &binding_, &permission_});
         keyboard_.setActiveGroup([this] { return inputSources_.activeGroup(); });
         QObject::connect(&remoteDesktop_, &GnomeRemoteDesktop::notice, [this](const QString& sentence) {
             if (noticeHandler_) noticeHandler_(sentence);
@@ -174,13 +186,6 @@ public:
                                   QString()};
     }
     void setNoticeHandler(const std::function<void(const QString&)>& handler) override { noticeHandler_ = handler; }
-
-    Workspace& workspace() override { return workspace_; }
-    Pasteboard& pasteboard() override { return pasteboard_; }
-    KeystrokeSender& keystrokes() override { return keyboard_; }
-    KeyboardLayout& keyboardLayout() override { return keyboard_; }
-    EventTap& eventTap() override { return binding_; }
-    AccessibilityPermission& permission() override { return permission_; }
 
 private:
     WaylandConnection connection_;
@@ -210,14 +215,12 @@ bool offersFakeInput() {
 
 // Another Wayland compositor: nothing reaches other applications (the X11 layer finds nothing
 // to reach), and the permission says what this desktop lacks.
-class OtherWaylandPlatform final : public DesktopPlatform {
+class OtherWaylandPlatform final : public MemberPlatform {
 public:
-    Workspace& workspace() override { return x11_.workspace(); }
-    Pasteboard& pasteboard() override { return x11_.pasteboard(); }
-    KeystrokeSender& keystrokes() override { return x11_.keystrokes(); }
-    KeyboardLayout& keyboardLayout() override { return x11_.keyboardLayout(); }
-    EventTap& eventTap() override { return x11_.eventTap(); }
-    AccessibilityPermission& permission() override { return permission_; }
+    OtherWaylandPlatform() {
+        bind({&x11_.workspace(), &x11_.pasteboard(), &x11_.keystrokes(), &x11_.keyboardLayout(), &x11_.eventTap(),
+              &permission_});
+    }
 
 private:
     X11Platform x11_;

@@ -10,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
+#include <vector>
 
 using namespace quillo::cloud;
 
@@ -176,6 +179,13 @@ TEST(Pricing, ChargesPerStartedBlock) {
     EXPECT_EQ(kVeryVeryFastMicroPerBlock * 100, kFastMicroPerBlock * 185);
 }
 
+// Keeps the pauses the store asks for instead of spending them.
+class PauseRecordingClock : public ServerClock {
+public:
+    void pause(std::chrono::microseconds duration) const override { pauses.push_back(duration); }
+    mutable std::vector<std::chrono::microseconds> pauses;
+};
+
 class StoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -191,7 +201,7 @@ protected:
         std::filesystem::remove_all(dir);
     }
     std::filesystem::path dir;
-    ServerClock clock;
+    PauseRecordingClock clock;
     std::unique_ptr<Database> db;
     std::unique_ptr<Store> store;
 };
@@ -227,6 +237,42 @@ TEST_F(StoreTest, ReservationHoldsCreditsUntilFinishedOrAbandoned) {
     EXPECT_EQ(store->beginCorrection(a.id, "c1", key, "other", 1).kind, CorrectionStart::conflict);
 }
 
+TEST_F(StoreTest, ATransactionThatLostARaceRunsAgainAfterAPauseOnTheServerClock) {
+    db->injectedConflicts = 2;
+    Account a = store->createAccount("s@example.com", std::nullopt, "email", true, 100);
+    EXPECT_EQ(store->retries.load(), 2);
+    ASSERT_EQ(clock.pauses.size(), 2u);
+    EXPECT_EQ(store->balance(a.id).balance, 100);
+}
+
+TEST_F(StoreTest, ATransactionThatKeepsLosingGivesUpAfterTwelveGrowingPauses) {
+    db->injectedConflicts = 100;
+    EXPECT_THROW(store->createAccount("s@example.com", std::nullopt, "email", true, 100), DatabaseError);
+    ASSERT_EQ(clock.pauses.size(), 12u);
+    for (size_t attempt = 0; attempt < clock.pauses.size(); ++attempt) {
+        EXPECT_GE(clock.pauses[attempt].count(), 500);
+        EXPECT_LE(clock.pauses[attempt].count(), 500 << std::min<size_t>(attempt, 6));
+    }
+    db->injectedConflicts = 0;
+    EXPECT_FALSE(store->accountByEmail("s@example.com"));
+}
+
+TEST_F(StoreTest, OnlyATakenAddressCountsAsAUniqueViolation) {
+    store->createAccount("s@example.com", std::nullopt, "email", true, 100);
+    try {
+        store->createAccount("S@example.com", std::nullopt, "email", true, 100);
+        ADD_FAILURE() << "a second account on the address";
+    } catch (const DatabaseError& e) {
+        EXPECT_TRUE(e.isUniqueViolation()) << e.what();
+    }
+    try {
+        store->createAccount("t@example.com", std::nullopt, "email", true, -1); // refused by a CHECK
+        ADD_FAILURE() << "an account with a negative balance";
+    } catch (const DatabaseError& e) {
+        EXPECT_FALSE(e.isUniqueViolation()) << e.what();
+    }
+}
+
 TEST_F(StoreTest, RestartReleasesReservationsOfInterruptedCorrections) {
     Account a = store->createAccount("s@example.com", std::nullopt, "email", true, 30000);
     store->beginCorrection(a.id, "c1", "k", "h", 20000);
@@ -240,6 +286,37 @@ TEST_F(StoreTest, MigrationIsIdempotentAndKeepsTheSigningKey) {
     Store again(*db, clock);
     again.migrate();
     EXPECT_EQ(again.signingKey(), key);
+}
+
+int userVersion(Database& db) {
+    auto c = db.lease();
+    auto q = c->query("PRAGMA user_version");
+    return q.step() ? static_cast<int>(q.integer(0)) : -1;
+}
+
+TEST_F(StoreTest, MigrationRunsOnlyTheStepsAnOlderDatabaseLacks) {
+    std::string key = store->signingKey();
+    int latest = userVersion(*db);
+    {
+        // As a server of the version before the attempts table left it.
+        auto c = db->lease();
+        c->exec("DROP TABLE attempts");
+        c->exec("PRAGMA user_version = " + std::to_string(latest - 1));
+    }
+    Store again(*db, clock);
+    again.migrate();
+    EXPECT_EQ(userVersion(*db), latest);
+    EXPECT_EQ(again.signingKey(), key);
+    again.recordAttempt("sign-in", "s@example.com", clock.nowSeconds(), 3600);
+    EXPECT_EQ(again.attempts("sign-in", "s@example.com").failures, 1);
+}
+
+TEST_F(StoreTest, MigrationRefusesADatabaseOfANewerServer) {
+    int newer = userVersion(*db) + 1;
+    db->lease()->exec("PRAGMA user_version = " + std::to_string(newer));
+    Store again(*db, clock);
+    EXPECT_THROW(again.migrate(), std::runtime_error);
+    EXPECT_EQ(userVersion(*db), newer);
 }
 
 } // namespace

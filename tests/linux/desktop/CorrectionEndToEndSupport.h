@@ -10,6 +10,7 @@
 #include "Platform/Linux/LinuxAccessibility.h"
 #include "Platform/Workspace.h"
 #include "Services/CorrectionToastPresenting.h"
+#include "Support/AccessibilitySupport.h"
 
 #include <QStringList>
 
@@ -98,6 +99,27 @@ inline bool setFocusedFieldText(LinuxAccessibility& accessibility, Workspace& wo
         accessibility.bus().call(ref->service, ref->path.path(), QStringLiteral("org.a11y.atspi.EditableText"),
                                  QStringLiteral("SetTextContents"), {QVariant(text)});
     return reply.ok() && !reply.arguments.isEmpty() && reply.arguments.first().toBool();
+}
+
+// Whether process `pid` comes to the front within 15 seconds.
+inline bool waitForFrontmostProcess(Workspace& workspace, qint64 pid) {
+    return waitUntil(
+        [&] {
+            const auto front = workspace.frontmostApplication();
+            return front && front->processIdentifier == pid;
+        },
+        15000);
+}
+
+// Whether the frontmost application's focus comes to be of `context` within 15 seconds.
+inline bool waitForFocusContext(LinuxAccessibility& accessibility, Workspace& workspace,
+                                FocusedElementCorrectionContext context) {
+    return waitUntil(
+        [&] {
+            const auto front = workspace.frontmostApplication();
+            return front && FocusedTextInputInspector::inspection(accessibility, *front).context == context;
+        },
+        15000);
 }
 
 inline const QString misspelled = QStringLiteral("i recieve teh letter yesterday");

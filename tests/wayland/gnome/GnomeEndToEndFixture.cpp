@@ -108,22 +108,10 @@ QString GnomeEndToEnd::expectedCorrection(const QString& text) {
     return CorrectionTextIntegrity::normalizedCorrection(result->correction, text);
 }
 
-bool GnomeEndToEnd::focusedOn(qint64 pid) {
-    return waitUntil(
-        [&] {
-            const auto front = workspace.frontmostApplication();
-            return front && front->processIdentifier == pid;
-        },
-        15000);
-}
+bool GnomeEndToEnd::focusedOn(qint64 pid) { return waitForFrontmostProcess(workspace, pid); }
 
 bool GnomeEndToEnd::frontmostFocusIs(FocusedElementCorrectionContext context) {
-    return waitUntil(
-        [&] {
-            const auto front = workspace.frontmostApplication();
-            return front && FocusedTextInputInspector::inspection(accessibility, *front).context == context;
-        },
-        15000);
+    return waitForFocusContext(accessibility, workspace, context);
 }
 
 void GnomeEndToEnd::pressTrigger() {

@@ -4,6 +4,7 @@
 // cloud. The trigger is F8 pressed through KWin's fake input, which KWin's global shortcut
 // service turns into our action's globalShortcutPressed.
 #include "CloudClientHarness.h"
+#include "CorrectionEndToEndSupport.h"
 #include "DesktopTestSupport.h"
 #include "Models/ModifierFlags.h"
 #include "Models/VirtualKeyCode.h"
@@ -38,20 +39,6 @@ namespace quillo::kwintest {
 namespace V = quillo::VirtualKeyCode;
 using namespace quillo::desktoptest;
 
-struct RecordingToast final : CorrectionToastPresenting {
-    void showProcessing() override { events.append(QStringLiteral("processing")); }
-    void showSuccess(const std::optional<QString>& notice) override {
-        events.append(notice ? QStringLiteral("success: ") + *notice : QStringLiteral("success"));
-    }
-    void showError(const QString& message) override { events.append(QStringLiteral("error: ") + message); }
-    void show(const QString&, const QString&, const std::optional<QString>&) override {
-        events.append(QStringLiteral("preview"));
-    }
-    void forceDismiss() override {}
-    QString joined() const { return events.join(QStringLiteral("; ")); }
-    QStringList events;
-};
-
 // The service's keys, counted on their way to KWin.
 struct CountingKeystrokes final : KeystrokeSender {
     explicit CountingKeystrokes(KeystrokeSender& keys) : keys(keys) {}
@@ -63,12 +50,6 @@ struct CountingKeystrokes final : KeystrokeSender {
     KeystrokeSender& keys;
     int posted = 0;
 };
-
-struct SilentAnnouncer final : AccessibilityAnnouncer {
-    void announce(const QString&, Priority) override {}
-};
-
-inline const QString misspelled = QStringLiteral("i recieve teh letter yesterday");
 
 inline bool write(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -128,37 +109,22 @@ protected:
         if (!result) return text;
         return CorrectionTextIntegrity::normalizedCorrection(result->correction, text);
     }
-    bool focusedOn(qint64 pid) {
-        return waitUntil(
-            [&] {
-                const auto front = workspace.frontmostApplication();
-                return front && front->processIdentifier == pid;
-            },
-            15000);
-    }
+    bool focusedOn(qint64 pid) { return waitForFrontmostProcess(workspace, pid); }
     bool frontmostFocusIs(FocusedElementCorrectionContext context) {
-        return waitUntil(
-            [&] {
-                const auto front = workspace.frontmostApplication();
-                return front && FocusedTextInputInspector::inspection(accessibility, *front).context == context;
-            },
-            15000);
+        return waitForFocusContext(accessibility, workspace, context);
     }
     // A key as the user presses it: KWin sees it, not us.
     void press(quint16 key) {
         keyboard.post({key, true, 0});
         keyboard.post({key, false, 0});
     }
+    // The trigger key, F8, with the toast cleared for its outcome.
+    void pressTrigger() {
+        toast.events.clear();
+        press(V::f8);
+    }
     bool outcomeShown() {
-        return waitUntil(
-                   [&] {
-                       for (const QString& e : toast.events)
-                           if (e == QLatin1String("preview") || e.startsWith(QLatin1String("success")) ||
-                               e.startsWith(QLatin1String("error: ")))
-                               return true;
-                       return false;
-                   },
-                   30000) &&
+        return waitUntil([&] { return toast.hasOutcome(); }, 30000) &&
                waitUntil([&] { return !service->isCorrectionRunning(); }, 10000);
     }
     void shortcut(QChar letter) {
@@ -169,32 +135,9 @@ protected:
     }
 
     // The focused field's text and setting it, through its accessibility interface.
-    std::optional<AtSpiObjectRef> focusedObject() {
-        const auto front = workspace.frontmostApplication();
-        if (!front) return std::nullopt;
-        const auto application = accessibility.applicationElement(front->processIdentifier);
-        const auto focused =
-            application ? application->elementAttribute(QStringLiteral("AXFocusedUIElement")) : nullptr;
-        const auto* element = dynamic_cast<const AtSpiAccessibleElement*>(focused.get());
-        if (!element) return std::nullopt;
-        return element->ref();
-    }
-    std::optional<QString> focusedFieldText() {
-        const auto ref = focusedObject();
-        if (!ref) return std::nullopt;
-        const AtSpiReply reply =
-            accessibility.bus().call(ref->service, ref->path.path(), QStringLiteral("org.a11y.atspi.Text"),
-                                     QStringLiteral("GetText"), {QVariant(0), QVariant(-1)});
-        if (!reply.ok() || reply.arguments.isEmpty()) return std::nullopt;
-        return reply.arguments.first().toString();
-    }
+    std::optional<QString> focusedFieldText() { return desktoptest::focusedFieldText(accessibility, workspace); }
     bool setFocusedFieldText(const QString& text) {
-        const auto ref = focusedObject();
-        if (!ref) return false;
-        const AtSpiReply reply =
-            accessibility.bus().call(ref->service, ref->path.path(), QStringLiteral("org.a11y.atspi.EditableText"),
-                                     QStringLiteral("SetTextContents"), {QVariant(text)});
-        return reply.ok() && !reply.arguments.isEmpty() && reply.arguments.first().toBool();
+        return desktoptest::setFocusedFieldText(accessibility, workspace, text);
     }
 
     cloudclienttest::CloudClientHarness cloud;

@@ -126,32 +126,6 @@ TEST_F(KWinEndToEnd, AChangedTriggerReplacesTheShortcut) {
     EXPECT_EQ(binding.activeKeys(), QList<int>{Qt::Key_F8});
 }
 
-namespace {
-
-// Holds the next correction on the server, once its credits are reserved, until released.
-struct ParkedCorrection {
-    explicit ParkedCorrection(const cloudtest::CloudTestServer& server) : server(server) {
-        server.control("park", {{"count", 1}});
-    }
-    ~ParkedCorrection() { release(); }
-    bool arrived() {
-        return waitUntil(
-            [&] {
-                return server.control("wait-parked", {{"count", 1}, {"timeoutMs", 20}}).body.value("parked", 0) >= 1;
-            },
-            20000);
-    }
-    void release() {
-        if (released) return;
-        released = true;
-        server.control("release");
-    }
-    const cloudtest::CloudTestServer& server;
-    bool released = false;
-};
-
-} // namespace
-
 TEST_F(KWinEndToEnd, OnlyTheSelectionOfAQtFieldIsCorrected) {
     TestEditor editor;
     ASSERT_TRUE(editor.start());

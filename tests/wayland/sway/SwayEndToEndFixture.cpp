@@ -61,22 +61,10 @@ void SwayEndToEnd::expectTheLayoutOfTheRun() {
     }
 }
 
-bool SwayEndToEnd::focusedOn(qint64 pid) {
-    return waitUntil(
-        [&] {
-            const auto front = workspace.frontmostApplication();
-            return front && front->processIdentifier == pid;
-        },
-        15000);
-}
+bool SwayEndToEnd::focusedOn(qint64 pid) { return waitForFrontmostProcess(workspace, pid); }
 
 bool SwayEndToEnd::frontmostFocusIs(FocusedElementCorrectionContext context) {
-    return waitUntil(
-        [&] {
-            const auto front = workspace.frontmostApplication();
-            return front && FocusedTextInputInspector::inspection(accessibility, *front).context == context;
-        },
-        15000);
+    return waitForFocusContext(accessibility, workspace, context);
 }
 
 void SwayEndToEnd::pressTrigger(quint16 key) {

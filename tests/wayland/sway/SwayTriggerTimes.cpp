@@ -3,53 +3,31 @@
 // binding and the trigger command) until the corrected text is in the field.
 // scripts/bench-trigger sway runs them.
 #include "SwayEndToEndFixture.h"
-
-#include "Support/Clock.h"
+#include "TriggerTiming.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <algorithm>
-#include <cstdio>
-
 using namespace quillo;
 using namespace quillo::swaytest;
 
-namespace {
+class SwayTriggerTimes : public waylandtest::TriggerTiming<SwayEndToEnd> {};
 
-constexpr int runs = 20;
-
-void report(const char* application, QList<double> totals) {
-    std::sort(totals.begin(), totals.end());
-    const double median = (totals[runs / 2 - 1] + totals[runs / 2]) / 2;
-    std::printf("trigger-to-paste %s on sway: %d runs, median %.1f ms, worst %.1f ms\n", application, runs, median,
-                totals.last());
-    std::fflush(stdout);
-}
-
-double elapsedMs(double start) { return (Clock::shared().uptimeSeconds() - start) * 1000.0; }
-
-} // namespace
-
-TEST_F(SwayEndToEnd, DISABLED_TriggerToPasteTimesInTheTestEditor) {
+TEST_F(SwayTriggerTimes, DISABLED_TriggerToPasteTimesInTheTestEditor) {
     const QString expected = expectedCorrection(misspelled);
     ASSERT_NE(expected, misspelled);
     TestEditor editor;
     startEditor(editor);
-    QList<double> totals;
-    for (int run = 0; run < runs; ++run) {
-        editor.command(QStringLiteral("set single ") + misspelled);
-        const double start = Clock::shared().uptimeSeconds();
-        pressTrigger();
-        ASSERT_TRUE(waitUntil([&] { return field(editor, QStringLiteral("single")) == expected; }, 20000));
-        totals.append(elapsedMs(start));
-        ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
-        waitUntil([] { return false; }, 300); // the clipboard restore
-    }
-    report("test editor (Qt)", totals);
+    timeCorrections(
+        "sway", "test editor (Qt)", misspelled, expected,
+        [&] {
+            editor.command(QStringLiteral("set single ") + misspelled);
+            return true;
+        },
+        [&] { return field(editor, QStringLiteral("single")); });
 }
 
-TEST_F(SwayEndToEnd, DISABLED_TriggerToPasteTimesInMousepad) {
+TEST_F(SwayTriggerTimes, DISABLED_TriggerToPasteTimesInMousepad) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("note.txt"));
     {
@@ -64,16 +42,8 @@ TEST_F(SwayEndToEnd, DISABLED_TriggerToPasteTimesInMousepad) {
     ASSERT_TRUE(mousepad.start());
     ASSERT_TRUE(focusedOn(mousepad.processId()));
     ASSERT_TRUE(frontmostFocusIs(FocusedElementCorrectionContext::textInput));
-    QList<double> totals;
-    for (int run = 0; run < runs; ++run) {
-        ASSERT_TRUE(setFocusedFieldText(accessibility, workspace, misspelled));
-        ASSERT_TRUE(waitUntil([&] { return focusedFieldText(accessibility, workspace) == misspelled; }));
-        const double start = Clock::shared().uptimeSeconds();
-        pressTrigger();
-        ASSERT_TRUE(waitUntil([&] { return focusedFieldText(accessibility, workspace) == expected; }, 20000));
-        totals.append(elapsedMs(start));
-        ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
-        waitUntil([] { return false; }, 300); // the clipboard restore
-    }
-    report("Mousepad (GTK 3)", totals);
+    timeCorrections(
+        "sway", "Mousepad (GTK 3)", misspelled, expected,
+        [&] { return setFocusedFieldText(accessibility, workspace, misspelled); },
+        [&] { return focusedFieldText(accessibility, workspace).value_or(QString()); });
 }
