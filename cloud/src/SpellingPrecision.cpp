@@ -270,9 +270,9 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     if (!best) return std::nullopt;
     std::string bestLower = lowered(*best);
     // No common word starts with the typed first two letters ("ldap", "dgit"): in a short word,
-    // a name, unless they are the candidate's own, swapped ("hte").
+    // a name, unless two of the candidate's letters were swapped ("hte", "bda").
     if (letters(typo) <= kShortTermLetters && !lexicon.commonOnset(typo) &&
-        !(bestLower.size() > 1 && bestLower[0] == typo[1] && bestLower[1] == typo[0]))
+        !std::ranges::is_permutation(typo, bestLower))
         return std::nullopt;
     // A word with a letter more at its end is a name or term built on it ("fluentd", "matcha");
     // a writer's slip there is an "e" ("develope"), a learner's "s" ("smallers") or a doubled
