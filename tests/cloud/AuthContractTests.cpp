@@ -108,7 +108,13 @@ TEST_F(AuthContract, WrongPasswordIsInvalidCredentialsAndRepeatedFailuresAreRate
     EXPECT_EQ(wrong.status, 401);
     EXPECT_EQ(wrong.error(), "invalid_credentials");
     EXPECT_EQ(server.auth(signInBody("nobody@example.com")).error(), "invalid_credentials");
-    for (int i = 0; i < 9; ++i) server.auth(signInBody("u@example.com", "wrong password!"));
+    // Each failure after the wait before it counts, so the last wait is long enough that a slow
+    // machine cannot outlast it before the next attempt.
+    for (int i = 0; i < 9; ++i) {
+        server.auth(signInBody("u@example.com", "wrong password!"));
+        server.control("clock", {{"advanceSeconds", 60}});
+    }
+    server.auth(signInBody("u@example.com", "wrong password!"));
     Reply limited = server.auth(signInBody("u@example.com"));
     EXPECT_EQ(limited.status, 429);
     EXPECT_EQ(limited.error(), "rate_limited");
