@@ -51,6 +51,8 @@ protected:
 
     // Returns once F8 runs the trigger command.
     void awaitLiveTrigger();
+    // Returns once no trigger command GNOME started is still on its way to the service.
+    bool triggersSettled();
     // The trigger, then Quillo's refusal: no key of the service reached the desktop.
     void expectRefusedWithoutAKeystroke(const QString& sentence);
     // What the reference cloud makes of a text, asked directly.
