@@ -10,7 +10,6 @@
 #include "DesktopTestSupport.h"
 #include "GnomeSessionSupport.h"
 #include "Platform/Fake/InMemoryUserDefaults.h"
-#include "Platform/KeystrokeSender.h"
 #include "Platform/Linux/LinuxAccessibility.h"
 #include "Platform/Wayland/AtSpiWorkspace.h"
 #include "Services/GlobalCorrectionService.h"
@@ -25,18 +24,6 @@
 namespace quillo::gnometest {
 
 using namespace quillo::desktoptest;
-
-// The service's keys, counted on their way to the desktop.
-struct CountingKeystrokes final : KeystrokeSender {
-    explicit CountingKeystrokes(KeystrokeSender& keys) : keys(keys) {}
-    bool isAvailable() const override { return keys.isAvailable(); }
-    bool post(const SyntheticKeystroke& keystroke) override {
-        ++posted;
-        return keys.post(keystroke);
-    }
-    KeystrokeSender& keys;
-    int posted = 0;
-};
 
 class GnomeEndToEnd : public ::testing::Test {
 protected:
