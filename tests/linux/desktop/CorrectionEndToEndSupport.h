@@ -1,11 +1,12 @@
 #pragma once
-// What the end-to-end suites of every desktop share: the toast that records the outcome, a
-// silent announcer, a correction held on the reference cloud, and the focused field's text over
-// the accessibility bus.
+// What the end-to-end suites of every desktop share: the toast that records the outcome, the
+// service's keys counted, a silent announcer, a correction held on the reference cloud, and the
+// focused field's text over the accessibility bus.
 #include "CloudTestServer.h"
 #include "DesktopTestSupport.h"
 
 #include "Platform/AccessibilityAnnouncer.h"
+#include "Platform/KeystrokeSender.h"
 #include "Platform/Linux/AtSpiBus.h"
 #include "Platform/Linux/LinuxAccessibility.h"
 #include "Platform/Workspace.h"
@@ -36,6 +37,18 @@ struct RecordingToast final : CorrectionToastPresenting {
     }
     QString joined() const { return events.join(QStringLiteral("; ")); }
     QStringList events;
+};
+
+// The service's keys, counted on their way to the desktop.
+struct CountingKeystrokes final : KeystrokeSender {
+    explicit CountingKeystrokes(KeystrokeSender& keys) : keys(keys) {}
+    bool isAvailable() const override { return keys.isAvailable(); }
+    bool post(const SyntheticKeystroke& keystroke) override {
+        ++posted;
+        return keys.post(keystroke);
+    }
+    KeystrokeSender& keys;
+    int posted = 0;
 };
 
 struct SilentAnnouncer final : AccessibilityAnnouncer {

@@ -10,7 +10,6 @@
 #include "DesktopTestSupport.h"
 #include "GnomeSessionSupport.h"
 #include "Platform/Fake/InMemoryUserDefaults.h"
-#include "Platform/KeystrokeSender.h"
 #include "Platform/Linux/LinuxAccessibility.h"
 #include "Platform/Wayland/AtSpiWorkspace.h"
 #include "Services/GlobalCorrectionService.h"
@@ -26,18 +25,6 @@ namespace quillo::gnometest {
 
 using namespace quillo::desktoptest;
 
-// The service's keys, counted on their way to the desktop.
-struct CountingKeystrokes final : KeystrokeSender {
-    explicit CountingKeystrokes(KeystrokeSender& keys) : keys(keys) {}
-    bool isAvailable() const override { return keys.isAvailable(); }
-    bool post(const SyntheticKeystroke& keystroke) override {
-        ++posted;
-        return keys.post(keystroke);
-    }
-    KeystrokeSender& keys;
-    int posted = 0;
-};
-
 class GnomeEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -51,6 +38,8 @@ protected:
 
     // Returns once F8 runs the trigger command.
     void awaitLiveTrigger();
+    // Returns once no trigger command GNOME started is still on its way to the service.
+    bool triggersSettled();
     // The trigger, then Quillo's refusal: no key of the service reached the desktop.
     void expectRefusedWithoutAKeystroke(const QString& sentence);
     // What the reference cloud makes of a text, asked directly.

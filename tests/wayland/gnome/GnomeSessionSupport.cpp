@@ -106,6 +106,17 @@ QString customKeybindingsSetting() {
     return output;
 }
 
+bool triggerCommandRunning() {
+    const QByteArray executable = QByteArrayLiteral(QUILLO_EXECUTABLE);
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        const QList<QByteArray> arguments = file.readAll().split('\0');
+        if (arguments.value(0) == executable && arguments.contains(QByteArrayLiteral("--trigger"))) return true;
+    }
+    return false;
+}
+
 ConsentAnswer::ConsentAnswer(Choice choice) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(sessionTool(), {QStringLiteral("answer-consent"),

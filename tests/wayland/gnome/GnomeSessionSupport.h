@@ -39,6 +39,10 @@ private:
 bool setCustomKeybindings(const QList<std::pair<QString, QString>>& acceleratorsAndCommands);
 QString customKeybindingsSetting();
 
+// Whether a trigger command GNOME started (`quillo --trigger`) is still running: its request is
+// on its way to the service until it ends.
+bool triggerCommandRunning();
+
 // Answers the next remote desktop dialog in a helper process, as soon as it appears.
 class ConsentAnswer {
 public:

@@ -39,18 +39,6 @@ namespace quillo::kwintest {
 namespace V = quillo::VirtualKeyCode;
 using namespace quillo::desktoptest;
 
-// The service's keys, counted on their way to KWin.
-struct CountingKeystrokes final : KeystrokeSender {
-    explicit CountingKeystrokes(KeystrokeSender& keys) : keys(keys) {}
-    bool isAvailable() const override { return keys.isAvailable(); }
-    bool post(const SyntheticKeystroke& keystroke) override {
-        ++posted;
-        return keys.post(keystroke);
-    }
-    KeystrokeSender& keys;
-    int posted = 0;
-};
-
 inline bool write(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();

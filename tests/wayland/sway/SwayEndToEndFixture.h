@@ -9,7 +9,6 @@
 #include "Models/ModifierFlags.h"
 #include "Models/VirtualKeyCode.h"
 #include "Platform/Fake/InMemoryUserDefaults.h"
-#include "Platform/KeystrokeSender.h"
 #include "Platform/Linux/LinuxAccessibility.h"
 #include "Platform/Wayland/SwayIpc.h"
 #include "Platform/Wayland/SwayTriggerBinding.h"
@@ -29,18 +28,6 @@
 namespace quillo::swaytest {
 
 using namespace quillo::desktoptest;
-
-// The service's keys, counted on their way to the virtual keyboard.
-struct CountingKeystrokes final : KeystrokeSender {
-    explicit CountingKeystrokes(KeystrokeSender& keys) : keys(keys) {}
-    bool isAvailable() const override { return keys.isAvailable(); }
-    bool post(const SyntheticKeystroke& keystroke) override {
-        ++posted;
-        return keys.post(keystroke);
-    }
-    KeystrokeSender& keys;
-    int posted = 0;
-};
 
 class SwayEndToEnd : public ::testing::Test {
 protected:
