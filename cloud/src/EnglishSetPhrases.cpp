@@ -14,7 +14,7 @@ using namespace english;
 // "ASWELL") is a name or an identifier.
 bool plainCase(const std::string &text, const std::string &k) { return text == k || text == capitalized(k); }
 
-std::string withCaseOf(const std::string &typed, std::string word)
+std::string withCaseOf(const std::string &typed, const std::string &word)
 {
     return startsUpper(typed) ? capitalized(word) : word;
 }

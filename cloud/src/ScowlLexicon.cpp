@@ -55,7 +55,7 @@ ScowlLexicon ScowlLexicon::load(const std::string &directory)
                 bool wordList = name.find("-words.") != std::string::npos;
                 if (wordList && size <= 60 && word.size() > 1 && std::islower(static_cast<unsigned char>(word[0])) &&
                     std::islower(static_cast<unsigned char>(word[1])) && word[0] <= 'z' && word[1] <= 'z')
-                    out.onsets_[static_cast<size_t>((word[0] - 'a') * 26 + (word[1] - 'a'))] = true;
+                    out.onsets_[static_cast<size_t>(word[0] - 'a') * 26 + static_cast<size_t>(word[1] - 'a')] = true;
                 auto [it, inserted] = levels.emplace(key, static_cast<uint8_t>(size));
                 if (!inserted) it->second = std::min(it->second, static_cast<uint8_t>(size));
                 auto [p, fresh] = onlyProper.emplace(std::move(key), proper);
@@ -111,7 +111,7 @@ bool ScowlLexicon::onlyProperName(std::string_view word) const
 bool ScowlLexicon::commonOnset(std::string_view lower) const
 {
     if (lower.size() < 2 || lower[0] < 'a' || lower[0] > 'z' || lower[1] < 'a' || lower[1] > 'z') return true;
-    return onsets_[static_cast<size_t>((lower[0] - 'a') * 26 + (lower[1] - 'a'))];
+    return onsets_[static_cast<size_t>(lower[0] - 'a') * 26 + static_cast<size_t>(lower[1] - 'a')];
 }
 
 }  // namespace quillo::cloud

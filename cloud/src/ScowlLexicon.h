@@ -37,9 +37,9 @@ private:
     static constexpr uint8_t kProperNameBit = 0x80;  // beside the size in a word's level byte
     uint8_t entry(std::string_view word) const;      // the level byte; kUnlisted when absent
 
-    std::vector<bool> onsets_ = std::vector<bool>(26 * 26);  // first two letters of common words
-    std::string blob_;                                       // words, each followed by a NUL and its level byte
-    std::vector<uint32_t> offsets_;                          // start of each word, sorted by word
+    std::vector<bool> onsets_ = std::vector<bool>(size_t{26} * 26);  // first two letters of common words
+    std::string blob_;                                               // words, each followed by a NUL and its level byte
+    std::vector<uint32_t> offsets_;                                  // start of each word, sorted by word
 };
 
 }  // namespace quillo::cloud
