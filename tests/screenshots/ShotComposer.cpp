@@ -72,7 +72,7 @@ void ShotComposer::waitUntilShown(QWidget* window) {
         qWarning("window %s was never exposed", qPrintable(window->windowTitle()));
     // A managed, decorated window learns its frame from the window manager shortly after mapping.
     const bool framed = !(window->windowFlags() & (Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint));
-    if (framed) waitFor([window] { return window->frameGeometry() != window->geometry(); }, 3000);
+    if (framed) waitFor([window] { return window->frameGeometry() != window->geometry(); }, 15000);
     settle(window);
 }
 
@@ -92,7 +92,7 @@ QImage ShotComposer::decorated(QWidget* window) {
             image = window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
             return !isBlank(image);
         },
-        5000);
+        30000); // a busy X server may take seconds to draw a new window
     return isBlank(image) ? QImage() : image;
 }
 
