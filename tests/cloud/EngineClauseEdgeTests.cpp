@@ -1,8 +1,6 @@
 // Capitals after an opening phrase's comma and question tags: fixed where the sentence is plain,
 // left where a title, a name, quoted speech or the writer's own new sentence may be meant.
-#include "HunspellSuggestionIndex.h"
-#include "SpellChecker.h"
-#include "TextCorrector.h"
+#include "HunspellProofread.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +8,7 @@ using namespace quillo::cloud;
 
 namespace {
 
-std::string proofread(const std::string& text) {
-    static auto speller = std::make_shared<SpellChecker>(
-        std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1));
-    return TextCorrector(speller).correct(text, CorrectionStyle::proofread);
-}
+std::string proofread(const std::string& text) { return proofreadWithHunspell(text); }
 
 } // namespace
 

@@ -1,8 +1,6 @@
 // Number agreement and doubled determiners in the engine's English rules: they fire where the
 // subject or the noun phrase is plain from the words, and leave every other reading alone.
-#include "HunspellSuggestionIndex.h"
-#include "SpellChecker.h"
-#include "TextCorrector.h"
+#include "HunspellProofread.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +8,7 @@ using namespace quillo::cloud;
 
 namespace {
 
-std::string proofread(const std::string& text) {
-    static auto speller = std::make_shared<SpellChecker>(
-        std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1));
-    return TextCorrector(speller).correct(text, CorrectionStyle::proofread);
-}
+std::string proofread(const std::string& text) { return proofreadWithHunspell(text); }
 
 } // namespace
 

@@ -1,8 +1,6 @@
 // Set phrases typed with the wrong spacing: run-together words are split, split words joined,
 // and only where the other reading never occurs.
-#include "HunspellSuggestionIndex.h"
-#include "SpellChecker.h"
-#include "TextCorrector.h"
+#include "HunspellProofread.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +8,7 @@ using namespace quillo::cloud;
 
 namespace {
 
-std::string proofread(const std::string& text) {
-    static auto speller = std::make_shared<SpellChecker>(
-        std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1));
-    return TextCorrector(speller).correct(text, CorrectionStyle::proofread);
-}
+std::string proofread(const std::string& text) { return proofreadWithHunspell(text); }
 
 } // namespace
 
