@@ -14,7 +14,7 @@ SpellChecker::SpellChecker(std::shared_ptr<SuggestionIndex> index, size_t cacheC
 {
 }
 
-std::optional<std::string> SpellChecker::replacement(const std::string &word)
+SpellChecker::Verdict SpellChecker::verdict(const std::string &word)
 {
     {
         std::lock_guard lock(mutex_);
@@ -40,19 +40,22 @@ std::optional<std::string> SpellChecker::replacement(const std::string &word)
     return result;
 }
 
-std::optional<std::string> SpellChecker::compute(const std::string &word, bool &settled)
+SpellChecker::Verdict SpellChecker::compute(const std::string &word, bool &settled)
 {
-    if (index_->isKnown(word)) return std::nullopt;
+    if (index_->isKnown(word)) return {};
     // The possessive of a term the speller leaves alone is left alone too ("pcretest's").
     if (word.size() > 4 && word.ends_with("'s")) {
         std::string stem = word.substr(0, word.size() - 2);
-        if (!index_->isKnown(stem) && !compute(stem, settled)) return std::nullopt;
+        if (!index_->isKnown(stem) && !compute(stem, settled).fix) return {};
     }
     auto answer = index_->answer(word);
     settled = answer.settled;
     auto known = [this](const std::string &w) { return index_->isKnown(w); };
-    return SpellingPrecision::confidentChoice(word, answer.words, known, ScowlLexicon::shared(),
-                                              KnownMisspellings::shared());
+    Verdict out;
+    out.fix = SpellingPrecision::confidentChoice(word, answer.words, known, ScowlLexicon::shared(),
+                                                 KnownMisspellings::shared(), &out.tied);
+    if (out.fix) out.tied.clear();
+    return out;
 }
 
 SpellChecker::Stats SpellChecker::stats() const

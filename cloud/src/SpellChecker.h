@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace quillo::cloud {
 
@@ -19,7 +20,12 @@ public:
 
     // The replacement for a misspelt lower-case-normalised lookup form, or nullopt when the
     // word is known or nothing good is suggested. Case is the caller's business.
-    std::optional<std::string> replacement(const std::string &word);
+    std::optional<std::string> replacement(const std::string &word) { return verdict(word).fix; }
+    struct Verdict {
+        std::optional<std::string> fix;
+        std::vector<std::string> tied;  // without a fix: equally close candidates, for context to decide
+    };
+    Verdict verdict(const std::string &word);
     bool isKnown(const std::string &word) { return index_->isKnown(word); }  // fast: no suggestions
 
     struct Stats {
@@ -28,12 +34,12 @@ public:
     Stats stats() const;
 
 private:
-    std::optional<std::string> compute(const std::string &word, bool &settled);
+    Verdict compute(const std::string &word, bool &settled);
 
     std::shared_ptr<SuggestionIndex> index_;
     size_t capacity_;
     mutable std::mutex mutex_;
-    using Entry = std::pair<std::string, std::optional<std::string>>;
+    using Entry = std::pair<std::string, Verdict>;
     std::list<Entry> order_;  // most recent first
     std::unordered_map<std::string, std::list<Entry>::iterator> map_;
     size_t hits_ = 0, misses_ = 0;

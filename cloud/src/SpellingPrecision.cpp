@@ -236,9 +236,35 @@ std::optional<std::string> commonReading(const std::string &typo, const std::vec
     return *common;
 }
 
+namespace {
+// The plain words people write (SCOWL below kRareGuessLevel, lower-case letters, the typo's
+// first letter, one slip from it) within kContextMargin of the closest such word: the readings between which
+// only the words around the typo can decide.
+std::vector<std::string> closeRivals(const std::string &typo, const std::vector<std::string> &candidates,
+                                     const ScowlLexicon &lexicon)
+{
+    std::vector<std::pair<double, std::string>> plain;
+    for (size_t i = 0; i < candidates.size() && i < 8; ++i) {
+        const std::string &c = candidates[i];
+        if (c.empty() || c[0] != typo[0] || !std::ranges::all_of(c, [](char ch) { return ch >= 'a' && ch <= 'z'; }))
+            continue;
+        // One slip away: a term ("setuid", "libpng") is two or more from the words it resembles.
+        if (lexicon.level(c) >= kRareGuessLevel || TypoCost::editDistance(typo, c, 1) > 1) continue;
+        plain.emplace_back(SuggestionRanking::score(typo, c, c, lexicon.level(c)), c);
+    }
+    std::vector<std::string> out;
+    if (plain.empty()) return out;
+    double closest = std::ranges::min_element(plain)->first;
+    for (auto &[score, word] : plain)
+        if (score < closest + kContextMargin && std::ranges::find(out, word) == out.end()) out.push_back(word);
+    return out;
+}
+}  // namespace
+
 std::optional<std::string> confidentChoice(const std::string &typo, const std::vector<std::string> &candidates,
                                            const std::function<bool(const std::string &)> &isKnown,
-                                           const ScowlLexicon &lexicon, const KnownMisspellings &misspellings)
+                                           const ScowlLexicon &lexicon, const KnownMisspellings &misspellings,
+                                           std::vector<std::string> *tied)
 {
     if (letters(typo) < 3 || isChatForm(typo) || shapedLikeAName(typo)) return std::nullopt;
     // A word the dictionary knows only capitalised ("paris", "english") gets its capital.
@@ -280,6 +306,19 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     if (typo.size() == bestLower.size() + 1 && typo.starts_with(bestLower) && typo.back() != 'e' &&
         typo.back() != 's' && typo.back() != bestLower.back())
         return std::nullopt;
+    auto choice = choiceByCandidates(typo, candidates, isKnown, lexicon, plainSlip);
+    // codespell's several readings of a word ("alot": "a lot", "allot") are not all among the
+    // candidates; the context must not choose between the wrong ones.
+    if (!choice && tied && !misspellings.listed(typo)) *tied = closeRivals(typo, candidates, lexicon);
+    return choice;
+}
+
+std::optional<std::string> choiceByCandidates(const std::string &typo, const std::vector<std::string> &candidates,
+                                              const std::function<bool(const std::string &)> &isKnown,
+                                              const ScowlLexicon &lexicon, bool plainSlip)
+{
+    const std::string *best = &candidates.front();
+    std::string bestLower = lowered(*best);
     if (termNearRareWord(typo, bestLower, lexicon.level(*best))) return std::nullopt;
     // A name for a name ("Efua" -> "Ecua") is a guess; so is a split ("codebase" -> "code base").
     if (std::isupper(static_cast<unsigned char>((*best)[0])) || best->find_first_of(" -") != std::string::npos)

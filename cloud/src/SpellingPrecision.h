@@ -42,6 +42,8 @@ class KnownMisspellings;
 namespace SpellingPrecision {
 
 constexpr double kMargin = 0.15;
+// Candidates this close to the closest plain word are readings for the context to choose from.
+constexpr double kContextMargin = 0.3;
 constexpr double kShortWordCost = 0.65;  // words of up to 4 letters: one slip
 constexpr double kWordCost = 0.9;        // 5..7 letters: one slip (a plain edit of a far key is a term)
 constexpr double kLongWordCost = 1.65;   // 8 and more: up to two slips
@@ -115,9 +117,18 @@ std::optional<std::string> commonReading(const std::string &typo, const std::vec
 
 // The replacement for the lower-case `typo` when one is confident: codespell's known
 // correction, else the best of `candidates` (best first) when it passes every rule above.
+// When the typo reads as a slip but no candidate is clearly the one meant, `tied` (when given)
+// receives the plain words close to it, for the words around the typo to decide between.
+// The rules about the best candidate itself, for confidentChoice once the typo's own shape has
+// passed (not empty).
+std::optional<std::string> choiceByCandidates(const std::string &typo, const std::vector<std::string> &candidates,
+                                              const std::function<bool(const std::string &)> &isKnown,
+                                              const ScowlLexicon &lexicon, bool plainSlip);
+
 std::optional<std::string> confidentChoice(const std::string &typo, const std::vector<std::string> &candidates,
                                            const std::function<bool(const std::string &)> &isKnown,
-                                           const ScowlLexicon &lexicon, const KnownMisspellings &misspellings);
+                                           const ScowlLexicon &lexicon, const KnownMisspellings &misspellings,
+                                           std::vector<std::string> *tied = nullptr);
 
 }  // namespace SpellingPrecision
 }  // namespace quillo::cloud

@@ -6,6 +6,7 @@
 #include "TextLanguages.h"
 #include "TextTokens.h"
 
+#include "ContextModel.h"
 #include "KnownMisspellings.h"
 #include "ScowlLexicon.h"
 #include "SpellingPrecision.h"
@@ -104,6 +105,42 @@ void preferVariety(LanguageSpeller &speller, const std::vector<Token> &t, const 
     }
 }
 
+// Up to two words each side of token i, lower case, for the word-sequence model: commas are
+// skipped (the model has none), a sentence's edges are its "<s>" and "</s>", and anything else
+// (a line break, a bracket, code) ends the context there.
+std::optional<std::string> choiceInContext(const std::vector<Token> &t, const std::vector<bool> &starts, size_t i,
+                                           const std::vector<std::string> &candidates)
+{
+    const ContextModel *model = ContextModel::shared();
+    if (!model) return std::nullopt;
+    auto passable = [&](size_t k) { return t[k].kind == Kind::space || t[k].text == ","; };
+    std::vector<std::string> before;
+    bool sentenceEdge = starts[i];
+    for (size_t k = i; !sentenceEdge && k-- > 0 && before.size() < 2;) {
+        if (passable(k)) continue;
+        if (t[k].kind != Kind::word) break;
+        before.insert(before.begin(), lower(t[k].text));
+        sentenceEdge = starts[k];
+    }
+    if (sentenceEdge && before.size() < 2) before.insert(before.begin(), "<s>");
+    std::vector<std::string> after;
+    for (size_t k = i + 1; k < t.size() && after.size() < 2; ++k) {
+        if (passable(k)) continue;
+        if (t[k].kind == Kind::word) {
+            if (starts[k]) break;
+            after.push_back(lower(t[k].text));
+            continue;
+        }
+        if (t[k].text == "." || t[k].text == "!" || t[k].text == "?") after.emplace_back("</s>");
+        break;
+    }
+    // A reading that repeats its neighbour ("taht tahy" -> "that that") is no reading.
+    std::vector<std::string> readings;
+    for (const std::string &c : candidates)
+        if ((before.empty() || before.back() != c) && (after.empty() || after.front() != c)) readings.push_back(c);
+    return model->choose(before, readings, after);
+}
+
 void fixSpelling(std::vector<Token> &t, SpellChecker &english)
 {
     auto starts = sentenceStarts(t);
@@ -152,7 +189,9 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
         if (!fix) {
             if (seen[lower(tok.text)] > 1 && !KnownMisspellings::shared().correction(lookup)) continue;
             if (!speller.varietyChosen) preferVariety(speller, t, tok.language);  // only when suggesting
-            fix = speller.main->replacement(lookup);
+            auto verdict = speller.main->verdict(lookup);
+            fix = verdict.fix;
+            if (!fix && en && !verdict.tied.empty()) fix = choiceInContext(t, starts, i, verdict.tied);
             if (!fix) continue;
             if (!en && !speller.isKnown(*fix)) continue;
             // A capitalised sentence start may be a name too ("Ilse"): only a known misspelling

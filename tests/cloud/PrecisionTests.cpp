@@ -1,5 +1,6 @@
 // The engine's precision: names, jargon, chat forms and identifiers come back untouched, and
 // the preservation set in data/ comes back byte for byte. Uses the production suggestion index.
+#include "ContextModel.h"
 #include "HunspellSuggestionIndex.h"
 #include "IndexedSuggestionIndex.h"
 #include "SpellChecker.h"
@@ -342,4 +343,30 @@ TEST(Grammar, LanguagesAndPeoplesTakeTheirCapital) {
              "Run it with --lang english and locale/french here.", // an option's value, a path
          })
         EXPECT_EQ(proofread(text), text);
+}
+
+TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
+    const ContextModel* model = ContextModel::shared();
+    ASSERT_NE(model, nullptr) << "pocketsphinx-en-us is installed by scripts/setup";
+    EXPECT_EQ(model->choose({"<s>", "many"}, {"people", "pole"}, {"think", "it"}), "people");
+    EXPECT_EQ(model->choose({"rate", "of"}, {"inflection", "inflation"}, {"is"}), "inflation");
+    // Both read well: the model does not guess.
+    EXPECT_EQ(model->choose({"<s>", "the"}, {"cat", "dog"}, {}), std::nullopt);
+    EXPECT_EQ(model->choose({"the"}, {"people", "qwzxv"}, {}), std::nullopt); // a word it never saw
+    EXPECT_EQ(ContextModel::open("/nonexistent/en-us.lm.bin"), nullptr);
+
+    // "peole" is as close to "pole" as to "people", "creat" to "cream", "cheat" and "create".
+    EXPECT_EQ(proofread("Many peole think it is good."), "Many people think it is good.");
+    EXPECT_EQ(proofread("The rate of inflaction is high."), "The rate of inflation is high.");
+    EXPECT_EQ(proofread("They will creat a new company."), "They will create a new company.");
+    // Terms two slips from any word, a word codespell reads two ways, and a reading that would
+    // repeat its neighbour are left to the writer.
+    for (const char* text : {
+             "Some features are not available when bwrap is setuid root.",
+             "Version 0.89 was the first official release of libpng.",
+             "Put nojit on the RunTest command line.",
+         })
+        EXPECT_EQ(proofread(text), text);
+    EXPECT_EQ(proofread("I also will have alot of information."), "I also will have a lot of information.");
+    EXPECT_EQ(proofread("It proved taht tahy were wrong."), "It proved that tahy were wrong.");
 }
