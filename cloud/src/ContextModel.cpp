@@ -62,7 +62,7 @@ std::optional<std::string> ContextModel::choose(const std::vector<std::string> &
 {
     if (candidates.size() < 2) return std::nullopt;
     std::vector<std::string> words = before;
-    words.push_back({});
+    words.emplace_back();
     words.insert(words.end(), after.begin(), after.end());
     std::vector<std::pair<double, const std::string *>> scored;
     for (const std::string &c : candidates) {
