@@ -155,6 +155,8 @@ void homophones(Context &c, size_t i, const std::string &w)
 void article(Context &c, size_t i, const std::string &w)
 {
     if (w != "a" && w != "an") return;
+    // A capital "A" inside a sentence is the letter ("got an A on it", "plan A").
+    if (c.t[i].text == "A" && prevWord(c.t, i) != npos) return;
     size_t n = nextWord(c.t, i);
     if (n == npos) return;
     const std::string &next = c.t[n].text;
@@ -173,6 +175,16 @@ void article(Context &c, size_t i, const std::string &w)
     if (!c.isKnown(x) && !c.isKnown(next) && !ScowlLexicon::shared().contains(x)) return;  // a guess
     if (w == "a" && vowel) put(c.t, i, "an", c.curlyText);
     else if (w == "an" && consonant) put(c.t, i, "a", c.curlyText);
+}
+
+// "Constantine I is", "Elizabeth I was": a capitalised name inside the sentence before "I".
+bool regnalNumeral(const std::vector<Token> &t, size_t i)
+{
+    size_t p = prevWord(t, i);
+    if (p == npos || !startsUpper(t[p].text)) return false;
+    size_t before = p;
+    while (before > 0 && t[before - 1].kind == Kind::space) --before;
+    return before > 0 && t[before - 1].kind == Kind::word;
 }
 
 void agreement(Context &c, size_t i, const std::string &w)
@@ -198,7 +210,7 @@ void agreement(Context &c, size_t i, const std::string &w)
         if (auto f = third.find(next); f != third.end()) put(c.t, n, f->second, c.curlyText);
     } else if ((w == "they" || w == "we" || w == "you") && !question) {
         if (auto f = plural.find(next); f != plural.end()) put(c.t, n, f->second, c.curlyText);
-    } else if (w == "i" && c.t[i].text == "I" && !question) {
+    } else if (w == "i" && c.t[i].text == "I" && !question && !regnalNumeral(c.t, i)) {
         if (auto f = first.find(next); f != first.end()) put(c.t, n, f->second, c.curlyText);
     }
     // "there is many reasons"
@@ -222,9 +234,14 @@ void agreement(Context &c, size_t i, const std::string &w)
     static const Words prepositions = {"in",   "on",    "at",      "of",     "for",     "to",    "with",
                                        "by",   "from",  "about",   "among",  "between", "into",  "like",
                                        "over", "under", "through", "during", "without", "after", "before"};
-    if (kPluralDeterminers.contains(w) && c.lex.isPluralNoun(next) && !prepositions.contains(prev)) {
+    // Not "these days is" (time, not the subject) nor "How many people has she" (a question).
+    static const Words time = {"days", "years", "weeks", "months", "times", "hours", "nights"};
+    if (kPluralDeterminers.contains(w) && c.lex.isPluralNoun(next) && !prepositions.contains(prev) &&
+        !time.contains(next)) {
         size_t verb = nextWord(c.t, n);
         std::string v = keyAt(c.t, verb);
+        static const Words asked = {"i", "you", "he", "she", "it", "we", "they", "there"};
+        if (asked.contains(keyAt(c.t, nextWord(c.t, verb)))) return;
         static const Words singular = {"was", "is", "has", "doesn't", "isn't", "wasn't", "hasn't"};
         if (verb != npos && singular.contains(v) && !(w == "her" || w == "his"))
             put(c.t, verb, plural.at(v), c.curlyText);
@@ -258,6 +275,10 @@ void thirdPerson(Context &c, size_t i, const std::string &w)
                             std::string_view(".!?,;").find(c.t[i - 2].text[0]) != std::string_view::npos);
     if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
     size_t n = nextWord(c.t, i);
+    // Past a frequency adverb ("he usually bring").
+    static const Words adverbs = {"usually",   "always", "often",     "never",
+                                  "sometimes", "rarely", "generally", "normally"};
+    if (n != npos && adverbs.contains(keyAt(c.t, n))) n = nextWord(c.t, n);
     if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
     std::string v = keyAt(c.t, n);
     static const Words notPlain = {"be", "have", "do", "need", "dare", "used", "ought", "better"};
@@ -267,8 +288,13 @@ void thirdPerson(Context &c, size_t i, const std::string &w)
                                    "upset",  "thrust", "shed", "rid",  "bid",     "slit",     "broadcast", "forecast",
                                    "fit",    "knit",   "wet",  "spit", "sweat",   "input",    "output",    "reset",
                                    "reread", "preset", "bust", "wed",  "typeset", "undercut", "sublet",    "offset"};
+    // Nor for the irregular past of another verb that is a verb of its own ("he felt", "she
+    // saw", "she bore").
+    if (c.lex.verbBase(v).value_or(v) != v) return;
+    for (std::string_view prefix : {"mis", "re", "over", "under", "out", "up", "fore"})  // "misread", "overcut"
+        if (v.starts_with(prefix) && samePast.contains(v.substr(prefix.size()))) return;
     if (v.size() < 3 || notPlain.contains(v) || kModals.contains(v) || !c.lex.isVerb(v) || c.lex.isAdjective(v) ||
-        v.ends_with('s') || v.ends_with("ed") || v.ends_with("ing") || samePast.contains(v))
+        v.ends_with('s') || v.ends_with("ed") || (v.ends_with("ing") && v.size() > 6) || samePast.contains(v))
         return;
     std::string form = thirdPersonOf(c, v);
     if (!form.empty()) put(c.t, n, form, c.curlyText);
@@ -289,6 +315,8 @@ void verbForm(Context &c, size_t i, const std::string &w)
         static const Words between = {"not", "never", "already", "just", "ever", "also", "always"};
         if (between.contains(next)) v = nextWord(c.t, n);
         if (v == npos) return;
+        // "have got" is possession, in every variety ("He has got two daughters").
+        if (keyAt(c.t, v) == "got") return;
         if (auto participle = c.lex.participleOfPast(keyAt(c.t, v)); participle && c.isKnown(*participle))
             put(c.t, v, *participle, c.curlyText);
         return;
@@ -307,6 +335,11 @@ void verbForm(Context &c, size_t i, const std::string &w)
     if (modal || kDoForms.contains(w) || w == "to") {
         // "What they did is reduce it": "do" is the main verb there, and "is" its own.
         if (!modal && w != "to" && kBe.contains(next)) return;
+        // "He did directed study": an affirmative "did" before a participle and its noun is
+        // the main verb.
+        if ((w == "did" || w == "do" || w == "does") && next.ends_with("ed") &&
+            c.lex.isNoun(keyAt(c.t, nextWord(c.t, n))))
+            return;
         bool allowPast = w != "to";
         // "to" is as often a preposition: a plural noun after it stays ("go to states which").
         if (w == "to" && c.lex.isPluralNoun(next)) return;
@@ -349,9 +382,14 @@ void runTogether(Context &c, size_t i, const std::string &w)
 
 void doubled(Context &c, size_t i, const std::string &w)
 {
-    static const Words allowed = {"that", "had", "is", "do", "can", "bye", "so", "very", "ha", "no", "really", "la"};
+    // Doubled on purpose: "had had", "denies her her allowance", "far far".
+    static const Words allowed = {"that", "had", "is", "do",     "can", "bye", "so",
+                                  "very", "ha",  "no", "really", "la",  "her", "far"};
     size_t n = nextWord(c.t, i);
     if (n == npos || keyAt(c.t, n) != w || allowed.contains(w) || allUpper(c.t[i].text) || w.empty()) return;
+    // A verb's particle before a preposition: "reined in in front", "filled in in ink".
+    std::string prev = keyAt(c.t, prevWord(c.t, i));
+    if (w == "in" && !kBe.contains(prev) && (c.lex.isVerb(prev) || c.lex.baseOfInflectedVerb(prev, true))) return;
     if (c.t[i].text != c.t[n].text && !startsUpper(c.t[i].text)) return;
     // "Diaz Diaz", "Sirhan Sirhan": a name, not a word typed twice.
     if (startsUpper(c.t[n].text)) return;

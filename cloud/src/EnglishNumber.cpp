@@ -107,6 +107,54 @@ void pluralSubjects(std::vector<Token> &t, const std::vector<bool> &starts, cons
     }
 }
 
+// A frequency adverb between a subject and its verb ("they usually needs").
+bool midAdverb(const std::string &w)
+{
+    static const Words adverbs = {"also",  "usually", "always", "often",     "never",    "sometimes", "really",
+                                  "still", "just",    "rarely", "generally", "normally", "seldom"};
+    return adverbs.contains(w);
+}
+
+// "they needs", "we says", "I thinks": a plural or first-person pronoun opening a clause takes
+// the plain verb. Not a noun beside the pronoun ("we kids love", "you guys want"), nor a word
+// that is no verb's "-s" form.
+void pronounVerbs(std::vector<Token> &t, const std::vector<bool> &starts, const EnglishLexicon &lex)
+{
+    static const Words pronouns = {"they", "we", "you", "i"};
+    static const Words elsewhere = {"is", "was", "has", "does", "doesn't", "isn't", "wasn't", "hasn't"};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || !pronouns.contains(keyAt(t, i)) || t[i].text == "i" || !opensSubject(t, starts, i))
+            continue;
+        size_t n = nextWord(t, i);
+        if (n != npos && midAdverb(keyAt(t, n))) n = nextWord(t, n);
+        if (n == npos || t[n].text != keyAt(t, n)) continue;
+        std::string v = keyAt(t, n);
+        if (v.size() < 4 || !v.ends_with('s') || v.ends_with("ss") || elsewhere.contains(v)) continue;
+        // The stem whose regular "-s" form is the word ("hopes" is "hope", not "hop").
+        auto sForm = [](const std::string &stem) {
+            if (stem.size() > 1 && stem.back() == 'y' && !std::strchr("aeiou", stem[stem.size() - 2]))
+                return stem.substr(0, stem.size() - 1) + "ies";
+            bool sibilant = stem.ends_with('s') || stem.ends_with("sh") || stem.ends_with("ch") ||
+                            stem.ends_with('x') || stem.ends_with('z') || stem.ends_with('o');
+            return stem + (sibilant ? "es" : "s");
+        };
+        std::string base;
+        for (std::string stem :
+             {v.ends_with("ies") ? v.substr(0, v.size() - 3) + "y" : std::string(),
+              v.ends_with("es") ? v.substr(0, v.size() - 2) : std::string(), v.substr(0, v.size() - 1)})
+            if (base.empty() && !stem.empty() && lex.isVerb(stem) && sForm(stem) == v) base = stem;
+        if (base.empty() || lex.isPersonNoun(base)) continue;
+        // A plural noun beside the pronoun has its verb next: "we kids love it".
+        size_t after = nextWord(t, n);
+        std::string follow = keyAt(t, after);
+        static const Words verbs = {"are", "were", "have", "do", "can", "will", "would", "should", "must", "may"};
+        if (lex.isNoun(base) &&
+            (verbs.contains(follow) || (after != npos && lex.isVerb(follow) && !lex.isNoun(follow))))
+            continue;
+        put(t, n, base);
+    }
+}
+
 void doubleDeterminers(std::vector<Token> &t)
 {
     static const Words fixing = {"these", "those", "this", "my", "your", "our", "their", "another"};
@@ -202,6 +250,7 @@ void applyEnglishNumber(std::vector<Token> &t, const EnglishLexicon &lex)
     eachAndEvery(t, lex);
     manyPeople(t, lex);
     pluralSubjects(t, starts, lex);
+    pronounVerbs(t, starts, lex);
     doubleDeterminers(t);
 }
 

@@ -8,6 +8,8 @@
 //                      "every detail")
 //   lot-of-people      a noun naming a person after "a lot of", "lots of", "plenty of" is
 //                      plural ("a lot of scientist" -> "a lot of scientists")
+//   pronoun-verb       "they", "we", "you" or "I" opening a clause takes the plain verb ("they
+//                      needs money" -> "they need money"), also past a frequency adverb
 //   double-determiner  an article before a determiner that already fixes the noun ("for the
 //                      these reasons" -> "for these reasons")
 #include "TextTokens.h"

@@ -370,3 +370,24 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     EXPECT_EQ(proofread("I also will have alot of information."), "I also will have a lot of information.");
     EXPECT_EQ(proofread("It proved taht tahy were wrong."), "It proved that tahy were wrong.");
 }
+
+TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
+    // A past that is also a verb of its own ("felt", "saw", "bore"), "have got", a participle
+    // after an affirmative "did", a question's inverted "has", a time phrase, the letter "A".
+    for (const char* text : {
+             "She felt bad all over, and he saw the rewards.",
+             "She bore herself loftily.",
+             "He misread the data.",
+             "He has got two beautiful daughters.",
+             "He did directed study.",
+             "How many people has she employed?",
+             "What they are asking these days is robbery.",
+             "He got an A on his composition.",
+             "He denies her her weekly allowance.",
+             "They reined in in front of the post office.",
+             "We kids love it.",
+         })
+        EXPECT_EQ(proofread(text), text);
+    EXPECT_EQ(proofread("He usually bring a book. They needs money."), "He usually brings a book. They need money.");
+    EXPECT_EQ(proofread("It is in in the box."), "It is in the box.");
+}
