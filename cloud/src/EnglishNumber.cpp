@@ -139,7 +139,7 @@ void pronounVerbs(std::vector<Token> &t, const std::vector<bool> &starts, const 
             return stem + (sibilant ? "es" : "s");
         };
         std::string base;
-        for (std::string stem :
+        for (const std::string &stem :
              {v.ends_with("ies") ? v.substr(0, v.size() - 3) + "y" : std::string(),
               v.ends_with("es") ? v.substr(0, v.size() - 2) : std::string(), v.substr(0, v.size() - 1)})
             if (base.empty() && !stem.empty() && lex.isVerb(stem) && sForm(stem) == v) base = stem;
