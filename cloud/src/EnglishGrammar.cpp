@@ -85,6 +85,13 @@ void modalOf(Context &c, size_t i, const std::string &w)
     put(c.t, of, "have", c.curlyText);
 }
 
+const Words &objectAfterPrepositions()
+{
+    static const Words words = {"of",    "for",  "with",    "in", "on",     "at",    "from",   "by",
+                                "about", "into", "without", "to", "during", "ahead", "before", "after"};
+    return words;
+}
+
 void homophones(Context &c, size_t i, const std::string &w)
 {
     size_t n = nextWord(c.t, i);
@@ -103,7 +110,13 @@ void homophones(Context &c, size_t i, const std::string &w)
                                        "so",       "too",     "just",      "really",  "always", "never",   "time",
                                        "okay",     "true",    "important", "hard",    "easy",   "nice",    "fine",
                                        "possible", "obvious", "clear",     "raining", "late",   "worth",   "about"};
-    if (w == "its" && itsFollowers.contains(next)) put(c.t, i, "it's", c.curlyText);
+    // After a preposition or a verb "its" is the possessive ("of its time", "spent its time").
+    static const Words openers = {"think",   "guess", "know", "said", "says", "believe", "hope",
+                                  "because", "and",   "but",  "so",   "that", "if",      "when"};
+    bool possessive = p != npos && !openers.contains(prev) &&
+                      (objectAfterPrepositions().contains(prev) || c.lex.isVerb(prev) ||
+                       c.lex.baseOfInflectedVerb(prev, true).has_value());
+    if (w == "its" && itsFollowers.contains(next) && !possessive) put(c.t, i, "it's", c.curlyText);
     if (w == "it's" && next == "own") put(c.t, i, "its", c.curlyText);
     static const Words beForms = {"is", "are", "was", "were", "isn't", "aren't", "wasn't", "weren't"};
     static const Words progressive = {"going", "doing", "coming", "trying", "getting", "leaving", "not", "always"};
@@ -113,7 +126,11 @@ void homophones(Context &c, size_t i, const std::string &w)
     if ((w == "there" || w == "they're") && next == "own") put(c.t, i, "their", c.curlyText);
     static const Words youreFollowers = {"welcome", "going",   "doing",  "not",   "right", "wrong",
                                          "being",   "getting", "coming", "gonna", "so",    "always"};
-    if (w == "your" && youreFollowers.contains(next)) put(c.t, i, "you're", c.curlyText);
+    // "your right side", "your right to vote": "right" and "wrong" before more words are nouns.
+    std::string after = keyAt(c.t, nextWord(c.t, n));
+    bool judgement = (next != "right" && next != "wrong") || after.empty() || after == "about" || after == "that" ||
+                     after == "again" || after == "now";
+    if (w == "your" && youreFollowers.contains(next) && judgement) put(c.t, i, "you're", c.curlyText);
     if (w == "you're" && next == "own") put(c.t, i, "your", c.curlyText);
     static const Words whosFollowers = {"going", "coming", "been", "calling", "doing", "there"};
     if (w == "whose" && whosFollowers.contains(next)) put(c.t, i, "who's", c.curlyText);
@@ -169,8 +186,10 @@ void article(Context &c, size_t i, const std::string &w)
     bool youSound = startsWith("uni") || startsWith("use") || startsWith("usu") || startsWith("uti") ||
                     startsWith("uto") || startsWith("ure") || startsWith("uro") || startsWith("eu") ||
                     startsWith("one") || startsWith("once") || startsWith("ubiq") || startsWith("uk");
-    if (startsWith("unin") || startsWith("unid") || startsWith("unim")) youSound = false;  // "an uninformed"
-    bool vowel = (std::strchr("aeiou", x[0]) && !youSound) || silentH.contains(x);
+    if ((startsWith("unin") || startsWith("unid") || startsWith("unim")) && !startsWith("unidir"))
+        youSound = false;  // "an uninformed"; "a unidirectional"
+    bool vowel = (std::strchr("aeiou", x[0]) && !youSound) || silentH.contains(x) || startsWith("honor") ||
+                 startsWith("honour") || startsWith("honest") || startsWith("hour") || startsWith("heir");
     bool consonant = !vowel && (!std::strchr("aeiou", x[0]) || youSound);
     if (!c.isKnown(x) && !c.isKnown(next) && !ScowlLexicon::shared().contains(x)) return;  // a guess
     if (w == "a" && vowel) put(c.t, i, "an", c.curlyText);
@@ -323,7 +342,9 @@ void verbForm(Context &c, size_t i, const std::string &w)
     }
     // "didn't went", "can goes", "to went": after do-support, a modal or "to", the base form;
     // in a question the subject pronoun comes between ("did you went").
-    bool modal = kModals.contains(w) && !(p != npos && kDeterminers.contains(prev));  // "a can", "the will"
+    // "a can", "the will"; "May" inside a sentence is the month or a name.
+    bool modal =
+        kModals.contains(w) && !(p != npos && kDeterminers.contains(prev)) && !(p != npos && startsUpper(c.t[i].text));
     static const Words subjects = {"i", "you", "he", "she", "it", "we", "they"};
     if ((modal || kDoForms.contains(w)) && subjects.contains(next)) {
         size_t v = nextWord(c.t, n);
@@ -344,6 +365,12 @@ void verbForm(Context &c, size_t i, const std::string &w)
         // "to" is as often a preposition: a plural noun after it stays ("go to states which").
         if (w == "to" && c.lex.isPluralNoun(next)) return;
         auto base = c.lex.baseOfInflectedVerb(next, allowPast);
+        // A plural noun asked about or compared: "What do whales eat?", "than do partners",
+        // "May parents reside here?".
+        if (base && next.ends_with('s') && c.lex.isNoun(*base)) {
+            std::string then = keyAt(c.t, nextWord(c.t, n));
+            if (prev == "than" || prev == "as" || (c.lex.isVerb(then) && !c.lex.isNoun(then))) return;
+        }
         if (!base && w == "to") {
             // Only irregular pasts are safe after "to" ("to went"); "-ed" forms may be adjectives.
             if (auto irregular = c.lex.verbBase(next); irregular && !c.lex.isLemma(next) && next.back() != 's' &&
@@ -458,7 +485,8 @@ void nounNumber(Context &c, size_t i, const std::string &w)
     // preposition ("for this reasons").
     if (w == "this" && next.size() > 3 && c.lex.isPluralNoun(next) && isAsciiWord(next) && next.back() == 's') {
         std::string singular = next.substr(0, next.size() - 1);
-        if (!c.lex.isNoun(singular) || kBe.contains(next)) return;
+        // A plural that is a noun of its own ("savings", "sales") may qualify the next noun.
+        if (!c.lex.isNoun(singular) || kBe.contains(next) || c.lex.isNoun(next)) return;
         static const Words before = {"for", "of", "in", "all", "with", "about", "on", "at", "from", "to", "by"};
         size_t p = prevWord(c.t, i);
         if (c.lex.isVerb(singular) && !(p != npos && before.contains(keyAt(c.t, p)))) return;

@@ -237,6 +237,18 @@ std::optional<std::string> commonReading(const std::string &typo, const std::vec
 }
 
 namespace {
+// "noticer" / "noticed", "unsounded" / "unsounder": one derived word for another of the same
+// stem. The typed one is a word of its own the dictionary lacks, not a slip.
+bool endingSwapped(const std::string &typo, const std::string &word)
+{
+    if (typo.size() != word.size() || typo.size() < 6 ||
+        typo.compare(0, typo.size() - 2, word, 0, word.size() - 2) != 0)
+        return false;
+    std::string_view a = std::string_view(typo).substr(typo.size() - 2),
+                     b = std::string_view(word).substr(word.size() - 2);
+    return (a == "er" && b == "ed") || (a == "ed" && b == "er");
+}
+
 // The plain words people write (SCOWL below kRareGuessLevel, lower-case letters, the typo's
 // first letter, one slip from it) within kContextMargin of the closest such word: the readings between which
 // only the words around the typo can decide.
@@ -249,7 +261,8 @@ std::vector<std::string> closeRivals(const std::string &typo, const std::vector<
         if (c.empty() || c[0] != typo[0] || !std::ranges::all_of(c, [](char ch) { return ch >= 'a' && ch <= 'z'; }))
             continue;
         // One slip away: a term ("setuid", "libpng") is two or more from the words it resembles.
-        if (lexicon.level(c) >= kRareGuessLevel || TypoCost::editDistance(typo, c, 1) > 1) continue;
+        if (lexicon.level(c) >= kRareGuessLevel || TypoCost::editDistance(typo, c, 1) > 1 || endingSwapped(typo, c))
+            continue;
         plain.emplace_back(SuggestionRanking::score(typo, c, c, lexicon.level(c)), c);
     }
     std::vector<std::string> out;
@@ -319,7 +332,7 @@ std::optional<std::string> choiceByCandidates(const std::string &typo, const std
 {
     const std::string *best = &candidates.front();
     std::string bestLower = lowered(*best);
-    if (termNearRareWord(typo, bestLower, lexicon.level(*best))) return std::nullopt;
+    if (termNearRareWord(typo, bestLower, lexicon.level(*best)) || endingSwapped(typo, bestLower)) return std::nullopt;
     // A name for a name ("Efua" -> "Ecua") is a guess; so is a split ("codebase" -> "code base").
     if (std::isupper(static_cast<unsigned char>((*best)[0])) || best->find_first_of(" -") != std::string::npos)
         return std::nullopt;

@@ -386,8 +386,18 @@ TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
              "He denies her her weekly allowance.",
              "They reined in in front of the post office.",
              "We kids love it.",
+             // Articles before "uni-" and "hon-", possessives that look like contractions, a
+             // plural noun asked about or compared, the month "May", agent nouns.
+             "It was a unidirectional flow, and he got an honorary degree.",
+             "The most shocking book of its time.",
+             "Extend your right arm; it is the bank on your right side.",
+             "How much does this savings certificate pay?",
+             "What do whales eat? Partners bill more than do associates.",
+             "This is the day when May was assumed into heaven.",
+             "He is a careful noticer of details, and the letters stay unsounded.",
          })
         EXPECT_EQ(proofread(text), text);
+    EXPECT_EQ(proofread("I think its time to go. Your right."), "I think it's time to go. You're right.");
     EXPECT_EQ(proofread("He usually bring a book. They needs money."), "He usually brings a book. They need money.");
     EXPECT_EQ(proofread("It is in in the box."), "It is in the box.");
 }
