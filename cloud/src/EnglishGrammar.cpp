@@ -130,7 +130,9 @@ void homophones(Context &c, size_t i, const std::string &w)
     std::string after = keyAt(c.t, nextWord(c.t, n));
     bool judgement = (next != "right" && next != "wrong") || after.empty() || after == "about" || after == "that" ||
                      after == "again" || after == "now";
-    if (w == "your" && youreFollowers.contains(next) && judgement) put(c.t, i, "you're", c.curlyText);
+    bool ownedByVerb =
+        p != npos && !openers.contains(prev) && (c.lex.isVerb(prev) || c.lex.baseOfInflectedVerb(prev, true));
+    if (w == "your" && youreFollowers.contains(next) && judgement && !ownedByVerb) put(c.t, i, "you're", c.curlyText);
     if (w == "you're" && next == "own") put(c.t, i, "your", c.curlyText);
     static const Words whosFollowers = {"going", "coming", "been", "calling", "doing", "there"};
     if (w == "whose" && whosFollowers.contains(next)) put(c.t, i, "who's", c.curlyText);
@@ -183,9 +185,10 @@ void article(Context &c, size_t i, const std::string &w)
                                   "honour", "honorable", "honourable", "heir",   "heirs",    "herb"};
     auto startsWith = [&](const char *p) { return x.rfind(p, 0) == 0; };
     // "u" read "you" and "eu", "one" read with a consonant.
-    bool youSound = startsWith("uni") || startsWith("use") || startsWith("usu") || startsWith("uti") ||
-                    startsWith("uto") || startsWith("ure") || startsWith("uro") || startsWith("eu") ||
-                    startsWith("one") || startsWith("once") || startsWith("ubiq") || startsWith("uk");
+    bool youSound = startsWith("uni") || startsWith("unan") || startsWith("usa") || startsWith("use") ||
+                    startsWith("usu") || startsWith("uti") || startsWith("uto") || startsWith("ure") ||
+                    startsWith("uro") || startsWith("eu") || startsWith("one") || startsWith("once") ||
+                    startsWith("ubiq") || startsWith("uk");
     if ((startsWith("unin") || startsWith("unid") || startsWith("unim")) && !startsWith("unidir"))
         youSound = false;  // "an uninformed"; "a unidirectional"
     bool vowel = (std::strchr("aeiou", x[0]) && !youSound) || silentH.contains(x) || startsWith("honor") ||

@@ -11,7 +11,7 @@
 namespace quillo::cloud {
 
 namespace {
-void readIndex(const std::string &path, std::unordered_set<std::string> &into)
+void readIndex(const std::string &path, std::unordered_set<std::string> &into, std::unordered_set<std::string> &phrases)
 {
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) {
@@ -19,6 +19,14 @@ void readIndex(const std::string &path, std::unordered_set<std::string> &into)
         auto space = line.find(' ');
         std::string lemma = line.substr(0, space);
         if (lemma.find('_') == std::string::npos) into.insert(lemma);
+        else
+            // Every pair of neighbouring words: "comme_il_faut" gives "comme_il" and "il_faut".
+            for (size_t start = 0, mid = lemma.find('_'); mid != std::string::npos;) {
+                size_t end = lemma.find('_', mid + 1);
+                phrases.insert(lemma.substr(start, end == std::string::npos ? std::string::npos : end - start));
+                start = mid + 1;
+                mid = end;
+            }
     }
 }
 
@@ -45,10 +53,10 @@ bool endsWith(const std::string &w, const char *tail)
 EnglishLexicon EnglishLexicon::load(const std::string &dir)
 {
     EnglishLexicon out;
-    readIndex(dir + "/index.noun", out.nouns_);
-    readIndex(dir + "/index.verb", out.verbs_);
-    readIndex(dir + "/index.adj", out.adjectives_);
-    readIndex(dir + "/index.adv", out.adverbs_);
+    readIndex(dir + "/index.noun", out.nouns_, out.phrases_);
+    readIndex(dir + "/index.verb", out.verbs_, out.phrases_);
+    readIndex(dir + "/index.adj", out.adjectives_, out.phrases_);
+    readIndex(dir + "/index.adv", out.adverbs_, out.phrases_);
     readExceptions(dir + "/verb.exc", out.verbExceptions_);
     readExceptions(dir + "/adj.exc", out.adjectiveExceptions_);
     readExceptions(dir + "/noun.exc", out.nounExceptions_);
@@ -173,6 +181,11 @@ std::optional<std::string> EnglishLexicon::properAdjective(const std::string &lo
     auto found = properAdjectives_.find(lower);
     if (found == properAdjectives_.end()) return std::nullopt;
     return found->second;
+}
+
+bool EnglishLexicon::isPhrase(const std::string &first, const std::string &second) const
+{
+    return phrases_.contains(first + "_" + second);
 }
 
 bool EnglishLexicon::isLemma(const std::string &w) const

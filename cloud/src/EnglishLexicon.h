@@ -22,6 +22,9 @@ public:
     bool isVerb(const std::string &lower) const { return verbs_.contains(lower); }
     bool isAdjective(const std::string &lower) const { return adjectives_.contains(lower); }
     bool isLemma(const std::string &w) const;  // of any part of speech
+    // Whether two neighbouring words belong to a multi-word lemma: borrowed phrases
+    // ("viva voce", "comme il faut", "pro tem") whose words the dictionary does not know.
+    bool isPhrase(const std::string &first, const std::string &second) const;
     bool empty() const { return verbs_.empty(); }
 
     // The base of an irregular verb form ("went" -> "go"), of an irregular comparative
@@ -62,6 +65,7 @@ private:
     void readPersonNouns(const std::string &dir);
 
     std::unordered_set<std::string> nouns_, verbs_, adjectives_, adverbs_, persons_;
+    std::unordered_set<std::string> phrases_;  // neighbouring words of multi-word lemmas, "viva_voce"
     std::unordered_map<std::string, std::string> verbExceptions_, adjectiveExceptions_, nounExceptions_;
     std::unordered_map<std::string, std::string> participles_;       // simple past -> participle
     std::unordered_map<std::string, std::string> pasts_;             // base -> irregular simple past

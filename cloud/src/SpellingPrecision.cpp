@@ -249,6 +249,13 @@ bool endingSwapped(const std::string &typo, const std::string &word)
     return (a == "er" && b == "ed") || (a == "ed" && b == "er");
 }
 
+// "thunderings", "scrubbings": the plural of a noun made from a verb, which the dictionary
+// lists only in the singular.
+bool gerundPlural(const std::string &typo, const std::string &word)
+{
+    return typo.size() == word.size() + 1 && typo.back() == 's' && word.ends_with("ing") && typo.starts_with(word);
+}
+
 // The plain words people write (SCOWL below kRareGuessLevel, lower-case letters, the typo's
 // first letter, one slip from it) within kContextMargin of the closest such word: the readings between which
 // only the words around the typo can decide.
@@ -261,7 +268,8 @@ std::vector<std::string> closeRivals(const std::string &typo, const std::vector<
         if (c.empty() || c[0] != typo[0] || !std::ranges::all_of(c, [](char ch) { return ch >= 'a' && ch <= 'z'; }))
             continue;
         // One slip away: a term ("setuid", "libpng") is two or more from the words it resembles.
-        if (lexicon.level(c) >= kRareGuessLevel || TypoCost::editDistance(typo, c, 1) > 1 || endingSwapped(typo, c))
+        if (lexicon.level(c) >= kRareGuessLevel || TypoCost::editDistance(typo, c, 1) > 1 || endingSwapped(typo, c) ||
+            gerundPlural(typo, c))
             continue;
         plain.emplace_back(SuggestionRanking::score(typo, c, c, lexicon.level(c)), c);
     }
@@ -332,7 +340,9 @@ std::optional<std::string> choiceByCandidates(const std::string &typo, const std
 {
     const std::string *best = &candidates.front();
     std::string bestLower = lowered(*best);
-    if (termNearRareWord(typo, bestLower, lexicon.level(*best)) || endingSwapped(typo, bestLower)) return std::nullopt;
+    if (termNearRareWord(typo, bestLower, lexicon.level(*best)) || endingSwapped(typo, bestLower) ||
+        gerundPlural(typo, bestLower))
+        return std::nullopt;
     // A name for a name ("Efua" -> "Ecua") is a guess; so is a split ("codebase" -> "code base").
     if (std::isupper(static_cast<unsigned char>((*best)[0])) || best->find_first_of(" -") != std::string::npos)
         return std::nullopt;

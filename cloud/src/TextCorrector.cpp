@@ -141,6 +141,18 @@ std::optional<std::string> choiceInContext(const std::vector<Token> &t, const st
     return model->choose(before, readings, after);
 }
 
+// "viva voce", "comme il faut", "ex cathedra": a phrase English borrowed whole, which WordNet
+// lists though the dictionary knows its words not.
+bool inBorrowedPhrase(const std::vector<Token> &t, size_t i)
+{
+    auto wordAt = [&](size_t k) { return k < t.size() && t[k].kind == Kind::word ? lower(t[k].text) : std::string(); };
+    const auto &lexicon = EnglishLexicon::shared();
+    std::string w = lower(t[i].text);
+    bool before = i >= 2 && t[i - 1].text == " " && lexicon.isPhrase(wordAt(i - 2), w);
+    bool after = i + 2 < t.size() && t[i + 1].text == " " && lexicon.isPhrase(w, wordAt(i + 2));
+    return before || after;
+}
+
 void fixSpelling(std::vector<Token> &t, SpellChecker &english)
 {
     auto starts = sentenceStarts(t);
@@ -178,6 +190,7 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
         if (knownAsIs && !(en && (!capital || starts[i]))) continue;
         if (capital) lookup[0] = static_cast<char>(lookup[0] - 'A' + 'a');
         if (attachedIdentifierContext(t, i) || hyphenJoined(t, i) || SpellingPrecision::isChatForm(lookup)) continue;
+        if (en && inBorrowedPhrase(t, i)) continue;
         std::optional<std::string> fix;
         if (en) fix = SpellingPrecision::contractionFor(lookup, known, ScowlLexicon::shared());
         // An unknown capitalised word inside a sentence is a name ("Im" is still "I'm").

@@ -395,6 +395,10 @@ TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
              "What do whales eat? Partners bill more than do associates.",
              "This is the day when May was assumed into heaven.",
              "He is a careful noticer of details, and the letters stay unsounded.",
+             // Phrases English borrowed whole, plurals of nouns made from verbs.
+             "I heard it viva voce; it is not comme il faut, says the president pro tem.",
+             "Repeated scrubbings gave the wood a sheen, and thunderings shook heaven.",
+             "Don't outstay your welcome. A unanimous decision, a usage from French.",
          })
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("I think its time to go. Your right."), "I think it's time to go. You're right.");
