@@ -5,6 +5,7 @@ Prints how many slips were fixed to the word meant, left as typed, or changed to
 and how many other words changed. A figure for tuning, not a test.
 
 Usage: typos_in_context.py [--seed N] [--count N] -- COMMAND...
+       typos_in_context.py --examples    (every example sentence, one a line)
 """
 import glob
 import json
@@ -37,8 +38,21 @@ def slip(rng, w):
     return w[:i] + w[i] + w[i:]
 
 
+def wordnet_examples():
+    """The quoted example sentences of WordNet's glosses, 15 to 200 characters, as quoted."""
+    for f in sorted(glob.glob("/usr/share/wordnet/data.*")):
+        with open(f, encoding="latin-1") as data:
+            for line in data:
+                for m in re.finditer(r'"([^"]{15,200})"', line):
+                    yield m.group(1)
+
+
 def main():
     args = sys.argv[1:]
+    if args == ["--examples"]:
+        for s in wordnet_examples():
+            print(s.strip())
+        return
     seed, count = 20261209, 3000
     while args and args[0] != "--":
         flag, value = args[0], args[1]
@@ -54,14 +68,8 @@ def main():
             glob.glob("/usr/share/dict/scowl/american-words.[123][05]"):
         with open(f, encoding="latin-1") as words:
             common |= {w.strip() for w in words if w.strip().isalpha() and w.strip().islower()}
-    sentences = []
-    for f in sorted(glob.glob("/usr/share/wordnet/data.*")):
-        with open(f, encoding="latin-1") as data:
-            for line in data:
-                for m in re.finditer(r'"([^"]{25,160})"', line):
-                    s = m.group(1).strip()
-                    if re.fullmatch(r"[A-Za-z ,.;'\-]+", s):
-                        sentences.append(s)
+    sentences = [s.strip() for s in wordnet_examples()
+                 if 25 <= len(s) <= 160 and re.fullmatch(r"[A-Za-z ,.;'\-]+", s.strip())]
     rng.shuffle(sentences)
     cases = []
     for s in sentences:

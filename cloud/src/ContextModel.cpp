@@ -38,13 +38,11 @@ ContextModel::~ContextModel()
 
 bool ContextModel::knows(const std::string &word) const
 {
-    std::lock_guard lock(mutex_);
     return ngram_wid(model_, word.c_str()) != ngram_unknown_wid(model_);
 }
 
 double ContextModel::logProb(const std::vector<std::string> &words, size_t from) const
 {
-    std::lock_guard lock(mutex_);
     double sum = 0;
     for (size_t i = from; i < words.size(); ++i) {
         const char *w = words[i].c_str();
@@ -65,6 +63,7 @@ std::optional<std::string> ContextModel::choose(const std::vector<std::string> &
     words.emplace_back();
     words.insert(words.end(), after.begin(), after.end());
     std::vector<std::pair<double, const std::string *>> scored;
+    std::lock_guard lock(mutex_);
     for (const std::string &c : candidates) {
         if (!knows(c)) return std::nullopt;
         words[before.size()] = c;

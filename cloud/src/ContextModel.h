@@ -29,11 +29,6 @@ public:
     static const ContextModel *shared();
     ~ContextModel();
 
-    bool knows(const std::string &word) const;
-    // log10 P(words[from..]) given the words before `from` (at most two count); "<s>" marks a
-    // sentence start. Words must be lower case.
-    double logProb(const std::vector<std::string> &words, size_t from) const;
-
     // The one of `candidates` that makes `before` + candidate + `after` likeliest by at least
     // kChoiceMargin, or nullopt. Every candidate must be known to the model.
     std::optional<std::string> choose(const std::vector<std::string> &before,
@@ -42,6 +37,10 @@ public:
 
 private:
     ContextModel(ngram_model_s *model, logmath_s *math) : model_(model), math_(math) {}
+    // Both with mutex_ held. log10 P(words[from..]) given the words before `from` (at most two
+    // count); "<s>" marks a sentence start.
+    bool knows(const std::string &word) const;
+    double logProb(const std::vector<std::string> &words, size_t from) const;
     ngram_model_s *model_;
     logmath_s *math_;
     mutable std::mutex mutex_;  // the model keeps scratch state per query

@@ -298,9 +298,7 @@ void thirdPerson(Context &c, size_t i, const std::string &w)
     if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
     size_t n = nextWord(c.t, i);
     // Past a frequency adverb ("he usually bring").
-    static const Words adverbs = {"usually",   "always", "often",     "never",
-                                  "sometimes", "rarely", "generally", "normally"};
-    if (n != npos && adverbs.contains(keyAt(c.t, n))) n = nextWord(c.t, n);
+    if (n != npos && frequencyAdverb(keyAt(c.t, n))) n = nextWord(c.t, n);
     if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
     std::string v = keyAt(c.t, n);
     static const Words notPlain = {"be", "have", "do", "need", "dare", "used", "ought", "better"};

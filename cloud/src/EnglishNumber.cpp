@@ -107,14 +107,6 @@ void pluralSubjects(std::vector<Token> &t, const std::vector<bool> &starts, cons
     }
 }
 
-// A frequency adverb between a subject and its verb ("they usually needs").
-bool midAdverb(const std::string &w)
-{
-    static const Words adverbs = {"also",  "usually", "always", "often",     "never",    "sometimes", "really",
-                                  "still", "just",    "rarely", "generally", "normally", "seldom"};
-    return adverbs.contains(w);
-}
-
 // "they needs", "we says", "I thinks": a plural or first-person pronoun opening a clause takes
 // the plain verb. Not a noun beside the pronoun ("we kids love", "you guys want"), nor a word
 // that is no verb's "-s" form.
@@ -126,7 +118,7 @@ void pronounVerbs(std::vector<Token> &t, const std::vector<bool> &starts, const 
         if (!isWord(t, i) || !pronouns.contains(keyAt(t, i)) || t[i].text == "i" || !opensSubject(t, starts, i))
             continue;
         size_t n = nextWord(t, i);
-        if (n != npos && midAdverb(keyAt(t, n))) n = nextWord(t, n);
+        if (n != npos && frequencyAdverb(keyAt(t, n))) n = nextWord(t, n);
         if (n == npos || t[n].text != keyAt(t, n)) continue;
         std::string v = keyAt(t, n);
         if (v.size() < 4 || !v.ends_with('s') || v.ends_with("ss") || elsewhere.contains(v)) continue;

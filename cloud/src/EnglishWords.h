@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillo::cloud::english {
@@ -35,6 +36,14 @@ inline std::string key(const Token &tok)
     replaceAll(w, "\xE2\x80\x99", "'");
     return w;
 }
+// A frequency adverb that may stand between a subject and its verb ("they usually take").
+inline bool frequencyAdverb(std::string_view w)
+{
+    static const Words adverbs = {"also",  "usually", "always", "often",     "never",    "sometimes", "really",
+                                  "still", "just",    "rarely", "generally", "normally", "seldom"};
+    return adverbs.contains(w);
+}
+
 inline std::string keyAt(const std::vector<Token> &t, size_t i) { return i == npos ? std::string() : key(t[i]); }
 
 }  // namespace quillo::cloud::english

@@ -54,7 +54,6 @@ SpellChecker::Verdict SpellChecker::compute(const std::string &word, bool &settl
     Verdict out;
     out.fix = SpellingPrecision::confidentChoice(word, answer.words, known, ScowlLexicon::shared(),
                                                  KnownMisspellings::shared(), &out.tied);
-    if (out.fix) out.tied.clear();
     return out;
 }
 

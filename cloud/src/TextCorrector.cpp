@@ -2,6 +2,7 @@
 
 #include "EnglishGrammar.h"
 #include "EnglishLexicon.h"
+#include "EnglishWords.h"
 #include "LanguageDictionaries.h"
 #include "TextLanguages.h"
 #include "TextTokens.h"
@@ -145,12 +146,11 @@ std::optional<std::string> choiceInContext(const std::vector<Token> &t, const st
 // lists though the dictionary knows its words not.
 bool inBorrowedPhrase(const std::vector<Token> &t, size_t i)
 {
-    auto wordAt = [&](size_t k) { return k < t.size() && t[k].kind == Kind::word ? lower(t[k].text) : std::string(); };
     const auto &lexicon = EnglishLexicon::shared();
     std::string w = lower(t[i].text);
-    bool before = i >= 2 && t[i - 1].text == " " && lexicon.isPhrase(wordAt(i - 2), w);
-    bool after = i + 2 < t.size() && t[i + 1].text == " " && lexicon.isPhrase(w, wordAt(i + 2));
-    return before || after;
+    size_t p = english::prevWord(t, i), n = english::nextWord(t, i);
+    return (p != english::npos && lexicon.isPhrase(lower(t[p].text), w)) ||
+           (n != english::npos && lexicon.isPhrase(w, lower(t[n].text)));
 }
 
 void fixSpelling(std::vector<Token> &t, SpellChecker &english)

@@ -6,12 +6,6 @@
 
 using namespace quillo::cloud;
 
-namespace {
-
-std::string proofread(const std::string& text) { return proofreadWithHunspell(text); }
-
-} // namespace
-
 TEST(EngineClauseEdges, ACapitalAfterAnOpeningPhraseGoesOnlyInAPlainSentence) {
     EXPECT_EQ(proofread("Likewise, The answer holds."), "Likewise, the answer holds.");
     EXPECT_EQ(proofread("It rained. For example, When I left it poured."),

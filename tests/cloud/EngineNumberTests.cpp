@@ -6,12 +6,6 @@
 
 using namespace quillo::cloud;
 
-namespace {
-
-std::string proofread(const std::string& text) { return proofreadWithHunspell(text); }
-
-} // namespace
-
 TEST(EngineNumber, APluralNounOpeningAClauseTakesAPluralVerb) {
     EXPECT_EQ(proofread("My friends is here."), "My friends are here.");
     EXPECT_EQ(proofread("And tickets is what we need."), "And tickets are what we need.");

@@ -6,12 +6,6 @@
 
 using namespace quillo::cloud;
 
-namespace {
-
-std::string proofread(const std::string& text) { return proofreadWithHunspell(text); }
-
-} // namespace
-
 TEST(EngineSetPhrases, SplitWordsAreReadAsThePhraseByTheRulesAfter) {
     // Once split, the opening phrase takes its comma like any other.
     EXPECT_EQ(proofread("Infact we knew."), "In fact, we knew.");

@@ -10,7 +10,7 @@
 
 namespace quillo::cloud {
 
-inline std::string proofreadWithHunspell(const std::string& text) {
+inline std::string proofread(const std::string& text) {
     static auto speller = std::make_shared<SpellChecker>(
         std::make_shared<HunspellSuggestionIndex>("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic", 1));
     return TextCorrector(speller).correct(text, CorrectionStyle::proofread);
