@@ -67,6 +67,15 @@ bool SwayEndToEnd::frontmostFocusIs(FocusedElementCorrectionContext context) {
     return waitForFocusContext(accessibility, workspace, context);
 }
 
+std::string SwayEndToEnd::front() {
+    const auto app = workspace.frontmostApplication();
+    if (!app) return "nothing in front";
+    return QStringLiteral("in front: process %1 (%2), focus %3")
+        .arg(app->processIdentifier)
+        .arg(app->bundleIdentifier, caseName(FocusedTextInputInspector::inspection(accessibility, *app).context))
+        .toStdString();
+}
+
 void SwayEndToEnd::pressTrigger(quint16 key) {
     toast.events.clear();
     triggers = 0;

@@ -43,6 +43,8 @@ protected:
     void expectTheLayoutOfTheRun();
     bool focusedOn(qint64 pid);
     bool frontmostFocusIs(FocusedElementCorrectionContext context);
+    // The frontmost process and its focus, for the message of a failed wait.
+    std::string front();
     // F8 (or `key`) as the user presses it: sway sees the key, not us. Clears the toast and the
     // count of triggers first.
     void pressTrigger(quint16 key = VirtualKeyCode::f8);

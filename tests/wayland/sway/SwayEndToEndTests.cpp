@@ -69,13 +69,13 @@ TEST_F(SwayEndToEnd, SwaysBindingCorrectsMousepadsWholeDocumentAndGivesTheClipbo
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
     mousepad.setProcessEnvironment(environment);
     mousepad.start(QStringLiteral("mousepad"), {QStringLiteral("--disable-server"), file});
-    ASSERT_TRUE(focusedOn(mousepad.processId()));
-    ASSERT_TRUE(frontmostFocusIs(FocusedElementCorrectionContext::textInput));
+    ASSERT_TRUE(focusedOn(mousepad.processId())) << "mousepad " << mousepad.processId() << ", " << front();
+    ASSERT_TRUE(frontmostFocusIs(FocusedElementCorrectionContext::textInput)) << front();
 
     QElapsedTimer elapsed;
     elapsed.start();
     pressTrigger();
-    ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
+    ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString() << "; " << front();
     // A figure for the log only (the reference cloud's time included), never asserted.
     std::printf("trigger to pasted correction on sway: %lld ms\n", static_cast<long long>(elapsed.elapsed()));
     EXPECT_EQ(triggers, 1) << "the trigger came through sway's binding";
@@ -95,7 +95,7 @@ TEST_F(SwayEndToEnd, SwaysBindingCorrectsMousepadsWholeDocumentAndGivesTheClipbo
     const auto selections = pasteboard.selectionChangeCount();
     ASSERT_TRUE(selections);
     shortcut(u'a');
-    EXPECT_TRUE(waitUntil([&] { return pasteboard.selectionChangeCount() != selections; }));
+    EXPECT_TRUE(waitUntil([&] { return pasteboard.selectionChangeCount() != selections; })) << front();
     shortcut(u'c');
     EXPECT_TRUE(waitUntil([&] { return pasteboard.string(PasteboardTypes::plainText) == expected; }, 10000))
         << pasteboard.string(PasteboardTypes::plainText).value_or(QStringLiteral("none")).toStdString();

@@ -1,0 +1,13 @@
+# Sourced by the session runners. A test session's processes are known by its private runtime
+# folder; any still alive once the session is over (a portal or settings service the bus
+# started, an application a failed test left behind) would keep the test's output open and hold
+# ctest until its timeout, so they are ended.
+end_session_leftovers() {
+  local runtime=$1 environ pid
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ#/proc/}
+    pid=${pid%/environ}
+    grep -qzxF "XDG_RUNTIME_DIR=$runtime" "$environ" 2> /dev/null && kill -KILL "$pid" 2> /dev/null
+  done
+  return 0
+}
