@@ -1,5 +1,6 @@
 #include "KnownMisspellings.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace quillo::cloud {
@@ -16,7 +17,14 @@ KnownMisspellings KnownMisspellings::load(const std::string &file)
         // "a, b," lists choices; "a, reason" disables the entry: only plain single words.
         if (to.empty()) continue;
         if (to.find(',') != std::string::npos) {
-            out.ambiguous_.insert(line.substr(0, arrow));
+            auto &readings = out.ambiguous_[line.substr(0, arrow)];
+            for (size_t start = 0; start < to.size();) {
+                size_t end = std::min(to.find(',', start), to.size());
+                std::string reading = to.substr(start, end - start);
+                while (!reading.empty() && reading.front() == ' ') reading.erase(0, 1);
+                if (!reading.empty()) readings.push_back(std::move(reading));
+                start = end + 1;
+            }
             continue;
         }
         out.corrections_.emplace(line.substr(0, arrow), std::move(to));

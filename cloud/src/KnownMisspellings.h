@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
+#include <vector>
 
 namespace quillo::cloud {
 
@@ -20,11 +20,17 @@ public:
     std::optional<std::string> correction(const std::string &lower) const;
     // Whether codespell lists the word at all, with one correction or several ("alot").
     bool listed(const std::string &lower) const { return corrections_.contains(lower) || ambiguous_.contains(lower); }
+    // The several corrections of an ambiguous entry ("ther": "there", "their", "the", "other").
+    const std::vector<std::string> *readings(const std::string &lower) const
+    {
+        auto it = ambiguous_.find(lower);
+        return it == ambiguous_.end() ? nullptr : &it->second;
+    }
     size_t size() const { return corrections_.size(); }
 
 private:
     std::unordered_map<std::string, std::string> corrections_;
-    std::unordered_set<std::string> ambiguous_;
+    std::unordered_map<std::string, std::vector<std::string>> ambiguous_;
 };
 
 }  // namespace quillo::cloud

@@ -327,9 +327,17 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     if (typo.size() == bestLower.size() + 1 && typo.starts_with(bestLower) && typo.back() != 'e' &&
         typo.back() != 's' && typo.back() != bestLower.back())
         return std::nullopt;
+    // codespell knows the word for a slip with several readings ("ther": "there", "their",
+    // "the", "other"): the neighbouring words may pick one of those, never another word that
+    // merely ranks first ("thee"). A reading of two words ("alot": "a lot") is no rival.
     auto choice = choiceByCandidates(typo, candidates, isKnown, lexicon, plainSlip);
-    // codespell's several readings of a word ("alot": "a lot", "allot") are not all among the
-    // candidates; the context must not choose between the wrong ones.
+    if (const auto *readings = misspellings.readings(typo);
+        readings && (!choice || std::ranges::find(*readings, *choice) == readings->end())) {
+        if (tied &&
+            std::ranges::all_of(*readings, [](const std::string &r) { return r.find(' ') == std::string::npos; }))
+            std::ranges::copy_if(*readings, std::back_inserter(*tied), isKnown);
+        return std::nullopt;
+    }
     if (!choice && tied && !misspellings.listed(typo)) *tied = closeRivals(typo, candidates, lexicon);
     return choice;
 }

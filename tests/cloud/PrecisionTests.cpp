@@ -369,6 +369,11 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("I also will have alot of information."), "I also will have a lot of information.");
     EXPECT_EQ(proofread("It proved taht tahy were wrong."), "It proved that tahy were wrong.");
+    // codespell reads "ther" as "there", "their", "the" or "other": the neighbours pick among
+    // those, never the word that merely ranks first ("thee"); undecided, the word stays.
+    EXPECT_EQ(proofread("I think ther is a problem."), "I think there is a problem.");
+    EXPECT_EQ(proofread("They forgot ther keys at home."), "They forgot ther keys at home.");
+    EXPECT_EQ(proofread("The palce was empty."), "The place was empty.");
 }
 
 TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
