@@ -328,8 +328,9 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
         typo.back() != 's' && typo.back() != bestLower.back())
         return std::nullopt;
     // codespell knows the word for a slip with several readings ("ther": "there", "their",
-    // "the", "other"): the neighbouring words may pick one of those, never another word that
-    // merely ranks first ("thee"). A reading of two words ("alot": "a lot") is no rival.
+    // "the", "other"): the best candidate stands only if it is one of them, and the neighbouring
+    // words may pick among them, never another word that merely ranks first ("thee"). A reading
+    // of two words ("alot": "a lot") is no rival.
     auto choice = choiceByCandidates(typo, candidates, isKnown, lexicon, plainSlip);
     if (const auto *readings = misspellings.readings(typo);
         readings && (!choice || std::ranges::find(*readings, *choice) == readings->end())) {
