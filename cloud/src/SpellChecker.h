@@ -23,7 +23,7 @@ public:
     std::optional<std::string> replacement(const std::string &word) { return verdict(word).fix; }
     struct Verdict {
         std::optional<std::string> fix;
-        std::vector<std::string> tied;  // without a fix: equally close candidates, for context to decide
+        std::vector<std::string> tied;  // equally close candidates, for the context to decide between
     };
     Verdict verdict(const std::string &word);
     bool isKnown(const std::string &word) { return index_->isKnown(word); }  // fast: no suggestions

@@ -277,7 +277,7 @@ std::vector<std::string> closeRivals(const std::string &typo, const std::vector<
     if (plain.empty()) return out;
     double closest = std::ranges::min_element(plain)->first;
     for (auto &[score, word] : plain)
-        if (score < closest + kContextMargin && std::ranges::find(out, word) == out.end()) out.push_back(word);
+        if (score < closest + kContextMargin + 1e-9 && std::ranges::find(out, word) == out.end()) out.push_back(word);
     return out;
 }
 }  // namespace
@@ -339,7 +339,11 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
             std::ranges::copy_if(*readings, std::back_inserter(*tied), isKnown);
         return std::nullopt;
     }
-    if (!choice && tied && !misspellings.listed(typo)) *tied = closeRivals(typo, candidates, lexicon);
+    if (tied && !misspellings.listed(typo)) {
+        auto rivals = closeRivals(typo, candidates, lexicon);
+        if (!choice || (rivals.size() > 1 && std::ranges::find(rivals, *choice) != rivals.end()))
+            *tied = std::move(rivals);
+    }
     return choice;
 }
 

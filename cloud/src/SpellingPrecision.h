@@ -115,16 +115,17 @@ std::optional<std::string> commonReading(const std::string &typo, const std::vec
                                          const std::function<bool(const std::string &)> &isKnown,
                                          const ScowlLexicon &lexicon);
 
-// The replacement for the lower-case `typo` when one is confident: codespell's known
-// correction, else the best of `candidates` (best first) when it passes every rule above.
-// When the typo reads as a slip but no candidate is clearly the one meant, `tied` (when given)
-// receives the plain words close to it, for the words around the typo to decide between.
 // The rules about the best candidate itself, for confidentChoice once the typo's own shape has
 // passed (not empty).
 std::optional<std::string> choiceByCandidates(const std::string &typo, const std::vector<std::string> &candidates,
                                               const std::function<bool(const std::string &)> &isKnown,
                                               const ScowlLexicon &lexicon, bool plainSlip);
 
+// The replacement for the lower-case `typo` when one is confident: codespell's known
+// correction, else the best of `candidates` (best first) when it passes every rule above.
+// `tied` (when given) receives the plain words as close to the typo as the one chosen, or,
+// without a choice, as close as the closest: the words around the typo may pick among them
+// ("stock maket": "market", not "maker") and are then heard over the choice.
 std::optional<std::string> confidentChoice(const std::string &typo, const std::vector<std::string> &candidates,
                                            const std::function<bool(const std::string &)> &isKnown,
                                            const ScowlLexicon &lexicon, const KnownMisspellings &misspellings,

@@ -204,7 +204,8 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
             if (!speller.varietyChosen) preferVariety(speller, t, tok.language);  // only when suggesting
             auto verdict = speller.main->verdict(lookup);
             fix = verdict.fix;
-            if (!fix && en && !verdict.tied.empty()) fix = choiceInContext(t, starts, i, verdict.tied);
+            if (en && !verdict.tied.empty())
+                if (auto chosen = choiceInContext(t, starts, i, verdict.tied)) fix = chosen;
             if (!fix) continue;
             if (!en && !speller.isKnown(*fix)) continue;
             // A capitalised sentence start may be a name too ("Ilse"): only a known misspelling

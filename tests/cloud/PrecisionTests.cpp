@@ -374,6 +374,10 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     EXPECT_EQ(proofread("I think ther is a problem."), "I think there is a problem.");
     EXPECT_EQ(proofread("They forgot ther keys at home."), "They forgot ther keys at home.");
     EXPECT_EQ(proofread("The palce was empty."), "The place was empty.");
+    // "maket" is closest to "maker", but "market" is as much one slip away and the neighbours
+    // want it; where they want nothing in particular, the closest stands.
+    EXPECT_EQ(proofread("The stock maket fell today."), "The stock market fell today.");
+    EXPECT_EQ(proofread("It is a maket of toys."), "It is a maker of toys.");
 }
 
 TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
