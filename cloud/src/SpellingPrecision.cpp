@@ -257,8 +257,9 @@ bool gerundPlural(const std::string &typo, const std::string &word)
 }
 
 // The plain words people write (SCOWL below kRareGuessLevel, lower-case letters, the typo's
-// first letter, one slip from it) within kContextMargin of the closest such word: the readings between which
-// only the words around the typo can decide.
+// first letter, one slip from it) within kContextMargin of the closest such word, and the
+// familiar ones among them however they rank ("fre": "fire" as much as "free"): the readings
+// between which only the words around the typo can decide.
 std::vector<std::string> closeRivals(const std::string &typo, const std::vector<std::string> &candidates,
                                      const ScowlLexicon &lexicon)
 {
@@ -277,7 +278,9 @@ std::vector<std::string> closeRivals(const std::string &typo, const std::vector<
     if (plain.empty()) return out;
     double closest = std::ranges::min_element(plain)->first;
     for (auto &[score, word] : plain)
-        if (score < closest + kContextMargin + 1e-9 && std::ranges::find(out, word) == out.end()) out.push_back(word);
+        if ((score < closest + kContextMargin + 1e-9 || lexicon.level(word) <= kFamiliarLevel) &&
+            std::ranges::find(out, word) == out.end())
+            out.push_back(word);
     return out;
 }
 }  // namespace

@@ -378,6 +378,9 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     // want it; where they want nothing in particular, the closest stands.
     EXPECT_EQ(proofread("The stock maket fell today."), "The stock market fell today.");
     EXPECT_EQ(proofread("It is a maket of toys."), "It is a maker of toys.");
+    // A familiar word one slip away is a reading however far down it ranks.
+    EXPECT_EQ(proofread("He lit the fre with a burning splint."), "He lit the fire with a burning splint.");
+    EXPECT_EQ(proofread("The family oned a large estate."), "The family owned a large estate.");
 }
 
 TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
