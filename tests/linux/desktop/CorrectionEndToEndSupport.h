@@ -104,6 +104,12 @@ inline std::optional<QString> focusedFieldText(LinuxAccessibility& accessibility
     return reply.arguments.first().toString();
 }
 
+// Whether the frontmost application's focused field comes to hold `text` within 15 seconds: an
+// editor takes the focus before it has finished reading its file.
+inline bool waitForFieldText(LinuxAccessibility& accessibility, Workspace& workspace, const QString& text) {
+    return waitUntil([&] { return focusedFieldText(accessibility, workspace) == text; }, 15000);
+}
+
 // Replaces the focused field's text over the accessibility bus.
 inline bool setFocusedFieldText(LinuxAccessibility& accessibility, Workspace& workspace, const QString& text) {
     const auto ref = focusedObject(accessibility, workspace);

@@ -31,6 +31,9 @@ TEST_F(EndToEnd, MousepadsDocumentIsCorrected) {
     ASSERT_TRUE(mousepad.start());
     ASSERT_TRUE(bringToFront(mousepad.processId()));
     ASSERT_TRUE(frontmostFocusIs(FocusedElementCorrectionContext::textInput));
+    // The window takes the focus before the file is read.
+    ASSERT_TRUE(waitUntil([&] { return focusedFieldText() == misspelled; }, 15000))
+        << focusedFieldText().value_or(QStringLiteral("no text")).toStdString();
     pressTrigger();
     ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
     EXPECT_TRUE(toast.events.contains(QStringLiteral("preview"))) << toast.joined().toStdString();

@@ -62,6 +62,8 @@ TEST_F(GnomeCorrection, MousepadsWholeDocumentIsCorrectedAndTheClipboardComesBac
     ASSERT_TRUE(mousepad.start());
     ASSERT_TRUE(focusedOn(mousepad.processId()));
     ASSERT_TRUE(frontmostFocusIs(FocusedElementCorrectionContext::textInput));
+    ASSERT_TRUE(waitForFieldText(accessibility, workspace, misspelled))
+        << focusedFieldText().value_or(QStringLiteral("no text")).toStdString();
     pressTrigger();
     ASSERT_TRUE(outcomeShown()) << toast.joined().toStdString();
     EXPECT_EQ(triggers, 1) << "the trigger came through the custom keybinding";

@@ -48,6 +48,8 @@ TEST_F(KWinEndToEnd, KdesShortcutCorrectsMousepadsWholeDocumentAndGivesTheClipbo
     mousepad.start(QStringLiteral("mousepad"), {QStringLiteral("--disable-server"), file});
     ASSERT_TRUE(focusedOn(mousepad.processId()));
     ASSERT_TRUE(frontmostFocusIs(FocusedElementCorrectionContext::textInput));
+    ASSERT_TRUE(waitForFieldText(accessibility, workspace, misspelled))
+        << focusedFieldText().value_or(QStringLiteral("no text")).toStdString();
 
     QElapsedTimer elapsed;
     elapsed.start();

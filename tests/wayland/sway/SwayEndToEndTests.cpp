@@ -71,6 +71,8 @@ TEST_F(SwayEndToEnd, SwaysBindingCorrectsMousepadsWholeDocumentAndGivesTheClipbo
     mousepad.start(QStringLiteral("mousepad"), {QStringLiteral("--disable-server"), file});
     ASSERT_TRUE(focusedOn(mousepad.processId())) << "mousepad " << mousepad.processId() << ", " << front();
     ASSERT_TRUE(frontmostFocusIs(FocusedElementCorrectionContext::textInput)) << front();
+    ASSERT_TRUE(waitForFieldText(accessibility, workspace, misspelled))
+        << focusedFieldText(accessibility, workspace).value_or(QStringLiteral("no text")).toStdString();
 
     QElapsedTimer elapsed;
     elapsed.start();
