@@ -209,6 +209,22 @@ bool regnalNumeral(const std::vector<Token> &t, size_t i)
     return before > 0 && t[before - 1].kind == Kind::word;
 }
 
+// "there is many reasons", "there's several ways"
+void thereIsMany(Context &c, size_t i, const std::string &w)
+{
+    static const std::map<std::string, std::string> plural = {
+        {"is", "are"}, {"was", "were"}, {"isn't", "aren't"}, {"wasn't", "weren't"}, {"there's", "there are"}};
+    auto verb = plural.find(w);
+    size_t n = nextWord(c.t, i);
+    if (verb == plural.end() || n == npos || (w != "there's" && keyAt(c.t, prevWord(c.t, i)) != "there")) return;
+    static const Words many = {"many", "several", "few", "two", "three", "four", "five", "lots", "various", "numerous"};
+    std::string next = keyAt(c.t, n);
+    if (!many.contains(next)) return;
+    size_t after = nextWord(c.t, n);
+    bool countable = (next == "lots" && w != "there's") || (after != npos && c.lex.isPluralNoun(keyAt(c.t, after)));
+    if (countable) put(c.t, i, verb->second, c.curlyText);
+}
+
 void agreement(Context &c, size_t i, const std::string &w)
 {
     size_t n = nextWord(c.t, i);
@@ -235,22 +251,11 @@ void agreement(Context &c, size_t i, const std::string &w)
     } else if (w == "i" && c.t[i].text == "I" && !question && !regnalNumeral(c.t, i)) {
         if (auto f = first.find(next); f != first.end()) put(c.t, n, f->second, c.curlyText);
     }
-    // "there is many reasons"
-    static const Words many = {"many", "several", "few", "two", "three", "four", "five", "lots", "various", "numerous"};
-    if ((w == "is" || w == "was" || w == "isn't" || w == "wasn't") && prev == "there" && many.contains(next)) {
-        size_t after = nextWord(c.t, n);
-        bool countable = next == "lots" || (after != npos && c.lex.isPluralNoun(keyAt(c.t, after)));
-        if (countable) put(c.t, i, plural.at(w), c.curlyText);
-    }
     // "there is editors": a plain plural right after (not "there is news", a noun of its own,
     // nor "there was years of work").
     if ((w == "is" || w == "was") && prev == "there" && c.t[n].text == next && next.size() > 3 && next.back() == 's' &&
         c.lex.isPluralNoun(next) && !c.lex.isNoun(next) && !c.lex.isVerb(next) && keyAt(c.t, nextWord(c.t, n)) != "of")
         put(c.t, i, plural.at(w), c.curlyText);
-    if (w == "there's" && many.contains(next)) {
-        size_t after = nextWord(c.t, n);
-        if (after != npos && c.lex.isPluralNoun(keyAt(c.t, after))) put(c.t, i, "there are", c.curlyText);
-    }
     // "the results was surprising"; after a preposition the phrase may not be the subject ("In
     // both cases is said", "What matters to our children is").
     static const Words prepositions = {"in",   "on",    "at",      "of",     "for",     "to",    "with",
@@ -642,6 +647,9 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         properAdjective(c, i, w);
     }
     applyEnglishNumber(t, lex);
+    // After the number rules: "there is many way" has its plural noun only now.
+    for (size_t i = 0; i < t.size(); ++i)
+        if (isWord(t, i)) thereIsMany(c, i, key(t[i]));
     applyEnglishArticles(t, lex);
     applyEnglishCommas(t, lex);
     fixEnglishClauseEdges(t);

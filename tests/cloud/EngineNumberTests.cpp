@@ -11,6 +11,10 @@ TEST(EngineNumber, APluralNounOpeningAClauseTakesAPluralVerb) {
     EXPECT_EQ(proofread("And tickets is what we need."), "And tickets are what we need.");
     EXPECT_EQ(proofread("I know that young people doesn't care."), "I know that young people don't care.");
     EXPECT_EQ(proofread("SOME PEOPLE IS LOUD."), "SOME PEOPLE IS LOUD."); // shouting stays
+    // "there is" agrees with a noun made plural by the rule after it.
+    EXPECT_EQ(proofread("There is many way to do it."), "There are many ways to do it.");
+    EXPECT_EQ(proofread("There's several reason for it."), "There are several reasons for it.");
+    EXPECT_EQ(proofread("There's lots of time."), "There's lots of time.");
 }
 
 TEST(EngineNumber, SubjectsThatAreNotPlainPluralsStay) {
