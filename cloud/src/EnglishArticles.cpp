@@ -39,8 +39,31 @@ void superlatives(std::vector<Token> &t, const EnglishLexicon &lex)
     }
 }
 
+// "spent lot of time", "there will be lot of members": "lot of" right after a verb or a
+// preposition lacks its "a". After anything else "lot" may be a lot of land or goods ("the
+// parking lot of the mall", "lot of ten coins").
+void aLotOf(std::vector<Token> &t)
+{
+    static const Words before = {
+        "be",    "is",    "are",   "was",    "were",  "been",  "have",   "has",   "had",    "get",   "got",  "gets",
+        "take",  "took",  "takes", "make",   "made",  "makes", "need",   "needs", "spend",  "spent", "save", "saves",
+        "saved", "waste", "lose",  "lost",   "earn",  "gave",  "give",   "gives", "learn",  "learned", "learnt", "see",
+        "saw",   "seen",  "with",  "of",     "for",   "in",    "to",     "by",    "about",  "from",  "and",  "or",
+        "but",   "than",  "there's", "it's", "want",  "wants", "bring",  "brings", "brought", "requires", "require"};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || t[i].text != "lot" || keyAt(t, nextWord(t, i)) != "of") continue;
+        size_t p = prevWord(t, i);
+        if (p == npos || t[p].text != keyAt(t, p) || !before.contains(t[p].text)) continue;
+        t[i].text = "a lot";
+    }
+}
+
 }  // namespace
 
-void applyEnglishArticles(std::vector<Token> &t, const EnglishLexicon &lex) { superlatives(t, lex); }
+void applyEnglishArticles(std::vector<Token> &t, const EnglishLexicon &lex)
+{
+    superlatives(t, lex);
+    aLotOf(t);
+}
 
 }  // namespace quillo::cloud

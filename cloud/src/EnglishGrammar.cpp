@@ -217,12 +217,20 @@ void thereIsMany(Context &c, size_t i, const std::string &w)
     auto verb = plural.find(w);
     size_t n = nextWord(c.t, i);
     if (verb == plural.end() || n == npos || (w != "there's" && keyAt(c.t, prevWord(c.t, i)) != "there")) return;
-    static const Words many = {"many", "several", "few", "two", "three", "four", "five", "lots", "various", "numerous"};
+    static const Words many = {"many", "several", "few", "two", "three", "four", "five", "various", "numerous"};
     std::string next = keyAt(c.t, n);
-    if (!many.contains(next)) return;
-    size_t after = nextWord(c.t, n);
-    bool countable = (next == "lots" && w != "there's") || (after != npos && c.lex.isPluralNoun(keyAt(c.t, after)));
-    if (countable) put(c.t, i, verb->second, c.curlyText);
+    size_t noun = nextWord(c.t, n);
+    // "there is a lot of critics", "there was lots of cars": the noun after "of" counts, and
+    // only a plain plural ("there is a lot of news", "lots of time" stay).
+    if (next == "a" && keyAt(c.t, noun) == "lot") noun = nextWord(c.t, noun);
+    else if (next != "lots" && !many.contains(next)) return;
+    if (!many.contains(next)) {
+        if (keyAt(c.t, noun) != "of") return;
+        noun = nextWord(c.t, noun);
+        std::string plural = keyAt(c.t, noun);
+        if (noun == npos || c.t[noun].text != plural || c.lex.isNoun(plural)) return;
+    }
+    if (noun != npos && c.lex.isPluralNoun(keyAt(c.t, noun))) put(c.t, i, verb->second, c.curlyText);
 }
 
 void agreement(Context &c, size_t i, const std::string &w)
@@ -244,11 +252,22 @@ void agreement(Context &c, size_t i, const std::string &w)
         {"doesn't", "don't"}, {"isn't", "aren't"}, {"wasn't", "weren't"}, {"hasn't", "haven't"}};
     static const std::map<std::string, std::string> first = {
         {"is", "am"}, {"are", "am"}, {"has", "have"}, {"does", "do"}, {"doesn't", "don't"}};
+    // The last of two joined subjects: "He and I are", "Tom and she are" agree with both.
+    // Not a clause joined on ("I am tired and he are too").
+    bool joined = false;
+    if (prev == "and" || prev == "or" || prev == "nor") {
+        static const Words subjects = {"i", "you", "he", "she", "we", "they"};
+        size_t pp = prevWord(c.t, p);
+        std::string first = keyAt(c.t, pp);
+        joined = pp != npos && (subjects.contains(first) || startsUpper(c.t[pp].text) ||
+                                (c.lex.isNoun(first) && !c.lex.isAdjective(first) && !c.lex.isVerb(first)));
+    }
     if ((w == "he" || w == "she" || w == "it") && !question) {
+        if (joined && (next == "are" || next == "aren't")) return;
         if (auto f = third.find(next); f != third.end()) put(c.t, n, f->second, c.curlyText);
     } else if ((w == "they" || w == "we" || w == "you") && !question) {
         if (auto f = plural.find(next); f != plural.end()) put(c.t, n, f->second, c.curlyText);
-    } else if (w == "i" && c.t[i].text == "I" && !question && !regnalNumeral(c.t, i)) {
+    } else if (w == "i" && c.t[i].text == "I" && !question && !joined && !regnalNumeral(c.t, i)) {
         if (auto f = first.find(next); f != first.end()) put(c.t, n, f->second, c.curlyText);
     }
     // "there is editors": a plain plural right after (not "there is news", a noun of its own,

@@ -67,3 +67,15 @@ TEST(EngineClauseEdges, ASuperlativeBeforeItsNounTakesThe) {
          })
         EXPECT_EQ(proofread(text), text);
 }
+
+TEST(EngineClauseEdges, LotOfAfterAVerbOrPrepositionTakesA) {
+    EXPECT_EQ(proofread("I spent lot of time on it."), "I spent a lot of time on it.");
+    EXPECT_EQ(proofread("We faced failures and lot of struggles."), "We faced failures and a lot of struggles.");
+    for (const char* text : {
+             "The parking lot of the mall is full.", // a piece of land
+             "The whole lot of them left.",          //
+             "He bid on the lot of ten coins.",      //
+             "I spent Lot of time on it.",           // a capital: a name or a title
+         })
+        EXPECT_EQ(proofread(text), text);
+}

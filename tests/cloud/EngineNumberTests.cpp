@@ -14,7 +14,21 @@ TEST(EngineNumber, APluralNounOpeningAClauseTakesAPluralVerb) {
     // "there is" agrees with a noun made plural by the rule after it.
     EXPECT_EQ(proofread("There is many way to do it."), "There are many ways to do it.");
     EXPECT_EQ(proofread("There's several reason for it."), "There are several reasons for it.");
-    EXPECT_EQ(proofread("There's lots of time."), "There's lots of time.");
+    EXPECT_EQ(proofread("There is a lot of critics."), "There are a lot of critics.");
+    EXPECT_EQ(proofread("There was lots of cars."), "There were lots of cars.");
+    for (const char* text : {
+             "There's lots of time.", "There is lots of time.", // no plural after "of"
+             "There is a lot of news.",                         // a plural read as one thing
+             "There is a lot of Smiths here.",                  // a name
+             "There is a lot to do.",                           //
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(EngineNumber, TheLastOfTwoJoinedSubjectsKeepsTheirPluralVerb) {
+    for (const char* text : {"He and I are good friends.", "Tom and she are here.", "You or I are wrong."})
+        EXPECT_EQ(proofread(text), text);
+    EXPECT_EQ(proofread("I are tired and he are too."), "I am tired and he is too.");
 }
 
 TEST(EngineNumber, SubjectsThatAreNotPlainPluralsStay) {
