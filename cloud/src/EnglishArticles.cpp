@@ -45,11 +45,12 @@ void superlatives(std::vector<Token> &t, const EnglishLexicon &lex)
 void aLotOf(std::vector<Token> &t)
 {
     static const Words before = {
-        "be",    "is",    "are",   "was",    "were",  "been",  "have",   "has",   "had",    "get",   "got",  "gets",
-        "take",  "took",  "takes", "make",   "made",  "makes", "need",   "needs", "spend",  "spent", "save", "saves",
-        "saved", "waste", "lose",  "lost",   "earn",  "gave",  "give",   "gives", "learn",  "learned", "learnt", "see",
-        "saw",   "seen",  "with",  "of",     "for",   "in",    "to",     "by",    "about",  "from",  "and",  "or",
-        "but",   "than",  "there's", "it's", "want",  "wants", "bring",  "brings", "brought", "requires", "require"};
+        "be",      "is",    "are",   "was",     "were",   "been",   "have",    "has",      "had",    "get",
+        "got",     "gets",  "take",  "took",    "takes",  "make",   "made",    "makes",    "need",   "needs",
+        "spend",   "spent", "save",  "saves",   "saved",  "waste",  "lose",    "lost",     "earn",   "gave",
+        "give",    "gives", "learn", "learned", "learnt", "see",    "saw",     "seen",     "with",   "of",
+        "for",     "in",    "to",    "by",      "about",  "from",   "and",     "or",       "but",    "than",
+        "there's", "it's",  "want",  "wants",   "bring",  "brings", "brought", "requires", "require"};
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i) || t[i].text != "lot" || keyAt(t, nextWord(t, i)) != "of") continue;
         size_t p = prevWord(t, i);

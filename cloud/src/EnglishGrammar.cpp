@@ -3,6 +3,7 @@
 #include "EnglishArticles.h"
 #include "EnglishClauseEdges.h"
 #include "EnglishCommas.h"
+#include "EnglishGrammarRules.h"
 #include "EnglishLexicon.h"
 #include "EnglishNumber.h"
 #include "EnglishSetPhrases.h"
@@ -27,34 +28,6 @@ bool curly(const std::vector<Token> &t)
     return false;
 }
 
-// Replaces word i, keeping its capital and the text's apostrophe style.
-void put(std::vector<Token> &t, size_t i, std::string word, bool curlyText)
-{
-    if (startsUpper(t[i].text) && !allUpper(t[i].text)) word = capitalized(word);
-    else if (allUpper(t[i].text) && t[i].text.size() > 1) return;  // shouting is the writer's own
-    if (curlyText) replaceAll(word, "'", "\xE2\x80\x99");
-    t[i].text = word;
-}
-
-// Removes word i and the space after it; the next word takes its capital.
-void drop(std::vector<Token> &t, size_t i)
-{
-    size_t next = nextWord(t, i);
-    if (next == npos) return;
-    if (startsUpper(t[i].text)) t[next].text = capitalized(t[next].text);
-    t[i].text.clear();
-    t[i + 1].text.clear();
-}
-
-const Words kModals = {"can", "could", "will", "would", "shall", "should", "may", "might", "must"};
-const Words kDoForms = {"do",     "does",     "did",   "don't",    "doesn't",   "didn't",  "can't",
-                        "cannot", "couldn't", "won't", "wouldn't", "shouldn't", "mustn't", "mightn't"};
-const Words kBe = {"is", "are", "was", "were", "be", "been", "am", "being", "it's", "that's", "isn't", "wasn't"};
-const Words kDeterminers = {"the", "a",   "an",  "this",  "that", "these", "those", "my",    "your", "his",
-                            "her", "its", "our", "their", "some", "any",   "no",    "every", "each"};
-const Words kPluralDeterminers = {"the", "these", "those", "my",  "your", "our",     "their", "his",
-                                  "her", "many",  "some",  "all", "both", "several", "most"};
-
 std::string ingForm(const std::string &v, const std::function<bool(const std::string &)> &isKnown)
 {
     std::vector<std::string> tries;
@@ -67,14 +40,7 @@ std::string ingForm(const std::string &v, const std::function<bool(const std::st
     return {};
 }
 
-struct Context {
-    std::vector<Token> &t;
-    const EnglishLexicon &lex;
-    const std::function<bool(const std::string &)> &isKnown;
-    bool curlyText;
-};
-
-void modalOf(Context &c, size_t i, const std::string &w)
+void modalOf(GrammarContext &c, size_t i, const std::string &w)
 {
     static const Words modals = {"could", "should", "would", "must", "might"};
     if (!modals.contains(w)) return;
@@ -92,7 +58,7 @@ const Words &objectAfterPrepositions()
     return words;
 }
 
-void homophones(Context &c, size_t i, const std::string &w)
+void homophones(GrammarContext &c, size_t i, const std::string &w)
 {
     size_t n = nextWord(c.t, i);
     size_t p = prevWord(c.t, i);
@@ -171,7 +137,7 @@ void homophones(Context &c, size_t i, const std::string &w)
     }
 }
 
-void article(Context &c, size_t i, const std::string &w)
+void article(GrammarContext &c, size_t i, const std::string &w)
 {
     if (w != "a" && w != "an") return;
     // A capital "A" inside a sentence is the letter ("got an A on it", "plan A").
@@ -199,152 +165,7 @@ void article(Context &c, size_t i, const std::string &w)
     else if (w == "an" && consonant) put(c.t, i, "a", c.curlyText);
 }
 
-// "Constantine I is", "Elizabeth I was": a capitalised name inside the sentence before "I".
-bool regnalNumeral(const std::vector<Token> &t, size_t i)
-{
-    size_t p = prevWord(t, i);
-    if (p == npos || !startsUpper(t[p].text)) return false;
-    size_t before = p;
-    while (before > 0 && t[before - 1].kind == Kind::space) --before;
-    return before > 0 && t[before - 1].kind == Kind::word;
-}
-
-// "there is many reasons", "there's several ways"
-void thereIsMany(Context &c, size_t i, const std::string &w)
-{
-    static const std::map<std::string, std::string> plural = {
-        {"is", "are"}, {"was", "were"}, {"isn't", "aren't"}, {"wasn't", "weren't"}, {"there's", "there are"}};
-    auto verb = plural.find(w);
-    size_t n = nextWord(c.t, i);
-    if (verb == plural.end() || n == npos || (w != "there's" && keyAt(c.t, prevWord(c.t, i)) != "there")) return;
-    static const Words many = {"many", "several", "few", "two", "three", "four", "five", "various", "numerous"};
-    std::string next = keyAt(c.t, n);
-    size_t noun = nextWord(c.t, n);
-    // "there is a lot of critics", "there was lots of cars": the noun after "of" counts, and
-    // only a plain plural ("there is a lot of news", "lots of time" stay).
-    if (next == "a" && keyAt(c.t, noun) == "lot") noun = nextWord(c.t, noun);
-    else if (next != "lots" && !many.contains(next)) return;
-    if (!many.contains(next)) {
-        if (keyAt(c.t, noun) != "of") return;
-        noun = nextWord(c.t, noun);
-        std::string plural = keyAt(c.t, noun);
-        if (noun == npos || c.t[noun].text != plural || c.lex.isNoun(plural)) return;
-    }
-    if (noun != npos && c.lex.isPluralNoun(keyAt(c.t, noun))) put(c.t, i, verb->second, c.curlyText);
-}
-
-void agreement(Context &c, size_t i, const std::string &w)
-{
-    size_t n = nextWord(c.t, i);
-    if (n == npos) return;
-    size_t p = prevWord(c.t, i);
-    std::string next = keyAt(c.t, n), prev = keyAt(c.t, p);
-    // A subject right after a modal or do-form ("does he have") or "that" (a subjunctive) is left.
-    // After a preposition the pronoun is an object, and the verb has another subject ("parts
-    // of it are").
-    static const Words objectAfter = {"of", "for", "with", "in", "on", "at", "from", "by", "about", "into", "without"};
-    bool question = p != npos && (kModals.contains(prev) || kDoForms.contains(prev) || prev == "that" || prev == "to" ||
-                                  prev == "let" || prev == "make" || prev == "help" || objectAfter.contains(prev));
-    static const std::map<std::string, std::string> third = {
-        {"have", "has"}, {"do", "does"}, {"don't", "doesn't"}, {"are", "is"}, {"aren't", "isn't"}};
-    static const std::map<std::string, std::string> plural = {
-        {"is", "are"},        {"was", "were"},     {"has", "have"},       {"does", "do"},
-        {"doesn't", "don't"}, {"isn't", "aren't"}, {"wasn't", "weren't"}, {"hasn't", "haven't"}};
-    static const std::map<std::string, std::string> first = {
-        {"is", "am"}, {"are", "am"}, {"has", "have"}, {"does", "do"}, {"doesn't", "don't"}};
-    // The last of two joined subjects: "He and I are", "Tom and she are" agree with both.
-    // Not a clause joined on ("I am tired and he are too").
-    bool joined = false;
-    if (prev == "and" || prev == "or" || prev == "nor") {
-        static const Words subjects = {"i", "you", "he", "she", "we", "they"};
-        size_t pp = prevWord(c.t, p);
-        std::string first = keyAt(c.t, pp);
-        joined = pp != npos && (subjects.contains(first) || startsUpper(c.t[pp].text) ||
-                                (c.lex.isNoun(first) && !c.lex.isAdjective(first) && !c.lex.isVerb(first)));
-    }
-    if ((w == "he" || w == "she" || w == "it") && !question) {
-        if (joined && (next == "are" || next == "aren't")) return;
-        if (auto f = third.find(next); f != third.end()) put(c.t, n, f->second, c.curlyText);
-    } else if ((w == "they" || w == "we" || w == "you") && !question) {
-        if (auto f = plural.find(next); f != plural.end()) put(c.t, n, f->second, c.curlyText);
-    } else if (w == "i" && c.t[i].text == "I" && !question && !joined && !regnalNumeral(c.t, i)) {
-        if (auto f = first.find(next); f != first.end()) put(c.t, n, f->second, c.curlyText);
-    }
-    // "there is editors": a plain plural right after (not "there is news", a noun of its own,
-    // nor "there was years of work").
-    if ((w == "is" || w == "was") && prev == "there" && c.t[n].text == next && next.size() > 3 && next.back() == 's' &&
-        c.lex.isPluralNoun(next) && !c.lex.isNoun(next) && !c.lex.isVerb(next) && keyAt(c.t, nextWord(c.t, n)) != "of")
-        put(c.t, i, plural.at(w), c.curlyText);
-    // "the results was surprising"; after a preposition the phrase may not be the subject ("In
-    // both cases is said", "What matters to our children is").
-    static const Words prepositions = {"in",   "on",    "at",      "of",     "for",     "to",    "with",
-                                       "by",   "from",  "about",   "among",  "between", "into",  "like",
-                                       "over", "under", "through", "during", "without", "after", "before"};
-    // Not "these days is" (time, not the subject) nor "How many people has she" (a question).
-    static const Words time = {"days", "years", "weeks", "months", "times", "hours", "nights"};
-    if (kPluralDeterminers.contains(w) && c.lex.isPluralNoun(next) && !prepositions.contains(prev) &&
-        !time.contains(next)) {
-        size_t verb = nextWord(c.t, n);
-        std::string v = keyAt(c.t, verb);
-        static const Words asked = {"i", "you", "he", "she", "it", "we", "they", "there"};
-        if (asked.contains(keyAt(c.t, nextWord(c.t, verb)))) return;
-        static const Words singular = {"was", "is", "has", "doesn't", "isn't", "wasn't", "hasn't"};
-        if (verb != npos && singular.contains(v) && !(w == "her" || w == "his"))
-            put(c.t, verb, plural.at(v), c.curlyText);
-    }
-}
-
-// The "-s" form of a verb the dictionary knows and WordNet reads back to it ("want" ->
-// "wants", "carry" -> "carries", "watch" -> "watches").
-std::string thirdPersonOf(const Context &c, const std::string &v)
-{
-    std::vector<std::string> tries;
-    if (v.size() > 2 && v.back() == 'y' && !std::strchr("aeiou", v[v.size() - 2]))
-        tries.push_back(v.substr(0, v.size() - 1) + "ies");
-    if (v.ends_with("sh") || v.ends_with("ch") || v.ends_with('x') || v.ends_with('z') || v.ends_with('o'))
-        tries.push_back(v + "es");
-    tries.push_back(v + "s");
-    for (auto &form : tries)
-        if (c.isKnown(form) && c.lex.baseOfInflectedVerb(form, false) == v) return form;
-    return {};
-}
-
-// "because it transmit", "and he enjoy it": "he", "she" or "it" opening a clause takes the
-// "-s" form of a plain verb. Not after "that" (a subjunctive), nor for a verb whose past is the
-// same word ("and he put it there"), one that is also an adjective ("he last saw"), or a modal.
-void thirdPerson(Context &c, size_t i, const std::string &w)
-{
-    if (w != "he" && w != "she" && w != "it") return;
-    size_t p = prevWord(c.t, i);
-    static const Words opens = {"and", "but", "because", "if", "when", "while", "since", "although", "though", "so"};
-    bool start = i == 0 || (i >= 2 && c.t[i - 1].kind == Kind::space && c.t[i - 2].kind == Kind::punct &&
-                            std::string_view(".!?,;").find(c.t[i - 2].text[0]) != std::string_view::npos);
-    if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
-    size_t n = nextWord(c.t, i);
-    // Past a frequency adverb ("he usually bring").
-    if (n != npos && frequencyAdverb(keyAt(c.t, n))) n = nextWord(c.t, n);
-    if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
-    std::string v = keyAt(c.t, n);
-    static const Words notPlain = {"be", "have", "do", "need", "dare", "used", "ought", "better"};
-    // Pasts spelt as their verb: WordNet's exception lists leave them out.
-    static const Words samePast = {"put",    "read",   "cut",  "set",  "hit",     "let",      "shut",      "cost",
-                                   "hurt",   "spread", "quit", "beat", "bet",     "burst",    "cast",      "split",
-                                   "upset",  "thrust", "shed", "rid",  "bid",     "slit",     "broadcast", "forecast",
-                                   "fit",    "knit",   "wet",  "spit", "sweat",   "input",    "output",    "reset",
-                                   "reread", "preset", "bust", "wed",  "typeset", "undercut", "sublet",    "offset"};
-    // Nor for the irregular past of another verb that is a verb of its own ("he felt", "she
-    // saw", "she bore").
-    if (c.lex.verbBase(v).value_or(v) != v) return;
-    for (std::string_view prefix : {"mis", "re", "over", "under", "out", "up", "fore"})  // "misread", "overcut"
-        if (v.starts_with(prefix) && samePast.contains(v.substr(prefix.size()))) return;
-    if (v.size() < 3 || notPlain.contains(v) || kModals.contains(v) || !c.lex.isVerb(v) || c.lex.isAdjective(v) ||
-        v.ends_with('s') || v.ends_with("ed") || (v.ends_with("ing") && v.size() > 6) || samePast.contains(v))
-        return;
-    std::string form = thirdPersonOf(c, v);
-    if (!form.empty()) put(c.t, n, form, c.curlyText);
-}
-
-void verbForm(Context &c, size_t i, const std::string &w)
+void verbForm(GrammarContext &c, size_t i, const std::string &w)
 {
     size_t n = nextWord(c.t, i);
     if (n == npos) return;
@@ -409,7 +230,7 @@ void verbForm(Context &c, size_t i, const std::string &w)
     }
 }
 
-void forwardTo(Context &c, size_t i, const std::string &w)
+void forwardTo(GrammarContext &c, size_t i, const std::string &w)
 {
     if (w != "forward") return;
     size_t p = prevWord(c.t, i);
@@ -426,13 +247,13 @@ void forwardTo(Context &c, size_t i, const std::string &w)
     if (!ing.empty()) put(c.t, v, ing, c.curlyText);
 }
 
-void runTogether(Context &c, size_t i, const std::string &w)
+void runTogether(GrammarContext &c, size_t i, const std::string &w)
 {
     // codespell lists "alot" with two readings; "a lot" is the one people mean.
     if (w == "alot") put(c.t, i, "a lot", c.curlyText);
 }
 
-void doubled(Context &c, size_t i, const std::string &w)
+void doubled(GrammarContext &c, size_t i, const std::string &w)
 {
     // Doubled on purpose: "had had", "denies her her allowance", "far far".
     static const Words allowed = {"that", "had", "is", "do",     "can", "bye", "so",
@@ -467,14 +288,14 @@ bool quantifier(const std::string &w)
 }
 
 // A singular noun that is not also an adjective or a determiner ("way", "reason", not "fun").
-bool countNoun(const Context &c, const std::string &w)
+bool countNoun(const GrammarContext &c, const std::string &w)
 {
     return c.lex.isNoun(w) && !c.lex.isAdjective(w) && !c.lex.isPluralNoun(w) && !kDeterminers.contains(w) &&
            w.back() != 's' && isAsciiWord(w);
 }
 
 // The regular plural of a noun when the dictionary knows it and WordNet reads it as a plural.
-std::string pluralOf(const Context &c, const std::string &w)
+std::string pluralOf(const GrammarContext &c, const std::string &w)
 {
     std::string plural = w.back() == 'y' && w.size() > 2 && !std::strchr("aeiou", w[w.size() - 2])
                              ? w.substr(0, w.size() - 1) + "ies"
@@ -484,7 +305,7 @@ std::string pluralOf(const Context &c, const std::string &w)
 }
 
 // "one of the reason" -> "one of the reasons"; "for this reasons" -> "for these reasons".
-void nounNumber(Context &c, size_t i, const std::string &w)
+void nounNumber(GrammarContext &c, size_t i, const std::string &w)
 {
     size_t n = nextWord(c.t, i);
     if (n == npos) return;
@@ -522,7 +343,7 @@ void nounNumber(Context &c, size_t i, const std::string &w)
 // "despite of the rain", "discuss about it": a preposition the word already holds. And nouns
 // English never counts, which learners pluralise ("informations", "equipments"); WordNet does
 // not mark countability, so these few are named.
-void extraWords(Context &c, size_t i, const std::string &w)
+void extraWords(GrammarContext &c, size_t i, const std::string &w)
 {
     static const Words discuss = {"discuss", "discusses", "discussed", "discussing"};
     size_t n = nextWord(c.t, i);
@@ -541,7 +362,7 @@ void extraWords(Context &c, size_t i, const std::string &w)
 }
 
 // "is not same" -> "is not the same": "same" as an adjective of identity takes "the".
-void theSame(Context &c, size_t i, const std::string &w)
+void theSame(GrammarContext &c, size_t i, const std::string &w)
 {
     if (w != "same" || c.t[i].text != "same") return;
     size_t p = prevWord(c.t, i);
@@ -552,7 +373,7 @@ void theSame(Context &c, size_t i, const std::string &w)
     c.t[i].text = "the same";
 }
 
-void quantity(Context &c, size_t i, const std::string &w)
+void quantity(GrammarContext &c, size_t i, const std::string &w)
 {
     size_t n = nextWord(c.t, i);
     if (n == npos) return;
@@ -612,7 +433,7 @@ void quantity(Context &c, size_t i, const std::string &w)
 
 // "english", "french": an adjective of a language or a people takes its capital, unless it is
 // part of an identifier or a path ("--lang english", "locale/french").
-void properAdjective(Context &c, size_t i, const std::string &w)
+void properAdjective(GrammarContext &c, size_t i, const std::string &w)
 {
     if (c.t[i].text != w) return;
     auto proper = c.lex.properAdjective(w);
@@ -646,7 +467,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
     const EnglishLexicon &lex = EnglishLexicon::shared();
     if (lex.empty()) return;
     fixEnglishSetPhrases(t);
-    Context c{t, lex, isKnown, curly(t)};
+    GrammarContext c{t, lex, isKnown, curly(t)};
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i) || t[i].text.empty()) continue;
         std::string w = key(t[i]);

@@ -1,0 +1,159 @@
+// Subject and verb agreement: pronouns, plural nouns after a determiner, "there is" before a
+// plural, and "he", "she" or "it" opening a clause.
+#include "EnglishGrammarRules.h"
+
+#include <cstring>
+#include <map>
+
+namespace quillo::cloud::english {
+
+namespace {
+
+// "Constantine I is", "Elizabeth I was": a capitalised name inside the sentence before "I".
+bool regnalNumeral(const std::vector<Token> &t, size_t i)
+{
+    size_t p = prevWord(t, i);
+    if (p == npos || !startsUpper(t[p].text)) return false;
+    size_t before = p;
+    while (before > 0 && t[before - 1].kind == Kind::space) --before;
+    return before > 0 && t[before - 1].kind == Kind::word;
+}
+
+// The "-s" form of a verb the dictionary knows and WordNet reads back to it ("want" ->
+// "wants", "carry" -> "carries", "watch" -> "watches").
+std::string thirdPersonOf(const GrammarContext &c, const std::string &v)
+{
+    std::vector<std::string> tries;
+    if (v.size() > 2 && v.back() == 'y' && !std::strchr("aeiou", v[v.size() - 2]))
+        tries.push_back(v.substr(0, v.size() - 1) + "ies");
+    if (v.ends_with("sh") || v.ends_with("ch") || v.ends_with('x') || v.ends_with('z') || v.ends_with('o'))
+        tries.push_back(v + "es");
+    tries.push_back(v + "s");
+    for (auto &form : tries)
+        if (c.isKnown(form) && c.lex.baseOfInflectedVerb(form, false) == v) return form;
+    return {};
+}
+
+}  // namespace
+
+// "there is many reasons", "there's several ways"
+void thereIsMany(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const std::map<std::string, std::string> plural = {
+        {"is", "are"}, {"was", "were"}, {"isn't", "aren't"}, {"wasn't", "weren't"}, {"there's", "there are"}};
+    auto verb = plural.find(w);
+    size_t n = nextWord(c.t, i);
+    if (verb == plural.end() || n == npos || (w != "there's" && keyAt(c.t, prevWord(c.t, i)) != "there")) return;
+    static const Words many = {"many", "several", "few", "two", "three", "four", "five", "various", "numerous"};
+    std::string next = keyAt(c.t, n);
+    size_t noun = nextWord(c.t, n);
+    // "there is a lot of critics", "there was lots of cars": the noun after "of" counts, and
+    // only a plain plural ("there is a lot of news", "lots of time" stay).
+    if (next == "a" && keyAt(c.t, noun) == "lot") noun = nextWord(c.t, noun);
+    else if (next != "lots" && !many.contains(next)) return;
+    if (!many.contains(next)) {
+        if (keyAt(c.t, noun) != "of") return;
+        noun = nextWord(c.t, noun);
+        std::string plural = keyAt(c.t, noun);
+        if (noun == npos || c.t[noun].text != plural || c.lex.isNoun(plural)) return;
+    }
+    if (noun != npos && c.lex.isPluralNoun(keyAt(c.t, noun))) put(c.t, i, verb->second, c.curlyText);
+}
+
+void agreement(GrammarContext &c, size_t i, const std::string &w)
+{
+    size_t n = nextWord(c.t, i);
+    if (n == npos) return;
+    size_t p = prevWord(c.t, i);
+    std::string next = keyAt(c.t, n), prev = keyAt(c.t, p);
+    // A subject right after a modal or do-form ("does he have") or "that" (a subjunctive) is left.
+    // After a preposition the pronoun is an object, and the verb has another subject ("parts
+    // of it are").
+    static const Words objectAfter = {"of", "for", "with", "in", "on", "at", "from", "by", "about", "into", "without"};
+    bool question = p != npos && (kModals.contains(prev) || kDoForms.contains(prev) || prev == "that" || prev == "to" ||
+                                  prev == "let" || prev == "make" || prev == "help" || objectAfter.contains(prev));
+    static const std::map<std::string, std::string> third = {
+        {"have", "has"}, {"do", "does"}, {"don't", "doesn't"}, {"are", "is"}, {"aren't", "isn't"}};
+    static const std::map<std::string, std::string> plural = {
+        {"is", "are"},        {"was", "were"},     {"has", "have"},       {"does", "do"},
+        {"doesn't", "don't"}, {"isn't", "aren't"}, {"wasn't", "weren't"}, {"hasn't", "haven't"}};
+    static const std::map<std::string, std::string> first = {
+        {"is", "am"}, {"are", "am"}, {"has", "have"}, {"does", "do"}, {"doesn't", "don't"}};
+    // The last of two joined subjects: "He and I are", "Tom and she are" agree with both.
+    // Not a clause joined on ("I am tired and he are too").
+    bool joined = false;
+    if (prev == "and" || prev == "or" || prev == "nor") {
+        static const Words subjects = {"i", "you", "he", "she", "we", "they"};
+        size_t pp = prevWord(c.t, p);
+        std::string first = keyAt(c.t, pp);
+        joined = pp != npos && (subjects.contains(first) || startsUpper(c.t[pp].text) ||
+                                (c.lex.isNoun(first) && !c.lex.isAdjective(first) && !c.lex.isVerb(first)));
+    }
+    if ((w == "he" || w == "she" || w == "it") && !question) {
+        if (joined && (next == "are" || next == "aren't")) return;
+        if (auto f = third.find(next); f != third.end()) put(c.t, n, f->second, c.curlyText);
+    } else if ((w == "they" || w == "we" || w == "you") && !question) {
+        if (auto f = plural.find(next); f != plural.end()) put(c.t, n, f->second, c.curlyText);
+    } else if (w == "i" && c.t[i].text == "I" && !question && !joined && !regnalNumeral(c.t, i)) {
+        if (auto f = first.find(next); f != first.end()) put(c.t, n, f->second, c.curlyText);
+    }
+    // "there is editors": a plain plural right after (not "there is news", a noun of its own,
+    // nor "there was years of work").
+    if ((w == "is" || w == "was") && prev == "there" && c.t[n].text == next && next.size() > 3 && next.back() == 's' &&
+        c.lex.isPluralNoun(next) && !c.lex.isNoun(next) && !c.lex.isVerb(next) && keyAt(c.t, nextWord(c.t, n)) != "of")
+        put(c.t, i, plural.at(w), c.curlyText);
+    // "the results was surprising"; after a preposition the phrase may not be the subject ("In
+    // both cases is said", "What matters to our children is").
+    static const Words prepositions = {"in",   "on",    "at",      "of",     "for",     "to",    "with",
+                                       "by",   "from",  "about",   "among",  "between", "into",  "like",
+                                       "over", "under", "through", "during", "without", "after", "before"};
+    // Not "these days is" (time, not the subject) nor "How many people has she" (a question).
+    static const Words time = {"days", "years", "weeks", "months", "times", "hours", "nights"};
+    if (kPluralDeterminers.contains(w) && c.lex.isPluralNoun(next) && !prepositions.contains(prev) &&
+        !time.contains(next)) {
+        size_t verb = nextWord(c.t, n);
+        std::string v = keyAt(c.t, verb);
+        static const Words asked = {"i", "you", "he", "she", "it", "we", "they", "there"};
+        if (asked.contains(keyAt(c.t, nextWord(c.t, verb)))) return;
+        static const Words singular = {"was", "is", "has", "doesn't", "isn't", "wasn't", "hasn't"};
+        if (verb != npos && singular.contains(v) && !(w == "her" || w == "his"))
+            put(c.t, verb, plural.at(v), c.curlyText);
+    }
+}
+
+// "because it transmit", "and he enjoy it": "he", "she" or "it" opening a clause takes the
+// "-s" form of a plain verb. Not after "that" (a subjunctive), nor for a verb whose past is the
+// same word ("and he put it there"), one that is also an adjective ("he last saw"), or a modal.
+void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
+{
+    if (w != "he" && w != "she" && w != "it") return;
+    size_t p = prevWord(c.t, i);
+    static const Words opens = {"and", "but", "because", "if", "when", "while", "since", "although", "though", "so"};
+    bool start = i == 0 || (i >= 2 && c.t[i - 1].kind == Kind::space && c.t[i - 2].kind == Kind::punct &&
+                            std::string_view(".!?,;").find(c.t[i - 2].text[0]) != std::string_view::npos);
+    if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
+    size_t n = nextWord(c.t, i);
+    // Past a frequency adverb ("he usually bring").
+    if (n != npos && frequencyAdverb(keyAt(c.t, n))) n = nextWord(c.t, n);
+    if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
+    std::string v = keyAt(c.t, n);
+    static const Words notPlain = {"be", "have", "do", "need", "dare", "used", "ought", "better"};
+    // Pasts spelt as their verb: WordNet's exception lists leave them out.
+    static const Words samePast = {"put",    "read",   "cut",  "set",  "hit",     "let",      "shut",      "cost",
+                                   "hurt",   "spread", "quit", "beat", "bet",     "burst",    "cast",      "split",
+                                   "upset",  "thrust", "shed", "rid",  "bid",     "slit",     "broadcast", "forecast",
+                                   "fit",    "knit",   "wet",  "spit", "sweat",   "input",    "output",    "reset",
+                                   "reread", "preset", "bust", "wed",  "typeset", "undercut", "sublet",    "offset"};
+    // Nor for the irregular past of another verb that is a verb of its own ("he felt", "she
+    // saw", "she bore").
+    if (c.lex.verbBase(v).value_or(v) != v) return;
+    for (std::string_view prefix : {"mis", "re", "over", "under", "out", "up", "fore"})  // "misread", "overcut"
+        if (v.starts_with(prefix) && samePast.contains(v.substr(prefix.size()))) return;
+    if (v.size() < 3 || notPlain.contains(v) || kModals.contains(v) || !c.lex.isVerb(v) || c.lex.isAdjective(v) ||
+        v.ends_with('s') || v.ends_with("ed") || (v.ends_with("ing") && v.size() > 6) || samePast.contains(v))
+        return;
+    std::string form = thirdPersonOf(c, v);
+    if (!form.empty()) put(c.t, n, form, c.curlyText);
+}
+
+}  // namespace quillo::cloud::english

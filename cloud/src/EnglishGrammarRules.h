@@ -1,0 +1,55 @@
+#pragma once
+// What the English grammar rules share: the text being corrected, the lexicon and the
+// dictionary, and how a rule puts a word in place. Internal to the rules.
+#include "EnglishLexicon.h"
+#include "EnglishWords.h"
+#include "TextTokens.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quillo::cloud::english {
+
+struct GrammarContext {
+    std::vector<Token> &t;
+    const EnglishLexicon &lex;
+    const std::function<bool(const std::string &)> &isKnown;
+    bool curlyText;
+};
+
+// Replaces word i, keeping its capital and the text's apostrophe style.
+inline void put(std::vector<Token> &t, size_t i, std::string word, bool curlyText)
+{
+    if (startsUpper(t[i].text) && !allUpper(t[i].text)) word = capitalized(word);
+    else if (allUpper(t[i].text) && t[i].text.size() > 1) return;  // shouting is the writer's own
+    if (curlyText) replaceAll(word, "'", "\xE2\x80\x99");
+    t[i].text = word;
+}
+
+// Removes word i and the space after it; the next word takes its capital.
+inline void drop(std::vector<Token> &t, size_t i)
+{
+    size_t next = nextWord(t, i);
+    if (next == npos) return;
+    if (startsUpper(t[i].text)) t[next].text = capitalized(t[next].text);
+    t[i].text.clear();
+    t[i + 1].text.clear();
+}
+
+inline const Words kModals = {"can", "could", "will", "would", "shall", "should", "may", "might", "must"};
+inline const Words kDoForms = {"do",     "does",     "did",   "don't",    "doesn't",   "didn't",  "can't",
+                               "cannot", "couldn't", "won't", "wouldn't", "shouldn't", "mustn't", "mightn't"};
+inline const Words kBe = {"is", "are", "was", "were", "be", "been", "am", "being", "it's", "that's", "isn't", "wasn't"};
+inline const Words kDeterminers = {"the", "a",   "an",  "this",  "that", "these", "those", "my",    "your", "his",
+                                   "her", "its", "our", "their", "some", "any",   "no",    "every", "each"};
+inline const Words kPluralDeterminers = {"the", "these", "those", "my",  "your", "our",     "their", "his",
+                                         "her", "many",  "some",  "all", "both", "several", "most"};
+
+// Subject and verb agreement (EnglishAgreement.cpp).
+void agreement(GrammarContext &c, size_t i, const std::string &w);
+void thirdPerson(GrammarContext &c, size_t i, const std::string &w);
+// Runs after the number rules, which may make the noun after "there is" plural.
+void thereIsMany(GrammarContext &c, size_t i, const std::string &w);
+
+}  // namespace quillo::cloud::english
