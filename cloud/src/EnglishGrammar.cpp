@@ -247,6 +247,38 @@ void forwardTo(GrammarContext &c, size_t i, const std::string &w)
     if (!ing.empty()) put(c.t, v, ing, c.curlyText);
 }
 
+// A word learners leave out where the phrase cannot stand without it: "want be" -> "want to
+// be", "It so expensive" -> "It is so expensive", "for long time" -> "for a long time".
+void missingWord(GrammarContext &c, size_t i, const std::string &w)
+{
+    size_t n = nextWord(c.t, i);
+    if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
+    std::string next = keyAt(c.t, n);
+    size_t after = nextWord(c.t, n);
+    std::string then = keyAt(c.t, after);
+    // "cant" and "wont" are words of their own, but not between a subject and its verb.
+    static const Words subjects = {"i", "you", "we", "they", "he", "she", "it"};
+    if ((w == "cant" || w == "wont") && c.t[i].text == w) {
+        size_t p = prevWord(c.t, i);
+        if (p != npos && subjects.contains(keyAt(c.t, p)) && c.lex.isVerb(next) && !c.lex.isPluralNoun(next) &&
+            !next.ends_with("ed") && !next.ends_with("ing"))
+            put(c.t, i, w == "cant" ? "can't" : "won't", c.curlyText);
+    } else if ((w == "want" || w == "wants" || w == "wanted") && next == "be") put(c.t, i, w + " to", c.curlyText);
+    else if (w == "for" && next == "long" && then == "time") put(c.t, n, "a long", c.curlyText);
+    else if (w == "it" && (next == "so" || next == "very" || next == "too" || next == "quite")) {
+        // Opening its clause, before an adjective that is no verb ("It so happens").
+        size_t p = prevWord(c.t, i);
+        static const Words opens = {"and", "but", "because", "so", "if", "when", "although", "though", "since"};
+        bool start = i == 0 || (i >= 2 && c.t[i - 1].kind == Kind::space && c.t[i - 2].kind == Kind::punct &&
+                                std::string_view(".!?;").find(c.t[i - 2].text[0]) != std::string_view::npos);
+        if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
+        if (after == npos || c.t[after].text != then || !c.lex.isAdjective(then) || c.lex.isVerb(then) ||
+            c.lex.isNoun(then) || then == "much" || then == "many" || then == "little")
+            return;
+        put(c.t, i, "it is", c.curlyText);
+    }
+}
+
 void runTogether(GrammarContext &c, size_t i, const std::string &w)
 {
     // codespell lists "alot" with two readings; "a lot" is the one people mean.
@@ -349,7 +381,9 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
     size_t n = nextWord(c.t, i);
     std::string next = keyAt(c.t, n);
     if (n != npos && c.t[n].text == next &&
-        ((w == "despite" && next == "of") || (discuss.contains(w) && next == "about")) && nextWord(c.t, n) != npos) {
+        ((w == "despite" && next == "of") || (w == "besides" && next == "of") ||
+         (discuss.contains(w) && next == "about")) &&
+        nextWord(c.t, n) != npos && keyAt(c.t, nextWord(c.t, n)) != "course") {
         c.t[n].text.clear();
         c.t[n + 1].text.clear();
         return;
@@ -388,9 +422,19 @@ void quantity(GrammarContext &c, size_t i, const std::string &w)
     bool demonstrative = w == "these" || w == "those";
     // "both" is as often a pronoun ("both are", "both use") or opens "both X and Y".
     bool both = w == "both";
-    if (quantifier(w) && countNoun(c, next) &&
+    size_t after = nextWord(c.t, n);
+    // "Few know it", "many want the": the quantifier stands for people and a verb follows
+    // with its object, or a verb that takes "to" ("many try to"). Elsewhere the noun reading wins
+    // ("many reason to").
+    static const Words objects = {"it", "them", "him",  "me",  "us",    "the", "a",  "an",  "this", "that",
+                                  "so", "not",  "what", "how", "their", "his", "my", "our", "your"};
+    static const Words toVerbs = {"try",    "want",  "need",  "choose", "decide", "hope",    "seem",    "tend",
+                                  "prefer", "like",  "love",  "hate",   "refuse", "manage",  "fail",    "agree",
+                                  "start",  "begin", "learn", "expect", "wish",   "attempt", "continue"};
+    bool verbAfter = c.lex.isVerb(next) &&
+                     (objects.contains(keyAt(c.t, after)) || (toVerbs.contains(next) && keyAt(c.t, after) == "to"));
+    if (quantifier(w) && countNoun(c, next) && !verbAfter &&
         !((demonstrative || both) && (c.lex.isVerb(next) || kBe.contains(next))) && plainWordAt(c.t, n)) {
-        size_t after = nextWord(c.t, n);
         // "many wood companies", "various build systems": a noun before another noun qualifies
         // it and stays singular.
         std::string afterWord = keyAt(c.t, after);
@@ -479,6 +523,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         verbForm(c, i, w);
         forwardTo(c, i, w);
         runTogether(c, i, w);
+        missingWord(c, i, w);
         doubled(c, i, w);
         quantity(c, i, w);
         nounNumber(c, i, w);

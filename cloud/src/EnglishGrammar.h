@@ -25,8 +25,10 @@
 //                   "the number of car", "every few year"
 //   run-together    "can not" -> "cannot" (not before "only")
 //   the-same        "is not same" -> "is not the same"
-//   extra-word      "despite of" -> "despite", "discuss about" -> "discuss", "informations" ->
-//                   "information" (nouns English does not count)
+//   missing-word    "want be" -> "want to be", "It so expensive" -> "It is so expensive", "for
+//                   long time" -> "for a long time", "we cant stay" -> "we can't stay"
+//   extra-word      "despite of", "besides of", "discuss about" -> "despite", "besides",
+//                   "discuss"; "informations" -> "information" (nouns English does not count)
 //   spacing         "word,word" -> "word, word"
 // The commas (introductory words and clauses, "but" and "so" between clauses) are in
 // EnglishCommas.h; a regular past of an irregular verb ("choosed") is fixed with the spelling.

@@ -79,3 +79,22 @@ TEST(EngineClauseEdges, LotOfAfterAVerbOrPrepositionTakesA) {
          })
         EXPECT_EQ(proofread(text), text);
 }
+
+TEST(EngineClauseEdges, AWordThePhraseCannotDoWithoutIsAdded) {
+    EXPECT_EQ(proofread("If you want be a doctor, study."), "If you want to be a doctor, study.");
+    EXPECT_EQ(proofread("It so expensive that few buy it."), "It is so expensive that few buy it.");
+    EXPECT_EQ(proofread("We stayed for long time."), "We stayed for a long time.");
+    EXPECT_EQ(proofread("Sadly we cant stay and I wont go."), "Sadly we can't stay and I won't go.");
+    EXPECT_EQ(proofread("Besides of their work, they sing."), "Besides their work, they sing.");
+    for (const char* text : {
+             "It so happens that I know.",        // a verb after "so"
+             "It very much depends on you.",      //
+             "I think it so good.",               // not opening its clause
+             "We waited for long hours.",         //
+             "His cant was hard to bear.",        // the noun
+             "As he was wont to say, no.",        // the adjective
+             "Besides of course the cost, none.", // "of course" is a phrase of its own
+             "Things want being fixed.",          //
+         })
+        EXPECT_EQ(proofread(text), text);
+}

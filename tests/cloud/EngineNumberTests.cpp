@@ -25,6 +25,12 @@ TEST(EngineNumber, APluralNounOpeningAClauseTakesAPluralVerb) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineNumber, AQuantifierStandingForPeopleKeepsItsVerb) {
+    for (const char* text : {"Few know it.", "Many try to fix it.", "Several want the job.", "Many think so."})
+        EXPECT_EQ(proofread(text), text);
+    EXPECT_EQ(proofread("There are many reason to go."), "There are many reasons to go.");
+}
+
 TEST(EngineNumber, TheLastOfTwoJoinedSubjectsKeepsTheirPluralVerb) {
     for (const char* text : {"He and I are good friends.", "Tom and she are here.", "You or I are wrong."})
         EXPECT_EQ(proofread(text), text);
