@@ -59,12 +59,43 @@ void aLotOf(std::vector<Token> &t)
     }
 }
 
+// "make a products", "cause a slow movements": "a" or "an" before a plain plural noun that
+// ends its phrase goes. A plural that qualifies the next noun ("a sports car", "a savings
+// account") or counts as one ("a means", "a few", "a lot") stays, and so does "a" before an
+// adjective and a noun ("a great many").
+void articleBeforePlural(std::vector<Token> &t, const EnglishLexicon &lex)
+{
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || (t[i].text != "a" && t[i].text != "an")) continue;
+        size_t n = nextWord(t, i);
+        if (n == npos) continue;
+        size_t noun = n;
+        std::string word = keyAt(t, noun);
+        // One plain adjective between ("a slow movements").
+        if (t[noun].text == word && lex.isAdjective(word) && !lex.isNoun(word) && word != "great" && word != "good" &&
+            word != "few")
+            noun = nextWord(t, noun);
+        if (noun == npos) continue;
+        word = keyAt(t, noun);
+        if (t[noun].text != word || word.size() < 4 || !word.ends_with('s') || !lex.isPluralNoun(word) ||
+            lex.isNoun(word) || lex.isVerb(word) || lex.isAdjective(word))
+            continue;
+        size_t after = nextWord(t, noun);
+        std::string next = keyAt(t, after);
+        if (after != npos && (lex.isNoun(next) || lex.isPluralNoun(next) || lex.isAdjective(next))) continue;
+        if (after == npos && noun + 1 < t.size() && t[noun + 1].kind != Kind::punct) continue;
+        t[i].text.clear();
+        t[i + 1].text.clear();
+    }
+}
+
 }  // namespace
 
 void applyEnglishArticles(std::vector<Token> &t, const EnglishLexicon &lex)
 {
     superlatives(t, lex);
     aLotOf(t);
+    articleBeforePlural(t, lex);
 }
 
 }  // namespace quillo::cloud

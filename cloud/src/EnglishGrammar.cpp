@@ -388,6 +388,27 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         c.t[n + 1].text.clear();
         return;
     }
+    // "make me to buy", "can't to do": these take the bare verb. Not "make it to work" (arrive).
+    static const Words makers = {"make", "makes", "made", "making", "let", "lets", "letting"};
+    static const Words people = {"me",     "him",    "her",      "us",       "them",    "you",
+                                 "people", "others", "students", "children", "everyone"};
+    static const Words modals = {"can",    "could",    "should", "must",      "can't",
+                                 "cannot", "couldn't", "won't",  "shouldn't", "mustn't"};
+    size_t to = npos;
+    if (makers.contains(w) && people.contains(next)) to = nextWord(c.t, n);
+    else if (modals.contains(w)) to = n;
+    if (to != npos && keyAt(c.t, to) == "to" && c.t[to].text == "to") {
+        size_t v = nextWord(c.t, to);
+        std::string verb = keyAt(c.t, v);
+        // "make them to order", "to measure", "to scale": made as asked.
+        if (v != npos && c.t[v].text == verb && c.lex.isVerb(verb) && !kBe.contains(verb) && verb != "order" &&
+            verb != "measure" && verb != "scale" && !kDeterminers.contains(verb) && !verb.ends_with("ing") &&
+            !verb.ends_with("ed") && !c.lex.isPluralNoun(verb) && c.lex.verbBase(verb).value_or(verb) == verb) {
+            c.t[to].text.clear();
+            c.t[to + 1].text.clear();
+            return;
+        }
+    }
     static const std::map<std::string, std::string> uncounted = {
         {"informations", "information"}, {"knowledges", "knowledge"}, {"advices", "advice"},
         {"equipments", "equipment"},     {"furnitures", "furniture"}, {"homeworks", "homework"},

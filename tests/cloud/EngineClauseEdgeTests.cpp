@@ -98,3 +98,31 @@ TEST(EngineClauseEdges, AWordThePhraseCannotDoWithoutIsAdded) {
          })
         EXPECT_EQ(proofread(text), text);
 }
+
+TEST(EngineClauseEdges, AnArticleBeforeAPluralThatEndsItsPhraseGoes) {
+    EXPECT_EQ(proofread("They make a products and sell them."), "They make products and sell them.");
+    EXPECT_EQ(proofread("It may cause a slow movements."), "It may cause slow movements.");
+    for (const char* text : {
+             "He drives a sports car.",        // the plural qualifies the next noun
+             "Open a savings account.",        //
+             "It is a means to an end.",       // a plural read as one thing
+             "A few friends came.",            //
+             "We met a great many people.",    //
+             "She found a series of letters.", //
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(EngineClauseEdges, MakeLetAndModalsTakeTheBareVerb) {
+    EXPECT_EQ(proofread("Ads make me to buy things."), "Ads make me buy things.");
+    EXPECT_EQ(proofread("They know what they can't to do."), "They know what they can't do.");
+    for (const char* text : {
+             "We made it to the finals.",   // "make it to": arrive
+             "Did you make it to work?",    //
+             "She has the will to win.",    // the noun
+             "Help them to get there.",     // "help" takes either
+             "We make them to order.",      // made as asked
+             "It can to some extent work.", //
+         })
+        EXPECT_EQ(proofread(text), text);
+}
