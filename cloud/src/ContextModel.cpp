@@ -56,7 +56,7 @@ double ContextModel::logProb(const std::vector<std::string> &words, size_t from)
 
 std::optional<std::string> ContextModel::choose(const std::vector<std::string> &before,
                                                 const std::vector<std::string> &candidates,
-                                                const std::vector<std::string> &after) const
+                                                const std::vector<std::string> &after, const std::string &typed) const
 {
     if (candidates.size() < 2) return std::nullopt;
     std::vector<std::string> words = before;
@@ -71,6 +71,8 @@ std::optional<std::string> ContextModel::choose(const std::vector<std::string> &
     }
     std::ranges::sort(scored, [](auto &a, auto &b) { return a.first > b.first; });
     if (scored[0].first - scored[1].first < kChoiceMargin) return std::nullopt;
+    for (auto &[score, word] : scored)
+        if (*word == typed && scored[0].first - score < kOverTypedMargin) return std::nullopt;
     return *scored[0].second;
 }
 

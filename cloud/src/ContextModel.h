@@ -23,6 +23,9 @@ public:
     // a hundred times likelier. Tuned on synthetic typos in WordNet's example sentences: at 2,
     // about one pick in ten is wrong; at 1, one in six.
     static constexpr double kChoiceMargin = 2.0;
+    // Over the word as typed when it may be a name ("I met yong", "our yong people"): ten
+    // thousand times likelier.
+    static constexpr double kOverTypedMargin = 4.0;
 
     static std::unique_ptr<ContextModel> open(const std::string &path);
     // The process-wide model from kDefaultPath, read on first call; nullptr when absent.
@@ -30,10 +33,11 @@ public:
     ~ContextModel();
 
     // The one of `candidates` that makes `before` + candidate + `after` likeliest by at least
-    // kChoiceMargin, or nullopt. Every candidate must be known to the model.
+    // kChoiceMargin, or nullopt. Every candidate must be known to the model. When `typed` is
+    // among the candidates, the choice must also beat it by kOverTypedMargin.
     std::optional<std::string> choose(const std::vector<std::string> &before,
-                                      const std::vector<std::string> &candidates,
-                                      const std::vector<std::string> &after) const;
+                                      const std::vector<std::string> &candidates, const std::vector<std::string> &after,
+                                      const std::string &typed = {}) const;
 
 private:
     ContextModel(ngram_model_s *model, logmath_s *math) : model_(model), math_(math) {}

@@ -299,7 +299,20 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
         const std::string &named = candidates.front();
         bool innerCapital = std::any_of(named.begin() + 1, named.end(),
                                         [](char c) { return std::isupper(static_cast<unsigned char>(c)); });
-        if (innerCapital || lexicon.onlyProperName(named)) return std::nullopt;
+        if (innerCapital) return std::nullopt;
+        if (lexicon.onlyProperName(named)) {
+            // A plain word one slip away may still be meant ("our yong generation"): the
+            // neighbouring words decide, and the name itself is among the readings they weigh,
+            // so "I met yong" stays.
+            if (tied && !misspellings.listed(typo)) {
+                auto rivals = closeRivals(typo, candidates, lexicon);
+                if (!rivals.empty()) {
+                    rivals.push_back(typo);
+                    *tied = std::move(rivals);
+                }
+            }
+            return std::nullopt;
+        }
         return named;
     }
     const std::string *best = candidates.empty() ? nullptr : &candidates.front();

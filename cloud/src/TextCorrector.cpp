@@ -139,7 +139,8 @@ std::optional<std::string> choiceInContext(const std::vector<Token> &t, const st
     std::vector<std::string> readings;
     for (const std::string &c : candidates)
         if ((before.empty() || before.back() != c) && (after.empty() || after.front() != c)) readings.push_back(c);
-    return model->choose(before, readings, after);
+    // The word as typed, when among the readings (a name), stays unless clearly outweighed.
+    return model->choose(before, readings, after, lower(t[i].text));
 }
 
 // "viva voce", "comme il faut", "ex cathedra": a phrase English borrowed whole, which WordNet

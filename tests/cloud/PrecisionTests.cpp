@@ -383,6 +383,17 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     EXPECT_EQ(proofread("The family oned a large estate."), "The family owned a large estate.");
 }
 
+TEST(ContextChoice, ANameTypedInLowerCaseGivesWayOnlyToOverwhelmingContext) {
+    const ContextModel* model = ContextModel::shared();
+    ASSERT_NE(model, nullptr);
+    // The typed word among the readings must be outweighed ten thousand times, not a hundred.
+    EXPECT_EQ(model->choose({"i", "met"}, {"young", "yong"}, {"yesterday", "</s>"}, "yong"), std::nullopt);
+    EXPECT_EQ(model->choose({"i", "met"}, {"young", "yong"}, {"yesterday", "</s>"}), "young");
+    EXPECT_EQ(proofread("Our yong people can learn a lot."), "Our young people can learn a lot.");
+    for (const char* text : {"I met yong yesterday.", "Ask yong about it.", "Yesterday yong and I went out."})
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
     // A past that is also a verb of its own ("felt", "saw", "bore"), "have got", a participle
     // after an affirmative "did", a question's inverted "has", a time phrase, the letter "A".
