@@ -10,6 +10,7 @@
 //   - a capitalised candidate (a name) is refused unless only the case differs, and then too
 //     when it has inner capitals ("MySQL": "mysql" is the command) or SCOWL lists it only
 //     among proper names ("Redis"), not among capitalised common words ("Paris", "Monday");
+//     the corrector also keeps a person's name in lower case ("kafka"), a tool's as often;
 //   - a term shaped like a rarer word one odd edit away is left alone (termNearRareWord);
 //   - a rare candidate (SCOWL size 50 and beyond) two slips away, or one (size 60 and beyond)
 //     a single slip away, is a guess, not a fix ("pcretest" is no "pretest");

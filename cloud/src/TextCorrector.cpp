@@ -205,6 +205,12 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
             if (!speller.varietyChosen) preferVariety(speller, t, tok.language);  // only when suggesting
             auto verdict = speller.main->verdict(lookup);
             fix = verdict.fix;
+            // A person's name written in lower case names a tool more often than the person
+            // ("kafka", "prometheus"): only places, languages, days, adjectives made of names
+            // ("olympian") and the like get their capital.
+            if (en && fix && *fix != lookup && lower(*fix) == lookup && EnglishLexicon::shared().isPersonNoun(lookup) &&
+                !EnglishLexicon::shared().isAdjective(lookup))
+                continue;
             if (en && !verdict.tied.empty())
                 if (auto chosen = choiceInContext(t, starts, i, verdict.tied)) fix = chosen;
             if (!fix) continue;
