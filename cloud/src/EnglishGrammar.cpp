@@ -90,6 +90,23 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
     if ((w == "their" || w == "there") && progressive.contains(next) && next != "not" && next != "always")
         put(c.t, i, "they're", c.curlyText);
     if ((w == "there" || w == "they're") && next == "own") put(c.t, i, "their", c.curlyText);
+    // "in there free time", "show there product": after a preposition or a verb's object slot,
+    // before an adjective and noun or a plain noun, "there" is the possessive. Not before a
+    // time ("lived there years ago") nor a word that may open a clause.
+    if (w == "there" && c.t[i].text == "there" && p != npos && c.t[n].text == next) {
+        static const Words places = {"in", "of", "for", "with", "from", "about", "into", "on", "by"};
+        static const Words verbs = {"show", "shows", "showed", "sell", "sells", "sold", "spend", "spends", "spent",
+                                    "lose", "loses", "lost",   "use",  "uses",  "used", "do",    "does",   "did"};
+        static const Words times = {"years", "days",      "weeks",    "months", "times", "hours", "minutes", "ago",
+                                    "today", "yesterday", "tomorrow", "now",    "then",  "once",  "twice",   "again"};
+        size_t noun = n;
+        if (c.lex.isAdjective(next) && !c.lex.isNoun(next) && !c.lex.isVerb(next)) noun = nextWord(c.t, n);
+        std::string head = keyAt(c.t, noun);
+        bool plainNoun = noun != npos && c.t[noun].text == head && !times.contains(head) &&
+                         (c.lex.isNoun(head) || c.lex.isPluralNoun(head)) && !c.lex.isVerb(head) &&
+                         !c.lex.isAdjective(head) && !kDeterminers.contains(head) && !kBe.contains(head);
+        if (plainNoun && (places.contains(prev) || verbs.contains(prev))) put(c.t, i, "their", c.curlyText);
+    }
     static const Words youreFollowers = {"welcome", "going",   "doing",  "not",   "right", "wrong",
                                          "being",   "getting", "coming", "gonna", "so",    "always"};
     // "your right side", "your right to vote": "right" and "wrong" before more words are nouns.
@@ -118,10 +135,18 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
     }
     // "is to late": "too" before an adjective after a form of "be". An adjective that is also a
     // verb ("is to slow (it) down") needs the sentence to stop or go on with "for" right after.
-    if (w == "to" && kBe.contains(prev) && c.lex.isAdjective(next) && !kDeterminers.contains(next)) {
+    static const Words linking = {"look", "looks", "looked", "seem", "seems", "seemed", "sound", "sounds", "sounded"};
+    if (w == "to" && (kBe.contains(prev) || linking.contains(prev)) && c.lex.isAdjective(next) &&
+        !kDeterminers.contains(next)) {
         std::string then = keyAt(c.t, nextWord(c.t, n));
-        bool ends = n + 1 >= c.t.size() || c.t[n + 1].kind == Kind::punct;
-        if (!c.lex.isVerb(next) || ends || then == "for" || then == "and") put(c.t, i, "too", c.curlyText);
+        size_t k = n + 1 < c.t.size() && c.t[n + 1].text == " " ? n + 2 : n + 1;  // "late ." as typed
+        bool ends = k >= c.t.size() || c.t[k].kind == Kind::punct;
+        // After "looks" or "seems", "to" may lead to a noun ("looks to significant gains").
+        bool closes = ends || then == "for" || then == "and";
+        static const Words pronouns = {"i", "you", "he", "she", "it", "we", "they"};  // WordNet: "he" is helium
+        bool nounAfter =
+            !pronouns.contains(then) && (c.lex.isNoun(then) || c.lex.isPluralNoun(then) || c.lex.isAdjective(then));
+        if ((!c.lex.isVerb(next) && (kBe.contains(prev) || !nounAfter)) || closes) put(c.t, i, "too", c.curlyText);
     }
     static const Words verbal = {"to",   "will",   "would", "could",  "can", "might", "may",
                                  "must", "should", "don't", "didn't", "not", "never", "won't"};

@@ -126,3 +126,15 @@ TEST(EngineClauseEdges, MakeLetAndModalsTakeTheBareVerb) {
          })
         EXPECT_EQ(proofread(text), text);
 }
+
+TEST(EngineClauseEdges, ThereAndToStayWhereTheyReadAsWritten) {
+    for (const char* text : {
+             "I lived there years ago.",                // a time after the adverb
+             "Put the box in there quickly.",           //
+             "Is anyone in there?",                     //
+             "This method looks to significant gains.", // "looks to": towards
+             "She looks to him for advice.",            //
+             "It seems to work.",                       //
+         })
+        EXPECT_EQ(proofread(text), text);
+}
