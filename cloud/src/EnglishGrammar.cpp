@@ -290,7 +290,23 @@ void missingWord(GrammarContext &c, size_t i, const std::string &w)
             put(c.t, i, w == "cant" ? "can't" : "won't", c.curlyText);
     } else if ((w == "want" || w == "wants" || w == "wanted") && next == "be") put(c.t, i, w + " to", c.curlyText);
     else if (w == "for" && next == "long" && then == "time") put(c.t, n, "a long", c.curlyText);
-    else if (w == "it" && (next == "so" || next == "very" || next == "too" || next == "quite")) {
+    else if (kModals.contains(w) && (next == "able" || next == "a" || next == "an" || next == "the")) {
+        // "we will able to", "this will the proof": a subject, its modal and no verb.
+        static const Words subjects = {"it", "this", "he", "she", "they", "we", "you", "i"};
+        size_t p = prevWord(c.t, i);
+        if (p != npos && subjects.contains(keyAt(c.t, p)) && (next != "able" || then == "to"))
+            put(c.t, i, w + " be", c.curlyText);
+    } else if ((w == "agree" || w == "agrees" || w == "agreed") &&
+               (next == "some" || next == "the" || next == "his" || next == "her" || next == "their") && then != "") {
+        // "I agree the statement": agreeing is with something. Not "agreed the price" (settled):
+        // only after a person ("I agree", "she agreed").
+        static const Words people = {"i", "we", "they", "he", "she", "you", "also", "not", "fully", "partly"};
+        size_t p = prevWord(c.t, i);
+        if (p != npos && people.contains(keyAt(c.t, p)) &&
+            (then == "statement" || then == "idea" || then == "ideas" || then == "view" || then == "opinion" ||
+             then == "author"))
+            put(c.t, i, w + " with", c.curlyText);
+    } else if (w == "it" && (next == "so" || next == "very" || next == "too" || next == "quite")) {
         // Opening its clause, before an adjective that is no verb ("It so happens").
         size_t p = prevWord(c.t, i);
         static const Words opens = {"and", "but", "because", "so", "if", "when", "although", "though", "since"};

@@ -26,7 +26,8 @@
 //   run-together    "can not" -> "cannot" (not before "only")
 //   the-same        "is not same" -> "is not the same"
 //   missing-word    "want be" -> "want to be", "It so expensive" -> "It is so expensive", "for
-//                   long time" -> "for a long time", "we cant stay" -> "we can't stay"
+//                   long time" -> "for a long time", "we cant stay" -> "we can't stay", "will
+//                   able to" -> "will be able to", "I agree the statement" -> "agree with"
 //   extra-word      "despite of", "besides of", "discuss about" -> "despite", "besides",
 //                   "discuss"; "informations" -> "information" (nouns English does not count)
 //   spacing         "word,word" -> "word, word"

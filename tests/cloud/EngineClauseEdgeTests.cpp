@@ -86,6 +86,9 @@ TEST(EngineClauseEdges, AWordThePhraseCannotDoWithoutIsAdded) {
     EXPECT_EQ(proofread("We stayed for long time."), "We stayed for a long time.");
     EXPECT_EQ(proofread("Sadly we cant stay and I wont go."), "Sadly we can't stay and I won't go.");
     EXPECT_EQ(proofread("Besides of their work, they sing."), "Besides their work, they sing.");
+    EXPECT_EQ(proofread("Later we will able to do it."), "Later we will be able to do it.");
+    EXPECT_EQ(proofread("This will the proof."), "This will be the proof.");
+    EXPECT_EQ(proofread("I agree the statement."), "I agree with the statement.");
     for (const char* text : {
              "It so happens that I know.",        // a verb after "so"
              "It very much depends on you.",      //
@@ -95,6 +98,9 @@ TEST(EngineClauseEdges, AWordThePhraseCannotDoWithoutIsAdded) {
              "As he was wont to say, no.",        // the adjective
              "Besides of course the cost, none.", // "of course" is a phrase of its own
              "Things want being fixed.",          //
+             "What will the teacher say?",        // a question: the modal comes first
+             "So will the others.",               //
+             "They agreed the price in May.",     // settled, not agreed with
          })
         EXPECT_EQ(proofread(text), text);
 }
