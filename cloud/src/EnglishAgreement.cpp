@@ -126,13 +126,35 @@ void agreement(GrammarContext &c, size_t i, const std::string &w)
 // same word ("and he put it there"), one that is also an adjective ("he last saw"), or a modal.
 void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
 {
-    if (w != "he" && w != "she" && w != "it") return;
+    // "This point affect the", "each student learn": a singular noun after a determiner that
+    // counts one, opening its clause, is a subject like "it".
+    bool counted = w == "this" || w == "each" || w == "every";
+    if (w != "he" && w != "she" && w != "it" && !counted) return;
     size_t p = prevWord(c.t, i);
     static const Words opens = {"and", "but", "because", "if", "when", "while", "since", "although", "though", "so"};
     bool start = i == 0 || (i >= 2 && c.t[i - 1].kind == Kind::space && c.t[i - 2].kind == Kind::punct &&
                             std::string_view(".!?,;").find(c.t[i - 2].text[0]) != std::string_view::npos);
     if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
     size_t n = nextWord(c.t, i);
+    if (counted) {
+        // Not a time or a manner ("This time try again", "Each day bring one"): those open an
+        // imperative as often.
+        static const Words times = {"time",   "morning", "evening", "afternoon", "night", "week",
+                                    "month",  "year",    "day",     "weekend",   "way",   "summer",
+                                    "winter", "spring",  "autumn",  "semester",  "term",  "season"};
+        std::string noun = keyAt(c.t, n);
+        if (n == npos || c.t[n].text != noun || !c.lex.isNoun(noun) || c.lex.isPluralNoun(noun) ||
+            c.lex.isAdjective(noun) || kDeterminers.contains(noun) || times.contains(noun) || kModals.contains(noun) ||
+            kBe.contains(noun))
+            return;
+        n = nextWord(c.t, n);
+        // A verb that is also a noun may be the second half of a compound ("this software
+        // update"): only before its object.
+        std::string v = keyAt(c.t, n);
+        static const Words objects = {"the", "a",   "an",   "my",    "his",   "her", "their", "our", "your",
+                                      "its", "our", "this", "these", "those", "him", "them",  "us",  "me"};
+        if (n == npos || (c.lex.isNoun(v) && !objects.contains(keyAt(c.t, nextWord(c.t, n))))) return;
+    }
     // Past a frequency adverb ("he usually bring").
     if (n != npos && frequencyAdverb(keyAt(c.t, n))) n = nextWord(c.t, n);
     if (n == npos || c.t[n].text != keyAt(c.t, n)) return;

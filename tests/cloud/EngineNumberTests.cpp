@@ -81,3 +81,16 @@ TEST(EngineNumber, ALotOfPeopleArePlural) {
          })
         EXPECT_EQ(proofread(text), text);
 }
+
+TEST(EngineNumber, ASingularNounAfterThisOrEachTakesTheVerbsSForm) {
+    EXPECT_EQ(proofread("This point affect the environment."), "This point affects the environment.");
+    EXPECT_EQ(proofread("Each student learn a concept."), "Each student learns a concept.");
+    for (const char* text : {
+             "This will help them.",           // a modal, which WordNet also lists as a noun
+             "This time try again.",           // a time opens an imperative
+             "This software update fixed it.", // a compound noun
+             "I think this point matters.",    // already agrees
+             "Each day bring one book.",       //
+         })
+        EXPECT_EQ(proofread(text), text);
+}
