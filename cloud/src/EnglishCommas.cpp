@@ -184,7 +184,8 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
     static const Words subordinators = {"if",     "when",  "because", "although", "though", "while",
                                         "since",  "once",  "unless",  "whenever", "as",     "after",
                                         "before", "until", "whether", "wherever", "even"};
-    static const Words prepositions = {"in", "for", "on", "at", "without", "during", "from", "despite", "through"};
+    static const Words prepositions = {"in",     "for",  "on",      "at",      "without",
+                                       "during", "from", "despite", "through", "by"};
     for (size_t i = 0; i < t.size(); ++i) {
         if (!starts[i] || !isWord(t, i)) continue;
         std::string opener = key(t[i]);

@@ -5,9 +5,9 @@
 //                       "In this case") before the sentence goes on
 //   clause-comma        after an opening subordinate clause or short prepositional phrase,
 //                       before the subject of the main clause ("If you want it, you ...",
-//                       "In Japan, we ..."); the subject must be a pronoun that can only be
-//                       one ("I", "he", "she", "we", "they"), or "you", "it", "there" before
-//                       an auxiliary
+//                       "In Japan, we ...", "By all accounts, they ..."); the subject must
+//                       be a pronoun that can only be one ("I", "he", "she", "we", "they"),
+//                       or "you", "it", "there" before an auxiliary
 //   conjunction-comma   before "but" or "so" joining two clauses ("..., but they ...")
 //   especially-comma    before "especially" narrowing a finished phrase ("fruit, especially
 //                       apples")
