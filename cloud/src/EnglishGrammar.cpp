@@ -457,6 +457,41 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
     if (auto f = uncounted.find(w); f != uncounted.end() && c.t[i].text == w) put(c.t, i, f->second, c.curlyText);
 }
 
+// The preposition a word takes, where learners use another: "depend of" -> "depend on",
+// "interested about" -> "interested in", "focus in" -> "focus on" (not "focus in on").
+void collocation(GrammarContext &c, size_t i, const std::string &w)
+{
+    struct Takes {
+        Words words;
+        Words wrong;
+        const char *right;
+    };
+    static const std::vector<Takes> table = {
+        {{"depend", "depends", "depended", "depending", "dependent"}, {"of", "from", "in"}, "on"},
+        {{"focus", "focuses", "focused", "focusing", "focussed"}, {"in", "at"}, "on"},
+        {{"insist", "insists", "insisted", "insisting"}, {"in"}, "on"},
+        {{"interested"}, {"on", "about"}, "in"},
+        {{"afraid"}, {"from"}, "of"},
+        {{"similar"}, {"with"}, "to"},
+        {{"responsible"}, {"of"}, "for"},
+    };
+    size_t n = nextWord(c.t, i);
+    if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
+    std::string next = c.t[n].text;
+    size_t after = nextWord(c.t, n);
+    if (after == npos) return;
+    // "depends in part on", "similar with respect to": the preposition opens a phrase of its own.
+    static const Words phrases = {"part", "respect", "regard", "turn", "large", "some", "no"};
+    if (phrases.contains(keyAt(c.t, after))) return;
+    for (size_t k = after, seen = 0; k != npos && seen < 3; k = nextWord(c.t, k), ++seen)
+        if (keyAt(c.t, k) == "on") return;
+    for (const auto &entry : table)
+        if (entry.words.contains(w) && entry.wrong.contains(next)) put(c.t, n, entry.right, c.curlyText);
+    // "listen music": listening is to something.
+    if ((w == "listen" || w == "listens" || w == "listened" || w == "listening") && next == "music")
+        put(c.t, n, "to music", c.curlyText);
+}
+
 // "is not same" -> "is not the same": "same" as an adjective of identity takes "the".
 void theSame(GrammarContext &c, size_t i, const std::string &w)
 {
@@ -591,6 +626,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         nounNumber(c, i, w);
         theSame(c, i, w);
         extraWords(c, i, w);
+        collocation(c, i, w);
         properAdjective(c, i, w);
     }
     applyEnglishNumber(t, lex);

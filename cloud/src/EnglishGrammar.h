@@ -30,6 +30,8 @@
 //                   able to" -> "will be able to", "I agree the statement" -> "agree with"
 //   extra-word      "despite of", "besides of", "discuss about" -> "despite", "besides",
 //                   "discuss"; "informations" -> "information" (nouns English does not count)
+//   collocation     "dependent of" -> "dependent on", "interested about" -> "interested in",
+//                   "focus in" -> "focus on", "listen music" -> "listen to music"
 //   spacing         "word,word" -> "word, word"
 // The commas (introductory words and clauses, "but" and "so" between clauses) are in
 // EnglishCommas.h; a regular past of an irregular verb ("choosed") is fixed with the spelling.

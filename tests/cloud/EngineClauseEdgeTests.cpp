@@ -151,3 +151,18 @@ TEST(EngineClauseEdges, AnOpeningPhraseWithByEndsBeforeItsClause) {
     for (const char* text : {"By the time we arrived the shop was closed.", "By then we knew."})
         EXPECT_EQ(proofread(text), text);
 }
+
+TEST(EngineClauseEdges, AWordTakesItsOwnPreposition) {
+    EXPECT_EQ(proofread("People are dependent of others."), "People are dependent on others.");
+    EXPECT_EQ(proofread("Critics focus in three points."), "Critics focus on three points.");
+    EXPECT_EQ(proofread("She is interested about art."), "She is interested in art.");
+    EXPECT_EQ(proofread("We listen music at night."), "We listen to music at night.");
+    for (const char* text : {
+             "It depends in part on you.",          // a phrase of its own
+             "Let us focus in on the details.",     //
+             "They are similar with respect to X.", //
+             "He has been interested for years.",   //
+             "It is independent of the rest.",      //
+         })
+        EXPECT_EQ(proofread(text), text);
+}
