@@ -76,7 +76,14 @@ void joinWords(std::vector<Token> &t)
         {{"my", "self"}, "myself"},
         {{"your", "self"}, "yourself"},
         {{"her", "self"}, "herself"},
-        {{"it", "self"}, "itself"}};
+        {{"it", "self"}, "itself"},
+        {{"some", "one"}, "someone"},
+        {{"some", "thing"}, "something"},
+        {{"some", "body"}, "somebody"},
+        {{"any", "thing"}, "anything"},
+        {{"every", "body"}, "everybody"}};
+    // "some one of them", "any body of water": before "of" the words stand apart.
+    static const Words pronounParts = {"one", "thing", "body"};
     // "my self", "your self", "her self" may open a noun phrase ("your self esteem"); they are
     // joined only before the end of a clause or a word that cannot go on one.
     static const Words possessive = {"my", "your", "her"};
@@ -100,6 +107,7 @@ void joinWords(std::vector<Token> &t)
             // "him self-..." is a compound; "my self esteem" a noun phrase.
             if (k + 1 < t.size() && t[k + 1].kind != Kind::space && t[k + 1].text.starts_with('-')) break;
             if (possessive.contains(words[0]) && !closes) break;
+            if (pronounParts.contains(words.back()) && keyAt(t, n) == "of") break;
             join(t, i, k, joined);
             break;
         }

@@ -16,8 +16,13 @@ TEST(EngineSetPhrases, SplitWordsAreReadAsThePhraseByTheRulesAfter) {
 
 TEST(EngineSetPhrases, WordsJoinOnlyWhereTheyNeverStandApart) {
     EXPECT_EQ(proofread("He did it him self."), "He did it himself.");
+    EXPECT_EQ(proofread("They want some thing extra and some one to help."),
+              "They want something extra and someone to help.");
+    EXPECT_EQ(proofread("Every body knows it."), "Everybody knows it.");
     for (const char* text : {
-             "Your self esteem matters.", // a possessive before a noun phrase
+             "Some one of them will go.",  // "one of": a number
+             "Any body of water will do.", //
+             "Your self esteem matters.",  // a possessive before a noun phrase
              "Her self image improved.",
              "Let it self-destruct.", // a compound
              "There, fore is the golf call.",
