@@ -1,0 +1,149 @@
+// Words a phrase lacks, holds twice over or takes instead: "want be" -> "want to be",
+// "despite of" -> "despite", "dependent of" -> "dependent on", "is not same" -> "is not the same".
+#include "EnglishGrammarRules.h"
+
+#include <map>
+#include <string_view>
+
+namespace quillo::cloud::english {
+
+// A word learners leave out where the phrase cannot stand without it: "want be" -> "want to
+// be", "It so expensive" -> "It is so expensive", "for long time" -> "for a long time".
+void missingWord(GrammarContext &c, size_t i, const std::string &w)
+{
+    size_t n = nextWord(c.t, i);
+    if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
+    std::string next = keyAt(c.t, n);
+    size_t after = nextWord(c.t, n);
+    std::string then = keyAt(c.t, after);
+    // "cant" and "wont" are words of their own, but not between a subject and its verb.
+    static const Words subjects = {"i", "you", "we", "they", "he", "she", "it"};
+    if ((w == "cant" || w == "wont") && c.t[i].text == w) {
+        size_t p = prevWord(c.t, i);
+        if (p != npos && subjects.contains(keyAt(c.t, p)) && c.lex.isVerb(next) && !c.lex.isPluralNoun(next) &&
+            !next.ends_with("ed") && !next.ends_with("ing"))
+            put(c.t, i, w == "cant" ? "can't" : "won't", c.curlyText);
+    } else if ((w == "want" || w == "wants" || w == "wanted") && next == "be") put(c.t, i, w + " to", c.curlyText);
+    else if (w == "for" && next == "long" && then == "time") put(c.t, n, "a long", c.curlyText);
+    else if (kModals.contains(w) && (next == "able" || next == "a" || next == "an" || next == "the")) {
+        // "we will able to", "this will the proof": a subject, its modal and no verb.
+        static const Words subjects = {"it", "this", "he", "she", "they", "we", "you", "i"};
+        size_t p = prevWord(c.t, i);
+        if (p != npos && subjects.contains(keyAt(c.t, p)) && (next != "able" || then == "to"))
+            put(c.t, i, w + " be", c.curlyText);
+    } else if ((w == "agree" || w == "agrees" || w == "agreed") &&
+               (next == "some" || next == "the" || next == "his" || next == "her" || next == "their") && then != "") {
+        // "I agree the statement": agreeing is with something. Not "agreed the price" (settled):
+        // only after a person ("I agree", "she agreed").
+        static const Words people = {"i", "we", "they", "he", "she", "you", "also", "not", "fully", "partly"};
+        size_t p = prevWord(c.t, i);
+        if (p != npos && people.contains(keyAt(c.t, p)) &&
+            (then == "statement" || then == "idea" || then == "ideas" || then == "view" || then == "opinion" ||
+             then == "author"))
+            put(c.t, i, w + " with", c.curlyText);
+    } else if (w == "it" && (next == "so" || next == "very" || next == "too" || next == "quite")) {
+        // Opening its clause, before an adjective that is no verb ("It so happens").
+        size_t p = prevWord(c.t, i);
+        static const Words opens = {"and", "but", "because", "so", "if", "when", "although", "though", "since"};
+        bool start = i == 0 || (i >= 2 && c.t[i - 1].kind == Kind::space && c.t[i - 2].kind == Kind::punct &&
+                                std::string_view(".!?;").find(c.t[i - 2].text[0]) != std::string_view::npos);
+        if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
+        if (after == npos || c.t[after].text != then || !c.lex.isAdjective(then) || c.lex.isVerb(then) ||
+            c.lex.isNoun(then) || then == "much" || then == "many" || then == "little")
+            return;
+        put(c.t, i, "it is", c.curlyText);
+    }
+}
+
+// "despite of the rain", "discuss about it": a preposition the word already holds. And nouns
+// English never counts, which learners pluralise ("informations", "equipments"); WordNet does
+// not mark countability, so these few are named.
+void extraWords(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const Words discuss = {"discuss", "discusses", "discussed", "discussing"};
+    size_t n = nextWord(c.t, i);
+    std::string next = keyAt(c.t, n);
+    if (n != npos && c.t[n].text == next &&
+        ((w == "despite" && next == "of") || (w == "besides" && next == "of") ||
+         (discuss.contains(w) && next == "about")) &&
+        nextWord(c.t, n) != npos && keyAt(c.t, nextWord(c.t, n)) != "course") {
+        c.t[n].text.clear();
+        c.t[n + 1].text.clear();
+        return;
+    }
+    // "make me to buy", "can't to do": these take the bare verb. Not "make it to work" (arrive).
+    static const Words makers = {"make", "makes", "made", "making", "let", "lets", "letting"};
+    static const Words people = {"me",     "him",    "her",      "us",       "them",    "you",
+                                 "people", "others", "students", "children", "everyone"};
+    static const Words modals = {"can",    "could",    "should", "must",      "can't",
+                                 "cannot", "couldn't", "won't",  "shouldn't", "mustn't"};
+    size_t to = npos;
+    if (makers.contains(w) && people.contains(next)) to = nextWord(c.t, n);
+    else if (modals.contains(w)) to = n;
+    if (to != npos && keyAt(c.t, to) == "to" && c.t[to].text == "to") {
+        size_t v = nextWord(c.t, to);
+        std::string verb = keyAt(c.t, v);
+        // "make them to order", "to measure", "to scale": made as asked.
+        if (v != npos && c.t[v].text == verb && c.lex.isVerb(verb) && !kBe.contains(verb) && verb != "order" &&
+            verb != "measure" && verb != "scale" && !kDeterminers.contains(verb) && !verb.ends_with("ing") &&
+            !verb.ends_with("ed") && !c.lex.isPluralNoun(verb) && c.lex.verbBase(verb).value_or(verb) == verb) {
+            c.t[to].text.clear();
+            c.t[to + 1].text.clear();
+            return;
+        }
+    }
+    static const std::map<std::string, std::string> uncounted = {
+        {"informations", "information"}, {"knowledges", "knowledge"}, {"advices", "advice"},
+        {"equipments", "equipment"},     {"furnitures", "furniture"}, {"homeworks", "homework"},
+        {"luggages", "luggage"},         {"baggages", "baggage"},     {"softwares", "software"}};
+    if (auto f = uncounted.find(w); f != uncounted.end() && c.t[i].text == w) put(c.t, i, f->second, c.curlyText);
+}
+
+// The preposition a word takes, where learners use another: "depend of" -> "depend on",
+// "interested about" -> "interested in", "focus in" -> "focus on" (not "focus in on").
+void collocation(GrammarContext &c, size_t i, const std::string &w)
+{
+    struct Takes {
+        Words words;
+        Words wrong;
+        const char *right;
+    };
+    static const std::vector<Takes> table = {
+        {{"depend", "depends", "depended", "depending", "dependent"}, {"of", "from", "in"}, "on"},
+        {{"focus", "focuses", "focused", "focusing", "focussed"}, {"in", "at"}, "on"},
+        {{"insist", "insists", "insisted", "insisting"}, {"in"}, "on"},
+        {{"interested"}, {"on", "about"}, "in"},
+        {{"afraid"}, {"from"}, "of"},
+        {{"similar"}, {"with"}, "to"},
+        {{"responsible"}, {"of"}, "for"},
+    };
+    size_t n = nextWord(c.t, i);
+    if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
+    std::string next = c.t[n].text;
+    size_t after = nextWord(c.t, n);
+    if (after == npos) return;
+    // "depends in part on", "similar with respect to": the preposition opens a phrase of its own.
+    static const Words phrases = {"part", "respect", "regard", "turn", "large", "some", "no"};
+    if (phrases.contains(keyAt(c.t, after))) return;
+    for (size_t k = after, seen = 0; k != npos && seen < 3; k = nextWord(c.t, k), ++seen)
+        if (keyAt(c.t, k) == "on") return;
+    for (const auto &entry : table)
+        if (entry.words.contains(w) && entry.wrong.contains(next)) put(c.t, n, entry.right, c.curlyText);
+    // "listen music": listening is to something.
+    if ((w == "listen" || w == "listens" || w == "listened" || w == "listening") && next == "music")
+        put(c.t, n, "to music", c.curlyText);
+}
+
+// "is not same" -> "is not the same": "same" as an adjective of identity takes "the".
+void theSame(GrammarContext &c, size_t i, const std::string &w)
+{
+    if (w != "same" || c.t[i].text != "same") return;
+    size_t p = prevWord(c.t, i);
+    static const Words before = {"is",     "are",    "was", "were",   "be",      "been", "not",   "exactly",
+                                 "almost", "nearly", "at",  "remain", "remains", "stay", "stays", "look",
+                                 "looks",  "do",     "did", "does",   "of",      "in",   "for",   "mostly"};
+    if (p == npos || !before.contains(keyAt(c.t, p))) return;
+    c.t[i].text = "the same";
+}
+
+}  // namespace quillo::cloud::english
