@@ -129,6 +129,14 @@ void collocation(GrammarContext &c, size_t i, const std::string &w)
         if (keyAt(c.t, k) == "on") return;
     for (const auto &entry : table)
         if (entry.words.contains(w) && entry.wrong.contains(next)) put(c.t, n, entry.right, c.curlyText);
+    // "easy to me to understand": what is easy is easy for someone.
+    static const Words judged = {"easy",      "hard",      "difficult", "possible", "impossible", "necessary",
+                                 "important", "better",    "good",      "useful",   "dangerous",  "helpful",
+                                 "normal",    "essential", "easier",    "harder",   "best"};
+    static const Words objects = {"me", "him", "her", "us", "them", "you"};
+    if (judged.contains(w) && next == "to" && objects.contains(keyAt(c.t, after)) &&
+        keyAt(c.t, nextWord(c.t, after)) == "to")
+        put(c.t, n, "for", c.curlyText);
     // "listen music": listening is to something.
     if ((w == "listen" || w == "listens" || w == "listened" || w == "listening") && next == "music")
         put(c.t, n, "to music", c.curlyText);

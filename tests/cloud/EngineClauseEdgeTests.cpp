@@ -157,6 +157,8 @@ TEST(EngineClauseEdges, AWordTakesItsOwnPreposition) {
     EXPECT_EQ(proofread("Critics focus in three points."), "Critics focus on three points.");
     EXPECT_EQ(proofread("She is interested about art."), "She is interested in art.");
     EXPECT_EQ(proofread("We listen music at night."), "We listen to music at night.");
+    EXPECT_EQ(proofread("It was easy to me to see why."), "It was easy for me to see why.");
+    EXPECT_EQ(proofread("It was important to me."), "It was important to me.");
     for (const char* text : {
              "It depends in part on you.",          // a phrase of its own
              "Let us focus in on the details.",     //

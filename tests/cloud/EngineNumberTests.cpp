@@ -85,6 +85,7 @@ TEST(EngineNumber, ALotOfPeopleArePlural) {
 TEST(EngineNumber, ASingularNounAfterThisOrEachTakesTheVerbsSForm) {
     EXPECT_EQ(proofread("This point affect the environment."), "This point affects the environment.");
     EXPECT_EQ(proofread("Each student learn a concept."), "Each student learns a concept.");
+    EXPECT_EQ(proofread("I see why he always bring it."), "I see why he always brings it.");
     for (const char* text : {
              "This will help them.",           // a modal, which WordNet also lists as a noun
              "This time try again.",           // a time opens an imperative
