@@ -99,8 +99,16 @@ void agreement(GrammarContext &c, size_t i, const std::string &w)
     }
     // "there is editors": a plain plural right after (not "there is news", a noun of its own,
     // nor "there was years of work").
-    if ((w == "is" || w == "was") && prev == "there" && c.t[n].text == next && next.size() > 3 && next.back() == 's' &&
-        c.lex.isPluralNoun(next) && !c.lex.isNoun(next) && !c.lex.isVerb(next) && keyAt(c.t, nextWord(c.t, n)) != "of")
+    // Past an adverb: "there is also people".
+    size_t noun = n;
+    static const Words adverbs = {"also", "still", "always", "now", "even", "often", "usually", "really"};
+    if (adverbs.contains(next) && nextWord(c.t, n) != npos) noun = nextWord(c.t, n);
+    std::string plain = keyAt(c.t, noun);
+    static const Words people = {"people", "children", "men", "women"};
+    bool pluralNoun = people.contains(plain) || (plain.size() > 3 && plain.back() == 's' && c.lex.isPluralNoun(plain) &&
+                                                 !c.lex.isNoun(plain) && !c.lex.isVerb(plain));
+    if ((w == "is" || w == "was") && prev == "there" && c.t[noun].text == plain && pluralNoun &&
+        keyAt(c.t, nextWord(c.t, noun)) != "of")
         put(c.t, i, plural.at(w), c.curlyText);
     // "the results was surprising"; after a preposition the phrase may not be the subject ("In
     // both cases is said", "What matters to our children is").

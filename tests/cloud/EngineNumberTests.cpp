@@ -16,11 +16,14 @@ TEST(EngineNumber, APluralNounOpeningAClauseTakesAPluralVerb) {
     EXPECT_EQ(proofread("There's several reason for it."), "There are several reasons for it.");
     EXPECT_EQ(proofread("There is a lot of critics."), "There are a lot of critics.");
     EXPECT_EQ(proofread("There was lots of cars."), "There were lots of cars.");
+    EXPECT_EQ(proofread("There is also people who agree."), "There are also people who agree.");
     for (const char* text : {
              "There's lots of time.", "There is lots of time.", // no plural after "of"
              "There is a lot of news.",                         // a plural read as one thing
              "There is a lot of Smiths here.",                  // a name
              "There is a lot to do.",                           //
+             "There is also news.",                             //
+             "There was also years of work.",                   //
          })
         EXPECT_EQ(proofread(text), text);
 }
