@@ -201,7 +201,8 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
         if (en && !fix && !knownAsIs)
             if (auto past = EnglishLexicon::shared().pastOfRegularised(lookup); past && known(*past)) fix = past;
         if (!fix) {
-            if (seen[lower(tok.text)] > 1 && !KnownMisspellings::shared().correction(lookup)) continue;
+            // A slip codespell lists, even with several readings ("ther"), is no term however often typed.
+            if (seen[lower(tok.text)] > 1 && !KnownMisspellings::shared().listed(lookup)) continue;
             if (!speller.varietyChosen) preferVariety(speller, t, tok.language);  // only when suggesting
             auto verdict = speller.main->verdict(lookup);
             fix = verdict.fix;

@@ -83,6 +83,8 @@ TEST(Precision, LeavesNamesJargonAndChatFormsAlone) {
              "The dog wagged its tail, and lets us in.",   // possessive "its" and "lets" are words
          })
         EXPECT_EQ(proofread(text), text);
+    // A slip codespell knows is no term, however often typed.
+    EXPECT_EQ(proofread("I think ther is a cat and ther is a dog."), "I think there is a cat and there is a dog.");
 }
 
 TEST(Precision, LowerCaseToolAndDrugNamesStayWhenTheyLookLikeARarerWord) {
