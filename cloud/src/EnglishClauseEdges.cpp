@@ -23,13 +23,21 @@ void capitalAfterComma(std::vector<Token> &t)
                                 "which", "who",    "where",  "while", "although", "though", "these",   "those",
                                 "its",   "their",  "our",    "my",    "his",      "her",    "however", "since",
                                 "after", "before", "unless", "until", "once",     "or"};
+    // Conjunctions after which a capital starts no sentence: "So It will", "because If I".
+    static const Words joins = {"so", "and", "but", "because", "that", "if", "when", "then", "or"};
     for (size_t i = 0; i < t.size(); ++i) {
-        if (!isWord(t, i) || !after(t, i, ",")) continue;
+        if (!isWord(t, i)) continue;
         std::string w = keyAt(t, i);
         if (!plain.contains(w) || t[i].text != capitalized(w) || t[i].text == w) continue;
         // The next word in lower case (or "I") shows a sentence, not a title ("The Times").
         size_t n = nextWord(t, i);
         if (n == npos || (t[n].text != keyAt(t, n) && t[n].text != "I")) continue;
+        size_t p = prevWord(t, i);
+        if (p != npos && joins.contains(keyAt(t, p)) && w != "the" && w != "this" && w != "that") {
+            t[i].text = w;
+            continue;
+        }
+        if (!after(t, i, ",")) continue;
         // Only after an opening phrase of a few words ("For example, When"): a capital after
         // a later comma may start a sentence the writer meant ("..., They went") or quote one
         // ("He said, The end").
@@ -67,7 +75,7 @@ void tagQuestions(std::vector<Token> &t)
         // The full stop ends the sentence: the text or the line stops, or a new sentence starts.
         bool ends = n + 2 >= t.size() || t[n + 2].kind == Kind::newline ||
                     (t[n + 2].kind == Kind::space && n + 3 < t.size() && startsUpper(t[n + 3].text));
-        if (ends) t[n + 1].text = "?";
+        if (ends) t[n + 1].text = '?';
     }
 }
 

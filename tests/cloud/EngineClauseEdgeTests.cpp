@@ -10,6 +10,9 @@ TEST(EngineClauseEdges, ACapitalAfterAnOpeningPhraseGoesOnlyInAPlainSentence) {
     EXPECT_EQ(proofread("Likewise, The answer holds."), "Likewise, the answer holds.");
     EXPECT_EQ(proofread("It rained. For example, When I left it poured."),
               "It rained. For example, when I left it poured.");
+    // Nor after a conjunction, where no sentence starts.
+    EXPECT_EQ(proofread("So It will be good."), "So it will be good.");
+    EXPECT_EQ(proofread("I left because If I stayed I would cry."), "I left because if I stayed I would cry.");
     for (const char* text : {
              "In 2010, The Times said so.",              // a name: the next word has its capital
              "I read Dune, The Hobbit and Emma.",        // a list of titles
@@ -17,6 +20,7 @@ TEST(EngineClauseEdges, ACapitalAfterAnOpeningPhraseGoesOnlyInAPlainSentence) {
              "We were young and tired, They went home.", // a sentence the writer began after a comma
              "One, two, The rest is silence.",           // not the sentence's first comma
              "However, You may copy it.",                // a contract's defined term
+             "I read it and The Times too.",             // a name after a conjunction
          })
         EXPECT_EQ(proofread(text), text);
 }
