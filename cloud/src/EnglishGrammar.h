@@ -28,8 +28,9 @@
 //   missing-word    "want be" -> "want to be", "It so expensive" -> "It is so expensive", "for
 //                   long time" -> "for a long time", "we cant stay" -> "we can't stay", "will
 //                   able to" -> "will be able to", "I agree the statement" -> "agree with"
-//   extra-word      "despite of", "besides of", "discuss about" -> "despite", "besides",
-//                   "discuss"; "informations" -> "information" (nouns English does not count)
+//   extra-word      "despite of", "besides of", "discuss about", "most of people" -> "despite",
+//                   "besides", "discuss", "most people"; "informations" -> "information"
+//                   (nouns English does not count)
 //   collocation     "dependent of" -> "dependent on", "interested about" -> "interested in",
 //                   "focus in" -> "focus on", "listen music" -> "listen to music"
 //   spacing         "word,word" -> "word, word"

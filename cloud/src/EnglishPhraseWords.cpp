@@ -71,6 +71,17 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         c.t[n + 1].text.clear();
         return;
     }
+    // "most of people": "of" needs a determiner after it; without one, "most people".
+    if (w == "most" && n != npos && c.t[n].text == "of") {
+        size_t noun = nextWord(c.t, n);
+        std::string plural = keyAt(c.t, noun);
+        if (noun != npos && c.t[noun].text == plural &&
+            (plural == "people" || (c.lex.isPluralNoun(plural) && !c.lex.isNoun(plural) && !c.lex.isVerb(plural)))) {
+            c.t[n].text.clear();
+            c.t[n + 1].text.clear();
+            return;
+        }
+    }
     // "make me to buy", "can't to do": these take the bare verb. Not "make it to work" (arrive).
     static const Words makers = {"make", "makes", "made", "making", "let", "lets", "letting"};
     static const Words people = {"me",     "him",    "her",      "us",       "them",    "you",

@@ -90,6 +90,9 @@ TEST(EngineClauseEdges, AWordThePhraseCannotDoWithoutIsAdded) {
     EXPECT_EQ(proofread("We stayed for long time."), "We stayed for a long time.");
     EXPECT_EQ(proofread("Sadly we cant stay and I wont go."), "Sadly we can't stay and I won't go.");
     EXPECT_EQ(proofread("Besides of their work, they sing."), "Besides their work, they sing.");
+    EXPECT_EQ(proofread("Also, most of people agree."), "Also, most people agree.");
+    EXPECT_EQ(proofread("Most of them agree."), "Most of them agree.");
+    EXPECT_EQ(proofread("Most of Europe agrees."), "Most of Europe agrees.");
     EXPECT_EQ(proofread("Later we will able to do it."), "Later we will be able to do it.");
     EXPECT_EQ(proofread("This will the proof."), "This will be the proof.");
     EXPECT_EQ(proofread("I agree the statement."), "I agree with the statement.");
