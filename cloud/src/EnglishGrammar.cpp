@@ -224,6 +224,12 @@ void verbForm(GrammarContext &c, size_t i, const std::string &w)
         if (base && c.isKnown(*base)) put(c.t, v, *base, c.curlyText);
         return;
     }
+    // "did not went", "can not goes": past the negation.
+    if ((modal || kDoForms.contains(w)) && next == "not" && nextWord(c.t, n) != npos) {
+        n = nextWord(c.t, n);
+        next = keyAt(c.t, n);
+        if (c.t[n].text != next) return;
+    }
     if (modal || kDoForms.contains(w) || w == "to") {
         // "What they did is reduce it": "do" is the main verb there, and "is" its own.
         if (!modal && w != "to" && kBe.contains(next)) return;
