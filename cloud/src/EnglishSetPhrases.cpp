@@ -81,7 +81,8 @@ void joinWords(std::vector<Token> &t)
         {{"some", "thing"}, "something"},
         {{"some", "body"}, "somebody"},
         {{"any", "thing"}, "anything"},
-        {{"every", "body"}, "everybody"}};
+        {{"every", "body"}, "everybody"},
+        {{"i", "m"}, "i'm"}};
     // "some one of them", "any body of water": before "of" the words stand apart.
     static const Words pronounParts = {"one", "thing", "body"};
     // "my self", "your self", "her self" may open a noun phrase ("your self esteem"); they are

@@ -19,6 +19,7 @@ TEST(EngineSetPhrases, WordsJoinOnlyWhereTheyNeverStandApart) {
     EXPECT_EQ(proofread("They want some thing extra and some one to help."),
               "They want something extra and someone to help.");
     EXPECT_EQ(proofread("Every body knows it."), "Everybody knows it.");
+    EXPECT_EQ(proofread("That is why i m here, 5 m away."), "That is why I'm here, 5 m away.");
     for (const char* text : {
              "Some one of them will go.",  // "one of": a number
              "Any body of water will do.", //
