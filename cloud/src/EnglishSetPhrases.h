@@ -4,8 +4,7 @@
 //                 "ofcourse"), and words the speller already split ("In fact") become
 //                 separate words, so the rules after see "In fact" as a phrase
 //   split-word    one word typed as two ("now a days", "there fore", "him self", "some one",
-//                 "i m"), only
-//                 where the two never stand apart in English
+//                 "i m"), only where the two never stand apart in English
 #include "TextTokens.h"
 
 #include <vector>
