@@ -148,6 +148,15 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
             !pronouns.contains(then) && (c.lex.isNoun(then) || c.lex.isPluralNoun(then) || c.lex.isAdjective(then));
         if ((!c.lex.isVerb(next) && (kBe.contains(prev) || !nounAfter)) || closes) put(c.t, i, "too", c.curlyText);
     }
+    // "affect them to much.": "to much" closing its clause is "too much", but not in "amount to
+    // much", "come to much" nor "to many" (people).
+    static const Words amountTo = {"amount", "amounts", "amounted", "come", "comes", "came", "up"};
+    if (w == "to" && next == "much" && c.t[n].text == next && !amountTo.contains(prev)) {
+        size_t k = n + 1 < c.t.size() && c.t[n + 1].text == " " ? n + 2 : n + 1;
+        if (k >= c.t.size() ||
+            (c.t[k].kind == Kind::punct && std::string_view(".,;!?").find(c.t[k].text[0]) != std::string_view::npos))
+            put(c.t, i, "too", c.curlyText);
+    }
     static const Words verbal = {"to",   "will",   "would", "could",  "can", "might", "may",
                                  "must", "should", "don't", "didn't", "not", "never", "won't"};
     if (w == "loose" && verbal.contains(prev)) put(c.t, i, "lose", c.curlyText);

@@ -175,3 +175,10 @@ TEST(EngineClauseEdges, AWordTakesItsOwnPreposition) {
          })
         EXPECT_EQ(proofread(text), text);
 }
+
+TEST(EngineClauseEdges, ToMuchClosingItsClauseIsTooMuch) {
+    EXPECT_EQ(proofread("It will not affect them to much."), "It will not affect them too much.");
+    EXPECT_EQ(proofread("He ate to much, and slept."), "He ate too much, and slept.");
+    for (const char* text : {"It belongs to much of Europe.", "We owe it to many.", "It does not amount to much."})
+        EXPECT_EQ(proofread(text), text);
+}
