@@ -404,9 +404,11 @@ void quantity(GrammarContext &c, size_t i, const std::string &w)
     static const Words toVerbs = {"try",    "want",  "need",  "choose", "decide", "hope",    "seem",    "tend",
                                   "prefer", "like",  "love",  "hate",   "refuse", "manage",  "fail",    "agree",
                                   "start",  "begin", "learn", "expect", "wish",   "attempt", "continue"};
-    bool verbAfter = c.lex.isVerb(next) &&
-                     (objects.contains(keyAt(c.t, after)) || (toVerbs.contains(next) && keyAt(c.t, after) == "to"));
-    if (quantifier(w) && countNoun(c, next) && !verbAfter &&
+    auto verbAfter = [&] {
+        return c.lex.isVerb(next) &&
+               (objects.contains(keyAt(c.t, after)) || (toVerbs.contains(next) && keyAt(c.t, after) == "to"));
+    };
+    if (quantifier(w) && countNoun(c, next) && !verbAfter() &&
         !((demonstrative || both) && (c.lex.isVerb(next) || kBe.contains(next))) && plainWordAt(c.t, n)) {
         // "many wood companies", "various build systems": a noun before another noun qualifies
         // it and stays singular.

@@ -11,6 +11,10 @@ namespace quillo::cloud::english {
 // be", "It so expensive" -> "It is so expensive", "for long time" -> "for a long time".
 void missingWord(GrammarContext &c, size_t i, const std::string &w)
 {
+    static const Words triggers = {"cant",  "wont",  "want",  "wants",  "wanted", "for",    "it",
+                                   "can",   "could", "will",  "would",  "shall",  "should", "may",
+                                   "might", "must",  "agree", "agrees", "agreed"};
+    if (!triggers.contains(w)) return;  // the rules run for every word: ask the neighbours only here
     size_t n = nextWord(c.t, i);
     if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
     std::string next = keyAt(c.t, n);
@@ -128,6 +132,16 @@ void collocation(GrammarContext &c, size_t i, const std::string &w)
         {{"similar"}, {"with"}, "to"},
         {{"responsible"}, {"of"}, "for"},
     };
+    static const Words judged = {"easy",      "hard",      "difficult", "possible", "impossible", "necessary",
+                                 "important", "better",    "good",      "useful",   "dangerous",  "helpful",
+                                 "normal",    "essential", "easier",    "harder",   "best"};
+    static const Words triggers = [] {
+        Words all = {"listen", "listens", "listened", "listening"};
+        for (const auto &entry : table) all.insert(entry.words.begin(), entry.words.end());
+        for (const auto &adjective : judged) all.insert(adjective);
+        return all;
+    }();
+    if (!triggers.contains(w)) return;
     size_t n = nextWord(c.t, i);
     if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
     std::string next = c.t[n].text;
@@ -141,9 +155,6 @@ void collocation(GrammarContext &c, size_t i, const std::string &w)
     for (const auto &entry : table)
         if (entry.words.contains(w) && entry.wrong.contains(next)) put(c.t, n, entry.right, c.curlyText);
     // "easy to me to understand": what is easy is easy for someone.
-    static const Words judged = {"easy",      "hard",      "difficult", "possible", "impossible", "necessary",
-                                 "important", "better",    "good",      "useful",   "dangerous",  "helpful",
-                                 "normal",    "essential", "easier",    "harder",   "best"};
     static const Words objects = {"me", "him", "her", "us", "them", "you"};
     if (judged.contains(w) && next == "to" && objects.contains(keyAt(c.t, after)) &&
         keyAt(c.t, nextWord(c.t, after)) == "to")

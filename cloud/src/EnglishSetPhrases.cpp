@@ -95,9 +95,12 @@ void joinWords(std::vector<Token> &t)
                                 "why", "how",  "what", "where", "who",   "whether", "by",   "off",   "over"};
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i)) continue;
+        std::string first = keyAt(t, i);
+        if (!plainCase(t[i].text, first)) continue;
         for (const auto &[words, joined] : phrases) {
+            if (words[0] != first) continue;
             size_t k = i;
-            bool match = plainCase(t[i].text, keyAt(t, i));
+            bool match = true;
             for (size_t w = 0; w < words.size() && match; ++w) {
                 if (w > 0) k = nextWord(t, k);
                 match = k != npos && keyAt(t, k) == words[w] && (w == 0 || t[k].text == words[w]);
