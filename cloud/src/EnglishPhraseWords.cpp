@@ -36,7 +36,8 @@ void missingWord(GrammarContext &c, size_t i, const std::string &w)
         if (p != npos && subjects.contains(keyAt(c.t, p)) && (next != "able" || then == "to"))
             put(c.t, i, w + " be", c.curlyText);
     } else if ((w == "agree" || w == "agrees" || w == "agreed") &&
-               (next == "some" || next == "the" || next == "his" || next == "her" || next == "their") && then != "") {
+               (next == "some" || next == "the" || next == "his" || next == "her" || next == "their") &&
+               !then.empty()) {
         // "I agree the statement": agreeing is with something. Not "agreed the price" (settled):
         // only after a person ("I agree", "she agreed").
         static const Words people = {"i", "we", "they", "he", "she", "you", "also", "not", "fully", "partly"};
