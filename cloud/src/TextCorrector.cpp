@@ -28,9 +28,6 @@ namespace quillo::cloud {
 
 namespace {
 
-// A word typed twice is meant, unless it is this long and a plain slip of a familiar word.
-constexpr size_t kRepeatedSlipLetters = 8;
-
 bool isDigitToken(const Token &t)
 {
     return t.kind == Kind::other && t.text.size() == 1 && std::isdigit(static_cast<unsigned char>(t.text[0]));
@@ -204,16 +201,11 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
         if (en && !fix && !knownAsIs)
             if (auto past = EnglishLexicon::shared().pastOfRegularised(lookup); past && known(*past)) fix = past;
         if (!fix) {
-            // A slip codespell lists, even with several readings ("ther"), is no term however often
-            // typed; nor is a long word one plain slip from a familiar one ("compitition").
-            bool repeated = seen[lower(tok.text)] > 1 && !KnownMisspellings::shared().listed(lookup);
-            if (repeated && (!en || lookup.size() < kRepeatedSlipLetters)) continue;
+            // A slip codespell lists, even with several readings ("ther"), is no term however often typed.
+            if (seen[lower(tok.text)] > 1 && !KnownMisspellings::shared().listed(lookup)) continue;
             if (!speller.varietyChosen) preferVariety(speller, t, tok.language);  // only when suggesting
             auto verdict = speller.main->verdict(lookup);
             fix = verdict.fix;
-            if (repeated && !(fix && ScowlLexicon::shared().level(*fix) <= SpellingPrecision::kFamiliarLevel &&
-                              SpellingPrecision::isPlainSlip(lookup, *fix, ScowlLexicon::shared())))
-                continue;
             // A person's name written in lower case names a tool more often than the person
             // ("kafka", "prometheus"): only places, languages, days, adjectives made of names
             // ("olympian") and the like get their capital.
