@@ -141,8 +141,7 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
     size_t p = prevWord(c.t, i);
     static const Words opens = {"and",      "but",    "because", "if",  "when", "while", "since",
                                 "although", "though", "so",      "why", "how",  "where", "whether"};
-    bool start = i == 0 || (i >= 2 && c.t[i - 1].kind == Kind::space && c.t[i - 2].kind == Kind::punct &&
-                            std::string_view(".!?,;").find(c.t[i - 2].text[0]) != std::string_view::npos);
+    bool start = afterMark(c.t, i, ".!?,;");
     if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
     size_t n = nextWord(c.t, i);
     if (counted) {

@@ -139,20 +139,20 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
     if (w == "to" && (kBe.contains(prev) || linking.contains(prev)) && c.lex.isAdjective(next) &&
         !kDeterminers.contains(next)) {
         std::string then = keyAt(c.t, nextWord(c.t, n));
-        size_t k = n + 1 < c.t.size() && c.t[n + 1].text == " " ? n + 2 : n + 1;  // "late ." as typed
+        size_t k = tokenAfterWord(c.t, n);
         bool ends = k >= c.t.size() || c.t[k].kind == Kind::punct;
         // After "looks" or "seems", "to" may lead to a noun ("looks to significant gains").
         bool closes = ends || then == "for" || then == "and";
-        static const Words pronouns = {"i", "you", "he", "she", "it", "we", "they"};  // WordNet: "he" is helium
-        bool nounAfter =
-            !pronouns.contains(then) && (c.lex.isNoun(then) || c.lex.isPluralNoun(then) || c.lex.isAdjective(then));
+        // WordNet lists "he" (helium) as a noun.
+        bool nounAfter = !kSubjectPronouns.contains(then) &&
+                         (c.lex.isNoun(then) || c.lex.isPluralNoun(then) || c.lex.isAdjective(then));
         if ((!c.lex.isVerb(next) && (kBe.contains(prev) || !nounAfter)) || closes) put(c.t, i, "too", c.curlyText);
     }
     // "affect them to much.": "to much" closing its clause is "too much", but not in "amount to
     // much", "come to much" nor "to many" (people).
     static const Words amountTo = {"amount", "amounts", "amounted", "come", "comes", "came", "up"};
     if (w == "to" && next == "much" && c.t[n].text == next && !amountTo.contains(prev)) {
-        size_t k = n + 1 < c.t.size() && c.t[n + 1].text == " " ? n + 2 : n + 1;
+        size_t k = tokenAfterWord(c.t, n);
         if (k >= c.t.size() ||
             (c.t[k].kind == Kind::punct && std::string_view(".,;!?").find(c.t[k].text[0]) != std::string_view::npos))
             put(c.t, i, "too", c.curlyText);
@@ -225,8 +225,7 @@ void verbForm(GrammarContext &c, size_t i, const std::string &w)
     // "a can", "the will"; "May" inside a sentence is the month or a name.
     bool modal =
         kModals.contains(w) && !(p != npos && kDeterminers.contains(prev)) && !(p != npos && startsUpper(c.t[i].text));
-    static const Words subjects = {"i", "you", "he", "she", "it", "we", "they"};
-    if ((modal || kDoForms.contains(w)) && subjects.contains(next)) {
+    if ((modal || kDoForms.contains(w)) && kSubjectPronouns.contains(next)) {
         size_t v = nextWord(c.t, n);
         if (v == npos) return;
         auto base = c.lex.baseOfInflectedVerb(keyAt(c.t, v), true);

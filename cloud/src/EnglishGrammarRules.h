@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillo::cloud::english {
@@ -45,6 +46,20 @@ inline const Words kDeterminers = {"the", "a",   "an",  "this",  "that", "these"
                                    "her", "its", "our", "their", "some", "any",   "no",    "every", "each"};
 inline const Words kPluralDeterminers = {"the", "these", "those", "my",  "your", "our",     "their", "his",
                                          "her", "many",  "some",  "all", "both", "several", "most"};
+inline const Words kSubjectPronouns = {"i", "you", "he", "she", "it", "we", "they"};
+
+// Whether word i starts the text or follows one of `marks` and a space.
+inline bool afterMark(const std::vector<Token> &t, size_t i, std::string_view marks)
+{
+    return i == 0 || (i >= 2 && t[i - 1].kind == Kind::space && t[i - 2].kind == Kind::punct &&
+                      marks.find(t[i - 2].text[0]) != std::string_view::npos);
+}
+
+// The token after word n, past one space typed before punctuation ("late .").
+inline size_t tokenAfterWord(const std::vector<Token> &t, size_t n)
+{
+    return n + 1 < t.size() && t[n + 1].text == " " ? n + 2 : n + 1;
+}
 
 // Subject and verb agreement (EnglishAgreement.cpp).
 void agreement(GrammarContext &c, size_t i, const std::string &w);

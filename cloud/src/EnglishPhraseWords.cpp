@@ -21,19 +21,18 @@ void missingWord(GrammarContext &c, size_t i, const std::string &w)
     size_t after = nextWord(c.t, n);
     std::string then = keyAt(c.t, after);
     // "cant" and "wont" are words of their own, but not between a subject and its verb.
-    static const Words subjects = {"i", "you", "we", "they", "he", "she", "it"};
     if ((w == "cant" || w == "wont") && c.t[i].text == w) {
         size_t p = prevWord(c.t, i);
-        if (p != npos && subjects.contains(keyAt(c.t, p)) && c.lex.isVerb(next) && !c.lex.isPluralNoun(next) &&
+        if (p != npos && kSubjectPronouns.contains(keyAt(c.t, p)) && c.lex.isVerb(next) && !c.lex.isPluralNoun(next) &&
             !next.ends_with("ed") && !next.ends_with("ing"))
             put(c.t, i, w == "cant" ? "can't" : "won't", c.curlyText);
     } else if ((w == "want" || w == "wants" || w == "wanted") && next == "be") put(c.t, i, w + " to", c.curlyText);
     else if (w == "for" && next == "long" && then == "time") put(c.t, n, "a long", c.curlyText);
     else if (kModals.contains(w) && (next == "able" || next == "a" || next == "an" || next == "the")) {
         // "we will able to", "this will the proof": a subject, its modal and no verb.
-        static const Words subjects = {"it", "this", "he", "she", "they", "we", "you", "i"};
         size_t p = prevWord(c.t, i);
-        if (p != npos && subjects.contains(keyAt(c.t, p)) && (next != "able" || then == "to"))
+        std::string subject = keyAt(c.t, p);
+        if (p != npos && (kSubjectPronouns.contains(subject) || subject == "this") && (next != "able" || then == "to"))
             put(c.t, i, w + " be", c.curlyText);
     } else if ((w == "agree" || w == "agrees" || w == "agreed") &&
                (next == "some" || next == "the" || next == "his" || next == "her" || next == "their") &&
@@ -50,8 +49,7 @@ void missingWord(GrammarContext &c, size_t i, const std::string &w)
         // Opening its clause, before an adjective that is no verb ("It so happens").
         size_t p = prevWord(c.t, i);
         static const Words opens = {"and", "but", "because", "so", "if", "when", "although", "though", "since"};
-        bool start = i == 0 || (i >= 2 && c.t[i - 1].kind == Kind::space && c.t[i - 2].kind == Kind::punct &&
-                                std::string_view(".!?;").find(c.t[i - 2].text[0]) != std::string_view::npos);
+        bool start = afterMark(c.t, i, ".!?;");
         if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
         if (after == npos || c.t[after].text != then || !c.lex.isAdjective(then) || c.lex.isVerb(then) ||
             c.lex.isNoun(then) || then == "much" || then == "many" || then == "little")
