@@ -59,20 +59,28 @@ std::optional<std::string> ContextModel::choose(const std::vector<std::string> &
                                                 const std::vector<std::string> &after, const std::string &typed) const
 {
     if (candidates.size() < 2) return std::nullopt;
-    std::vector<std::string> words = before;
-    words.emplace_back();
-    words.insert(words.end(), after.begin(), after.end());
     std::vector<std::pair<double, const std::string *>> scored;
     std::lock_guard lock(mutex_);
     for (const std::string &c : candidates) {
-        if (!knows(c)) return std::nullopt;
-        words[before.size()] = c;
+        std::vector<std::string> words = before;
+        for (size_t start = 0; start <= c.size();) {
+            size_t end = std::min(c.find(' ', start), c.size());
+            words.push_back(c.substr(start, end - start));
+            if (!knows(words.back())) return std::nullopt;
+            start = end + 1;
+        }
+        words.insert(words.end(), after.begin(), after.end());
         scored.emplace_back(logProb(words, before.size()), &c);
     }
     std::ranges::sort(scored, [](auto &a, auto &b) { return a.first > b.first; });
-    if (scored[0].first - scored[1].first < kChoiceMargin) return std::nullopt;
-    for (auto &[score, word] : scored)
-        if (*word == typed && scored[0].first - score < kOverTypedMargin) return std::nullopt;
+    // Two words are the typed word read apart ("back end"): never a replacement of its own.
+    auto split = [](const std::string &w) { return w.find(' ') != std::string::npos; };
+    if (split(*scored[0].second) || scored[0].first - scored[1].first < kChoiceMargin) return std::nullopt;
+    for (auto &[score, word] : scored) {
+        double lead = scored[0].first - score;
+        if ((*word == typed && lead < kOverTypedMargin) || (split(*word) && lead < kOverSplitMargin))
+            return std::nullopt;
+    }
     return *scored[0].second;
 }
 

@@ -26,6 +26,9 @@ public:
     // Over the word as typed when it may be a name ("I met yong", "our yong people"): ten
     // thousand times likelier.
     static constexpr double kOverTypedMargin = 4.0;
+    // Over the typed word read as two ("import and" for "importand"): a blend written on
+    // purpose ("automagic" against "auto magic") comes near ten thousand.
+    static constexpr double kOverSplitMargin = 5.0;
 
     static std::unique_ptr<ContextModel> open(const std::string &path);
     // The process-wide model from kDefaultPath, read on first call; nullptr when absent.
@@ -34,7 +37,8 @@ public:
 
     // The one of `candidates` that makes `before` + candidate + `after` likeliest by at least
     // kChoiceMargin, or nullopt. Every candidate must be known to the model. When `typed` is
-    // among the candidates, the choice must also beat it by kOverTypedMargin.
+    // among the candidates, the choice must also beat it by kOverTypedMargin, and a candidate of
+    // two words (the typed word read apart, never chosen itself) by kOverSplitMargin.
     std::optional<std::string> choose(const std::vector<std::string> &before,
                                       const std::vector<std::string> &candidates, const std::vector<std::string> &after,
                                       const std::string &typed = {}) const;

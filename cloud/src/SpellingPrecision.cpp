@@ -121,6 +121,16 @@ bool isCompound(const std::string &lower, const std::function<bool(const std::st
     return false;
 }
 
+std::vector<std::string> compoundSplits(const std::string &lower,
+                                        const std::function<bool(const std::string &)> &isKnown)
+{
+    std::vector<std::string> out;
+    for (size_t cut = 3; cut + 3 <= lower.size(); ++cut)
+        if (isKnown(lower.substr(0, cut)) && isKnown(lower.substr(cut)))
+            out.push_back(lower.substr(0, cut) + ' ' + lower.substr(cut));
+    return out;
+}
+
 namespace {
 // A letter left out, two swapped or one typed twice: what a writer's hand does to a word. A
 // letter more or one for another is as often a term built on the word ("gradle", "fluentd",
@@ -347,7 +357,8 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     // "the", "other"): the best candidate stands only if it is one of them, and the neighbouring
     // words may pick among them, never another word that merely ranks first ("thee"). A reading
     // of two words ("alot": "a lot") is no rival.
-    auto choice = choiceByCandidates(typo, candidates, isKnown, lexicon, plainSlip);
+    std::vector<std::string> splits;
+    auto choice = choiceByCandidates(typo, candidates, isKnown, lexicon, plainSlip, &splits);
     if (const auto *readings = misspellings.readings(typo);
         readings && (!choice || std::ranges::find(*readings, *choice) == readings->end())) {
         if (tied &&
@@ -359,13 +370,20 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
         auto rivals = closeRivals(typo, candidates, lexicon);
         if (!choice || (rivals.size() > 1 && std::ranges::find(rivals, *choice) != rivals.end()))
             *tied = std::move(rivals);
+        // Two words run together or one word misspelt ("importand", "backend"): the words
+        // around weigh the best candidate against the halves, which stay unless far outweighed.
+        if (!choice && !splits.empty()) {
+            if (std::ranges::find(*tied, bestLower) == tied->end()) tied->push_back(bestLower);
+            std::ranges::copy(splits, std::back_inserter(*tied));
+        }
     }
     return choice;
 }
 
 std::optional<std::string> choiceByCandidates(const std::string &typo, const std::vector<std::string> &candidates,
                                               const std::function<bool(const std::string &)> &isKnown,
-                                              const ScowlLexicon &lexicon, bool plainSlip)
+                                              const ScowlLexicon &lexicon, bool plainSlip,
+                                              std::vector<std::string> *splits)
 {
     const std::string *best = &candidates.front();
     std::string bestLower = lowered(*best);
@@ -410,8 +428,14 @@ std::optional<std::string> choiceByCandidates(const std::string &typo, const std
                      (typo.size() < bestLower.size() || doubledLetter(typo, bestLower));
     if (!clearSlip &&
         (!plainSlip || isCompound(typo, [&](const std::string &w) { return lexicon.level(w) <= kCommonLevel; })) &&
-        isCompound(typo, isKnown))
+        isCompound(typo, isKnown)) {
+        // One letter for another in a run of common words ("importand", "arkward") may be
+        // either; a letter more is a term built on the word ("automagic", "backend").
+        if (splits && typo.size() == bestLower.size() && bestLower[0] == typo[0] &&
+            lexicon.level(*best) <= kCommonLevel && TypoCost::editDistance(typo, bestLower, 1) == 1)
+            *splits = compoundSplits(typo, [&](const std::string &w) { return lexicon.level(w) <= kCommonLevel; });
         return std::nullopt;
+    }
     return *best;
 }
 

@@ -78,6 +78,9 @@ std::optional<std::string> contractionFor(const std::string &lower,
 // A word made of two dictionary words of three letters or more ("backend", "codebase"): a
 // term of its own, not a slip.
 bool isCompound(const std::string &lower, const std::function<bool(const std::string &)> &isKnown);
+// Every way of reading `lower` as two such words, as "back end".
+std::vector<std::string> compoundSplits(const std::string &lower,
+                                        const std::function<bool(const std::string &)> &isKnown);
 
 // Whether the unknown lower-case `typo` reads as a term of its own rather than `word` (lower
 // case, SCOWL size `level`) misspelt. Writers misspell the words they use, and tool, library
@@ -120,7 +123,8 @@ std::optional<std::string> commonReading(const std::string &typo, const std::vec
 // passed (not empty).
 std::optional<std::string> choiceByCandidates(const std::string &typo, const std::vector<std::string> &candidates,
                                               const std::function<bool(const std::string &)> &isKnown,
-                                              const ScowlLexicon &lexicon, bool plainSlip);
+                                              const ScowlLexicon &lexicon, bool plainSlip,
+                                              std::vector<std::string> *splits = nullptr);
 
 // The replacement for the lower-case `typo` when one is confident: codespell's known
 // correction, else the best of `candidates` (best first) when it passes every rule above.

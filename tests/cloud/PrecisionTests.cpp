@@ -397,6 +397,23 @@ TEST(ContextChoice, ANameTypedInLowerCaseGivesWayOnlyToOverwhelmingContext) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(ContextChoice, TwoWordsRunTogetherStayUnlessTheMisspeltWordFarOutweighsThem) {
+    const ContextModel* model = ContextModel::shared();
+    ASSERT_NE(model, nullptr);
+    // The halves are a reading that is never chosen, only outweighed.
+    EXPECT_EQ(model->choose({"it's"}, {"import and", "important"}, {"to", "have"}), "important");
+    EXPECT_EQ(model->choose({"the"}, {"back end", "backed"}, {"server"}), std::nullopt);
+    EXPECT_EQ(model->choose({"steps", "are"}, {"automatic", "auto magic"}, {"</s>"}), std::nullopt);
+    EXPECT_EQ(proofread("It is importand to have a solid base."), "It is important to have a solid base.");
+    EXPECT_EQ(proofread("People feel more arkward when it comes up."), "People feel more awkward when it comes up.");
+    EXPECT_EQ(proofread("They always think of good results for theyselves."),
+              "They always think of good results for themselves.");
+    for (const char* text :
+         {"In modern distros, all these steps are automagic.", "Our backend and the codebase are old.",
+          "Use the Wayland backend instead.", "The xres and yres fields are floats."})
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
     // A past that is also a verb of its own ("felt", "saw", "bore"), "have got", a participle
     // after an affirmative "did", a question's inverted "has", a time phrase, the letter "A".
