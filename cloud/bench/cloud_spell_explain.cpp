@@ -29,9 +29,16 @@ int main(int argc, char **argv)
     auto known = [&](const std::string &w) { return index->isKnown(w); };
     for (std::string word; std::getline(std::cin, word);) {
         auto answer = index->answer(word);
+        std::vector<std::string> tied;
         auto choice =
-            SpellingPrecision::confidentChoice(word, answer.words, known, lexicon, KnownMisspellings::shared());
-        std::cout << word << " => " << (choice ? *choice : "(kept)") << " :";
+            SpellingPrecision::confidentChoice(word, answer.words, known, lexicon, KnownMisspellings::shared(), &tied);
+        std::cout << word << " => " << (choice ? *choice : "(kept)");
+        if (!tied.empty()) {
+            std::cout << " [context decides:";
+            for (auto &t : tied) std::cout << ' ' << t;
+            std::cout << ']';
+        }
+        std::cout << " :";
         for (size_t i = 0; i < answer.words.size() && i < 6; ++i) {
             auto &c = answer.words[i];
             std::string lower = c;

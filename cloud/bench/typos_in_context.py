@@ -53,7 +53,7 @@ def main():
         for s in wordnet_examples():
             print(s.strip())
         return
-    seed, count = 20261209, 3000
+    seed, count, show = 20261209, 3000, ""
     while args and args[0] != "--":
         flag, value = args[0], args[1]
         args = args[2:]
@@ -61,6 +61,8 @@ def main():
             seed = int(value)
         elif flag == "--count":
             count = int(value)
+        elif flag == "--show":  # print the cases of one outcome ("wrong", "kept") to stderr
+            show = value
     command = args[1:]
     rng = random.Random(seed)
     common = set()
@@ -95,7 +97,10 @@ def main():
             tally["other_words_changed"] += 1
             continue
         got = after[i].strip(".,;").lower()
-        tally["fixed" if got == meant.lower() else "kept" if got == typo.lower() else "wrong"] += 1
+        outcome = "fixed" if got == meant.lower() else "kept" if got == typo.lower() else "wrong"
+        tally[outcome] += 1
+        if outcome == show:
+            print(f"{meant} -> {typo} -> {after[i]}\t{line}", file=sys.stderr)
         tally["other_words_changed"] += sum(1 for j, (a, b) in enumerate(zip(before, after))
                                             if j != i and a.lower() != b.lower())
     print(json.dumps({"figure": "typos_in_context", "sentences": len(cases), "seed": seed, **tally}))

@@ -36,6 +36,12 @@ ContextModel::~ContextModel()
     logmath_free(math_);
 }
 
+bool ContextModel::isInVocabulary(const std::string &word) const
+{
+    std::lock_guard lock(mutex_);
+    return knows(word);
+}
+
 bool ContextModel::knows(const std::string &word) const
 {
     return ngram_wid(model_, word.c_str()) != ngram_unknown_wid(model_);

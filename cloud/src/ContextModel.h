@@ -31,6 +31,7 @@ public:
     static constexpr double kOverSplitMargin = 5.0;
 
     static std::unique_ptr<ContextModel> open(const std::string &path);
+    bool isInVocabulary(const std::string &word) const;
     // The process-wide model from kDefaultPath, read on first call; nullptr when absent.
     static const ContextModel *shared();
     ~ContextModel();

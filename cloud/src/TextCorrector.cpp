@@ -137,8 +137,16 @@ std::optional<std::string> choiceInContext(const std::vector<Token> &t, const st
     }
     // A reading that repeats its neighbour ("taht tahy" -> "that that") is no reading.
     std::vector<std::string> readings;
-    for (const std::string &c : candidates)
-        if ((before.empty() || before.back() != c) && (after.empty() || after.front() != c)) readings.push_back(c);
+    // A rare word the model never saw ("rasher" beside "rather") cannot be weighed, and is
+    // seldom the one meant; a short typo has too many readings to leave one out.
+    bool longTypo = t[i].text.size() >= SpellingPrecision::kCommonReadingLetters;
+    for (const std::string &c : candidates) {
+        if ((!before.empty() && before.back() == c) || (!after.empty() && after.front() == c)) continue;
+        if (longTypo && c.find(' ') == std::string::npos && !model->isInVocabulary(c) &&
+            ScowlLexicon::shared().level(c) > SpellingPrecision::kFamiliarLevel)
+            continue;
+        readings.push_back(c);
+    }
     // The word as typed, when among the readings (a name), stays unless clearly outweighed.
     return model->choose(before, readings, after, lower(t[i].text));
 }

@@ -384,6 +384,8 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     // A familiar word one slip away is a reading however far down it ranks.
     EXPECT_EQ(proofread("He lit the fre with a burning splint."), "He lit the fire with a burning splint.");
     EXPECT_EQ(proofread("The family oned a large estate."), "The family owned a large estate.");
+    // Rare readings the model never saw ("rasher", "rawer") are left out of a long typo's.
+    EXPECT_EQ(proofread("Take risks raher than only doing."), "Take risks rather than only doing.");
 }
 
 TEST(ContextChoice, ANameTypedInLowerCaseGivesWayOnlyToOverwhelmingContext) {
