@@ -302,6 +302,12 @@ void doubled(GrammarContext &c, size_t i, const std::string &w)
     // A verb's particle before a preposition: "reined in in front", "filled in in ink".
     std::string prev = keyAt(c.t, prevWord(c.t, i));
     if (w == "in" && !kBe.contains(prev) && (c.lex.isVerb(prev) || c.lex.baseOfInflectedVerb(prev, true))) return;
+    // An object, then the next clause's subject: "if they fire you you will", "once I saw it it was".
+    if ((w == "you" || w == "it") && (c.lex.isVerb(prev) || c.lex.baseOfInflectedVerb(prev, true))) {
+        std::string after = keyAt(c.t, nextWord(c.t, n));
+        static const Words auxiliaries = {"have", "has", "had", "do", "does", "did", "don't", "didn't", "doesn't"};
+        if (kModals.contains(after) || kBe.contains(after) || auxiliaries.contains(after)) return;
+    }
     if (c.t[i].text != c.t[n].text && !startsUpper(c.t[i].text)) return;
     // "Diaz Diaz", "Sirhan Sirhan": a name, not a word typed twice.
     if (startsUpper(c.t[n].text)) return;

@@ -430,6 +430,7 @@ TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
              "He got an A on his composition.",
              "He denies her her weekly allowance.",
              "They reined in in front of the post office.",
+             "If they fire you you will regret it, and once I saw it it was gone.",
              "We kids love it.",
              // Articles before "uni-" and "hon-", possessives that look like contractions, a
              // plural noun asked about or compared, the month "May", agent nouns.
