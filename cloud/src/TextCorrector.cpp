@@ -372,7 +372,9 @@ bool identifierAt(const std::vector<Token> &t, size_t i, const std::function<boo
 {
     if (attachedIdentifierContext(t, i) || hyphenJoined(t, i)) return true;
     if (i + 1 < t.size() && (t[i + 1].text == "(" || t[i + 1].text == "_")) return true;
-    return isEnglish(t[i]) && !isKnown(t[i].text) && !isKnown(capitalized(t[i].text));
+    // Rules may have added a comma ("therefore,") or a word ("a lot") to the token.
+    std::string word = t[i].text.substr(0, t[i].text.find_first_of(" ,"));
+    return isEnglish(t[i]) && !isKnown(word) && !isKnown(capitalized(word));
 }
 
 void capitaliseSentenceStarts(std::vector<Token> &t, const std::function<bool(const std::string &)> &isKnown)

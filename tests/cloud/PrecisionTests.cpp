@@ -254,6 +254,9 @@ TEST(SentenceStarts, CapitaliseOnlyWhereASentenceReallyStarts) {
     // A whole text starts a sentence.
     EXPECT_EQ(proofread("the meeting moved. see you there!"), "The meeting moved. See you there!");
     EXPECT_EQ(proofread("hello. how are you? fine"), "Hello. How are you? Fine");
+    // A first word another rule has extended still gets its capital.
+    EXPECT_EQ(proofread("therefore I bought a car."), "Therefore, I bought a car.");
+    EXPECT_EQ(proofread("alot of people came."), "A lot of people came.");
     // Abbreviations, ellipses and quoted questions do not end a sentence.
     EXPECT_EQ(proofread("Ask Dr. smith, e.g. by mail... or call."), "Ask Dr. smith, e.g. by mail... or call.");
 }
