@@ -72,10 +72,12 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
     if ((w == "affect" || w == "affects") && effectBefore.contains(prev) && !(prev == "an" && w == "affects"))
         put(c.t, i, w == "affect" ? "effect" : "effects", c.curlyText);
     if (n == npos) return;
-    static const Words itsFollowers = {"a",        "an",      "not",       "been",    "going",  "getting", "very",
-                                       "so",       "too",     "just",      "really",  "always", "never",   "time",
-                                       "okay",     "true",    "important", "hard",    "easy",   "nice",    "fine",
-                                       "possible", "obvious", "clear",     "raining", "late",   "worth",   "about"};
+    static const Words itsFollowers = {
+        "a", "an", "not", "been", "going", "getting", "very", "so", "too", "just", "really", "always", "never", "time",
+        "okay", "true", "important", "hard", "easy", "nice", "fine", "possible", "obvious", "clear", "raining", "late",
+        "worth", "about",
+        // A possessive takes no determiner after it ("its the end").
+        "the", "my", "your", "our", "their", "his", "no", "because", "also", "nothing", "said"};
     // After a preposition or a verb "its" is the possessive ("of its time", "spent its time").
     static const Words openers = {"think",   "guess", "know", "said", "says", "believe", "hope",
                                   "because", "and",   "but",  "so",   "that", "if",      "when"};
@@ -290,6 +292,12 @@ void runTogether(GrammarContext &c, size_t i, const std::string &w)
 {
     // codespell lists "alot" with two readings; "a lot" is the one people mean.
     if (w == "alot") put(c.t, i, "a lot", c.curlyText);
+    // "in todays world": the day's, before the noun it qualifies.
+    if (w == "todays" || w == "yesterdays") {
+        std::string next = keyAt(c.t, nextWord(c.t, i));
+        if (!next.empty() && (c.lex.isNoun(next) || c.lex.isAdjective(next)) && !kDeterminers.contains(next))
+            put(c.t, i, w.substr(0, w.size() - 1) + "'s", c.curlyText);
+    }
 }
 
 void doubled(GrammarContext &c, size_t i, const std::string &w)

@@ -82,7 +82,9 @@ void joinWords(std::vector<Token> &t)
         {{"some", "body"}, "somebody"},
         {{"any", "thing"}, "anything"},
         {{"every", "body"}, "everybody"},
-        {{"i", "m"}, "i'm"}};
+        {{"i", "m"}, "i'm"},
+        {{"home", "work"}, "homework"},
+        {{"in", "deed"}, "indeed"}};
     // "some one of them", "any body of water": before "of" the words stand apart.
     static const Words pronounParts = {"one", "thing", "body"};
     // "my self", "your self", "her self" may open a noun phrase ("your self esteem"); they are
@@ -112,6 +114,11 @@ void joinWords(std::vector<Token> &t)
             if (k + 1 < t.size() && t[k + 1].kind != Kind::space && t[k + 1].text.starts_with('-')) break;
             if (possessive.contains(words[0]) && !closes) break;
             if (pronounParts.contains(words.back()) && keyAt(t, n) == "of") break;
+            // "my home work" is the homework; "at home work is" two words.
+            static const Words homeworkOwners = {"my", "your", "his", "her", "our", "their", "the", "of", "do", "did"};
+            if (words.back() == "work" && !homeworkOwners.contains(keyAt(t, prevWord(t, i)))) break;
+            // "In deed, ..." opens with "indeed"; "in word and in deed" stays.
+            if (words.back() == "deed" && !(k + 1 < t.size() && t[k + 1].text == ",")) break;
             join(t, i, k, joined);
             break;
         }
