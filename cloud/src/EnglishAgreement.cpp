@@ -30,7 +30,8 @@ std::string thirdPersonOf(const GrammarContext &c, const std::string &v)
         tries.push_back(v + "es");
     tries.push_back(v + "s");
     for (auto &form : tries)
-        if (c.isKnown(form) && c.lex.baseOfInflectedVerb(form, false) == v) return form;
+        // WordNet lists some such forms as nouns of their own ("needs", "works").
+        if (c.isKnown(form) && (c.lex.baseOfInflectedVerb(form, false) == v || c.lex.isLemma(form))) return form;
     return {};
 }
 
@@ -179,8 +180,17 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
     if (c.lex.verbBase(v).value_or(v) != v) return;
     for (std::string_view prefix : {"mis", "re", "over", "under", "out", "up", "fore"})  // "misread", "overcut"
         if (v.starts_with(prefix) && samePast.contains(v.substr(prefix.size()))) return;
-    if (v.size() < 3 || notPlain.contains(v) || kModals.contains(v) || !c.lex.isVerb(v) || c.lex.isAdjective(v) ||
-        v.ends_with('s') || v.ends_with("ed") || (v.ends_with("ing") && v.size() > 6) || samePast.contains(v))
+    // "like" and "need" are verbs before an object ("she like it", "he need a car"); elsewhere
+    // a preposition or the modal ("he need not").
+    static const Words objects = {"it",   "them", "him", "her", "me", "us",  "you",   "to",  "this",
+                                  "that", "the",  "a",   "an",  "my", "his", "their", "our", "your"};
+    bool withObject = (v == "like" || v == "need") && objects.contains(keyAt(c.t, nextWord(c.t, n)));
+    // "go" is an adjective too ("all systems go"), never after a subject pronoun; "need",
+    // "succeed" end in "-ed" without being pasts.
+    bool plainGo = v == "go";
+    if ((v.size() < 3 && !plainGo) || (notPlain.contains(v) && !withObject) || kModals.contains(v) ||
+        !c.lex.isVerb(v) || (c.lex.isAdjective(v) && !withObject && !plainGo) || v.ends_with('s') ||
+        (v.ends_with("ed") && !v.ends_with("eed")) || (v.ends_with("ing") && v.size() > 6) || samePast.contains(v))
         return;
     std::string form = thirdPersonOf(c, v);
     if (!form.empty()) put(c.t, n, form, c.curlyText);

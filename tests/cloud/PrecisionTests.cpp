@@ -434,6 +434,7 @@ TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
              "He denies her her weekly allowance.",
              "They reined in in front of the post office.",
              "If they fire you you will regret it, and once I saw it it was gone.",
+             "He need not worry; she looks like her mother; all systems go.",
              "We judge them in word and in deed; he works at home work is easy to find there.",
              "We kids love it.",
              // Articles before "uni-" and "hon-", possessives that look like contractions, a
