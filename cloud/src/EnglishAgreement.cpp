@@ -61,8 +61,33 @@ void thereIsMany(GrammarContext &c, size_t i, const std::string &w)
     if (noun != npos && c.lex.isPluralNoun(keyAt(c.t, noun))) put(c.t, i, verb->second, c.curlyText);
 }
 
+namespace {
+// "a person who are", "people who is": the verb of a relative clause agrees with the person
+// named just before. Not after "one of" ("one of the people who is"), where usage differs.
+void relativeAgreement(GrammarContext &c, size_t i, const std::string &w)
+{
+    size_t p = prevWord(c.t, i), n = nextWord(c.t, i);
+    if (p == npos || n == npos || c.t[n].text != keyAt(c.t, n)) return;
+    std::string noun = keyAt(c.t, p), verb = keyAt(c.t, n);
+    size_t d = prevWord(c.t, p);
+    std::string det = keyAt(c.t, d);
+    if (d != npos && (det == "of" || keyAt(c.t, prevWord(c.t, d)) == "of")) return;
+    static const Words one = {"a", "an", "the", "this", "that", "one", "each", "every", "any"};
+    static const std::map<std::string, std::string> toSingular = {{"are", "is"}, {"were", "was"}, {"have", "has"}};
+    static const std::map<std::string, std::string> toPlural = {{"is", "are"}, {"was", "were"}, {"has", "have"}};
+    // WordNet files "person" itself among the top nouns, not the people.
+    if (w == "who" && one.contains(det) && (c.lex.isPersonNoun(noun) || noun == "person") &&
+        !c.lex.isPluralNoun(noun) && noun != "people") {
+        if (auto f = toSingular.find(verb); f != toSingular.end()) put(c.t, n, f->second, c.curlyText);
+    } else if (noun == "people" && (w == "who" || w == "that")) {
+        if (auto f = toPlural.find(verb); f != toPlural.end()) put(c.t, n, f->second, c.curlyText);
+    }
+}
+}  // namespace
+
 void agreement(GrammarContext &c, size_t i, const std::string &w)
 {
+    if (w == "who" || w == "that") relativeAgreement(c, i, w);
     size_t n = nextWord(c.t, i);
     if (n == npos) return;
     size_t p = prevWord(c.t, i);

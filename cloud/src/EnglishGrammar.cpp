@@ -86,6 +86,10 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
                        c.lex.baseOfInflectedVerb(prev, true).has_value());
     if (w == "its" && itsFollowers.contains(next) && !possessive) put(c.t, i, "it's", c.curlyText);
     if (w == "it's" && next == "own") put(c.t, i, "its", c.curlyText);
+    // "fore many things": the prow or the golf call never takes a determiner after it.
+    static const Words forObjects = {"many", "example", "instance", "me",  "him",   "us",
+                                     "them", "my",      "your",     "his", "their", "our"};
+    if (w == "fore" && c.t[i].text == w && forObjects.contains(next) && prev != "the") put(c.t, i, "for", c.curlyText);
     static const Words beForms = {"is", "are", "was", "were", "isn't", "aren't", "wasn't", "weren't"};
     static const Words progressive = {"going", "doing", "coming", "trying", "getting", "leaving", "not", "always"};
     if ((w == "their" || w == "they're") && beForms.contains(next)) put(c.t, i, "there", c.curlyText);

@@ -74,6 +74,25 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         c.t[n + 1].text.clear();
         return;
     }
+    // "go for shopping": an outing takes the bare -ing form.
+    static const Words goForms = {"go", "goes", "went", "going", "gone"};
+    static const Words outings = {"shopping", "swimming", "fishing", "hiking", "skiing", "camping", "sightseeing"};
+    if (goForms.contains(w) && next == "for" && c.t[n].text == "for" &&
+        outings.contains(keyAt(c.t, nextWord(c.t, n)))) {
+        c.t[n].text.clear();
+        c.t[n + 1].text.clear();
+        return;
+    }
+    // "in a such situation" -> "in such a situation".
+    if ((w == "a" || w == "an") && next == "such" && c.t[n].text == "such") {
+        std::string noun = keyAt(c.t, nextWord(c.t, n));
+        if (!noun.empty() && (c.lex.isNoun(noun) || c.lex.isAdjective(noun))) {
+            // The article's own rule then picks "a" or "an" for the noun.
+            c.t[i].text = startsUpper(c.t[i].text) ? "Such" : "such";
+            c.t[n].text = "a";
+            return;
+        }
+    }
     // "most of people": "of" needs a determiner after it; without one, "most people".
     if (w == "most" && n != npos && c.t[n].text == "of") {
         size_t noun = nextWord(c.t, n);

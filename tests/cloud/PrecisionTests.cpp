@@ -435,6 +435,8 @@ TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
              "They reined in in front of the post office.",
              "If they fire you you will regret it, and once I saw it it was gone.",
              "He need not worry; she looks like her mother; all systems go.",
+             "She is one of the people who is always late, and it came to the fore.",
+             "Who are you? That is it. We went for a walk.",
              "We judge them in word and in deed; he works at home work is easy to find there.",
              "We kids love it.",
              // Articles before "uni-" and "hon-", possessives that look like contractions, a
