@@ -244,6 +244,13 @@ void verbForm(GrammarContext &c, size_t i, const std::string &w)
         next = keyAt(c.t, n);
         if (c.t[n].text != next) return;
     }
+    // "could even began": past an adverb between the modal and its verb.
+    static const Words modalAdverbs = {"even", "also", "never", "always", "still", "just", "really", "only", "easily"};
+    if (modal && modalAdverbs.contains(next) && nextWord(c.t, n) != npos) {
+        n = nextWord(c.t, n);
+        next = keyAt(c.t, n);
+        if (c.t[n].text != next) return;
+    }
     if (modal || kDoForms.contains(w) || w == "to") {
         // "What they did is reduce it": "do" is the main verb there, and "is" its own.
         if (!modal && w != "to" && kBe.contains(next)) return;
@@ -252,7 +259,15 @@ void verbForm(GrammarContext &c, size_t i, const std::string &w)
         if ((w == "did" || w == "do" || w == "does") && next.ends_with("ed") &&
             c.lex.isNoun(keyAt(c.t, nextWord(c.t, n))))
             return;
-        bool allowPast = w != "to";
+        // After "have to", "need to", "able to" the "to" is the infinitive's: "have to reduced".
+        static const Words infinitiveHeads = {"have", "has",   "had",    "need", "needs", "needed",
+                                              "want", "wants", "wanted", "able", "going", "trying"};
+        // The "-ed" word must then take an object, or it is an adjective ("have to tired").
+        static const Words objects = {"it", "them", "him", "her", "me", "us", "you", "this", "that", "these", "those"};
+        std::string object = keyAt(c.t, nextWord(c.t, n));
+        bool takesObject = kDeterminers.contains(object) || objects.contains(object) || c.lex.isNoun(object) ||
+                           c.lex.isPluralNoun(object);
+        bool allowPast = w != "to" || (infinitiveHeads.contains(prev) && takesObject);
         // "to" is as often a preposition: a plural noun after it stays ("go to states which").
         if (w == "to" && c.lex.isPluralNoun(next)) return;
         auto base = c.lex.baseOfInflectedVerb(next, allowPast);
