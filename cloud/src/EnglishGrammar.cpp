@@ -290,6 +290,23 @@ void verbForm(GrammarContext &c, size_t i, const std::string &w)
     }
 }
 
+// "is generate by": a passive takes the participle. Regular verbs only, known to the
+// dictionary in both forms, and neither a noun nor an adjective ("is close by").
+void passive(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const Words be = {"is", "are", "was", "were", "be", "been", "being"};
+    if (!be.contains(w)) return;
+    size_t n = nextWord(c.t, i);
+    size_t by = nextWord(c.t, n);
+    if (by == npos || keyAt(c.t, by) != "by") return;
+    std::string v = keyAt(c.t, n);
+    if (c.t[n].text != v || v.size() < 4 || !c.lex.isVerb(v) || c.lex.isNoun(v) || c.lex.isAdjective(v) ||
+        v.ends_with('s') || v.ends_with("ed") || v.ends_with("ing"))
+        return;
+    std::string form = v.ends_with('e') ? v + "d" : v + "ed";
+    if (c.isKnown(form) && c.lex.baseOfInflectedVerb(form, true) == v) put(c.t, n, form, c.curlyText);
+}
+
 void forwardTo(GrammarContext &c, size_t i, const std::string &w)
 {
     if (w != "forward") return;
@@ -529,6 +546,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         thirdPerson(c, i, w);
         verbForm(c, i, w);
         forwardTo(c, i, w);
+        passive(c, i, w);
         runTogether(c, i, w);
         missingWord(c, i, w);
         doubled(c, i, w);

@@ -438,6 +438,7 @@ TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
              "She is one of the people who is always late, and it came to the fore.",
              "Who are you? That is it. We went for a walk.",
              "I have to tired of it. He looks forward to detailed feedback.",
+             "The shop is close by, and the plan was design by committee.",
              "We judge them in word and in deed; he works at home work is easy to find there.",
              "We kids love it.",
              // Articles before "uni-" and "hon-", possessives that look like contractions, a
