@@ -83,11 +83,25 @@ void relativeAgreement(GrammarContext &c, size_t i, const std::string &w)
         if (auto f = toPlural.find(verb); f != toPlural.end()) put(c.t, n, f->second, c.curlyText);
     }
 }
+
+// "when you be successful": a bare "be" after a subject that a conjunction opens.
+void bareBe(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const std::map<std::string, std::string> be = {{"i", "am"},  {"you", "are"}, {"we", "are"}, {"they", "are"},
+                                                          {"he", "is"}, {"she", "is"},  {"it", "is"}};
+    // Not after "if" or "though", where "be" is the subjunctive of old ("if it be a sin").
+    static const Words openers = {"when", "because", "while", "since", "whenever"};
+    auto f = be.find(w);
+    size_t n = nextWord(c.t, i);
+    if (f == be.end() || n == npos || c.t[n].text != "be" || !openers.contains(keyAt(c.t, prevWord(c.t, i)))) return;
+    put(c.t, n, f->second, c.curlyText);
+}
 }  // namespace
 
 void agreement(GrammarContext &c, size_t i, const std::string &w)
 {
     if (w == "who" || w == "that") relativeAgreement(c, i, w);
+    bareBe(c, i, w);
     size_t n = nextWord(c.t, i);
     if (n == npos) return;
     size_t p = prevWord(c.t, i);

@@ -439,6 +439,7 @@ TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
              "Who are you? That is it. We went for a walk.",
              "I have to tired of it. He looks forward to detailed feedback.",
              "The shop is close by, and the plan was design by committee.",
+             "If it be a sin to covet honor, let it be.",
              "We judge them in word and in deed; he works at home work is easy to find there.",
              "We kids love it.",
              // Articles before "uni-" and "hon-", possessives that look like contractions, a
