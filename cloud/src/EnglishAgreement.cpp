@@ -96,10 +96,38 @@ void bareBe(GrammarContext &c, size_t i, const std::string &w)
     if (f == be.end() || n == npos || c.t[n].text != "be" || !openers.contains(keyAt(c.t, prevWord(c.t, i)))) return;
     put(c.t, n, f->second, c.curlyText);
 }
+
+// "the age don't depend", "my mother do not like": a singular noun after a determiner that
+// counts one takes "doesn't". Not nouns that are plural too ("sheep", "people") nor groups
+// that take a plural verb ("the team don't").
+void singularDont(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const Words one = {"the", "this", "that",  "my", "your", "his",  "her",
+                              "its", "our",  "their", "a",  "an",   "each", "every"};
+    static const Words groups = {"people",    "police", "staff",   "family",   "team",   "government", "crew",
+                                 "sheep",     "fish",   "deer",    "cattle",   "series", "species",    "media",
+                                 "data",      "public", "youth",   "majority", "couple", "group",      "audience",
+                                 "committee", "class",  "company", "army",     "band",   "jury",       "board"};
+    // The determiner must open the clause: "Applications using this feature do not" have
+    // their subject further back.
+    static const Words opens = {"and",   "but", "because", "when",     "if",     "so",  "that", "while",
+                                "since", "as",  "what",    "although", "though", "why", "how",  "where"};
+    if (!one.contains(w) || !(afterMark(c.t, i, ".!?,;:") || opens.contains(keyAt(c.t, prevWord(c.t, i))))) return;
+    size_t n = nextWord(c.t, i), v = nextWord(c.t, n);
+    if (v == npos) return;
+    std::string noun = keyAt(c.t, n), verb = keyAt(c.t, v);
+    if (c.t[n].text != noun || !c.lex.isNoun(noun) || c.lex.isAdjective(noun) || c.lex.isPluralNoun(noun) ||
+        groups.contains(noun) || noun.back() == 's')
+        return;
+    if (verb == "don't" && c.t[v].text == verb) put(c.t, v, "doesn't", c.curlyText);
+    else if (verb == "do" && c.t[v].text == verb && keyAt(c.t, nextWord(c.t, v)) == "not")
+        put(c.t, v, "does", c.curlyText);
+}
 }  // namespace
 
 void agreement(GrammarContext &c, size_t i, const std::string &w)
 {
+    singularDont(c, i, w);
     if (w == "who" || w == "that") relativeAgreement(c, i, w);
     bareBe(c, i, w);
     size_t n = nextWord(c.t, i);

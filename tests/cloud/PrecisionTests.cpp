@@ -440,6 +440,8 @@ TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
              "I have to tired of it. He looks forward to detailed feedback.",
              "The shop is close by, and the plan was design by committee.",
              "If it be a sin to covet honor, let it be.",
+             "The bereaved do not always need care; the team don't agree.",
+             "Applications using this feature do not need it.",
              "We judge them in word and in deed; he works at home work is easy to find there.",
              "We kids love it.",
              // Articles before "uni-" and "hon-", possessives that look like contractions, a
