@@ -110,8 +110,9 @@ void singularDont(GrammarContext &c, size_t i, const std::string &w)
                                  "committee", "class",  "company", "army",     "band",   "jury",       "board"};
     // The determiner must open the clause: "Applications using this feature do not" have
     // their subject further back.
-    static const Words opens = {"and",   "but", "because", "when",     "if",     "so",  "that", "while",
-                                "since", "as",  "what",    "although", "though", "why", "how",  "where"};
+    // Not "and": "the notice and this notice don't" is a joined subject.
+    static const Words opens = {"but", "because", "when",     "if",     "so",  "that", "while", "since",
+                                "as",  "what",    "although", "though", "why", "how",  "where"};
     if (!one.contains(w) || !(afterMark(c.t, i, ".!?,;:") || opens.contains(keyAt(c.t, prevWord(c.t, i))))) return;
     size_t n = nextWord(c.t, i), v = nextWord(c.t, n);
     if (v == npos) return;
