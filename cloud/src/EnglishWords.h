@@ -39,8 +39,11 @@ inline std::string key(const Token &tok)
 // A frequency adverb that may stand between a subject and its verb ("they usually take").
 inline bool frequencyAdverb(std::string_view w)
 {
-    static const Words adverbs = {"also",  "usually", "always", "often",     "never",    "sometimes", "really",
-                                  "still", "just",    "rarely", "generally", "normally", "seldom"};
+    static const Words adverbs = {"also",      "usually",  "always",     "often",        "never",
+                                  "sometimes", "really",   "still",      "just",         "rarely",
+                                  "generally", "normally", "seldom",     "mainly",       "mostly",
+                                  "even",      "actually", "certainly",  "probably",     "hardly",
+                                  "simply",    "truly",    "frequently", "occasionally", "definitely"};
     return adverbs.contains(w);
 }
 
