@@ -411,7 +411,27 @@ std::optional<std::string> choiceByCandidates(const std::string &typo, const std
         (lexicon.level(*best) >= kRareWordLevel || TypoCost::editDistance(typo, bestLower, 1) > 1))
         return common();
     if (!sameStart && !vowelStart) return common();
-    if (!plainSlip && !vowelStart && TypoCost::weighted(typo, bestLower) > limit + 1e-9) return common();
+    // A long typo far from everything but one everyday word is that word however mangled
+    // ("reaserch", "posssbale"); a term that long sits far from every word.
+    auto loneEveryday = [&] {
+        if (n < kLoneWordLetters || !sameStart || lexicon.level(*best) > kEveryoneLevel ||
+            TypoCost::weighted(typo, bestLower) > kLoneWordCost + 1e-9)
+            return false;
+        // Letters only added ("ununderstood") make a word built on it, often its opposite.
+        size_t matched = 0;
+        for (char ch : typo)
+            if (matched < bestLower.size() && ch == bestLower[matched]) ++matched;
+        if (matched == bestLower.size()) return false;
+        double bestScore = SuggestionRanking::score(typo, bestLower, *best, lexicon.level(*best));
+        for (size_t i = 1; i < candidates.size() && i < 8; ++i)
+            if (lowered(candidates[i]) != bestLower &&
+                SuggestionRanking::score(typo, lowered(candidates[i]), candidates[i], lexicon.level(candidates[i])) <
+                    bestScore + kLoneWordMargin)
+                return false;
+        return true;
+    };
+    if (!plainSlip && !vowelStart && TypoCost::weighted(typo, bestLower) > limit + 1e-9 && !loneEveryday())
+        return common();
     double bestScore = SuggestionRanking::score(typo, bestLower, *best, lexicon.level(*best));
     for (size_t i = 1; i < candidates.size() && i < 8; ++i) {
         std::string other = lowered(candidates[i]);

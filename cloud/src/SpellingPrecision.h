@@ -60,6 +60,9 @@ constexpr size_t kCommonReadingLetters = 5;
 constexpr size_t kPlainSlipLetters = 4;
 constexpr size_t kVowelStartLetters = 5;    // a first vowel may change from here on
 constexpr size_t kSubstitutionLetters = 6;  // a plain slip may replace a letter from here on
+constexpr size_t kLoneWordLetters = 8;      // from here on a typo may be far from its only reading
+constexpr double kLoneWordCost = 2.15;      // how far, for a word of SCOWL size 10
+constexpr double kLoneWordMargin = 0.5;     // ahead of every other reading
 
 // A single edit (Damerau) keeping the first letter that turns `typo` into `candidate`, a common
 // lower-case word: a slip even when the keys are far apart ("raher" -> "rather").

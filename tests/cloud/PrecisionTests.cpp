@@ -387,6 +387,11 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     // A familiar word one slip away is a reading however far down it ranks.
     EXPECT_EQ(proofread("He lit the fre with a burning splint."), "He lit the fire with a burning splint.");
     EXPECT_EQ(proofread("The family oned a large estate."), "The family owned a large estate.");
+    // A long typo far from all but one everyday word is that word; one that only adds letters
+    // to a word is built on it.
+    EXPECT_EQ(proofread("Enjoy life as much as posssbale."), "Enjoy life as much as possible.");
+    EXPECT_EQ(proofread("I did some reaserch first."), "I did some research first.");
+    EXPECT_EQ(proofread("They submit to ununderstood cycles of wars."), "They submit to ununderstood cycles of wars.");
     // Rare readings the model never saw ("rasher", "rawer") are left out of a long typo's.
     EXPECT_EQ(proofread("Take risks raher than only doing."), "Take risks rather than only doing.");
 }
