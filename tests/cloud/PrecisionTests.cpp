@@ -220,11 +220,11 @@ TEST(Languages, LanguagesWithoutADictionaryAreNeverChanged) {
 }
 
 TEST(Languages, BritishTextsTakeBritishSuggestions) {
-    // en_GB suggests for a text in British spelling; en_US's nearest word is two edits away.
+    // en_GB suggests for a text in British spelling; an American text takes its own word.
     EXPECT_EQ(proofread("The colour of the harbour was my favourit sight this summer."),
               "The colour of the harbour was my favourite sight this summer.");
     EXPECT_EQ(proofread("The color of the harbor was my favourit sight this summer."),
-              "The color of the harbor was my favourit sight this summer.");
+              "The color of the harbor was my favorite sight this summer.");
 }
 
 TEST(Languages, EachLanguageIsCorrectedWithItsOwnDictionaryAndConventions) {
