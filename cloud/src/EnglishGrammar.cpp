@@ -416,6 +416,14 @@ void nounNumber(GrammarContext &c, size_t i, const std::string &w)
         if (!plural.empty()) put(c.t, noun, plural, c.curlyText);
         return;
     }
+    // "these evidence": a noun never counted takes "this".
+    static const Words uncounted = {"evidence", "information", "advice",   "knowledge", "equipment",
+                                    "research", "furniture",   "homework", "luggage",   "software"};
+    if ((w == "these" || w == "those") && uncounted.contains(next) && c.t[n].text == next &&
+        !c.lex.isPluralNoun(keyAt(c.t, nextWord(c.t, n)))) {
+        put(c.t, i, w == "these" ? "this" : "that", c.curlyText);
+        return;
+    }
     // "this" before a plural noun; a noun that is also a verb ("this shows") only after a
     // preposition ("for this reasons").
     if (w == "this" && next.size() > 3 && c.lex.isPluralNoun(next) && isAsciiWord(next) && next.back() == 's') {
@@ -493,6 +501,7 @@ void quantity(GrammarContext &c, size_t i, const std::string &w)
         }
     }
     if (w == "more" && c.lex.isComparative(next)) drop(c.t, i);
+    if (w == "most" && (next == "worst" || next == "best")) drop(c.t, i);
     if (w == "most" && next.size() > 4 && next.substr(next.size() - 3) == "est" &&
         (c.lex.adjectiveBase(next) || c.lex.isAdjective(next.substr(0, next.size() - 3)) ||
          c.lex.isAdjective(next.substr(0, next.size() - 2))))

@@ -83,6 +83,16 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         c.t[n + 1].text.clear();
         return;
     }
+    // "The one of the reasons" opening a sentence: "One of the reasons".
+    if (w == "the" && next == "one" && afterMark(c.t, i, ".!?") && keyAt(c.t, nextWord(c.t, n)) == "of") {
+        static const Words whose = {"the", "my", "your", "his", "her", "our", "their", "these", "those"};
+        if (whose.contains(keyAt(c.t, nextWord(c.t, nextWord(c.t, n))))) {
+            if (startsUpper(c.t[i].text)) c.t[n].text = capitalized(c.t[n].text);
+            c.t[i].text.clear();
+            c.t[i + 1].text.clear();
+            return;
+        }
+    }
     // "in a such situation" -> "in such a situation".
     if ((w == "a" || w == "an") && next == "such" && c.t[n].text == "such") {
         std::string noun = keyAt(c.t, nextWord(c.t, n));
@@ -154,7 +164,7 @@ void collocation(GrammarContext &c, size_t i, const std::string &w)
                                  "important", "better",    "good",      "useful",   "dangerous",  "helpful",
                                  "normal",    "essential", "easier",    "harder",   "best"};
     static const Words triggers = [] {
-        Words all = {"listen", "listens", "listened", "listening"};
+        Words all = {"listen", "listens", "listened", "listening", "go", "goes", "went", "going", "gone"};
         for (const auto &entry : table) all.insert(entry.words.begin(), entry.words.end());
         for (const auto &adjective : judged) all.insert(adjective);
         return all;
@@ -177,6 +187,15 @@ void collocation(GrammarContext &c, size_t i, const std::string &w)
     if (judged.contains(w) && next == "to" && objects.contains(keyAt(c.t, after)) &&
         keyAt(c.t, nextWord(c.t, after)) == "to")
         put(c.t, n, "for", c.curlyText);
+    // "went to a trip": one goes on a trip or tour, to a place.
+    static const Words goForms = {"go", "goes", "went", "going", "gone"};
+    static const Words outings = {"trip", "tour", "vacation", "holiday", "cruise", "journey", "excursion", "picnic"};
+    if (goForms.contains(w) && next == "to" && (keyAt(c.t, after) == "a" || keyAt(c.t, after) == "an")) {
+        size_t noun = nextWord(c.t, after);
+        if (noun != npos && !outings.contains(keyAt(c.t, noun))) noun = nextWord(c.t, noun);  // "a group tour"
+        if (noun != npos && outings.contains(keyAt(c.t, noun)) && !c.lex.isNoun(keyAt(c.t, nextWord(c.t, noun))))
+            put(c.t, n, "on", c.curlyText);
+    }
     // "listen music": listening is to something.
     if ((w == "listen" || w == "listens" || w == "listened" || w == "listening") && next == "music")
         put(c.t, n, "to music", c.curlyText);

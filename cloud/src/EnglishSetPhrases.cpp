@@ -62,6 +62,12 @@ bool endsHere(const std::vector<Token> &t, size_t i)
            (t[i + 1].kind == Kind::punct && !t[i + 1].text.starts_with('-') && t[i + 1].text != "'");
 }
 
+// Whether the word at p is followed by a sentence's end mark.
+bool endsSentence(const std::vector<Token> &t, size_t p)
+{
+    return p + 1 < t.size() && (t[p + 1].text == "." || t[p + 1].text == "!" || t[p + 1].text == "?");
+}
+
 void joinWords(std::vector<Token> &t)
 {
     static const std::vector<std::pair<std::vector<std::string>, std::string>> phrases = {
@@ -84,7 +90,8 @@ void joinWords(std::vector<Token> &t)
         {{"every", "body"}, "everybody"},
         {{"i", "m"}, "i'm"},
         {{"home", "work"}, "homework"},
-        {{"in", "deed"}, "indeed"}};
+        {{"in", "deed"}, "indeed"},
+        {{"further", "more"}, "furthermore"}};
     // "some one of them", "any body of water": before "of" the words stand apart.
     static const Words pronounParts = {"one", "thing", "body"};
     // "my self", "your self", "her self" may open a noun phrase ("your self esteem"); they are
@@ -117,6 +124,8 @@ void joinWords(std::vector<Token> &t)
             // "my home work" is the homework; "at home work is" two words.
             static const Words homeworkOwners = {"my", "your", "his", "her", "our", "their", "the", "of", "do", "did"};
             if (words.back() == "work" && !homeworkOwners.contains(keyAt(t, prevWord(t, i)))) break;
+            // "Further more, ..." opens a sentence; "further more work" stays.
+            if (words[0] == "further" && prevWord(t, i) != npos && !endsSentence(t, prevWord(t, i))) break;
             // "In deed, ..." opens with "indeed"; "in word and in deed" stays.
             if (words.back() == "deed" && !(k + 1 < t.size() && t[k + 1].text == ",")) break;
             join(t, i, k, joined);

@@ -447,6 +447,7 @@ TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
              "If it be a sin to covet honor, let it be.",
              "The bereaved do not always need care; the team don't agree.",
              "Applications using this feature do not need it.",
+             "He went to a tour operator. We need further more work. The one of them stayed.",
              "We judge them in word and in deed; he works at home work is easy to find there.",
              "We kids love it.",
              // Articles before "uni-" and "hon-", possessives that look like contractions, a
