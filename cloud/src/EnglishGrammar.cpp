@@ -142,8 +142,10 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
     // "is to late": "too" before an adjective after a form of "be". An adjective that is also a
     // verb ("is to slow (it) down") needs the sentence to stop or go on with "for" right after.
     static const Words linking = {"look", "looks", "looked", "seem", "seems", "seemed", "sound", "sounds", "sounded"};
-    if (w == "to" && (kBe.contains(prev) || linking.contains(prev)) && c.lex.isAdjective(next) &&
-        !kDeterminers.contains(next)) {
+    // Past an adverb after "be": "could be either to expensive", "is not to late".
+    static const Words adverbs = {"either", "not", "just", "also", "still", "far", "way", "much", "simply"};
+    bool beBefore = kBe.contains(prev) || (adverbs.contains(prev) && kBe.contains(prev2));
+    if (w == "to" && (beBefore || linking.contains(prev)) && c.lex.isAdjective(next) && !kDeterminers.contains(next)) {
         std::string then = keyAt(c.t, nextWord(c.t, n));
         size_t k = tokenAfterWord(c.t, n);
         bool ends = k >= c.t.size() || c.t[k].kind == Kind::punct;
@@ -152,7 +154,7 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
         // WordNet lists "he" (helium) as a noun.
         bool nounAfter = !kSubjectPronouns.contains(then) &&
                          (c.lex.isNoun(then) || c.lex.isPluralNoun(then) || c.lex.isAdjective(then));
-        if ((!c.lex.isVerb(next) && (kBe.contains(prev) || !nounAfter)) || closes) put(c.t, i, "too", c.curlyText);
+        if ((!c.lex.isVerb(next) && (beBefore || !nounAfter)) || closes) put(c.t, i, "too", c.curlyText);
     }
     // "affect them to much.": "to much" closing its clause is "too much", but not in "amount to
     // much", "come to much" nor "to many" (people).

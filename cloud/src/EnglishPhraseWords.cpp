@@ -140,6 +140,14 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         {"equipments", "equipment"},     {"furnitures", "furniture"}, {"homeworks", "homework"},
         {"luggages", "luggage"},         {"baggages", "baggage"},     {"softwares", "software"}};
     if (auto f = uncounted.find(w); f != uncounted.end() && c.t[i].text == w) put(c.t, i, f->second, c.curlyText);
+    // "share a information": such a noun takes no article either.
+    static const Words neverCounted = {"information", "advice",  "equipment", "furniture",
+                                       "homework",    "luggage", "baggage",   "software"};
+    if ((w == "a" || w == "an") && c.t[i].text.size() <= 2 && neverCounted.contains(next) && c.t[n].text == next &&
+        !c.lex.isNoun(keyAt(c.t, nextWord(c.t, n))) && !c.lex.isPluralNoun(keyAt(c.t, nextWord(c.t, n)))) {
+        c.t[i].text.clear();
+        c.t[i + 1].text.clear();
+    }
 }
 
 // The preposition a word takes, where learners use another: "depend of" -> "depend on",
