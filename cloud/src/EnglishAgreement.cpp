@@ -91,6 +91,7 @@ void bareBe(GrammarContext &c, size_t i, const std::string &w)
                                                           {"he", "is"}, {"she", "is"},  {"it", "is"}};
     // Not after "if" or "though", where "be" is the subjunctive of old ("if it be a sin").
     static const Words openers = {"when", "because", "while", "since", "whenever"};
+    if (w.size() > 4) return;  // asked of every word: the pronouns are short
     auto f = be.find(w);
     size_t n = nextWord(c.t, i);
     if (f == be.end() || n == npos || c.t[n].text != "be" || !openers.contains(keyAt(c.t, prevWord(c.t, i)))) return;
@@ -113,7 +114,9 @@ void singularDont(GrammarContext &c, size_t i, const std::string &w)
     // Not "and": "the notice and this notice don't" is a joined subject.
     static const Words opens = {"but", "because", "when",     "if",     "so",  "that", "while", "since",
                                 "as",  "what",    "although", "though", "why", "how",  "where"};
-    if (!one.contains(w) || !(afterMark(c.t, i, ".!?,;:") || opens.contains(keyAt(c.t, prevWord(c.t, i))))) return;
+    if (w.size() > 5 || !one.contains(w) ||
+        !(afterMark(c.t, i, ".!?,;:") || opens.contains(keyAt(c.t, prevWord(c.t, i)))))
+        return;
     size_t n = nextWord(c.t, i), v = nextWord(c.t, n);
     if (v == npos) return;
     std::string noun = keyAt(c.t, n), verb = keyAt(c.t, v);

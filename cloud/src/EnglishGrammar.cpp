@@ -266,10 +266,12 @@ void verbForm(GrammarContext &c, size_t i, const std::string &w)
                                               "want", "wants", "wanted", "able", "going", "trying"};
         // The "-ed" word must then take an object, or it is an adjective ("have to tired").
         static const Words objects = {"it", "them", "him", "her", "me", "us", "you", "this", "that", "these", "those"};
-        std::string object = keyAt(c.t, nextWord(c.t, n));
-        bool takesObject = kDeterminers.contains(object) || objects.contains(object) || c.lex.isNoun(object) ||
-                           c.lex.isPluralNoun(object);
-        bool allowPast = w != "to" || (infinitiveHeads.contains(prev) && takesObject);
+        auto takesObject = [&] {
+            std::string object = keyAt(c.t, nextWord(c.t, n));
+            return kDeterminers.contains(object) || objects.contains(object) || c.lex.isNoun(object) ||
+                   c.lex.isPluralNoun(object);
+        };
+        bool allowPast = w != "to" || (infinitiveHeads.contains(prev) && takesObject());
         // "to" is as often a preposition: a plural noun after it stays ("go to states which").
         if (w == "to" && c.lex.isPluralNoun(next)) return;
         auto base = c.lex.baseOfInflectedVerb(next, allowPast);
@@ -297,7 +299,7 @@ void verbForm(GrammarContext &c, size_t i, const std::string &w)
 void passive(GrammarContext &c, size_t i, const std::string &w)
 {
     static const Words be = {"is", "are", "was", "were", "be", "been", "being"};
-    if (!be.contains(w)) return;
+    if (w.size() > 5 || !be.contains(w)) return;
     size_t n = nextWord(c.t, i);
     size_t by = nextWord(c.t, n);
     if (by == npos || keyAt(c.t, by) != "by") return;

@@ -77,7 +77,7 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
     // "go for shopping": an outing takes the bare -ing form.
     static const Words goForms = {"go", "goes", "went", "going", "gone"};
     static const Words outings = {"shopping", "swimming", "fishing", "hiking", "skiing", "camping", "sightseeing"};
-    if (goForms.contains(w) && next == "for" && c.t[n].text == "for" &&
+    if (next == "for" && goForms.contains(w) && c.t[n].text == "for" &&
         outings.contains(keyAt(c.t, nextWord(c.t, n)))) {
         c.t[n].text.clear();
         c.t[n + 1].text.clear();
