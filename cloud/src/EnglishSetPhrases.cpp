@@ -91,7 +91,8 @@ void joinWords(std::vector<Token> &t)
         {{"i", "m"}, "i'm"},
         {{"home", "work"}, "homework"},
         {{"in", "deed"}, "indeed"},
-        {{"further", "more"}, "furthermore"}};
+        {{"further", "more"}, "furthermore"},
+        {{"green", "house"}, "greenhouse"}};
     // "some one of them", "any body of water": before "of" the words stand apart.
     static const Words pronounParts = {"one", "thing", "body"};
     // "my self", "your self", "her self" may open a noun phrase ("your self esteem"); they are
@@ -124,6 +125,9 @@ void joinWords(std::vector<Token> &t)
             // "my home work" is the homework; "at home work is" two words.
             static const Words homeworkOwners = {"my", "your", "his", "her", "our", "their", "the", "of", "do", "did"};
             if (words.back() == "work" && !homeworkOwners.contains(keyAt(t, prevWord(t, i)))) break;
+            // "the green house effect"; "a green house" may be painted green.
+            static const Words greenhouseOf = {"effect", "effects", "gas", "gases", "emissions"};
+            if (words[0] == "green" && !greenhouseOf.contains(keyAt(t, n))) break;
             // "Further more, ..." opens a sentence; "further more work" stays.
             if (words[0] == "further" && prevWord(t, i) != npos && !endsSentence(t, prevWord(t, i))) break;
             // "In deed, ..." opens with "indeed"; "in word and in deed" stays.
