@@ -7,6 +7,10 @@
 
 namespace quillo::cloud::english {
 
+namespace {
+const Words kGoForms = {"go", "goes", "went", "going", "gone"};
+}  // namespace
+
 // A word learners leave out where the phrase cannot stand without it: "want be" -> "want to
 // be", "It so expensive" -> "It is so expensive", "for long time" -> "for a long time".
 void missingWord(GrammarContext &c, size_t i, const std::string &w)
@@ -75,10 +79,9 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         return;
     }
     // "go for shopping": an outing takes the bare -ing form.
-    static const Words goForms = {"go", "goes", "went", "going", "gone"};
-    static const Words outings = {"shopping", "swimming", "fishing", "hiking", "skiing", "camping", "sightseeing"};
-    if (next == "for" && goForms.contains(w) && c.t[n].text == "for" &&
-        outings.contains(keyAt(c.t, nextWord(c.t, n)))) {
+    static const Words pastimes = {"shopping", "swimming", "fishing", "hiking", "skiing", "camping", "sightseeing"};
+    if (next == "for" && kGoForms.contains(w) && c.t[n].text == "for" &&
+        pastimes.contains(keyAt(c.t, nextWord(c.t, n)))) {
         c.t[n].text.clear();
         c.t[n + 1].text.clear();
         return;
@@ -172,7 +175,8 @@ void collocation(GrammarContext &c, size_t i, const std::string &w)
                                  "important", "better",    "good",      "useful",   "dangerous",  "helpful",
                                  "normal",    "essential", "easier",    "harder",   "best"};
     static const Words triggers = [] {
-        Words all = {"listen", "listens", "listened", "listening", "go", "goes", "went", "going", "gone"};
+        Words all = {"listen", "listens", "listened", "listening"};
+        all.insert(kGoForms.begin(), kGoForms.end());
         for (const auto &entry : table) all.insert(entry.words.begin(), entry.words.end());
         for (const auto &adjective : judged) all.insert(adjective);
         return all;
@@ -196,9 +200,8 @@ void collocation(GrammarContext &c, size_t i, const std::string &w)
         keyAt(c.t, nextWord(c.t, after)) == "to")
         put(c.t, n, "for", c.curlyText);
     // "went to a trip": one goes on a trip or tour, to a place.
-    static const Words goForms = {"go", "goes", "went", "going", "gone"};
     static const Words outings = {"trip", "tour", "vacation", "holiday", "cruise", "journey", "excursion", "picnic"};
-    if (goForms.contains(w) && next == "to" && (keyAt(c.t, after) == "a" || keyAt(c.t, after) == "an")) {
+    if (kGoForms.contains(w) && next == "to" && (keyAt(c.t, after) == "a" || keyAt(c.t, after) == "an")) {
         size_t noun = nextWord(c.t, after);
         if (noun != npos && !outings.contains(keyAt(c.t, noun))) noun = nextWord(c.t, noun);  // "a group tour"
         if (noun != npos && outings.contains(keyAt(c.t, noun)) && !c.lex.isNoun(keyAt(c.t, nextWord(c.t, noun))))
