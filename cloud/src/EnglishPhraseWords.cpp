@@ -87,9 +87,10 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         return;
     }
     // "The one of the reasons" opening a sentence: "One of the reasons".
-    if (w == "the" && next == "one" && afterMark(c.t, i, ".!?") && keyAt(c.t, nextWord(c.t, n)) == "of") {
+    size_t of = n == npos ? npos : nextWord(c.t, n);
+    if (w == "the" && next == "one" && afterMark(c.t, i, ".!?") && keyAt(c.t, of) == "of") {
         static const Words whose = {"the", "my", "your", "his", "her", "our", "their", "these", "those"};
-        if (whose.contains(keyAt(c.t, nextWord(c.t, nextWord(c.t, n))))) {
+        if (whose.contains(keyAt(c.t, nextWord(c.t, of)))) {
             if (startsUpper(c.t[i].text)) c.t[n].text = capitalized(c.t[n].text);
             c.t[i].text.clear();
             c.t[i + 1].text.clear();

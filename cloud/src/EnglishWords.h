@@ -19,14 +19,17 @@ inline bool isWord(const std::vector<Token> &t, size_t i)
     return i < t.size() && t[i].kind == Kind::word && isEnglish(t[i]);
 }
 
-// The word one single space after (or before) word i.
+// The word one single space after (or before) word i; npos after (or before) npos.
 inline size_t nextWord(const std::vector<Token> &t, size_t i)
 {
-    return i + 2 < t.size() && t[i + 1].kind == Kind::space && t[i + 1].text == " " && isWord(t, i + 2) ? i + 2 : npos;
+    return i != npos && i + 2 < t.size() && t[i + 1].kind == Kind::space && t[i + 1].text == " " && isWord(t, i + 2)
+               ? i + 2
+               : npos;
 }
 inline size_t prevWord(const std::vector<Token> &t, size_t i)
 {
-    return i >= 2 && t[i - 1].kind == Kind::space && t[i - 1].text == " " && isWord(t, i - 2) ? i - 2 : npos;
+    return i != npos && i >= 2 && t[i - 1].kind == Kind::space && t[i - 1].text == " " && isWord(t, i - 2) ? i - 2
+                                                                                                           : npos;
 }
 
 // Lower case with a typographic apostrophe read as a plain one.

@@ -407,6 +407,13 @@ TEST(ContextChoice, ANameTypedInLowerCaseGivesWayOnlyToOverwhelmingContext) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(Grammar, RulesCutShortByTheTextsEdgeLeaveItAlone) {
+    // Each rule looks a few words ahead or back; a text that ends (or starts) first is left.
+    for (const char* text : {" by is", "The one of", "a such", " who are", "todays", "fore", "people who",
+                             "is generate", "have to", "could even", "went to a"})
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(ContextChoice, TwoWordsRunTogetherStayUnlessTheMisspeltWordFarOutweighsThem) {
     const ContextModel* model = ContextModel::shared();
     ASSERT_NE(model, nullptr);
