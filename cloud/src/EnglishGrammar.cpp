@@ -168,6 +168,10 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
     static const Words verbal = {"to",   "will",   "would", "could",  "can", "might", "may",
                                  "must", "should", "don't", "didn't", "not", "never", "won't"};
     if (w == "loose" && verbal.contains(prev)) put(c.t, i, "lose", c.curlyText);
+    // "end up loosing the money", "afraid of loosing it": setting free ("they were loosing the
+    // arrows") does not follow these.
+    static const Words losingBefore = {"up", "of", "about", "without", "from", "avoid", "keep", "stop"};
+    if (w == "loosing" && c.t[i].text == w && losingBefore.contains(prev)) put(c.t, i, "losing", c.curlyText);
     static const Words buyAfter = {"a",    "an",   "some",    "new",  "more", "it",      "them",
                                    "this", "that", "tickets", "food", "one",  "another", "things"};
     if (w == "by" && (prev == "to" || kModals.contains(prev) || prev == "didn't" || prev == "don't") &&

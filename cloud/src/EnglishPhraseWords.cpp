@@ -97,6 +97,17 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
             return;
         }
     }
+    // "for a many years": "many" takes no article ("a great many" has its adjective).
+    if (w == "a" && c.t[i].text == "a" && next == "many" && c.lex.isPluralNoun(keyAt(c.t, nextWord(c.t, n)))) {
+        c.t[i].text.clear();
+        c.t[i + 1].text.clear();
+        return;
+    }
+    // "my points of views": a point of view has one view.
+    if ((w == "point" || w == "points") && next == "of" && keyAt(c.t, nextWord(c.t, n)) == "views") {
+        size_t views = nextWord(c.t, n);
+        if (c.t[views].text == "views") put(c.t, views, "view", c.curlyText);
+    }
     // "in a such situation" -> "in such a situation".
     if ((w == "a" || w == "an") && next == "such" && c.t[n].text == "such") {
         std::string noun = keyAt(c.t, nextWord(c.t, n));

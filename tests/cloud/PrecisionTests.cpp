@@ -457,6 +457,7 @@ TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
              "He went to a tour operator. We need further more work. The one of them stayed.",
              "A software package is free. It is not to say that.",
              "They live in a green house by the lake.",
+             "A great many people came; they were loosing the arrows.",
              "We judge them in word and in deed; he works at home work is easy to find there.",
              "We kids love it.",
              // Articles before "uni-" and "hon-", possessives that look like contractions, a
