@@ -71,7 +71,7 @@ void relativeAgreement(GrammarContext &c, size_t i, const std::string &w)
     std::string noun = keyAt(c.t, p), verb = keyAt(c.t, n);
     size_t d = prevWord(c.t, p);
     std::string det = keyAt(c.t, d);
-    if (d != npos && (det == "of" || keyAt(c.t, prevWord(c.t, d)) == "of")) return;
+    if (det == "of" || keyAt(c.t, prevWord(c.t, d)) == "of") return;
     static const Words one = {"a", "an", "the", "this", "that", "one", "each", "every", "any"};
     static const std::map<std::string, std::string> toSingular = {{"are", "is"}, {"were", "was"}, {"have", "has"}};
     static const std::map<std::string, std::string> toPlural = {{"is", "are"}, {"was", "were"}, {"has", "have"}};

@@ -305,7 +305,7 @@ void passive(GrammarContext &c, size_t i, const std::string &w)
     static const Words be = {"is", "are", "was", "were", "be", "been", "being"};
     if (w.size() > 5 || !be.contains(w)) return;
     size_t n = nextWord(c.t, i);
-    size_t by = n == npos ? npos : nextWord(c.t, n);
+    size_t by = nextWord(c.t, n);
     if (by == npos || keyAt(c.t, by) != "by") return;
     std::string v = keyAt(c.t, n);
     if (c.t[n].text != v || v.size() < 4 || !c.lex.isVerb(v) || c.lex.isNoun(v) || c.lex.isAdjective(v) ||

@@ -87,7 +87,7 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         return;
     }
     // "The one of the reasons" opening a sentence: "One of the reasons".
-    size_t of = n == npos ? npos : nextWord(c.t, n);
+    size_t of = nextWord(c.t, n);
     if (w == "the" && next == "one" && afterMark(c.t, i, ".!?") && keyAt(c.t, of) == "of") {
         static const Words whose = {"the", "my", "your", "his", "her", "our", "their", "these", "those"};
         if (whose.contains(keyAt(c.t, nextWord(c.t, of)))) {

@@ -62,12 +62,6 @@ bool endsHere(const std::vector<Token> &t, size_t i)
            (t[i + 1].kind == Kind::punct && !t[i + 1].text.starts_with('-') && t[i + 1].text != "'");
 }
 
-// Whether the word at p is followed by a sentence's end mark.
-bool endsSentence(const std::vector<Token> &t, size_t p)
-{
-    return p + 1 < t.size() && (t[p + 1].text == "." || t[p + 1].text == "!" || t[p + 1].text == "?");
-}
-
 void joinWords(std::vector<Token> &t)
 {
     static const std::vector<std::pair<std::vector<std::string>, std::string>> phrases = {
@@ -129,7 +123,7 @@ void joinWords(std::vector<Token> &t)
             static const Words greenhouseOf = {"effect", "effects", "gas", "gases", "emissions"};
             if (words[0] == "green" && !greenhouseOf.contains(keyAt(t, n))) break;
             // "Further more, ..." opens a sentence; "further more work" stays.
-            if (words[0] == "further" && prevWord(t, i) != npos && !endsSentence(t, prevWord(t, i))) break;
+            if (words[0] == "further" && prevWord(t, i) != npos) break;
             // "In deed, ..." opens with "indeed"; "in word and in deed" stays.
             if (words.back() == "deed" && !(k + 1 < t.size() && t[k + 1].text == ",")) break;
             join(t, i, k, joined);
