@@ -90,4 +90,18 @@ std::optional<std::string> ContextModel::choose(const std::vector<std::string> &
     return *scored[0].second;
 }
 
+std::optional<double> ContextModel::lead(const std::vector<std::string> &before, const std::string &first,
+                                         const std::string &second, const std::vector<std::string> &after) const
+{
+    std::lock_guard lock(mutex_);
+    if (!knows(first) || !knows(second)) return std::nullopt;
+    auto score = [&](const std::string &w) {
+        std::vector<std::string> words = before;
+        words.push_back(w);
+        words.insert(words.end(), after.begin(), after.end());
+        return logProb(words, before.size());
+    };
+    return score(first) - score(second);
+}
+
 }  // namespace quillo::cloud

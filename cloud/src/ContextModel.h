@@ -44,6 +44,11 @@ public:
                                       const std::vector<std::string> &candidates, const std::vector<std::string> &after,
                                       const std::string &typed = {}) const;
 
+    // How much likelier (log10) `first` makes `before` + word + `after` than `second`, or nullopt
+    // when the model knows either not.
+    std::optional<double> lead(const std::vector<std::string> &before, const std::string &first,
+                               const std::string &second, const std::vector<std::string> &after) const;
+
 private:
     ContextModel(ngram_model_s *model, logmath_s *math) : model_(model), math_(math) {}
     // Both with mutex_ held. log10 P(words[from..]) given the words before `from` (at most two

@@ -67,6 +67,10 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w);
 // Runs after the number rules, which may make the noun after "there is" plural.
 void thereIsMany(GrammarContext &c, size_t i, const std::string &w);
 
+// How many a noun phrase counts (EnglishQuantities.cpp).
+void nounNumber(GrammarContext &c, size_t i, const std::string &w);
+void quantity(GrammarContext &c, size_t i, const std::string &w);
+
 // Words a phrase lacks, holds twice over or takes instead (EnglishPhraseWords.cpp).
 void missingWord(GrammarContext &c, size_t i, const std::string &w);
 void extraWords(GrammarContext &c, size_t i, const std::string &w);

@@ -34,6 +34,23 @@ TEST(EngineNumber, AQuantifierStandingForPeopleKeepsItsVerb) {
     EXPECT_EQ(proofread("There are many reason to go."), "There are many reasons to go.");
 }
 
+TEST(EngineNumber, AQuantifierBeforeAnAdjectiveAndANounCountsTheNoun) {
+    EXPECT_EQ(proofread("We look after many new employee every year."), "We look after many new employees every year.");
+    EXPECT_EQ(proofread("They need money for these purpose they have."),
+              "They need money for these purposes they have.");
+    for (const char* text : {
+             "Several young deer crossed the road.", // counts without an ending
+             "These bacteria reproduce fast.",       //
+             "Many consumer packages use it.",       // the noun qualifies the next one
+             "Libpng comes in several distribution formats.",
+             "These work the same way.",  // a verb with its object
+             "These change every day.",   // "change" read as the verb
+             "Many young people came.",   // already plural
+             "Many other options exist.", //
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineNumber, TheLastOfTwoJoinedSubjectsKeepsTheirPluralVerb) {
     for (const char* text : {"He and I are good friends.", "Tom and she are here.", "You or I are wrong."})
         EXPECT_EQ(proofread(text), text);

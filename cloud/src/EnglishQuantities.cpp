@@ -1,0 +1,212 @@
+// How many a noun phrase counts: "many reason" -> "many reasons", "one of the reason" -> "one
+// of the reasons", "less cars" -> "fewer cars", "more taller" -> "taller".
+#include "ContextModel.h"
+#include "EnglishGrammarRules.h"
+#include "EnglishLexicon.h"
+
+#include <cstring>
+
+namespace quillo::cloud::english {
+
+namespace {
+
+// A lower-case word standing on its own: not a name ("Android"), nor part of "command-line",
+// "File::Temp" or "o32".
+bool plainWordAt(const std::vector<Token> &t, size_t n)
+{
+    auto gap = [&](size_t k) { return k >= t.size() || t[k].kind == Kind::space || t[k].kind == Kind::newline; };
+    if (!startsLower(t[n].text) || (n > 0 && !gap(n - 1))) return false;
+    // Punctuation may close the word ("reason."), but not join it to more ("File::Temp").
+    return gap(n + 1) || (t[n + 1].kind == Kind::punct && gap(n + 2));
+}
+
+// Quantifiers and determiners before a plural count noun ("several reason", "these thing").
+bool quantifier(const std::string &w)
+{
+    static const Words words = {"many", "several", "various", "numerous", "both", "these", "those", "few"};
+    return words.contains(w);
+}
+
+// A singular noun that is not also an adjective or a determiner ("way", "reason", not "fun").
+bool countNoun(const GrammarContext &c, const std::string &w)
+{
+    return c.lex.isNoun(w) && !c.lex.isAdjective(w) && !c.lex.isPluralNoun(w) && !kDeterminers.contains(w) &&
+           w.back() != 's' && isAsciiWord(w);
+}
+
+// The regular plural of a noun when the dictionary knows it and WordNet reads it as a plural.
+std::string pluralOf(const GrammarContext &c, const std::string &w)
+{
+    std::string plural = w.back() == 'y' && w.size() > 2 && !std::strchr("aeiou", w[w.size() - 2])
+                             ? w.substr(0, w.size() - 1) + "ies"
+                         : (w.back() == 'h' || w.back() == 'x') ? w + "es"
+                                                                : w + "s";
+    return c.isKnown(plural) && c.lex.isPluralNoun(plural) ? plural : std::string();
+}
+
+// Whether English text makes `before` + `first` + `after` likelier than with `second` by more
+// than `margin` (log10); false without the word-sequence model or when it knows either not.
+bool modelFavours(const std::vector<std::string> &before, const std::string &first, const std::string &second,
+                  const std::vector<std::string> &after, double margin)
+{
+    const ContextModel *model = ContextModel::shared();
+    return model && model->lead(before, first, second, after).value_or(-1) > margin;
+}
+
+// Ten times likelier: a noun that may be a verb ("purpose") is taken for the noun.
+constexpr double kVerbReadingLead = 1.0;
+
+}  // namespace
+
+// "one of the reason" -> "one of the reasons"; "for this reasons" -> "for these reasons".
+void nounNumber(GrammarContext &c, size_t i, const std::string &w)
+{
+    size_t n = nextWord(c.t, i);
+    if (n == npos) return;
+    std::string next = keyAt(c.t, n);
+    static const Words ofWhat = {"the", "my", "your", "his", "her", "our", "their", "these", "those"};
+    if (w == "one" && next == "of") {
+        size_t det = nextWord(c.t, n);
+        size_t noun = det == npos ? npos : nextWord(c.t, det);
+        if (noun == npos || !ofWhat.contains(keyAt(c.t, det))) return;
+        std::string word = keyAt(c.t, noun);
+        // The noun must end its phrase ("one of the car owners" is a compound).
+        size_t after = nextWord(c.t, noun);
+        static const Words phraseEnds = {"that", "which", "who", "is", "was", "i",  "we", "you",  "they", "he",
+                                         "she",  "for",   "in",  "to", "of",  "at", "on", "with", "and",  "from"};
+        bool ends = after == npos ? noun + 1 >= c.t.size() || c.t[noun + 1].kind == Kind::punct
+                                  : phraseEnds.contains(keyAt(c.t, after));
+        if (!ends || !countNoun(c, word)) return;
+        std::string plural = pluralOf(c, word);
+        if (!plural.empty()) put(c.t, noun, plural, c.curlyText);
+        return;
+    }
+    // "these evidence": a noun never counted takes "this".
+    static const Words uncounted = {"evidence", "information", "advice",   "knowledge", "equipment",
+                                    "research", "furniture",   "homework", "luggage",   "software"};
+    if ((w == "these" || w == "those") && uncounted.contains(next) && c.t[n].text == next &&
+        !c.lex.isPluralNoun(keyAt(c.t, nextWord(c.t, n)))) {
+        put(c.t, i, w == "these" ? "this" : "that", c.curlyText);
+        return;
+    }
+    // "this" before a plural noun; a noun that is also a verb ("this shows") only after a
+    // preposition ("for this reasons").
+    if (w == "this" && next.size() > 3 && c.lex.isPluralNoun(next) && isAsciiWord(next) && next.back() == 's') {
+        std::string singular = next.substr(0, next.size() - 1);
+        // A plural that is a noun of its own ("savings", "sales") may qualify the next noun.
+        if (!c.lex.isNoun(singular) || kBe.contains(next) || c.lex.isNoun(next)) return;
+        static const Words before = {"for", "of", "in", "all", "with", "about", "on", "at", "from", "to", "by"};
+        size_t p = prevWord(c.t, i);
+        if (c.lex.isVerb(singular) && !(p != npos && before.contains(keyAt(c.t, p)))) return;
+        put(c.t, i, "these", c.curlyText);
+    }
+}
+
+void quantity(GrammarContext &c, size_t i, const std::string &w)
+{
+    size_t n = nextWord(c.t, i);
+    if (n == npos) return;
+    std::string next = keyAt(c.t, n);
+    if (w == "less" && c.lex.isPluralNoun(next)) {
+        size_t p = prevWord(c.t, i);
+        if (p != npos && (keyAt(c.t, p) == "no" || keyAt(c.t, p) == "more")) return;  // "no less", "more or less"
+        put(c.t, i, "fewer", c.curlyText);
+    }
+    // After "these" and "those" a word that is also a verb may be one ("those are", "these
+    // evidence" is a mass noun); only plain nouns take the plural there.
+    bool demonstrative = w == "these" || w == "those";
+    // "both" is as often a pronoun ("both are", "both use") or opens "both X and Y".
+    bool both = w == "both";
+    size_t after = nextWord(c.t, n);
+    // "Few know it", "many want the": the quantifier stands for people and a verb follows
+    // with its object, or a verb that takes "to" ("many try to"). Elsewhere the noun reading wins
+    // ("many reason to").
+    static const Words objects = {"it", "them", "him",  "me",  "us",    "the", "a",  "an",  "this", "that",
+                                  "so", "not",  "what", "how", "their", "his", "my", "our", "your"};
+    static const Words toVerbs = {"try",    "want",  "need",  "choose", "decide", "hope",    "seem",    "tend",
+                                  "prefer", "like",  "love",  "hate",   "refuse", "manage",  "fail",    "agree",
+                                  "start",  "begin", "learn", "expect", "wish",   "attempt", "continue"};
+    auto verbAfter = [&] {
+        return c.lex.isVerb(next) &&
+               (objects.contains(keyAt(c.t, after)) || (toVerbs.contains(next) && keyAt(c.t, after) == "to"));
+    };
+    // One adjective between ("many new employee"), when English text favours the plural there:
+    // some nouns count without an ending ("several young deer").
+    bool adjectiveBetween = quantifier(w) && after != npos && c.lex.isAdjective(next) && !c.lex.isPluralNoun(next) &&
+                            !c.lex.isVerb(next) && plainWordAt(c.t, n);
+    if (adjectiveBetween) {
+        size_t noun = after;
+        std::string word = keyAt(c.t, noun);
+        size_t following = nextWord(c.t, noun);
+        std::string afterWord = keyAt(c.t, following);
+        bool modifier = following != npos && (c.lex.isNoun(afterWord) || c.lex.isPluralNoun(afterWord));
+        if (countNoun(c, word) && plainWordAt(c.t, noun) && !modifier && afterWord != "of") {
+            std::string plural = pluralOf(c, word);
+            std::vector<std::string> context;
+            if (following != npos) context.push_back(afterWord);
+            if (!plural.empty() && modelFavours({w, next}, plural, word, context, 0))
+                put(c.t, noun, plural, c.curlyText);
+        }
+        return;
+    }
+    // After "these" and "those" a noun that is also a verb is one only where they cannot be the
+    // subject (after a preposition or a verb: "for these purpose", "run these test", not "These
+    // change daily"), English text favours the plural by far and no object follows.
+    bool verbReading = (demonstrative || both) && c.lex.isVerb(next);
+    size_t p = prevWord(c.t, i);
+    std::string before1 = keyAt(c.t, p);
+    static const Words prepositions = {"for", "of",   "in",      "on",    "at",   "with", "about", "to",   "from",
+                                       "by",  "into", "through", "under", "over", "all",  "like",  "than", "among"};
+    bool object = p != npos && p + 2 == i && c.t[p + 1].kind == Kind::space &&
+                  (prepositions.contains(before1) || (c.lex.isVerb(before1) && !kBe.contains(before1) &&
+                                                      !c.lex.isNoun(before1) && !kModals.contains(before1)));
+    if (verbReading && !both && object && after != npos && !objects.contains(keyAt(c.t, after)) && countNoun(c, next) &&
+        plainWordAt(c.t, n)) {
+        std::string plural = pluralOf(c, next);
+        std::vector<std::string> before{before1, w};
+        if (!plural.empty() && modelFavours(before, plural, next, {keyAt(c.t, after)}, kVerbReadingLead))
+            verbReading = false;
+    }
+    if (quantifier(w) && countNoun(c, next) && !verbAfter() && !verbReading &&
+        !((demonstrative || both) && kBe.contains(next)) && plainWordAt(c.t, n)) {
+        // "many wood companies", "various build systems": a noun before another noun qualifies
+        // it and stays singular.
+        std::string afterWord = keyAt(c.t, after);
+        bool plainNoun = afterWord.size() > 3 && c.lex.isNoun(afterWord) && !c.lex.isVerb(afterWord) &&
+                         !c.lex.isAdjective(afterWord);
+        bool modifier = after != npos && (c.lex.isPluralNoun(afterWord) || plainNoun ||
+                                          (both && (afterWord == "and" || afterWord == "or")));
+        if ((after == npos || keyAt(c.t, after) != "of") && !modifier) {
+            std::string plural = pluralOf(c, next);
+            if (!plural.empty()) put(c.t, n, plural, c.curlyText);
+        }
+    }
+    // "the number of car": what is counted is plural, unless a noun follows it ("number of
+    // car owners").
+    if (w == "number" && next == "of") {
+        size_t noun = nextWord(c.t, n);
+        std::string word = keyAt(c.t, noun);
+        size_t after = noun == npos ? npos : nextWord(c.t, noun);
+        bool modifier = after != npos && (c.lex.isNoun(keyAt(c.t, after)) || c.lex.isPluralNoun(keyAt(c.t, after)));
+        if (noun != npos && countNoun(c, word) && !modifier) {
+            std::string plural = pluralOf(c, word);
+            if (!plural.empty()) put(c.t, noun, plural, c.curlyText);
+        }
+    }
+    // "can not" is written as one word, unless "only" follows ("can not only read but ...").
+    if (w == "can" && next == "not" && c.t[n].text == "not") {
+        size_t after = nextWord(c.t, n);
+        if (keyAt(c.t, after) != "only" && keyAt(c.t, after) != "just" && keyAt(c.t, after) != "merely") {
+            put(c.t, i, "cannot", c.curlyText);
+            c.t[i + 1].text.clear();
+            c.t[n].text.clear();
+        }
+    }
+    if (w == "more" && c.lex.isComparative(next)) drop(c.t, i);
+    if (w == "most" && (next == "worst" || next == "best")) drop(c.t, i);
+    if (w == "most" && next.size() > 4 && next.substr(next.size() - 3) == "est" &&
+        (c.lex.adjectiveBase(next) || c.lex.isAdjective(next.substr(0, next.size() - 3)) ||
+         c.lex.isAdjective(next.substr(0, next.size() - 2))))
+        drop(c.t, i);
+}
+}  // namespace quillo::cloud::english
