@@ -220,14 +220,20 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
             if (en && fix && *fix != lookup && lower(*fix) == lookup && EnglishLexicon::shared().isPersonNoun(lookup) &&
                 !EnglishLexicon::shared().isAdjective(lookup))
                 continue;
+            bool byContext = false;
             if (en && !verdict.tied.empty())
-                if (auto chosen = choiceInContext(t, starts, i, verdict.tied)) fix = chosen;
+                if (auto chosen = choiceInContext(t, starts, i, verdict.tied)) {
+                    fix = chosen;
+                    byContext = true;
+                }
             if (!fix) continue;
             if (!en && !speller.isKnown(*fix)) continue;
-            // A capitalised sentence start may be a name too ("Ilse"): only a known misspelling
+            // A capitalised sentence start may be a name too ("Ilse"): only a known misspelling,
+            // a plain slip or a word everyone writes that the words after it pick ("Afther that")
             // is fixed there.
             if (capital && !KnownMisspellings::shared().correction(lookup) &&
-                !SpellingPrecision::fixableAtSentenceStart(lookup, *fix, ScowlLexicon::shared()))
+                !SpellingPrecision::fixableAtSentenceStart(lookup, *fix, ScowlLexicon::shared()) &&
+                !(byContext && ScowlLexicon::shared().level(*fix) <= SpellingPrecision::kEveryoneLevel))
                 continue;
         }
         std::string out = *fix;

@@ -188,12 +188,15 @@ TEST(Precision, AWordEveryoneWritesWinsOverACloserRareOne) {
     EXPECT_EQ(proofread("She knew the subects and the court recods."), "She knew the subjects and the court records.");
     EXPECT_EQ(proofread("Thoes advertisements work. Techology grows fast."),
               "Those advertisements work. Technology grows fast.");
+    // The words after a sentence start pick among everyday words ("after", "father").
+    EXPECT_EQ(proofread("Afther that they left."), "After that, they left.");
     for (const char* text : {
              "Our backend and the codebase are old.", // compounds of dictionary words are terms
              "Marek and Ilse came.",                  // names at a start: no slip of a common word
              "Anika said the lefse was fine.",        //
              "Peolple like them.",                    // a letter more: as often a term on the word
              "Nnamdi runs the tokio runtime.",        //
+             "Marta said that they left.",            //
          })
         EXPECT_EQ(proofread(text), text);
 }
