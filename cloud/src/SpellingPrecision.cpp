@@ -307,6 +307,11 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     // is the name of a command or package, or another word misspelt.
     if (!candidates.empty() && candidates.front() != typo && lowered(candidates.front()) == typo) {
         const std::string &named = candidates.front();
+        // Particles of names the dictionary lists alone ("Los" of "Los Angeles", "Van"): written
+        // in lower case they are another language's word or another word misspelt ("a los of").
+        static const std::set<std::string_view> particles = {"los", "las", "san", "del", "van", "von", "der",
+                                                             "den", "bin", "ibn", "dos", "das", "des"};
+        if (particles.contains(typo)) return std::nullopt;
         bool innerCapital = std::any_of(named.begin() + 1, named.end(),
                                         [](char c) { return std::isupper(static_cast<unsigned char>(c)); });
         if (innerCapital) return std::nullopt;
