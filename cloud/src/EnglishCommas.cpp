@@ -186,8 +186,14 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
                                         "before", "until", "whether", "wherever", "even"};
     static const Words prepositions = {"in",     "for",  "on",      "at",      "without",
                                        "during", "from", "despite", "through", "by"};
+    static const Words linking = {"and", "but", "so", "yet"};
     for (size_t i = 0; i < t.size(); ++i) {
-        if (!starts[i] || !isWord(t, i)) continue;
+        if (!isWord(t, i)) continue;
+        // "But by then we ..." opens like "By then we ...".
+        size_t p = i >= 2 ? i - 2 : npos;
+        bool linked = p != npos && starts[p] && isWord(t, p) && t[p + 1].kind == Kind::space && t[p + 1].text == " " &&
+                      linking.contains(key(t[p]));
+        if (!starts[i] && !linked) continue;
         std::string opener = key(t[i]);
         bool clause = subordinators.contains(opener);
         if (!clause && !prepositions.contains(opener)) continue;
@@ -204,14 +210,16 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
             if (t[prev].text.back() == ',') break;
             if (words < (clause ? 3U : 2U) || !opensClause(t, k)) continue;
             ++candidates;
-            at = continuesClause(lex, keyAt(t, prev)) ? npos : prev;
+            // After an auxiliary the pronoun is its inverted subject ("are we really").
+            at = continuesClause(lex, keyAt(t, prev)) || kAuxiliaries.contains(keyAt(t, prev)) ? npos : prev;
         }
         // A comma the writer put further on marks where they end the opening clause ("If we
         // have a job we like, we ...").
         for (size_t j = at; candidates == 1 && j < t.size(); ++j) {
             if (t[j].kind != Kind::punct) continue;
             if (t[j].text == "." || t[j].text == "!" || t[j].text == "?") break;
-            if (t[j].text == ",") {
+            // A comma before an aside ("a mountain, for example,") ends no clause.
+            if (t[j].text == "," && kClauseStarters.contains(keyAt(t, nextWord(t, j)))) {
                 at = npos;
                 break;
             }
