@@ -89,6 +89,37 @@ void articleBeforePlural(std::vector<Token> &t, const EnglishLexicon &lex)
     }
 }
 
+// "all over world", "on internet", "protect environment", "in past": nouns there is one of,
+// which take "the" after a preposition or a verb acting on them. Not before another noun they
+// qualify ("world war", "internet access", "in past years"), nor "in future", which British
+// writers use.
+void uniqueThings(std::vector<Token> &t, const EnglishLexicon &lex)
+{
+    static const Words things = {"world", "internet", "environment", "sun", "moon", "universe", "past"};
+    static const Words before = {"in",   "on",         "of",      "to",   "for",     "from",    "around",
+                                 "over", "across",     "about",   "into", "through", "with",    "at",
+                                 "by",   "throughout", "protect", "save", "destroy", "pollute", "damage",
+                                 "harm", "explore",    "use",     "uses", "using",   "used",    "browse"};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || !before.contains(keyAt(t, i)) || allUpper(t[i].text)) continue;
+        size_t n = nextWord(t, i);
+        if (n == npos || n != i + 2 || t[i + 1].text != " ") continue;
+        std::string word = t[n].text;
+        bool nearFuture = word == "near" && keyAt(t, nextWord(t, n)) == "future";
+        if (nearFuture) word = "future";
+        else if (!things.contains(word)) continue;
+        if (word == "past" && keyAt(t, i) != "in") continue;
+        size_t noun = nearFuture ? nextWord(t, n) : n;
+        if (t[noun].text != word) continue;
+        size_t after = nextWord(t, noun);
+        std::string next = keyAt(t, after);
+        if (after != npos && after == noun + 2 && (lex.isNoun(next) || lex.isPluralNoun(next))) continue;
+        // "used to" and "in past" + adjective ("in past decades") read otherwise.
+        if (after != npos && (next == "to" || lex.isAdjective(next)) && word == "past") continue;
+        t[i].text += " the";
+    }
+}
+
 }  // namespace
 
 void applyEnglishArticles(std::vector<Token> &t, const EnglishLexicon &lex)
@@ -96,6 +127,7 @@ void applyEnglishArticles(std::vector<Token> &t, const EnglishLexicon &lex)
     superlatives(t, lex);
     aLotOf(t);
     articleBeforePlural(t, lex);
+    uniqueThings(t, lex);
 }
 
 }  // namespace quillo::cloud

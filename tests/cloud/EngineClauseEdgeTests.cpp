@@ -126,6 +126,25 @@ TEST(EngineClauseEdges, AnArticleBeforeAPluralThatEndsItsPhraseGoes) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineClauseEdges, ANounThereIsOneOfTakesThe) {
+    EXPECT_EQ(proofread("People all over world, they know it."), "People all over the world, they know it.");
+    EXPECT_EQ(proofread("I read it on internet and we must protect environment."),
+              "I read it on the internet and we must protect the environment.");
+    EXPECT_EQ(proofread("In near future we will see."), "In the near future we will see.");
+    EXPECT_EQ(proofread("In past, people walked."), "In the past, people walked.");
+    for (const char* text : {
+             "We used internet access.",   // the noun qualifies the next one
+             "The world war ended.",       //
+             "In past years it rained.",   //
+             "In future, we will see.",    // British usage
+             "What on earth is that?",     // an idiom
+             "They came from World Bank.", // a name
+             "He used past tense here.",   // "past" only after "in"
+             "Life in the world goes on.", // already there
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineClauseEdges, MakeLetAndModalsTakeTheBareVerb) {
     EXPECT_EQ(proofread("Ads make me to buy things."), "Ads make me buy things.");
     EXPECT_EQ(proofread("They know what they can't to do."), "They know what they can't do.");
