@@ -1,5 +1,6 @@
 #include "TextLanguages.h"
 
+#include "EnglishLexicon.h"
 #include "KnownMisspellings.h"
 #include "LanguageDictionaries.h"
 #include "LanguageIdentification.h"
@@ -46,7 +47,8 @@ bool readsAsEnglish(const std::vector<Token> &t, Range r, SpellChecker &english,
         // English look-alike for most foreign words ("prepara" -> "prepare").
         if (english.isKnown(w) || (l != w && english.isKnown(l)) || SpellingPrecision::isChatForm(l) ||
             SpellingPrecision::contractionFor(l, known, ScowlLexicon::shared()) ||
-            KnownMisspellings::shared().correction(l) || l == "alot")
+            KnownMisspellings::shared().correction(l) || l == "alot" ||
+            EnglishLexicon::shared().properAdjective(l))  // "italian": English, missing its capital
             ++english_;
     }
     return words == 0 || static_cast<double>(english_) > share * static_cast<double>(words);

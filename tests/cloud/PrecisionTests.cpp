@@ -223,6 +223,12 @@ TEST(Languages, LanguagesWithoutADictionaryAreNeverChanged) {
               "jutro jedziemy do babci do Krakowa , a potem  do Gdańska .");
 }
 
+TEST(Languages, AShortEnglishSentenceWithANationalityInLowerCaseIsEnglish) {
+    // Two lower-case words, one of them "italian": English short of its capital.
+    EXPECT_EQ(proofread("He is italian."), "He is Italian.");
+    EXPECT_EQ(proofread("Lei è italiana."), "Lei è italiana.");
+}
+
 TEST(Languages, BritishTextsTakeBritishSuggestions) {
     // en_GB suggests for a text in British spelling; an American text takes its own word.
     EXPECT_EQ(proofread("The colour of the harbour was my favourit sight this summer."),
