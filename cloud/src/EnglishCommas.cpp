@@ -37,6 +37,29 @@ bool opensClause(const std::vector<Token> &t, size_t k)
     return false;
 }
 
+// Whether word i follows nothing but one or two connectives opening its sentence ("But by then
+// we", "And then, when we"), with or without their comma.
+bool afterConnectives(const std::vector<Token> &t, const std::vector<bool> &starts, size_t i)
+{
+    static const Words connectives = {"and", "but", "so", "yet", "then", "now"};
+    size_t k = i;
+    for (int steps = 0; steps < 2; ++steps) {
+        if (k < 2 || t[k - 1].kind != Kind::space) return false;
+        size_t j = k - 2;
+        if (t[j].kind == Kind::punct && t[j].text == ",") {
+            if (j == 0) return false;
+            --j;
+        }
+        if (!isWord(t, j)) return false;
+        std::string w = key(t[j]);
+        if (w.ends_with(',')) w.pop_back();
+        if (!connectives.contains(w)) return false;
+        if (starts[j]) return true;
+        k = j;
+    }
+    return false;
+}
+
 void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
 {
     struct Phrase {
@@ -80,7 +103,9 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         {{"hence"}, true},
         {{"actually"}, true},
         {{"usually"}, true},
-        {{"yes"}, true},
+        {{"yes"}, false},
+        {{"then"}, true},  // only before a subordinate clause ("Then when we went")
+        {{"now"}, true},   //
         {{"second"}, true},
         {{"third"}, true},
         {{"first", "of", "all"}, false},
@@ -110,8 +135,13 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         {{"in", "a", "word"}, false},
         {{"nevertheless"}, false},
     };
+    static const Words subordinators = {"when",  "if",   "because",  "as",     "after",  "before",  "since",
+                                        "while", "once", "although", "though", "unless", "whenever"};
     for (size_t i = 0; i < t.size(); ++i) {
-        if (!starts[i] || !isWord(t, i)) continue;
+        if (!isWord(t, i)) continue;
+        // "But then when ..." opens like "Then when ...".
+        bool linked = !starts[i] && afterConnectives(t, starts, i);
+        if (!starts[i] && !linked) continue;
         const Phrase *found = nullptr;
         size_t end = npos;
         for (const auto &phrase : phrases) {  // the longest match wins ("in addition to this")
@@ -130,13 +160,15 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         size_t after = found ? nextWord(t, end) : npos;
         if (after == npos) continue;
         std::string next = key(t[after]);
+        bool thenOrNow = found->words.size() == 1 && (found->words[0] == "then" || found->words[0] == "now");
+        if ((thenOrNow || linked) && !(thenOrNow && subordinators.contains(next))) continue;
         static const Words keep = {"hard", "much", "many", "long", "not", "that", "than", "more", "less", "the"};
         if (found->words.size() == 1 && found->words[0] == "however" && keep.contains(next)) continue;
         if (found->words.size() == 1 && (next == "not" || next == "than")) continue;
         // The phrase goes on: "In addition to the fee", "Generally speaking".
         if (next == "to" || next == "of" || (next.size() > 4 && next.ends_with("ing") && !next.ends_with("thing")))
             continue;
-        if (found->beforeSubject && !kClauseStarters.contains(next)) continue;
+        if (found->beforeSubject && !thenOrNow && !kClauseStarters.contains(next)) continue;
         if (found->beforeSubject && (next == "that" || next == "all")) continue;  // "Also that", "Today all"
         t[end].text += ",";
     }
@@ -186,14 +218,10 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
                                         "before", "until", "whether", "wherever", "even"};
     static const Words prepositions = {"in",     "for",  "on",      "at",      "without",
                                        "during", "from", "despite", "through", "by"};
-    static const Words linking = {"and", "but", "so", "yet"};
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i)) continue;
         // "But by then we ..." opens like "By then we ...".
-        size_t p = i >= 2 ? i - 2 : npos;
-        bool linked = p != npos && starts[p] && isWord(t, p) && t[p + 1].kind == Kind::space && t[p + 1].text == " " &&
-                      linking.contains(key(t[p]));
-        if (!starts[i] && !linked) continue;
+        if (!starts[i] && !afterConnectives(t, starts, i)) continue;
         std::string opener = key(t[i]);
         bool clause = subordinators.contains(opener);
         if (!clause && !prepositions.contains(opener)) continue;

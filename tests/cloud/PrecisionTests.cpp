@@ -300,6 +300,9 @@ TEST(Grammar, CommasAndNumbersOnlyWhereTheReadingIsPlain) {
              "If we have a job we like we will do it well.",  // two places a subject may begin
              "If we have a job we like, we will do it well.", // the writer's own comma ends the clause
              "If you were in my place what would you do?",    // a pronoun after an auxiliary: a question
+             "Then I went home.",                             // "then" before its clause, not a subordinate one
+             "Now that we know, go.",                         //
+             "And then I left.",                              //
              "But when we have them are we really happy?",    //
              "By the time we arrived the shop was closed.",   // "the time we": a relative clause
              "If you think they are right ask them.",         // a verb that takes a clause
