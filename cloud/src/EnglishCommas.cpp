@@ -60,6 +60,17 @@ bool afterConnectives(const std::vector<Token> &t, const std::vector<bool> &star
     return false;
 }
 
+// Whether word k opens a clause with a determiner, its noun and an auxiliary ("the facts are").
+bool determinerSubject(const std::vector<Token> &t, size_t k)
+{
+    static const Words determiners = {"the", "this", "these", "those", "my", "your", "his", "her", "our", "their"};
+    if (!determiners.contains(keyAt(t, k))) return false;
+    size_t noun = nextWord(t, k);
+    if (noun == npos || t[noun].text != keyAt(t, noun)) return false;
+    size_t verb = nextWord(t, noun);
+    return verb != npos && verb == noun + 2 && kAuxiliaries.contains(keyAt(t, verb));
+}
+
 void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
 {
     struct Phrase {
@@ -256,6 +267,16 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
     }
 }
 
+// Whether "not only" comes before word i in its sentence.
+bool afterNotOnly(const std::vector<Token> &t, const std::vector<bool> &starts, size_t i)
+{
+    for (size_t k = i; k-- > 0;) {
+        if (isWord(t, k) && key(t[k]) == "only" && keyAt(t, prevWord(t, k)) == "not") return true;
+        if (starts[k]) break;
+    }
+    return false;
+}
+
 // "I like it but they don't" -> "I like it, but they don't": "but" or "so" between two clauses,
 // each with its subject.
 void clauseConjunctions(std::vector<Token> &t, const std::vector<bool> &starts)
@@ -272,7 +293,9 @@ void clauseConjunctions(std::vector<Token> &t, const std::vector<bool> &starts)
         size_t p = prevWord(t, i);
         size_t n = nextWord(t, i);
         if (p == npos || n == npos || notClause.contains(keyAt(t, p)) || t[p].text.back() == ',') continue;
-        if (!opensClause(t, n)) continue;
+        // "so" before a noun's clause may mean "so that" ("set it up so the team can reach it"),
+        // and "but" may close "not only ...".
+        if (!opensClause(t, n) && !(w == "but" && determinerSubject(t, n) && !afterNotOnly(t, starts, i))) continue;
         if (w == "so" && keyAt(t, nextWord(t, n)) == "that") continue;
         t[p].text += ",";
     }

@@ -301,6 +301,7 @@ TEST(Grammar, CommasAndNumbersOnlyWhereTheReadingIsPlain) {
              "If we have a job we like, we will do it well.", // the writer's own comma ends the clause
              "If you were in my place what would you do?",    // a pronoun after an auxiliary: a question
              "Then I went home.",                             // "then" before its clause, not a subordinate one
+             "We set it up so the team can reach it.",        // "so" for "so that"
              "Now that we know, go.",                         //
              "And then I left.",                              //
              "But when we have them are we really happy?",    //
