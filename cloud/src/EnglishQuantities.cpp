@@ -183,6 +183,21 @@ void quantity(GrammarContext &c, size_t i, const std::string &w)
     }
     // "the number of car": what is counted is plural, unless a noun follows it ("number of
     // car owners").
+    // "some driver make": "some" before a singular noun is one unknown thing ("some guy
+    // called"), so only a plain verb after the noun, which a singular would not take, and
+    // English text favouring the plural make it plural.
+    if (w == "some" && after != npos && countNoun(c, next) && plainWordAt(c.t, n) &&
+        c.t[after].text == keyAt(c.t, after)) {
+        std::string verb = keyAt(c.t, after);
+        bool plainVerb = c.lex.isVerb(verb) && !verb.ends_with('s') && !c.lex.isAdjective(verb) &&
+                         !kModals.contains(verb) && !kBe.contains(verb) && !c.lex.baseOfInflectedVerb(verb, true);
+        std::string plural = pluralOf(c, next);
+        std::vector<std::string> before;
+        if (size_t p = prevWord(c.t, i); p != npos) before.push_back(keyAt(c.t, p));
+        before.push_back(w);
+        if (plainVerb && !plural.empty() && modelFavours(before, plural, next, {verb}, kVerbReadingLead))
+            put(c.t, n, plural, c.curlyText);
+    }
     if (w == "number" && next == "of") {
         size_t noun = nextWord(c.t, n);
         std::string word = keyAt(c.t, noun);

@@ -36,6 +36,7 @@ TEST(EngineNumber, AQuantifierStandingForPeopleKeepsItsVerb) {
 
 TEST(EngineNumber, AQuantifierBeforeAnAdjectiveAndANounCountsTheNoun) {
     EXPECT_EQ(proofread("We look after many new employee every year."), "We look after many new employees every year.");
+    EXPECT_EQ(proofread("But some driver make trouble."), "But some drivers make trouble.");
     EXPECT_EQ(proofread("They need money for these purpose they have."),
               "They need money for these purposes they have.");
     for (const char* text : {
@@ -46,6 +47,8 @@ TEST(EngineNumber, AQuantifierBeforeAnAdjectiveAndANounCountsTheNoun) {
              "These work the same way.",  // a verb with its object
              "These change every day.",   // "change" read as the verb
              "Many young people came.",   // already plural
+             "Some guy called me.",       // one unknown person
+             "Some time passed.",         //
              "Many other options exist.", //
          })
         EXPECT_EQ(proofread(text), text);
