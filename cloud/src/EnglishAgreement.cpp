@@ -209,6 +209,12 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
     // "This point affect the", "each student learn": a singular noun after a determiner that
     // counts one, opening its clause, is a subject like "it".
     bool counted = w == "this" || w == "each" || w == "every";
+    // "The teacher teach them", "my mother make": after other determiners the noun may count
+    // without a plural ending ("the fish swim") or stand for a group ("the staff work"), so
+    // English text must favour the "-s" form too.
+    static const Words others = {"the", "my", "his", "her", "our", "your", "their"};
+    bool guessed = others.contains(w);
+    counted = counted || guessed;
     if (w != "he" && w != "she" && w != "it" && !counted) return;
     size_t p = prevWord(c.t, i);
     static const Words opens = {"and",      "but",    "because", "if",  "when", "while", "since",
@@ -264,7 +270,11 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
         (v.ends_with("ed") && !v.ends_with("eed")) || (v.ends_with("ing") && v.size() > 6) || samePast.contains(v))
         return;
     std::string form = thirdPersonOf(c, v);
-    if (!form.empty()) put(c.t, n, form, c.curlyText);
+    if (form.empty()) return;
+    if (guessed &&
+        !modelFavours({w, keyAt(c.t, prevWord(c.t, n))}, form, v, {keyAt(c.t, nextWord(c.t, n))}, kVerbReadingLead))
+        return;
+    put(c.t, n, form, c.curlyText);
 }
 
 }  // namespace quillo::cloud::english

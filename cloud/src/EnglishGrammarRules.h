@@ -67,6 +67,13 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w);
 // Runs after the number rules, which may make the noun after "there is" plural.
 void thereIsMany(GrammarContext &c, size_t i, const std::string &w);
 
+// Whether English text makes `before` + `first` + `after` likelier than with `second` by more
+// than `margin` (log10); false without the word-sequence model or when it knows either not.
+bool modelFavours(const std::vector<std::string> &before, const std::string &first, const std::string &second,
+                  const std::vector<std::string> &after, double margin);
+// Ten times likelier: where a form's reading is in doubt ("purpose" the noun or the verb).
+constexpr double kVerbReadingLead = 1.0;
+
 // How many a noun phrase counts (EnglishQuantities.cpp).
 void nounNumber(GrammarContext &c, size_t i, const std::string &w);
 void quantity(GrammarContext &c, size_t i, const std::string &w);

@@ -44,19 +44,14 @@ std::string pluralOf(const GrammarContext &c, const std::string &w)
     return c.isKnown(plural) && c.lex.isPluralNoun(plural) ? plural : std::string();
 }
 
-// Whether English text makes `before` + `first` + `after` likelier than with `second` by more
-// than `margin` (log10); false without the word-sequence model or when it knows either not.
+}  // namespace
+
 bool modelFavours(const std::vector<std::string> &before, const std::string &first, const std::string &second,
                   const std::vector<std::string> &after, double margin)
 {
     const ContextModel *model = ContextModel::shared();
     return model && model->lead(before, first, second, after).value_or(-1) > margin;
 }
-
-// Ten times likelier: a noun that may be a verb ("purpose") is taken for the noun.
-constexpr double kVerbReadingLead = 1.0;
-
-}  // namespace
 
 // "one of the reason" -> "one of the reasons"; "for this reasons" -> "for these reasons".
 void nounNumber(GrammarContext &c, size_t i, const std::string &w)

@@ -109,12 +109,16 @@ TEST(EngineNumber, ASingularNounAfterThisOrEachTakesTheVerbsSForm) {
     EXPECT_EQ(proofread("This point affect the environment."), "This point affects the environment.");
     EXPECT_EQ(proofread("Each student learn a concept."), "Each student learns a concept.");
     EXPECT_EQ(proofread("I see why he always bring it."), "I see why he always brings it.");
+    EXPECT_EQ(proofread("When I went, the employer ask me questions."), "When I went, the employer asks me questions.");
     for (const char* text : {
-             "This will help them.",           // a modal, which WordNet also lists as a noun
-             "This time try again.",           // a time opens an imperative
-             "This software update fixed it.", // a compound noun
-             "I think this point matters.",    // already agrees
-             "Each day bring one book.",       //
+             "The fish swim in the lake.",      // counts without a plural ending
+             "The staff work hard.",            // a group
+             "I suggest that the boy go home.", // a subjunctive
+             "This will help them.",            // a modal, which WordNet also lists as a noun
+             "This time try again.",            // a time opens an imperative
+             "This software update fixed it.",  // a compound noun
+             "I think this point matters.",     // already agrees
+             "Each day bring one book.",        //
          })
         EXPECT_EQ(proofread(text), text);
 }
