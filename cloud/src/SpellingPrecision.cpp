@@ -301,6 +301,11 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
                                            std::vector<std::string> *tied)
 {
     if (letters(typo) < 3 || isChatForm(typo) || shapedLikeAName(typo)) return std::nullopt;
+    // The possessive of a word the dictionary lists without one ("own's") is that word's; a
+    // plural's takes no "s" after its apostrophe ("dinosaurs's").
+    if (typo.size() > 4 && typo.ends_with("'s") && typo[typo.size() - 3] != 's' &&
+        isKnown(typo.substr(0, typo.size() - 2)))
+        return std::nullopt;
     // A word the dictionary knows only capitalised ("paris", "english") gets its capital.
     // Not a brand with inner capitals ("mysql", "sqlite", "ipod") or another name SCOWL lists
     // only among people, companies and products ("redis", "yong"): written in lower case, that
