@@ -152,7 +152,10 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         if (!isWord(t, i)) continue;
         // "But then when ..." opens like "Then when ...".
         bool linked = !starts[i] && afterConnectives(t, starts, i);
-        if (!starts[i] && !linked) continue;
+        // ", for example if you ...": an aside after a comma opens the clause that follows.
+        bool afterComma = !starts[i] && !linked && i >= 2 && t[i - 1].text == " " && t[i - 2].kind == Kind::punct &&
+                          t[i - 2].text == ",";
+        if (!starts[i] && !linked && !afterComma) continue;
         const Phrase *found = nullptr;
         size_t end = npos;
         for (const auto &phrase : phrases) {  // the longest match wins ("in addition to this")
@@ -173,6 +176,13 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         std::string next = key(t[after]);
         bool thenOrNow = found->words.size() == 1 && (found->words[0] == "then" || found->words[0] == "now");
         if ((thenOrNow || linked) && !(thenOrNow && subordinators.contains(next))) continue;
+        // Only "for example" and "for instance": "however" before a clause may mean "in
+        // whatever way" ("Victory, however it was won"), and "therefore" after a comma is
+        // better mended with a full stop than with a second comma.
+        static const Words asides = {"example", "instance"};
+        if (afterComma && (!asides.contains(found->words.back()) ||
+                           !(kClauseStarters.contains(next) || subordinators.contains(next))))
+            continue;
         static const Words keep = {"hard", "much", "many", "long", "not", "that", "than", "more", "less", "the"};
         if (found->words.size() == 1 && found->words[0] == "however" && keep.contains(next)) continue;
         if (found->words.size() == 1 && (next == "not" || next == "than")) continue;

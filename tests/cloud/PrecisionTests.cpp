@@ -303,6 +303,7 @@ TEST(Grammar, CommasAndNumbersOnlyWhereTheReadingIsPlain) {
              "If you were in my place what would you do?",    // a pronoun after an auxiliary: a question
              "Then I went home.",                             // "then" before its clause, not a subordinate one
              "We set it up so the team can reach it.",        // "so" for "so that"
+             "Victory, however it was won, was sweet.",       // "however" for "in whatever way"
              "Now that we know, go.",                         //
              "And then I left.",                              //
              "But when we have them are we really happy?",    //
