@@ -293,6 +293,41 @@ std::vector<std::string> closeRivals(const std::string &typo, const std::vector<
             out.push_back(word);
     return out;
 }
+// The consonants of a word, a doubled one once ("trobull" -> "trbl"): what a writer who spells
+// by ear keeps of a word while getting its vowels wrong.
+std::string consonants(const std::string &w)
+{
+    std::string out;
+    for (char ch : w)
+        if (!isVowel(ch) && ch != 'y' && (out.empty() || out.back() != ch)) out += ch;
+    return out;
+}
+
+// A long typo two slips or so from a familiar word with the same first letter and the same
+// consonants ("sevirl": "several", "trobull": "trouble"), for the words around it to weigh
+// against the other common candidates; none when no candidate is such a word. A term shares no
+// such skeleton with a word ("libpng", "setuid", "terminfo").
+std::vector<std::string> readingsByEar(const std::string &typo, const std::vector<std::string> &candidates,
+                                       const ScowlLexicon &lexicon)
+{
+    std::vector<std::string> out;
+    if (letters(typo) < kFarTypoLetters) return out;
+    auto plain = [&](const std::string &c) {
+        return !c.empty() && std::ranges::all_of(c, [](char ch) { return ch >= 'a' && ch <= 'z'; }) &&
+               lexicon.level(c) <= kCommonLevel;
+    };
+    std::string skeleton = consonants(typo);
+    bool byEar = false;
+    for (size_t i = 0; i < candidates.size() && i < 6; ++i) {
+        const std::string &c = candidates[i];
+        if (!plain(c) || std::ranges::find(out, c) != out.end()) continue;
+        byEar = byEar || (c[0] == typo[0] && lexicon.level(c) <= kFamiliarLevel && consonants(c) == skeleton &&
+                          TypoCost::weighted(typo, c) <= kLoneWordCost + 1e-9);
+        out.push_back(c);
+    }
+    if (!byEar || out.size() < 2) out.clear();
+    return out;
+}
 }  // namespace
 
 std::optional<std::string> confidentChoice(const std::string &typo, const std::vector<std::string> &candidates,
@@ -386,6 +421,7 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
             if (std::ranges::find(*tied, bestLower) == tied->end()) tied->push_back(bestLower);
             std::ranges::copy(splits, std::back_inserter(*tied));
         }
+        if (!choice && tied->empty()) *tied = readingsByEar(typo, candidates, lexicon);
     }
     return choice;
 }

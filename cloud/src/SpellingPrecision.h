@@ -23,7 +23,10 @@
 //     most one slip up to 7 letters and two slips beyond
 //     (TypoCost::weighted), and must not split the word ("codebase" is not "code base");
 //   - the best candidate must beat the runner-up by kMargin in SuggestionRanking::score, which
-//     adds commonness to the typing cost: two equally likely readings mean we cannot know.
+//     adds commonness to the typing cost: two equally likely readings mean we cannot know;
+//   - a long typo far from every word but with the first letter and consonants of a familiar
+//     one ("trobull", "sevirl") is left to the words around it, which must pick that reading
+//     over the other candidates by far.
 // The text-level rules (names capitalised mid-sentence, identifiers, hyphen-joined parts,
 // a word that occurs twice) live in the corrector, which sees the neighbouring tokens.
 // Thresholds were set on the typo corpus of seed 1 (cloud_suggest_accuracy) and the English
@@ -63,6 +66,7 @@ constexpr size_t kSubstitutionLetters = 6;  // a plain slip may replace a letter
 constexpr size_t kLoneWordLetters = 8;      // from here on a typo may be far from its only reading
 constexpr double kLoneWordCost = 2.15;      // how far, for a word of SCOWL size 10
 constexpr double kLoneWordMargin = 0.5;     // ahead of every other reading
+constexpr size_t kFarTypoLetters = 6;       // from here on the words around may pick a far reading
 
 // A single edit (Damerau) keeping the first letter that turns `typo` into `candidate`, a common
 // lower-case word: a slip even when the keys are far apart ("raher" -> "rather").

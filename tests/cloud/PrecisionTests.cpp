@@ -190,6 +190,13 @@ TEST(Precision, AWordEveryoneWritesWinsOverACloserRareOne) {
     EXPECT_EQ(proofread("She knew the subects and the court recods."), "She knew the subjects and the court records.");
     EXPECT_EQ(proofread("Thoes advertisements work. Techology grows fast."),
               "Those advertisements work. Technology grows fast.");
+    // A typo spelt by ear, far from every word but keeping a familiar one's consonants: the
+    // words around pick it over the other candidates; a term with other consonants stays.
+    EXPECT_EQ(proofread("Some drivers make trobull with others in sevirl countries."),
+              "Some drivers make trouble with others in several countries.");
+    for (const char* text : {"The bwrap tool is setuid root here.", "See the libpng manual.",
+                             "Wiremu taught the class a waiata in Rotorua."})
+        EXPECT_EQ(proofread(text), text);
     // The words after a sentence start pick among everyday words ("after", "father").
     EXPECT_EQ(proofread("Afther that they left."), "After that, they left.");
     for (const char* text : {
