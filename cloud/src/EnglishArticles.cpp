@@ -114,7 +114,7 @@ void uniqueThings(std::vector<Token> &t, const EnglishLexicon &lex)
         size_t after = nextWord(t, noun);
         std::string next = keyAt(t, after);
         if (after != npos && after == noun + 2 && (lex.isNoun(next) || lex.isPluralNoun(next))) continue;
-        // "used to" and "in past" + adjective ("in past decades") read otherwise.
+        // "in past" before an adjective ("in past few years") or "to" reads otherwise.
         if (after != npos && (next == "to" || lex.isAdjective(next)) && word == "past") continue;
         t[i].text += " the";
     }

@@ -334,11 +334,44 @@ void especially(std::vector<Token> &t, const EnglishLexicon &lex)
     }
 }
 
+// "I believe, that the quality ...", "I think, this is ...": a verb of thinking after its
+// subject takes its clause without a comma. Not before an aside ("I think, however, that"),
+// nor "that" standing for a thing ("I know, that is why").
+void commaAfterThinking(std::vector<Token> &t)
+{
+    static const Words subjects = {"i", "we", "they", "you", "he", "she"};
+    static const Words thinking = {"think",    "believe", "feel",  "hope",    "guess",    "suppose", "thought",
+                                   "believed", "felt",    "hoped", "guessed", "supposed", "thinks",  "believes",
+                                   "feels",    "hopes",   "agree", "agreed",  "agrees"};
+    static const Words clauses = {"that", "i", "we", "they", "you", "he", "she", "it", "there", "this", "people"};
+    for (size_t i = 0; i + 3 < t.size(); ++i) {
+        if (!isWord(t, i) || !thinking.contains(keyAt(t, i))) continue;
+        size_t p = prevWord(t, i);
+        if (p == npos || p + 2 != i || !subjects.contains(keyAt(t, p))) continue;
+        if (t[i + 1].kind != Kind::punct || t[i + 1].text != "," || t[i + 2].text != " " || !isWord(t, i + 3)) continue;
+        std::string next = keyAt(t, i + 3);
+        if (!clauses.contains(next)) continue;
+        std::string after = keyAt(t, nextWord(t, i + 3));
+        // "that is why", "that's all": a pronoun for what was said, after a comma of its own.
+        if (next == "that" && (kAuxiliaries.contains(after) || after == "that's" || after == "was")) continue;
+        // Another comma further on closes an aside ("I think, they say, that").
+        bool aside = false;
+        for (size_t k = i + 3; k < t.size() && !aside; ++k) {
+            if (t[k].kind != Kind::punct) continue;
+            if (t[k].text == "." || t[k].text == "!" || t[k].text == "?") break;
+            aside = t[k].text == "," && k <= i + 8;
+        }
+        if (aside) continue;
+        t[i + 1].text.clear();
+    }
+}
+
 }  // namespace
 
 void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
 {
     auto starts = sentenceStarts(t);
+    commaAfterThinking(t);
     introductoryWords(t, starts);
     introductoryClauses(t, starts, lex);
     clauseConjunctions(t, starts);

@@ -145,6 +145,18 @@ TEST(EngineClauseEdges, ANounThereIsOneOfTakesThe) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineClauseEdges, AVerbOfThinkingTakesItsClauseWithoutAComma) {
+    EXPECT_EQ(proofread("I believe, that the quality is good."), "I believe that the quality is good.");
+    EXPECT_EQ(proofread("We think, this number is rising."), "We think this number is rising.");
+    for (const char* text : {
+             "I think, however, that it works.", // an aside between
+             "I know, that is why I came.",      // "that" for what was said
+             "I think, they say, it works.",     //
+             "Think, that is all I ask.",        // no subject before the verb
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineClauseEdges, MakeLetAndModalsTakeTheBareVerb) {
     EXPECT_EQ(proofread("Ads make me to buy things."), "Ads make me buy things.");
     EXPECT_EQ(proofread("They know what they can't to do."), "They know what they can't do.");
