@@ -21,6 +21,10 @@ const Words kAuxiliaries = {"can",    "could",  "will",   "would",  "should",  "
                             "isn't",  "aren't", "wasn't", "didn't", "cannot",  "shall", "it's",    "you're",
                             "you'll", "you'd",  "you've", "it'll",  "there's", "seems", "becomes", "gets"};
 
+// Conjunctions that open a subordinate clause ("when", "because").
+const Words kSubordinators = {"when",  "if",   "because",  "as",     "after",  "before",  "since",
+                              "while", "once", "although", "though", "unless", "whenever"};
+
 // Whether word k opens a clause: a pronoun that can only be a subject, or "you", "it",
 // "there" right before an auxiliary.
 bool opensClause(const std::vector<Token> &t, size_t k)
@@ -146,8 +150,6 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         {{"in", "a", "word"}, false},
         {{"nevertheless"}, false},
     };
-    static const Words subordinators = {"when",  "if",   "because",  "as",     "after",  "before",  "since",
-                                        "while", "once", "although", "though", "unless", "whenever"};
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i)) continue;
         // "But then when ..." opens like "Then when ...".
@@ -158,7 +160,9 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         if (!starts[i] && !linked && !afterComma) continue;
         const Phrase *found = nullptr;
         size_t end = npos;
+        std::string first = key(t[i]);
         for (const auto &phrase : phrases) {  // the longest match wins ("in addition to this")
+            if (phrase.words.front() != first) continue;
             size_t k = i;
             bool match = true;
             for (size_t w = 0; w < phrase.words.size() && match; ++w) {
@@ -175,13 +179,13 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         if (after == npos) continue;
         std::string next = key(t[after]);
         bool thenOrNow = found->words.size() == 1 && (found->words[0] == "then" || found->words[0] == "now");
-        if ((thenOrNow || linked) && !(thenOrNow && subordinators.contains(next))) continue;
+        if ((thenOrNow || linked) && !(thenOrNow && kSubordinators.contains(next))) continue;
         // Only "for example" and "for instance": "however" before a clause may mean "in
         // whatever way" ("Victory, however it was won"), and "therefore" after a comma is
         // better mended with a full stop than with a second comma.
         static const Words asides = {"example", "instance"};
         if (afterComma && (!asides.contains(found->words.back()) ||
-                           !(kClauseStarters.contains(next) || subordinators.contains(next))))
+                           !(kClauseStarters.contains(next) || kSubordinators.contains(next))))
             continue;
         static const Words keep = {"hard", "much", "many", "long", "not", "that", "than", "more", "less", "the"};
         if (found->words.size() == 1 && found->words[0] == "however" && keep.contains(next)) continue;
@@ -234,9 +238,8 @@ bool continuesClause(const EnglishLexicon &lex, const std::string &w)
 // or prepositional phrase ends where the main clause's subject begins.
 void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts, const EnglishLexicon &lex)
 {
-    static const Words subordinators = {"if",     "when",  "because", "although", "though", "while",
-                                        "since",  "once",  "unless",  "whenever", "as",     "after",
-                                        "before", "until", "whether", "wherever", "even"};
+    // Openers of a clause only: "Then until ..." or "Now whether ..." open nothing.
+    static const Words clauseOnly = {"until", "whether", "wherever", "even"};
     static const Words prepositions = {"in",     "for",  "on",      "at",      "without",
                                        "during", "from", "despite", "through", "by"};
     for (size_t i = 0; i < t.size(); ++i) {
@@ -244,7 +247,7 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
         // "But by then we ..." opens like "By then we ...".
         if (!starts[i] && !afterConnectives(t, starts, i)) continue;
         std::string opener = key(t[i]);
-        bool clause = subordinators.contains(opener);
+        bool clause = kSubordinators.contains(opener) || clauseOnly.contains(opener);
         if (!clause && !prepositions.contains(opener)) continue;
         if (opener == "at" && keyAt(t, nextWord(t, i)) == "least") continue;  // "At least we tried"
         // A prepositional phrase is short; a clause may run longer.
