@@ -76,6 +76,36 @@ void nounNumber(GrammarContext &c, size_t i, const std::string &w)
         if (!plural.empty()) put(c.t, noun, plural, c.curlyText);
         return;
     }
+    // "a lot of place", "most of the kid": what is counted is plural, where English text
+    // favours the plural ten times over ("a lot of time", "most of the work" stay).
+    if (w == "of") {
+        size_t p = prevWord(c.t, i);
+        std::string before = keyAt(c.t, p);
+        static const Words heaps = {"lot", "lots", "plenty"};
+        static const Words shares = {"many", "most", "some", "few", "several", "both", "all"};
+        static const Words owners = {"the", "my", "your", "his", "her", "our", "their", "these", "those"};
+        std::vector<std::string> lead{before, w};
+        size_t noun = n;
+        if (shares.contains(before) && owners.contains(next)) {
+            lead = {w, next};
+            noun = nextWord(c.t, n);
+        } else if (!heaps.contains(before)) {
+            return;
+        }
+        std::string word = keyAt(c.t, noun);
+        size_t after = noun == npos ? npos : nextWord(c.t, noun);
+        std::string afterWord = keyAt(c.t, after);
+        // Short words read as nouns too ("in" the inch), but no noun that short qualifies another.
+        bool modifier =
+            after != npos && (c.lex.isPluralNoun(afterWord) || (c.lex.isNoun(afterWord) && afterWord.size() > 3));
+        if (noun == npos || !countNoun(c, word) || !plainWordAt(c.t, noun) || modifier || afterWord == "of") return;
+        std::string plural = pluralOf(c, word);
+        std::vector<std::string> context;
+        if (after != npos) context.push_back(afterWord);
+        if (!plural.empty() && modelFavours(lead, plural, word, context, kVerbReadingLead))
+            put(c.t, noun, plural, c.curlyText);
+        return;
+    }
     // "these evidence": a noun never counted takes "this".
     static const Words uncounted = {"evidence", "information", "advice",   "knowledge", "equipment",
                                     "research", "furniture",   "homework", "luggage",   "software"};
@@ -162,7 +192,18 @@ void quantity(GrammarContext &c, size_t i, const std::string &w)
         if (!plural.empty() && modelFavours(before, plural, next, {keyAt(c.t, after)}, kVerbReadingLead))
             verbReading = false;
     }
-    if (quantifier(w) && countNoun(c, next) && !verbAfter() && !verbReading &&
+    // A noun that is also an adjective ("many subject", "these square") only where English text
+    // favours the plural ten times over.
+    auto counted = [&] {
+        if (countNoun(c, next)) return true;
+        if (!c.lex.isAdjective(next) || !c.lex.isNoun(next) || c.lex.isPluralNoun(next) || next.back() == 's')
+            return false;
+        std::string plural = pluralOf(c, next);
+        std::vector<std::string> context;
+        if (after != npos) context.push_back(keyAt(c.t, after));
+        return !plural.empty() && modelFavours({before1, w}, plural, next, context, kVerbReadingLead);
+    };
+    if (quantifier(w) && counted() && !verbAfter() && !verbReading &&
         !((demonstrative || both) && kBe.contains(next)) && plainWordAt(c.t, n)) {
         // "many wood companies", "various build systems": a noun before another noun qualifies
         // it and stays singular.

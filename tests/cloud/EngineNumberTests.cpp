@@ -32,6 +32,10 @@ TEST(EngineNumber, AQuantifierStandingForPeopleKeepsItsVerb) {
     for (const char* text : {"Few know it.", "Many try to fix it.", "Several want the job.", "Many think so."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("There are many reason to go."), "There are many reasons to go.");
+    // A noun that is also an adjective, where English text clearly favours the plural.
+    EXPECT_EQ(proofread("Several subject were covered."), "Several subjects were covered.");
+    for (const char* text : {"Many present agreed.", "Both square and round pegs fit."})
+        EXPECT_EQ(proofread(text), text);
 }
 
 TEST(EngineNumber, AQuantifierBeforeAnAdjectiveAndANounCountsTheNoun) {
@@ -101,6 +105,21 @@ TEST(EngineNumber, ALotOfPeopleArePlural) {
              "There is plenty of teacher training.", // the noun qualifies the next one
              "I spent a lot of time there.",         //
              "Lots of police were there.",           // a plural of its own
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(EngineNumber, WhatALotOrMostOfCountsIsPluralWhereEnglishFavoursIt) {
+    EXPECT_EQ(proofread("We went to a lot of place such as clubs."), "We went to a lot of places such as clubs.");
+    EXPECT_EQ(proofread("Most of the kid knew it."), "Most of the kids knew it.");
+    EXPECT_EQ(proofread("I had lots of problem about studying."), "I had lots of problems about studying.");
+    for (const char* text : {
+             "A lot of time was spent.",                   // a mass noun
+             "Most of the work is done.",                  //
+             "It gives us a lot of opportunity to think.", // either reads well
+             "Most of the car owners agree.",              // the noun qualifies the next one
+             "Most of the kid's toys are here.",           // a possessive
+             "Some of the Smith family came.",             // a name
          })
         EXPECT_EQ(proofread(text), text);
 }
