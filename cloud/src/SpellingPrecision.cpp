@@ -156,10 +156,18 @@ bool shapedLikeAName(std::string_view lower)
     return lower.size() > 2 && lower[0] == lower[1] && std::isalpha(static_cast<unsigned char>(lower[0]));
 }
 
-std::optional<std::string> learnerPlural(const std::string &typo,
+std::optional<std::string> learnerEnding(const std::string &typo,
                                          const std::function<bool(const std::string &)> &isKnown,
                                          const ScowlLexicon &lexicon)
 {
+    // "faceing", "makeing": the silent "e" goes before "-ing". A vowel before it keeps it
+    // ("seeing", "canoeing"), and those the dictionary knows.
+    if (typo.size() >= 7 && typo.ends_with("eing") && !isVowel(typo[typo.size() - 5])) {
+        std::string stem = typo.substr(0, typo.size() - 4);
+        std::string ing = stem + "ing";
+        if (lexicon.level(stem + "e") > kCommonLevel || !isKnown(stem + "e") || !isKnown(ing)) return std::nullopt;
+        return ing;
+    }
     // "familys", "citys": the plural of a noun in consonant + "y" spelt as if regular. A vowel
     // before the "y" makes a regular plural ("days"), so only a consonant counts.
     if (typo.size() < 5 || !typo.ends_with("ys")) return std::nullopt;
@@ -384,7 +392,7 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
         }
         if (fine) return known;
     }
-    if (auto plural = learnerPlural(typo, isKnown, lexicon)) return plural;
+    if (auto plural = learnerEnding(typo, isKnown, lexicon)) return plural;
     if (!best) return std::nullopt;
     std::string bestLower = lowered(*best);
     // No common word starts with the typed first two letters ("ldap", "dgit"): in a short word,

@@ -105,8 +105,9 @@ std::vector<std::string> compoundSplits(const std::string &lower,
 // A word without a vowel, or with a doubled first letter: an abbreviation or a name, never a slip.
 bool shapedLikeAName(std::string_view lower);
 
-// The plural of a noun in consonant + "y" spelt as if regular ("familys" -> "families").
-std::optional<std::string> learnerPlural(const std::string &typo,
+// An ending added as if the word were regular: the plural of a noun in consonant + "y"
+// ("familys" -> "families"), the "-ing" of a verb in silent "e" ("faceing" -> "facing").
+std::optional<std::string> learnerEnding(const std::string &typo,
                                          const std::function<bool(const std::string &)> &isKnown,
                                          const ScowlLexicon &lexicon);
 

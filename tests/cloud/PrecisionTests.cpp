@@ -175,12 +175,16 @@ TEST(Precision, AbbreviationsAndNamesBuiltOnWordsStay) {
         EXPECT_EQ(proofread(text), text);
 }
 
-TEST(Precision, ConsonantYPluralsSpeltAsRegularTakeTheirIes) {
+TEST(Precision, EndingsAddedAsIfRegularAreSpeltRight) {
+    EXPECT_EQ(proofread("We are faceing a hard choice and makeing plans."),
+              "We are facing a hard choice and making plans.");
     EXPECT_EQ(proofread("Both familys moved to new citys with their babys."),
               "Both families moved to new cities with their babies.");
     // A vowel before the "y" makes a regular plural; names and words it does not know stay.
     for (const char* text : {"The boys spent three days with the keys.", "We met the Grays and the Murphys.",
-                             "Ask the sysadmins about the polys."})
+                             "Ask the sysadmins about the polys.",
+                             // A vowel before the "e" keeps it.
+                             "They were canoeing and eyeing the shore."})
         EXPECT_EQ(proofread(text), text);
 }
 
