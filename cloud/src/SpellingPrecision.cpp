@@ -419,7 +419,9 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
             std::ranges::copy_if(*readings, std::back_inserter(*tied), isKnown);
         return std::nullopt;
     }
-    if (tied && !misspellings.listed(typo)) {
+    // The closest reading another ending on the same stem ("noticer" for "noticed"): the typed
+    // word is one of its own, whatever the words around favour.
+    if (tied && !misspellings.listed(typo) && !endingSwapped(typo, bestLower)) {
         auto rivals = closeRivals(typo, candidates, lexicon);
         if (!choice || (rivals.size() > 1 && std::ranges::find(rivals, *choice) != rivals.end()))
             *tied = std::move(rivals);

@@ -412,6 +412,9 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     // "maket" is closest to "maker", but "market" is as much one slip away and the neighbours
     // want it; where they want nothing in particular, the closest stands.
     EXPECT_EQ(proofread("The stock maket fell today."), "The stock market fell today.");
+    // Where the neighbours favour the closest and commonest reading, less lead suffices.
+    EXPECT_EQ(proofread("They sell overpriced itms at resort shops."), "They sell overpriced items at resort shops.");
+    EXPECT_EQ(proofread("We could deal with the probles found in it."), "We could deal with the problems found in it.");
     EXPECT_EQ(proofread("It is a maket of toys."), "It is a maker of toys.");
     // A familiar word one slip away is a reading however far down it ranks.
     EXPECT_EQ(proofread("He lit the fre with a burning splint."), "He lit the fire with a burning splint.");
