@@ -152,14 +152,23 @@ void EnglishLexicon::readProperAdjectives(const std::string &dir)
 
 void EnglishLexicon::readPersonNouns(const std::string &dir)
 {
-    constexpr std::string_view kPersonFile = "18";  // noun.person
-    std::unordered_set<std::string> personSynsets;
+    constexpr std::string_view kPersonFile = "18";    // noun.person
+    constexpr std::string_view kLocationFile = "15";  // noun.location
+    std::unordered_set<std::string> personSynsets, placeSynsets;
     std::ifstream data(dir + "/data.noun");
     for (std::string line; std::getline(data, line);) {
         if (line.empty() || line[0] == ' ') continue;  // the licence header
         auto space = line.find(' ');
-        if (space != std::string::npos && std::string_view(line).substr(space + 1, 2) == kPersonFile)
-            personSynsets.insert(line.substr(0, space));
+        if (space == std::string::npos) continue;
+        std::string_view file = std::string_view(line).substr(space + 1, 2);
+        if (file == kPersonFile) personSynsets.insert(line.substr(0, space));
+        // A place by name: the synset's first word (after offset, file, part of speech and
+        // count) is capitalised ("France", not "area").
+        if (file != kLocationFile) continue;
+        std::istringstream fields(line);
+        std::string offset, lexFile, pos, count, word;
+        fields >> offset >> lexFile >> pos >> count >> word;
+        if (!word.empty() && std::isupper(static_cast<unsigned char>(word[0]))) placeSynsets.insert(offset);
     }
     // index.noun: lemma pos synset_cnt p_cnt [pointers] sense_cnt tagsense_cnt offsets..., the
     // offsets in order of frequency.
@@ -173,6 +182,7 @@ void EnglishLexicon::readPersonNouns(const std::string &dir)
         size_t synsets = std::strtoul(f[2].c_str(), nullptr, 10);
         if (synsets == 0 || synsets > f.size()) continue;
         if (personSynsets.contains(f[f.size() - synsets])) persons_.insert(f[0]);
+        if (placeSynsets.contains(f[f.size() - synsets])) places_.insert(f[0]);
     }
 }
 

@@ -54,6 +54,8 @@ public:
     // Whether a noun's most frequent sense names a person ("scientist", "teacher"), in
     // WordNet's lexicographer file noun.person; such a noun counts.
     bool isPersonNoun(const std::string &lower) const { return persons_.contains(lower); }
+    // Whether a name's most frequent sense is a place ("france", "tokyo"), in noun.location.
+    bool isPlaceName(const std::string &lower) const { return places_.contains(lower); }
 
     // The capitalised form of an adjective of a people, a place or a language ("english" ->
     // "English"): WordNet's capitalised adjectives glossed "of or relating to ...", unless the
@@ -62,9 +64,10 @@ public:
 
 private:
     void readProperAdjectives(const std::string &dir);
+    // Persons and places, by the lexicographer file of a noun's most frequent sense.
     void readPersonNouns(const std::string &dir);
 
-    std::unordered_set<std::string> nouns_, verbs_, adjectives_, adverbs_, persons_;
+    std::unordered_set<std::string> nouns_, verbs_, adjectives_, adverbs_, persons_, places_;
     std::unordered_set<std::string> phrases_;  // neighbouring words of multi-word lemmas, "viva_voce"
     std::unordered_map<std::string, std::string> verbExceptions_, adjectiveExceptions_, nounExceptions_;
     std::unordered_map<std::string, std::string> participles_;       // simple past -> participle

@@ -11,6 +11,29 @@ namespace {
 const Words kGoForms = {"go", "goes", "went", "going", "gone"};
 }  // namespace
 
+namespace {
+// "we traveled France", "I travelled for China": a verb of going before a place's name goes
+// "to" it. A name that is a place only in some senses ("Georgia" the person) is weighed by
+// its most frequent one; "go Dutch" names no place.
+void placeAfterMotion(GrammarContext &c, size_t i, const std::string &w)
+{
+    size_t n = nextWord(c.t, i);
+    if (n == npos || n != i + 2 || c.t[i + 1].text != " " || c.t[i].text != w) return;
+    bool viaFor = keyAt(c.t, n) == "for" && c.t[n].text == "for" && w.starts_with("travel");
+    size_t place = viaFor ? nextWord(c.t, n) : n;
+    if (place == npos || place != n + (viaFor ? 2 : 0)) return;
+    const std::string &name = c.t[place].text;
+    if (name.size() < 3 || !startsUpper(name) || allUpper(name) || !isAsciiWord(name) ||
+        !c.lex.isPlaceName(lower(name)))
+        return;
+    // The name stands alone: "went Paris", not "went Paris Hilton".
+    size_t after = nextWord(c.t, place);
+    if (after != npos && after == place + 2 && startsUpper(c.t[after].text)) return;
+    if (viaFor) put(c.t, n, "to", c.curlyText);
+    else put(c.t, i, w + " to", c.curlyText);
+}
+}  // namespace
+
 // A word learners leave out where the phrase cannot stand without it: "want be" -> "want to
 // be", "It so expensive" -> "It is so expensive", "for long time" -> "for a long time".
 void missingWord(GrammarContext &c, size_t i, const std::string &w)
@@ -18,6 +41,13 @@ void missingWord(GrammarContext &c, size_t i, const std::string &w)
     static const Words triggers = {"cant",  "wont",  "want",  "wants",  "wanted", "for",    "it",
                                    "can",   "could", "will",  "would",  "shall",  "should", "may",
                                    "might", "must",  "agree", "agrees", "agreed"};
+    static const Words motion = {"go",        "goes",      "went",       "travel", "travels", "traveled",
+                                 "traveling", "travelled", "travelling", "came",   "come",    "returned",
+                                 "return",    "returns",   "moved",      "flew"};
+    if (motion.contains(w)) {
+        placeAfterMotion(c, i, w);
+        return;
+    }
     if (!triggers.contains(w)) return;  // the rules run for every word: ask the neighbours only here
     size_t n = nextWord(c.t, i);
     if (n == npos || c.t[n].text != keyAt(c.t, n)) return;

@@ -112,6 +112,22 @@ TEST(EngineClauseEdges, AWordThePhraseCannotDoWithoutIsAdded) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineClauseEdges, GoingToAPlaceTakesTo) {
+    EXPECT_EQ(proofread("When I traveled France and Italy, I met him."),
+              "When I traveled to France and Italy, I met him.");
+    EXPECT_EQ(proofread("My classmates and I travelled for China."), "My classmates and I travelled to China.");
+    EXPECT_EQ(proofread("We went Paris last year."), "We went to Paris last year.");
+    for (const char* text : {
+             "They go Dutch on dinners.",    // no place
+             "She went Paris Hilton style.", // a longer name
+             "We traveled for work.",        // no place at all
+             "He came Tuesday.",             //
+             "Went Paris, the ad said.",     // no subject: a note, kept as written
+             "They went TOKYO-bound.",       // capitals are the writer's own
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineClauseEdges, AnArticleBeforeAPluralThatEndsItsPhraseGoes) {
     EXPECT_EQ(proofread("They make a products and sell them."), "They make products and sell them.");
     EXPECT_EQ(proofread("It may cause a slow movements."), "It may cause slow movements.");
