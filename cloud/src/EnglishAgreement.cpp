@@ -271,9 +271,11 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
         return;
     std::string form = thirdPersonOf(c, v);
     if (form.empty()) return;
-    if (guessed &&
-        !modelFavours({w, keyAt(c.t, prevWord(c.t, n))}, form, v, {keyAt(c.t, nextWord(c.t, n))}, kVerbReadingLead))
-        return;
+    // A noun naming one person ("teacher", not "staff" or "police") is a singular subject, and
+    // English text need only not disfavour the "-s" form.
+    std::string subject = keyAt(c.t, prevWord(c.t, n));
+    double lead = guessed && c.lex.isPersonNoun(subject) ? 0.0 : kVerbReadingLead;
+    if (guessed && !modelFavours({w, subject}, form, v, {keyAt(c.t, nextWord(c.t, n))}, lead)) return;
     put(c.t, n, form, c.curlyText);
 }
 

@@ -129,9 +129,13 @@ TEST(EngineNumber, ASingularNounAfterThisOrEachTakesTheVerbsSForm) {
     EXPECT_EQ(proofread("Each student learn a concept."), "Each student learns a concept.");
     EXPECT_EQ(proofread("I see why he always bring it."), "I see why he always brings it.");
     EXPECT_EQ(proofread("When I went, the employer ask me questions."), "When I went, the employer asks me questions.");
+    // One person needs only English text not against it.
+    EXPECT_EQ(proofread("If the teacher teach them that, they will go."),
+              "If the teacher teaches them that, they will go.");
     for (const char* text : {
              "The fish swim in the lake.",      // counts without a plural ending
              "The staff work hard.",            // a group
+             "If the police arrive, we leave.", //
              "I suggest that the boy go home.", // a subjunctive
              "This will help them.",            // a modal, which WordNet also lists as a noun
              "This time try again.",            // a time opens an imperative
