@@ -100,9 +100,17 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
     static const Words discuss = {"discuss", "discusses", "discussed", "discussing"};
     size_t n = nextWord(c.t, i);
     std::string next = keyAt(c.t, n);
+    // "you can trust on it": trusting takes its object straight; "on" stays before anything
+    // else ("trust on the basis of").
+    static const Words trusts = {"trust", "trusts", "trusted", "trusting"};
+    auto objectAfter = [&] {
+        static const Words pronouns = {"it", "him", "her", "them", "me", "us", "you"};
+        size_t o = nextWord(c.t, n);
+        return o != npos && pronouns.contains(keyAt(c.t, o)) && c.t[o].text == keyAt(c.t, o);
+    };
     if (n != npos && c.t[n].text == next &&
         ((w == "despite" && next == "of") || (w == "besides" && next == "of") ||
-         (discuss.contains(w) && next == "about")) &&
+         (discuss.contains(w) && next == "about") || (trusts.contains(w) && next == "on" && objectAfter())) &&
         nextWord(c.t, n) != npos && keyAt(c.t, nextWord(c.t, n)) != "course") {
         c.t[n].text.clear();
         c.t[n + 1].text.clear();
@@ -183,7 +191,9 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
     static const std::map<std::string, std::string> uncounted = {
         {"informations", "information"}, {"knowledges", "knowledge"}, {"advices", "advice"},
         {"equipments", "equipment"},     {"furnitures", "furniture"}, {"homeworks", "homework"},
-        {"luggages", "luggage"},         {"baggages", "baggage"},     {"softwares", "software"}};
+        {"luggages", "luggage"},         {"baggages", "baggage"},     {"softwares", "software"},
+        {"pollutions", "pollution"},     {"feedbacks", "feedback"},   {"sceneries", "scenery"},
+        {"jewelries", "jewelry"},        {"machineries", "machinery"}};
     if (auto f = uncounted.find(w); f != uncounted.end() && c.t[i].text == w) put(c.t, i, f->second, c.curlyText);
     // "share a information": such a noun takes no article either.
     static const Words neverCounted = {"information", "advice",  "equipment", "furniture",

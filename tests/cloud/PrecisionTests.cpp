@@ -341,6 +341,7 @@ TEST(Grammar, CommasAndNumbersOnlyWhereTheReadingIsPlain) {
              "There is means to an end.",
              "Despite of.",
              "They talked about what to discuss about.", // nothing follows
+             "We trust on the basis of evidence.",       // no object after "on"
          })
         EXPECT_EQ(proofread(text), text);
     // A comma already there is not doubled.
