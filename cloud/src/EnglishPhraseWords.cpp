@@ -48,6 +48,17 @@ void missingWord(GrammarContext &c, size_t i, const std::string &w)
         placeAfterMotion(c, i, w);
         return;
     }
+    // "he took upon himself to act": what one takes upon oneself to do is "it" ("took upon
+    // himself the blame" has its object).
+    static const Words takes = {"take", "takes", "took", "taken", "taking"};
+    static const Words selves = {"myself", "yourself",  "himself",    "herself",
+                                 "itself", "ourselves", "yourselves", "themselves"};
+    size_t upon = nextWord(c.t, i), self = nextWord(c.t, upon);
+    if (takes.contains(w) && c.t[i].text == w && keyAt(c.t, upon) == "upon" && selves.contains(keyAt(c.t, self)) &&
+        keyAt(c.t, nextWord(c.t, self)) == "to") {
+        put(c.t, i, w + " it", c.curlyText);
+        return;
+    }
     if (!triggers.contains(w)) return;  // the rules run for every word: ask the neighbours only here
     size_t n = nextWord(c.t, i);
     if (n == npos || c.t[n].text != keyAt(c.t, n)) return;

@@ -96,6 +96,7 @@ TEST(EngineClauseEdges, AWordThePhraseCannotDoWithoutIsAdded) {
     EXPECT_EQ(proofread("Later we will able to do it."), "Later we will be able to do it.");
     EXPECT_EQ(proofread("This will the proof."), "This will be the proof.");
     EXPECT_EQ(proofread("I agree the statement."), "I agree with the statement.");
+    EXPECT_EQ(proofread("So he took upon himself to fix it."), "So he took it upon himself to fix it.");
     for (const char* text : {
              "It so happens that I know.",        // a verb after "so"
              "It very much depends on you.",      //
@@ -108,6 +109,7 @@ TEST(EngineClauseEdges, AWordThePhraseCannotDoWithoutIsAdded) {
              "What will the teacher say?",        // a question: the modal comes first
              "So will the others.",               //
              "They agreed the price in May.",     // settled, not agreed with
+             "She takes upon herself the blame.", // the object follows
          })
         EXPECT_EQ(proofread(text), text);
 }
