@@ -423,6 +423,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         theSame(c, i, w);
         extraWords(c, i, w);
         collocation(c, i, w);
+        wordOrder(c, i, w);
         properAdjective(c, i, w);
     }
     applyEnglishNumber(t, lex);

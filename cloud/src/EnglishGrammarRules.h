@@ -83,5 +83,6 @@ void missingWord(GrammarContext &c, size_t i, const std::string &w);
 void extraWords(GrammarContext &c, size_t i, const std::string &w);
 void collocation(GrammarContext &c, size_t i, const std::string &w);
 void theSame(GrammarContext &c, size_t i, const std::string &w);
+void wordOrder(GrammarContext &c, size_t i, const std::string &w);
 
 }  // namespace quillo::cloud::english

@@ -287,4 +287,19 @@ void theSame(GrammarContext &c, size_t i, const std::string &w)
     c.t[i].text = "the same";
 }
 
+// "The government also should try" -> "should also try": "also" follows the modal. Not
+// before a negation ("also can't", "also will not"), nor opening a question ("Also, should").
+void wordOrder(GrammarContext &c, size_t i, const std::string &w)
+{
+    if (w != "also" || c.t[i].text != w) return;
+    size_t p = prevWord(c.t, i), modal = nextWord(c.t, i);
+    size_t verb = nextWord(c.t, modal);
+    if (p == npos || verb == npos || !kModals.contains(c.t[modal].text)) return;
+    std::string v = c.t[verb].text;
+    if (v != keyAt(c.t, verb) || v == "not" || !c.lex.isVerb(v)) return;
+    std::string m = c.t[modal].text;
+    c.t[modal].text = w;
+    c.t[i].text = m;
+}
+
 }  // namespace quillo::cloud::english

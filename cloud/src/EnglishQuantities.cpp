@@ -106,6 +106,13 @@ void nounNumber(GrammarContext &c, size_t i, const std::string &w)
             put(c.t, noun, plural, c.curlyText);
         return;
     }
+    // "another fishes": one more of a kind takes a singular; before a plural, "other". A noun
+    // whose plural is its singular ("species", "means") is both.
+    if (w == "another" && c.t[n].text == next && next.size() > 3 && next.back() == 's' && c.lex.isPluralNoun(next) &&
+        !c.lex.isNoun(next) && !c.lex.isVerb(next) && isAsciiWord(next)) {
+        put(c.t, i, "other", c.curlyText);
+        return;
+    }
     // "these evidence": a noun never counted takes "this".
     static const Words uncounted = {"evidence", "information", "advice",   "knowledge", "equipment",
                                     "research", "furniture",   "homework", "luggage",   "software"};

@@ -97,6 +97,7 @@ TEST(EngineClauseEdges, AWordThePhraseCannotDoWithoutIsAdded) {
     EXPECT_EQ(proofread("This will the proof."), "This will be the proof.");
     EXPECT_EQ(proofread("I agree the statement."), "I agree with the statement.");
     EXPECT_EQ(proofread("So he took upon himself to fix it."), "So he took it upon himself to fix it.");
+    EXPECT_EQ(proofread("The government also should try it."), "The government should also try it.");
     for (const char* text : {
              "It so happens that I know.",        // a verb after "so"
              "It very much depends on you.",      //
@@ -110,6 +111,8 @@ TEST(EngineClauseEdges, AWordThePhraseCannotDoWithoutIsAdded) {
              "So will the others.",               //
              "They agreed the price in May.",     // settled, not agreed with
              "She takes upon herself the blame.", // the object follows
+             "They also can't come.",             // before a negation
+             "Also should we go?",                // a question
          })
         EXPECT_EQ(proofread(text), text);
 }

@@ -124,6 +124,12 @@ TEST(EngineNumber, WhatALotOrMostOfCountsIsPluralWhereEnglishFavoursIt) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineNumber, AnotherBeforeAPluralIsOther) {
+    EXPECT_EQ(proofread("He visited another countries."), "He visited other countries.");
+    for (const char* text : {"We need another species here.", "Wait another two days.", "Another means exists."})
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineNumber, ASingularNounAfterThisOrEachTakesTheVerbsSForm) {
     EXPECT_EQ(proofread("This point affect the environment."), "This point affects the environment.");
     EXPECT_EQ(proofread("Each student learn a concept."), "Each student learns a concept.");
