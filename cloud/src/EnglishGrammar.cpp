@@ -111,7 +111,13 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
         bool plainNoun = noun != npos && c.t[noun].text == head && !times.contains(head) &&
                          (c.lex.isNoun(head) || c.lex.isPluralNoun(head)) && !c.lex.isVerb(head) &&
                          !c.lex.isAdjective(head) && !kDeterminers.contains(head) && !kBe.contains(head);
-        if (plainNoun && (places.contains(prev) || verbs.contains(prev))) put(c.t, i, "their", c.curlyText);
+        // Where the words after are no plain noun phrase ("in there free time"), English text
+        // must favour the possessive a hundred times over.
+        std::vector<std::string> rest{next};
+        if (size_t k = nextWord(c.t, n); k != npos) rest.push_back(keyAt(c.t, k));
+        if ((plainNoun && (places.contains(prev) || verbs.contains(prev))) ||
+            (places.contains(prev) && modelFavours({prev}, "their", "there", rest, 2.0)))
+            put(c.t, i, "their", c.curlyText);
     }
     static const Words youreFollowers = {"welcome", "going",   "doing",  "not",   "right", "wrong",
                                          "being",   "getting", "coming", "gonna", "so",    "always"};
