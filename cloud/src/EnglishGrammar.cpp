@@ -84,7 +84,20 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
     bool possessive = p != npos && !openers.contains(prev) &&
                       (objectAfterPrepositions().contains(prev) || c.lex.isVerb(prev) ||
                        c.lex.baseOfInflectedVerb(prev, true).has_value());
-    if (w == "its" && itsFollowers.contains(next) && !possessive) put(c.t, i, "it's", c.curlyText);
+    // "Its rightly said that", "its highly unlikely": an adverb and a participle or an adjective
+    // that ends the phrase; before a noun the possessive qualifies it ("its newly built roof").
+    auto adverbAndComplement = [&] {
+        size_t a = nextWord(c.t, n);
+        if (a == npos || next.size() < 5 || !next.ends_with("ly") || c.t[n].text != next) return false;
+        std::string complement = keyAt(c.t, a);
+        if (!c.lex.isAdjective(complement) && !c.lex.baseOfInflectedVerb(complement, true)) return false;
+        size_t after = nextWord(c.t, a);
+        std::string following = keyAt(c.t, after);
+        return after == npos ? a + 1 >= c.t.size() || c.t[a + 1].kind == Kind::punct
+                             : following == "that" || following == "to" || following == "for" || following == "by";
+    };
+    if (w == "its" && (itsFollowers.contains(next) || adverbAndComplement()) && !possessive)
+        put(c.t, i, "it's", c.curlyText);
     if (w == "it's" && next == "own") put(c.t, i, "its", c.curlyText);
     // "fore many things": the prow or the golf call never takes a determiner after it.
     static const Words forObjects = {"many", "example", "instance", "me",  "him",   "us",
