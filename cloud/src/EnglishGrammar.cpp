@@ -140,7 +140,12 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
                      after == "again" || after == "now";
     bool ownedByVerb =
         p != npos && !openers.contains(prev) && (c.lex.isVerb(prev) || c.lex.baseOfInflectedVerb(prev, true));
-    if (w == "your" && youreFollowers.contains(next) && judgement && !ownedByVerb) put(c.t, i, "you're", c.curlyText);
+    // "when your in a group": a possessive never comes before a preposition and its object.
+    static const Words prepositions = {"in", "at", "on", "from", "with", "about", "under", "into"};
+    static const Words objects = {"a", "an", "the", "my", "your", "his", "her", "our", "their", "this", "that"};
+    bool beforePlace = prepositions.contains(next) && c.t[n].text == next && objects.contains(after);
+    if (w == "your" && (youreFollowers.contains(next) || beforePlace) && judgement && !ownedByVerb)
+        put(c.t, i, "you're", c.curlyText);
     if (w == "you're" && next == "own") put(c.t, i, "your", c.curlyText);
     static const Words whosFollowers = {"going", "coming", "been", "calling", "doing", "there"};
     if (w == "whose" && whosFollowers.contains(next)) put(c.t, i, "who's", c.curlyText);

@@ -366,8 +366,9 @@ TEST(Grammar, CorrectProseKeepsItsNumbersAndVerbs) {
     EXPECT_EQ(proofread("I want to went home."), "I want to go home.");
     // "there" after a preposition is the place, unless English text far favours "their".
     EXPECT_EQ(proofread("We read in there free time."), "We read in their free time.");
-    for (const char* text : {"I left it in there last week.", "Is anyone in there right now?",
-                             "Its newly built roof leaks.", "We saw its badly damaged hull."})
+    for (const char* text :
+         {"I left it in there last week.", "Is anyone in there right now?", "Its newly built roof leaks.",
+          "We saw its badly damaged hull.", "Put your in-laws first."})
         EXPECT_EQ(proofread(text), text);
     // An opening phrase that goes on takes no comma after its first words.
     for (const char* text : {"In addition to these pages, the manual is online.",
