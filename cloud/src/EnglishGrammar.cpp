@@ -71,6 +71,9 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
                                        "opposite", "calming",  "lasting",  "good",        "bad",   "desired"};
     if ((w == "affect" || w == "affects") && effectBefore.contains(prev) && !(prev == "an" && w == "affects"))
         put(c.t, i, w == "affect" ? "effect" : "effects", c.curlyText);
+    // "before taking a choose": after a determiner, the noun.
+    static const Words determiners = {"a", "the", "my", "your", "his", "her", "our", "their", "this"};
+    if (w == "choose" && c.t[i].text == w && determiners.contains(prev)) put(c.t, i, "choice", c.curlyText);
     if (n == npos) return;
     static const Words itsFollowers = {
         "a", "an", "not", "been", "going", "getting", "very", "so", "too", "just", "really", "always", "never", "time",
@@ -99,10 +102,15 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
     if (w == "its" && (itsFollowers.contains(next) || adverbAndComplement()) && !possessive)
         put(c.t, i, "it's", c.curlyText);
     if (w == "it's" && next == "own") put(c.t, i, "its", c.curlyText);
+    // "to safe the environment": after "to" and before its object, the verb.
+    static const Words saved = {"the", "our", "your", "their", "my", "his", "her", "them", "it", "lives", "money"};
+    if (w == "safe" && c.t[i].text == w && prev == "to" && saved.contains(next) && c.t[n].text == next)
+        put(c.t, i, "save", c.curlyText);
     // "fore many things": the prow or the golf call never takes a determiner after it.
     static const Words forObjects = {"many", "example", "instance", "me",  "him",   "us",
                                      "them", "my",      "your",     "his", "their", "our"};
-    if (w == "fore" && c.t[i].text == w && forObjects.contains(next) && prev != "the") put(c.t, i, "for", c.curlyText);
+    bool plainFore = c.t[i].text == w || (c.t[i].text == "Fore" && afterMark(c.t, i, ".!?"));
+    if (w == "fore" && plainFore && forObjects.contains(next) && prev != "the") put(c.t, i, "for", c.curlyText);
     static const Words beForms = {"is", "are", "was", "were", "isn't", "aren't", "wasn't", "weren't"};
     static const Words progressive = {"going", "doing", "coming", "trying", "getting", "leaving", "not", "always"};
     if ((w == "their" || w == "they're") && beForms.contains(next)) put(c.t, i, "there", c.curlyText);
