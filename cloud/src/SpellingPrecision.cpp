@@ -299,6 +299,11 @@ std::vector<std::string> closeRivals(const std::string &typo, const std::vector<
         if ((score < closest + kContextMargin + 1e-9 || lexicon.level(word) <= kFamiliarLevel) &&
             std::ranges::find(out, word) == out.end())
             out.push_back(word);
+    // The one reading the typo merely lacks a letter of ("walkd": "walked", not "walks") leads.
+    auto lacking = [&](const std::string &w) {
+        return w.size() == typo.size() + 1 && TypoCost::editDistance(typo, w, 1) == 1;
+    };
+    if (std::ranges::count_if(out, lacking) == 1) std::ranges::stable_partition(out, lacking);
     return out;
 }
 // The consonants of a word, a doubled one once ("trobull" -> "trbl"): what a writer who spells

@@ -409,7 +409,7 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
              "Put nojit on the RunTest command line.",
          })
         EXPECT_EQ(proofread(text), text);
-    EXPECT_EQ(proofread("I also will have alot of information."), "I also will have a lot of information.");
+    EXPECT_EQ(proofread("I also will have alot of information."), "I will also have a lot of information.");
     EXPECT_EQ(proofread("It proved taht tahy were wrong."), "It proved that tahy were wrong.");
     // codespell reads "ther" as "there", "their", "the" or "other": the neighbours pick among
     // those, never the word that merely ranks first ("thee"); undecided, the word stays.
@@ -422,6 +422,8 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     // Where the neighbours favour the closest and commonest reading, less lead suffices.
     EXPECT_EQ(proofread("They sell overpriced itms at resort shops."), "They sell overpriced items at resort shops.");
     EXPECT_EQ(proofread("We could deal with the probles found in it."), "We could deal with the problems found in it.");
+    // The reading the typo only lacks a letter of leads ("creat": "create", not "cream").
+    EXPECT_EQ(proofread("They just creat an impression."), "They just create an impression.");
     EXPECT_EQ(proofread("It is a maket of toys."), "It is a maker of toys.");
     // A familiar word one slip away is a reading however far down it ranks.
     EXPECT_EQ(proofread("He lit the fre with a burning splint."), "He lit the fire with a burning splint.");
