@@ -114,4 +114,23 @@ bool ScowlLexicon::commonOnset(std::string_view lower) const
     return onsets_[static_cast<size_t>(lower[0] - 'a') * 26 + static_cast<size_t>(lower[1] - 'a')];
 }
 
+bool ScowlLexicon::beginsWord(std::string_view prefix, size_t extraLetters, uint8_t maxLevel,
+                              const std::function<bool(const std::string &)> &accept) const
+{
+    std::string key = lowered(prefix);
+    auto wordAt = [&](uint32_t offset) {
+        size_t end = blob_.find('\0', offset);
+        return std::string_view(blob_.data() + offset, end - offset);
+    };
+    auto it = std::lower_bound(offsets_.begin(), offsets_.end(), key,
+                               [&](uint32_t offset, const std::string &k) { return wordAt(offset) < k; });
+    for (; it != offsets_.end(); ++it) {
+        std::string_view word = wordAt(*it);
+        if (!word.starts_with(key)) break;
+        uint8_t level = static_cast<uint8_t>(blob_[*it + word.size() + 1]) & ~kProperNameBit;
+        if (word.size() >= key.size() + extraLetters && level <= maxLevel && accept(std::string(word))) return true;
+    }
+    return false;
+}
+
 }  // namespace quillo::cloud

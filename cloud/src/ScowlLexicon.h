@@ -8,6 +8,7 @@
 // Stored as one sorted blob of lower-case words with offsets (about 8 MB)
 // rather than a hash map, and read once per process on first use.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,10 @@ public:
     // Whether some common word (SCOWL's word lists up to size 60) starts with the two letters
     // this word starts with: "ld" and "dg" start none, so "ldap" and "dgit" are names.
     bool commonOnset(std::string_view lower) const;
+    // Whether a word of at most `maxLevel`, at least `extraLetters` letters longer and
+    // accepted by `accept` begins with `prefix` ("struct": "structure").
+    bool beginsWord(std::string_view prefix, size_t extraLetters, uint8_t maxLevel,
+                    const std::function<bool(const std::string &)> &accept) const;
 
 private:
     static constexpr uint8_t kProperNameBit = 0x80;  // beside the size in a word's level byte

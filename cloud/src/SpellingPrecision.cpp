@@ -384,6 +384,19 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
         return named;
     }
     const std::string *best = candidates.empty() ? nullptr : &candidates.front();
+    // A word clipped from a longer one ("struct", "config", "admin") is shorthand, unless the
+    // reading completes it or is a slip of the hand from it ("creat", "nightt", "farme").
+    auto lacksOneLetter = [&](const std::string &word) {
+        return word.size() == typo.size() + 1 && TypoCost::editDistance(typo, word, 1) == 1;
+    };
+    bool completed = std::ranges::any_of(candidates, [&](const std::string &c) {
+        std::string word = lowered(c);
+        return word.starts_with(typo) || lacksOneLetter(word) || doubledLetter(typo, word) ||
+               (word.size() == typo.size() && std::ranges::is_permutation(word, typo));
+    });
+    if (best && letters(typo) >= 5 && !completed && !misspellings.listed(typo) &&
+        lexicon.beginsWord(typo, 3, kCommonLevel, isKnown))
+        return std::nullopt;
     bool plainSlip = best && isPlainSlip(typo, *best, lexicon);
     // SCOWL's largest sizes list rare variants ("belive", "wich"); one of those a single edit
     // from a common word is that word misspelt.

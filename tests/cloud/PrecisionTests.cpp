@@ -171,8 +171,12 @@ TEST(Precision, AbbreviationsAndNamesBuiltOnWordsStay) {
     // No vowel, a doubled first letter, or one slip from a word hardly anyone writes.
     for (const char* text : {"The pwd command prints the directory.", "Reads go through mmap and ccache.",
                              "The pcretest program runs the tests.", "It supports bcrypt and descrypt.",
-                             "The ldap libraries are handled by dgit.", "The pcretest's output is saved."})
+                             "The ldap libraries are handled by dgit.", "The pcretest's output is saved.",
+                             // Clipped from a longer word: shorthand, not a slip.
+                             "Only struct fields are supported."})
         EXPECT_EQ(proofread(text), text);
+    // A slip of the hand that happens to begin a longer word is still a slip.
+    EXPECT_EQ(proofread("He was on guard that nightt."), "He was on guard that night.");
 }
 
 TEST(Precision, EndingsAddedAsIfRegularAreSpeltRight) {
