@@ -64,6 +64,14 @@ void nounNumber(GrammarContext &c, size_t i, const std::string &w)
         size_t det = nextWord(c.t, n);
         size_t noun = det == npos ? npos : nextWord(c.t, det);
         if (noun == npos || !ofWhat.contains(keyAt(c.t, det))) return;
+        // Past "most" and an adjective: "one of the most important thing", "one of my
+        // favorite place".
+        if (keyAt(c.t, noun) == "most" || keyAt(c.t, noun) == "least") noun = nextWord(c.t, noun);
+        if (size_t next2 = nextWord(c.t, noun); noun != npos && next2 != npos && c.lex.isAdjective(keyAt(c.t, noun)) &&
+                                                c.t[noun].text == keyAt(c.t, noun) &&
+                                                !c.lex.isPluralNoun(keyAt(c.t, next2)))
+            noun = next2;
+        if (noun == npos) return;
         std::string word = keyAt(c.t, noun);
         // The noun must end its phrase ("one of the car owners" is a compound).
         size_t after = nextWord(c.t, noun);

@@ -124,6 +124,14 @@ TEST(EngineNumber, WhatALotOrMostOfCountsIsPluralWhereEnglishFavoursIt) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineNumber, OneOfTheBestCountsAPluralPastItsAdjective) {
+    EXPECT_EQ(proofread("This is one of my favorite place to visit."), "This is one of my favorite places to visit.");
+    EXPECT_EQ(proofread("It is one of the most important thing in life."),
+              "It is one of the most important things in life.");
+    for (const char* text : {"One of the best known artists is here.", "He is one of the old car owners."})
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineNumber, AnotherBeforeAPluralIsOther) {
     EXPECT_EQ(proofread("He visited another countries."), "He visited other countries.");
     for (const char* text : {"We need another species here.", "Wait another two days.", "Another means exists."})
