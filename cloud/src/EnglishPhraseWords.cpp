@@ -206,6 +206,13 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         {"pollutions", "pollution"},     {"feedbacks", "feedback"},   {"sceneries", "scenery"},
         {"jewelries", "jewelry"},        {"machineries", "machinery"}};
     if (auto f = uncounted.find(w); f != uncounted.end() && c.t[i].text == w) put(c.t, i, f->second, c.curlyText);
+    // "Every knowledge is connected": what is never counted is all of it.
+    static const Words uncountedEvery = {"information", "advice",  "knowledge", "equipment", "furniture",
+                                         "homework",    "luggage", "baggage",   "software",  "evidence"};
+    if (w == "every" && uncountedEvery.contains(next) && c.t[n].text == next) {
+        put(c.t, i, "all", c.curlyText);
+        return;
+    }
     // "share a information": such a noun takes no article either.
     static const Words neverCounted = {"information", "advice",  "equipment", "furniture",
                                        "homework",    "luggage", "baggage",   "software"};
