@@ -59,6 +59,13 @@ void missingWord(GrammarContext &c, size_t i, const std::string &w)
         put(c.t, i, w + " it", c.curlyText);
         return;
     }
+    // "they are connected each other": a passive takes "to" before "each other".
+    static const Words joined = {"connected", "related", "linked", "attached", "similar", "close", "equal"};
+    if (joined.contains(w) && c.t[i].text == w && kBe.contains(keyAt(c.t, prevWord(c.t, i))) &&
+        keyAt(c.t, nextWord(c.t, i)) == "each" && keyAt(c.t, nextWord(c.t, nextWord(c.t, i))) == "other") {
+        put(c.t, i, w + " to", c.curlyText);
+        return;
+    }
     if (!triggers.contains(w)) return;  // the rules run for every word: ask the neighbours only here
     size_t n = nextWord(c.t, i);
     if (n == npos || c.t[n].text != keyAt(c.t, n)) return;

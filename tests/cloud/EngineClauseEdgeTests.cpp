@@ -98,21 +98,23 @@ TEST(EngineClauseEdges, AWordThePhraseCannotDoWithoutIsAdded) {
     EXPECT_EQ(proofread("I agree the statement."), "I agree with the statement.");
     EXPECT_EQ(proofread("So he took upon himself to fix it."), "So he took it upon himself to fix it.");
     EXPECT_EQ(proofread("The government also should try it."), "The government should also try it.");
+    EXPECT_EQ(proofread("They are similar each other in many ways."), "They are similar to each other in many ways.");
     for (const char* text : {
-             "It so happens that I know.",        // a verb after "so"
-             "It very much depends on you.",      //
-             "I think it so good.",               // not opening its clause
-             "We waited for long hours.",         //
-             "His cant was hard to bear.",        // the noun
-             "As he was wont to say, no.",        // the adjective
-             "Besides of course the cost, none.", // "of course" is a phrase of its own
-             "Things want being fixed.",          //
-             "What will the teacher say?",        // a question: the modal comes first
-             "So will the others.",               //
-             "They agreed the price in May.",     // settled, not agreed with
-             "She takes upon herself the blame.", // the object follows
-             "They also can't come.",             // before a negation
-             "Also should we go?",                // a question
+             "It so happens that I know.",            // a verb after "so"
+             "It very much depends on you.",          //
+             "I think it so good.",                   // not opening its clause
+             "We waited for long hours.",             //
+             "His cant was hard to bear.",            // the noun
+             "As he was wont to say, no.",            // the adjective
+             "Besides of course the cost, none.",     // "of course" is a phrase of its own
+             "Things want being fixed.",              //
+             "What will the teacher say?",            // a question: the modal comes first
+             "So will the others.",                   //
+             "They agreed the price in May.",         // settled, not agreed with
+             "She takes upon herself the blame.",     // the object follows
+             "They also can't come.",                 // before a negation
+             "Also should we go?",                    // a question
+             "They connected each other with wires.", // active: "each other" is the object
          })
         EXPECT_EQ(proofread(text), text);
 }
