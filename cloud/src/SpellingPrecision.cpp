@@ -303,7 +303,7 @@ std::vector<std::string> closeRivals(const std::string &typo, const std::vector<
     auto lacking = [&](const std::string &w) {
         return w.size() == typo.size() + 1 && TypoCost::editDistance(typo, w, 1) == 1;
     };
-    if (std::ranges::count_if(out, lacking) == 1) std::ranges::stable_partition(out, lacking);
+    if (std::ranges::count_if(out, lacking) == 1) std::stable_partition(out.begin(), out.end(), lacking);
     return out;
 }
 // The consonants of a word, a doubled one once ("trobull" -> "trbl"): what a writer who spells
