@@ -83,15 +83,22 @@ const ScowlLexicon &ScowlLexicon::shared()
     return lexicon;
 }
 
+std::string_view ScowlLexicon::wordAt(uint32_t offset) const
+{
+    size_t end = blob_.find('\0', offset);
+    return std::string_view(blob_.data() + offset, end - offset);
+}
+
+std::vector<uint32_t>::const_iterator ScowlLexicon::firstFrom(const std::string &key) const
+{
+    return std::lower_bound(offsets_.begin(), offsets_.end(), key,
+                            [&](uint32_t offset, const std::string &k) { return wordAt(offset) < k; });
+}
+
 uint8_t ScowlLexicon::entry(std::string_view word) const
 {
     std::string key = lowered(word);
-    auto wordAt = [&](uint32_t offset) {
-        size_t end = blob_.find('\0', offset);
-        return std::string_view(blob_.data() + offset, end - offset);
-    };
-    auto it = std::lower_bound(offsets_.begin(), offsets_.end(), key,
-                               [&](uint32_t offset, const std::string &k) { return wordAt(offset) < k; });
+    auto it = firstFrom(key);
     if (it == offsets_.end() || wordAt(*it) != key) return kUnlisted;
     return static_cast<uint8_t>(blob_[*it + key.size() + 1]);
 }
@@ -118,13 +125,7 @@ bool ScowlLexicon::beginsWord(std::string_view prefix, size_t extraLetters, uint
                               const std::function<bool(const std::string &)> &accept) const
 {
     std::string key = lowered(prefix);
-    auto wordAt = [&](uint32_t offset) {
-        size_t end = blob_.find('\0', offset);
-        return std::string_view(blob_.data() + offset, end - offset);
-    };
-    auto it = std::lower_bound(offsets_.begin(), offsets_.end(), key,
-                               [&](uint32_t offset, const std::string &k) { return wordAt(offset) < k; });
-    for (; it != offsets_.end(); ++it) {
+    for (auto it = firstFrom(key); it != offsets_.end(); ++it) {
         std::string_view word = wordAt(*it);
         if (!word.starts_with(key)) break;
         uint8_t level = static_cast<uint8_t>(blob_[*it + word.size() + 1]) & ~kProperNameBit;

@@ -41,6 +41,9 @@ public:
 private:
     static constexpr uint8_t kProperNameBit = 0x80;  // beside the size in a word's level byte
     uint8_t entry(std::string_view word) const;      // the level byte; kUnlisted when absent
+    std::string_view wordAt(uint32_t offset) const;
+    // The first stored word not before `key` (lower case).
+    std::vector<uint32_t>::const_iterator firstFrom(const std::string &key) const;
 
     std::vector<bool> onsets_ = std::vector<bool>(size_t{26} * 26);  // first two letters of common words
     std::string blob_;                                               // words, each followed by a NUL and its level byte
