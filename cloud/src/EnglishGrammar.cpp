@@ -137,7 +137,7 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
         std::vector<std::string> rest{next};
         if (size_t k = nextWord(c.t, n); k != npos) rest.push_back(keyAt(c.t, k));
         if ((plainNoun && (places.contains(prev) || verbs.contains(prev))) ||
-            (places.contains(prev) && modelFavours({prev}, "their", "there", rest, 2.0)))
+            (places.contains(prev) && modelFavours({prev}, "their", "there", rest, kWordChoiceLead)))
             put(c.t, i, "their", c.curlyText);
     }
     static const Words youreFollowers = {"welcome", "going",   "doing",  "not",   "right", "wrong",

@@ -73,6 +73,8 @@ bool modelFavours(const std::vector<std::string> &before, const std::string &fir
                   const std::vector<std::string> &after, double margin);
 // Ten times likelier: where a form's reading is in doubt ("purpose" the noun or the verb).
 constexpr double kVerbReadingLead = 1.0;
+// A hundred times likelier: where one correct word is taken for another ("in there" the place).
+constexpr double kWordChoiceLead = 2.0;
 
 // How many a noun phrase counts (EnglishQuantities.cpp).
 void nounNumber(GrammarContext &c, size_t i, const std::string &w);

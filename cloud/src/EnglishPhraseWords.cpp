@@ -9,9 +9,7 @@ namespace quillo::cloud::english {
 
 namespace {
 const Words kGoForms = {"go", "goes", "went", "going", "gone"};
-}  // namespace
 
-namespace {
 // "we traveled France", "I travelled for China": a verb of going before a place's name goes
 // "to" it. A name that is a place only in some senses ("Georgia" the person) is weighed by
 // its most frequent one; "go Dutch" names no place.

@@ -39,6 +39,11 @@ bool doubledLetter(const std::string &typo, const std::string &word)
     return false;
 }
 
+// The word with one letter more than the typo has, anywhere ("walkd": "walked").
+bool lacksOneLetter(const std::string &typo, const std::string &word)
+{
+    return word.size() == typo.size() + 1 && TypoCost::editDistance(typo, word, 1) == 1;
+}
 }  // namespace
 
 bool isPlainSlip(const std::string &typo, const std::string &candidate, const ScowlLexicon &lexicon)
@@ -300,9 +305,7 @@ std::vector<std::string> closeRivals(const std::string &typo, const std::vector<
             std::ranges::find(out, word) == out.end())
             out.push_back(word);
     // The one reading the typo merely lacks a letter of ("walkd": "walked", not "walks") leads.
-    auto lacking = [&](const std::string &w) {
-        return w.size() == typo.size() + 1 && TypoCost::editDistance(typo, w, 1) == 1;
-    };
+    auto lacking = [&](const std::string &w) { return lacksOneLetter(typo, w); };
     if (std::ranges::count_if(out, lacking) == 1) std::stable_partition(out.begin(), out.end(), lacking);
     return out;
 }
@@ -386,12 +389,9 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
     const std::string *best = candidates.empty() ? nullptr : &candidates.front();
     // A word clipped from a longer one ("struct", "config", "admin") is shorthand, unless the
     // reading completes it or is a slip of the hand from it ("creat", "nightt", "farme").
-    auto lacksOneLetter = [&](const std::string &word) {
-        return word.size() == typo.size() + 1 && TypoCost::editDistance(typo, word, 1) == 1;
-    };
     bool completed = std::ranges::any_of(candidates, [&](const std::string &c) {
         std::string word = lowered(c);
-        return word.starts_with(typo) || lacksOneLetter(word) || doubledLetter(typo, word) ||
+        return word.starts_with(typo) || lacksOneLetter(typo, word) || doubledLetter(typo, word) ||
                (word.size() == typo.size() && std::ranges::is_permutation(word, typo));
     });
     if (best && letters(typo) >= 5 && !completed && !misspellings.listed(typo) &&
