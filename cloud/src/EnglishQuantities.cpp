@@ -91,10 +91,9 @@ void nounNumber(GrammarContext &c, size_t i, const std::string &w)
         std::string before = keyAt(c.t, p);
         static const Words heaps = {"lot", "lots", "plenty"};
         static const Words shares = {"many", "most", "some", "few", "several", "both", "all"};
-        static const Words owners = {"the", "my", "your", "his", "her", "our", "their", "these", "those"};
         std::vector<std::string> lead{before, w};
         size_t noun = n;
-        if (shares.contains(before) && owners.contains(next)) {
+        if (shares.contains(before) && ofWhat.contains(next)) {
             lead = {w, next};
             noun = nextWord(c.t, n);
         } else if (!heaps.contains(before)) {
