@@ -398,6 +398,21 @@ void capitaliseSentenceStarts(std::vector<Token> &t, const std::function<bool(co
             t[i].text = capitalized(t[i].text);
 }
 
+// A stop after "!" or "?" ("sleep!.") or a second one after "etc" ("etc..") is typed twice;
+// three dots or more are an ellipsis and stay.
+void fixDoubledStops(std::vector<Token> &t)
+{
+    auto stop = [&](size_t k) { return k < t.size() && t[k].kind == Kind::punct && t[k].text == "."; };
+    for (size_t i = 1; i + 1 < t.size(); ++i) {
+        if (t[i].kind != Kind::punct || !stop(i + 1) || stop(i + 2)) continue;
+        const Token &before = t[i - 1];
+        if (before.kind != Kind::word || !before.language) continue;
+        bool tall = t[i].text == "!" || t[i].text == "?";
+        bool etc = t[i].text == "." && lower(before.text) == "etc";
+        if (tall || etc) t.erase(t.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    }
+}
+
 void fixSpacing(std::vector<Token> &t)
 {
     std::vector<Token> out;
@@ -442,6 +457,7 @@ std::string TextCorrector::correct(const std::string &text, CorrectionStyle styl
     applyEnglishGrammar(tokens, [this](const std::string &w) { return speller_->isKnown(w); });
     if (style == CorrectionStyle::contextual) applyPhrasingRules(tokens);
     capitaliseSentenceStarts(tokens, [this](const std::string &w) { return speller_->isKnown(w); });
+    fixDoubledStops(tokens);
     fixSpacing(tokens);
     std::string out;
     out.reserve(text.size() + 16);

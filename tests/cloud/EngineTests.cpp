@@ -67,6 +67,15 @@ TEST(Corrector, FixesDoubledSpacesAndSpacesBeforePunctuation) {
     EXPECT_EQ(proofread("visit .NET and wait ..."), "Visit .NET and wait ...");
 }
 
+TEST(Corrector, DropsAStopTypedTwiceButKeepsEllipsesAndPaths) {
+    EXPECT_EQ(proofread("We won!. Then we left."), "We won! Then we left.");
+    EXPECT_EQ(proofread("Pens, paper, etc.."), "Pens, paper, etc.");
+    EXPECT_EQ(proofread("Really?... I doubt it."), "Really?... I doubt it.");
+    EXPECT_EQ(proofread("ok.. see you"), "ok.. see you");
+    EXPECT_EQ(proofread("Run it from ../bin, not from ../lib.."), "Run it from ../bin, not from ../lib..");
+    EXPECT_EQ(proofread("He said \"go!\". Then left."), "He said \"go!\". Then left.");
+}
+
 TEST(Corrector, LeavesMarkupAddressesAndCodeAlone) {
     EXPECT_EQ(proofread("see https://exampel.com/teh?x=1 and www.teh.org."),
               "See https://exampel.com/teh?x=1 and www.teh.org.");
