@@ -21,6 +21,8 @@ const Words kAuxiliaries = {"can",    "could",  "will",   "would",  "should",  "
                             "isn't",  "aren't", "wasn't", "didn't", "cannot",  "shall", "it's",    "you're",
                             "you'll", "you'd",  "you've", "it'll",  "there's", "seems", "becomes", "gets"};
 
+const Words kSubjectPronouns = {"i", "you", "he", "she", "it", "we", "they"};
+
 // Conjunctions that open a subordinate clause ("when", "because").
 const Words kSubordinators = {"when",  "if",   "because",  "as",     "after",  "before",  "since",
                               "while", "once", "although", "though", "unless", "whenever"};
@@ -260,7 +262,11 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
         size_t k = nextWord(t, i);
         for (size_t words = 1; k != npos && words <= limit; ++words, prev = k, k = nextWord(t, k)) {
             if (t[prev].text.back() == ',') break;
-            if (words < (clause ? 3U : 2U) || !opensClause(t, k)) continue;
+            // A noun subject after a verb or conjunction is that word's object or clause ("knows
+            // the advert is"), not a rival start; nor is "this" before a pronoun ("avoiding this it").
+            bool nounSubject = determinerSubject(t, k) && !continuesClause(lex, keyAt(t, prev)) &&
+                               !kSubjectPronouns.contains(keyAt(t, nextWord(t, k)));
+            if (words < (clause ? 3U : 2U) || !(opensClause(t, k) || nounSubject)) continue;
             ++candidates;
             // After an auxiliary the pronoun is its inverted subject ("are we really").
             at = continuesClause(lex, keyAt(t, prev)) || kAuxiliaries.contains(keyAt(t, prev)) ? npos : prev;
