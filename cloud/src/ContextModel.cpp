@@ -94,11 +94,21 @@ std::optional<std::string> ContextModel::choose(const std::vector<std::string> &
 std::optional<double> ContextModel::lead(const std::vector<std::string> &before, const std::string &first,
                                          const std::string &second, const std::vector<std::string> &after) const
 {
+    return lead(before, std::vector{first}, std::vector{second}, after);
+}
+
+std::optional<double> ContextModel::lead(const std::vector<std::string> &before, const std::vector<std::string> &first,
+                                         const std::vector<std::string> &second,
+                                         const std::vector<std::string> &after) const
+{
     std::lock_guard lock(mutex_);
-    if (!knows(first) || !knows(second)) return std::nullopt;
-    auto score = [&](const std::string &w) {
+    auto known = [&](const std::vector<std::string> &run) {
+        return std::ranges::all_of(run, [&](const std::string &w) { return knows(w); });
+    };
+    if (!known(first) || !known(second)) return std::nullopt;
+    auto score = [&](const std::vector<std::string> &run) {
         std::vector<std::string> words = before;
-        words.push_back(w);
+        words.insert(words.end(), run.begin(), run.end());
         words.insert(words.end(), after.begin(), after.end());
         return logProb(words, before.size());
     };

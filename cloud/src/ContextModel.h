@@ -53,6 +53,9 @@ public:
     // when the model knows either not.
     std::optional<double> lead(const std::vector<std::string> &before, const std::string &first,
                                const std::string &second, const std::vector<std::string> &after) const;
+    // The same for two runs of words in one place ("scientists have" against "scientist has").
+    std::optional<double> lead(const std::vector<std::string> &before, const std::vector<std::string> &first,
+                               const std::vector<std::string> &second, const std::vector<std::string> &after) const;
 
 private:
     ContextModel(ngram_model_s *model, logmath_s *math) : model_(model), math_(math) {}

@@ -19,6 +19,8 @@ bool regnalNumeral(const std::vector<Token> &t, size_t i)
     return before > 0 && t[before - 1].kind == Kind::word;
 }
 
+}  // namespace
+
 // The "-s" form of a verb the dictionary knows and WordNet reads back to it ("want" ->
 // "wants", "carry" -> "carries", "watch" -> "watches").
 std::string thirdPersonOf(const GrammarContext &c, const std::string &v)
@@ -34,8 +36,6 @@ std::string thirdPersonOf(const GrammarContext &c, const std::string &v)
         if (c.isKnown(form) && (c.lex.baseOfInflectedVerb(form, false) == v || c.lex.isLemma(form))) return form;
     return {};
 }
-
-}  // namespace
 
 // "there is many reasons", "there's several ways"
 void thereIsMany(GrammarContext &c, size_t i, const std::string &w)

@@ -1,5 +1,6 @@
 #include "EnglishCommas.h"
 
+#include "EnglishGrammarRules.h"
 #include "EnglishLexicon.h"
 #include "EnglishWords.h"
 
@@ -20,8 +21,6 @@ const Words kAuxiliaries = {"can",    "could",  "will",   "would",  "should",  "
                             "does",   "did",    "need",   "needs",  "can't",   "won't", "don't",   "doesn't",
                             "isn't",  "aren't", "wasn't", "didn't", "cannot",  "shall", "it's",    "you're",
                             "you'll", "you'd",  "you've", "it'll",  "there's", "seems", "becomes", "gets"};
-
-const Words kSubjectPronouns = {"i", "you", "he", "she", "it", "we", "they"};
 
 // Conjunctions that open a subordinate clause ("when", "because").
 const Words kSubordinators = {"when",  "if",   "because",  "as",     "after",  "before",  "since",

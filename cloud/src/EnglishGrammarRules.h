@@ -64,6 +64,8 @@ inline size_t tokenAfterWord(const std::vector<Token> &t, size_t n)
 // Subject and verb agreement (EnglishAgreement.cpp).
 void agreement(GrammarContext &c, size_t i, const std::string &w);
 void thirdPerson(GrammarContext &c, size_t i, const std::string &w);
+// The "-s" form of a verb, or empty when the dictionary knows none.
+std::string thirdPersonOf(const GrammarContext &c, const std::string &v);
 // Runs after the number rules, which may make the noun after "there is" plural.
 void thereIsMany(GrammarContext &c, size_t i, const std::string &w);
 
@@ -71,6 +73,8 @@ void thereIsMany(GrammarContext &c, size_t i, const std::string &w);
 // than `margin` (log10); false without the word-sequence model or when it knows either not.
 bool modelFavours(const std::vector<std::string> &before, const std::string &first, const std::string &second,
                   const std::vector<std::string> &after, double margin);
+bool modelFavours(const std::vector<std::string> &before, const std::vector<std::string> &first,
+                  const std::vector<std::string> &second, const std::vector<std::string> &after, double margin);
 // Ten times likelier: where a form's reading is in doubt ("purpose" the noun or the verb).
 constexpr double kVerbReadingLead = 1.0;
 // A hundred times likelier: where one correct word is taken for another ("in there" the place).

@@ -5,6 +5,7 @@
 #include "EnglishLexicon.h"
 
 #include <cstring>
+#include <map>
 
 namespace quillo::cloud::english {
 
@@ -49,13 +50,55 @@ std::string pluralOf(const GrammarContext &c, const std::string &w)
 bool modelFavours(const std::vector<std::string> &before, const std::string &first, const std::string &second,
                   const std::vector<std::string> &after, double margin)
 {
+    return modelFavours(before, std::vector{first}, std::vector{second}, after, margin);
+}
+
+bool modelFavours(const std::vector<std::string> &before, const std::vector<std::string> &first,
+                  const std::vector<std::string> &second, const std::vector<std::string> &after, double margin)
+{
     const ContextModel *model = ContextModel::shared();
     return model && model->lead(before, first, second, after).value_or(-1) > margin;
 }
 
+namespace {
+
+// "Recently scientist have found", ", scientist assume that": a singular noun without a
+// determiner opening a clause before a plural verb stands for the many of its kind, where
+// English text favours the plural noun over the singular with its verb agreeing ("money make"
+// is "money makes").
+void bareSubject(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const Words opens = {"recently", "now",   "today", "nowadays", "because",  "that",
+                                "when",     "where", "while", "since",    "although", "if"};
+    size_t p = prevWord(c.t, i);
+    bool opening = p == npos ? i > 0 && afterMark(c.t, i, ",;") : opens.contains(keyAt(c.t, p));
+    if (!opening || !plainWordAt(c.t, i) || !countNoun(c, w) || kModals.contains(w)) return;
+    std::vector<std::string> before;
+    if (p != npos) before.push_back(keyAt(c.t, p));
+    size_t v = nextWord(c.t, i);
+    std::string verb = keyAt(c.t, v);
+    if (v == npos || !plainWordAt(c.t, v)) return;
+    static const std::map<std::string, std::string> pluralVerbs = {
+        {"are", "is"},        {"were", "was"},     {"have", "has"},      {"do", "does"},
+        {"don't", "doesn't"}, {"aren't", "isn't"}, {"haven't", "hasn't"}};
+    std::string agreeing;
+    if (auto f = pluralVerbs.find(verb); f != pluralVerbs.end()) agreeing = f->second;
+    else if (c.lex.isVerb(verb) && !c.lex.isNoun(verb) && !c.lex.isAdjective(verb) && !verb.ends_with('s') &&
+             !verb.ends_with("ed") && c.lex.verbBase(verb).value_or(verb) == verb && !kModals.contains(verb))
+        agreeing = thirdPersonOf(c, verb);
+    std::string plural = pluralOf(c, w);
+    if (agreeing.empty() || plural.empty()) return;
+    std::vector<std::string> after;
+    if (size_t n = nextWord(c.t, v); n != npos) after.push_back(keyAt(c.t, n));
+    if (modelFavours(before, {plural, verb}, {w, agreeing}, after, kVerbReadingLead)) put(c.t, i, plural, c.curlyText);
+}
+
+}  // namespace
+
 // "one of the reason" -> "one of the reasons"; "for this reasons" -> "for these reasons".
 void nounNumber(GrammarContext &c, size_t i, const std::string &w)
 {
+    bareSubject(c, i, w);
     size_t n = nextWord(c.t, i);
     if (n == npos) return;
     std::string next = keyAt(c.t, n);
