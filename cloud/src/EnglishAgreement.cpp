@@ -81,6 +81,10 @@ void relativeAgreement(GrammarContext &c, size_t i, const std::string &w)
         if (auto f = toSingular.find(verb); f != toSingular.end()) put(c.t, n, f->second, c.curlyText);
     } else if (noun == "people" && (w == "who" || w == "that")) {
         if (auto f = toPlural.find(verb); f != toPlural.end()) put(c.t, n, f->second, c.curlyText);
+    } else if ((w == "who" || w == "which") && kPluralDeterminers.contains(det) && c.lex.isPluralNoun(noun) &&
+               !c.lex.isNoun(noun) && noun.ends_with('s') && c.t[p].text == noun) {
+        // "some lectures which is": a plain plural that a determiner opens.
+        if (auto f = toPlural.find(verb); f != toPlural.end()) put(c.t, n, f->second, c.curlyText);
     }
 }
 
@@ -132,7 +136,7 @@ void singularDont(GrammarContext &c, size_t i, const std::string &w)
 void agreement(GrammarContext &c, size_t i, const std::string &w)
 {
     singularDont(c, i, w);
-    if (w == "who" || w == "that") relativeAgreement(c, i, w);
+    if (w == "who" || w == "that" || w == "which") relativeAgreement(c, i, w);
     bareBe(c, i, w);
     size_t n = nextWord(c.t, i);
     if (n == npos) return;

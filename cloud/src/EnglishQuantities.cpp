@@ -260,8 +260,15 @@ void quantity(GrammarContext &c, size_t i, const std::string &w)
         if (after != npos) context.push_back(keyAt(c.t, after));
         return !plural.empty() && modelFavours({before1, w}, plural, next, context, kVerbReadingLead);
     };
-    if (quantifier(w) && counted() && !verbAfter() && !verbReading &&
-        !((demonstrative || both) && kBe.contains(next)) && plainWordAt(c.t, n)) {
+    // A noun that is also a verb before an object-like word ("many company that") is the noun
+    // where English text favours its plural ten times over.
+    auto verbRead = [&] {
+        if (!verbAfter()) return false;
+        std::string plural = pluralOf(c, next);
+        return plural.empty() || !modelFavours({before1, w}, plural, next, {keyAt(c.t, after)}, kVerbReadingLead);
+    };
+    if (quantifier(w) && counted() && !verbRead() && !verbReading && !((demonstrative || both) && kBe.contains(next)) &&
+        plainWordAt(c.t, n)) {
         // "many wood companies", "various build systems": a noun before another noun qualifies
         // it and stays singular.
         std::string afterWord = keyAt(c.t, after);
@@ -279,6 +286,13 @@ void quantity(GrammarContext &c, size_t i, const std::string &w)
     // "some driver make": "some" before a singular noun is one unknown thing ("some guy
     // called"), so only a plain verb after the noun, which a singular would not take, and
     // English text favouring the plural make it plural.
+    // "there are some lecture": what there are is plural.
+    if (w == "some" && (before1 == "are" || before1 == "were") && keyAt(c.t, prevWord(c.t, p)) == "there" &&
+        countNoun(c, next) && plainWordAt(c.t, n) && !c.lex.isPluralNoun(keyAt(c.t, after))) {
+        std::string plural = pluralOf(c, next);
+        if (!plural.empty()) put(c.t, n, plural, c.curlyText);
+        return;
+    }
     if (w == "some" && after != npos && countNoun(c, next) && plainWordAt(c.t, n) &&
         c.t[after].text == keyAt(c.t, after)) {
         std::string verb = keyAt(c.t, after);

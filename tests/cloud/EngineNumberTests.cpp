@@ -72,13 +72,17 @@ TEST(EngineNumber, SubjectsThatAreNotPlainPluralsStay) {
              "All that matters is the result.", // a verb after "that"
              "The one thing that the public wants is calm.",
              "The news is good.", // plurals read as one thing
-             "Statistics is my favourite subject.", "Ten years is a long time.", "The data is clean.",
+             "Statistics is my favourite subject.",
+             "Ten years is a long time.",
+             "The data is clean.",
              "The Beatles is my favourite band.", // a name
              "I think that Williams is right.",
              "Wales is a small country.",          // a capital, even at the start
              "And darts is popular in pubs.",      // a game
              "Since it rains, shops is the word.", // a bare plural that is also a verb
              "Each of the sources is listed.",     // "of" before the plural
+             "We saw the series which is new.",    // a plural that is a noun of its own
+             "One of the tools which is free was used.",
          })
         EXPECT_EQ(proofread(text), text);
     // A sentence typed in lower case may be the tail of a longer one: only its capital is added.
