@@ -195,10 +195,11 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
     if (to != npos && keyAt(c.t, to) == "to" && c.t[to].text == "to") {
         size_t v = nextWord(c.t, to);
         std::string verb = keyAt(c.t, v);
-        // "make them to order", "to measure", "to scale": made as asked.
+        // "make them to order", "to measure", "to scale": made as asked; "to last": made so.
         if (v != npos && c.t[v].text == verb && c.lex.isVerb(verb) && !kBe.contains(verb) && verb != "order" &&
-            verb != "measure" && verb != "scale" && !kDeterminers.contains(verb) && !verb.ends_with("ing") &&
-            !verb.ends_with("ed") && !c.lex.isPluralNoun(verb) && c.lex.verbBase(verb).value_or(verb) == verb) {
+            verb != "measure" && verb != "scale" && verb != "last" && !kDeterminers.contains(verb) &&
+            !verb.ends_with("ing") && !verb.ends_with("ed") && !c.lex.isPluralNoun(verb) &&
+            c.lex.verbBase(verb).value_or(verb) == verb) {
             c.t[to].text.clear();
             c.t[to + 1].text.clear();
             return;

@@ -189,6 +189,7 @@ TEST(EngineClauseEdges, MakeLetAndModalsTakeTheBareVerb) {
              "She has the will to win.",    // the noun
              "Help them to get there.",     // "help" takes either
              "We make them to order.",      // made as asked
+             "We made them to last.",       // made so
              "It can to some extent work.", //
          })
         EXPECT_EQ(proofread(text), text);
