@@ -169,6 +169,11 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
                          {"refreshTokenSeconds", store_->refreshTokenSeconds.load()},
                          {"expiredTokens", expired}});
     }
+    // The janitor's sweep now: corrections whose instance died and whose lease ran out give their
+    // reservation back.
+    if (name == "recover-interrupted")
+        return sendJson(res, 200,
+                        {{"released", store_->recoverInterruptedCorrections(Store::kProcessingLeaseSeconds)}});
     if (name == "clock") {
         clock_.advance(static_cast<double>(integer("advanceSeconds", 0, -kMaxControlSeconds, kMaxControlSeconds)));
         return sendJson(res, 200, {{"now", clock_.nowSeconds()}});

@@ -158,6 +158,28 @@ TEST(SharedDatabase, AServerStartingBesideAnotherLeavesItsCorrectionInProgressAl
     EXPECT_DOUBLE_EQ(after["reservedCredits"].get<double>(), 0);
 }
 
+TEST(SharedDatabase, ACorrectionWhoseLeaseRanOutGivesItsReservationBackAndIsNeverCharged) {
+    TwoServers s(1);
+    s.a.control("park", {{"count", 1}});
+    json body = correctionBody("teh stuck one");
+    auto first = std::async(std::launch::async, [&] { return s.correct(s.a, body); });
+    ASSERT_EQ(s.a.control("wait-parked", {{"count", 1}}).body["parked"], 1);
+    // Within its lease the owner may still be working: nothing is released.
+    EXPECT_EQ(s.b->control("recover-interrupted").body["released"], 0);
+    EXPECT_DOUBLE_EQ(s.balance(*s.b)["reservedCredits"].get<double>(), 0.01);
+    // Past it, the owner is taken for dead and any server gives the credits back.
+    s.b->control("clock", {{"advanceSeconds", 121}});
+    EXPECT_EQ(s.b->control("recover-interrupted").body["released"], 1);
+    json after = s.balance(*s.b);
+    EXPECT_DOUBLE_EQ(after["reservedCredits"].get<double>(), 0);
+    EXPECT_DOUBLE_EQ(after["balanceCredits"].get<double>(), 1);
+    // An owner that was only slow finds its correction released and charges nothing.
+    s.a.control("release");
+    EXPECT_NE(first.get().status, 200);
+    EXPECT_DOUBLE_EQ(s.balance(*s.b)["balanceCredits"].get<double>(), 1);
+    s.expectLedgerEqualsBalance();
+}
+
 TEST(SharedDatabase, SignInLimitsHoldOnEveryServer) {
     if (!CloudTestServer::onPostgres()) GTEST_SKIP() << "one SQLite file serves one server at a time";
     TwoServers s(1);

@@ -111,6 +111,15 @@ QCoro::Task<> sampleMemory(const SoakServer& server, std::vector<SoakMemorySampl
     }
 }
 
+// The server's lease on a correction in progress, past which another instance releases it.
+constexpr int kLeaseSeconds = 120;
+
+QJsonObject clockStep(int seconds) {
+    QJsonObject body;
+    body.insert(QStringLiteral("advanceSeconds"), seconds);
+    return body;
+}
+
 // Kills one instance mid-run as a crash would, then starts it again on its port; the balancer's
 // health check takes it out of the rotation and back. What happened goes into `events`.
 QCoro::Task<> killAndRestart(SoakServer* victim, double at, double downFor, const bool& running, double startedAt,
@@ -206,6 +215,14 @@ QCoro::Task<int> runSoak(Options options, QString workDir) {
     running = false;
     co_await topping;
     co_await killing;
+    if (victim) {
+        // A correction the killed instance was working on keeps its reservation until its lease
+        // runs out, when any instance's janitor gives it back: step past the lease and sweep now.
+        co_await server.control(QStringLiteral("clock"), clockStep(kLeaseSeconds + 1));
+        const QJsonObject swept = co_await server.control(QStringLiteral("recover-interrupted"));
+        events << QStringLiteral("%1 correction(s) cut off by the kill released once their lease ran out")
+                      .arg(swept.value(QStringLiteral("released")).toInt());
+    }
     QJsonObject applied;
     for (auto& instance : servers) {
         if (!instance->isListening()) continue;
