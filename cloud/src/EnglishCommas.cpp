@@ -76,6 +76,21 @@ bool determinerSubject(const std::vector<Token> &t, size_t k)
     return verb != npos && verb == noun + 2 && kAuxiliaries.contains(keyAt(t, verb));
 }
 
+// The same with a verb's "-s" form that is no noun ("our body generates"), for a clause's start.
+bool determinerSubjectWithVerb(const std::vector<Token> &t, size_t k, const EnglishLexicon &lex)
+{
+    if (determinerSubject(t, k)) return true;
+    static const Words determiners = {"the", "this", "my", "your", "his", "her", "our", "their"};
+    if (!determiners.contains(keyAt(t, k))) return false;
+    size_t noun = nextWord(t, k);
+    if (noun == npos || t[noun].text != keyAt(t, noun) || !lex.isNoun(t[noun].text)) return false;
+    size_t verb = nextWord(t, noun);
+    if (verb == npos || t[verb].text != keyAt(t, verb)) return false;
+    const std::string &v = t[verb].text;
+    auto base = lex.baseOfInflectedVerb(v, false);
+    return v.size() > 3 && v.back() == 's' && base && !lex.isNoun(v) && !lex.isPluralNoun(v) && !lex.isNoun(*base);
+}
+
 void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
 {
     struct Phrase {
@@ -263,7 +278,7 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
             if (t[prev].text.back() == ',') break;
             // A noun subject after a verb or conjunction is that word's object or clause ("knows
             // the advert is"), not a rival start; nor is "this" before a pronoun ("avoiding this it").
-            bool nounSubject = determinerSubject(t, k) && !continuesClause(lex, keyAt(t, prev)) &&
+            bool nounSubject = determinerSubjectWithVerb(t, k, lex) && !continuesClause(lex, keyAt(t, prev)) &&
                                !kSubjectPronouns.contains(keyAt(t, nextWord(t, k)));
             if (words < (clause ? 3U : 2U) || !(opensClause(t, k) || nounSubject)) continue;
             ++candidates;
