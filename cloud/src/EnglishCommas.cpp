@@ -391,6 +391,28 @@ void commaAfterThinking(std::vector<Token> &t)
 
 }  // namespace
 
+// "we went to Kyoto which is", "translated into English which he": a name is one of a kind, so
+// what "which" or "who" adds about it is an aside. Not a group ("Muslims who believe") nor a
+// name a verb asks about ("ask Mary which one").
+void beforeAsideOnName(std::vector<Token> &t, const std::vector<bool> &starts, const EnglishLexicon &lex)
+{
+    static const Words leads = {"to", "in",  "of",   "from", "at", "into",   "with",
+                                "by", "for", "near", "was",  "is", "visited"};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || (key(t[i]) != "which" && key(t[i]) != "who")) continue;
+        size_t p = prevWord(t, i), n = nextWord(t, i);
+        if (p == npos || n == npos || starts[p] || !leads.contains(keyAt(t, prevWord(t, p)))) continue;
+        const std::string &name = t[p].text;
+        std::string lower = keyAt(t, p);
+        if (!startsUpper(name) || allUpper(name) || hasInnerUpper(name) || !isAsciiWord(name) ||
+            lex.isPluralNoun(lower) || name.back() == ',')
+            continue;
+        static const Words pronounUses = {"one", "ones", "way", "kind", "side", "of"};
+        if (pronounUses.contains(keyAt(t, n))) continue;
+        t[p].text += ",";
+    }
+}
+
 void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
 {
     auto starts = sentenceStarts(t);
@@ -399,6 +421,7 @@ void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
     introductoryClauses(t, starts, lex);
     clauseConjunctions(t, starts);
     especially(t, lex);
+    beforeAsideOnName(t, starts, lex);
 }
 
 }  // namespace quillo::cloud

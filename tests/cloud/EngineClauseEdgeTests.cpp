@@ -60,6 +60,20 @@ TEST(EngineClauseEdges, EspeciallyTakesACommaOnlyAfterAFinishedPhrase) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineClauseEdges, WhatWhichOrWhoAddsAboutANameIsSetApart) {
+    EXPECT_EQ(proofread("The place I went was Kyoto which is very old."),
+              "The place I went was Kyoto, which is very old.");
+    EXPECT_EQ(proofread("We wrote to Maria who answered at once."), "We wrote to Maria, who answered at once.");
+    for (const char* text : {
+             "Many Muslims who fast eat late.",           // a group the clause narrows
+             "I asked Maria which one she liked.",        // a name a verb asks about
+             "It is the Python which ships with Debian.", // a name used as a common noun
+             "We wrote to Maria, who answered.",          // the writer's comma
+             "He moved to Paris which one?",              // not a clause
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineClauseEdges, ASuperlativeBeforeItsNounTakesThe) {
     EXPECT_EQ(proofread("Oslo is most beautiful city in Norway."), "Oslo is the most beautiful city in Norway.");
     for (const char* text : {
