@@ -312,7 +312,28 @@ bool afterNotOnly(const std::vector<Token> &t, const std::vector<bool> &starts, 
 
 // "I like it but they don't" -> "I like it, but they don't": "but" or "so" between two clauses,
 // each with its subject.
-void clauseConjunctions(std::vector<Token> &t, const std::vector<bool> &starts)
+// "sorry to go on like this but right now I", "a cure but with prevention now": "but" before a
+// word that turns the sentence ("now", "even if", "imagine") joins a second thought to a whole
+// one. Not "but for" (except), nor "not in A but in B", where one thought is set against another,
+// nor between two adjectives ("cheap but in good shape").
+bool turnsAfterBut(const std::vector<Token> &t, const std::vector<bool> &starts, size_t i, const EnglishLexicon &lex)
+{
+    static const Words turns = {"imagine", "even",          "right",    "no",      "whatever", "now", "then",
+                                "still",   "when",          "if",       "because", "after",    "in",  "with",
+                                "instead", "unfortunately", "sometimes"};
+    static const Words contrasts = {"in", "with", "instead"};
+    static const Words negations = {"not", "no", "never", "n't", "nor"};
+    size_t p = prevWord(t, i), n = nextWord(t, i);
+    std::string before = keyAt(t, p), next = keyAt(t, n);
+    if (!turns.contains(next) || afterNotOnly(t, starts, i) || lex.isAdjective(before) || before.ends_with("ly"))
+        return false;
+    if (contrasts.contains(next))
+        for (size_t k = i; k-- > 0 && !starts[k];)
+            if (isWord(t, k) && (negations.contains(key(t[k])) || key(t[k]).ends_with("n't"))) return false;
+    return true;
+}
+
+void clauseConjunctions(std::vector<Token> &t, const std::vector<bool> &starts, const EnglishLexicon &lex)
 {
     static const Words notClause = {"nothing", "anything", "all",  "everyone", "everything", "nobody", "none",
                                     "last",    "not",      "only", "and",      "or",         "even",   "just"};
@@ -328,7 +349,9 @@ void clauseConjunctions(std::vector<Token> &t, const std::vector<bool> &starts)
         if (p == npos || n == npos || notClause.contains(keyAt(t, p)) || t[p].text.back() == ',') continue;
         // "so" before a noun's clause may mean "so that" ("set it up so the team can reach it"),
         // and "but" may close "not only ...".
-        if (!opensClause(t, n) && !(w == "but" && determinerSubject(t, n) && !afterNotOnly(t, starts, i))) continue;
+        if (!opensClause(t, n) && !(w == "but" && determinerSubject(t, n) && !afterNotOnly(t, starts, i)) &&
+            !(w == "but" && turnsAfterBut(t, starts, i, lex)))
+            continue;
         if (w == "so" && keyAt(t, nextWord(t, n)) == "that") continue;
         t[p].text += ",";
     }
@@ -419,7 +442,7 @@ void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
     commaAfterThinking(t);
     introductoryWords(t, starts);
     introductoryClauses(t, starts, lex);
-    clauseConjunctions(t, starts);
+    clauseConjunctions(t, starts, lex);
     especially(t, lex);
     beforeAsideOnName(t, starts, lex);
 }
