@@ -284,6 +284,12 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
             ++candidates;
             // After an auxiliary the pronoun is its inverted subject ("are we really").
             at = continuesClause(lex, keyAt(t, prev)) || kAuxiliaries.contains(keyAt(t, prev)) ? npos : prev;
+            // An object pronoun ends a clause whose verb takes no clause of its own ("to do it he
+            // would"), unlike "told them we" or "saw it he".
+            static const Words objects = {"it", "them", "him", "me", "us"};
+            if (size_t pp = prevWord(t, prev); objects.contains(keyAt(t, prev)) && pp != npos &&
+                                               lex.isVerb(keyAt(t, pp)) && !continuesClause(lex, keyAt(t, pp)))
+                at = prev;
         }
         // A comma the writer put further on marks where they end the opening clause ("If we
         // have a job we like, we ...").
@@ -325,8 +331,11 @@ bool turnsAfterBut(const std::vector<Token> &t, const std::vector<bool> &starts,
     static const Words negations = {"not", "no", "never", "n't", "nor"};
     size_t p = prevWord(t, i), n = nextWord(t, i);
     std::string before = keyAt(t, p), next = keyAt(t, n);
-    if (!turns.contains(next) || afterNotOnly(t, starts, i) || lex.isAdjective(before) || before.ends_with("ly"))
-        return false;
+    if (!turns.contains(next) || afterNotOnly(t, starts, i) || before.ends_with("ly")) return false;
+    // After an adjective, "but still", "but even" joins a second description ("rusty but still usable").
+    static const Words clauses = {"imagine",  "if",  "when", "because",       "after",
+                                  "whatever", "now", "then", "unfortunately", "sometimes"};
+    if (lex.isAdjective(before) && !clauses.contains(next)) return false;
     if (contrasts.contains(next))
         for (size_t k = i; k-- > 0 && !starts[k];)
             if (isWord(t, k) && (negations.contains(key(t[k])) || key(t[k]).ends_with("n't"))) return false;

@@ -332,7 +332,8 @@ TEST(Grammar, CommasAndNumbersOnlyWhereTheReadingIsPlain) {
              "Mankind has lived but for a brief moment.", // "but for": only
              "It is not in stocks but in bonds.",         // one thing set against another
              "The room was small but in good shape.",     // between two descriptions
-             "This shows that we care.",                  // "shows" is a verb here
+             "The old mower is rusty but still usable.",
+             "This shows that we care.", // "shows" is a verb here
              "Those are the rules.",
              "These data come from the survey.",
              "One of the car owners complained.",   // a compound noun after "one of the"
