@@ -352,7 +352,7 @@ void clauseConjunctions(std::vector<Token> &t, const std::vector<bool> &starts, 
         if (starts[i]) sinceStart = 0;
         ++sinceStart;
         std::string w = keyAt(t, i);
-        if ((w != "but" && w != "so") || sinceStart < 5) continue;
+        if ((w != "but" && w != "so") || sinceStart < (w == "but" ? 3U : 5U)) continue;
         size_t p = prevWord(t, i);
         size_t n = nextWord(t, i);
         if (p == npos || n == npos || notClause.contains(keyAt(t, p)) || t[p].text.back() == ',') continue;
