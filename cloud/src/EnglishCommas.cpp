@@ -83,10 +83,14 @@ bool determinerSubjectWithVerb(const std::vector<Token> &t, size_t k, const Engl
     static const Words determiners = {"the", "this", "my", "your", "his", "her", "our", "their"};
     if (!determiners.contains(keyAt(t, k))) return false;
     size_t noun = nextWord(t, k);
+    // Past one adjective: "the best way is".
+    if (noun != npos && lex.isAdjective(keyAt(t, noun)) && !lex.isNoun(keyAt(t, noun)) && !lex.isVerb(keyAt(t, noun)))
+        noun = nextWord(t, noun);
     if (noun == npos || t[noun].text != keyAt(t, noun) || !lex.isNoun(t[noun].text)) return false;
     size_t verb = nextWord(t, noun);
     if (verb == npos || t[verb].text != keyAt(t, verb)) return false;
     const std::string &v = t[verb].text;
+    if (kAuxiliaries.contains(v) && noun != nextWord(t, k)) return true;
     auto base = lex.baseOfInflectedVerb(v, false);
     return v.size() > 3 && v.back() == 's' && base && !lex.isNoun(v) && !lex.isPluralNoun(v) && !lex.isNoun(*base);
 }
@@ -284,6 +288,11 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
             ++candidates;
             // After an auxiliary the pronoun is its inverted subject ("are we really").
             at = continuesClause(lex, keyAt(t, prev)) || kAuxiliaries.contains(keyAt(t, prev)) ? npos : prev;
+            // "on time", "like that": set phrases that close, not words a clause may hang on.
+            std::string before = keyAt(t, prevWord(t, prev));
+            if ((keyAt(t, prev) == "time" && (before == "on" || before == "in")) ||
+                (keyAt(t, prev) == "that" && before == "like"))
+                at = prev;
             // An object pronoun ends a clause whose verb takes no clause of its own ("to do it he
             // would"), unlike "told them we" or "saw it he".
             static const Words objects = {"it", "them", "him", "me", "us"};
