@@ -165,7 +165,13 @@ void agreement(GrammarContext &c, size_t i, const std::string &w)
         joined = pp != npos && (subjects.contains(first) || startsUpper(c.t[pp].text) ||
                                 (c.lex.isNoun(first) && !c.lex.isAdjective(first) && !c.lex.isVerb(first)));
     }
-    if ((w == "he" || w == "she" || w == "it") && !question) {
+    // "in our class everyone have": one of a kind like "he". Not opening a sentence, where it may
+    // be whom the writer addresses ("Everyone have fun!"), nor "anyone", which questions leave bare.
+    static const Words everyone = {"everyone", "everybody",  "someone",   "somebody",
+                                   "nobody",   "everything", "something", "nothing"};
+    if (everyone.contains(w) && !question && p != npos && prev != "and" && prev != "or" && prev != "nor") {
+        if (auto f = third.find(next); f != third.end()) put(c.t, n, f->second, c.curlyText);
+    } else if ((w == "he" || w == "she" || w == "it") && !question) {
         if (joined && (next == "are" || next == "aren't")) return;
         if (auto f = third.find(next); f != third.end()) put(c.t, n, f->second, c.curlyText);
     } else if ((w == "they" || w == "we" || w == "you") && !question) {

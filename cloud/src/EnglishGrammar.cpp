@@ -456,6 +456,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         extraWords(c, i, w);
         collocation(c, i, w);
         wordOrder(c, i, w);
+        verbPattern(c, i, w);
         properAdjective(c, i, w);
     }
     applyEnglishNumber(t, lex);

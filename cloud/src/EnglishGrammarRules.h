@@ -91,4 +91,7 @@ void collocation(GrammarContext &c, size_t i, const std::string &w);
 void theSame(GrammarContext &c, size_t i, const std::string &w);
 void wordOrder(GrammarContext &c, size_t i, const std::string &w);
 
+// What a verb takes after it: "want go", "am agree", "arrived to the" (EnglishVerbPatterns.cpp).
+void verbPattern(GrammarContext &c, size_t i, const std::string &w);
+
 }  // namespace quillo::cloud::english

@@ -211,7 +211,18 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         {"luggages", "luggage"},         {"baggages", "baggage"},     {"softwares", "software"},
         {"pollutions", "pollution"},     {"feedbacks", "feedback"},   {"sceneries", "scenery"},
         {"jewelries", "jewelry"},        {"machineries", "machinery"}};
-    if (auto f = uncounted.find(w); f != uncounted.end() && c.t[i].text == w) put(c.t, i, f->second, c.curlyText);
+    if (auto f = uncounted.find(w); f != uncounted.end() && c.t[i].text == w) {
+        put(c.t, i, f->second, c.curlyText);
+        // "The informations are useful": its verb agrees with it too.
+        static const std::map<std::string, std::string> singular = {
+            {"are", "is"}, {"were", "was"}, {"aren't", "isn't"}, {"weren't", "wasn't"}};
+        if (auto v = singular.find(next); v != singular.end() && c.t[n].text == next)
+            put(c.t, n, v->second, c.curlyText);
+        // "these informations": what is never counted is "this".
+        size_t p = prevWord(c.t, i);
+        if (std::string d = keyAt(c.t, p); d == "these" || d == "those")
+            put(c.t, p, d == "these" ? "this" : "that", c.curlyText);
+    }
     // "Every knowledge is connected": what is never counted is all of it.
     static const Words uncountedEvery = {"information", "advice",  "knowledge", "equipment", "furniture",
                                          "homework",    "luggage", "baggage",   "software",  "evidence"};
