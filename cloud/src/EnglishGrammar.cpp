@@ -28,18 +28,6 @@ bool curly(const std::vector<Token> &t)
     return false;
 }
 
-std::string ingForm(const std::string &v, const std::function<bool(const std::string &)> &isKnown)
-{
-    std::vector<std::string> tries;
-    if (v.size() > 2 && v.back() == 'e' && v[v.size() - 2] != 'e') tries.push_back(v.substr(0, v.size() - 1) + "ing");
-    if (v.size() > 2 && v.substr(v.size() - 2) == "ie") tries.push_back(v.substr(0, v.size() - 2) + "ying");
-    tries.push_back(v + "ing");
-    if (v.size() > 2) tries.push_back(v + v.back() + "ing");
-    for (auto &w : tries)
-        if (isKnown(w)) return w;
-    return {};
-}
-
 void modalOf(GrammarContext &c, size_t i, const std::string &w)
 {
     static const Words modals = {"could", "should", "would", "must", "might"};

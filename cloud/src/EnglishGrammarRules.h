@@ -93,5 +93,7 @@ void wordOrder(GrammarContext &c, size_t i, const std::string &w);
 
 // What a verb takes after it: "want go", "am agree", "arrived to the" (EnglishVerbPatterns.cpp).
 void verbPattern(GrammarContext &c, size_t i, const std::string &w);
+// The "-ing" form of a verb the dictionary knows ("make" -> "making", "swim" -> "swimming"), or empty.
+std::string ingForm(const std::string &v, const std::function<bool(const std::string &)> &isKnown);
 
 }  // namespace quillo::cloud::english

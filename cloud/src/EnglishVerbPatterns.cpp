@@ -33,6 +33,18 @@ bool countWord(const std::string &w)
 
 }  // namespace
 
+std::string ingForm(const std::string &v, const std::function<bool(const std::string &)> &isKnown)
+{
+    std::vector<std::string> tries;
+    if (v.size() > 2 && v.back() == 'e' && v[v.size() - 2] != 'e') tries.push_back(v.substr(0, v.size() - 1) + "ing");
+    if (v.size() > 2 && v.substr(v.size() - 2) == "ie") tries.push_back(v.substr(0, v.size() - 2) + "ying");
+    tries.push_back(v + "ing");
+    if (v.size() > 2) tries.push_back(v + v.back() + "ing");
+    for (auto &w : tries)
+        if (isKnown(w)) return w;
+    return {};
+}
+
 void verbPattern(GrammarContext &c, size_t i, const std::string &w)
 {
     if (c.t[i].text != w && c.t[i].text != capitalized(w)) return;
@@ -62,6 +74,15 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
         put(c.t, i, be, c.curlyText);
         return;
     }
+    // "Let's meet in Monday": a day takes "on".
+    static const Words days = {"monday", "tuesday", "wednesday", "thursday", "friday", "saturday", "sunday"};
+    size_t dayAt = nextWord(c.t, i);
+    bool dayAfter = dayAt != npos && days.contains(lower(c.t[dayAt].text)) && startsUpper(c.t[dayAt].text) &&
+                    c.t[dayAt].text.size() > 1 && !allUpper(c.t[dayAt].text);
+    if ((w == "in" || w == "at") && dayAfter) {
+        put(c.t, i, "on", c.curlyText);
+        return;
+    }
     size_t n = nextWord(c.t, i);
     if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
     std::string next = keyAt(c.t, n);
@@ -70,6 +91,77 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
     size_t p = prevWord(c.t, i);
     std::string prev = keyAt(c.t, p);
 
+    // "She enjoys to read": these verbs take the "-ing" form, never "to".
+    static const Words takesIng = {"enjoy",   "enjoys",   "enjoyed", "enjoying", "avoid",   "avoids",
+                                   "avoided", "avoiding", "finish",  "finishes", "finished"};
+    if (takesIng.contains(w) && next == "to" && after != npos && plainVerbOnly(c, then) && c.t[after].text == then) {
+        if (std::string ing = ingForm(then, c.isKnown); !ing.empty()) {
+            put(c.t, after, ing, c.curlyText);
+            c.t[n].text.clear();
+            c.t[n + 1].text.clear();
+            return;
+        }
+    }
+    // "I have much friends": what is counted is many.
+    if (w == "much" && c.lex.isPluralNoun(next) && next.size() > 3 && next.back() == 's' && !c.lex.isNoun(next) &&
+        next != "thanks" && prev != "very" && prev != "so" && prev != "too" && prev != "how" && prev != "as") {
+        put(c.t, i, "many", c.curlyText);
+        return;
+    }
+    // "I go to home after work": home is where one goes, without "to".
+    static const Words goes = {"go",       "goes",   "went",  "going", "gone",  "come",    "comes",
+                               "came",     "coming", "get",   "gets",  "got",   "getting", "return",
+                               "returned", "drive",  "drove", "walk",  "walked"};
+    static const Words homeEnds = {"after", "before",    "at",  "and",   "but",     "with",
+                                   "early", "late",      "now", "today", "tonight", "tomorrow",
+                                   "soon",  "yesterday", "by",  "from",  "alone",   "together"};
+    if (goes.contains(w) && next == "to" && then == "home" && c.t[after].text == "home") {
+        size_t following = nextWord(c.t, after);
+        bool ends = following == npos ? after + 1 >= c.t.size() || c.t[after + 1].kind == Kind::punct ||
+                                            c.t[after + 1].kind == Kind::newline
+                                      : homeEnds.contains(keyAt(c.t, following));
+        if (ends) {
+            c.t[n].text.clear();
+            c.t[n + 1].text.clear();
+            return;
+        }
+    }
+    // "I am exciting about the trip": the person feels, the thing does. Only "I" and "we", as
+    // "she is interesting in many ways" is praise.
+    static const std::map<std::string, std::pair<std::string, Words>> feelings = {
+        {"interesting", {"interested", {"in"}}},
+        {"exciting", {"excited", {"about", "for"}}},
+        {"boring", {"bored", {"with", "of"}}},
+        {"tiring", {"tired", {"of"}}},
+        {"confusing", {"confused", {"about", "by"}}},
+        {"worrying", {"worried", {"about"}}},
+        {"disappointing", {"disappointed", {"with", "in", "by"}}},
+        {"annoying", {"annoyed", {"with", "by", "at"}}},
+        {"frightening", {"frightened", {"of", "by"}}},
+        {"embarrassing", {"embarrassed", {"about", "by"}}}};
+    if ((w == "am" && prev == "i") || ((w == "are" || w == "were") && prev == "we") || (w == "was" && prev == "i")) {
+        size_t adjective = n;
+        static const Words degrees = {"very", "really", "so", "quite", "extremely", "too", "not"};
+        if (degrees.contains(next)) adjective = after;
+        auto feeling = feelings.find(keyAt(c.t, adjective));
+        if (adjective != npos && feeling != feelings.end() && c.t[adjective].text == feeling->first &&
+            feeling->second.second.contains(keyAt(c.t, nextWord(c.t, adjective)))) {
+            put(c.t, adjective, feeling->second.first, c.curlyText);
+            return;
+        }
+    }
+    // "There is a lot of people": what there is, is as many as the noun.
+    if ((w == "is" || w == "was") && prev == "there" && next == "a" && then == "lot" &&
+        keyAt(c.t, nextWord(c.t, after)) == "of") {
+        size_t noun = nextWord(c.t, nextWord(c.t, after));
+        std::string counted = keyAt(c.t, noun);
+        if (noun != npos && c.t[noun].text == counted &&
+            (counted == "people" ||
+             (counted.size() > 3 && counted.back() == 's' && c.lex.isPluralNoun(counted) && !c.lex.isNoun(counted)))) {
+            put(c.t, i, w == "is" ? "are" : "were", c.curlyText);
+            return;
+        }
+    }
     // "I want go home": wanting takes "to" before a verb that can be nothing else.
     static const Words wants = {"want", "wants", "wanted"};
     // A verb that is a noun too ("want help") only where English text favours the verb by far.

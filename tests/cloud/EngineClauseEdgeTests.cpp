@@ -78,15 +78,19 @@ TEST(EngineClauseEdges, AVerbsPatternIsMendedOnlyWhereNoOtherReadingFits) {
     EXPECT_EQ(proofread("I want go home."), "I want to go home.");
     EXPECT_EQ(proofread("We have been here since 3 days."), "We have been here for 3 days.");
     for (const char* text : {
-             "I want help with this.",                   // a noun
-             "We want clean water.",                     // an adjective
-             "She has 20 years of experience.",          // no age
-             "It has been raining since 1990.",          // a point in time
-             "Everyone have fun!",                       // whom the writer addresses
-             "Does everyone have a pen?",                // a question
-             "You and everyone have my thanks.",         // joined subjects
-             "We arrived to find the door open.",        // "to" before a verb
-             "I borrowed them a book from the library.", // borrowed for them
+             "I want help with this.",                      // a noun
+             "We want clean water.",                        // an adjective
+             "She has 20 years of experience.",             // no age
+             "It has been raining since 1990.",             // a point in time
+             "Everyone have fun!",                          // whom the writer addresses
+             "Does everyone have a pen?",                   // a question
+             "You and everyone have my thanks.",            // joined subjects
+             "We arrived to find the door open.",           // "to" before a verb
+             "I borrowed them a book from the library.",    // borrowed for them
+             "It is their practice to give raises.",        // a noun before "to"
+             "She is interesting in many ways.",            // praise
+             "Open the home page and go to home settings.", // "home" qualifies a noun
+             "Much thanks for your help.",                  //
          })
         EXPECT_EQ(proofread(text), text);
 }
