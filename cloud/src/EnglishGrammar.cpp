@@ -311,6 +311,17 @@ void verbForm(GrammarContext &c, size_t i, const std::string &w)
                                                        next.size() > 3 && next.substr(next.size() - 3) != "ing")
                 base = irregular;
         }
+        // "didn't saw him": an irregular past that is a verb of its own too ("saw" wood, "found"
+        // a company) after do-support, where English text favours the other verb's base by far.
+        // After a modal only a past that is no verb itself ("could lost"): "can saw the wood".
+        if (!base && (kDoForms.contains(w) || (modal && !c.lex.isVerb(next))) && c.lex.isLemma(next)) {
+            if (auto irregular = c.lex.verbBase(next); irregular && *irregular != next) {
+                std::vector<std::string> before{keyAt(c.t, prevWord(c.t, n))};
+                std::vector<std::string> after;
+                if (size_t a = nextWord(c.t, n); a != npos) after.push_back(keyAt(c.t, a));
+                if (modelFavours(before, *irregular, next, after, kWordChoiceLead)) base = irregular;
+            }
+        }
         if (base && c.isKnown(*base) && *base != next) {
             if (next == "has") base = "have";
             put(c.t, n, *base, c.curlyText);

@@ -91,6 +91,8 @@ TEST(EngineClauseEdges, AVerbsPatternIsMendedOnlyWhereNoOtherReadingFits) {
              "She is interesting in many ways.",            // praise
              "Open the home page and go to home settings.", // "home" qualifies a noun
              "Much thanks for your help.",                  //
+             "He can saw the wood.",                        // a verb of its own after a modal
+             "We don't lay the table on Sundays.",          //
          })
         EXPECT_EQ(proofread(text), text);
 }
