@@ -218,8 +218,15 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
             {"are", "is"}, {"were", "was"}, {"aren't", "isn't"}, {"weren't", "wasn't"}};
         if (auto v = singular.find(next); v != singular.end() && c.t[n].text == next)
             put(c.t, n, v->second, c.curlyText);
-        // "these informations": what is never counted is "this".
+        // "these informations": what is never counted is "this"; "many informations" is much of it.
         size_t p = prevWord(c.t, i);
+        if (keyAt(c.t, p) == "many") {
+            put(c.t, p, "much", c.curlyText);
+            size_t be = prevWord(c.t, p);
+            if (keyAt(c.t, be) == "are" && keyAt(c.t, prevWord(c.t, be)) == "there") put(c.t, be, "is", c.curlyText);
+            else if (keyAt(c.t, be) == "were" && keyAt(c.t, prevWord(c.t, be)) == "there")
+                put(c.t, be, "was", c.curlyText);
+        }
         if (std::string d = keyAt(c.t, p); d == "these" || d == "those")
             put(c.t, p, d == "these" ? "this" : "that", c.curlyText);
     }

@@ -108,14 +108,16 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
         put(c.t, i, "many", c.curlyText);
         return;
     }
-    // "I go to home after work": home is where one goes, without "to".
+    // "I go to home after work", "go to abroad": home and abroad are where one goes, without "to".
     static const Words goes = {"go",       "goes",   "went",  "going", "gone",  "come",    "comes",
                                "came",     "coming", "get",   "gets",  "got",   "getting", "return",
                                "returned", "drive",  "drove", "walk",  "walked"};
-    static const Words homeEnds = {"after", "before",    "at",  "and",   "but",     "with",
-                                   "early", "late",      "now", "today", "tonight", "tomorrow",
-                                   "soon",  "yesterday", "by",  "from",  "alone",   "together"};
-    if (goes.contains(w) && next == "to" && then == "home" && c.t[after].text == "home") {
+    static const Words homeEnds = {"after", "before", "at",    "and",      "but",      "with",    "early",
+                                   "late",  "now",    "today", "tonight",  "tomorrow", "soon",    "yesterday",
+                                   "by",    "from",   "alone", "together", "next",     "this",    "last",
+                                   "every", "for",    "in",    "on",       "again",    "because", "to"};
+    static const Words destinations = {"home", "abroad", "overseas", "upstairs", "downstairs"};
+    if (goes.contains(w) && next == "to" && destinations.contains(then) && c.t[after].text == then) {
         size_t following = nextWord(c.t, after);
         bool ends = following == npos ? after + 1 >= c.t.size() || c.t[after + 1].kind == Kind::punct ||
                                             c.t[after + 1].kind == Kind::newline
@@ -161,6 +163,15 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
             put(c.t, i, w == "is" ? "are" : "were", c.curlyText);
             return;
         }
+    }
+    // "She married with him": one marries a person.
+    static const Words marries = {"marry", "marries", "married", "marrying"};
+    static const Words spouses = {"him", "her", "me", "you", "them"};
+    if (marries.contains(w) && next == "with" && spouses.contains(then) && c.t[after].text == then &&
+        !kBe.contains(prev) && prev != "get" && prev != "got") {
+        c.t[n].text.clear();
+        c.t[n + 1].text.clear();
+        return;
     }
     // "I want go home": wanting takes "to" before a verb that can be nothing else.
     static const Words wants = {"want", "wants", "wanted"};

@@ -93,6 +93,8 @@ TEST(EngineClauseEdges, AVerbsPatternIsMendedOnlyWhereNoOtherReadingFits) {
              "Much thanks for your help.",                  //
              "He can saw the wood.",                        // a verb of its own after a modal
              "We don't lay the table on Sundays.",          //
+             "He is married with two kids.",                // with a family
+             "We will go to overseas markets.",             // "overseas" qualifies a noun
          })
         EXPECT_EQ(proofread(text), text);
 }
