@@ -377,6 +377,18 @@ void runTogether(GrammarContext &c, size_t i, const std::string &w)
 
 void doubled(GrammarContext &c, size_t i, const std::string &w)
 {
+    // "It's is very clear", "we're are": the verb typed both contracted and in full.
+    static const std::map<std::string, std::pair<std::string, std::string>> contracted = {
+        {"it's", {"it", "is"}},    {"that's", {"that", "is"}}, {"there's", {"there", "is"}},
+        {"he's", {"he", "is"}},    {"she's", {"she", "is"}},   {"what's", {"what", "is"}},
+        {"i'm", {"i", "am"}},      {"we're", {"we", "are"}},   {"they're", {"they", "are"}},
+        {"you're", {"you", "are"}}};
+    if (auto f = contracted.find(w); f != contracted.end() && keyAt(c.t, nextWord(c.t, i)) == f->second.second &&
+                                     c.t[nextWord(c.t, i)].text == f->second.second) {
+        std::string plain = f->second.first == "i" ? "I" : f->second.first;
+        put(c.t, i, plain, c.curlyText);
+        return;
+    }
     // Doubled on purpose: "had had", "denies her her allowance", "far far".
     static const Words allowed = {"that", "had", "is", "do",     "can", "bye", "so",
                                   "very", "ha",  "no", "really", "la",  "her", "far"};
