@@ -325,8 +325,6 @@ bool afterNotOnly(const std::vector<Token> &t, const std::vector<bool> &starts, 
     return false;
 }
 
-// "I like it but they don't" -> "I like it, but they don't": "but" or "so" between two clauses,
-// each with its subject.
 // "sorry to go on like this but right now I", "a cure but with prevention now": "but" before a
 // word that turns the sentence ("now", "even if", "imagine") joins a second thought to a whole
 // one. Not "but for" (except), nor "not in A but in B", where one thought is set against another,
@@ -337,7 +335,7 @@ bool turnsAfterBut(const std::vector<Token> &t, const std::vector<bool> &starts,
                                 "still",   "when",          "if",       "because", "after",    "in",  "with",
                                 "instead", "unfortunately", "sometimes"};
     static const Words contrasts = {"in", "with", "instead"};
-    static const Words negations = {"not", "no", "never", "n't", "nor"};
+    static const Words negations = {"not", "no", "never", "nor"};
     size_t p = prevWord(t, i), n = nextWord(t, i);
     std::string before = keyAt(t, p), next = keyAt(t, n);
     if (!turns.contains(next) || afterNotOnly(t, starts, i) || before.ends_with("ly")) return false;
@@ -351,6 +349,8 @@ bool turnsAfterBut(const std::vector<Token> &t, const std::vector<bool> &starts,
     return true;
 }
 
+// "I like it but they don't" -> "I like it, but they don't": "but" or "so" between two clauses,
+// each with its subject.
 void clauseConjunctions(std::vector<Token> &t, const std::vector<bool> &starts, const EnglishLexicon &lex)
 {
     static const Words notClause = {"nothing", "anything", "all",  "everyone", "everything", "nobody", "none",
@@ -430,8 +430,6 @@ void commaAfterThinking(std::vector<Token> &t)
     }
 }
 
-}  // namespace
-
 // "we went to Kyoto which is", "translated into English which he": a name is one of a kind, so
 // what "which" or "who" adds about it is an aside. Not a group ("Muslims who believe") nor a
 // name a verb asks about ("ask Mary which one").
@@ -453,6 +451,7 @@ void beforeAsideOnName(std::vector<Token> &t, const std::vector<bool> &starts, c
         t[p].text += ",";
     }
 }
+}  // namespace
 
 void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
 {

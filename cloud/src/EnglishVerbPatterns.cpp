@@ -1,7 +1,8 @@
-// What a verb takes after it, where learners carry over their own language's pattern: "want go"
-// -> "want to go", "I am agree" -> "I agree", "arrived to the" -> "arrived at the", "since five
-// years" -> "for five years", "can you borrow me a pen" -> "lend me", "said me that" -> "told me
-// that", "she has 20 years old" -> "she is 20 years old".
+// What a verb or a phrase takes after it, where learners carry over their own language's
+// pattern: "want go" -> "want to go", "enjoys to read" -> "enjoys reading", "I am agree" -> "I
+// agree", "arrived to the" -> "arrived at the", "go to home" -> "go home", "since five years" ->
+// "for five years", "in Monday" -> "on Monday", "said me that" -> "told me that", "she has 20
+// years old" -> "she is 20 years old".
 #include "EnglishGrammarRules.h"
 
 #include <algorithm>
