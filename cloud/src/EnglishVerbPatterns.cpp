@@ -15,6 +15,33 @@ namespace {
 const Words kObjectPronouns = {"me", "him", "her", "us", "them", "you"};
 const Words kPluralSubjects = {"we", "they", "you"};
 
+const std::map<std::string, std::string> kAges = {{"has", "is"}, {"had", "was"}, {"have", "are"}};
+const Words kTakesIng = {"enjoy",   "enjoys",   "enjoyed", "enjoying", "avoid",   "avoids",
+                         "avoided", "avoiding", "finish",  "finishes", "finished"};
+const Words kGoesHome = {"go",   "goes", "went",    "going",  "gone",     "come",  "comes", "came", "coming", "get",
+                         "gets", "got",  "getting", "return", "returned", "drive", "drove", "walk", "walked"};
+const Words kMarries = {"marry", "marries", "married", "marrying"};
+const Words kWants = {"want", "wants", "wanted"};
+const std::map<std::string, std::map<std::string, std::string>> kAgreeing = {
+    {"am", {{"i", ""}}},
+    {"is", {{"he", "s"}, {"she", "s"}, {"it", "s"}}},
+    {"are", {{"we", ""}, {"they", ""}, {"you", ""}}},
+    {"was", {{"i", "d"}, {"he", "d"}, {"she", "d"}}},
+    {"were", {{"we", "d"}, {"they", "d"}, {"you", "d"}}}};
+const Words kArrives = {"arrive", "arrives", "arrived", "arriving"};
+const std::map<std::string, std::string> kTells = {{"said", "told"}, {"say", "tell"}, {"says", "tells"}};
+
+// The words the rules below start from: every other word leaves at once.
+const Words kTriggers = [] {
+    Words all = {"since", "in", "at", "much", "borrow"};
+    for (const auto &[word, be] : kAges) all.insert(word);
+    for (const auto &[word, forms] : kAgreeing) all.insert(word);
+    for (const auto &[word, told] : kTells) all.insert(word);
+    for (const Words *words : {&kTakesIng, &kGoesHome, &kMarries, &kWants, &kArrives})
+        all.insert(words->begin(), words->end());
+    return all;
+}();
+
 // A verb in its plain form ("go", "buy"; not "goes", "went", "going").
 bool plainVerbOnly(const GrammarContext &c, const std::string &v)
 {
@@ -48,9 +75,8 @@ std::string ingForm(const std::string &v, const std::function<bool(const std::st
 
 void verbPattern(GrammarContext &c, size_t i, const std::string &w)
 {
-    if (c.t[i].text != w && c.t[i].text != capitalized(w)) return;
+    if (!kTriggers.contains(w) || (c.t[i].text != w && c.t[i].text != capitalized(w))) return;
     // "She has 20 years old": an age is what one is.
-    static const std::map<std::string, std::string> ages = {{"has", "is"}, {"had", "was"}, {"have", "are"}};
     auto tokenAt = [&](size_t k) { return k < c.t.size() ? lower(c.t[k].text) : std::string(); };
     // Figures come one token a digit.
     size_t k = i + 2;
@@ -67,8 +93,8 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
         put(c.t, i, "for", c.curlyText);
         return;
     }
-    if (auto age = ages.find(w);
-        age != ages.end() && counted && tokenAt(k + 1) == "years" && tokenAt(k + 2) == " " && tokenAt(k + 3) == "old") {
+    if (auto age = kAges.find(w); age != kAges.end() && counted && tokenAt(k + 1) == "years" && tokenAt(k + 2) == " " &&
+                                  tokenAt(k + 3) == "old") {
         std::string be = age->second;
         if (keyAt(c.t, prevWord(c.t, i)) == "i") be = w == "had" ? "was" : "am";
         else if (w == "had" && (kPluralSubjects.contains(keyAt(c.t, prevWord(c.t, i))))) be = "were";
@@ -93,9 +119,7 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
     std::string prev = keyAt(c.t, p);
 
     // "She enjoys to read": these verbs take the "-ing" form, never "to".
-    static const Words takesIng = {"enjoy",   "enjoys",   "enjoyed", "enjoying", "avoid",   "avoids",
-                                   "avoided", "avoiding", "finish",  "finishes", "finished"};
-    if (takesIng.contains(w) && next == "to" && after != npos && plainVerbOnly(c, then) && c.t[after].text == then) {
+    if (kTakesIng.contains(w) && next == "to" && after != npos && plainVerbOnly(c, then) && c.t[after].text == then) {
         if (std::string ing = ingForm(then, c.isKnown); !ing.empty()) {
             put(c.t, after, ing, c.curlyText);
             c.t[n].text.clear();
@@ -110,15 +134,12 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
         return;
     }
     // "I go to home after work", "go to abroad": home and abroad are where one goes, without "to".
-    static const Words goes = {"go",       "goes",   "went",  "going", "gone",  "come",    "comes",
-                               "came",     "coming", "get",   "gets",  "got",   "getting", "return",
-                               "returned", "drive",  "drove", "walk",  "walked"};
     static const Words homeEnds = {"after", "before", "at",    "and",      "but",      "with",    "early",
                                    "late",  "now",    "today", "tonight",  "tomorrow", "soon",    "yesterday",
                                    "by",    "from",   "alone", "together", "next",     "this",    "last",
                                    "every", "for",    "in",    "on",       "again",    "because", "to"};
     static const Words destinations = {"home", "abroad", "overseas", "upstairs", "downstairs"};
-    if (goes.contains(w) && next == "to" && destinations.contains(then) && c.t[after].text == then) {
+    if (kGoesHome.contains(w) && next == "to" && destinations.contains(then) && c.t[after].text == then) {
         size_t following = nextWord(c.t, after);
         bool ends = following == npos ? after + 1 >= c.t.size() || c.t[after + 1].kind == Kind::punct ||
                                             c.t[after + 1].kind == Kind::newline
@@ -166,33 +187,25 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
         }
     }
     // "She married with him": one marries a person.
-    static const Words marries = {"marry", "marries", "married", "marrying"};
     static const Words spouses = {"him", "her", "me", "you", "them"};
-    if (marries.contains(w) && next == "with" && spouses.contains(then) && c.t[after].text == then &&
+    if (kMarries.contains(w) && next == "with" && spouses.contains(then) && c.t[after].text == then &&
         !kBe.contains(prev) && prev != "get" && prev != "got") {
         c.t[n].text.clear();
         c.t[n + 1].text.clear();
         return;
     }
     // "I want go home": wanting takes "to" before a verb that can be nothing else.
-    static const Words wants = {"want", "wants", "wanted"};
     // A verb that is a noun too ("want help") only where English text favours the verb by far.
     std::vector<std::string> before;
     if (p != npos) before.push_back(prev);
-    if (wants.contains(w) && plainVerbOnly(c, next) && !kObjectPronouns.contains(next) &&
+    if (kWants.contains(w) && plainVerbOnly(c, next) && !kObjectPronouns.contains(next) &&
         ((!c.lex.isNoun(next) && !c.lex.isAdjective(next)) ||
          modelFavours(before, {w, "to", next}, {w, next}, {then}, kWordChoiceLead))) {
         put(c.t, i, w + " to", c.curlyText);
         return;
     }
     // "I am agree": agreeing is a verb of its own, never an adjective after "be".
-    static const std::map<std::string, std::map<std::string, std::string>> agreeing = {
-        {"am", {{"i", ""}}},
-        {"is", {{"he", "s"}, {"she", "s"}, {"it", "s"}}},
-        {"are", {{"we", ""}, {"they", ""}, {"you", ""}}},
-        {"was", {{"i", "d"}, {"he", "d"}, {"she", "d"}}},
-        {"were", {{"we", "d"}, {"they", "d"}, {"you", "d"}}}};
-    if (auto be = agreeing.find(w); be != agreeing.end() && (next == "agree" || next == "disagree") && p != npos) {
+    if (auto be = kAgreeing.find(w); be != kAgreeing.end() && (next == "agree" || next == "disagree") && p != npos) {
         auto ending = be->second.find(prev);
         if (ending == be->second.end()) return;
         put(c.t, n, next + ending->second, c.curlyText);
@@ -201,9 +214,8 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
         return;
     }
     // "We arrived to the airport": one arrives at a place.
-    static const Words arrives = {"arrive", "arrives", "arrived", "arriving"};
     static const Words places = {"the", "a", "an", "my", "our", "your", "his", "her", "their", "this", "that"};
-    if (arrives.contains(w) && next == "to" && places.contains(then)) {
+    if (kArrives.contains(w) && next == "to" && places.contains(then)) {
         put(c.t, n, "at", c.curlyText);
         return;
     }
@@ -216,10 +228,9 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
         return;
     }
     // "He said me that": saying takes what is said; the person told is told.
-    static const std::map<std::string, std::string> tells = {{"said", "told"}, {"say", "tell"}, {"says", "tells"}};
     static const Words told = {"that", "about", "what", "how", "why", "where", "when", "the", "a"};
-    if (auto tell = tells.find(w);
-        tell != tells.end() && kObjectPronouns.contains(next) && next != "you" && told.contains(then)) {
+    if (auto tell = kTells.find(w);
+        tell != kTells.end() && kObjectPronouns.contains(next) && next != "you" && told.contains(then)) {
         put(c.t, i, tell->second, c.curlyText);
         return;
     }
