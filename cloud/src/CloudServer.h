@@ -109,6 +109,8 @@ private:
     // and the corrections keep their cores.
     std::counting_semaphore<64> hashSlots_{2};
     std::atomic<int> hashWaiting_{0};
+    bool hashingHeld_ = false;  // both slots taken by the test controls; with testControlMutex_
+    std::mutex testControlMutex_;
     std::string timingHash_;  // verified against when there is no password to check
 
     std::mutex janitorMutex_;

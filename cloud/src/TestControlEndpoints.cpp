@@ -80,6 +80,11 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
 
     if (name == "reset") {
         faults_.reset();
+        {
+            std::lock_guard lock(testControlMutex_);
+            if (hashingHeld_) hashSlots_.release(2);
+            hashingHeld_ = false;
+        }
         faults_.fastBusy = options_.fastBusy;
         faults_.veryVeryFastBusy = options_.veryVeryFastBusy;
         faults_.busyRetryAfter = options_.busyRetryAfter;
@@ -168,6 +173,20 @@ void CloudServer::handleTestControl(const Request &req, Response &res)
                         {{"accessTokenSeconds", store_->accessTokenSeconds.load()},
                          {"refreshTokenSeconds", store_->refreshTokenSeconds.load()},
                          {"expiredTokens", expired}});
+    }
+    // Both hashing slots taken ({"hold": true}) or given back: a burst of sign-ins then queues
+    // at them whatever the pace at which it arrives. Answers how many wait for a slot.
+    if (name == "hashing") {
+        bool hold = boolean("hold", false);
+        std::lock_guard lock(testControlMutex_);
+        if (hold && !hashingHeld_) {
+            hashSlots_.acquire();
+            hashSlots_.acquire();
+        } else if (!hold && hashingHeld_) {
+            hashSlots_.release(2);
+        }
+        hashingHeld_ = hold;
+        return sendJson(res, 200, {{"held", hashingHeld_}, {"waiting", hashWaiting_.load()}});
     }
     // The janitor's sweep now: corrections whose instance died and whose lease ran out give their
     // reservation back.
