@@ -30,6 +30,7 @@ const std::map<std::string, std::map<std::string, std::string>> kAgreeing = {
     {"were", {{"we", "d"}, {"they", "d"}, {"you", "d"}}}};
 const Words kArrives = {"arrive", "arrives", "arrived", "arriving"};
 const std::map<std::string, std::string> kTells = {{"said", "told"}, {"say", "tell"}, {"says", "tells"}};
+const Words kConsiders = {"consider", "considers", "considered"};
 
 // The words the rules below start from: every other word leaves at once.
 const Words kTriggers = [] {
@@ -37,7 +38,7 @@ const Words kTriggers = [] {
     for (const auto &[word, be] : kAges) all.insert(word);
     for (const auto &[word, forms] : kAgreeing) all.insert(word);
     for (const auto &[word, told] : kTells) all.insert(word);
-    for (const Words *words : {&kTakesIng, &kGoesHome, &kMarries, &kWants, &kArrives})
+    for (const Words *words : {&kTakesIng, &kGoesHome, &kMarries, &kWants, &kArrives, &kConsiders})
         all.insert(words->begin(), words->end());
     return all;
 }();
@@ -226,6 +227,23 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
         things.contains(then)) {
         put(c.t, i, "lend", c.curlyText);
         return;
+    }
+    // "She is considered as the best", "we consider her as a friend": what one is considered
+    // follows without "as". Only before an article, as "as a whole" and "as well as" stay.
+    if (kConsiders.contains(w)) {
+        static const Words objects = {"him", "her", "them", "it", "me", "us", "this", "that"};
+        size_t as = npos;
+        if (next == "as" && kBe.contains(prev)) as = n;
+        else if (objects.contains(next) && then == "as") as = after;
+        size_t article = as == npos ? npos : nextWord(c.t, as);
+        static const Words articles = {"a", "an", "the"};
+        static const Words kept = {"whole", "result", "matter", "rule", "means", "way"};
+        if (article != npos && c.t[as].text == "as" && c.t[as + 1].text == " " &&
+            articles.contains(keyAt(c.t, article)) && !kept.contains(keyAt(c.t, nextWord(c.t, article)))) {
+            c.t[as].text.clear();
+            c.t[as + 1].text.clear();
+            return;
+        }
     }
     // "He said me that": saying takes what is said; the person told is told.
     static const Words told = {"that", "about", "what", "how", "why", "where", "when", "the", "a"};

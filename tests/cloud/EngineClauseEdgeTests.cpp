@@ -95,6 +95,9 @@ TEST(EngineClauseEdges, AVerbsPatternIsMendedOnlyWhereNoOtherReadingFits) {
              "We don't lay the table on Sundays.",          //
              "He is married with two kids.",                // with a family
              "We will go to overseas markets.",             // "overseas" qualifies a noun
+             "The plan, considered as a whole, works.",     // "as a whole"
+             "We considered as many options as we could.",  // a comparison
+             "They consider him as well as her.",           //
          })
         EXPECT_EQ(proofread(text), text);
 }
