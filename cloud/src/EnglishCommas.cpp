@@ -451,6 +451,46 @@ void beforeAsideOnName(std::vector<Token> &t, const std::vector<bool> &starts, c
         t[p].text += ",";
     }
 }
+
+// "The more you read the better you write" -> "The more you read, the better you write": the two
+// halves of a paired comparison, each with its subject. Not "the bigger the better", too short to
+// need one, nor "the older houses are the better ones", one clause.
+void pairedComparatives(std::vector<Token> &t, const std::vector<bool> &starts)
+{
+    static const Words comparatives = {
+        "more",    "less",    "fewer",    "better",  "worse",   "sooner",  "later",   "longer",  "faster",
+        "earlier", "bigger",  "smaller",  "higher",  "lower",   "harder",  "easier",  "older",   "younger",
+        "richer",  "greater", "stronger", "happier", "cheaper", "larger",  "deeper",  "closer",  "quicker",
+        "louder",  "wider",   "heavier",  "simpler", "safer",   "further", "farther", "shorter", "slower"};
+    auto opensHalf = [&](size_t k) {
+        size_t n = nextWord(t, k);
+        return isWord(t, k) && key(t[k]) == "the" && n != npos && comparatives.contains(keyAt(t, n)) &&
+               t[n].text == keyAt(t, n);
+    };
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!opensHalf(i)) continue;
+        static const Words subjects = {"i", "you", "we", "they", "he", "she", "it", "people", "one"};
+        size_t words = 0;
+        bool subject = false;
+        for (size_t k = nextWord(t, nextWord(t, i)); k != npos; k = nextWord(t, k)) {
+            size_t p = prevWord(t, k);
+            bool stopped = false;
+            for (size_t m = p + 1; m < k; ++m) stopped |= t[m].kind == Kind::punct || t[m].kind == Kind::newline;
+            if (stopped || t[p].text.back() == ',' || starts[k]) break;
+            if (opensHalf(k)) {
+                // The second half ends there, or goes on with its own subject.
+                size_t c = nextWord(t, k), after = nextWord(t, c);
+                bool ends = after == npos || after != c + 2 || starts[after];
+                bool ownSubject =
+                    !ends && (subjects.contains(keyAt(t, after)) || subjects.contains(keyAt(t, nextWord(t, after))));
+                if (words >= 2 && subject && (ends || ownSubject)) t[p].text += ",";
+                break;
+            }
+            subject |= subjects.contains(keyAt(t, k));
+            ++words;
+        }
+    }
+}
 }  // namespace
 
 void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
@@ -462,6 +502,7 @@ void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
     clauseConjunctions(t, starts, lex);
     especially(t, lex);
     beforeAsideOnName(t, starts, lex);
+    pairedComparatives(t, starts);
 }
 
 }  // namespace quillo::cloud

@@ -74,6 +74,18 @@ TEST(EngineClauseEdges, WhatWhichOrWhoAddsAboutANameIsSetApart) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineClauseEdges, APairedComparisonIsSplitOnlyBetweenTwoHalves) {
+    EXPECT_EQ(proofread("This means the more you read the better you write."),
+              "This means the more you read, the better you write.");
+    for (const char* text : {
+             "The bigger the better.",                              // too short
+             "The older houses on the street are the better ones.", // one clause
+             "The older trees we planted shade the larger lawns.",  // no second subject
+             "The more time we spend, the better.",                 // the writer's comma
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineClauseEdges, AVerbsPatternIsMendedOnlyWhereNoOtherReadingFits) {
     EXPECT_EQ(proofread("I want go home."), "I want to go home.");
     EXPECT_EQ(proofread("We have been here since 3 days."), "We have been here for 3 days.");
