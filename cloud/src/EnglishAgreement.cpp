@@ -131,11 +131,81 @@ void singularDont(GrammarContext &c, size_t i, const std::string &w)
     else if (verb == "do" && c.t[v].text == verb && keyAt(c.t, nextWord(c.t, v)) == "not")
         put(c.t, v, "does", c.curlyText);
 }
+
+// The plain form a verb's "-s" form is made from ("runs" -> "run", "carries" -> "carry"), or empty.
+std::string plainOfThirdPerson(const GrammarContext &c, const std::string &v)
+{
+    std::vector<std::string> tries = {v.substr(0, v.size() - 1)};
+    if (v.ends_with("es")) tries.push_back(v.substr(0, v.size() - 2));
+    if (v.ends_with("ies")) tries.push_back(v.substr(0, v.size() - 3) + "y");
+    for (auto &plain : tries)
+        if (c.lex.isVerb(plain) && thirdPersonOf(c, plain) == v) return plain;
+    return {};
+}
+
+// "the students wants", "these systems runs on": a plain plural after its determiner, opening
+// its clause, takes the plain verb. The "-s" word may be the noun of a compound ("the sports
+// shows on TV are"): only where no other verb follows in the clause and English text favours
+// the plain verb by far.
+void pluralSubjectVerb(GrammarContext &c, size_t i, const std::string &w)
+{
+    if (!kPluralDeterminers.contains(w) || w == "his" || w == "her") return;
+    static const Words opens = {"and",    "but",      "because", "if",    "when", "while", "since",
+                                "though", "although", "so",      "where", "that", "then",  "whether"};
+    auto opensClause = [&](size_t k) {
+        return afterMark(c.t, k, ".!?,;:") || opens.contains(keyAt(c.t, prevWord(c.t, k)));
+    };
+    size_t p = prevWord(c.t, i);
+    // "most of these systems run": the count agrees with what it counts.
+    static const Words counts = {"most", "all", "some", "many", "both", "several", "few"};
+    bool counted = p != npos && keyAt(c.t, p) == "of" && counts.contains(keyAt(c.t, prevWord(c.t, p))) &&
+                   opensClause(prevWord(c.t, p));
+    if (!opensClause(i) && !counted) return;
+    size_t n = nextWord(c.t, i);
+    // Past one word that qualifies the noun ("the young students", "the heart patients").
+    std::string first = keyAt(c.t, n);
+    if (n == i + 2 && c.t[n].text == first && first.back() != 's' && !kDeterminers.contains(first) &&
+        (c.lex.isAdjective(first) || c.lex.isNoun(first)) && !c.lex.isVerb(first) && nextWord(c.t, n) == n + 2)
+        n = nextWord(c.t, n);
+    std::string noun = keyAt(c.t, n);
+    static const Words irregular = {"people", "children", "men", "women"};
+    static const Words time = {"days", "years", "weeks", "months", "times", "hours", "nights"};
+    bool plural = irregular.contains(noun) ||
+                  (noun.size() > 3 && noun.back() == 's' && c.lex.isPluralNoun(noun) && !c.lex.isNoun(noun));
+    if (n == npos || c.t[n].text != noun || !plural || time.contains(noun)) return;
+    size_t verb = nextWord(c.t, n);
+    std::string v = keyAt(c.t, verb);
+    if (verb != n + 2 || c.t[verb].text != v || v.size() < 4 || v.back() != 's' || kBe.contains(v) || v == "has" ||
+        v == "does")
+        return;
+    std::string plain = plainOfThirdPerson(c, v);
+    if (plain.empty()) return;
+    // Another verb further in the clause makes the "-s" word a noun ("the sports shows on TV are").
+    static const Words clauseEnds = {"and",  "but",     "or", "which", "that", "who",
+                                     "when", "because", "if", "so",    "while"};
+    for (size_t m = verb + 1; m < c.t.size(); ++m) {
+        if (c.t[m].kind == Kind::punct || c.t[m].kind == Kind::newline) break;
+        if (c.t[m].kind != Kind::word) continue;
+        std::string x = lower(c.t[m].text);
+        // "My son landscapes and earns": a second "-s" verb joined on tells a singular subject.
+        if (x == "and" && nextWord(c.t, m) != npos && !plainOfThirdPerson(c, keyAt(c.t, nextWord(c.t, m))).empty())
+            return;
+        if (clauseEnds.contains(x)) break;
+        if (kBe.contains(x) || kModals.contains(x) || kDoForms.contains(x) || x == "has" || x == "have" || x == "had")
+            return;
+    }
+    size_t after = nextWord(c.t, verb);
+    std::vector<std::string> following;
+    if (after == verb + 2) following.push_back(keyAt(c.t, after));
+    if (!modelFavours({w, noun}, plain, v, following, kVerbReadingLead)) return;
+    put(c.t, verb, plain, c.curlyText);
+}
 }  // namespace
 
 void agreement(GrammarContext &c, size_t i, const std::string &w)
 {
     singularDont(c, i, w);
+    pluralSubjectVerb(c, i, w);
     if (w == "who" || w == "that" || w == "which") relativeAgreement(c, i, w);
     bareBe(c, i, w);
     size_t n = nextWord(c.t, i);

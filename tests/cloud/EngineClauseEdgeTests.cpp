@@ -86,6 +86,19 @@ TEST(EngineClauseEdges, APairedComparisonIsSplitOnlyBetweenTwoHalves) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineClauseEdges, APluralSubjectTakesThePlainVerbOnlyWhereTheWordIsAVerb) {
+    EXPECT_EQ(proofread("When the young students wants help, they ask."),
+              "When the young students want help, they ask.");
+    for (const char* text : {
+             "The sports shows on TV are popular.",                     // a compound noun before the verb
+             "My sons landscapes for corporations and earns a living.", // a second verb says one person
+             "Between the two houses runs a narrow path.",              // the subject comes after the verb
+             "The Beatles plays tonight.",                              // a name
+             "The students want to learn.",                             //
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineClauseEdges, AVerbsPatternIsMendedOnlyWhereNoOtherReadingFits) {
     EXPECT_EQ(proofread("I want go home."), "I want to go home.");
     EXPECT_EQ(proofread("We have been here since 3 days."), "We have been here for 3 days.");
