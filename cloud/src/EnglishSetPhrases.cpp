@@ -77,6 +77,8 @@ void joinWords(std::vector<Token> &t)
         {{"your", "self"}, "yourself"},
         {{"her", "self"}, "herself"},
         {{"it", "self"}, "itself"},
+        {{"his", "self"}, "himself"},
+        {{"their", "selves"}, "themselves"},
         {{"some", "one"}, "someone"},
         {{"some", "thing"}, "something"},
         {{"some", "body"}, "somebody"},
@@ -89,9 +91,9 @@ void joinWords(std::vector<Token> &t)
         {{"green", "house"}, "greenhouse"}};
     // "some one of them", "any body of water": before "of" the words stand apart.
     static const Words pronounParts = {"one", "thing", "body"};
-    // "my self", "your self", "her self" may open a noun phrase ("your self esteem"); they are
-    // joined only before the end of a clause or a word that cannot go on one.
-    static const Words possessive = {"my", "your", "her"};
+    // "my self", "his self", "their selves" may open a noun phrase ("your self esteem"); they
+    // are joined only before the end of a clause or a word that cannot go on one.
+    static const Words possessive = {"my", "your", "her", "his", "their"};
     static const Words after = {"and", "to",   "in",   "on",    "at",    "for",     "with", "from",  "that",
                                 "as",  "but",  "or",   "if",    "when",  "because", "too",  "again", "alone",
                                 "up",  "down", "out",  "into",  "about", "more",    "very", "so",    "a",

@@ -25,6 +25,8 @@ TEST(EngineSetPhrases, WordsJoinOnlyWhereTheyNeverStandApart) {
              "Any body of water will do.", //
              "Your self esteem matters.",  // a possessive before a noun phrase
              "Her self image improved.",
+             "He found his true self in music.",
+             "His self portrait hangs here.",
              "Let it self-destruct.", // a compound
              "There, fore is the golf call.",
              "There Fore is a brand.",
