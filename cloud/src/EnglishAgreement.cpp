@@ -200,12 +200,34 @@ void pluralSubjectVerb(GrammarContext &c, size_t i, const std::string &w)
     if (!modelFavours({w, noun}, plain, v, following, kVerbReadingLead)) return;
     put(c.t, verb, plain, c.curlyText);
 }
+
+// "This are my books" -> "These are my books", "This are a pen" -> "This is a pen": opening a
+// sentence, "this" and "that" go with what they point at.
+void pointingSubject(GrammarContext &c, size_t i, const std::string &w)
+{
+    if ((w != "this" && w != "that") || !afterMark(c.t, i, ".!?")) return;
+    size_t n = nextWord(c.t, i);
+    std::string be = keyAt(c.t, n);
+    if (n != i + 2 || (be != "are" && be != "were") || c.t[n].text != be) return;
+    size_t d = nextWord(c.t, n);
+    std::string det = keyAt(c.t, d);
+    static const Words owners = {"my", "your", "our", "their", "his", "her", "the", "all", "some"};
+    if (det == "a" || det == "an") {
+        put(c.t, n, be == "are" ? "is" : "was", c.curlyText);
+    } else if (owners.contains(det)) {
+        size_t noun = nextWord(c.t, d);
+        std::string plural = keyAt(c.t, noun);
+        if (noun == npos || c.t[noun].text != plural || !c.lex.isPluralNoun(plural) || c.lex.isNoun(plural)) return;
+        put(c.t, i, w == "this" ? "these" : "those", c.curlyText);
+    }
+}
 }  // namespace
 
 void agreement(GrammarContext &c, size_t i, const std::string &w)
 {
     singularDont(c, i, w);
     pluralSubjectVerb(c, i, w);
+    pointingSubject(c, i, w);
     if (w == "who" || w == "that" || w == "which") relativeAgreement(c, i, w);
     bareBe(c, i, w);
     size_t n = nextWord(c.t, i);
