@@ -31,6 +31,7 @@ const std::map<std::string, std::map<std::string, std::string>> kAgreeing = {
 const Words kArrives = {"arrive", "arrives", "arrived", "arriving"};
 const std::map<std::string, std::string> kTells = {{"said", "told"}, {"say", "tell"}, {"says", "tells"}};
 const Words kConsiders = {"consider", "considers", "considered"};
+const Words kExplains = {"explain", "explains", "explained", "explaining", "describe", "describes", "described"};
 
 // The words the rules below start from: every other word leaves at once.
 const Words kTriggers = [] {
@@ -38,7 +39,7 @@ const Words kTriggers = [] {
     for (const auto &[word, be] : kAges) all.insert(word);
     for (const auto &[word, forms] : kAgreeing) all.insert(word);
     for (const auto &[word, told] : kTells) all.insert(word);
-    for (const Words *words : {&kTakesIng, &kGoesHome, &kMarries, &kWants, &kArrives, &kConsiders})
+    for (const Words *words : {&kTakesIng, &kGoesHome, &kMarries, &kWants, &kArrives, &kConsiders, &kExplains})
         all.insert(words->begin(), words->end());
     return all;
 }();
@@ -244,6 +245,13 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
             c.t[as + 1].text.clear();
             return;
         }
+    }
+    // "She explained me the rules": what is explained comes first; the listener takes "to".
+    static const Words explained = {"the", "a",  "an",  "this", "that",  "how",  "what",
+                                    "why", "my", "our", "your", "their", "where"};
+    if (kExplains.contains(w) && kObjectPronouns.contains(next) && explained.contains(then)) {
+        put(c.t, n, "to " + next, c.curlyText);
+        return;
     }
     // "He said me that": saying takes what is said; the person told is told.
     static const Words told = {"that", "about", "what", "how", "why", "where", "when", "the", "a"};

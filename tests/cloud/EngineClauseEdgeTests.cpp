@@ -118,6 +118,7 @@ TEST(EngineClauseEdges, AVerbsPatternIsMendedOnlyWhereNoOtherReadingFits) {
              "Much thanks for your help.",                  //
              "He can saw the wood.",                        // a verb of its own after a modal
              "We don't lay the table on Sundays.",          //
+             "He explained her problem to us.",             // "her" as the owner
              "He is married with two kids.",                // with a family
              "We will go to overseas markets.",             // "overseas" qualifies a noun
              "The plan, considered as a whole, works.",     // "as a whole"
