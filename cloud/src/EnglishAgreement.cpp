@@ -324,6 +324,7 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
     bool start = afterMark(c.t, i, ".!?,;");
     if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
     size_t n = nextWord(c.t, i);
+    bool nounVerb = false;
     if (counted) {
         // Not a time or a manner ("This time try again", "Each day bring one"): those open an
         // imperative as often.
@@ -341,7 +342,11 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
         std::string v = keyAt(c.t, n);
         static const Words objects = {"the", "a",   "an",   "my",    "his",   "her", "their", "our", "your",
                                       "its", "our", "this", "these", "those", "him", "them",  "us",  "me"};
-        if (n == npos || (c.lex.isNoun(v) && !objects.contains(keyAt(c.t, nextWord(c.t, n))))) return;
+        // After a noun naming a person ("my brother play football") a compound is rare; English
+        // text must favour the verb by far.
+        if (n == npos) return;
+        nounVerb = c.lex.isNoun(v) && !objects.contains(keyAt(c.t, nextWord(c.t, n)));
+        if (nounVerb && !c.lex.isPersonNoun(noun)) return;
     }
     // Past a frequency adverb ("he usually bring").
     if (n != npos && frequencyAdverb(keyAt(c.t, n))) n = nextWord(c.t, n);
@@ -376,8 +381,8 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
     // A noun naming one person ("teacher", not "staff" or "police") is a singular subject, and
     // English text need only not disfavour the "-s" form.
     std::string subject = keyAt(c.t, prevWord(c.t, n));
-    double lead = guessed && c.lex.isPersonNoun(subject) ? 0.0 : kVerbReadingLead;
-    if (guessed && !modelFavours({w, subject}, form, v, {keyAt(c.t, nextWord(c.t, n))}, lead)) return;
+    double lead = guessed && c.lex.isPersonNoun(subject) && !nounVerb ? 0.0 : kVerbReadingLead;
+    if ((guessed || nounVerb) && !modelFavours({w, subject}, form, v, {keyAt(c.t, nextWord(c.t, n))}, lead)) return;
     put(c.t, n, form, c.curlyText);
 }
 
