@@ -157,6 +157,25 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         c.t[i + 1].text.clear();
         return;
     }
+    // "a lots of work" -> "a lot of work"; "it is a one of the best" -> "one of the best".
+    static const Words owners = {"the", "my", "your", "his", "her", "our", "their", "these", "those"};
+    if (w == "a" && c.t[i].text == "a" && c.t[n].text == next && keyAt(c.t, nextWord(c.t, n)) == "of") {
+        if (next == "lots") {
+            put(c.t, n, "lot", c.curlyText);
+            return;
+        }
+        if (next == "one" && owners.contains(keyAt(c.t, nextWord(c.t, nextWord(c.t, n))))) {
+            c.t[i].text.clear();
+            c.t[i + 1].text.clear();
+            return;
+        }
+    }
+    // "everyone of us": the pronoun takes no "of"; the number does.
+    static const Words counted = {"us", "them", "you", "the", "these", "those", "my", "our", "your", "their"};
+    if (w == "everyone" && next == "of" && c.t[n].text == "of" && counted.contains(keyAt(c.t, nextWord(c.t, n)))) {
+        put(c.t, i, "every one", c.curlyText);
+        return;
+    }
     // "my points of views": a point of view has one view.
     if ((w == "point" || w == "points") && next == "of" && keyAt(c.t, nextWord(c.t, n)) == "views") {
         size_t views = nextWord(c.t, n);
@@ -237,13 +256,26 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         put(c.t, i, "all", c.curlyText);
         return;
     }
-    // "share a information": such a noun takes no article either.
-    static const Words neverCounted = {"information", "advice",  "equipment", "furniture",
-                                       "homework",    "luggage", "baggage",   "software"};
-    if ((w == "a" || w == "an") && c.t[i].text.size() <= 2 && neverCounted.contains(next) && c.t[n].text == next &&
-        !c.lex.isNoun(keyAt(c.t, nextWord(c.t, n))) && !c.lex.isPluralNoun(keyAt(c.t, nextWord(c.t, n)))) {
+    // "share a information", "a good news": such a noun takes no article either, past its
+    // adjective too. Not before a noun it qualifies ("a news report").
+    static const Words neverCounted = {"information", "advice",  "equipment", "furniture", "homework",
+                                       "luggage",     "baggage", "software",  "news"};
+    size_t noun = n;
+    if (n != npos && c.t[n].text == next && c.lex.isAdjective(next) && !kDeterminers.contains(next) &&
+        !neverCounted.contains(next) && next != "piece" && next != "bit" && next != "great")
+        noun = nextWord(c.t, n);
+    std::string uncountedNoun = keyAt(c.t, noun);
+    if ((w == "a" || w == "an") && c.t[i].text.size() <= 2 && noun != npos && neverCounted.contains(uncountedNoun) &&
+        c.t[noun].text == uncountedNoun && !c.lex.isNoun(keyAt(c.t, nextWord(c.t, noun))) &&
+        !c.lex.isPluralNoun(keyAt(c.t, nextWord(c.t, noun))) && keyAt(c.t, nextWord(c.t, noun)) != "of") {
         c.t[i].text.clear();
         c.t[i + 1].text.clear();
+    }
+    // "The news are bad": news is one thing.
+    static const Words newsKinds = {"the", "this", "that", "good", "bad", "great", "sad", "latest", "no", "some"};
+    if (w == "news" && c.t[i].text == w && newsKinds.contains(keyAt(c.t, prevWord(c.t, i))) &&
+        (next == "are" || next == "were") && c.t[n].text == next) {
+        put(c.t, n, next == "are" ? "is" : "was", c.curlyText);
     }
 }
 
@@ -318,10 +350,33 @@ void theSame(GrammarContext &c, size_t i, const std::string &w)
     c.t[i].text = "the same";
 }
 
+// "Where you are going?" -> "Where are you going?": a question opening with its question word
+// puts "be" before its subject pronoun. Only where the sentence ends in a question mark and
+// nothing else sits between ("Where you are is fine" is no question).
+void questionOrder(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const Words asks = {"where", "why", "what", "when", "how", "who"};
+    static const Words be = {"am", "is", "are", "was", "were"};
+    if (!asks.contains(w) || !afterMark(c.t, i, ".!?") || (c.t[i].text != w && c.t[i].text != capitalized(w))) return;
+    size_t s = nextWord(c.t, i), v = nextWord(c.t, s);
+    if (s != i + 2 || v != s + 2 || !kSubjectPronouns.contains(keyAt(c.t, s)) || !be.contains(c.t[v].text)) return;
+    // The question mark ends this sentence, with no other clause mark before it.
+    for (size_t k = v + 1; k < c.t.size(); ++k) {
+        if (c.t[k].kind == Kind::newline) return;
+        if (c.t[k].kind != Kind::punct) continue;
+        if (c.t[k].text != "?") return;
+        std::string subject = c.t[s].text == "I" ? "I" : keyAt(c.t, s);
+        c.t[s].text = c.t[v].text;
+        c.t[v].text = subject;
+        return;
+    }
+}
+
 // "The government also should try" -> "should also try": "also" follows the modal. Not
 // before a negation ("also can't", "also will not"), nor opening a question ("Also, should").
 void wordOrder(GrammarContext &c, size_t i, const std::string &w)
 {
+    questionOrder(c, i, w);
     if (w != "also" || c.t[i].text != w) return;
     size_t p = prevWord(c.t, i), modal = nextWord(c.t, i);
     size_t verb = nextWord(c.t, modal);

@@ -31,6 +31,7 @@ const std::map<std::string, std::map<std::string, std::string>> kAgreeing = {
 const Words kArrives = {"arrive", "arrives", "arrived", "arriving"};
 const std::map<std::string, std::string> kTells = {{"said", "told"}, {"say", "tell"}, {"says", "tells"}};
 const Words kConsiders = {"consider", "considers", "considered"};
+const Words kWaits = {"wait", "waits", "waited", "waiting"};
 const Words kExplains = {"explain", "explains", "explained", "explaining", "describe", "describes", "described"};
 
 // The words the rules below start from: every other word leaves at once.
@@ -39,7 +40,7 @@ const Words kTriggers = [] {
     for (const auto &[word, be] : kAges) all.insert(word);
     for (const auto &[word, forms] : kAgreeing) all.insert(word);
     for (const auto &[word, told] : kTells) all.insert(word);
-    for (const Words *words : {&kTakesIng, &kGoesHome, &kMarries, &kWants, &kArrives, &kConsiders, &kExplains})
+    for (const Words *words : {&kTakesIng, &kGoesHome, &kMarries, &kWants, &kArrives, &kConsiders, &kExplains, &kWaits})
         all.insert(words->begin(), words->end());
     return all;
 }();
@@ -188,9 +189,19 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
             return;
         }
     }
-    // "She married with him": one marries a person.
+    // "I am waiting you": one waits for a person. Not "her", which may own what is waited
+    // ("wait her turn"), nor "wait them out".
+    static const Words waited = {"me", "him", "us", "them", "you"};
+    // "you" may open the next clause ("if you wait you win"): only before its end or a place or time.
+    static const Words whereOrWhen = {"here", "there", "outside", "since", "until", "till", "at", "in", "for"};
+    bool object = next != "you" || after == npos || after != n + 2 || whereOrWhen.contains(then);
+    if (kWaits.contains(w) && waited.contains(next) && object && then != "out" && c.t[n].text == next) {
+        put(c.t, n, "for " + next, c.curlyText);
+        return;
+    }
+    // "She married with him", "married to him": one marries a person.
     static const Words spouses = {"him", "her", "me", "you", "them"};
-    if (kMarries.contains(w) && next == "with" && spouses.contains(then) && c.t[after].text == then &&
+    if (kMarries.contains(w) && (next == "with" || next == "to") && spouses.contains(then) && c.t[after].text == then &&
         !kBe.contains(prev) && prev != "get" && prev != "got") {
         c.t[n].text.clear();
         c.t[n + 1].text.clear();

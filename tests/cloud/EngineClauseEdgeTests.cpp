@@ -99,6 +99,30 @@ TEST(EngineClauseEdges, APluralSubjectTakesThePlainVerbOnlyWhereTheWordIsAVerb) 
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineClauseEdges, OnlyARealQuestionPutsBeBeforeItsSubject) {
+    for (const char* text : {
+             "Where you are is fine.",              // a clause as the subject
+             "Who you are matters.",                //
+             "How you are doing it, I don't know?", // another clause before the mark
+             "I know where you are?",               // not opening the sentence
+             "When he was young, what did he do?",  //
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
+TEST(EngineClauseEdges, SetPhrasesLoseTheirArticleOnlyWhereNothingGoesOn) {
+    for (const char* text : {
+             "It's a one of a kind piece.",  // "one of a kind"
+             "A news report came out.",      // "news" qualifies a noun
+             "It was a good news story.",    //
+             "She is a great deal of help.", //
+             "He will wait her turn.",       // "her" owns the turn
+             "We waited them out.",          // "wait out"
+             "If you wait you win.",         // "you" opens a clause
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineClauseEdges, AVerbsPatternIsMendedOnlyWhereNoOtherReadingFits) {
     EXPECT_EQ(proofread("I want go home."), "I want to go home.");
     EXPECT_EQ(proofread("We have been here since 3 days."), "We have been here for 3 days.");
