@@ -212,6 +212,24 @@ void quantity(GrammarContext &c, size_t i, const std::string &w)
         return c.lex.isVerb(next) &&
                (objects.contains(keyAt(c.t, after)) || (toVerbs.contains(next) && keyAt(c.t, after) == "to"));
     };
+    // "two brother", "three cat": a number above one counts a plural, where English text favours
+    // it. Not before a noun it qualifies ("a two car garage", "three year old boy").
+    static const Words numbers = {"two",   "three", "four",    "five",     "six",     "seven",  "eight",
+                                  "nine",  "ten",   "eleven",  "twelve",   "fifteen", "twenty", "thirty",
+                                  "forty", "fifty", "hundred", "thousand", "million", "several"};
+    if (numbers.contains(w) && w != "several" && w != "hundred" && w != "thousand" && w != "million" &&
+        plainWordAt(c.t, n) && countNoun(c, next) && next != "hundred" && next != "thousand" && next != "million" &&
+        next != "dozen" && next != "percent" && next != "o'clock") {
+        std::string afterWord = keyAt(c.t, after);
+        bool qualifies = after != npos && (c.lex.isNoun(afterWord) || c.lex.isPluralNoun(afterWord) ||
+                                           c.lex.isAdjective(afterWord) || afterWord == "of");
+        std::string plural = pluralOf(c, next);
+        std::vector<std::string> context;
+        if (after != npos) context.push_back(afterWord);
+        if (!qualifies && !plural.empty() && modelFavours({w}, plural, next, context, 0))
+            put(c.t, n, plural, c.curlyText);
+        return;
+    }
     // One adjective between ("many new employee"), when English text favours the plural there:
     // some nouns count without an ending ("several young deer").
     bool adjectiveBetween = quantifier(w) && after != npos && c.lex.isAdjective(next) && !c.lex.isPluralNoun(next) &&

@@ -110,8 +110,11 @@ TEST(EngineClauseEdges, OnlyARealQuestionPutsBeBeforeItsSubject) {
         EXPECT_EQ(proofread(text), text);
 }
 
-TEST(EngineClauseEdges, SetPhrasesLoseTheirArticleOnlyWhereNothingGoesOn) {
+TEST(EngineClauseEdges, ShortPhraseRulesLeaveEveryOtherReadingAlone) {
     for (const char* text : {
+             "A two car garage is big.",     // a number qualifying a noun
+             "A three year old boy ran.",    //
+             "Chapter two describes it.",    //
              "It's a one of a kind piece.",  // "one of a kind"
              "A news report came out.",      // "news" qualifies a noun
              "It was a good news story.",    //
