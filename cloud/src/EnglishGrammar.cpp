@@ -145,6 +145,12 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
     if (w == "you're" && next == "own") put(c.t, i, "your", c.curlyText);
     static const Words whosFollowers = {"going", "coming", "been", "calling", "doing", "there"};
     if (w == "whose" && whosFollowers.contains(next)) put(c.t, i, "who's", c.curlyText);
+    // "Who's turn is it?": "who is turn is it" has a verb too many, so it is "whose turn".
+    static const Words pointed = {"it", "this", "that", "these", "those"};
+    if ((w == "who's" || w == "whos") && n != npos && c.t[n].text == next && !next.ends_with("ing") &&
+        c.lex.isNoun(next) && !c.lex.isAdjective(next) && !whosFollowers.contains(next) &&
+        (after == "is" || after == "was") && pointed.contains(keyAt(c.t, nextWord(c.t, nextWord(c.t, n)))))
+        put(c.t, i, "whose", c.curlyText);
     // Comparatives take "than" ("bigger then Tom", "more expensive then mine", "rather walk then
     // drive"), when what follows is what they are compared with, not a next step.
     if (w == "then" && p != npos) {
