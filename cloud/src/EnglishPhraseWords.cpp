@@ -170,6 +170,42 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
             return;
         }
     }
+    size_t p = prevWord(c.t, i);
+    std::string prev = keyAt(c.t, p);
+    // "for all intensive purposes": the phrase is "all intents and purposes".
+    if (w == "intensive" && prev == "all" && next == "purposes" && c.t[i].text == w && c.t[n].text == next) {
+        put(c.t, i, "intents and", c.curlyText);
+        return;
+    }
+    // "they helped each others": the pronoun is "each other", its possessive "each other's".
+    static const Words goesOn = {"to",    "for", "with", "in", "on",   "at",  "from",
+                                 "about", "and", "but",  "as", "very", "well"};
+    if (w == "others" && prev == "each" && c.t[i].text == w && (n == npos || n != i + 2 || goesOn.contains(next))) {
+        put(c.t, i, "other", c.curlyText);
+        return;
+    }
+    // "I am use to it": being accustomed is "used to".
+    if (w == "use" && kBe.contains(prev) && next == "to" && c.t[i].text == w && c.t[n].text == next) {
+        put(c.t, i, "used", c.curlyText);
+        return;
+    }
+    // "The number of people are growing": "the number" is one figure ("a number of" is many).
+    if (w == "number" && prev == "the" && next == "of" && c.t[i].text == w) {
+        size_t noun = nextWord(c.t, n);
+        if (noun != npos && c.lex.isAdjective(keyAt(c.t, noun)) && !c.lex.isPluralNoun(keyAt(c.t, noun)))
+            noun = nextWord(c.t, noun);
+        std::string counted = keyAt(c.t, noun);
+        size_t verb = nextWord(c.t, noun);
+        std::string v = keyAt(c.t, verb);
+        static const std::map<std::string, std::string> singular = {
+            {"are", "is"}, {"were", "was"}, {"have", "has"}, {"aren't", "isn't"}, {"haven't", "hasn't"}};
+        auto one = singular.find(v);
+        if (verb != npos && one != singular.end() && c.t[verb].text == v &&
+            (counted == "people" || (c.lex.isPluralNoun(counted) && !c.lex.isNoun(counted)))) {
+            put(c.t, verb, one->second, c.curlyText);
+            return;
+        }
+    }
     // "everyone of us": the pronoun takes no "of"; the number does.
     static const Words counted = {"us", "them", "you", "the", "these", "those", "my", "our", "your", "their"};
     if (w == "everyone" && next == "of" && c.t[n].text == "of" && counted.contains(keyAt(c.t, nextWord(c.t, n)))) {

@@ -112,16 +112,18 @@ TEST(EngineClauseEdges, OnlyARealQuestionPutsBeBeforeItsSubject) {
 
 TEST(EngineClauseEdges, ShortPhraseRulesLeaveEveryOtherReadingAlone) {
     for (const char* text : {
-             "A two car garage is big.",     // a number qualifying a noun
-             "A three year old boy ran.",    //
-             "Chapter two describes it.",    //
-             "It's a one of a kind piece.",  // "one of a kind"
-             "A news report came out.",      // "news" qualifies a noun
-             "It was a good news story.",    //
-             "She is a great deal of help.", //
-             "He will wait her turn.",       // "her" owns the turn
-             "We waited them out.",          // "wait out"
-             "If you wait you win.",         // "you" opens a clause
+             "A two car garage is big.",         // a number qualifying a noun
+             "A three year old boy ran.",        //
+             "Chapter two describes it.",        //
+             "A number of people are here.",     // many people
+             "They visited each others houses.", // the possessive is the writer's to mend
+             "It's a one of a kind piece.",      // "one of a kind"
+             "A news report came out.",          // "news" qualifies a noun
+             "It was a good news story.",        //
+             "She is a great deal of help.",     //
+             "He will wait her turn.",           // "her" owns the turn
+             "We waited them out.",              // "wait out"
+             "If you wait you win.",             // "you" opens a clause
          })
         EXPECT_EQ(proofread(text), text);
 }
