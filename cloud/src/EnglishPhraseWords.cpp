@@ -178,9 +178,11 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         return;
     }
     // "they helped each others": the pronoun is "each other", its possessive "each other's".
-    static const Words goesOn = {"to",    "for", "with", "in", "on",   "at",  "from",
-                                 "about", "and", "but",  "as", "very", "well"};
-    if (w == "others" && prev == "each" && c.t[i].text == w && (n == npos || n != i + 2 || goesOn.contains(next))) {
+    static const Words goesOn = {"to", "for",  "with", "in", "on",  "at", "from", "about", "and", "but",
+                                 "as", "very", "well", "a",  "the", "so", "too",  "again", "now", "more"};
+    bool possessive = i + 1 < c.t.size() && (c.t[i + 1].text == "'" || c.t[i + 1].text == "\xE2\x80\x99");
+    if (w == "others" && prev == "each" && c.t[i].text == w && !possessive &&
+        (n == npos || n != i + 2 || goesOn.contains(next))) {
         put(c.t, i, "other", c.curlyText);
         return;
     }
