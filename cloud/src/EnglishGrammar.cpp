@@ -474,6 +474,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         collocation(c, i, w);
         wordOrder(c, i, w);
         verbPattern(c, i, w);
+        pastTime(c, i, w);
         properAdjective(c, i, w);
     }
     applyEnglishNumber(t, lex);

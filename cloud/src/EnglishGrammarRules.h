@@ -91,6 +91,9 @@ void collocation(GrammarContext &c, size_t i, const std::string &w);
 void theSame(GrammarContext &c, size_t i, const std::string &w);
 void wordOrder(GrammarContext &c, size_t i, const std::string &w);
 
+// A verb in the present where the clause says it happened in the past (EnglishPastTime.cpp).
+void pastTime(GrammarContext &c, size_t i, const std::string &w);
+
 // What a verb takes after it: "want go", "am agree", "arrived to the" (EnglishVerbPatterns.cpp).
 void verbPattern(GrammarContext &c, size_t i, const std::string &w);
 // The "-ing" form of a verb the dictionary knows ("make" -> "making", "swim" -> "swimming"), or empty.

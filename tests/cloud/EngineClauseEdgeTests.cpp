@@ -128,6 +128,20 @@ TEST(EngineClauseEdges, ShortPhraseRulesLeaveEveryOtherReadingAlone) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineClauseEdges, APastTimeTakesThePastOnlyInItsOwnClause) {
+    for (const char* text : {
+             "I think yesterday was fine.",      // the phrase is a subject
+             "I know what you did last summer.", // another clause's time
+             "They play every day last year.",   // a habit
+             "You see him yesterday?",           // a question
+             "I last saw him yesterday.",        // already past
+             "I have a meeting yesterday.",      // an auxiliary as often
+             "Yesterday I put it there.",        // a past spelt as its verb
+             "We will visit him last week.",     //
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineClauseEdges, AVerbsPatternIsMendedOnlyWhereNoOtherReadingFits) {
     EXPECT_EQ(proofread("I want go home."), "I want to go home.");
     EXPECT_EQ(proofread("We have been here since 3 days."), "We have been here for 3 days.");
