@@ -475,6 +475,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         wordOrder(c, i, w);
         verbPattern(c, i, w);
         pastTime(c, i, w);
+        confusables(c, i, w);
         properAdjective(c, i, w);
     }
     applyEnglishNumber(t, lex);

@@ -142,6 +142,24 @@ TEST(EngineClauseEdges, APastTimeTakesThePastOnlyInItsOwnClause) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineClauseEdges, AWordTakenForItsLookAlikeStaysWhereItReadsAsWritten) {
+    for (const char* text : {
+             "It is quiet here.",                 // a second description
+             "The room was quiet and dark.",      //
+             "As is his wont.",                   // the noun
+             "The latter is better.",             //
+             "In latter years, he wrote less.",   //
+             "We passed the ball.",               // no motion before it
+             "I know weather patterns well.",     // the weather itself
+             "He lets go of the rope.",           // the verb
+             "That's mean.",                      // an adjective too
+             "This gift is for you guys.",        //
+             "Listen to advice the doctor gave.", // the noun
+             "I'd prefer more than that.",        //
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineClauseEdges, AVerbsPatternIsMendedOnlyWhereNoOtherReadingFits) {
     EXPECT_EQ(proofread("I want go home."), "I want to go home.");
     EXPECT_EQ(proofread("We have been here since 3 days."), "We have been here for 3 days.");

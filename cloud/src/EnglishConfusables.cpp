@@ -1,0 +1,155 @@
+// Words taken for others that sound or look alike, mended only where the words around leave one
+// reading: "please advice me" -> "advise", "he past the exam" -> "passed", "walked passed the
+// shop" -> "past", "know weather to go" -> "whether", "quiet a lot" -> "quite", "Lets go" ->
+// "Let's go", "see you latter" -> "later", "I wont go" -> "won't", "prefer tea than coffee" ->
+// "to", "It's depend on" -> "It depends on", "I'm agree" -> "I agree".
+#include "EnglishGrammarRules.h"
+
+#include <map>
+
+namespace quillo::cloud::english {
+
+namespace {
+
+const Words kTriggers = {"advice", "past", "passed", "weather", "quiet", "lets",   "latter", "wont",
+                         "than",   "i'm",  "it's",   "he's",    "she's", "that's", "you"};
+const Words kOwners = {"the", "a", "an", "my", "his", "her", "our", "their", "your", "all", "this", "that", "every"};
+const Words kPersons = {"me", "him", "her", "us", "them", "you", "everyone", "people"};
+
+// A verb in its plain form that is nothing else: no noun, no adjective, no inflected form.
+bool onlyPlainVerb(const GrammarContext &c, const std::string &v)
+{
+    return v.size() > 2 && c.lex.isVerb(v) && !c.lex.isNoun(v) && !c.lex.isAdjective(v) && !kModals.contains(v) &&
+           !kBe.contains(v) && !c.lex.baseOfInflectedVerb(v, true) && !c.lex.verbBase(v) && !v.ends_with("ing");
+}
+
+bool plainVerb(const GrammarContext &c, const std::string &v)
+{
+    return v.size() > 1 && c.lex.isVerb(v) && !kModals.contains(v) && !kBe.contains(v) && !kDoForms.contains(v) &&
+           !c.lex.baseOfInflectedVerb(v, true) && !c.lex.verbBase(v) && !v.ends_with("ing") && !v.ends_with('s');
+}
+
+}  // namespace
+
+void confusables(GrammarContext &c, size_t i, const std::string &w)
+{
+    if (!kTriggers.contains(w)) return;
+    const std::string &text = c.t[i].text;
+    if (allUpper(text) && text.size() > 1 && w != "i'm") return;
+    size_t n = nextWord(c.t, i), p = prevWord(c.t, i);
+    std::string next = keyAt(c.t, n), prev = keyAt(c.t, p);
+    size_t after = nextWord(c.t, n);
+    std::string then = keyAt(c.t, after);
+    bool nextPlain = n != npos && c.t[n].text == next;
+    bool closes = n == npos && (i + 1 >= c.t.size() || c.t[i + 1].kind != Kind::word);
+
+    // "Please advice me", "I advice you to": the verb is "advise".
+    static const Words advised = {"me",      "him", "her",  "us",       "them",  "you",
+                                  "against", "on",  "that", "everyone", "people"};
+    static const Words advisers = {"please", "i",     "we",   "they",   "you",  "can",
+                                   "could",  "would", "will", "should", "must", "might"};
+    if (w == "advice" && nextPlain &&
+        ((advisers.contains(prev) && advised.contains(next)) || (prev == "to" && kPersons.contains(next)))) {
+        put(c.t, i, "advise", c.curlyText);
+        return;
+    }
+    // "He past the exam": after its subject, the verb "passed".
+    if (w == "past" && kSubjectPronouns.contains(prev) && prev != "it" && nextPlain && kOwners.contains(next) &&
+        afterMark(c.t, p, ".!?,;")) {
+        put(c.t, i, "passed", c.curlyText);
+        return;
+    }
+    // "We walked passed the shop": going by is "past".
+    static const Words motion = {"went",  "walked",  "drove",  "ran",     "go",     "goes",    "going",  "walk",
+                                 "walks", "walking", "drive",  "driving", "run",    "running", "rushed", "hurried",
+                                 "flew",  "came",    "coming", "rode",    "riding", "sped",    "cycled", "swam"};
+    if (w == "passed" && motion.contains(prev) && nextPlain && kOwners.contains(next)) {
+        put(c.t, i, "past", c.curlyText);
+        return;
+    }
+    // "I don't know weather to go": "whether" opens the question, before "to", "or not" or a subject.
+    static const Words wondering = {"know", "knew",   "decide",    "decided", "wonder", "wondering", "wondered",
+                                    "sure", "unsure", "ask",       "asked",   "asking", "check",     "see",
+                                    "tell", "doubt",  "determine", "matter",  "choose", "question"};
+    static const Words clauseSubjects = {"i", "you", "he", "she", "it", "we", "they", "there", "to"};
+    if (w == "weather" && wondering.contains(prev) && nextPlain &&
+        (clauseSubjects.contains(next) || (next == "or" && (then == "not" || then == "no")))) {
+        put(c.t, i, "whether", c.curlyText);
+        return;
+    }
+    // "quiet a lot", "She is quiet tall": the degree is "quite".
+    static const Words amounts = {"lot", "bit", "few", "while", "long", "number"};
+    bool quantity = next == "a" && amounts.contains(then);
+    bool degree =
+        kBe.contains(prev) && c.lex.isAdjective(next) && nextPlain &&
+        (after == npos ? n + 1 >= c.t.size() || c.t[n + 1].kind == Kind::punct : then == "to" || then == "for");
+    // An adjective after "quiet" may be a second description ("quiet here"): English text must
+    // favour the degree.
+    degree = degree && modelFavours({prev}, "quite", "quiet", {next}, kVerbReadingLead);
+    if (w == "quiet" && (quantity || degree)) {
+        put(c.t, i, "quite", c.curlyText);
+        return;
+    }
+    // "Lets go": opening a sentence, the suggestion "Let's".
+    if (w == "lets" && text == "Lets" && afterMark(c.t, i, ".!?") && nextPlain && next != "us" && plainVerb(c, next)) {
+        put(c.t, i, "let's", c.curlyText);
+        return;
+    }
+    // "See you latter": without "the", the time word "later".
+    static const Words pointers = {"the", "this", "these", "those"};
+    static const Words timeAfter = {"on", "today", "tonight", "in", "than", "that", "this", "when"};
+    if (w == "latter" && !pointers.contains(prev) && (closes || timeAfter.contains(next))) {
+        put(c.t, i, "later", c.curlyText);
+        return;
+    }
+    // "I wont go", "Wont you come?": the negation "won't" before a verb ("as is his wont" stays).
+    static const Words asked = {"you", "he", "she", "it", "we", "they"};
+    if (w == "wont" && nextPlain && (plainVerb(c, next) || (afterMark(c.t, i, ".!?") && asked.contains(next))) &&
+        next != "be" && (p == npos || kSubjectPronouns.contains(prev) || afterMark(c.t, i, ".!?"))) {
+        put(c.t, i, "won't", c.curlyText);
+        return;
+    }
+    if (w == "wont" && next == "be" && kSubjectPronouns.contains(prev)) {
+        put(c.t, i, "won't", c.curlyText);
+        return;
+    }
+    // "I prefer tea than coffee": what is preferred is set against the other with "to".
+    static const Words prefers = {"prefer", "prefers", "preferred"};
+    if (w == "than" && p != npos) {
+        size_t q = prevWord(c.t, p);
+        bool preferred = prefers.contains(keyAt(c.t, q)) ||
+                         (kOwners.contains(keyAt(c.t, q)) && prefers.contains(keyAt(c.t, prevWord(c.t, q))));
+        if (preferred && (c.lex.isNoun(prev) || c.lex.isPluralNoun(prev)) && !c.lex.isAdjective(prev) &&
+            !c.lex.isComparative(prev) && nextPlain &&
+            (c.lex.isNoun(next) || c.lex.isPluralNoun(next) || kOwners.contains(next))) {
+            put(c.t, i, "to", c.curlyText);
+            return;
+        }
+    }
+    // "I'm agree": agreeing is a verb of its own.
+    if (w == "i'm" && (next == "agree" || next == "disagree") && nextPlain) {
+        put(c.t, i, "I", c.curlyText);
+        return;
+    }
+    // "It's depend on you": "it's" before a verb that can be nothing else is "it" and the verb's "-s".
+    static const std::map<std::string, std::string> subjects = {
+        {"it's", "it"}, {"he's", "he"}, {"she's", "she"}, {"that's", "that"}};
+    if (auto s = subjects.find(w); s != subjects.end() && nextPlain && onlyPlainVerb(c, next)) {
+        std::string form = thirdPersonOf(c, next);
+        if (form.empty()) return;
+        put(c.t, i, s->second, c.curlyText);
+        put(c.t, n, form, c.curlyText);
+        return;
+    }
+    // "Thank you for you help": before its noun, the possessive.
+    static const Words notOwned = {"guys", "all", "both", "two", "people", "folks", "too", "again", "and"};
+    if (w == "you" && prev == "for" && nextPlain && (c.lex.isNoun(next) || c.lex.isPluralNoun(next)) &&
+        !notOwned.contains(next) && !kDeterminers.contains(next)) {
+        std::string thanked = keyAt(c.t, prevWord(c.t, p));
+        bool thanks =
+            thanked == "thanks" || (thanked == "you" && keyAt(c.t, prevWord(c.t, prevWord(c.t, p))) == "thank");
+        if (thanks) put(c.t, i, "your", c.curlyText);
+    }
+}
+
+}  // namespace quillo::cloud::english
