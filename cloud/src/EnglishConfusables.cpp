@@ -11,8 +11,8 @@ namespace quillo::cloud::english {
 
 namespace {
 
-const Words kTriggers = {"advice", "past", "passed", "weather", "quiet", "lets",   "latter", "wont",
-                         "than",   "i'm",  "it's",   "he's",    "she's", "that's", "you"};
+const Words kTriggers = {"were", "ill",  "advice", "past", "passed", "weather", "quiet",  "lets", "latter",
+                         "wont", "than", "i'm",    "it's", "he's",   "she's",   "that's", "you"};
 const Words kOwners = {"the", "a", "an", "my", "his", "her", "our", "their", "your", "all", "this", "that", "every"};
 const Words kPersons = {"me", "him", "her", "us", "them", "you", "everyone", "people"};
 
@@ -29,6 +29,27 @@ bool plainVerb(const GrammarContext &c, const std::string &v)
            !c.lex.baseOfInflectedVerb(v, true) && !c.lex.verbBase(v) && !v.ends_with("ing") && !v.ends_with('s');
 }
 
+// Whether the sentence of word i ends in a question mark ("Were evening classes full?").
+bool endsInQuestion(const std::vector<Token> &t, size_t i)
+{
+    for (size_t k = i; k < t.size(); ++k) {
+        if (t[k].kind == Kind::newline) return false;
+        if (t[k].kind == Kind::punct && (t[k].text == "." || t[k].text == "!" || t[k].text == "?"))
+            return t[k].text == "?";
+    }
+    return false;
+}
+
+// Whether a word is the "-ing" form of a verb ("going", "making", "running").
+bool ingOfVerb(const GrammarContext &c, const std::string &w)
+{
+    if (w == "going") return true;  // the dictionary lists "go" among nouns and adjectives
+    if (!w.ends_with("ing") || w.size() < 5) return false;
+    std::string stem = w.substr(0, w.size() - 3);
+    return c.lex.isVerb(stem) || c.lex.isVerb(stem + "e") ||
+           (stem.size() > 2 && stem.back() == stem[stem.size() - 2] && c.lex.isVerb(stem.substr(0, stem.size() - 1)));
+}
+
 }  // namespace
 
 void confusables(GrammarContext &c, size_t i, const std::string &w)
@@ -43,6 +64,21 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
     bool nextPlain = n != npos && c.t[n].text == next;
     bool closes = n == npos && (i + 1 >= c.t.size() || c.t[i + 1].kind != Kind::word);
 
+    // "Were going now", "Ill be there": opening a sentence before a verb, the apostrophe left out.
+    bool opensSentence = afterMark(c.t, i, ".!?");
+    if (w == "were" && text == "Were" && opensSentence && nextPlain && next.ends_with("ing") && next.size() > 4 &&
+        ingOfVerb(c, next) && !endsInQuestion(c.t, i)) {
+        put(c.t, i, "we're", c.curlyText);
+        return;
+    }
+    // A noun after "Ill" is its object ("Ill health", "Ill temper is"): the verb reading needs no
+    // verb after it.
+    bool verbAfter = kBe.contains(then) || kModals.contains(then) || then == "has" || then == "have";
+    if (w == "ill" && text == "Ill" && opensSentence && nextPlain && !verbAfter &&
+        (next == "be" || next == "never" || next == "go" || (plainVerb(c, next) && !c.lex.isAdjective(next)))) {
+        put(c.t, i, "I'll", c.curlyText);
+        return;
+    }
     // "Please advice me", "I advice you to": the verb is "advise".
     static const Words advised = {"me",      "him", "her",  "us",       "them",  "you",
                                   "against", "on",  "that", "everyone", "people"};

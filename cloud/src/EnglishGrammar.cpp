@@ -443,6 +443,15 @@ void spacing(std::vector<Token> &t)
         if (t[i - 1].text.size() < 2 || t[i + 1].text.size() < 2 || !isAsciiWord(t[i + 1].text)) continue;
         t[i].text = ", ";
     }
+    // "Hello ,how are you": a comma typed against the next word moves back to the word before.
+    for (size_t i = 2; i + 1 < t.size(); ++i) {
+        if (t[i].kind != Kind::punct || t[i].text != "," || t[i - 1].text != " " || !isWord(t, i - 2) ||
+            !isWord(t, i + 1))
+            continue;
+        if (t[i - 2].text.size() < 2 || t[i + 1].text.size() < 2 || !isAsciiWord(t[i + 1].text)) continue;
+        t[i - 1].text.clear();
+        t[i].text = ", ";
+    }
 }
 
 }  // namespace

@@ -156,6 +156,10 @@ TEST(EngineClauseEdges, AWordTakenForItsLookAlikeStaysWhereItReadsAsWritten) {
              "This gift is for you guys.",        //
              "Listen to advice the doctor gave.", // the noun
              "I'd prefer more than that.",        //
+             "Were evening classes full?",        // a question
+             "Were they leaving?",                //
+             "Ill health is common.",             // the adjective
+             "Ill temper is bad.",                //
          })
         EXPECT_EQ(proofread(text), text);
 }
