@@ -11,8 +11,8 @@ namespace quillo::cloud::english {
 
 namespace {
 
-const Words kTriggers = {"were", "ill",  "advice", "past", "passed", "weather", "quiet",  "lets", "latter",
-                         "wont", "than", "i'm",    "it's", "he's",   "she's",   "that's", "you"};
+const Words kTriggers = {"if",     "told", "were", "ill", "advice", "past", "passed", "weather", "quiet", "lets",
+                         "latter", "wont", "than", "i'm", "it's",   "he's", "she's",  "that's",  "you"};
 const Words kOwners = {"the", "a", "an", "my", "his", "her", "our", "their", "your", "all", "this", "that", "every"};
 const Words kPersons = {"me", "him", "her", "us", "them", "you", "everyone", "people"};
 
@@ -64,6 +64,26 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
     bool nextPlain = n != npos && c.t[n].text == next;
     bool closes = n == npos && (i + 1 >= c.t.size() || c.t[i + 1].kind != Kind::word);
 
+    // "If I would have known": the condition of an unreal past takes "had".
+    if (w == "if" && kSubjectPronouns.contains(next) && keyAt(c.t, after) == "would") {
+        size_t have = nextWord(c.t, after), done = nextWord(c.t, have);
+        std::string h = keyAt(c.t, have), participle = keyAt(c.t, done);
+        if ((h == "have" || h == "of") && done != npos && c.t[have].text == h && c.t[done].text == participle &&
+            (c.lex.verbBase(participle) || participle == "been" ||
+             (participle.ends_with("ed") && c.lex.baseOfInflectedVerb(participle, true)))) {
+            put(c.t, after, "had", c.curlyText);
+            c.t[have].text.clear();
+            c.t[have + 1].text.clear();
+            return;
+        }
+    }
+    // "He told that he was tired": telling takes whom one tells; with none it is saying.
+    static const Words clauseOpens = {"i", "you", "he", "she", "we", "they", "it", "there"};
+    if (w == "told" && next == "that" && nextPlain && kSubjectPronouns.contains(prev) && prev != "it" &&
+        clauseOpens.contains(then)) {
+        put(c.t, i, "said", c.curlyText);
+        return;
+    }
     // "Were going now", "Ill be there": opening a sentence before a verb, the apostrophe left out.
     bool opensSentence = afterMark(c.t, i, ".!?");
     if (w == "were" && text == "Were" && opensSentence && nextPlain && next.ends_with("ing") && next.size() > 4 &&

@@ -160,6 +160,9 @@ TEST(EngineClauseEdges, AWordTakenForItsLookAlikeStaysWhereItReadsAsWritten) {
              "Were they leaving?",                //
              "Ill health is common.",             // the adjective
              "Ill temper is bad.",                //
+             "She told that story well.",         // "that" before its noun
+             "I was told that he left.",          // told by someone
+             "If I would have time, I would go.", // no past
          })
         EXPECT_EQ(proofread(text), text);
 }
