@@ -463,9 +463,9 @@ void pairedComparatives(std::vector<Token> &t, const std::vector<bool> &starts)
         "richer",  "greater", "stronger", "happier", "cheaper", "larger",  "deeper",  "closer",  "quicker",
         "louder",  "wider",   "heavier",  "simpler", "safer",   "further", "farther", "shorter", "slower"};
     auto opensHalf = [&](size_t k) {
+        if (k >= t.size() || (t[k].text != "the" && t[k].text != "The") || !isWord(t, k)) return false;
         size_t n = nextWord(t, k);
-        return isWord(t, k) && key(t[k]) == "the" && n != npos && comparatives.contains(keyAt(t, n)) &&
-               t[n].text == keyAt(t, n);
+        return n != npos && comparatives.contains(t[n].text);
     };
     for (size_t i = 0; i < t.size(); ++i) {
         if (!opensHalf(i)) continue;
