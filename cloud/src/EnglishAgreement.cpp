@@ -164,7 +164,7 @@ void pluralSubjectVerb(GrammarContext &c, size_t i, const std::string &w)
     size_t n = nextWord(c.t, i);
     // Past one word that qualifies the noun ("the young students", "the heart patients").
     std::string first = keyAt(c.t, n);
-    if (n == i + 2 && c.t[n].text == first && first.back() != 's' && !kDeterminers.contains(first) &&
+    if (n == i + 2 && !first.empty() && c.t[n].text == first && first.back() != 's' && !kDeterminers.contains(first) &&
         (c.lex.isAdjective(first) || c.lex.isNoun(first)) && !c.lex.isVerb(first) && nextWord(c.t, n) == n + 2)
         n = nextWord(c.t, n);
     std::string noun = keyAt(c.t, n);

@@ -473,10 +473,9 @@ void pairedComparatives(std::vector<Token> &t, const std::vector<bool> &starts)
         size_t words = 0;
         bool subject = false;
         for (size_t k = nextWord(t, nextWord(t, i)); k != npos; k = nextWord(t, k)) {
+            // Words follow one another only across a plain space: any mark ends the look.
             size_t p = prevWord(t, k);
-            bool stopped = false;
-            for (size_t m = p + 1; m < k; ++m) stopped |= t[m].kind == Kind::punct || t[m].kind == Kind::newline;
-            if (stopped || t[p].text.back() == ',' || starts[k]) break;
+            if (t[p].text.back() == ',' || starts[k]) break;
             if (opensHalf(k)) {
                 // The second half ends there, or goes on with its own subject.
                 size_t c = nextWord(t, k), after = nextWord(t, c);

@@ -101,7 +101,7 @@ void pastTime(GrammarContext &c, size_t i, const std::string &w)
         size_t end = timePhraseEnd(c.t, k);
         if (end != npos) {
             bool closes = end + 1 >= c.t.size() || c.t[end + 1].kind == Kind::newline ||
-                          (c.t[end + 1].kind == Kind::punct && std::strchr(".!", c.t[end + 1].text[0]));
+                          (c.t[end + 1].kind == Kind::punct && (c.t[end + 1].text == "." || c.t[end + 1].text == "!"));
             if (closes) toPast(c, v, verb);
             return;
         }

@@ -159,7 +159,7 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
     }
     // "a lots of work" -> "a lot of work"; "it is a one of the best" -> "one of the best".
     static const Words owners = {"the", "my", "your", "his", "her", "our", "their", "these", "those"};
-    if (w == "a" && c.t[i].text == "a" && c.t[n].text == next && keyAt(c.t, nextWord(c.t, n)) == "of") {
+    if (w == "a" && c.t[i].text == "a" && n != npos && c.t[n].text == next && keyAt(c.t, nextWord(c.t, n)) == "of") {
         if (next == "lots") {
             put(c.t, n, "lot", c.curlyText);
             return;
