@@ -23,8 +23,13 @@ std::string pastOf(const GrammarContext &c, const std::string &v)
     tries.push_back(v + "ed");
     tries.push_back(v + v.back() + "ed");
     // The regular form first: the irregular list keeps old forms too ("work", "wrought").
+    std::vector<std::string> known;
     for (auto &form : tries)
-        if (c.isKnown(form) && c.lex.baseOfInflectedVerb(form, true) == v) return form;
+        if (c.isKnown(form) && c.lex.baseOfInflectedVerb(form, true) == v) known.push_back(form);
+    // "traveled" and "travelled" are each one country's: the writer's own choice, not ours.
+    std::string doubled = v + v.back() + "ed";
+    if (!known.empty() && known.front() == v + "ed" && c.lex.baseOfInflectedVerb(doubled, true) == v) return {};
+    if (!known.empty()) return known.front();
     return c.lex.irregularPast(v).value_or("");
 }
 

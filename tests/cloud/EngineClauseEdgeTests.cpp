@@ -137,6 +137,7 @@ TEST(EngineClauseEdges, APastTimeTakesThePastOnlyInItsOwnClause) {
              "I last saw him yesterday.",        // already past
              "I have a meeting yesterday.",      // an auxiliary as often
              "Yesterday I put it there.",        // a past spelt as its verb
+             "Last summer I travel to Spain.",   // "traveled" or "travelled": the writer's country
              "We will visit him last week.",     //
          })
         EXPECT_EQ(proofread(text), text);
