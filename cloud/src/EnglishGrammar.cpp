@@ -485,6 +485,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         verbPattern(c, i, w);
         pastTime(c, i, w);
         confusables(c, i, w);
+        nonstandardForms(c, i, w);
         properAdjective(c, i, w);
     }
     applyEnglishNumber(t, lex);

@@ -91,6 +91,8 @@ void collocation(GrammarContext &c, size_t i, const std::string &w);
 void theSame(GrammarContext &c, size_t i, const std::string &w);
 void wordOrder(GrammarContext &c, size_t i, const std::string &w);
 
+// Forms of speech that written English spells otherwise (EnglishNonstandard.cpp).
+void nonstandardForms(GrammarContext &c, size_t i, const std::string &w);
 // Words taken for others that look or sound alike (EnglishConfusables.cpp).
 void confusables(GrammarContext &c, size_t i, const std::string &w);
 // A verb in the present where the clause says it happened in the past (EnglishPastTime.cpp).

@@ -168,6 +168,24 @@ TEST(EngineClauseEdges, AWordTakenForItsLookAlikeStaysWhereItReadsAsWritten) {
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineClauseEdges, SpokenFormsAreMendedOnlyWhereWrittenEnglishHasNoSuchReading) {
+    for (const char* text : {
+             "I have seen it.",               // a participle after its auxiliary
+             "What's done is done.",          //
+             "I don't hardly know.",          // the tense would move
+             "Whom did you call?",            // the object
+             "The hens are laying eggs.",     // laying something
+             "She was laying down the law.",  //
+             "Lay down your arms.",           //
+             "Each of the team has a car.",   //
+             "They're friends.",              // they are
+             "Is your the best?",             // not opening its clause
+             "The team which won.",           // no person
+             "The man, which was odd, left.", // the whole clause
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineClauseEdges, AVerbsPatternIsMendedOnlyWhereNoOtherReadingFits) {
     EXPECT_EQ(proofread("I want go home."), "I want to go home.");
     EXPECT_EQ(proofread("We have been here since 3 days."), "We have been here for 3 days.");
