@@ -486,6 +486,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         pastTime(c, i, w);
         confusables(c, i, w);
         nonstandardForms(c, i, w);
+        phraseUsage(c, i, w);
         properAdjective(c, i, w);
     }
     applyEnglishNumber(t, lex);

@@ -91,6 +91,8 @@ void collocation(GrammarContext &c, size_t i, const std::string &w);
 void theSame(GrammarContext &c, size_t i, const std::string &w);
 void wordOrder(GrammarContext &c, size_t i, const std::string &w);
 
+// Articles and prepositions a phrase takes by usage (EnglishUsage.cpp).
+void phraseUsage(GrammarContext &c, size_t i, const std::string &w);
 // Forms of speech that written English spells otherwise (EnglishNonstandard.cpp).
 void nonstandardForms(GrammarContext &c, size_t i, const std::string &w);
 // Words taken for others that look or sound alike (EnglishConfusables.cpp).

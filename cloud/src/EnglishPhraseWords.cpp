@@ -296,16 +296,20 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
     }
     // "share a information", "a good news": such a noun takes no article either, past its
     // adjective too. Not before a noun it qualifies ("a news report").
-    static const Words neverCounted = {"information", "advice",  "equipment", "furniture", "homework",
-                                       "luggage",     "baggage", "software",  "news"};
+    static const Words neverCounted = {"information", "advice",   "equipment", "furniture", "homework",
+                                       "luggage",     "baggage",  "software",  "news",      "health",
+                                       "weather",     "research", "progress",  "traffic"};
     size_t noun = n;
     if (n != npos && c.t[n].text == next && c.lex.isAdjective(next) && !kDeterminers.contains(next) &&
         !neverCounted.contains(next) && next != "piece" && next != "bit" && next != "great")
         noun = nextWord(c.t, n);
     std::string uncountedNoun = keyAt(c.t, noun);
-    if ((w == "a" || w == "an") && c.t[i].text.size() <= 2 && noun != npos && neverCounted.contains(uncountedNoun) &&
-        c.t[noun].text == uncountedNoun && !c.lex.isNoun(keyAt(c.t, nextWord(c.t, noun))) &&
-        !c.lex.isPluralNoun(keyAt(c.t, nextWord(c.t, noun))) && keyAt(c.t, nextWord(c.t, noun)) != "of") {
+    // "a weather-beaten face": the noun begins a compound.
+    bool compound = noun != npos && noun + 1 < c.t.size() && c.t[noun + 1].text.starts_with('-');
+    if ((w == "a" || w == "an") && c.t[i].text.size() <= 2 && noun != npos && !compound &&
+        neverCounted.contains(uncountedNoun) && c.t[noun].text == uncountedNoun &&
+        !c.lex.isNoun(keyAt(c.t, nextWord(c.t, noun))) && !c.lex.isPluralNoun(keyAt(c.t, nextWord(c.t, noun))) &&
+        keyAt(c.t, nextWord(c.t, noun)) != "of") {
         c.t[i].text.clear();
         c.t[i + 1].text.clear();
     }

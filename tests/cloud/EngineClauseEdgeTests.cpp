@@ -186,6 +186,23 @@ TEST(EngineClauseEdges, SpokenFormsAreMendedOnlyWhereWrittenEnglishHasNoSuchRead
         EXPECT_EQ(proofread(text), text);
 }
 
+TEST(EngineClauseEdges, UsageRulesLeaveTitlesCompoundsAndPlacesAlone) {
+    for (const char* text : {
+             "She is president of the club.",          // a title
+             "He is head of sales.",                   //
+             "She is expert.",                         // a noun that describes too
+             "He speaks the English language.",        // the language named
+             "She speaks the English of Shakespeare.", //
+             "They play the football match today.",    // the game qualifies a noun
+             "He plays the piano.",                    // an instrument
+             "He arrived at the station.",             // no place name
+             "I am married with two kids.",            // a family
+             "Things discussed on the mailing list.",  // where, not what
+             "A weather-beaten face.",                 // a compound
+         })
+        EXPECT_EQ(proofread(text), text);
+}
+
 TEST(EngineClauseEdges, AVerbsPatternIsMendedOnlyWhereNoOtherReadingFits) {
     EXPECT_EQ(proofread("I want go home."), "I want to go home.");
     EXPECT_EQ(proofread("We have been here since 3 days."), "We have been here for 3 days.");

@@ -1,0 +1,114 @@
+// Articles and prepositions a phrase takes by usage: "I am student" -> "I am a student", "play
+// the football" -> "play football", "speaks the English" -> "speaks English", "arrived to London"
+// -> "arrived in London", "married with her" -> "married to her", "discussed on the plan" ->
+// "discussed the plan", "congratulate you for" -> "congratulate you on", "capable to do" ->
+// "capable of doing", "insisted to pay" -> "insisted on paying".
+#include "EnglishGrammarRules.h"
+
+namespace quillo::cloud::english {
+
+namespace {
+
+const Words kTriggers = {"am",        "is",         "are",          "was",           "were",
+                         "play",      "plays",      "played",       "playing",       "speak",
+                         "speaks",    "spoke",      "speaking",     "arrive",        "arrives",
+                         "arrived",   "arriving",   "married",      "discuss",       "discusses",
+                         "discussed", "discussing", "congratulate", "congratulated", "congratulates",
+                         "capable",   "insist",     "insists",      "insisted",      "insisting"};
+const Words kObjectPronouns = {"me", "him", "her", "us", "them", "you", "it"};
+
+// Whether word k ends its clause: the text's end or a mark after it.
+bool endsHere(const std::vector<Token> &t, size_t k)
+{
+    return nextWord(t, k) == npos && (k + 1 >= t.size() || t[k + 1].kind != Kind::word);
+}
+
+}  // namespace
+
+void phraseUsage(GrammarContext &c, size_t i, const std::string &w)
+{
+    if (!kTriggers.contains(w) || (c.t[i].text != w && c.t[i].text != capitalized(w))) return;
+    size_t n = nextWord(c.t, i), p = prevWord(c.t, i);
+    if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
+    std::string next = keyAt(c.t, n), prev = keyAt(c.t, p);
+    size_t after = nextWord(c.t, n);
+    std::string then = keyAt(c.t, after);
+
+    // "I am student", "He is engineer at a firm": one of many takes "a". Not a title before "of"
+    // ("She is president of the club"), nor a noun that describes too ("He is expert").
+    static const Words subjects = {"i", "he", "she"};
+    static const Words ends = {"at", "in", "for", "and", "but", "with", "from", "who", "now", "too"};
+    if ((w == "am" || w == "is" || w == "was") && subjects.contains(prev) && afterMark(c.t, p, ".!?,;") &&
+        c.lex.isPersonNoun(next) && !c.lex.isAdjective(next) && !c.lex.isPluralNoun(next) && next.back() != 's' &&
+        (endsHere(c.t, n) || ends.contains(then))) {
+        put(c.t, n, (std::string("aeio").find(next[0]) != std::string::npos ? "an " : "a ") + next, c.curlyText);
+        return;
+    }
+    // "play the football": a game is played without an article.
+    static const Words games = {"football", "soccer", "tennis", "basketball", "baseball",  "golf",  "chess",
+                                "cricket",  "rugby",  "hockey", "volleyball", "badminton", "poker", "cards"};
+    static const Words times = {"yesterday", "today", "tonight", "tomorrow", "now", "again", "together", "every"};
+    if ((w == "play" || w == "plays" || w == "played" || w == "playing") && next == "the" && games.contains(then) &&
+        c.t[after].text == then &&
+        (endsHere(c.t, after) || !c.lex.isNoun(keyAt(c.t, nextWord(c.t, after))) ||
+         times.contains(keyAt(c.t, nextWord(c.t, after))))) {
+        drop(c.t, n);
+        return;
+    }
+    // "He speaks the English well": a language is spoken without an article ("the English
+    // language", "the English of Shakespeare" stay).
+    static const Words languages = {"english", "french", "german", "spanish",    "italian", "chinese", "japanese",
+                                    "russian", "arabic", "korean", "portuguese", "dutch",   "hindi",   "turkish"};
+    static const Words qualified = {"language", "of",    "people", "speakers", "version", "translation",
+                                    "word",     "words", "text",   "class",    "lesson",  "teacher"};
+    if ((w == "speak" || w == "speaks" || w == "spoke" || w == "speaking") && next == "the" &&
+        languages.contains(then) && startsUpper(c.t[after].text) &&
+        !qualified.contains(keyAt(c.t, nextWord(c.t, after)))) {
+        drop(c.t, n);
+        return;
+    }
+    // "arrived to London": one arrives in a city or a country.
+    if ((w == "arrive" || w == "arrives" || w == "arrived" || w == "arriving") && next == "to" && after != npos &&
+        startsUpper(c.t[after].text) && c.lex.isPlaceName(then)) {
+        put(c.t, n, "in", c.curlyText);
+        return;
+    }
+    // "I am married with her": one is married to a person ("married with two children" stays).
+    static const Words spouses = {"him", "her", "you", "me"};
+    if (w == "married" && (kBe.contains(prev) || prev == "got" || prev == "get") && next == "with" &&
+        spouses.contains(then) && c.t[after].text == then) {
+        put(c.t, n, "to", c.curlyText);
+        return;
+    }
+    // "We discussed on the plan": discussing takes its object straight. Only before what is
+    // discussed: "discussed on the mailing list" says where.
+    static const Words determiners = {"the", "this", "that", "these", "those", "my", "our", "your", "their"};
+    static const Words topics = {"topic",    "topics",    "subject",  "matter",   "issue",     "issues", "plan",
+                                 "plans",    "problem",   "problems", "question", "questions", "idea",   "ideas",
+                                 "proposal", "situation", "point",    "points",   "case"};
+    static const Words pronouns = {"it", "this", "that", "them"};
+    bool topic =
+        pronouns.contains(then) || (determiners.contains(then) && topics.contains(keyAt(c.t, nextWord(c.t, after))));
+    if ((w == "discuss" || w == "discusses" || w == "discussed" || w == "discussing") && next == "on" && topic) {
+        drop(c.t, n);
+        return;
+    }
+    // "I congratulate you for your success": one is congratulated on it.
+    if ((w == "congratulate" || w == "congratulated" || w == "congratulates") && kObjectPronouns.contains(next) &&
+        then == "for" && c.t[after].text == then) {
+        put(c.t, after, "on", c.curlyText);
+        return;
+    }
+    // "He is capable to do it", "She insisted to pay": these take a preposition and the "-ing" form.
+    std::string preposition = w == "capable" ? "of" : (w.starts_with("insist") ? "on" : "");
+    if (!preposition.empty() && next == "to" && after != npos && c.t[after].text == then && c.lex.isVerb(then) &&
+        !kBe.contains(then) && !c.lex.baseOfInflectedVerb(then, true) && !c.lex.verbBase(then) &&
+        !then.ends_with("ing")) {
+        if (std::string ing = ingForm(then, c.isKnown); !ing.empty()) {
+            put(c.t, n, preposition, c.curlyText);
+            put(c.t, after, ing, c.curlyText);
+        }
+    }
+}
+
+}  // namespace quillo::cloud::english
