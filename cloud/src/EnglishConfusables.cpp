@@ -62,7 +62,7 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
     size_t after = nextWord(c.t, n);
     std::string then = keyAt(c.t, after);
     bool nextPlain = n != npos && c.t[n].text == next;
-    bool closes = n == npos && (i + 1 >= c.t.size() || c.t[i + 1].kind != Kind::word);
+    bool closes = endsClauseAt(c.t, i);
 
     // "If I would have known": the condition of an unreal past takes "had".
     if (w == "if" && kSubjectPronouns.contains(next) && keyAt(c.t, after) == "would") {

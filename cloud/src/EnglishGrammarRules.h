@@ -55,6 +55,13 @@ inline bool afterMark(const std::vector<Token> &t, size_t i, std::string_view ma
                       marks.find(t[i - 2].text[0]) != std::string_view::npos);
 }
 
+// Whether word i ends its clause: no word follows it across a space (the text ends, or a mark
+// or a line break comes next).
+inline bool endsClauseAt(const std::vector<Token> &t, size_t i)
+{
+    return nextWord(t, i) == npos && (i + 1 >= t.size() || t[i + 1].kind != Kind::word);
+}
+
 // The token after word n, past one space typed before punctuation ("late .").
 inline size_t tokenAfterWord(const std::vector<Token> &t, size_t n)
 {

@@ -14,12 +14,10 @@ namespace {
 const Words kTriggers = {"seen",   "done", "gone", "hardly",  "i",    "whom",
                          "laying", "lay",  "each", "they're", "your", "which"};
 
-// Whether word i ends its clause: the text's end, a mark, or "and".
+// Whether word i ends its clause, or "and" follows it.
 bool endsClause(const GrammarContext &c, size_t i)
 {
-    size_t n = nextWord(c.t, i);
-    if (n != npos) return keyAt(c.t, n) == "and";
-    return i + 1 >= c.t.size() || c.t[i + 1].kind != Kind::word;
+    return endsClauseAt(c.t, i) || keyAt(c.t, nextWord(c.t, i)) == "and";
 }
 
 }  // namespace

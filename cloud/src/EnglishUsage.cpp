@@ -17,12 +17,6 @@ const Words kTriggers = {"am",        "is",         "are",          "was",      
                          "capable",   "insist",     "insists",      "insisted",      "insisting"};
 const Words kObjectPronouns = {"me", "him", "her", "us", "them", "you", "it"};
 
-// Whether word k ends its clause: the text's end or a mark after it.
-bool endsHere(const std::vector<Token> &t, size_t k)
-{
-    return nextWord(t, k) == npos && (k + 1 >= t.size() || t[k + 1].kind != Kind::word);
-}
-
 }  // namespace
 
 void phraseUsage(GrammarContext &c, size_t i, const std::string &w)
@@ -40,7 +34,7 @@ void phraseUsage(GrammarContext &c, size_t i, const std::string &w)
     static const Words ends = {"at", "in", "for", "and", "but", "with", "from", "who", "now", "too"};
     if ((w == "am" || w == "is" || w == "was") && subjects.contains(prev) && afterMark(c.t, p, ".!?,;") &&
         c.lex.isPersonNoun(next) && !c.lex.isAdjective(next) && !c.lex.isPluralNoun(next) && next.back() != 's' &&
-        (endsHere(c.t, n) || ends.contains(then))) {
+        (endsClauseAt(c.t, n) || ends.contains(then))) {
         put(c.t, n, (std::string("aeio").find(next[0]) != std::string::npos ? "an " : "a ") + next, c.curlyText);
         return;
     }
@@ -50,7 +44,7 @@ void phraseUsage(GrammarContext &c, size_t i, const std::string &w)
     static const Words times = {"yesterday", "today", "tonight", "tomorrow", "now", "again", "together", "every"};
     if ((w == "play" || w == "plays" || w == "played" || w == "playing") && next == "the" && games.contains(then) &&
         c.t[after].text == then &&
-        (endsHere(c.t, after) || !c.lex.isNoun(keyAt(c.t, nextWord(c.t, after))) ||
+        (endsClauseAt(c.t, after) || !c.lex.isNoun(keyAt(c.t, nextWord(c.t, after))) ||
          times.contains(keyAt(c.t, nextWord(c.t, after))))) {
         drop(c.t, n);
         return;
