@@ -143,6 +143,8 @@ std::string plainOfThirdPerson(const GrammarContext &c, const std::string &v)
     return {};
 }
 
+}  // namespace
+
 // "the students wants", "these systems runs on": a plain plural after its determiner, opening
 // its clause, takes the plain verb. The "-s" word may be the noun of a compound ("the sports
 // shows on TV are"): only where no other verb follows in the clause and English text favours
@@ -150,8 +152,9 @@ std::string plainOfThirdPerson(const GrammarContext &c, const std::string &v)
 void pluralSubjectVerb(GrammarContext &c, size_t i, const std::string &w)
 {
     if (!kPluralDeterminers.contains(w) || w == "his" || w == "her") return;
-    static const Words opens = {"and",    "but",      "because", "if",    "when", "while", "since",
-                                "though", "although", "so",      "where", "that", "then",  "whether"};
+    static const Words opens = {"and",      "but",    "because", "if",   "when",  "while",   "since", "though",
+                                "although", "so",     "where",   "that", "then",  "whether", "think", "believe",
+                                "thought",  "reason", "hope",    "feel", "guess", "means"};
     auto opensClause = [&](size_t k) {
         return afterMark(c.t, k, ".!?,;:") || opens.contains(keyAt(c.t, prevWord(c.t, k)));
     };
@@ -200,6 +203,8 @@ void pluralSubjectVerb(GrammarContext &c, size_t i, const std::string &w)
     if (!modelFavours({w, noun}, plain, v, following, kVerbReadingLead)) return;
     put(c.t, verb, plain, c.curlyText);
 }
+
+namespace {
 
 // "This are my books" -> "These are my books", "This are a pen" -> "This is a pen": opening a
 // sentence, "this" and "that" go with what they point at.

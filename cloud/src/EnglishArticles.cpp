@@ -82,8 +82,21 @@ void articleBeforePlural(std::vector<Token> &t, const EnglishLexicon &lex)
             continue;
         size_t after = nextWord(t, noun);
         std::string next = keyAt(t, after);
-        if (after != npos && (lex.isNoun(next) || lex.isPluralNoun(next) || lex.isAdjective(next))) continue;
+        // WordNet lists "in" and "on" as nouns too; before them the phrase has ended.
+        static const Words phraseEnds = {"in",    "on",  "at", "to",  "for",  "of",    "with", "from", "by",
+                                         "about", "and", "or", "but", "that", "which", "who",  "than", "as"};
+        if (after != npos && !phraseEnds.contains(next) &&
+            (lex.isNoun(next) || lex.isPluralNoun(next) || lex.isAdjective(next)))
+            continue;
         if (after == npos && noun + 1 < t.size() && t[noun + 1].kind != Kind::punct) continue;
+        // "He is an experts": one person is one of them.
+        static const Words singularBe = {"is", "was", "am", "becomes", "became"};
+        std::string singular =
+            word.ends_with("ies") ? word.substr(0, word.size() - 3) + "y" : word.substr(0, word.size() - 1);
+        if (singularBe.contains(keyAt(t, prevWord(t, i))) && lex.isNoun(singular)) {
+            t[noun].text = singular;
+            continue;
+        }
         t[i].text.clear();
         t[i + 1].text.clear();
     }

@@ -146,8 +146,12 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
         put(c.t, i, "quite", c.curlyText);
         return;
     }
-    // "Lets go": opening a sentence, the suggestion "Let's".
-    if (w == "lets" && text == "Lets" && afterMark(c.t, i, ".!?") && nextPlain && next != "us" && plainVerb(c, next)) {
+    // "Lets go", "So lets not": opening a sentence, past a word that joins it on, the suggestion
+    // "Let's".
+    static const Words joins = {"so", "and", "but", "now", "then", "ok", "okay", "well"};
+    bool opens = (text == "Lets" && afterMark(c.t, i, ".!?")) ||
+                 (text == "lets" && p != npos && joins.contains(prev) && afterMark(c.t, p, ".!?"));
+    if (w == "lets" && opens && nextPlain && next != "us" && (next == "not" || plainVerb(c, next))) {
         put(c.t, i, "let's", c.curlyText);
         return;
     }

@@ -335,15 +335,18 @@ void verbForm(GrammarContext &c, size_t i, const std::string &w)
     }
 }
 
-// "is generate by": a passive takes the participle. Regular verbs only, known to the
-// dictionary in both forms, and neither a noun nor an adjective ("is close by").
+// "is generate by", "may be utilize": a passive takes the participle. Regular verbs only, known
+// to the dictionary in both forms, and neither a noun nor an adjective ("is close by"). Without
+// "by" only after "be", "been" and "being": "is" and "was" may open a bare infinitive ("all
+// you do is add salt").
 void passive(GrammarContext &c, size_t i, const std::string &w)
 {
     static const Words be = {"is", "are", "was", "were", "be", "been", "being"};
-    if (w.size() > 5 || !be.contains(w)) return;
+    if (w.size() > 5 || !be.contains(w) || c.t[i].text != w) return;
     size_t n = nextWord(c.t, i);
     size_t by = nextWord(c.t, n);
-    if (by == npos || keyAt(c.t, by) != "by") return;
+    bool bare = w == "be" || w == "been" || w == "being";
+    if (n == npos || (!bare && (by == npos || keyAt(c.t, by) != "by"))) return;
     std::string v = keyAt(c.t, n);
     if (c.t[n].text != v || v.size() < 4 || !c.lex.isVerb(v) || c.lex.isNoun(v) || c.lex.isAdjective(v) ||
         v.ends_with('s') || v.ends_with("ed") || v.ends_with("ing"))
@@ -487,12 +490,17 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         confusables(c, i, w);
         nonstandardForms(c, i, w);
         phraseUsage(c, i, w);
+        nounForms(c, i, w);
         properAdjective(c, i, w);
     }
     applyEnglishNumber(t, lex);
-    // After the number rules: "there is many way" has its plural noun only now.
+    // After the number rules: "there is many way" and "these problem occurs" have their plural
+    // noun only now.
     for (size_t i = 0; i < t.size(); ++i)
-        if (isWord(t, i)) thereIsMany(c, i, key(t[i]));
+        if (isWord(t, i)) {
+            thereIsMany(c, i, key(t[i]));
+            pluralSubjectVerb(c, i, key(t[i]));
+        }
     applyEnglishArticles(t, lex);
     applyEnglishCommas(t, lex);
     fixEnglishClauseEdges(t);

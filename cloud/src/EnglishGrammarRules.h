@@ -75,6 +75,8 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w);
 std::string thirdPersonOf(const GrammarContext &c, const std::string &v);
 // Runs after the number rules, which may make the noun after "there is" plural.
 void thereIsMany(GrammarContext &c, size_t i, const std::string &w);
+// "these systems runs on": a plural subject takes the plain verb.
+void pluralSubjectVerb(GrammarContext &c, size_t i, const std::string &w);
 
 // Whether English text makes `before` + `first` + `after` likelier than with `second` by more
 // than `margin` (log10); false without the word-sequence model or when it knows either not.
@@ -100,6 +102,8 @@ void wordOrder(GrammarContext &c, size_t i, const std::string &w);
 
 // Articles and prepositions a phrase takes by usage (EnglishUsage.cpp).
 void phraseUsage(GrammarContext &c, size_t i, const std::string &w);
+// "many others animals", "a fifteen years old girl", "Both of them was late".
+void nounForms(GrammarContext &c, size_t i, const std::string &w);
 // Forms of speech that written English spells otherwise (EnglishNonstandard.cpp).
 void nonstandardForms(GrammarContext &c, size_t i, const std::string &w);
 // Words taken for others that look or sound alike (EnglishConfusables.cpp).

@@ -263,11 +263,14 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         }
     }
     static const std::map<std::string, std::string> uncounted = {
-        {"informations", "information"}, {"knowledges", "knowledge"}, {"advices", "advice"},
-        {"equipments", "equipment"},     {"furnitures", "furniture"}, {"homeworks", "homework"},
-        {"luggages", "luggage"},         {"baggages", "baggage"},     {"softwares", "software"},
-        {"pollutions", "pollution"},     {"feedbacks", "feedback"},   {"sceneries", "scenery"},
-        {"jewelries", "jewelry"},        {"machineries", "machinery"}};
+        {"informations", "information"}, {"knowledges", "knowledge"},
+        {"advices", "advice"},           {"equipments", "equipment"},
+        {"furnitures", "furniture"},     {"homeworks", "homework"},
+        {"luggages", "luggage"},         {"baggages", "baggage"},
+        {"softwares", "software"},       {"pollutions", "pollution"},
+        {"feedbacks", "feedback"},       {"sceneries", "scenery"},
+        {"jewelries", "jewelry"},        {"machineries", "machinery"},
+        {"healths", "health"},           {"medias", "media"}};
     if (auto f = uncounted.find(w); f != uncounted.end() && c.t[i].text == w) {
         put(c.t, i, f->second, c.curlyText);
         // "The informations are useful": its verb agrees with it too.

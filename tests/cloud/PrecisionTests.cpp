@@ -385,6 +385,17 @@ TEST(Grammar, CorrectProseKeepsItsNumbersAndVerbs) {
     EXPECT_EQ(proofread("Besides I think it works."), "Besides, I think it works.");
 }
 
+TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
+    // "others" as an object of its own, a plural qualifying a noun, "lets" as a verb, a bare
+    // infinitive after "is", "both" of things.
+    for (const char* text :
+         {"They give others chances to speak.", "She bought a sports car.", "He lets not only his kids play.",
+          "All you need to do is add salt.", "Let it be known that we tried.", "Both of these were old."})
+        EXPECT_EQ(proofread(text), text);
+    EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
+    EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
+}
+
 TEST(Grammar, LanguagesAndPeoplesTakeTheirCapital) {
     EXPECT_EQ(proofread("I think english and french people like it."), "I think English and French people like it.");
     EXPECT_EQ(proofread("We had chinese and mexican food."), "We had Chinese and Mexican food.");
