@@ -81,7 +81,8 @@ std::optional<std::string> ContextModel::choose(const std::vector<std::string> &
     std::ranges::sort(scored, [](auto &a, auto &b) { return a.first > b.first; });
     // Two words are the typed word read apart ("back end"): never a replacement of its own.
     auto split = [](const std::string &w) { return w.find(' ') != std::string::npos; };
-    double margin = *scored[0].second == candidates.front() ? kConfirmedChoiceMargin : kChoiceMargin;
+    double confirmed = typed.size() >= kLongTypoLetters ? kConfirmedLongChoiceMargin : kConfirmedChoiceMargin;
+    double margin = *scored[0].second == candidates.front() ? confirmed : kChoiceMargin;
     if (split(*scored[0].second) || scored[0].first - scored[1].first < margin) return std::nullopt;
     for (auto &[score, word] : scored) {
         double lead = scored[0].first - score;

@@ -441,6 +441,9 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     // Where the neighbours favour the closest and commonest reading, less lead suffices.
     EXPECT_EQ(proofread("They sell overpriced itms at resort shops."), "They sell overpriced items at resort shops.");
     EXPECT_EQ(proofread("We could deal with the probles found in it."), "We could deal with the problems found in it.");
+    // A long typo needs less of that lead than a short one, which may be a term ("egd").
+    EXPECT_EQ(proofread("They could not find siences and books."), "They could not find sciences and books.");
+    EXPECT_EQ(proofread("Possible values are: egd - Use the module."), "Possible values are: egd - Use the module.");
     // The reading the typo only lacks a letter of leads ("creat": "create", not "cream").
     EXPECT_EQ(proofread("They just creat an impression."), "They just create an impression.");
     EXPECT_EQ(proofread("It is a maket of toys."), "It is a maker of toys.");
