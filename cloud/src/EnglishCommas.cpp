@@ -492,6 +492,42 @@ void pairedComparatives(std::vector<Token> &t, const std::vector<bool> &starts)
 }
 }  // namespace
 
+// "found them in Europe for example." -> "found them in Europe, for example.": "for example" and
+// "for instance" set inside a sentence are an aside. Only after a noun or a pronoun that ends a
+// phrase, and where the aside ends the sentence or a clause follows it; "look for example code"
+// is no aside.
+void forExampleAside(std::vector<Token> &t, const std::vector<bool> &starts, const EnglishLexicon &lex)
+{
+    static const Words clauseOpeners = {"the",  "a",    "an",   "i",      "we",   "you",  "they",  "he",    "she",
+                                        "it",   "if",   "when", "in",     "this", "that", "these", "those", "there",
+                                        "some", "many", "most", "people", "my",   "our",  "their"};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || key(t[i]) != "for" || starts[i]) continue;
+        size_t p = prevWord(t, i), e = nextWord(t, i);
+        if (p == npos || e == npos || t[p].text.empty() || t[e].text.empty()) continue;
+        std::string aside = lower(t[e].text);
+        // An opening-phrase rule may have set the comma after it already ("case for example, the").
+        bool closed = aside.ends_with(',');
+        if (closed) aside.pop_back();
+        if (aside != "example" && aside != "instance") continue;
+        if (t[p].text.back() == ',' || !startsLower(t[e].text)) continue;
+        std::string before = keyAt(t, p);
+        bool phraseEnds = ((lex.isNoun(before) || lex.isPluralNoun(before)) && !kAuxiliaries.contains(before)) ||
+                          before == "it" || before == "them" || before == "this" || before == "that";
+        static const Words joins = {"so",   "and",    "but", "or",   "as",  "used", "use",  "useful", "good", "need",
+                                    "look", "search", "ask", "wait", "pay", "call", "room", "place",  "space"};
+        if (!phraseEnds || joins.contains(before) || lex.isAdjective(before)) continue;
+        size_t n = closed ? (e + 2 < t.size() && t[e + 1].kind == Kind::space && isWord(t, e + 2) ? e + 2 : npos)
+                          : nextWord(t, e);
+        bool ends = !closed && n == npos && e + 1 < t.size() && t[e + 1].kind == Kind::punct &&
+                    (t[e + 1].text == "." || t[e + 1].text == "," || t[e + 1].text == ";" || t[e + 1].text == "!");
+        bool clause = n != npos && (clauseOpeners.contains(keyAt(t, n)) || kAuxiliaries.contains(keyAt(t, n)));
+        if (!ends && !clause) continue;
+        t[p].text += ",";
+        if (clause && !closed) t[e].text += ",";
+    }
+}
+
 void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
 {
     auto starts = sentenceStarts(t);
@@ -500,6 +536,7 @@ void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
     introductoryClauses(t, starts, lex);
     clauseConjunctions(t, starts, lex);
     especially(t, lex);
+    forExampleAside(t, starts, lex);
     beforeAsideOnName(t, starts, lex);
     pairedComparatives(t, starts);
 }

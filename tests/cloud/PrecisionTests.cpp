@@ -352,6 +352,10 @@ TEST(Grammar, CommasAndNumbersOnlyWhereTheReadingIsPlain) {
              "We trust on the basis of evidence.",       // no object after "on"
          })
         EXPECT_EQ(proofread(text), text);
+    // "for example" as words of the sentence, not an aside.
+    for (const char* text :
+         {"We need to look for example code.", "It is used for example in cars.", "So for example, we went home."})
+        EXPECT_EQ(proofread(text), text);
     // A comma already there is not doubled.
     EXPECT_EQ(proofread("For example, we can wait."), "For example, we can wait.");
     EXPECT_EQ(proofread("In my opinion it is late."), "In my opinion, it is late.");
