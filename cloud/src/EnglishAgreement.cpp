@@ -322,13 +322,27 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
     static const Words others = {"the", "my", "his", "her", "our", "your", "their"};
     bool guessed = others.contains(w);
     counted = counted || guessed;
-    if (w != "he" && w != "she" && w != "it" && !counted) return;
+    // "History tell us", "but money make": a bare singular noun opening its clause is a subject
+    // like "it". Not a noun that is also a verb (imperatives open with one: "Water the plants"),
+    // nor one joined to another ("time and money make"); English text must favour the "-s" form
+    // by far.
     size_t p = prevWord(c.t, i);
+    bool bare = !counted && w != "he" && w != "she" && w != "it" && w.size() > 3 &&
+                (c.t[i].text == w || c.t[i].text == capitalized(w)) && c.lex.isNoun(w) && !c.lex.isVerb(w) &&
+                !c.lex.isAdjective(w) && !c.lex.isPluralNoun(w) && !w.ends_with('s') && !kDeterminers.contains(w) &&
+                !c.lex.isPersonNoun(w) && keyAt(c.t, p) != "and" && keyAt(c.t, p) != "or";
+    if (w != "he" && w != "she" && w != "it" && !counted && !bare) return;
     static const Words opens = {"and",      "but",    "because", "if",  "when", "while", "since",
                                 "although", "though", "so",      "why", "how",  "where", "whether"};
     bool start = afterMark(c.t, i, ".!?,;");
     if (!start && !(p != npos && opens.contains(keyAt(c.t, p)))) return;
     size_t n = nextWord(c.t, i);
+    // A bare noun before another noun names a kind ("Health care costs"): a word that is both
+    // must take an object to be the verb ("Money make people").
+    static const Words takenObjects = {"the",  "a",     "an",    "my",  "his",  "her", "their", "our",    "your", "its",
+                                       "this", "these", "those", "him", "them", "us",  "me",    "people", "it"};
+    if (bare && (n == npos || (c.lex.isNoun(keyAt(c.t, n)) && !takenObjects.contains(keyAt(c.t, nextWord(c.t, n))))))
+        return;
     bool nounVerb = false;
     if (counted) {
         // Not a time or a manner ("This time try again", "Each day bring one"): those open an
@@ -387,7 +401,9 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
     // English text need only not disfavour the "-s" form.
     std::string subject = keyAt(c.t, prevWord(c.t, n));
     double lead = guessed && c.lex.isPersonNoun(subject) && !nounVerb ? 0.0 : kVerbReadingLead;
-    if ((guessed || nounVerb) && !modelFavours({w, subject}, form, v, {keyAt(c.t, nextWord(c.t, n))}, lead)) return;
+    std::vector<std::string> before{w, subject};
+    if (bare) before = {p == npos ? "<s>" : keyAt(c.t, p), w};
+    if ((guessed || nounVerb || bare) && !modelFavours(before, form, v, {keyAt(c.t, nextWord(c.t, n))}, lead)) return;
     put(c.t, n, form, c.curlyText);
 }
 

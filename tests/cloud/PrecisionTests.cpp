@@ -396,6 +396,11 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
          {"They give others chances to speak.", "She bought a sports car.", "He lets not only his kids play.",
           "All you need to do is add salt.", "Let it be known that we tried.", "Both of these were old."})
         EXPECT_EQ(proofread(text), text);
+    // A bare noun that is also a verb opens an imperative; two nouns joined are plural; a noun
+    // before another names a kind.
+    for (const char* text : {"Water the plants every day.", "Love your neighbour.", "Time and money make it easy.",
+                             "Health care costs a lot."})
+        EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
 }
