@@ -105,4 +105,63 @@ void phraseUsage(GrammarContext &c, size_t i, const std::string &w)
     }
 }
 
+// Prepositions a verb or a time takes by usage: "emphasized on safety" -> "emphasized safety",
+// "consists from" -> "consists of", "listening music" -> "listening to music", "return back" ->
+// "return", "casts doubt in" -> "casts doubt on", "come in next week" -> "come next week",
+// "closed at Sundays" -> "closed on Sundays".
+void prepositionUsage(GrammarContext &c, size_t i, const std::string &w)
+{
+    if (c.t[i].text != w && c.t[i].text != capitalized(w)) return;
+    size_t n = nextWord(c.t, i);
+    if (n == npos) return;
+    // "at Sundays": days take "on".
+    static const Words days = {"monday",  "tuesday",  "wednesday",  "thursday",  "friday",  "saturday",  "sunday",
+                               "mondays", "tuesdays", "wednesdays", "thursdays", "fridays", "saturdays", "sundays"};
+    if (w == "at" && c.t[i].text == w && days.contains(keyAt(c.t, n)) && c.t[n].text == capitalized(keyAt(c.t, n))) {
+        put(c.t, i, "on", c.curlyText);
+        return;
+    }
+    if (c.t[n].text != keyAt(c.t, n)) return;
+    std::string next = keyAt(c.t, n);
+    size_t after = nextWord(c.t, n);
+    std::string then = keyAt(c.t, after);
+    static const Words emphasize = {"emphasize", "emphasizes", "emphasized", "emphasizing",
+                                    "emphasise", "emphasises", "emphasised", "emphasising"};
+    if (emphasize.contains(w) && next == "on" && after != npos) {
+        drop(c.t, n);
+        return;
+    }
+    static const Words consist = {"consist", "consists", "consisted", "consisting"};
+    if (consist.contains(w) && next == "from" && after != npos) {
+        put(c.t, n, "of", c.curlyText);
+        return;
+    }
+    // "listen" takes "to" before what is heard; "Listen, the ..." has its comma.
+    static const Words listen = {"listen", "listens", "listened", "listening"};
+    static const Words heard = {"music", "songs", "the",   "my",    "his", "her",  "their", "our", "your",
+                                "this",  "that",  "these", "those", "him", "them", "me",    "us",  "it"};
+    if (listen.contains(w) && heard.contains(next) && !(w == "listen" && afterMark(c.t, i, ".!?"))) {
+        put(c.t, n, "to " + c.t[n].text, c.curlyText);
+        return;
+    }
+    static const Words returns = {"return", "returns", "returned", "returning"};
+    static const Words backTo = {"to", "home", "soon", "later", "here", "there", "tomorrow"};
+    if (returns.contains(w) && next == "back" && (after == npos ? endsClauseAt(c.t, n) : backTo.contains(then))) {
+        drop(c.t, n);
+        return;
+    }
+    static const Words cast = {"cast", "casts", "casting"};
+    if (cast.contains(w) && (next == "doubt" || next == "doubts") && then == "in" && c.t[after].text == then) {
+        put(c.t, after, "on", c.curlyText);
+        return;
+    }
+    // "in next week": a time counted from now takes no preposition.
+    static const Words spans = {"week", "month", "year", "weekend", "summer", "winter", "spring", "autumn", "semester"};
+    if ((w == "in" || w == "on" || w == "at") && (next == "next" || next == "last") && spans.contains(then) &&
+        c.t[after].text == then && c.t[i].text == w &&
+        (nextWord(c.t, after) == npos || endsClauseAt(c.t, after) || !c.lex.isNoun(keyAt(c.t, nextWord(c.t, after))))) {
+        drop(c.t, i);
+    }
+}
+
 }  // namespace quillo::cloud::english

@@ -401,6 +401,10 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
     for (const char* text : {"Water the plants every day.", "Love your neighbour.", "Time and money make it easy.",
                              "Health care costs a lot."})
         EXPECT_EQ(proofread(text), text);
+    // An imperative with its comma, a time that qualifies a noun, "return back" with an object.
+    for (const char* text : {"Listen, the music is loud.", "We met in last year's race.", "I return back the book.",
+                             "It happened in last week sessions."})
+        EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
 }
