@@ -226,6 +226,58 @@ void pointingSubject(GrammarContext &c, size_t i, const std::string &w)
         put(c.t, i, w == "this" ? "these" : "those", c.curlyText);
     }
 }
+
+// "Everyone have a phone", "Nobody know it", "This make sense": a pronoun for one thing or for
+// each of many, opening its clause, takes the "-s" verb. Not after a verb that makes it an
+// object ("Let everyone know", "Does anyone have"); a verb that is also a noun or an adjective,
+// or whose past is spelt alike ("Everyone read it"), only where English text favours the "-s"
+// form by far.
+void singularPronounVerb(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const Words each = {"everyone",   "everybody", "someone", "somebody", "nobody",
+                               "everything", "something", "nothing", "this"};
+    if (!each.contains(w) || (c.t[i].text != w && c.t[i].text != capitalized(w))) return;
+    size_t p = prevWord(c.t, i);
+    // Not after "and": "You and everyone have my thanks" joins two subjects.
+    static const Words opens = {"but",    "because", "if",      "when", "while", "since",   "although",
+                                "though", "so",      "whether", "that", "think", "believe", "hope"};
+    bool start = afterMark(c.t, i, ".!?,;:");
+    if (!start && !(p != npos && opens.contains(keyAt(c.t, p)) && w != "this")) return;
+    // "Everyone have fun!": an exclamation addresses them.
+    for (size_t k = i; k < c.t.size(); ++k) {
+        if (c.t[k].kind != Kind::punct || (c.t[k].text != "." && c.t[k].text != "!" && c.t[k].text != "?")) continue;
+        if (c.t[k].text == "!") return;
+        break;
+    }
+    size_t n = nextWord(c.t, i);
+    std::string v = keyAt(c.t, n);
+    if (n == npos || c.t[n].text != v) return;
+    static const std::map<std::string, std::string> irregular = {
+        {"have", "has"}, {"are", "is"}, {"do", "does"}, {"don't", "doesn't"}, {"weren't", "wasn't"}};
+    std::string form;
+    if (auto f = irregular.find(v); f != irregular.end()) form = f->second;
+    // "This have" may open a question's answer or a list; "this" takes only plain verbs.
+    if (w == "this" && !form.empty()) return;
+    bool guarded = false;
+    static const Words samePast = {"read", "put", "cut", "set", "hit", "let", "shut", "cost", "hurt", "quit", "spread"};
+    if (form.empty()) {
+        if (!c.lex.isVerb(v) || v.size() < 3 || v.ends_with('s') || v.ends_with("ed") || kModals.contains(v) ||
+            kBe.contains(v) || samePast.contains(v) || c.lex.verbBase(v).value_or(v) != v || v == "need" || v == "dare")
+            return;
+        guarded = c.lex.isNoun(v) || c.lex.isAdjective(v) || w == "this";
+        form = thirdPersonOf(c, v);
+    }
+    if (form.empty()) return;
+    // "This make sense": after "this" the verb must take its object.
+    static const Words objects = {"sense", "us", "me", "them", "it",     "him", "her",
+                                  "the",   "a",  "an", "you",  "people", "my",  "our"};
+    size_t after = nextWord(c.t, n);
+    if (w == "this" && !objects.contains(keyAt(c.t, after))) return;
+    std::vector<std::string> following;
+    if (after != npos) following.push_back(keyAt(c.t, after));
+    if (guarded && !modelFavours({start ? "<s>" : keyAt(c.t, p), w}, form, v, following, kVerbReadingLead)) return;
+    put(c.t, n, form, c.curlyText);
+}
 }  // namespace
 
 void agreement(GrammarContext &c, size_t i, const std::string &w)
@@ -233,6 +285,7 @@ void agreement(GrammarContext &c, size_t i, const std::string &w)
     singularDont(c, i, w);
     pluralSubjectVerb(c, i, w);
     pointingSubject(c, i, w);
+    singularPronounVerb(c, i, w);
     if (w == "who" || w == "that" || w == "which") relativeAgreement(c, i, w);
     bareBe(c, i, w);
     size_t n = nextWord(c.t, i);

@@ -254,8 +254,13 @@ void verbForm(GrammarContext &c, size_t i, const std::string &w)
         if (v == npos) return;
         // "have got" is possession, in every variety ("He has got two daughters").
         if (keyAt(c.t, v) == "got") return;
-        if (auto participle = c.lex.participleOfPast(keyAt(c.t, v)); participle && c.isKnown(*participle))
-            put(c.t, v, *participle, c.curlyText);
+        // WordNet lists one irregular form for "come" and "run", whose participle is the base.
+        static const std::map<std::string, std::string> baseParticiples = {
+            {"came", "come"},         {"became", "become"},   {"ran", "run"},
+            {"overcame", "overcome"}, {"overran", "overrun"}, {"outran", "outrun"}};
+        auto participle = c.lex.participleOfPast(keyAt(c.t, v));
+        if (auto f = baseParticiples.find(keyAt(c.t, v)); f != baseParticiples.end()) participle = f->second;
+        if (participle && c.isKnown(*participle)) put(c.t, v, *participle, c.curlyText);
         return;
     }
     // "didn't went", "can goes", "to went": after do-support, a modal or "to", the base form;

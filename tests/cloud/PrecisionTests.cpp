@@ -405,6 +405,10 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
     for (const char* text : {"Listen, the music is loud.", "We met in last year's race.", "I return back the book.",
                              "It happened in last week sessions."})
         EXPECT_EQ(proofread(text), text);
+    // A pronoun after do-support or a verb that makes it an object, a past spelt like its verb.
+    for (const char* text : {"Does everyone have a phone?", "Let everyone know.", "Everyone read the book yesterday.",
+                             "This have I never seen."})
+        EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
 }
