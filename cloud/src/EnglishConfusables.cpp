@@ -11,8 +11,8 @@ namespace quillo::cloud::english {
 
 namespace {
 
-const Words kTriggers = {"if",     "told", "were", "ill", "advice", "past", "passed", "weather", "quiet", "lets",
-                         "latter", "wont", "than", "i'm", "it's",   "he's", "she's",  "that's",  "you"};
+const Words kTriggers = {"is",   "if",     "told", "were", "ill", "advice", "past", "passed", "weather", "quiet",
+                         "lets", "latter", "wont", "than", "i'm", "it's",   "he's", "she's",  "that's",  "you"};
 const Words kOwners = {"the", "a", "an", "my", "his", "her", "our", "their", "your", "all", "this", "that", "every"};
 const Words kPersons = {"me", "him", "her", "us", "them", "you", "everyone", "people"};
 
@@ -199,6 +199,18 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
         if (form.empty()) return;
         put(c.t, i, s->second, c.curlyText);
         put(c.t, n, form, c.curlyText);
+        return;
+    }
+    // "It is depend on you": the same, written out.
+    static const Words third = {"it", "he", "she", "that"};
+    if (w == "is" && c.t[i].text == w && third.contains(prev) && nextPlain && onlyPlainVerb(c, next) &&
+        (p == 0 ? true
+                : afterMark(c.t, p, ".!?,;") || keyAt(c.t, prevWord(c.t, p)) == "but" ||
+                      keyAt(c.t, prevWord(c.t, p)) == "and" || keyAt(c.t, prevWord(c.t, p)) == "because")) {
+        if (std::string form = thirdPersonOf(c, next); !form.empty()) {
+            drop(c.t, i);
+            put(c.t, n, form, c.curlyText);
+        }
         return;
     }
     // "Thank you for you help": before its noun, the possessive.

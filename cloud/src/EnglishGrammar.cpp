@@ -90,6 +90,13 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
     if (w == "its" && (itsFollowers.contains(next) || adverbAndComplement()) && !possessive)
         put(c.t, i, "it's", c.curlyText);
     if (w == "it's" && next == "own") put(c.t, i, "its", c.curlyText);
+    // "on it's way", "of it's members": after a preposition, before a plain noun, the possessive.
+    // Not "before it's time", where "before" opens a clause.
+    static const Words ownedAfter = {"of", "for", "with", "in", "on", "at", "from", "by", "about", "into", "without"};
+    if (w == "it's" && ownedAfter.contains(prev) && c.t[n].text == next && next != "time" &&
+        (c.lex.isNoun(next) || c.lex.isPluralNoun(next)) && !c.lex.isVerb(next) && !c.lex.isAdjective(next) &&
+        !kDeterminers.contains(next) && !next.ends_with("ing") && !next.ends_with("ly"))
+        put(c.t, i, "its", c.curlyText);
     // "to safe the environment": after "to" and before its object, the verb.
     static const Words saved = {"the", "our", "your", "their", "my", "his", "her", "them", "it", "lives", "money"};
     if (w == "safe" && c.t[i].text == w && prev == "to" && saved.contains(next) && c.t[n].text == next)
@@ -105,11 +112,21 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
     if ((w == "their" || w == "there") && progressive.contains(next) && next != "not" && next != "always")
         put(c.t, i, "they're", c.curlyText);
     if ((w == "there" || w == "they're") && next == "own") put(c.t, i, "their", c.curlyText);
+    // "There car was stolen": opening a sentence before a noun and its verb, the possessive;
+    // the place word would take its verb first ("There is a car").
+    static const Words ownersVerbs = {"is", "are", "was", "were", "has", "have", "had"};
+    if (w == "there" && c.t[i].text == "There" && afterMark(c.t, i, ".!?") && c.t[n].text == next &&
+        (c.lex.isNoun(next) || c.lex.isPluralNoun(next)) && !c.lex.isAdjective(next) && !kDeterminers.contains(next) &&
+        !kBe.contains(next) && !kModals.contains(next) && !next.ends_with("ing") &&
+        ownersVerbs.contains(keyAt(c.t, nextWord(c.t, n))) && !c.lex.isVerb(next)) {
+        put(c.t, i, "their", c.curlyText);
+        return;
+    }
     // "in there free time", "show there product": after a preposition or a verb's object slot,
     // before an adjective and noun or a plain noun, "there" is the possessive. Not before a
     // time ("lived there years ago") nor a word that may open a clause.
     if (w == "there" && c.t[i].text == "there" && p != npos && c.t[n].text == next) {
-        static const Words places = {"in", "of", "for", "with", "from", "about", "into", "on", "by"};
+        static const Words places = {"in", "of", "for", "with", "from", "about", "into", "on", "by", "at"};
         static const Words verbs = {"show", "shows", "showed", "sell", "sells", "sold", "spend", "spends", "spent",
                                     "lose", "loses", "lost",   "use",  "uses",  "used", "do",    "does",   "did"};
         static const Words times = {"years", "days",      "weeks",    "months", "times", "hours", "minutes", "ago",

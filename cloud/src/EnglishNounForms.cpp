@@ -48,6 +48,34 @@ void nounForms(GrammarContext &c, size_t i, const std::string &w)
         put(c.t, i, "person's", c.curlyText);
         return;
     }
+    // "A lot of students was absent": the count agrees with what it counts.
+    if (w == "lot" || w == "lots") {
+        size_t of = n, noun = nextWord(c.t, n);
+        std::string counted = keyAt(c.t, noun);
+        bool opens = w == "lots" || keyAt(c.t, p) == "a";
+        size_t v = nextWord(c.t, noun);
+        static const std::map<std::string, std::string> pluralBe = {{"was", "were"}, {"is", "are"}, {"has", "have"}};
+        auto f = pluralBe.find(keyAt(c.t, v));
+        if (opens && next == "of" && of != npos && noun != npos && c.t[noun].text == counted &&
+            (counted == "people" || (c.lex.isPluralNoun(counted) && !c.lex.isNoun(counted))) && f != pluralBe.end() &&
+            c.t[v].text == f->first)
+            put(c.t, v, f->second, c.curlyText);
+        return;
+    }
+    // "I'm used to wake up early": being used to something takes the "-ing" form.
+    static const Words accustomed = {"i'm", "we're", "you're", "they're", "he's", "she's"};
+    static const Words persons = {"i", "we", "you", "they", "he", "she"};
+    bool personBe = accustomed.contains(w) || (kBe.contains(w) && persons.contains(prev));
+    if (personBe && next == "used" && c.t[n].text == next && keyAt(c.t, nextWord(c.t, n)) == "to") {
+        size_t v = nextWord(c.t, nextWord(c.t, n));
+        std::string verb = keyAt(c.t, v);
+        // A noun there may be what one is used to ("used to work"), unless a particle follows ("wake up").
+        bool verbOnly = !c.lex.isNoun(verb) || keyAt(c.t, nextWord(c.t, v)) == "up";
+        if (v != npos && c.t[v].text == verb && c.lex.isVerb(verb) && verbOnly && !kBe.contains(verb) &&
+            !kModals.contains(verb) && !c.lex.baseOfInflectedVerb(verb, true) && !verb.ends_with("ing"))
+            if (std::string ing = ingForm(verb, c.isKnown); !ing.empty()) put(c.t, v, ing, c.curlyText);
+        return;
+    }
     // "Both of them was late": both of two are plural.
     static const Words pronouns = {"them", "us", "you", "these", "those"};
     static const std::map<std::string, std::string> plural = {

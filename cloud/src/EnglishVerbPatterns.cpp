@@ -36,7 +36,7 @@ const Words kExplains = {"explain", "explains", "explained", "explaining", "desc
 
 // The words the rules below start from: every other word leaves at once.
 const Words kTriggers = [] {
-    Words all = {"since", "in", "at", "much", "borrow"};
+    Words all = {"since", "in", "at", "much", "borrow", "like"};
     for (const auto &[word, be] : kAges) all.insert(word);
     for (const auto &[word, forms] : kAgreeing) all.insert(word);
     for (const auto &[word, told] : kTells) all.insert(word);
@@ -211,7 +211,10 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
     // A verb that is a noun too ("want help") only where English text favours the verb by far.
     std::vector<std::string> before;
     if (p != npos) before.push_back(prev);
-    if (kWants.contains(w) && plainVerbOnly(c, next) && !kObjectPronouns.contains(next) &&
+    // "I would like go": wishing, like wanting.
+    static const Words wishing = {"would", "i'd", "we'd", "you'd", "they'd", "he'd", "she'd"};
+    bool wants = kWants.contains(w) || (w == "like" && wishing.contains(prev));
+    if (wants && plainVerbOnly(c, next) && !kObjectPronouns.contains(next) &&
         ((!c.lex.isNoun(next) && !c.lex.isAdjective(next)) ||
          modelFavours(before, {w, "to", next}, {w, next}, {then}, kWordChoiceLead))) {
         put(c.t, i, w + " to", c.curlyText);

@@ -409,6 +409,10 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
     for (const char* text : {"Does everyone have a phone?", "Let everyone know.", "Everyone read the book yesterday.",
                              "This have I never seen."})
         EXPECT_EQ(proofread(text), text);
+    // "it's" opening a clause after "before", "there" before a verb, an instrument's use, a mass noun.
+    for (const char* text : {"We left before it's time.", "There is a car.", "The tool is used to cut wood.",
+                             "I'm used to hard work.", "A lot of work was done.", "I would like coffee."})
+        EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
 }
