@@ -512,6 +512,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         confusables(c, i, w);
         nonstandardForms(c, i, w);
         phraseUsage(c, i, w);
+        missingArticle(c, i, w);
         prepositionUsage(c, i, w);
         nounForms(c, i, w);
         properAdjective(c, i, w);

@@ -102,6 +102,8 @@ void wordOrder(GrammarContext &c, size_t i, const std::string &w);
 
 // Articles and prepositions a phrase takes by usage (EnglishUsage.cpp).
 void phraseUsage(GrammarContext &c, size_t i, const std::string &w);
+// "This is important thing", "I got good score".
+void missingArticle(GrammarContext &c, size_t i, const std::string &w);
 // "emphasized on", "consists from", "listening music", "return back", "in next week".
 void prepositionUsage(GrammarContext &c, size_t i, const std::string &w);
 // "many others animals", "a fifteen years old girl", "Both of them was late".

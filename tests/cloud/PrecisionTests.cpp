@@ -413,6 +413,11 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
     for (const char* text : {"We left before it's time.", "There is a car.", "The tool is used to cut wood.",
                              "I'm used to hard work.", "A lot of work was done.", "I would like coffee."})
         EXPECT_EQ(proofread(text), text);
+    // What is uncountable or a role after "be", and what one has, take no article.
+    for (const char* text : {"It is good practice.", "This is good news.", "He is former president of the club.",
+                             "It is common knowledge.", "It is free software.", "He has good taste in music.",
+                             "Samson is supposed to have had fantastic strength."})
+        EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
 }

@@ -1,0 +1,71 @@
+// "That is bad idea" -> "That is a bad idea", "It will be good situation" -> "It will be a good
+// situation": one thing described after "be" takes "a". Only an adjective and a plain singular
+// noun that ends its phrase, and only where English text favours the article: uncountable things
+// ("It is good practice") read as well without it.
+#include "EnglishGrammarRules.h"
+
+#include <cstring>
+
+namespace quillo::cloud::english {
+
+namespace {
+
+// Twice as likely with the article: the model's pruned counts rarely see a learner's phrase, and
+// uncountable things fall short of it ("is good practice", "is common knowledge").
+constexpr double kArticleLead = 0.3;
+
+// "a" or "an" by the sound of the word that follows.
+std::string indefiniteFor(const std::string &w)
+{
+    auto starts = [&](const char *p) { return w.rfind(p, 0) == 0; };
+    bool you = starts("uni") || starts("use") || starts("usu") || starts("uti") || starts("eu") || starts("one");
+    bool vowel = (std::strchr("aeiou", w[0]) && !you) || starts("honest") || starts("hour");
+    return vowel ? "an" : "a";
+}
+
+}  // namespace
+
+void missingArticle(GrammarContext &c, size_t i, const std::string &w)
+{
+    // Not after "have": what one has is as often uncountable ("had fantastic strength").
+    static const Words takers = {"is", "was", "be", "been", "became", "become", "becomes", "it's", "that's"};
+    if (!takers.contains(w) || c.t[i].text != w) return;
+    size_t n = nextWord(c.t, i);
+    if (n == npos) return;
+    size_t adjective = n;
+    static const Words intensifiers = {"very", "really", "quite", "extremely", "pretty", "truly"};
+    if (intensifiers.contains(keyAt(c.t, n))) adjective = nextWord(c.t, n);
+    std::string adj = keyAt(c.t, adjective);
+    // Words that take no article or another one ("the best", "the same", "much fun", "my own").
+    static const Words notDescribing = {"much",  "more", "most",  "enough", "such",  "little", "less",
+                                        "all",   "any",  "must",  "some",   "each",  "own",    "same",
+                                        "other", "only", "first", "last",   "next",  "many",   "few",
+                                        "no",    "what", "whole", "main",   "right", "wrong",  "real"};
+    if (adjective == npos || c.t[adjective].text != adj || !c.lex.isAdjective(adj) || c.lex.isVerb(adj) ||
+        notDescribing.contains(adj) || kDeterminers.contains(adj) || adj.ends_with("est") || adj.ends_with("ly") ||
+        adj.size() < 3)
+        return;
+    size_t noun = nextWord(c.t, adjective);
+    std::string thing = keyAt(c.t, noun);
+    if (noun == npos || c.t[noun].text != thing || !c.lex.isNoun(thing) || c.lex.isPluralNoun(thing) ||
+        c.lex.isAdjective(thing) || thing.ends_with('s') || thing.size() < 3 || kDeterminers.contains(thing))
+        return;
+    // The noun ends its phrase: a mark, the text's end, or a word that cannot continue the noun.
+    static const Words closers = {"in",  "at",  "for", "to",      "that", "which",
+                                  "who", "and", "but", "because", "with", "on"};
+    size_t after = nextWord(c.t, noun);
+    std::string then = keyAt(c.t, after);
+    bool ends = after == npos ? noun + 1 >= c.t.size() || c.t[noun + 1].kind == Kind::punct : closers.contains(then);
+    if (!ends) return;
+    std::vector<std::string> described;
+    for (size_t k = n; k != npos && k <= noun; k = nextWord(c.t, k)) described.push_back(keyAt(c.t, k));
+    std::string article = indefiniteFor(described.front());
+    std::vector<std::string> withArticle{article};
+    withArticle.insert(withArticle.end(), described.begin(), described.end());
+    std::vector<std::string> following;
+    if (after != npos) following.push_back(then);
+    if (!modelFavours({w}, withArticle, described, following, kArticleLead)) return;
+    put(c.t, n, article + " " + c.t[n].text, c.curlyText);
+}
+
+}  // namespace quillo::cloud::english
