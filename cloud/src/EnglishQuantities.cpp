@@ -24,7 +24,7 @@ bool plainWordAt(const std::vector<Token> &t, size_t n)
 // Quantifiers and determiners before a plural count noun ("several reason", "these thing").
 bool quantifier(const std::string &w)
 {
-    static const Words words = {"many", "several", "various", "numerous", "both", "these", "those", "few"};
+    static const Words words = {"many", "several", "various", "numerous", "both", "these", "those", "few", "certain"};
     return words.contains(w);
 }
 
@@ -188,6 +188,16 @@ void quantity(GrammarContext &c, size_t i, const std::string &w)
 {
     size_t n = nextWord(c.t, i);
     if (n == npos) return;
+    // "certain" counts only where it cannot mean "sure" or pick one ("a certain man", "is certain").
+    static const Words sure = {"a",     "an",    "the",     "is",     "are",    "was",        "were", "be",     "been",
+                               "am",    "quite", "very",    "not",    "feel",   "felt",       "make", "made",   "so",
+                               "more",  "most",  "almost",  "fairly", "pretty", "absolutely", "i'm",  "you're", "he's",
+                               "she's", "we're", "they're", "it's",   "less",   "and",        "or"};
+    if (w == "certain" && (c.t[i].text != w || sure.contains(keyAt(c.t, prevWord(c.t, i))))) return;
+    // Nor before a noun that qualifies another ("certain machine tool operations").
+    if (std::string afterNoun = keyAt(c.t, nextWord(c.t, n));
+        w == "certain" && (c.lex.isNoun(afterNoun) || c.lex.isPluralNoun(afterNoun)) && afterNoun != "in")
+        return;
     std::string next = keyAt(c.t, n);
     if (w == "less" && c.lex.isPluralNoun(next)) {
         size_t p = prevWord(c.t, i);

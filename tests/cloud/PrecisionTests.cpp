@@ -418,6 +418,10 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "It is common knowledge.", "It is free software.", "He has good taste in music.",
                              "Samson is supposed to have had fantastic strength."})
         EXPECT_EQ(proofread(text), text);
+    // "certain" as "sure" or picking one, and before a noun that qualifies another.
+    for (const char* text : {"A certain man came.", "He is certain that it works.", "a quick and certain remedy",
+                             "certain machine tool operations"})
+        EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
 }
