@@ -83,8 +83,8 @@ void articleBeforePlural(std::vector<Token> &t, const EnglishLexicon &lex)
         size_t after = nextWord(t, noun);
         std::string next = keyAt(t, after);
         // WordNet lists "in" and "on" as nouns too; before them the phrase has ended.
-        static const Words phraseEnds = {"in",    "on",  "at", "to",  "for",  "of",    "with", "from", "by",
-                                         "about", "and", "or", "but", "that", "which", "who",  "than", "as"};
+        static const Words phraseEnds = {"in",  "on", "at",  "to",   "for",   "of",  "with", "from", "by", "about",
+                                         "and", "or", "but", "that", "which", "who", "than", "as",   "due"};
         if (after != npos && !phraseEnds.contains(next) &&
             (lex.isNoun(next) || lex.isPluralNoun(next) || lex.isAdjective(next)))
             continue;
