@@ -512,6 +512,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
         confusables(c, i, w);
         nonstandardForms(c, i, w);
         phraseUsage(c, i, w);
+        complements(c, i, w);
         missingArticle(c, i, w);
         prepositionUsage(c, i, w);
         nounForms(c, i, w);
@@ -525,6 +526,7 @@ void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const s
             thereIsMany(c, i, key(t[i]));
             pluralSubjectVerb(c, i, key(t[i]));
         }
+    althoughBut(t);
     applyEnglishArticles(t, lex);
     applyEnglishCommas(t, lex);
     fixEnglishClauseEdges(t);

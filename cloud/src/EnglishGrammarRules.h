@@ -102,6 +102,10 @@ void wordOrder(GrammarContext &c, size_t i, const std::string &w);
 
 // Articles and prepositions a phrase takes by usage (EnglishUsage.cpp).
 void phraseUsage(GrammarContext &c, size_t i, const std::string &w);
+// "asked to me a question", "allowed me go", "worth to see", "angry on me".
+void complements(GrammarContext &c, size_t i, const std::string &w);
+// "Although it was late, but we went".
+void althoughBut(std::vector<Token> &t);
 // "This is important thing", "I got good score".
 void missingArticle(GrammarContext &c, size_t i, const std::string &w);
 // "emphasized on", "consists from", "listening music", "return back", "in next week".

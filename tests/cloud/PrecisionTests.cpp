@@ -422,6 +422,11 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
     for (const char* text : {"A certain man came.", "He is certain that it works.", "a quick and certain remedy",
                              "certain machine tool operations"})
         EXPECT_EQ(proofread(text), text);
+    // A noun after the object, "because of" a thing, a "but" outside the opening clause, a
+    // mangled phrase left to the writer.
+    for (const char* text : {"They allowed me access.", "Because of it, we left.", "He asked to me.",
+                             "Although late, the bus came, but we walked.", "It allows you do to is install it."})
+        EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
 }

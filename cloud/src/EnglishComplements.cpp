@@ -1,0 +1,118 @@
+// What verbs and adjectives take after them by usage: "asked to me a question" -> "asked me a
+// question", "allowed me go" -> "allowed me to go", "suggest you to read" -> "suggest you read",
+// "worth to see" -> "worth seeing", "Although it was late, but" -> "Although it was late,",
+// "because of he was" -> "because he was", "in spite the rain" -> "in spite of the rain",
+// "angry on me" -> "angry with me", "proud for you" -> "proud of you".
+#include "EnglishGrammarRules.h"
+
+#include <map>
+
+namespace quillo::cloud::english {
+
+namespace {
+
+const Words kObjects = {"me", "him", "her", "us", "them", "you"};
+
+// A verb that can be nothing else, in its plain form.
+bool verbOnly(const GrammarContext &c, const std::string &v)
+{
+    return v.size() > 1 && c.lex.isVerb(v) && !c.lex.isNoun(v) && !c.lex.isAdjective(v) && !kModals.contains(v) &&
+           !kBe.contains(v) && !c.lex.baseOfInflectedVerb(v, true) && !v.ends_with("ing");
+}
+
+}  // namespace
+
+void complements(GrammarContext &c, size_t i, const std::string &w)
+{
+    if (c.t[i].text != w && c.t[i].text != capitalized(w)) return;
+    size_t n = nextWord(c.t, i);
+    if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
+    std::string next = keyAt(c.t, n);
+    size_t after = nextWord(c.t, n);
+    std::string then = keyAt(c.t, after);
+    bool thenPlain = after != npos && c.t[after].text == then;
+
+    // "asked to me a question": one asks a person straight.
+    static const Words asks = {"ask", "asks", "asked", "asking"};
+    static const Words asked = {"a", "an", "the", "some", "many", "about", "this", "that", "what", "why", "how"};
+    if (asks.contains(w) && next == "to" && kObjects.contains(then) && thenPlain &&
+        asked.contains(keyAt(c.t, nextWord(c.t, after)))) {
+        drop(c.t, n);
+        return;
+    }
+    // "allowed me go": these verbs take "to" before the action of their object.
+    static const Words takesTo = {
+        "allow",    "allows",    "allowed", "want",      "wants",   "wanted",  "ask",       "asks",       "asked",
+        "tell",     "tells",     "told",    "force",     "forced",  "forces",  "encourage", "encouraged", "encourages",
+        "expect",   "expected",  "expects", "invite",    "invited", "invites", "teach",     "taught",     "teaches",
+        "persuade", "persuaded", "advise",  "advised",   "advises", "remind",  "reminded",  "reminds",    "enable",
+        "enabled",  "enables",   "permit",  "permitted", "require", "required"};
+    static const Words bareActions = {"go", "come", "do", "stay", "leave", "sleep", "swim", "fly", "drive"};
+    if (takesTo.contains(w) && kObjects.contains(next) && thenPlain &&
+        (verbOnly(c, then) || bareActions.contains(then)) && keyAt(c.t, nextWord(c.t, after)) != "of" &&
+        keyAt(c.t, nextWord(c.t, after)) != "to") {
+        put(c.t, after, "to " + then, c.curlyText);
+        return;
+    }
+    // "I suggest you to read it": suggesting and recommending take the plain verb.
+    static const Words suggests = {"suggest",    "suggests",    "suggested", "recommend",
+                                   "recommends", "recommended", "propose",   "proposed"};
+    if (suggests.contains(w) && kObjects.contains(next) && then == "to" && thenPlain) {
+        size_t v = nextWord(c.t, after);
+        std::string verb = keyAt(c.t, v);
+        if (v != npos && c.t[v].text == verb && c.lex.isVerb(verb) && !c.lex.baseOfInflectedVerb(verb, true) &&
+            !kBe.contains(verb)) {
+            c.t[after].text.clear();
+            c.t[after + 1].text.clear();
+        }
+        return;
+    }
+    // "It's worth to see": being worth takes the "-ing" form.
+    if (w == "worth" && next == "to" && thenPlain && c.lex.isVerb(then) && !c.lex.baseOfInflectedVerb(then, true) &&
+        !kBe.contains(then)) {
+        if (std::string ing = ingForm(then, c.isKnown); !ing.empty()) {
+            drop(c.t, n);
+            put(c.t, after, ing, c.curlyText);
+        }
+        return;
+    }
+    // "Because of he was tired": before a clause, "because" alone.
+    static const Words nominative = {"he", "she", "they", "we", "i"};
+    if (w == "because" && next == "of" && thenPlain && nominative.contains(then)) {
+        drop(c.t, n);
+        return;
+    }
+    // "In spite the rain": "in spite of".
+    static const Words spiteObjects = {"the", "a",   "an",  "this", "that",  "these", "those", "all",
+                                       "my",  "his", "her", "our",  "their", "its",   "your",  "it"};
+    if (w == "spite" && keyAt(c.t, prevWord(c.t, i)) == "in" && spiteObjects.contains(next)) {
+        put(c.t, n, "of " + c.t[n].text, c.curlyText);
+        return;
+    }
+    // "angry on me", "jealous on her", "proud for you": the preposition these feelings take.
+    static const std::map<std::string, std::map<std::string, std::string>> feelings = {
+        {"angry", {{"on", "with"}}}, {"jealous", {{"on", "of"}}}, {"proud", {{"for", "of"}}}};
+    if (auto f = feelings.find(w); f != feelings.end() && kObjects.contains(then) && thenPlain)
+        if (auto to = f->second.find(next); to != f->second.end()) put(c.t, n, to->second, c.curlyText);
+}
+
+// "Although it was late, but we went": a clause opened by "although" takes no "but" after it.
+void althoughBut(std::vector<Token> &t)
+{
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || (key(t[i]) != "although" && key(t[i]) != "though") || !afterMark(t, i, ".!?")) continue;
+        for (size_t k = i + 1; k + 2 < t.size(); ++k) {
+            if (t[k].kind == Kind::punct && (t[k].text == "." || t[k].text == "!" || t[k].text == "?")) break;
+            bool comma = t[k].kind == Kind::punct && t[k].text == ",";
+            if (comma && t[k + 1].kind == Kind::space && isWord(t, k + 2) && t[k + 2].text == "but" &&
+                nextWord(t, k + 2) != npos) {
+                t[k + 2].text.clear();
+                t[k + 3].text.clear();
+                break;
+            }
+            if (comma) break;
+        }
+    }
+}
+
+}  // namespace quillo::cloud::english
