@@ -11,8 +11,9 @@ namespace quillo::cloud::english {
 
 namespace {
 
-const Words kTriggers = {"is",   "if",     "told", "were", "ill", "advice", "past", "passed", "weather", "quiet",
-                         "lets", "latter", "wont", "than", "i'm", "it's",   "he's", "she's",  "that's",  "you"};
+const Words kTriggers = {"id",   "is",     "if",      "told",  "were",  "ill",    "advice",
+                         "past", "passed", "weather", "quiet", "lets",  "latter", "wont",
+                         "than", "i'm",    "it's",    "he's",  "she's", "that's", "you"};
 const Words kOwners = {"the", "a", "an", "my", "his", "her", "our", "their", "your", "all", "this", "that", "every"};
 const Words kPersons = {"me", "him", "her", "us", "them", "you", "everyone", "people"};
 
@@ -97,6 +98,12 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
     if (w == "ill" && text == "Ill" && opensSentence && nextPlain && !verbAfter &&
         (next == "be" || next == "never" || next == "go" || (plainVerb(c, next) && !c.lex.isAdjective(next)))) {
         put(c.t, i, "I'll", c.curlyText);
+        return;
+    }
+    // "Id like that": opening a sentence before a verb of wishing, "I'd".
+    static const Words wishes = {"like", "love", "rather", "prefer", "say", "better", "hate"};
+    if (w == "id" && text == "Id" && opensSentence && nextPlain && wishes.contains(next)) {
+        put(c.t, i, "I'd", c.curlyText);
         return;
     }
     // "Please advice me", "I advice you to": the verb is "advise".

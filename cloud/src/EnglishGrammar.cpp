@@ -66,7 +66,7 @@ void homophones(GrammarContext &c, size_t i, const std::string &w)
     static const Words itsFollowers = {
         "a", "an", "not", "been", "going", "getting", "very", "so", "too", "just", "really", "always", "never", "time",
         "okay", "true", "important", "hard", "easy", "nice", "fine", "possible", "obvious", "clear", "raining", "late",
-        "worth", "about",
+        "worth", "about", "ok", "alright",
         // A possessive takes no determiner after it ("its the end").
         "the", "my", "your", "our", "their", "his", "no", "because", "also", "nothing", "said"};
     // After a preposition or a verb "its" is the possessive ("of its time", "spent its time").
@@ -467,6 +467,35 @@ void spacing(std::vector<Token> &t)
         if (t[i].kind != Kind::punct || t[i].text != "," || !isWord(t, i - 1) || !isWord(t, i + 1)) continue;
         if (t[i - 1].text.size() < 2 || t[i + 1].text.size() < 2 || !isAsciiWord(t[i + 1].text)) continue;
         t[i].text = ", ";
+    }
+    // "It was late.We went home": a stop glued between a word and a capital that opens a
+    // sentence gets its space. Only before words that open sentences, never names or code
+    // ("index.Html", "Main.Java").
+    static const Words opensSentence = {"I",    "We",   "You",    "He",     "She",   "It",      "They",  "The",
+                                        "This", "That", "There",  "My",     "Our",   "But",     "And",   "So",
+                                        "Then", "Also", "Please", "Thanks", "Thank", "However", "After", "Now"};
+    for (size_t i = 1; i + 1 < t.size(); ++i) {
+        if (t[i].kind != Kind::punct || t[i].text != "." || !isWord(t, i - 1) || !isWord(t, i + 1)) continue;
+        const std::string &before = t[i - 1].text;
+        if (before.size() < 2 || !isAsciiWord(before) || !startsLower(before) || !opensSentence.contains(t[i + 1].text))
+            continue;
+        if (i >= 2 && t[i - 2].kind == Kind::punct) continue;  // "e.g.The"
+        t[i].text = ". ";
+    }
+    // "( near the door )": a bracket holds its words without spaces inside. Only a pair on one
+    // line around words, after a space: not a face (":( ") nor code.
+    for (size_t i = 0; i + 2 < t.size(); ++i) {
+        if (t[i].text != "(" || t[i + 1].kind != Kind::space || t[i + 1].text != " " || !isWord(t, i + 2)) continue;
+        // A bracket against a word opens code ("f( x )").
+        if (i > 0 && t[i - 1].kind != Kind::space) continue;
+        size_t j = i + 2;
+        while (j < t.size() && t[j].text != ")" && t[j].text != "(" && t[j].kind != Kind::newline) ++j;
+        if (j >= t.size() || t[j].text != ")" || t[j - 1].kind != Kind::space || t[j - 1].text != " " ||
+            !isWord(t, j - 2))
+            continue;
+        t[i + 1].text.clear();
+        t[j - 1].text.clear();
+        i = j;
     }
     // "Hello ,how are you": a comma typed against the next word moves back to the word before.
     for (size_t i = 2; i + 1 < t.size(); ++i) {

@@ -427,6 +427,10 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
     for (const char* text : {"They allowed me access.", "Because of it, we left.", "He asked to me.",
                              "Although late, the bus came, but we walked.", "It allows you do to is install it."})
         EXPECT_EQ(proofread(text), text);
+    // Code, names and faces keep their stops, brackets and capitals.
+    for (const char* text : {"Open index.Html now.", "Call Mr.Smith today.", "Version 2.It works.",
+                             "I'm sad :( see you later )", "Call f( x ) now.", "Id cards are required."})
+        EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
 }
