@@ -11,9 +11,9 @@ namespace quillo::cloud::english {
 
 namespace {
 
-const Words kTriggers = {"id",   "is",     "if",      "told",  "were",  "ill",    "advice",
-                         "past", "passed", "weather", "quiet", "lets",  "latter", "wont",
-                         "than", "i'm",    "it's",    "he's",  "she's", "that's", "you"};
+const Words kTriggers = {"you're", "lose",   "effect", "buy",    "id",      "is",     "if",   "told",   "were",
+                         "ill",    "advice", "past",   "passed", "weather", "quiet",  "lets", "latter", "wont",
+                         "than",   "i'm",    "it's",   "he's",   "she's",   "that's", "you"};
 const Words kOwners = {"the", "a", "an", "my", "his", "her", "our", "their", "your", "all", "this", "that", "every"};
 const Words kPersons = {"me", "him", "her", "us", "them", "you", "everyone", "people"};
 
@@ -98,6 +98,62 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
     if (w == "ill" && text == "Ill" && opensSentence && nextPlain && !verbAfter &&
         (next == "be" || next == "never" || next == "go" || (plainVerb(c, next) && !c.lex.isAdjective(next)))) {
         put(c.t, i, "I'll", c.curlyText);
+        return;
+    }
+    // "Is this you're bag?": before a plain noun, the possessive.
+    // Only where an owner fits: before the noun's own verb ("you're car is"), or as an object
+    // ("like you're style", "is this you're bag"). Opening a clause the noun may be what the
+    // person is ("you're family", "you're toast").
+    static const Words ownedVerbs = {"is", "was", "has", "looks", "seems"};
+    static const Words owning = {"of",   "for",  "with", "in",   "on",    "at",      "from", "by",   "about", "to",
+                                 "this", "that", "like", "love", "hate",  "take",    "took", "need", "lost",  "found",
+                                 "see",  "saw",  "is",   "was",  "bring", "brought", "into", "under"};
+    bool owned = ownedVerbs.contains(then) || owning.contains(prev);
+    if (w == "you're" && nextPlain && (c.lex.isNoun(next) || c.lex.isPluralNoun(next)) && !c.lex.isAdjective(next) &&
+        owned && !next.ends_with("ing") && !kDeterminers.contains(next) && next != "welcome") {
+        put(c.t, i, "your", c.curlyText);
+        return;
+    }
+    // "First we eat, than we go": after a comma and before a subject, with nothing compared
+    // before it in the sentence, the next step.
+    if (w == "than" && text == w && p == npos && i >= 3 && c.t[i - 1].kind == Kind::space && c.t[i - 2].text == "," &&
+        nextPlain && kSubjectPronouns.contains(next)) {
+        bool compared = false;
+        for (size_t k = i; k-- > 0;) {
+            if (c.t[k].kind == Kind::punct && c.t[k].text != ",") break;
+            if (c.t[k].kind != Kind::word) continue;
+            std::string x = lower(c.t[k].text);
+            compared = compared || c.lex.isComparative(x) || x == "more" || x == "less" || x == "rather" ||
+                       x == "other" || x == "else" || x == "fewer" || x == "different" || x.ends_with("er");
+        }
+        if (!compared) put(c.t, i, "then", c.curlyText);
+        return;
+    }
+    // "The rope is lose": after "be" and closing its clause, the adjective "loose".
+    static const Words becomes = {"is", "are", "was", "were", "came", "come", "comes", "got", "get", "gets", "broke"};
+    if (w == "lose" && text == w && becomes.contains(prev) && endsClauseAt(c.t, i)) {
+        put(c.t, i, "loose", c.curlyText);
+        return;
+    }
+    // "It will effect our plans": to act on something is "affect"; one effects only a change.
+    static const Words affected = {"us",  "them", "me",    "him",   "her",      "you",     "everyone", "people",
+                                   "our", "my",   "your",  "their", "his",      "its",     "the",      "many",
+                                   "all", "this", "these", "those", "children", "students"};
+    static const Words effected = {"change",         "changes",  "reform",  "reforms", "improvement", "improvements",
+                                   "transformation", "cure",     "repairs", "rescue",  "escape",      "entry",
+                                   "compromise",     "transfer", "savings", "shift",   "turnaround",  "recovery"};
+    static const Words acting = {"will",   "would", "can", "could", "may",     "might", "must",
+                                 "should", "to",    "not", "won't", "doesn't", "don't", "didn't"};
+    if (w == "effect" && text == w && acting.contains(prev) && nextPlain && affected.contains(next) &&
+        !effected.contains(then) && !(prev == "to" && kDeterminers.contains(keyAt(c.t, prevWord(c.t, p))))) {
+        put(c.t, i, "affect", c.curlyText);
+        return;
+    }
+    // "She went buy the store": past a place one moves "by" it.
+    static const Words moved = {"went", "walked", "drove", "passed", "ran", "came", "walks", "drives", "rode", "flew"};
+    static const Words places = {"the", "a", "my", "our", "your", "his", "her", "their"};
+    if (w == "buy" && text == w && moved.contains(prev) && nextPlain && places.contains(next)) {
+        put(c.t, i, "by", c.curlyText);
         return;
     }
     // "Id like that": opening a sentence before a verb of wishing, "I'd".

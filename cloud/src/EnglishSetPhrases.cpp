@@ -23,10 +23,16 @@ std::string withCaseOf(const std::string &typed, const std::string &word)
 void splitWords(std::vector<Token> &t)
 {
     static const std::map<std::string, std::string, std::less<>> joined = {
-        {"inorder", "in order"},   {"aswell", "as well"},         {"infront", "in front"},
-        {"incase", "in case"},     {"thankyou", "thank you"},     {"alittle", "a little"},
-        {"ofcourse", "of course"}, {"highschool", "high school"}, {"eventhough", "even though"},
-        {"infact", "in fact"},     {"atleast", "at least"},       {"eachother", "each other"}};
+        {"inorder", "in order"},       {"aswell", "as well"},
+        {"infront", "in front"},       {"incase", "in case"},
+        {"thankyou", "thank you"},     {"alittle", "a little"},
+        {"ofcourse", "of course"},     {"highschool", "high school"},
+        {"eventhough", "even though"}, {"infact", "in fact"},
+        {"atleast", "at least"},       {"eachother", "each other"},
+        {"forexample", "for example"}, {"forinstance", "for instance"},
+        {"everytime", "every time"},   {"noone", "no one"},
+        {"inspite", "in spite"},       {"ontop", "on top"},
+        {"inbetween", "in between"},   {"atlast", "at last"}};
     std::vector<Token> out;
     out.reserve(t.size());
     for (auto &tok : t) {

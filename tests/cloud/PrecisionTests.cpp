@@ -431,6 +431,11 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
     for (const char* text : {"Open index.Html now.", "Call Mr.Smith today.", "Version 2.It works.",
                              "I'm sad :( see you later )", "Call f( x ) now.", "Id cards are required."})
         EXPECT_EQ(proofread(text), text);
+    // What a person is, a comparison, a verb that is meant, a change one brings about, going to buy.
+    for (const char* text :
+         {"You're family.", "one mistake and you're toast", "You're home.", "It was bigger, than we thought.",
+          "Don't lose.", "It could effect the change we need.", "Go buy the milk."})
+        EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
 }
