@@ -193,7 +193,11 @@ void quantity(GrammarContext &c, size_t i, const std::string &w)
                                "am",    "quite", "very",    "not",    "feel",   "felt",       "make", "made",   "so",
                                "more",  "most",  "almost",  "fairly", "pretty", "absolutely", "i'm",  "you're", "he's",
                                "she's", "we're", "they're", "it's",   "less",   "and",        "or"};
-    if (w == "certain" && (c.t[i].text != w || sure.contains(keyAt(c.t, prevWord(c.t, i))))) return;
+    // A word emptied before it ("a a certain") leaves the reading open.
+    size_t before = prevWord(c.t, i);
+    if (w == "certain" &&
+        (c.t[i].text != w || sure.contains(keyAt(c.t, before)) || (before != npos && c.t[before].text.empty())))
+        return;
     // Nor before a noun that qualifies another ("certain machine tool operations").
     if (std::string afterNoun = keyAt(c.t, nextWord(c.t, n));
         w == "certain" && (c.lex.isNoun(afterNoun) || c.lex.isPluralNoun(afterNoun)) && afterNoun != "in")

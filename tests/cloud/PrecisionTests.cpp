@@ -422,6 +422,7 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
     for (const char* text : {"A certain man came.", "He is certain that it works.", "a quick and certain remedy",
                              "certain machine tool operations"})
         EXPECT_EQ(proofread(text), text);
+    EXPECT_EQ(proofread("It fails with a a certain release."), "It fails with a certain release.");
     // A noun after the object, "because of" a thing, a "but" outside the opening clause, a
     // mangled phrase left to the writer.
     for (const char* text : {"They allowed me access.", "Because of it, we left.", "He asked to me.",
