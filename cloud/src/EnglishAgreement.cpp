@@ -227,11 +227,20 @@ void pointingSubject(GrammarContext &c, size_t i, const std::string &w)
     }
 }
 
-// "Everyone have a phone", "Nobody know it", "This make sense": a pronoun for one thing or for
-// each of many, opening its clause, takes the "-s" verb. Not after a verb that makes it an
-// object ("Let everyone know", "Does anyone have"); a verb that is also a noun or an adjective,
-// or whose past is spelt alike ("Everyone read it"), only where English text favours the "-s"
-// form by far.
+// Whether the sentence holding word i ends with "!": "Everyone have fun!" addresses them.
+bool exclaimed(const std::vector<Token> &t, size_t i)
+{
+    for (size_t k = i; k < t.size(); ++k)
+        if (t[k].kind == Kind::punct && (t[k].text == "." || t[k].text == "!" || t[k].text == "?"))
+            return t[k].text == "!";
+    return false;
+}
+
+// "Nobody know it", "Everyone like it", "This make sense": a pronoun for one thing or for each of
+// many, opening its clause, takes the "-s" form of a plain verb ("have", "do" and "are" follow
+// the pronoun rules in agreement). Not after a verb that makes it an object ("Let everyone
+// know"); a verb that is also a noun or an adjective, or whose past is spelt alike ("Everyone
+// read it"), only where English text favours the "-s" form by far.
 void singularPronounVerb(GrammarContext &c, size_t i, const std::string &w)
 {
     static const Words each = {"everyone",   "everybody", "someone", "somebody", "nobody",
@@ -242,31 +251,17 @@ void singularPronounVerb(GrammarContext &c, size_t i, const std::string &w)
     static const Words opens = {"but",    "because", "if",      "when", "while", "since",   "although",
                                 "though", "so",      "whether", "that", "think", "believe", "hope"};
     bool start = afterMark(c.t, i, ".!?,;:");
-    if (!start && !(p != npos && opens.contains(keyAt(c.t, p)) && w != "this")) return;
-    // "Everyone have fun!": an exclamation addresses them.
-    for (size_t k = i; k < c.t.size(); ++k) {
-        if (c.t[k].kind != Kind::punct || (c.t[k].text != "." && c.t[k].text != "!" && c.t[k].text != "?")) continue;
-        if (c.t[k].text == "!") return;
-        break;
-    }
+    if ((!start && !(p != npos && opens.contains(keyAt(c.t, p)) && w != "this")) || exclaimed(c.t, i)) return;
     size_t n = nextWord(c.t, i);
     std::string v = keyAt(c.t, n);
     if (n == npos || c.t[n].text != v) return;
-    static const std::map<std::string, std::string> irregular = {
-        {"have", "has"}, {"are", "is"}, {"do", "does"}, {"don't", "doesn't"}, {"weren't", "wasn't"}};
-    std::string form;
-    if (auto f = irregular.find(v); f != irregular.end()) form = f->second;
-    // "This have" may open a question's answer or a list; "this" takes only plain verbs.
-    if (w == "this" && !form.empty()) return;
-    bool guarded = false;
     static const Words samePast = {"read", "put", "cut", "set", "hit", "let", "shut", "cost", "hurt", "quit", "spread"};
-    if (form.empty()) {
-        if (!c.lex.isVerb(v) || v.size() < 3 || v.ends_with('s') || v.ends_with("ed") || kModals.contains(v) ||
-            kBe.contains(v) || samePast.contains(v) || c.lex.verbBase(v).value_or(v) != v || v == "need" || v == "dare")
-            return;
-        guarded = c.lex.isNoun(v) || c.lex.isAdjective(v) || w == "this";
-        form = thirdPersonOf(c, v);
-    }
+    static const Words auxiliaries = {"have", "do", "don't", "need", "dare"};
+    if (!c.lex.isVerb(v) || v.size() < 3 || v.ends_with('s') || v.ends_with("ed") || kModals.contains(v) ||
+        kBe.contains(v) || samePast.contains(v) || auxiliaries.contains(v) || c.lex.verbBase(v).value_or(v) != v)
+        return;
+    bool guarded = c.lex.isNoun(v) || c.lex.isAdjective(v) || w == "this";
+    std::string form = thirdPersonOf(c, v);
     if (form.empty()) return;
     // "This make sense": after "this" the verb must take its object.
     static const Words objects = {"sense", "us", "me", "them", "it",     "him", "her",
@@ -315,11 +310,12 @@ void agreement(GrammarContext &c, size_t i, const std::string &w)
         joined = pp != npos && (subjects.contains(first) || startsUpper(c.t[pp].text) ||
                                 (c.lex.isNoun(first) && !c.lex.isAdjective(first) && !c.lex.isVerb(first)));
     }
-    // "in our class everyone have": one of a kind like "he". Not opening a sentence, where it may
-    // be whom the writer addresses ("Everyone have fun!"), nor "anyone", which questions leave bare.
+    // "in our class everyone have", "Everyone have a phone.": one of a kind like "he". Not in an
+    // exclamation, which may address them ("Everyone have fun!"), nor "anyone", which questions
+    // leave bare.
     static const Words everyone = {"everyone", "everybody",  "someone",   "somebody",
                                    "nobody",   "everything", "something", "nothing"};
-    if (everyone.contains(w) && !question && p != npos && prev != "and" && prev != "or" && prev != "nor") {
+    if (everyone.contains(w) && !question && !exclaimed(c.t, i) && prev != "and" && prev != "or" && prev != "nor") {
         if (auto f = third.find(next); f != third.end()) put(c.t, n, f->second, c.curlyText);
     } else if ((w == "he" || w == "she" || w == "it") && !question) {
         if (joined && (next == "are" || next == "aren't")) return;
