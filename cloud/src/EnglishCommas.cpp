@@ -169,6 +169,20 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         {{"in", "simple", "words"}, false},
         {{"in", "a", "word"}, false},
         {{"nevertheless"}, false},
+        {{"to", "my", "surprise"}, false},
+        {{"to", "be", "honest"}, false},
+        {{"to", "tell", "the", "truth"}, false},
+        {{"to", "my", "knowledge"}, true},
+        {{"in", "my", "experience"}, true},
+        {{"in", "the", "meantime"}, false},
+        {{"as", "a", "matter", "of", "fact"}, false},
+        {{"on", "the", "one", "hand"}, false},
+        {{"by", "the", "way"}, false},
+        {{"all", "in", "all"}, false},
+        {{"needless", "to", "say"}, false},
+        {{"above", "all"}, true},
+        {{"in", "my", "point", "of", "view"}, false},
+        {{"from", "my", "point", "of", "view"}, false},
     };
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i)) continue;

@@ -2,7 +2,8 @@
 // question", "allowed me go" -> "allowed me to go", "suggest you to read" -> "suggest you read",
 // "worth to see" -> "worth seeing", "Although it was late, but" -> "Although it was late,",
 // "because of he was" -> "because he was", "in spite the rain" -> "in spite of the rain",
-// "angry on me" -> "angry with me", "proud for you" -> "proud of you".
+// "angry on me" -> "angry with me", "proud for you" -> "proud of you", "Why not to focus?" ->
+// "Why not focus?", "enjoying in it" -> "enjoying it".
 #include "EnglishGrammarRules.h"
 
 #include <map>
@@ -87,6 +88,22 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
                                        "my",  "his", "her", "our",  "their", "its",   "your",  "it"};
     if (w == "spite" && keyAt(c.t, prevWord(c.t, i)) == "in" && spiteObjects.contains(next)) {
         put(c.t, n, "of " + c.t[n].text, c.curlyText);
+        return;
+    }
+    // "Why not to focus on one?": a suggestion asked takes the plain verb. "Reasons why not to
+    // go." is no question and stays.
+    if (w == "why" && next == "not" && then == "to" && thenPlain) {
+        size_t k = after;
+        while (k < c.t.size() &&
+               !(c.t[k].kind == Kind::punct && (c.t[k].text == "." || c.t[k].text == "!" || c.t[k].text == "?")))
+            ++k;
+        if (k < c.t.size() && c.t[k].text == "?" && c.lex.isVerb(keyAt(c.t, nextWord(c.t, after)))) drop(c.t, after);
+        return;
+    }
+    // "found myself enjoying in it": one enjoys a thing straight.
+    static const Words enjoys = {"enjoy", "enjoys", "enjoyed", "enjoying"};
+    if (enjoys.contains(w) && next == "in" && then == "it" && thenPlain && endsClauseAt(c.t, after)) {
+        drop(c.t, n);
         return;
     }
     // "angry on me", "jealous on her", "proud for you": the preposition these feelings take.

@@ -437,6 +437,10 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
          {"You're family.", "one mistake and you're toast", "You're home.", "It was bigger, than we thought.",
           "Don't lose.", "It could effect the change we need.", "Go buy the milk."})
         EXPECT_EQ(proofread(text), text);
+    // A phrase that goes on, reasons given rather than a suggestion asked, enjoying within.
+    for (const char* text :
+         {"By the way of example, no.", "Here are reasons why not to go.", "We enjoyed in it a lot."})
+        EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
 }
