@@ -183,6 +183,10 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         {{"above", "all"}, true},
         {{"in", "my", "point", "of", "view"}, false},
         {{"from", "my", "point", "of", "view"}, false},
+        {{"as", "we", "all", "know"}, true},
+        {{"as", "we", "know"}, true},
+        {{"as", "you", "know"}, true},
+        {{"as", "everyone", "knows"}, true},
     };
     for (size_t i = 0; i < t.size(); ++i) {
         if (!isWord(t, i)) continue;
@@ -229,6 +233,9 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
             continue;
         if (found->beforeSubject && !thenOrNow && !kClauseStarters.contains(next)) continue;
         if (found->beforeSubject && (next == "that" || next == "all")) continue;  // "Also that", "Today all"
+        // "As we know it, life is short": knowing takes its object first.
+        bool knowing = found->words.back() == "know" || found->words.back() == "knows";
+        if (knowing && (next == "it" || next == "this" || next == "them")) continue;
         t[end].text += ",";
     }
 }

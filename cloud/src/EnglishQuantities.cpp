@@ -274,12 +274,15 @@ void quantity(GrammarContext &c, size_t i, const std::string &w)
     bool object = p != npos && p + 2 == i && c.t[p + 1].kind == Kind::space &&
                   (prepositions.contains(before1) || (c.lex.isVerb(before1) && !kBe.contains(before1) &&
                                                       !c.lex.isNoun(before1) && !kModals.contains(before1)));
-    if (verbReading && !both && object && after != npos && !objects.contains(keyAt(c.t, after)) && countNoun(c, next) &&
-        plainWordAt(c.t, n)) {
+    // At the sentence's end ("found in those place.") the model weighs the noun before the end.
+    bool sentenceEnd = after == npos && n + 1 < c.t.size() && c.t[n + 1].kind == Kind::punct &&
+                       (c.t[n + 1].text == "." || c.t[n + 1].text == "!" || c.t[n + 1].text == "?");
+    if (verbReading && !both && object && (after != npos || sentenceEnd) && !objects.contains(keyAt(c.t, after)) &&
+        countNoun(c, next) && plainWordAt(c.t, n)) {
         std::string plural = pluralOf(c, next);
         std::vector<std::string> before{before1, w};
-        if (!plural.empty() && modelFavours(before, plural, next, {keyAt(c.t, after)}, kVerbReadingLead))
-            verbReading = false;
+        std::string following = after != npos ? keyAt(c.t, after) : "</s>";
+        if (!plural.empty() && modelFavours(before, plural, next, {following}, kVerbReadingLead)) verbReading = false;
     }
     // A noun that is also an adjective ("many subject", "these square") only where English text
     // favours the plural ten times over.
