@@ -438,8 +438,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
           "Don't lose.", "It could effect the change we need.", "Go buy the milk."})
         EXPECT_EQ(proofread(text), text);
     // A phrase that goes on, reasons given rather than a suggestion asked, enjoying within.
-    for (const char* text :
-         {"By the way of example, no.", "Here are reasons why not to go.", "We enjoyed in it a lot."})
+    for (const char* text : {"By the way of example, no.", "Here are reasons why not to go.", "We enjoyed in it a lot.",
+                             "As we know it, life is short."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
