@@ -228,13 +228,7 @@ void pointingSubject(GrammarContext &c, size_t i, const std::string &w)
 }
 
 // Whether the sentence holding word i ends with "!": "Everyone have fun!" addresses them.
-bool exclaimed(const std::vector<Token> &t, size_t i)
-{
-    for (size_t k = i; k < t.size(); ++k)
-        if (t[k].kind == Kind::punct && (t[k].text == "." || t[k].text == "!" || t[k].text == "?"))
-            return t[k].text == "!";
-    return false;
-}
+bool exclaimed(const std::vector<Token> &t, size_t i) { return sentenceEndMark(t, i) == "!"; }
 
 // "Nobody know it", "Everyone like it", "This make sense": a pronoun for one thing or for each of
 // many, opening its clause, takes the "-s" form of a plain verb ("have", "do" and "are" follow

@@ -93,11 +93,7 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
     // "Why not to focus on one?": a suggestion asked takes the plain verb. "Reasons why not to
     // go." is no question and stays.
     if (w == "why" && next == "not" && then == "to" && thenPlain) {
-        size_t k = after;
-        while (k < c.t.size() &&
-               !(c.t[k].kind == Kind::punct && (c.t[k].text == "." || c.t[k].text == "!" || c.t[k].text == "?")))
-            ++k;
-        if (k < c.t.size() && c.t[k].text == "?" && c.lex.isVerb(keyAt(c.t, nextWord(c.t, after)))) drop(c.t, after);
+        if (sentenceEndMark(c.t, after) == "?" && c.lex.isVerb(keyAt(c.t, nextWord(c.t, after)))) drop(c.t, after);
         return;
     }
     // "found myself enjoying in it": one enjoys a thing straight.

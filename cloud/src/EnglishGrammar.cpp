@@ -236,22 +236,10 @@ void article(GrammarContext &c, size_t i, const std::string &w)
     const std::string &next = c.t[n].text;
     if (next.size() < 2 || !isAsciiWord(next) || allUpper(next) || hasInnerUpper(next)) return;
     std::string x = lower(next);
-    static const Words silentH = {"hour",   "hours",     "hourly",     "honest", "honestly", "honesty", "honor",
-                                  "honour", "honorable", "honourable", "heir",   "heirs",    "herb"};
-    auto startsWith = [&](const char *p) { return x.rfind(p, 0) == 0; };
-    // "u" read "you" and "eu", "one" read with a consonant.
-    bool youSound = startsWith("uni") || startsWith("unan") || startsWith("usa") || startsWith("use") ||
-                    startsWith("usu") || startsWith("uti") || startsWith("uto") || startsWith("ure") ||
-                    startsWith("uro") || startsWith("eu") || startsWith("one") || startsWith("once") ||
-                    startsWith("ubiq") || startsWith("uk");
-    if ((startsWith("unin") || startsWith("unid") || startsWith("unim")) && !startsWith("unidir"))
-        youSound = false;  // "an uninformed"; "a unidirectional"
-    bool vowel = (std::strchr("aeiou", x[0]) && !youSound) || silentH.contains(x) || startsWith("honor") ||
-                 startsWith("honour") || startsWith("honest") || startsWith("hour") || startsWith("heir");
-    bool consonant = !vowel && (!std::strchr("aeiou", x[0]) || youSound);
+    bool vowel = anBefore(x);
     if (!c.isKnown(x) && !c.isKnown(next) && !ScowlLexicon::shared().contains(x)) return;  // a guess
     if (w == "a" && vowel) put(c.t, i, "an", c.curlyText);
-    else if (w == "an" && consonant) put(c.t, i, "a", c.curlyText);
+    else if (w == "an" && !vowel) put(c.t, i, "a", c.curlyText);
 }
 
 void verbForm(GrammarContext &c, size_t i, const std::string &w)
@@ -509,6 +497,30 @@ void spacing(std::vector<Token> &t)
 }
 
 }  // namespace
+
+std::string english::sentenceEndMark(const std::vector<Token> &t, size_t i)
+{
+    for (size_t k = i; k < t.size(); ++k)
+        if (t[k].kind == Kind::punct && (t[k].text == "." || t[k].text == "!" || t[k].text == "?")) return t[k].text;
+    return "";
+}
+
+bool english::anBefore(const std::string &x)
+{
+    static const Words silentH = {"hour",   "hours",     "hourly",     "honest", "honestly", "honesty", "honor",
+                                  "honour", "honorable", "honourable", "heir",   "heirs",    "herb"};
+    auto startsWith = [&](const char *p) { return x.rfind(p, 0) == 0; };
+    // "u" read "you" and "eu", "one" read with a consonant.
+    bool youSound = startsWith("uni") || startsWith("unan") || startsWith("usa") || startsWith("use") ||
+                    startsWith("usu") || startsWith("uti") || startsWith("uto") || startsWith("ure") ||
+                    startsWith("uro") || startsWith("eu") || startsWith("one") || startsWith("once") ||
+                    startsWith("ubiq") || startsWith("uk");
+    if ((startsWith("unin") || startsWith("unid") || startsWith("unim")) && !startsWith("unidir"))
+        youSound = false;  // "an uninformed"; "a unidirectional"
+    bool vowel = (std::strchr("aeiou", x[0]) && !youSound) || silentH.contains(x) || startsWith("honor") ||
+                 startsWith("honour") || startsWith("honest") || startsWith("hour") || startsWith("heir");
+    return vowel;
+}
 
 void applyEnglishGrammar(std::vector<Token> &t, const std::function<bool(const std::string &)> &isKnown)
 {

@@ -108,6 +108,10 @@ void complements(GrammarContext &c, size_t i, const std::string &w);
 void althoughBut(std::vector<Token> &t);
 // "This is important thing", "I got good score".
 void missingArticle(GrammarContext &c, size_t i, const std::string &w);
+// Whether "an" goes before the lower-case word, by its sound ("an hour", "a university").
+bool anBefore(const std::string &lowerWord);
+// The mark that ends the sentence holding token i (".", "!" or "?"), or "" at the text's end.
+std::string sentenceEndMark(const std::vector<Token> &t, size_t i);
 // "emphasized on", "consists from", "listening music", "return back", "in next week".
 void prepositionUsage(GrammarContext &c, size_t i, const std::string &w);
 // "many others animals", "a fifteen years old girl", "Both of them was late".

@@ -4,8 +4,6 @@
 // ("It is good practice") read as well without it.
 #include "EnglishGrammarRules.h"
 
-#include <cstring>
-
 namespace quillo::cloud::english {
 
 namespace {
@@ -13,15 +11,6 @@ namespace {
 // Twice as likely with the article: the model's pruned counts rarely see a learner's phrase, and
 // uncountable things fall short of it ("is good practice", "is common knowledge").
 constexpr double kArticleLead = 0.3;
-
-// "a" or "an" by the sound of the word that follows.
-std::string indefiniteFor(const std::string &w)
-{
-    auto starts = [&](const char *p) { return w.rfind(p, 0) == 0; };
-    bool you = starts("uni") || starts("use") || starts("usu") || starts("uti") || starts("eu") || starts("one");
-    bool vowel = (std::strchr("aeiou", w[0]) && !you) || starts("honest") || starts("hour");
-    return vowel ? "an" : "a";
-}
 
 }  // namespace
 
@@ -59,7 +48,7 @@ void missingArticle(GrammarContext &c, size_t i, const std::string &w)
     if (!ends) return;
     std::vector<std::string> described;
     for (size_t k = n; k != npos && k <= noun; k = nextWord(c.t, k)) described.push_back(keyAt(c.t, k));
-    std::string article = indefiniteFor(described.front());
+    std::string article = anBefore(described.front()) ? "an" : "a";
     std::vector<std::string> withArticle{article};
     withArticle.insert(withArticle.end(), described.begin(), described.end());
     std::vector<std::string> following;
