@@ -109,7 +109,7 @@ void althoughBut(std::vector<Token> &t);
 // "This is important thing", "I got good score".
 void missingArticle(GrammarContext &c, size_t i, const std::string &w);
 // Whether "an" goes before the lower-case word, by its sound ("an hour", "a university").
-bool anBefore(const std::string &lowerWord);
+bool anBefore(const std::string &x);
 // The mark that ends the sentence holding token i (".", "!" or "?"), or "" at the text's end.
 std::string sentenceEndMark(const std::vector<Token> &t, size_t i);
 // "emphasized on", "consists from", "listening music", "return back", "in next week".
