@@ -275,6 +275,18 @@ bool continuesClause(const EnglishLexicon &lex, const std::string &w)
     return false;
 }
 
+// Whether word v is a plain verb acting after "you": a word that can be nothing else, or one
+// that may be a noun too ("give") before its object.
+bool youActs(const std::vector<Token> &t, size_t v, const EnglishLexicon &lex)
+{
+    static const Words objects = {"it", "them", "him", "her", "me", "us", "the", "a", "an", "your", "their", "this"};
+    std::string w = keyAt(t, v);
+    if (v == npos || t[v].text != w || !lex.isVerb(w) || lex.isAdjective(w) || lex.baseOfInflectedVerb(w, true) ||
+        continuesClause(lex, w) || kAuxiliaries.contains(w))
+        return false;
+    return !lex.isNoun(w) || objects.contains(keyAt(t, nextWord(t, v)));
+}
+
 // "If you want it you can ..." -> "If you want it, you can ...": an opening subordinate clause
 // or prepositional phrase ends where the main clause's subject begins.
 void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts, const EnglishLexicon &lex)
@@ -305,7 +317,12 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
             // the advert is"), not a rival start; nor is "this" before a pronoun ("avoiding this it").
             bool nounSubject = determinerSubjectWithVerb(t, k, lex) && !continuesClause(lex, keyAt(t, prev)) &&
                                !kSubjectPronouns.contains(keyAt(t, nextWord(t, k)));
-            if (words < (clause ? 3U : 2U) || !(opensClause(t, k) || nounSubject)) continue;
+            // "If you want a product you give it": "you" before a plain verb and its object, where
+            // no word between could take a clause ("When you tell someone you love them").
+            bool youAct = clause && keyAt(t, k) == "you" && youActs(t, nextWord(t, k), lex);
+            for (size_t j = nextWord(t, nextWord(t, i)); youAct && j != npos && j < k; j = nextWord(t, j))
+                youAct = !continuesClause(lex, keyAt(t, j));
+            if (words < (clause ? 3U : 2U) || !(opensClause(t, k) || nounSubject || youAct)) continue;
             ++candidates;
             // After an auxiliary the pronoun is its inverted subject ("are we really").
             at = continuesClause(lex, keyAt(t, prev)) || kAuxiliaries.contains(keyAt(t, prev)) ? npos : prev;

@@ -1,9 +1,10 @@
 // What verbs and adjectives take after them by usage: "asked to me a question" -> "asked me a
 // question", "allowed me go" -> "allowed me to go", "suggest you to read" -> "suggest you read",
 // "worth to see" -> "worth seeing", "Although it was late, but" -> "Although it was late,",
-// "because of he was" -> "because he was", "in spite the rain" -> "in spite of the rain",
+// "because of he was" -> "because he was", "because the rain" -> "because of the rain", "in spite the rain" -> "in spite of the rain",
 // "angry on me" -> "angry with me", "proud for you" -> "proud of you", "Why not to focus?" ->
-// "Why not focus?", "enjoying in it" -> "enjoying it".
+// "Why not focus?", "enjoying in it" -> "enjoying it", "Comparing with" -> "Compared with",
+// "telling the true" -> "telling the truth", "a los of" -> "a lot of".
 #include "EnglishGrammarRules.h"
 
 #include <map>
@@ -19,6 +20,60 @@ bool verbOnly(const GrammarContext &c, const std::string &v)
 {
     return v.size() > 1 && c.lex.isVerb(v) && !c.lex.isNoun(v) && !c.lex.isAdjective(v) && !kModals.contains(v) &&
            !kBe.contains(v) && !c.lex.baseOfInflectedVerb(v, true) && !v.ends_with("ing");
+}
+
+// Whether a comma follows word i within its sentence.
+bool commaLater(const std::vector<Token> &t, size_t i)
+{
+    for (size_t k = i + 1; k < t.size(); ++k) {
+        if (t[k].kind == Kind::newline) return false;
+        if (t[k].kind != Kind::punct) continue;
+        if (t[k].text == ",") return true;
+        if (t[k].text == "." || t[k].text == "!" || t[k].text == "?") return false;
+    }
+    return false;
+}
+
+// Whether the words from determiner d to the end of their clause name a thing and nothing else:
+// nouns, adjectives and their joints ("the coldness and lack of oxygen"), with no word that can
+// only be a verb and none that may be one right after a noun ("because the people lack food").
+bool becauseOfThing(const GrammarContext &c, size_t d)
+{
+    static const Words determiners = {"the", "a", "an", "his", "her", "their", "my", "our", "your", "its"};
+    if (!determiners.contains(keyAt(c.t, d))) return false;
+    static const Words joints = {"and", "or", "of"};
+    bool noun = false;
+    std::string previous = keyAt(c.t, d);
+    size_t k = d;
+    for (int words = 0; words < 7; ++words) {
+        if (endsClauseAt(c.t, k)) {
+            // Only a sentence's end or a comma closes the phrase: not a bracket or a quote.
+            size_t mark = tokenAfterWord(c.t, k);
+            bool closes =
+                mark >= c.t.size() || (c.t[mark].kind == Kind::punct &&
+                                       std::string_view(".,;!?").find(c.t[mark].text[0]) != std::string_view::npos);
+            return closes && noun && !joints.contains(previous) && !determiners.contains(previous);
+        }
+        k = nextWord(c.t, k);
+        if (k == npos) return false;
+        std::string x = keyAt(c.t, k);
+        if (c.t[k].text != x) return false;
+        bool isNoun = c.lex.isNoun(x) || c.lex.isPluralNoun(x);
+        bool verbal = c.lex.isVerb(x) || c.lex.baseOfInflectedVerb(x, true).has_value();
+        bool afterJoint = joints.contains(previous) || determiners.contains(previous);
+        bool afterAdjective = c.lex.isAdjective(previous) && !c.lex.isNoun(previous);
+        if (joints.contains(x) || determiners.contains(x)) {
+            if (joints.contains(previous) || determiners.contains(previous)) return false;
+        } else if (isNoun) {
+            if (verbal && !afterJoint && !afterAdjective) return false;
+            if (kModals.contains(x) || kBe.contains(x) || kSubjectPronouns.contains(x)) return false;
+            noun = true;
+        } else if (!c.lex.isAdjective(x) || verbal || !(afterJoint || afterAdjective)) {
+            return false;
+        }
+        previous = x;
+    }
+    return false;
 }
 
 }  // namespace
@@ -81,6 +136,29 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
     static const Words nominative = {"he", "she", "they", "we", "i"};
     if (w == "because" && next == "of" && thenPlain && nominative.contains(then)) {
         drop(c.t, n);
+        return;
+    }
+    // "died because the cold and lack of air": before a thing alone, with no verb of its own,
+    // "because of".
+    if (w == "because" && becauseOfThing(c, n)) {
+        put(c.t, n, "of " + c.t[n].text, c.curlyText);
+        return;
+    }
+    // "Comparing with older people, they": an opening phrase set against the main clause is
+    // "Compared with"; the writer's comma marks where the clause starts.
+    if (w == "comparing" && (next == "with" || next == "to") && afterMark(c.t, i, ".!?") && commaLater(c.t, n)) {
+        put(c.t, i, "compared", c.curlyText);
+        return;
+    }
+    // "telling the true": one tells the truth.
+    static const Words tells = {"tell", "tells", "told", "telling", "speak", "speaks", "spoke", "speaking"};
+    if (tells.contains(w) && next == "the" && then == "true" && thenPlain && endsClauseAt(c.t, after)) {
+        put(c.t, after, "truth", c.curlyText);
+        return;
+    }
+    // "a los of things": "a lot of" with a slip too short for the speller to weigh.
+    if (w == "a" && (next == "los" || next == "lots") && then == "of") {
+        put(c.t, n, "lot", c.curlyText);
         return;
     }
     // "In spite the rain": "in spite of".

@@ -23,7 +23,8 @@ void nounForms(GrammarContext &c, size_t i, const std::string &w)
                                     "your", "our",   "their",   "his", "her",  "its",  "these",   "those", "any",
                                     "no",   "among", "like",    "by",  "most", "such", "both"};
     if (w == "others" && (p == npos ? i == 0 : countedBy.contains(prev)) && c.t[n].text == next && n == i + 2 &&
-        (next == "people" || (c.lex.isPluralNoun(next) && !c.lex.isVerb(next)))) {
+        (next == "people" || (c.lex.isPluralNoun(next) && !c.lex.isVerb(next) && !kBe.contains(next) &&
+                              !kModals.contains(next) && !kDoForms.contains(next) && next != "has"))) {
         put(c.t, i, "other", c.curlyText);
         return;
     }

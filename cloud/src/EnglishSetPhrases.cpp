@@ -94,7 +94,13 @@ void joinWords(std::vector<Token> &t)
         {{"home", "work"}, "homework"},
         {{"in", "deed"}, "indeed"},
         {{"further", "more"}, "furthermore"},
-        {{"green", "house"}, "greenhouse"}};
+        {{"green", "house"}, "greenhouse"},
+        {{"harm", "full"}, "harmful"},
+        {{"help", "full"}, "helpful"},
+        {{"success", "full"}, "successful"},
+        {{"power", "full"}, "powerful"},
+        {{"meaning", "full"}, "meaningful"},
+        {{"care", "full"}, "careful"}};
     // "some one of them", "any body of water": before "of" the words stand apart.
     static const Words pronounParts = {"one", "thing", "body"};
     // "my self", "his self", "their selves" may open a noun phrase ("your self esteem"); they
@@ -134,6 +140,10 @@ void joinWords(std::vector<Token> &t)
             if (words[0] == "further" && prevWord(t, i) != npos) break;
             // "In deed, ..." opens with "indeed"; "in word and in deed" stays.
             if (words.back() == "deed" && !(k + 1 < t.size() && t[k + 1].text == ",")) break;
+            // "is very harm full": only where an adjective is wanted ("help full members" stays).
+            static const Words describing = {"is", "are", "was",  "were", "be",     "been",  "very",
+                                             "so", "too", "more", "most", "really", "quite", "extremely"};
+            if (words.back() == "full" && !describing.contains(keyAt(t, prevWord(t, i)))) break;
             join(t, i, k, joined);
             break;
         }

@@ -107,7 +107,7 @@ void phraseUsage(GrammarContext &c, size_t i, const std::string &w)
 
 // Prepositions a verb or a time takes by usage: "emphasized on safety" -> "emphasized safety",
 // "consists from" -> "consists of", "listening music" -> "listening to music", "return back" ->
-// "return", "casts doubt in" -> "casts doubt on", "come in next week" -> "come next week",
+// "return", "casts doubt in" -> "casts doubt on", "deal the problem" -> "deal with the problem", "come in next week" -> "come next week",
 // "closed at Sundays" -> "closed on Sundays".
 void prepositionUsage(GrammarContext &c, size_t i, const std::string &w)
 {
@@ -142,6 +142,18 @@ void prepositionUsage(GrammarContext &c, size_t i, const std::string &w)
                                 "this",  "that",  "these", "those", "him", "them", "me",    "us",  "it"};
     if (listen.contains(w) && heard.contains(next) && !(w == "listen" && afterMark(c.t, i, ".!?"))) {
         put(c.t, n, "to " + c.t[n].text, c.curlyText);
+        return;
+    }
+    // "deal the problems": one deals with a difficulty (a dealer deals cards, not problems).
+    static const Words deal = {"deal", "deals", "dealt", "dealing"};
+    static const Words dealtWith = {"the", "these", "those", "this", "that",  "such", "my",  "your",
+                                    "his", "her",   "its",   "our",  "their", "all",  "any", "many"};
+    static const Words difficulties = {"problem",    "problems",   "issue",        "issues",    "situation",
+                                       "situations", "difficulty", "difficulties", "challenge", "challenges",
+                                       "stress",     "pressure",   "trouble",      "troubles",  "conflict",
+                                       "conflicts",  "risk",       "risks",        "matter",    "matters"};
+    if (deal.contains(w) && dealtWith.contains(next) && difficulties.contains(then) && c.t[after].text == then) {
+        put(c.t, n, "with " + c.t[n].text, c.curlyText);
         return;
     }
     static const Words returns = {"return", "returns", "returned", "returning"};
