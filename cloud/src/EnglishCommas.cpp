@@ -331,6 +331,11 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
             if ((keyAt(t, prev) == "time" && (before == "on" || before == "in")) ||
                 (keyAt(t, prev) == "that" && before == "like"))
                 at = prev;
+            // "As a young person you can": a role the subject takes, not a person it qualifies.
+            std::string article = keyAt(t, nextWord(t, i));
+            if (opener == "as" && (article == "a" || article == "an") && kSubjectPronouns.contains(keyAt(t, k)) &&
+                lex.isNoun(keyAt(t, prev)))
+                at = prev;
             // An object pronoun ends a clause whose verb takes no clause of its own ("to do it he
             // would"), unlike "told them we" or "saw it he".
             static const Words objects = {"it", "them", "him", "me", "us"};
@@ -341,8 +346,12 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
         // A comma the writer put further on marks where they end the opening clause ("If we
         // have a job we like, we ...").
         for (size_t j = at; candidates == 1 && j < t.size(); ++j) {
+            if (j > at && isWord(t, j) && key(t[j]) == "but") break;
             if (t[j].kind != Kind::punct) continue;
             if (t[j].text == "." || t[j].text == "!" || t[j].text == "?") break;
+            // Past ", but" the opening clause has long been closed.
+            static const Words joins = {"but", "and", "so", "or", "yet"};
+            if (t[j].text == "," && joins.contains(keyAt(t, nextWord(t, j)))) break;
             // A comma before an aside ("a mountain, for example,") ends no clause.
             if (t[j].text == "," && kClauseStarters.contains(keyAt(t, nextWord(t, j)))) {
                 at = npos;
