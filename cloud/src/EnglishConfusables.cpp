@@ -2,7 +2,8 @@
 // reading: "please advice me" -> "advise", "he past the exam" -> "passed", "walked passed the
 // shop" -> "past", "know weather to go" -> "whether", "quiet a lot" -> "quite", "Lets go" ->
 // "Let's go", "see you latter" -> "later", "I wont go" -> "won't", "prefer tea than coffee" ->
-// "to", "It's depend on" -> "It depends on", "I'm agree" -> "I agree".
+// "to", "It's depend on" -> "It depends on", "I'm agree" -> "I agree", "it is cheep" -> "cheap",
+// "in the adds" -> "ads", "heart decease" -> "disease", "I sad yes" -> "said".
 #include "EnglishGrammarRules.h"
 
 #include <map>
@@ -11,9 +12,10 @@ namespace quillo::cloud::english {
 
 namespace {
 
-const Words kTriggers = {"you're", "lose",   "effect", "buy",    "id",      "is",     "if",   "told",   "were",
-                         "ill",    "advice", "past",   "passed", "weather", "quiet",  "lets", "latter", "wont",
-                         "than",   "i'm",    "it's",   "he's",   "she's",   "that's", "you"};
+const Words kTriggers = {"you're", "lose",  "effect", "buy",     "id",       "is",      "if",    "told",
+                         "were",   "ill",   "advice", "past",    "passed",   "weather", "quiet", "lets",
+                         "latter", "wont",  "than",   "i'm",     "it's",     "he's",    "she's", "that's",
+                         "you",    "cheep", "adds",   "decease", "deceases", "sad"};
 const Words kOwners = {"the", "a", "an", "my", "his", "her", "our", "their", "your", "all", "this", "that", "every"};
 const Words kPersons = {"me", "him", "her", "us", "them", "you", "everyone", "people"};
 
@@ -65,6 +67,31 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
     bool nextPlain = n != npos && c.t[n].text == next;
     bool closes = endsClauseAt(c.t, i);
 
+    // Words one letter from the meant one that cannot be it where they stand: "it is cheep" (a
+    // bird's call), "in the adds" (a verb after a determiner), "heart decease" (a death), "I
+    // sad yes" (a feeling without its verb).
+    static const Words ofDegree = {"is", "are", "was",   "were",   "be",     "been", "very",
+                                   "so", "too", "quite", "really", "pretty", "more", "most"};
+    if (w == "cheep" && ofDegree.contains(prev)) {
+        put(c.t, i, "cheap", c.curlyText);
+        return;
+    }
+    static const Words adOwners = {"the", "these", "those", "my", "your", "his", "her", "our", "their", "many", "some"};
+    if (w == "adds" && adOwners.contains(prev) && c.t[p].text == prev) {
+        put(c.t, i, "ads", c.curlyText);
+        return;
+    }
+    static const Words ailing = {"heart",   "lung",    "kidney", "liver",   "skin",       "infectious",
+                                 "chronic", "serious", "mental", "genetic", "contagious", "rare"};
+    if ((w == "decease" || w == "deceases") && ailing.contains(prev)) {
+        put(c.t, i, w == "decease" ? "disease" : "diseases", c.curlyText);
+        return;
+    }
+    static const Words saidWhat = {"yes", "no", "that", "goodbye", "hello", "sorry", "nothing"};
+    if (w == "sad" && kSubjectPronouns.contains(prev) && prev != "it" && saidWhat.contains(next) && nextPlain) {
+        put(c.t, i, "said", c.curlyText);
+        return;
+    }
     // "If I would have known": the condition of an unreal past takes "had".
     if (w == "if" && kSubjectPronouns.contains(next) && keyAt(c.t, after) == "would") {
         size_t have = nextWord(c.t, after), done = nextWord(c.t, have);

@@ -449,7 +449,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
           "I was comparing with my notes.", "Comparing with others is unfair.", "Talking with others was fun.",
           "The true story is told the true way.", "They help full members.", "The room was full.",
           "When you tell someone you love them it matters.", "If the book you give me is good, I will read it.",
-          "Until then we wait.", "As the man I met said, it works."})
+          "Until then we wait.", "As the man I met said, it works.", "This adds up.", "I sad to see you go.",
+          "The birds cheep all day.", "The decease of his father."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
