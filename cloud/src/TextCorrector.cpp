@@ -140,13 +140,24 @@ std::optional<std::string> choiceInContext(const std::vector<Token> &t, const st
     // A rare word the model never saw ("rasher" beside "rather") cannot be weighed, and is
     // seldom the one meant; a short typo has too many readings to leave one out.
     bool longTypo = t[i].text.size() >= SpellingPrecision::kCommonReadingLetters;
+    bool unseenSplit = false;
     for (const std::string &c : candidates) {
         if ((!before.empty() && before.back() == c) || (!after.empty() && after.front() == c)) continue;
         if (longTypo && c.find(' ') == std::string::npos && !model->isInVocabulary(c) &&
             ScowlLexicon::shared().level(c) > SpellingPrecision::kFamiliarLevel)
             continue;
+        // Nor can the typed word read apart into words it never saw ("class metes").
+        if (size_t space = c.find(' '); space != std::string::npos && (!model->isInVocabulary(c.substr(0, space)) ||
+                                                                       !model->isInVocabulary(c.substr(space + 1)))) {
+            unseenSplit = true;
+            continue;
+        }
         readings.push_back(c);
     }
+    // A long typo whose only rival was such a reading is the word the writer meant.
+    if (longTypo && unseenSplit && readings.size() == 1 && readings.front() == candidates.front() &&
+        model->isInVocabulary(readings.front()))
+        return readings.front();
     // The word as typed, when among the readings (a name), stays unless clearly outweighed.
     return model->choose(before, readings, after, lower(t[i].text));
 }

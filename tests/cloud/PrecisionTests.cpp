@@ -550,8 +550,11 @@ TEST(ContextChoice, TwoWordsRunTogetherStayUnlessTheMisspeltWordFarOutweighsThem
               "They always think of good results for themselves.");
     for (const char* text :
          {"In modern distros, all these steps are automagic.", "Our backend and the codebase are old.",
-          "Use the Wayland backend instead.", "The xres and yres fields are floats."})
+          "Use the Wayland backend instead.", "The xres and yres fields are floats.",
+          "We push the dockerfile to gitlab.", "The wordlist and the passphrase live in the keystore."})
         EXPECT_EQ(proofread(text), text);
+    // Read apart into a word English text never shows, the typo has no rival reading.
+    EXPECT_EQ(proofread("In Japan, my classmetes and I traveled."), "In Japan, my classmates and I traveled.");
 }
 
 TEST(Grammar, NarrativePastsAndDeliberateRepeatsStay) {
