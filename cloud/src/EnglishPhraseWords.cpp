@@ -417,11 +417,56 @@ void questionOrder(GrammarContext &c, size_t i, const std::string &w)
     }
 }
 
+// "I don't know why was it wrong" -> "why it was wrong": a question told inside a sentence keeps
+// the statement's order. Only straight after a verb of knowing or asking (or its object: "tell
+// me what is it"), and for "be", "have" and the modals, whose swap is the whole fix.
+void embeddedQuestionOrder(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const Words asks = {"where", "why", "what", "when", "how", "who"};
+    static const Words knowing = {
+        "know",    "knew",     "known",   "understand", "understood", "wonder", "wondered",    "wondering", "ask",
+        "asked",   "asking",   "explain", "explained",  "sure",       "idea",   "remember",    "forget",    "forgot",
+        "realize", "realized", "realise", "realised",   "care",       "decide", "discover",    "learn",     "figure",
+        "out",     "see",      "tell",    "knows",      "wonders",    "asks",   "understands", "remembers", "explains"};
+    static const Words told = {"tell", "told", "ask", "asked", "show", "showed", "explain", "teach", "taught"};
+    static const Words objects = {"me", "him", "her", "us", "them", "you"};
+    static const Words auxiliaries = {"is",    "are", "was",   "were",   "has",  "have",  "will",
+                                      "would", "can", "could", "should", "must", "might", "may"};
+    if (!asks.contains(w) || c.t[i].text != w) return;
+    size_t p = prevWord(c.t, i);
+    if (p == npos || p + 2 != i || c.t[p].text != keyAt(c.t, p)) return;
+    std::string prev = keyAt(c.t, p);
+    bool afterKnowing =
+        knowing.contains(prev) || (objects.contains(prev) && told.contains(keyAt(c.t, prevWord(c.t, p))));
+    // "out" only in "find out", "figure out".
+    if (prev == "out") {
+        std::string verb = keyAt(c.t, prevWord(c.t, p));
+        afterKnowing = verb == "find" || verb == "found" || verb == "figure" || verb == "figured";
+    }
+    // "know why it was wrong or why should they": a second question joined to the first.
+    if ((prev == "or" || prev == "and") && !afterMark(c.t, p, ".!?;,"))
+        for (size_t k = prevWord(c.t, p), steps = 0; k != npos && steps < 12 && !afterKnowing;
+             k = prevWord(c.t, k), ++steps) {
+            if (asks.contains(keyAt(c.t, k)) && knowing.contains(keyAt(c.t, prevWord(c.t, k)))) afterKnowing = true;
+            if (afterMark(c.t, k, ".!?;")) break;
+        }
+    if (!afterKnowing) return;
+    size_t v = nextWord(c.t, i), s = nextWord(c.t, v);
+    if (v != i + 2 || s != v + 2 || c.t[v].text != keyAt(c.t, v) || !auxiliaries.contains(c.t[v].text)) return;
+    std::string subject = keyAt(c.t, s);
+    if (!kSubjectPronouns.contains(subject) || (c.t[s].text != subject && c.t[s].text != "I")) return;
+    // "who is he" asks about him; "who is coming" has its subject already.
+    std::string verb = c.t[v].text;
+    c.t[v].text = c.t[s].text;
+    c.t[s].text = verb;
+}
+
 // "The government also should try" -> "should also try": "also" follows the modal. Not
 // before a negation ("also can't", "also will not"), nor opening a question ("Also, should").
 void wordOrder(GrammarContext &c, size_t i, const std::string &w)
 {
     questionOrder(c, i, w);
+    embeddedQuestionOrder(c, i, w);
     if (w != "also" || c.t[i].text != w) return;
     size_t p = prevWord(c.t, i), modal = nextWord(c.t, i);
     size_t verb = nextWord(c.t, modal);

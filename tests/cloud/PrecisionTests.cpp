@@ -443,14 +443,29 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
         EXPECT_EQ(proofread(text), text);
     // "because" before a clause, a dealer's cards, comparing as an act, "full" as a word of its
     // own, and "you" inside a clause a verb of telling opens.
-    for (const char* text :
-         {"I left because the price rises.", "I left because the people lack food.",
-          "It broke because the car broke down.", "He waited because the light changes.", "The dealer deals the cards.",
-          "I was comparing with my notes.", "Comparing with others is unfair.", "Talking with others was fun.",
-          "The true story is told the true way.", "They help full members.", "The room was full.",
-          "When you tell someone you love them it matters.", "If the book you give me is good, I will read it.",
-          "Until then we wait.", "As the man I met said, it works.", "This adds up.", "I sad to see you go.",
-          "The birds cheep all day.", "The decease of his father."})
+    for (const char* text : {"I left because the price rises.",
+                             "I left because the people lack food.",
+                             "It broke because the car broke down.",
+                             "He waited because the light changes.",
+                             "The dealer deals the cards.",
+                             "I was comparing with my notes.",
+                             "Comparing with others is unfair.",
+                             "Talking with others was fun.",
+                             "The true story is told the true way.",
+                             "They help full members.",
+                             "The room was full.",
+                             "When you tell someone you love them it matters.",
+                             "If the book you give me is good, I will read it.",
+                             "Until then we wait.",
+                             "As the man I met said, it works.",
+                             "This adds up.",
+                             "I sad to see you go.",
+                             "The birds cheep all day.",
+                             "The decease of his father.",
+                             "I know what is happening.",
+                             "I know. Why is it wrong?",
+                             "I wonder, why is it wrong?",
+                             "I know why, and why is it so?"})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
