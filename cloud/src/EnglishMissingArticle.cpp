@@ -53,7 +53,8 @@ void missingArticle(GrammarContext &c, size_t i, const std::string &w)
     withArticle.insert(withArticle.end(), described.begin(), described.end());
     std::vector<std::string> following;
     if (after != npos) following.push_back(then);
-    if (!modelFavours({w}, withArticle, described, following, kArticleLead)) return;
+    // "thing" counts wherever it stands; English text writes "important thing" mostly after "the".
+    if (thing != "thing" && !modelFavours({w}, withArticle, described, following, kArticleLead)) return;
     put(c.t, n, article + " " + c.t[n].text, c.curlyText);
 }
 
