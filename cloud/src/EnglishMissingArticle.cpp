@@ -17,8 +17,11 @@ constexpr double kArticleLead = 0.3;
 void missingArticle(GrammarContext &c, size_t i, const std::string &w)
 {
     // Not after "have": what one has is as often uncountable ("had fantastic strength").
-    static const Words takers = {"is", "was", "be", "been", "became", "become", "becomes", "it's", "that's"};
+    static const Words takers = {"is",   "was",    "be",  "been", "became", "become", "becomes",
+                                 "it's", "that's", "are", "got",  "get",    "gets",   "getting"};
     if (!takers.contains(w) || c.t[i].text != w) return;
+    // "are" for one person addressed ("you are good person").
+    if (w == "are" && keyAt(c.t, prevWord(c.t, i)) != "you") return;
     size_t n = nextWord(c.t, i);
     if (n == npos) return;
     size_t adjective = n;

@@ -413,10 +413,12 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
     for (const char* text : {"We left before it's time.", "There is a car.", "The tool is used to cut wood.",
                              "I'm used to hard work.", "A lot of work was done.", "I would like coffee."})
         EXPECT_EQ(proofread(text), text);
-    // What is uncountable or a role after "be", and what one has, take no article.
-    for (const char* text : {"It is good practice.", "This is good news.", "He is former president of the club.",
-                             "It is common knowledge.", "It is free software.", "He has good taste in music.",
-                             "Samson is supposed to have had fantastic strength."})
+    // What is uncountable or a role after "be", and what one has or gets, take no article.
+    for (const char* text :
+         {"I got good news today.", "We got good weather in May.", "You are good company.",
+          "You get good value for money.", "She got good advice from him.", "It is good practice.",
+          "This is good news.", "He is former president of the club.", "It is common knowledge.",
+          "It is free software.", "He has good taste in music.", "Samson is supposed to have had fantastic strength."})
         EXPECT_EQ(proofread(text), text);
     // "certain" as "sure" or picking one, and before a noun that qualifies another.
     for (const char* text : {"A certain man came.", "He is certain that it works.", "a quick and certain remedy",
