@@ -485,6 +485,27 @@ void spacing(std::vector<Token> &t)
         t[j - 1].text.clear();
         i = j;
     }
+    // "he /she", "and/ or": a slash between a pair of alternatives takes no space on either side.
+    static const std::set<std::pair<std::string, std::string>> alternatives = {
+        {"he", "she"}, {"she", "he"}, {"him", "her"}, {"his", "her"}, {"her", "him"}, {"her", "his"}, {"and", "or"}};
+    for (size_t i = 0; i + 2 < t.size(); ++i) {
+        if (!isWord(t, i)) continue;
+        // "/she" read as one word, as a path would be.
+        if (t[i + 1].kind == Kind::space && t[i + 1].text == " " && t[i + 2].text.size() > 1 &&
+            t[i + 2].text[0] == '/' && alternatives.contains({key(t[i]), lower(t[i + 2].text.substr(1))}) &&
+            (i + 3 >= t.size() || t[i + 3].kind != Kind::word)) {
+            t[i + 1].text.clear();
+            continue;
+        }
+        if (i + 3 >= t.size()) continue;
+        size_t slash = t[i + 1].kind == Kind::space && t[i + 1].text == " " ? i + 2 : i + 1;
+        if (slash + 1 >= t.size() || t[slash].text != "/") continue;
+        size_t other = t[slash + 1].kind == Kind::space && t[slash + 1].text == " " ? slash + 2 : slash + 1;
+        if (other >= t.size() || !isWord(t, other) || (slash == i + 1 && other == slash + 1)) continue;
+        if (!alternatives.contains({key(t[i]), key(t[other])})) continue;
+        if (slash == i + 2) t[i + 1].text.clear();
+        if (other == slash + 2) t[slash + 1].text.clear();
+    }
     // "Hello ,how are you": a comma typed against the next word moves back to the word before.
     for (size_t i = 2; i + 1 < t.size(); ++i) {
         if (t[i].kind != Kind::punct || t[i].text != "," || t[i - 1].text != " " || !isWord(t, i - 2) ||

@@ -14,8 +14,34 @@ constexpr double kArticleLead = 0.3;
 
 }  // namespace
 
+// "depends on particular person" -> "on a particular person": one picked out of its kind is
+// counted. Only after a preposition, before a plain singular noun that ends its phrase.
+void pickedOne(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const Words picking = {"particular", "certain", "specific"};
+    static const Words prepositions = {"on", "in", "for", "to", "with", "at", "by", "about", "from", "into", "like"};
+    size_t p = prevWord(c.t, i), n = nextWord(c.t, i);
+    std::string noun = keyAt(c.t, n);
+    if (!picking.contains(w) || c.t[i].text != w || p == npos || p + 2 != i || !prepositions.contains(keyAt(c.t, p)) ||
+        n == npos || c.t[n].text != noun || !c.lex.isNoun(noun) || c.lex.isPluralNoun(noun) || noun.ends_with('s') ||
+        c.lex.isAdjective(noun) || noun.size() < 3)
+        return;
+    // "in particular cases", "for certain reasons", "in specific terms": counted many, or a noun
+    // that goes on ("in particular person names").
+    size_t after = nextWord(c.t, n);
+    std::string then = keyAt(c.t, after);
+    if (after != npos && (c.lex.isNoun(then) || c.lex.isPluralNoun(then)) && then != "in" && then != "that") return;
+    if (after == npos && !endsClauseAt(c.t, n)) return;
+    // Some things count or not ("of specific application"): English text must favour the article.
+    std::vector<std::string> following;
+    if (after != npos) following.push_back(then);
+    if (!modelFavours({keyAt(c.t, p)}, {"a", w, noun}, {w, noun}, following, kArticleLead)) return;
+    put(c.t, i, "a " + c.t[i].text, c.curlyText);
+}
+
 void missingArticle(GrammarContext &c, size_t i, const std::string &w)
 {
+    pickedOne(c, i, w);
     // Not after "have": what one has is as often uncountable ("had fantastic strength").
     static const Words takers = {"is",   "was",    "be",  "been", "became", "become", "becomes",
                                  "it's", "that's", "are", "got",  "get",    "gets",   "getting"};

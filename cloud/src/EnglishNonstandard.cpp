@@ -20,6 +20,16 @@ bool endsClause(const GrammarContext &c, size_t i)
     return endsClauseAt(c.t, i) || keyAt(c.t, nextWord(c.t, i)) == "and";
 }
 
+// Whether word n, a noun too, is followed by a verb of its own ("which team won"): then it is
+// what "which" picks, not the clause's verb.
+bool nounBeforeItsVerb(const GrammarContext &c, size_t n)
+{
+    std::string after = keyAt(c.t, nextWord(c.t, n));
+    return c.lex.isNoun(keyAt(c.t, n)) &&
+           (c.lex.baseOfInflectedVerb(after, true).has_value() || c.lex.verbBase(after).value_or(after) != after ||
+            kBe.contains(after) || kModals.contains(after) || after == "has" || after == "had");
+}
+
 }  // namespace
 
 void nonstandardForms(GrammarContext &c, size_t i, const std::string &w)
@@ -113,9 +123,17 @@ void nonstandardForms(GrammarContext &c, size_t i, const std::string &w)
     // "the man which lives here": a person is "who". Not after a comma, where "which" may take
     // in the whole clause.
     static const Words determiners = {"the", "a", "an", "this", "that", "my", "our", "your", "his", "her", "their"};
-    if (w == "which" && text == w && p != npos && c.t[p].text == prev && c.lex.isPersonNoun(prev) &&
-        !c.lex.isPluralNoun(prev) && determiners.contains(keyAt(c.t, prevWord(c.t, p))) &&
-        (kSubjectPronouns.contains(next) || c.lex.baseOfInflectedVerb(next, true) || kBe.contains(next))) {
+    // People counted too ("his friends which are").
+    auto person = [&](const std::string &noun) {
+        if (!c.lex.isPluralNoun(noun)) return c.lex.isPersonNoun(noun);
+        std::string one = c.lex.nounBase(noun).value_or(noun.ends_with('s') ? noun.substr(0, noun.size() - 1) : noun);
+        return one != noun && c.lex.isPersonNoun(one);
+    };
+    if (w == "which" && text == w && p != npos && c.t[p].text == prev && person(prev) &&
+        determiners.contains(keyAt(c.t, prevWord(c.t, p))) &&
+        (kSubjectPronouns.contains(next) || c.lex.baseOfInflectedVerb(next, true) || kBe.contains(next) ||
+         (c.lex.isPluralNoun(prev) &&
+          (next == "have" || (c.lex.isVerb(next) && !c.lex.isAdjective(next) && !nounBeforeItsVerb(c, n)))))) {
         put(c.t, i, "who", c.curlyText);
     }
 }

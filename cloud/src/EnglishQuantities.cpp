@@ -313,7 +313,12 @@ void quantity(GrammarContext &c, size_t i, const std::string &w)
                                           (both && (afterWord == "and" || afterWord == "or")));
         if ((after == npos || keyAt(c.t, after) != "of") && !modifier) {
             std::string plural = pluralOf(c, next);
-            if (!plural.empty()) put(c.t, n, plural, c.curlyText);
+            // "certain" may mean "sure" before a thing ("face certain danger"): only where English
+            // text favours the plural ten times over.
+            std::vector<std::string> context;
+            if (after != npos) context.push_back(keyAt(c.t, after));
+            bool sure = w == "certain" && !modelFavours({before1, w}, plural, next, context, kVerbReadingLead);
+            if (!plural.empty() && !sure) put(c.t, n, plural, c.curlyText);
         }
     }
     // "the number of car": what is counted is plural, unless a noun follows it ("number of

@@ -467,7 +467,13 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "I know what is happening.",
                              "I know. Why is it wrong?",
                              "I wonder, why is it wrong?",
-                             "I know why, and why is it so?"})
+                             "I know why, and why is it so?",
+                             "I met the doctors which team won.",
+                             "They face certain danger.",
+                             "In particular, we like it.",
+                             "We met in particular cases.",
+                             "Run ls /her now.",
+                             "The ratio is 3 / 4."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
