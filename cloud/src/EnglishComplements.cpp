@@ -132,6 +132,23 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
         }
         return;
     }
+    // "think before take a choice", "without make mistakes": after these prepositions an action
+    // takes its "-ing" form. A word that is a noun too ("after work", "before sleep") only before
+    // its object.
+    static const Words actionAfter = {"before", "after", "without"};
+    static const Words objectStarts = {"a",    "an",   "the",  "my",   "your", "his", "her", "our", "their",
+                                       "this", "that", "some", "them", "him",  "me",  "us",  "it"};
+    if (actionAfter.contains(w) && c.lex.isVerb(next) && !kBe.contains(next) && !kModals.contains(next) &&
+        next != "have" && next != "do" && !c.lex.baseOfInflectedVerb(next, true) && !c.lex.isAdjective(next) &&
+        !next.ends_with("ing") && (!c.lex.isNoun(next) || objectStarts.contains(then)) && after != npos &&
+        !kSubjectPronouns.contains(next)) {
+        std::string ing = ingForm(next, c.isKnown);
+        // "after lunch the team", "without love it": the noun reading, unless English text favours
+        // the action ten times over.
+        if (!ing.empty() && (!c.lex.isNoun(next) || modelFavours({w}, ing, next, {then}, kVerbReadingLead)))
+            put(c.t, n, ing, c.curlyText);
+        return;
+    }
     // "Because of he was tired": before a clause, "because" alone.
     static const Words nominative = {"he", "she", "they", "we", "i"};
     if (w == "because" && next == "of" && thenPlain && nominative.contains(then)) {

@@ -358,6 +358,16 @@ void passive(GrammarContext &c, size_t i, const std::string &w)
     bool bare = w == "be" || w == "been" || w == "being";
     if (n == npos || (!bare && (by == npos || keyAt(c.t, by) != "by"))) return;
     std::string v = keyAt(c.t, n);
+    // "the number would be decrease": a change a thing undergoes by itself takes no "be" ("there
+    // will be increase" lacks its article instead).
+    static const Words changes = {"increase", "decrease", "change", "improve", "grow", "decline", "rise", "drop"};
+    size_t modal = prevWord(c.t, i);
+    if (w == "be" && changes.contains(v) && c.t[n].text == v && kModals.contains(keyAt(c.t, modal)) &&
+        keyAt(c.t, prevWord(c.t, modal)) != "there" && keyAt(c.t, by) != "of" &&
+        !kDeterminers.contains(keyAt(c.t, by))) {
+        drop(c.t, i);
+        return;
+    }
     if (c.t[n].text != v || v.size() < 4 || !c.lex.isVerb(v) || c.lex.isNoun(v) || c.lex.isAdjective(v) ||
         v.ends_with('s') || v.ends_with("ed") || v.ends_with("ing"))
         return;

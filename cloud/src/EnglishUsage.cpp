@@ -131,6 +131,14 @@ void prepositionUsage(GrammarContext &c, size_t i, const std::string &w)
         drop(c.t, n);
         return;
     }
+    // "can affect on them": what is affected is its object.
+    static const Words affect = {"affect", "affects", "affected", "affecting"};
+    static const Words affected = {"them", "him", "her",  "us",     "me",       "you",      "the",      "our", "their",
+                                   "his",  "my",  "your", "people", "children", "students", "everyone", "it"};
+    if (affect.contains(w) && next == "on" && affected.contains(then) && c.t[after].text == then) {
+        drop(c.t, n);
+        return;
+    }
     static const Words consist = {"consist", "consists", "consisted", "consisting"};
     if (consist.contains(w) && next == "from" && after != npos) {
         put(c.t, n, "of", c.curlyText);

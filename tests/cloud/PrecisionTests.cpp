@@ -473,7 +473,12 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "In particular, we like it.",
                              "We met in particular cases.",
                              "Run ls /her now.",
-                             "The ratio is 3 / 4."})
+                             "The ratio is 3 / 4.",
+                             "After lunch the team met.",
+                             "We rest after work.",
+                             "Brush your teeth before sleep.",
+                             "There will be increase in demand.",
+                             "It will be change of plans."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
