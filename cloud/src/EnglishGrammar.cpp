@@ -265,7 +265,29 @@ void verbForm(GrammarContext &c, size_t i, const std::string &w)
             {"overcame", "overcome"}, {"overran", "overrun"}, {"outran", "outrun"}};
         auto participle = c.lex.participleOfPast(keyAt(c.t, v));
         if (auto f = baseParticiples.find(keyAt(c.t, v)); f != baseParticiples.end()) participle = f->second;
+        // "they have spend many hours": an irregular verb's base after "have" is its participle.
+        // Only a word that can be nothing but a verb, before what it acts on.
+        std::string base = keyAt(c.t, v);
+        static const Words acted = {"a",    "an",   "the",  "my",   "your", "his",  "her",  "our", "their", "its",
+                                    "many", "much", "some", "more", "all",  "this", "that", "it",  "them",  "him"};
+        if (!participle && c.t[v].text == base && c.lex.isVerb(base) && !c.lex.isNoun(base) &&
+            !c.lex.isAdjective(base) && !c.lex.baseOfInflectedVerb(base, true) && !kBe.contains(base) &&
+            acted.contains(keyAt(c.t, nextWord(c.t, v))))
+            if (auto past = c.lex.irregularPast(base); past && *past != base) {
+                // "have become", "has run": these take their base as the participle.
+                bool baseIsParticiple =
+                    std::ranges::any_of(baseParticiples, [&](const auto &entry) { return entry.second == base; });
+                if (!baseIsParticiple) participle = c.lex.participleOfPast(*past).value_or(*past);
+            }
         if (participle && c.isKnown(*participle)) put(c.t, v, *participle, c.curlyText);
+        return;
+    }
+    // "He may fell afraid": after a modal and before how one is, "feel".
+    static const Words feelings = {"afraid", "sad",   "happy", "better",      "worse", "bad",    "good",  "lonely",
+                                   "tired",  "sorry", "free",  "comfortable", "safe",  "guilty", "angry", "terrible"};
+    if (kModals.contains(w) && next == "fell" && c.t[n].text == next &&
+        feelings.contains(keyAt(c.t, nextWord(c.t, n)))) {
+        put(c.t, n, "feel", c.curlyText);
         return;
     }
     // "didn't went", "can goes", "to went": after do-support, a modal or "to", the base form;

@@ -478,7 +478,11 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "We rest after work.",
                              "Brush your teeth before sleep.",
                              "There will be increase in demand.",
-                             "It will be change of plans."})
+                             "It will be change of plans.",
+                             "The tree may fell soon.",
+                             "Perl has become a success.",
+                             "We have run the test.",
+                             "They have them bring food."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
