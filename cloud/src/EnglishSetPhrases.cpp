@@ -95,6 +95,7 @@ void joinWords(std::vector<Token> &t)
         {{"in", "deed"}, "indeed"},
         {{"further", "more"}, "furthermore"},
         {{"green", "house"}, "greenhouse"},
+        {{"some", "times"}, "sometimes"},
         {{"harm", "full"}, "harmful"},
         {{"help", "full"}, "helpful"},
         {{"success", "full"}, "successful"},
@@ -140,6 +141,15 @@ void joinWords(std::vector<Token> &t)
             if (words[0] == "further" && prevWord(t, i) != npos) break;
             // "In deed, ..." opens with "indeed"; "in word and in deed" stays.
             if (words.back() == "deed" && !(k + 1 < t.size() && t[k + 1].text == ",")) break;
+            // "Books some times have", "Some times we go": how often, before the verb or its subject;
+            // "I went there some times" counts occasions.
+            static const Words oftenBefore = {"have", "has", "are", "is",  "was",  "were", "can", "will", "do",
+                                              "does", "i",   "we",  "you", "they", "he",   "she", "it"};
+            static const Words subjects = {"i", "we", "you", "they", "he", "she", "it"};
+            bool opening = prevWord(t, i) == npos || startsUpper(t[i].text);  // "Some times are hard"
+            if (words.back() == "times" &&
+                !(opening ? subjects.contains(keyAt(t, n)) : oftenBefore.contains(keyAt(t, n))))
+                break;
             // "is very harm full": only where an adjective is wanted ("help full members" stays).
             static const Words describing = {"is", "are", "was",  "were", "be",     "been",  "very",
                                              "so", "too", "more", "most", "really", "quite", "extremely"};

@@ -482,7 +482,9 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "The tree may fell soon.",
                              "Perl has become a success.",
                              "We have run the test.",
-                             "They have them bring food."})
+                             "They have them bring food.",
+                             "I went there some times.",
+                             "Some times are hard."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
