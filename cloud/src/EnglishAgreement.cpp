@@ -62,6 +62,13 @@ void thereIsMany(GrammarContext &c, size_t i, const std::string &w)
 }
 
 namespace {
+// Pasts spelt as their verb: WordNet's exception lists leave them out.
+const Words kSamePast = {"put",    "read",   "cut",  "set",  "hit",     "let",      "shut",      "cost",
+                         "hurt",   "spread", "quit", "beat", "bet",     "burst",    "cast",      "split",
+                         "upset",  "thrust", "shed", "rid",  "bid",     "slit",     "broadcast", "forecast",
+                         "fit",    "knit",   "wet",  "spit", "sweat",   "input",    "output",    "reset",
+                         "reread", "preset", "bust", "wed",  "typeset", "undercut", "sublet",    "offset"};
+
 // "a person who are", "people who is": the verb of a relative clause agrees with the person
 // named just before. Not after "one of" ("one of the people who is"), where usage differs.
 void relativeAgreement(GrammarContext &c, size_t i, const std::string &w)
@@ -75,6 +82,23 @@ void relativeAgreement(GrammarContext &c, size_t i, const std::string &w)
     static const Words one = {"a", "an", "the", "this", "that", "one", "each", "every", "any"};
     static const std::map<std::string, std::string> toSingular = {{"are", "is"}, {"were", "was"}, {"have", "has"}};
     static const std::map<std::string, std::string> toPlural = {{"is", "are"}, {"was", "were"}, {"has", "have"}};
+    if ((w == "who" || w == "that" || w == "which") && one.contains(det) && det != "that" && c.t[p].text == noun &&
+        c.lex.isNoun(noun) && !c.lex.isPluralNoun(noun) && !noun.ends_with('s') && !kDeterminers.contains(noun) &&
+        noun != "people" && noun.size() > 2) {
+        // "a car that need repairs": one thing named just before takes the "-s" form of a plain
+        // verb; a verb that is a noun or an adjective too ("need", "live") where English text
+        // favours the "-s" form ten times over.
+        std::string form = thirdPersonOf(c, verb);
+        bool plain = c.lex.isVerb(verb) && !verb.ends_with('s') && !kModals.contains(verb) && !kBe.contains(verb) &&
+                     verb != "have" && verb != "do" && !c.lex.baseOfInflectedVerb(verb, true) &&
+                     c.lex.verbBase(verb).value_or(verb) == verb && !verb.ends_with("ed") && !kSamePast.contains(verb);
+        bool plainOnly = !c.lex.isNoun(verb) && !c.lex.isAdjective(verb);
+        std::vector<std::string> following;
+        if (size_t a = nextWord(c.t, n); a != npos) following.push_back(keyAt(c.t, a));
+        if (plain && !form.empty() && (plainOnly || modelFavours({noun, w}, form, verb, following, kVerbReadingLead)))
+            put(c.t, n, form, c.curlyText);
+        if (plain) return;
+    }
     // WordNet files "person" itself among the top nouns, not the people.
     if (w == "who" && one.contains(det) && (c.lex.isPersonNoun(noun) || noun == "person") &&
         !c.lex.isPluralNoun(noun) && noun != "people") {
@@ -252,7 +276,7 @@ void singularPronounVerb(GrammarContext &c, size_t i, const std::string &w)
     static const Words samePast = {"read", "put", "cut", "set", "hit", "let", "shut", "cost", "hurt", "quit", "spread"};
     static const Words auxiliaries = {"have", "do", "don't", "need", "dare"};
     if (!c.lex.isVerb(v) || v.size() < 3 || v.ends_with('s') || v.ends_with("ed") || kModals.contains(v) ||
-        kBe.contains(v) || samePast.contains(v) || auxiliaries.contains(v) || c.lex.verbBase(v).value_or(v) != v)
+        kBe.contains(v) || kSamePast.contains(v) || auxiliaries.contains(v) || c.lex.verbBase(v).value_or(v) != v)
         return;
     bool guarded = c.lex.isNoun(v) || c.lex.isAdjective(v) || w == "this";
     std::string form = thirdPersonOf(c, v);
@@ -415,17 +439,11 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
     if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
     std::string v = keyAt(c.t, n);
     static const Words notPlain = {"be", "have", "do", "need", "dare", "used", "ought", "better"};
-    // Pasts spelt as their verb: WordNet's exception lists leave them out.
-    static const Words samePast = {"put",    "read",   "cut",  "set",  "hit",     "let",      "shut",      "cost",
-                                   "hurt",   "spread", "quit", "beat", "bet",     "burst",    "cast",      "split",
-                                   "upset",  "thrust", "shed", "rid",  "bid",     "slit",     "broadcast", "forecast",
-                                   "fit",    "knit",   "wet",  "spit", "sweat",   "input",    "output",    "reset",
-                                   "reread", "preset", "bust", "wed",  "typeset", "undercut", "sublet",    "offset"};
     // Nor for the irregular past of another verb that is a verb of its own ("he felt", "she
     // saw", "she bore").
     if (c.lex.verbBase(v).value_or(v) != v) return;
     for (std::string_view prefix : {"mis", "re", "over", "under", "out", "up", "fore"})  // "misread", "overcut"
-        if (v.starts_with(prefix) && samePast.contains(v.substr(prefix.size()))) return;
+        if (v.starts_with(prefix) && kSamePast.contains(v.substr(prefix.size()))) return;
     // "like" and "need" are verbs before an object ("she like it", "he need a car"); elsewhere
     // a preposition or the modal ("he need not").
     static const Words objects = {"it",   "them", "him", "her", "me", "us",  "you",   "to",  "this",
@@ -436,7 +454,7 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
     bool plainGo = v == "go";
     if ((v.size() < 3 && !plainGo) || (notPlain.contains(v) && !withObject) || kModals.contains(v) ||
         !c.lex.isVerb(v) || (c.lex.isAdjective(v) && !withObject && !plainGo) || v.ends_with('s') ||
-        (v.ends_with("ed") && !v.ends_with("eed")) || (v.ends_with("ing") && v.size() > 6) || samePast.contains(v))
+        (v.ends_with("ed") && !v.ends_with("eed")) || (v.ends_with("ing") && v.size() > 6) || kSamePast.contains(v))
         return;
     std::string form = thirdPersonOf(c, v);
     if (form.empty()) return;

@@ -484,7 +484,11 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "We have run the test.",
                              "They have them bring food.",
                              "I went there some times.",
-                             "Some times are hard."})
+                             "Some times are hard.",
+                             "He was the first person who put it there.",
+                             "The man who read the book left.",
+                             "It is important that the student attend.",
+                             "I saw the man that you like."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
