@@ -173,6 +173,22 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
         put(c.t, after, "truth", c.curlyText);
         return;
     }
+    // "chose to learn truth": the truth one tells or learns is the one there is.
+    static const Words findsTruth = {"learn",    "learned",  "learnt",     "know",   "knew",     "find",
+                                     "found",    "hide",     "hid",        "face",   "faced",    "accept",
+                                     "accepted", "discover", "discovered", "reveal", "revealed", "tell",
+                                     "told",     "telling",  "speak",      "spoke"};
+    static const Words afterTruth = {"about", "to", "because", "so", "when", "if"};
+    // After "to", a modal, a person or a negation: a plain statement, not a saying ("Seekers of
+    // truth learn truth").
+    std::string before = keyAt(c.t, prevWord(c.t, i));
+    bool plainStatement = before == "to" || before == "not" || before == "never" || before == "always" ||
+                          kModals.contains(before) || kSubjectPronouns.contains(before) || before == "didn't";
+    if (findsTruth.contains(w) && next == "truth" && plainStatement &&
+        (after == npos ? endsClauseAt(c.t, n) : afterTruth.contains(then))) {
+        put(c.t, n, "the truth", c.curlyText);
+        return;
+    }
     // "a los of things": "a lot of" with a slip too short for the speller to weigh.
     if (w == "a" && (next == "los" || next == "lots") && then == "of") {
         put(c.t, n, "lot", c.curlyText);

@@ -488,7 +488,10 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "He was the first person who put it there.",
                              "The man who read the book left.",
                              "It is important that the student attend.",
-                             "I saw the man that you like."})
+                             "I saw the man that you like.",
+                             "They know truth and beauty matter.",
+                             "Seekers of truth learn truth.",
+                             "He told truth from lies."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
