@@ -231,7 +231,13 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         // The phrase goes on: "In addition to the fee", "Generally speaking".
         if (next == "to" || next == "of" || (next.size() > 4 && next.ends_with("ing") && !next.ends_with("thing")))
             continue;
-        if (found->beforeSubject && !thenOrNow && !kClauseStarters.contains(next)) continue;
+        // "Thus even today", "Hence from the start": these open a sentence only as its link to the
+        // one before, also before a phrase that leads to the subject.
+        static const Words leadIns = {"even", "from", "in", "at", "on", "after", "before", "during", "by", "since"};
+        bool linkingAdverb = found->words.size() == 1 && (found->words[0] == "thus" || found->words[0] == "hence");
+        if (found->beforeSubject && !thenOrNow && !kClauseStarters.contains(next) &&
+            !(linkingAdverb && leadIns.contains(next)))
+            continue;
         if (found->beforeSubject && (next == "that" || next == "all")) continue;  // "Also that", "Today all"
         // "As we know it, life is short": knowing takes its object first.
         bool knowing = found->words.back() == "know" || found->words.back() == "knows";

@@ -491,7 +491,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "I saw the man that you like.",
                              "They know truth and beauty matter.",
                              "Seekers of truth learn truth.",
-                             "He told truth from lies."})
+                             "He told truth from lies.",
+                             "Thus far we have done well."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
