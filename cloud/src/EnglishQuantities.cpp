@@ -71,8 +71,10 @@ void bareSubject(GrammarContext &c, size_t i, const std::string &w)
     static const Words opens = {"recently", "now",   "today", "nowadays", "because",  "that",
                                 "when",     "where", "while", "since",    "although", "if"};
     size_t p = prevWord(c.t, i);
-    bool opening = p == npos ? i > 0 && afterMark(c.t, i, ",;") : opens.contains(keyAt(c.t, p));
-    if (!opening || !plainWordAt(c.t, i) || !countNoun(c, w) || kModals.contains(w)) return;
+    bool opening = p == npos ? afterMark(c.t, i, ",;.!?") : opens.contains(keyAt(c.t, p));
+    // A sentence's first word has its capital ("Scientist have found").
+    bool plain = plainWordAt(c.t, i) || (p == npos && afterMark(c.t, i, ".!?") && c.t[i].text == capitalized(w));
+    if (!opening || !plain || !countNoun(c, w) || kModals.contains(w)) return;
     std::vector<std::string> before;
     if (p != npos) before.push_back(keyAt(c.t, p));
     size_t v = nextWord(c.t, i);
