@@ -1,10 +1,11 @@
 // What verbs and adjectives take after them by usage: "asked to me a question" -> "asked me a
 // question", "allowed me go" -> "allowed me to go", "suggest you to read" -> "suggest you read",
 // "worth to see" -> "worth seeing", "Although it was late, but" -> "Although it was late,",
-// "because of he was" -> "because he was", "because the rain" -> "because of the rain", "in spite the rain" -> "in spite of the rain",
-// "angry on me" -> "angry with me", "proud for you" -> "proud of you", "Why not to focus?" ->
-// "Why not focus?", "enjoying in it" -> "enjoying it", "Comparing with" -> "Compared with",
-// "telling the true" -> "telling the truth", "a los of" -> "a lot of".
+// "because of he was" -> "because he was", "because the rain" -> "because of the rain", "in
+// spite the rain" -> "in spite of the rain", "angry on me" -> "angry with me", "proud for you"
+// -> "proud of you", "Why not to focus?" -> "Why not focus?", "enjoying in it" -> "enjoying it",
+// "before take" -> "before taking", "Comparing with" -> "Compared with", "telling the true" ->
+// "telling the truth", "learn truth" -> "learn the truth", "a los of" -> "a lot of".
 #include "EnglishGrammarRules.h"
 
 #include <map>

@@ -11,6 +11,7 @@
 #include "ScowlLexicon.h"
 #include "TextLanguages.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>

@@ -107,8 +107,9 @@ void phraseUsage(GrammarContext &c, size_t i, const std::string &w)
 
 // Prepositions a verb or a time takes by usage: "emphasized on safety" -> "emphasized safety",
 // "consists from" -> "consists of", "listening music" -> "listening to music", "return back" ->
-// "return", "casts doubt in" -> "casts doubt on", "deal the problem" -> "deal with the problem", "come in next week" -> "come next week",
-// "closed at Sundays" -> "closed on Sundays".
+// "return", "casts doubt in" -> "casts doubt on", "deal the problem" -> "deal with the problem",
+// "affect on them" -> "affect them", "come in next week" -> "come next week", "closed at
+// Sundays" -> "closed on Sundays".
 void prepositionUsage(GrammarContext &c, size_t i, const std::string &w)
 {
     if (c.t[i].text != w && c.t[i].text != capitalized(w)) return;
