@@ -82,6 +82,14 @@ bool becauseOfThing(const GrammarContext &c, size_t d)
 void complements(GrammarContext &c, size_t i, const std::string &w)
 {
     if (c.t[i].text != w && c.t[i].text != capitalized(w)) return;
+    // "They arrived at the same.": the phrase is "at the same time".
+    if (w == "same" && keyAt(c.t, prevWord(c.t, i)) == "the" && keyAt(c.t, prevWord(c.t, prevWord(c.t, i))) == "at" &&
+        endsClauseAt(c.t, i)) {
+        size_t mark = tokenAfterWord(c.t, i);
+        if (mark < c.t.size() && (c.t[mark].text == "." || c.t[mark].text == "!"))
+            put(c.t, i, "same time", c.curlyText);
+        return;
+    }
     size_t n = nextWord(c.t, i);
     if (n == npos || c.t[n].text != keyAt(c.t, n)) return;
     std::string next = keyAt(c.t, n);
@@ -188,6 +196,11 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
     if (findsTruth.contains(w) && next == "truth" && plainStatement &&
         (after == npos ? endsClauseAt(c.t, n) : afterTruth.contains(then))) {
         put(c.t, n, "the truth", c.curlyText);
+        return;
+    }
+    // "in very less time": "less" takes no "very".
+    if (w == "very" && next == "less" && after != npos && (c.lex.isNoun(then) || c.lex.isPluralNoun(then))) {
+        drop(c.t, i);
         return;
     }
     // "a los of things": "a lot of" with a slip too short for the speller to weigh.
