@@ -198,6 +198,20 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
         put(c.t, n, "the truth", c.curlyText);
         return;
     }
+    // "in every day life": before what it describes, one word.
+    static const Words daily = {"life",    "lives",    "routine", "routines",     "activities",    "activity",
+                                "tasks",   "language", "chores",  "conversation", "conversations", "clothes",
+                                "objects", "items",    "use",     "basis"};
+    if (w == "every" && next == "day" && daily.contains(then) && thenPlain) {
+        drop(c.t, n);
+        put(c.t, i, "everyday", c.curlyText);
+        return;
+    }
+    // "more important than other, why": one of two compared is "the other".
+    if (w == "than" && next == "other" && endsClauseAt(c.t, n)) {
+        put(c.t, n, "the other", c.curlyText);
+        return;
+    }
     // "in very less time": "less" takes no "very".
     if (w == "very" && next == "less" && after != npos && (c.lex.isNoun(then) || c.lex.isPluralNoun(then))) {
         drop(c.t, i);

@@ -494,7 +494,9 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "He told truth from lies.",
                              "Thus far we have done well.",
                              "It matters very less.",
-                             "We stay at the same, they said."})
+                             "We stay at the same, they said.",
+                             "Every day people die.",
+                             "It is better than other options."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
