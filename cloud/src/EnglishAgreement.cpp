@@ -189,11 +189,15 @@ void pluralSubjectVerb(GrammarContext &c, size_t i, const std::string &w)
                    opensClause(prevWord(c.t, p));
     if (!opensClause(i) && !counted) return;
     size_t n = nextWord(c.t, i);
-    // Past one word that qualifies the noun ("the young students", "the heart patients").
-    std::string first = keyAt(c.t, n);
-    if (n == i + 2 && !first.empty() && c.t[n].text == first && first.back() != 's' && !kDeterminers.contains(first) &&
-        (c.lex.isAdjective(first) || c.lex.isNoun(first)) && !c.lex.isVerb(first) && nextWord(c.t, n) == n + 2)
+    // Past one or two words that qualify the noun ("the young students", "the heart disease
+    // patients").
+    for (int qualifiers = 0; qualifiers < 2; ++qualifiers) {
+        std::string first = keyAt(c.t, n);
+        if (n == npos || first.empty() || c.t[n].text != first || first.back() == 's' || kDeterminers.contains(first) ||
+            !(c.lex.isAdjective(first) || c.lex.isNoun(first)) || c.lex.isVerb(first) || nextWord(c.t, n) != n + 2)
+            break;
         n = nextWord(c.t, n);
+    }
     std::string noun = keyAt(c.t, n);
     static const Words irregular = {"people", "children", "men", "women"};
     static const Words time = {"days", "years", "weeks", "months", "times", "hours", "nights"};
@@ -207,10 +211,12 @@ void pluralSubjectVerb(GrammarContext &c, size_t i, const std::string &w)
         return;
     std::string plain = plainOfThirdPerson(c, v);
     if (plain.empty()) return;
-    // Another verb further in the clause makes the "-s" word a noun ("the sports shows on TV are").
+    // Another verb further in the clause makes the "-s" word a noun ("the sports shows on TV are");
+    // a verb that is no noun ("occurs") is the verb whatever follows.
     static const Words clauseEnds = {"and",  "but",     "or", "which", "that", "who",
                                      "when", "because", "if", "so",    "while"};
-    for (size_t m = verb + 1; m < c.t.size(); ++m) {
+    bool mayBeNoun = c.lex.isNoun(plain) || c.lex.isPluralNoun(v);
+    for (size_t m = verb + 1; mayBeNoun && m < c.t.size(); ++m) {
         if (c.t[m].kind == Kind::punct || c.t[m].kind == Kind::newline) break;
         if (c.t[m].kind != Kind::word) continue;
         std::string x = lower(c.t[m].text);
