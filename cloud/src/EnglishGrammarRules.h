@@ -114,6 +114,8 @@ bool anBefore(const std::string &x);
 std::string sentenceEndMark(const std::vector<Token> &t, size_t i);
 // "emphasized on", "consists from", "listening music", "return back", "in next week".
 void prepositionUsage(GrammarContext &c, size_t i, const std::string &w);
+// "word,word", "late.We", "( near )", "he /she", "Hello ,how" (EnglishSpacing.cpp).
+void spacing(std::vector<Token> &t);
 // "many others animals", "a fifteen years old girl", "Both of them was late".
 void nounForms(GrammarContext &c, size_t i, const std::string &w);
 // Forms of speech that written English spells otherwise (EnglishNonstandard.cpp).
