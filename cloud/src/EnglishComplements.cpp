@@ -82,6 +82,16 @@ bool becauseOfThing(const GrammarContext &c, size_t d)
 void complements(GrammarContext &c, size_t i, const std::string &w)
 {
     if (c.t[i].text != w && c.t[i].text != capitalized(w)) return;
+    // "It called "ballast water".": a thing's name is what it is called.
+    if (w == "called" && c.t[i].text == w) {
+        size_t p = prevWord(c.t, i), quote = tokenAfterWord(c.t, i);
+        std::string it = keyAt(c.t, p);
+        if ((it == "it" || it == "this") && afterMark(c.t, p, ".!?") && quote < c.t.size() &&
+            (c.t[quote].text == "\"" || c.t[quote].text == "\xE2\x80\x9C")) {
+            put(c.t, i, "is called", c.curlyText);
+            return;
+        }
+    }
     // "They arrived at the same.": the phrase is "at the same time".
     if (w == "same" && keyAt(c.t, prevWord(c.t, i)) == "the" && keyAt(c.t, prevWord(c.t, prevWord(c.t, i))) == "at" &&
         endsClauseAt(c.t, i)) {
@@ -197,6 +207,22 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
         (after == npos ? endsClauseAt(c.t, n) : afterTruth.contains(then))) {
         put(c.t, n, "the truth", c.curlyText);
         return;
+    }
+    // "they recovered really good": how an action went is "well"; "looks good", "feels good" and
+    // other verbs of seeming describe the subject and stay.
+    static const Words acts = {"work",    "works",    "worked",    "recover", "recovers", "recovered", "play",
+                               "plays",   "played",   "sing",      "sings",   "sang",     "speak",     "speaks",
+                               "spoke",   "write",    "writes",    "wrote",   "sleep",    "sleeps",    "slept",
+                               "perform", "performs", "performed", "went",    "goes",     "behave",    "behaved"};
+    static const Words degrees = {"really", "very", "so", "pretty", "quite"};
+    if (acts.contains(w)) {
+        size_t good = degrees.contains(next) ? after : n;
+        static const Words goesOn = {"after", "in", "at", "on", "when", "because", "and", "but", "today", "now"};
+        bool ends = endsClauseAt(c.t, good) || goesOn.contains(keyAt(c.t, nextWord(c.t, good)));
+        if (keyAt(c.t, good) == "good" && c.t[good].text == "good" && ends && keyAt(c.t, prevWord(c.t, i)) != "the") {
+            put(c.t, good, "well", c.curlyText);
+            return;
+        }
     }
     // "in every day life": before what it describes, one word.
     static const Words daily = {"life",    "lives",    "routine", "routines",     "activities",    "activity",

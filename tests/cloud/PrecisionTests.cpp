@@ -496,7 +496,12 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "It matters very less.",
                              "We stay at the same, they said.",
                              "Every day people die.",
-                             "It is better than other options."})
+                             "It is better than other options.",
+                             "It looks good.",
+                             "I feel good.",
+                             "We worked good people hard.",
+                             "It called me yesterday.",
+                             "The dog called \"Rex\"."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
