@@ -5,7 +5,8 @@
 // spite the rain" -> "in spite of the rain", "angry on me" -> "angry with me", "proud for you"
 // -> "proud of you", "Why not to focus?" -> "Why not focus?", "enjoying in it" -> "enjoying it",
 // "before take" -> "before taking", "Comparing with" -> "Compared with", "telling the true" ->
-// "telling the truth", "learn truth" -> "learn the truth", "a los of" -> "a lot of".
+// "telling the truth", "learn truth" -> "learn the truth", "a los of" -> "a lot of", "don't have
+// no money" -> "don't have any money", "recovered really good" -> "really well".
 #include "EnglishGrammarRules.h"
 
 #include <map>
@@ -221,6 +222,21 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
         bool ends = endsClauseAt(c.t, good) || goesOn.contains(keyAt(c.t, nextWord(c.t, good)));
         if (keyAt(c.t, good) == "good" && c.t[good].text == "good" && ends && keyAt(c.t, prevWord(c.t, i)) != "the") {
             put(c.t, good, "well", c.curlyText);
+            return;
+        }
+    }
+    // "I don't have no money", "There cannot be no hassle": one negation is enough; the second
+    // is "any". Not "no one", "no longer" or "no matter", which are words of their own.
+    static const Words negations = {"cannot", "can't",  "don't",  "doesn't", "didn't", "won't",
+                                    "isn't",  "aren't", "wasn't", "weren't", "never",  "not"};
+    static const Words negatedVerbs = {"be", "have", "get", "see", "find", "need", "want", "know", "got", "had"};
+    if (negations.contains(w)) {
+        size_t no = negatedVerbs.contains(next) ? after : n;
+        std::string thing = keyAt(c.t, nextWord(c.t, no));
+        static const Words ownWords = {"one", "longer", "matter", "doubt", "sooner", "less", "more", "way"};
+        if (keyAt(c.t, no) == "no" && c.t[no].text == "no" && (c.lex.isNoun(thing) || c.lex.isPluralNoun(thing)) &&
+            !ownWords.contains(thing) && !(w == "not" && keyAt(c.t, prevWord(c.t, i)) == "or")) {
+            put(c.t, no, "any", c.curlyText);
             return;
         }
     }

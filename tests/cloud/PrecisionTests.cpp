@@ -501,7 +501,9 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "I feel good.",
                              "We worked good people hard.",
                              "It called me yesterday.",
-                             "The dog called \"Rex\"."})
+                             "The dog called \"Rex\".",
+                             "It is not no one's fault.",
+                             "We have no money."})
         EXPECT_EQ(proofread(text), text);
     EXPECT_EQ(proofread("It was one of the others things."), "It was one of the other things.");
     EXPECT_EQ(proofread("He will become an experts in those areas."), "He will become experts in those areas.");
