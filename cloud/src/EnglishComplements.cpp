@@ -160,8 +160,7 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
                                        "this", "that", "some", "them", "him",  "me",  "us",  "it"};
     if (actionAfter.contains(w) && c.lex.isVerb(next) && !kBe.contains(next) && !kModals.contains(next) &&
         next != "have" && next != "do" && !c.lex.baseOfInflectedVerb(next, true) && !c.lex.isAdjective(next) &&
-        !next.ends_with("ing") && (!c.lex.isNoun(next) || objectStarts.contains(then)) && after != npos &&
-        !kSubjectPronouns.contains(next)) {
+        !next.ends_with("ing") && (!c.lex.isNoun(next) || objectStarts.contains(then)) && after != npos) {
         std::string ing = ingForm(next, c.isKnown);
         // "after lunch the team", "without love it": the noun reading, unless English text favours
         // the action ten times over.
@@ -199,15 +198,16 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
                                      "accepted", "discover", "discovered", "reveal", "revealed", "tell",
                                      "told",     "telling",  "speak",      "spoke"};
     static const Words afterTruth = {"about", "to", "because", "so", "when", "if"};
-    // After "to", a modal, a person or a negation: a plain statement, not a saying ("Seekers of
-    // truth learn truth").
-    std::string before = keyAt(c.t, prevWord(c.t, i));
-    bool plainStatement = before == "to" || before == "not" || before == "never" || before == "always" ||
-                          kModals.contains(before) || kSubjectPronouns.contains(before) || before == "didn't";
-    if (findsTruth.contains(w) && next == "truth" && plainStatement &&
+    if (findsTruth.contains(w) && next == "truth" &&
         (after == npos ? endsClauseAt(c.t, n) : afterTruth.contains(then))) {
-        put(c.t, n, "the truth", c.curlyText);
-        return;
+        // After "to", a modal, a person or a negation: a plain statement, not a saying ("Seekers
+        // of truth learn truth").
+        std::string before = keyAt(c.t, prevWord(c.t, i));
+        if (before == "to" || before == "not" || before == "never" || before == "always" || before == "didn't" ||
+            kModals.contains(before) || kSubjectPronouns.contains(before)) {
+            put(c.t, n, "the truth", c.curlyText);
+            return;
+        }
     }
     // "they recovered really good": how an action went is "well"; "looks good", "feels good" and
     // other verbs of seeming describe the subject and stay.

@@ -20,11 +20,12 @@ void pickedOne(GrammarContext &c, size_t i, const std::string &w)
 {
     static const Words picking = {"particular", "certain", "specific"};
     static const Words prepositions = {"on", "in", "for", "to", "with", "at", "by", "about", "from", "into", "like"};
+    if (!picking.contains(w) || c.t[i].text != w) return;
     size_t p = prevWord(c.t, i), n = nextWord(c.t, i);
     std::string noun = keyAt(c.t, n);
-    if (!picking.contains(w) || c.t[i].text != w || p == npos || p + 2 != i || !prepositions.contains(keyAt(c.t, p)) ||
-        n == npos || c.t[n].text != noun || !c.lex.isNoun(noun) || c.lex.isPluralNoun(noun) || noun.ends_with('s') ||
-        c.lex.isAdjective(noun) || noun.size() < 3)
+    if (p == npos || p + 2 != i || !prepositions.contains(keyAt(c.t, p)) || n == npos || c.t[n].text != noun ||
+        !c.lex.isNoun(noun) || c.lex.isPluralNoun(noun) || noun.ends_with('s') || c.lex.isAdjective(noun) ||
+        noun.size() < 3)
         return;
     // "in particular cases", "for certain reasons", "in specific terms": counted many, or a noun
     // that goes on ("in particular person names").

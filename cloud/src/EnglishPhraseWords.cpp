@@ -454,8 +454,8 @@ void embeddedQuestionOrder(GrammarContext &c, size_t i, const std::string &w)
     size_t v = nextWord(c.t, i), s = nextWord(c.t, v);
     if (v != i + 2 || s != v + 2 || c.t[v].text != keyAt(c.t, v) || !auxiliaries.contains(c.t[v].text)) return;
     std::string subject = keyAt(c.t, s);
+    // "who is he" asks about him; "who is coming" has its subject already and stays.
     if (!kSubjectPronouns.contains(subject) || (c.t[s].text != subject && c.t[s].text != "I")) return;
-    // "who is he" asks about him; "who is coming" has its subject already.
     std::string verb = c.t[v].text;
     c.t[v].text = c.t[s].text;
     c.t[s].text = verb;
