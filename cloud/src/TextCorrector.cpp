@@ -137,14 +137,18 @@ std::optional<std::string> choiceInContext(const std::vector<Token> &t, const st
     }
     // A reading that repeats its neighbour ("taht tahy" -> "that that") is no reading.
     std::vector<std::string> readings;
-    // A rare word the model never saw ("rasher" beside "rather") cannot be weighed, and is
-    // seldom the one meant; a short typo has too many readings to leave one out.
+    // A rare word the model never saw ("rasher" beside "rather", "anon" beside "alone") cannot
+    // be weighed, and is seldom the one meant; a typo of three letters has too many readings to
+    // leave one out, one of four only the rarer.
     bool longTypo = t[i].text.size() >= SpellingPrecision::kCommonReadingLetters;
+    std::optional<uint8_t> unweighable;
+    if (longTypo) unweighable = SpellingPrecision::kFamiliarLevel;
+    else if (t[i].text.size() > 3) unweighable = SpellingPrecision::kCommonLevel - 1;
     bool unseenSplit = false;
     for (const std::string &c : candidates) {
         if ((!before.empty() && before.back() == c) || (!after.empty() && after.front() == c)) continue;
-        if (longTypo && c.find(' ') == std::string::npos && !model->isInVocabulary(c) &&
-            ScowlLexicon::shared().level(c) > SpellingPrecision::kFamiliarLevel)
+        if (unweighable && c.find(' ') == std::string::npos && !model->isInVocabulary(c) &&
+            ScowlLexicon::shared().level(c) > *unweighable)
             continue;
         // Nor can the typed word read apart into words it never saw ("class metes").
         if (size_t space = c.find(' '); space != std::string::npos && (!model->isInVocabulary(c.substr(0, space)) ||

@@ -570,6 +570,10 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     EXPECT_EQ(proofread("They submit to ununderstood cycles of wars."), "They submit to ununderstood cycles of wars.");
     // Rare readings the model never saw ("rasher", "rawer") are left out of a long typo's.
     EXPECT_EQ(proofread("Take risks raher than only doing."), "Take risks rather than only doing.");
+    // So are those of a four-letter one ("anon" beside "alone"); a three-letter typo keeps
+    // them, as its readings are too many to weigh a few.
+    EXPECT_EQ(proofread("I will not go as I am alon."), "I will not go as I am alone.");
+    EXPECT_EQ(proofread("They control the population tof the fish."), "They control the population tof the fish.");
 }
 
 TEST(ContextChoice, ANameTypedInLowerCaseGivesWayOnlyToOverwhelmingContext) {
