@@ -6,7 +6,8 @@
 // -> "proud of you", "Why not to focus?" -> "Why not focus?", "enjoying in it" -> "enjoying it",
 // "before take" -> "before taking", "Comparing with" -> "Compared with", "telling the true" ->
 // "telling the truth", "learn truth" -> "learn the truth", "a los of" -> "a lot of", "don't have
-// no money" -> "don't have any money", "recovered really good" -> "really well".
+// no money" -> "don't have any money", "recovered really good" -> "really well",
+// "the important is" -> "the important thing is".
 #include "EnglishGrammarRules.h"
 
 #include <map>
@@ -90,6 +91,17 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
         if ((it == "it" || it == "this") && afterMark(c.t, p, ".!?") && quote < c.t.size() &&
             (c.t[quote].text == "\"" || c.t[quote].text == "\xE2\x80\x9C")) {
             put(c.t, i, "is called", c.curlyText);
+            return;
+        }
+    }
+    // "The important is to try": an adjective does not stand for a thing; "the important thing".
+    // Not "the most important is", which may stand for one of things just named.
+    if (w == "important" && c.t[i].text == w) {
+        size_t p = prevWord(c.t, i);
+        size_t verb = nextWord(c.t, i);
+        std::string is = keyAt(c.t, verb);
+        if (keyAt(c.t, p) == "the" && (is == "is" || is == "was") && tokenAfterWord(c.t, i) == verb) {
+            put(c.t, i, "important thing", c.curlyText);
             return;
         }
     }

@@ -491,6 +491,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "I saw the man that you like.",
                              "They know truth and beauty matter.",
                              "Seekers of truth learn truth.",
+                             "Of the three reasons, the most important is cost.",
+                             "Who is the important one?",
                              "He told truth from lies.",
                              "Thus far we have done well.",
                              "It matters very less.",
