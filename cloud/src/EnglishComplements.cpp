@@ -5,7 +5,7 @@
 // spite the rain" -> "in spite of the rain", "angry on me" -> "angry with me", "proud for you"
 // -> "proud of you", "Why not to focus?" -> "Why not focus?", "enjoying in it" -> "enjoying it",
 // "before take" -> "before taking", "Comparing with" -> "Compared with", "telling the true" ->
-// "telling the truth", "learn truth" -> "learn the truth", "a los of" -> "a lot of", "don't have
+// "telling the truth", "learn truth" -> "learn the truth", "a los of", "o lot of" -> "a lot of", "don't have
 // no money" -> "don't have any money", "recovered really good" -> "really well",
 // "the important is" -> "the important thing is".
 #include "EnglishGrammarRules.h"
@@ -274,6 +274,11 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
     // "a los of things": "a lot of" with a slip too short for the speller to weigh.
     if (w == "a" && (next == "los" || next == "lots") && then == "of") {
         put(c.t, n, "lot", c.curlyText);
+        return;
+    }
+    // "o lot of information": a slip of "a" ("O" may call on someone).
+    if (w == "o" && c.t[i].text == w && next == "lot" && then == "of") {
+        put(c.t, i, "a", c.curlyText);
         return;
     }
     // "In spite the rain": "in spite of".
