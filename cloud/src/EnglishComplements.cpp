@@ -5,8 +5,8 @@
 // spite the rain" -> "in spite of the rain", "angry on me" -> "angry with me", "proud for you"
 // -> "proud of you", "Why not to focus?" -> "Why not focus?", "enjoying in it" -> "enjoying it",
 // "before take" -> "before taking", "Comparing with" -> "Compared with", "telling the true" ->
-// "telling the truth", "learn truth" -> "learn the truth", "a los of", "o lot of" -> "a lot of", "don't have
-// no money" -> "don't have any money", "recovered really good" -> "really well",
+// "telling the truth", "learn truth" -> "learn the truth", "a los of", "o lot of" -> "a lot of",
+// "don't have no money" -> "don't have any money", "recovered really good" -> "really well",
 // "the important is" -> "the important thing is".
 #include "EnglishGrammarRules.h"
 
