@@ -1,5 +1,6 @@
 // A clause that says when it happened, in the past: "Yesterday I go to the market" -> "Yesterday
-// I went to the market", "We watch a film last night" -> "We watched a film last night".
+// I went to the market", "We watch a film last night" -> "We watched a film last night", "When I
+// was a child, I play outside" -> "When I was a child, I played outside".
 #include "EnglishGrammarRules.h"
 
 #include <cstring>
@@ -88,6 +89,31 @@ void pastTime(GrammarContext &c, size_t i, const std::string &w)
         size_t v = nextWord(c.t, s);
         std::string verb = presentVerbAt(c, v, keyAt(c.t, s));
         if (!verb.empty()) toPast(c, v, verb);
+        return;
+    }
+    // "When I was a student, I spend every day studying": an opening clause set in the past
+    // sets its main clause there too. Not verbs of what the writer thinks now ("When I was
+    // young, I believe I was happy").
+    if (w == "when") {
+        size_t s = nextWord(c.t, i), be = nextWord(c.t, s);
+        std::string was = keyAt(c.t, be);
+        if (!kPastPronouns.contains(keyAt(c.t, s)) || (was != "was" && was != "were")) return;
+        size_t k = be;
+        for (int words = 0; words < 8; ++words) {
+            if (k + 3 < c.t.size() && c.t[k + 1].text == "," && c.t[k + 2].text == " " && isWord(c.t, k + 3)) break;
+            k = nextWord(c.t, k);
+            if (k == npos || kSubjectPronouns.contains(keyAt(c.t, k)) || keyAt(c.t, k) == "and") return;
+        }
+        size_t subject = k + 3;
+        if (subject >= c.t.size() || !kPastPronouns.contains(keyAt(c.t, subject))) return;
+        static const Words nowThoughts = {"think",  "believe", "know",      "remember", "guess",   "suppose",
+                                          "hope",   "doubt",   "agree",     "admit",    "realize", "realise",
+                                          "wonder", "wish",    "recall",    "regret",   "imagine", "feel",
+                                          "mean",   "say",     "understand"};
+        size_t v = nextWord(c.t, subject);
+        std::string verb = presentVerbAt(c, v, keyAt(c.t, subject));
+        if (verb.empty() || nowThoughts.contains(verb)) return;
+        toPast(c, v, verb);
         return;
     }
     // "We watch a film last night.": a subject opening the sentence, its verb, a few words that
