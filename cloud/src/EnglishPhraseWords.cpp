@@ -309,10 +309,12 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
     std::string uncountedNoun = keyAt(c.t, noun);
     // "a weather-beaten face": the noun begins a compound.
     bool compound = noun != npos && noun + 1 < c.t.size() && c.t[noun + 1].text.starts_with('-');
+    // WordNet lists a few joining words as nouns too ("so", "as", "in").
+    static const Words joining = {"so", "as", "in", "on", "at", "or", "if", "then"};
+    std::string following = keyAt(c.t, nextWord(c.t, noun));
+    bool qualifies = !joining.contains(following) && (c.lex.isNoun(following) || c.lex.isPluralNoun(following));
     if ((w == "a" || w == "an") && c.t[i].text.size() <= 2 && noun != npos && !compound &&
-        neverCounted.contains(uncountedNoun) && c.t[noun].text == uncountedNoun &&
-        !c.lex.isNoun(keyAt(c.t, nextWord(c.t, noun))) && !c.lex.isPluralNoun(keyAt(c.t, nextWord(c.t, noun))) &&
-        keyAt(c.t, nextWord(c.t, noun)) != "of") {
+        neverCounted.contains(uncountedNoun) && c.t[noun].text == uncountedNoun && !qualifies && following != "of") {
         c.t[i].text.clear();
         c.t[i + 1].text.clear();
     }
