@@ -46,7 +46,8 @@ bool opensClause(const std::vector<Token> &t, size_t k)
 // we", "And then, when we"), with or without their comma.
 bool afterConnectives(const std::vector<Token> &t, const std::vector<bool> &starts, size_t i)
 {
-    static const Words connectives = {"and", "but", "so", "yet", "then", "now"};
+    static const Words connectives = {"and",   "but",       "so",      "yet",  "then",     "now",     "thus",
+                                      "hence", "therefore", "however", "also", "moreover", "besides", "furthermore"};
     size_t k = i;
     for (int steps = 0; steps < 2; ++steps) {
         if (k < 2 || t[k - 1].kind != Kind::space) return false;
@@ -229,7 +230,8 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         if (found->words.size() == 1 && found->words[0] == "however" && keep.contains(next)) continue;
         if (found->words.size() == 1 && (next == "not" || next == "than")) continue;
         // The phrase goes on: "In addition to the fee", "Generally speaking".
-        if (next == "to" || next == "of" || (next.size() > 4 && next.ends_with("ing") && !next.ends_with("thing")))
+        if (next == "to" || next == "of" ||
+            (next.size() > 4 && next.ends_with("ing") && !next.ends_with("thing") && next != "during"))
             continue;
         // "Thus even today", "Hence from the start": these open a sentence only as its link to the
         // one before, also before a phrase that leads to the subject.
@@ -351,14 +353,19 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
         }
         // A comma the writer put further on marks where they end the opening clause ("If we
         // have a job we like, we ...").
+        // Words from the opener on, which a comma of the writer's must fall within.
+        size_t span = 0;
+        for (size_t j = i; j < at && at != npos; ++j) span += isWord(t, j);
         for (size_t j = at; candidates == 1 && j < t.size(); ++j) {
-            if (j > at && isWord(t, j) && key(t[j]) == "but") break;
+            if (j > at && isWord(t, j) && (key(t[j]) == "but" || ++span > limit)) break;
             if (t[j].kind != Kind::punct) continue;
             if (t[j].text == "." || t[j].text == "!" || t[j].text == "?") break;
             // Past ", but" the opening clause has long been closed.
             static const Words joins = {"but", "and", "so", "or", "yet"};
             if (t[j].text == "," && joins.contains(keyAt(t, nextWord(t, j)))) break;
-            // A comma before an aside ("a mountain, for example,") ends no clause.
+            // The comma closing an aside ("a mountain, for example, that") ends no opening clause.
+            if (t[j].text == "," && j > 0 && (keyAt(t, j - 1) == "example" || keyAt(t, j - 1) == "instance")) continue;
+            // The writer's own comma before a clause's start ends it there ("a job we like, we").
             if (t[j].text == "," && kClauseStarters.contains(keyAt(t, nextWord(t, j)))) {
                 at = npos;
                 break;
