@@ -336,7 +336,7 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
             at = continuesClause(lex, keyAt(t, prev)) || kAuxiliaries.contains(keyAt(t, prev)) ? npos : prev;
             // "on time", "like that": set phrases that close, not words a clause may hang on.
             std::string before = keyAt(t, prevWord(t, prev));
-            if ((keyAt(t, prev) == "time" && (before == "on" || before == "in")) ||
+            if ((keyAt(t, prev) == "time" && (before == "on" || before == "in" || before == "some")) ||
                 (keyAt(t, prev) == "that" && before == "like"))
                 at = prev;
             // "As a young person you can": a role the subject takes, not a person it qualifies.
