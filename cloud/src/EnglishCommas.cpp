@@ -218,7 +218,10 @@ void introductoryWords(std::vector<Token> &t, const std::vector<bool> &starts)
         if (after == npos) continue;
         std::string next = key(t[after]);
         bool thenOrNow = found->words.size() == 1 && (found->words[0] == "then" || found->words[0] == "now");
-        if ((thenOrNow || linked) && !(thenOrNow && kSubordinators.contains(next))) continue;
+        // After a connective ("Thus, in my view the"), only a phrase of several words is an
+        // aside of its own.
+        if (thenOrNow && !kSubordinators.contains(next)) continue;
+        if (linked && !thenOrNow && found->words.size() == 1) continue;
         // Only "for example" and "for instance": "however" before a clause may mean "in
         // whatever way" ("Victory, however it was won"), and "therefore" after a comma is
         // better mended with a full stop than with a second comma.
