@@ -46,8 +46,8 @@ bool opensClause(const std::vector<Token> &t, size_t k)
 // we", "And then, when we"), with or without their comma.
 bool afterConnectives(const std::vector<Token> &t, const std::vector<bool> &starts, size_t i)
 {
-    static const Words connectives = {"and",   "but",       "so",      "yet",  "then",     "now",     "thus",
-                                      "hence", "therefore", "however", "also", "moreover", "besides", "furthermore"};
+    static const Words connectives = {"and",   "but",       "so",      "yet",      "then",        "now", "thus",
+                                      "hence", "therefore", "however", "moreover", "furthermore", "also"};
     size_t k = i;
     for (int steps = 0; steps < 2; ++steps) {
         if (k < 2 || t[k - 1].kind != Kind::space) return false;

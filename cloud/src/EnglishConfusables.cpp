@@ -143,17 +143,21 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
     }
     // "First we eat, than we go": after a comma and before a subject, with nothing compared
     // before it in the sentence, the next step.
-    if (w == "than" && text == w && p == npos && i >= 3 && c.t[i - 1].kind == Kind::space && c.t[i - 2].text == "," &&
-        nextPlain && kSubjectPronouns.contains(next)) {
-        bool compared = false;
+    // "If you study, than you pass", "If it rains than we stay": the clause after a condition
+    // follows it "then", wherever nothing before compares.
+    bool afterComma = p == npos && i >= 3 && c.t[i - 1].kind == Kind::space && c.t[i - 2].text == ",";
+    if (w == "than" && text == w && nextPlain && kSubjectPronouns.contains(next)) {
+        bool compared = false, condition = false;
         for (size_t k = i; k-- > 0;) {
             if (c.t[k].kind == Kind::punct && c.t[k].text != ",") break;
             if (c.t[k].kind != Kind::word) continue;
             std::string x = lower(c.t[k].text);
             compared = compared || c.lex.isComparative(x) || x == "more" || x == "less" || x == "rather" ||
-                       x == "other" || x == "else" || x == "fewer" || x == "different" || x.ends_with("er");
+                       x == "other" || x == "else" || x == "fewer" || x == "different" || x == "sooner" ||
+                       x == "prefer" || x == "preferred";
+            condition = condition || x == "if";
         }
-        if (!compared) put(c.t, i, "then", c.curlyText);
+        if (!compared && (afterComma || condition)) put(c.t, i, "then", c.curlyText);
         return;
     }
     // "The rope is lose": after "be" and closing its clause, the adjective "loose".

@@ -493,6 +493,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "Seekers of truth learn truth.",
                              "Of the three reasons, the most important is cost.",
                              "When I was young, I believe I was happy.",
+                             "If they pay us more than we asked, we stay.",
+                             "If the singer sings higher than she should, stop her.",
                              "When they were kids, they are happy now.",
                              "When I was at home and he called, I cut the grass.",
                              "Who is the important one?",
