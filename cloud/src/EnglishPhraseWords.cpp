@@ -262,6 +262,27 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
             return;
         }
     }
+    // "make it works", "makes those people thinks": the bare verb, not its "-s" form.
+    if (makers.contains(w) && n != npos) {
+        size_t after = nextWord(c.t, n);
+        std::string then = keyAt(c.t, after);
+        size_t v = npos;
+        if (people.contains(next) || next == "it") v = nextWord(c.t, n);
+        else if ((next == "those" || next == "these") && (c.lex.isPluralNoun(then) || then == "people"))
+            v = nextWord(c.t, after);
+        std::string verb = keyAt(c.t, v);
+        auto base = verb.ends_with('s') ? c.lex.baseOfInflectedVerb(verb, false) : std::nullopt;
+        // A plural noun as well ("works", "looks") only where English text favours the verb.
+        bool verbOnly = !c.lex.isPluralNoun(verb) && !c.lex.isNoun(verb);
+        std::vector<std::string> following;
+        if (size_t f = nextWord(c.t, v); f != npos) following.push_back(keyAt(c.t, f));
+        if (v != npos && c.t[v].text == verb && base && thirdPersonOf(c, *base) == verb && !kBe.contains(*base) &&
+            *base != "have" && *base != "do" &&
+            (verbOnly || modelFavours({keyAt(c.t, prevWord(c.t, v))}, *base, verb, following, kVerbReadingLead))) {
+            put(c.t, v, *base, c.curlyText);
+            return;
+        }
+    }
     static const std::map<std::string, std::string> uncounted = {
         {"informations", "information"}, {"knowledges", "knowledge"},
         {"advices", "advice"},           {"equipments", "equipment"},

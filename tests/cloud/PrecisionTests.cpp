@@ -494,6 +494,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "Of the three reasons, the most important is cost.",
                              "When I was young, I believe I was happy.",
                              "If they pay us more than we asked, we stay.",
+                             "It makes them works of art.",
+                             "They made us cookies.",
                              "If the singer sings higher than she should, stop her.",
                              "When they were kids, they are happy now.",
                              "When I was at home and he called, I cut the grass.",
