@@ -220,11 +220,19 @@ void verbPattern(GrammarContext &c, size_t i, const std::string &w)
         put(c.t, i, w + " to", c.curlyText);
         return;
     }
-    // "I am agree": agreeing is a verb of its own, never an adjective after "be".
-    if (auto be = kAgreeing.find(w); be != kAgreeing.end() && (next == "agree" || next == "disagree") && p != npos) {
+    // "I am agree": agreeing is a verb of its own, never an adjective after "be"; "people are
+    // not agree": its negation takes "do".
+    if (auto be = kAgreeing.find(w); be != kAgreeing.end() && p != npos) {
         auto ending = be->second.find(prev);
-        if (ending == be->second.end()) return;
-        put(c.t, n, next + ending->second, c.curlyText);
+        bool many = w == "are" && (prev == "people" || (c.lex.isPluralNoun(prev) && !c.lex.isNoun(prev)));
+        bool agreeing = next == "agree" || next == "disagree";
+        bool negated = next == "not" && (then == "agree" || then == "disagree");
+        if ((ending == be->second.end() && !many) || (!agreeing && !negated) || c.t[i].text != w) return;
+        if (negated) {
+            put(c.t, i, w == "is" ? "does" : "do", c.curlyText);
+            return;
+        }
+        put(c.t, n, next + (many ? "" : ending->second), c.curlyText);
         c.t[i].text.clear();
         c.t[i + 1].text.clear();
         return;

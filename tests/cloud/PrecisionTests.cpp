@@ -495,6 +495,7 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "When I was young, I believe I was happy.",
                              "If they pay us more than we asked, we stay.",
                              "It makes them works of art.",
+                             "We are not agreed on the price.",
                              "They made us cookies.",
                              "If the singer sings higher than she should, stop her.",
                              "When they were kids, they are happy now.",
