@@ -40,9 +40,30 @@ void pickedOne(GrammarContext &c, size_t i, const std::string &w)
     put(c.t, i, "a " + c.t[i].text, c.curlyText);
 }
 
+// "when teacher asked me", "however, professor says": the one who teaches a class is
+// "the teacher", named as a role without one. Only opening a clause, before its verb ("teacher
+// training" is a kind), and not a title before a name ("Professor Lee says").
+void roleSubject(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const Words roles = {"teacher", "professor", "lecturer", "speaker", "author", "writer", "instructor"};
+    static const Words opens = {"when", "if", "because", "what", "that", "since", "while", "after", "before", "as"};
+    if (!roles.contains(w) || c.t[i].text != w) return;
+    size_t p = prevWord(c.t, i);
+    if (p == npos ? !afterMark(c.t, i, ",") : !opens.contains(keyAt(c.t, p)) || p + 2 != i) return;
+    size_t v = nextWord(c.t, i);
+    std::string verb = keyAt(c.t, v);
+    if (v == npos || c.t[v].text != verb || kDeterminers.contains(verb) || c.lex.isAdjective(verb)) return;
+    // A plain verb agrees with "teachers" as well ("when teacher ask"): that reading is as likely.
+    bool acts = kModals.contains(verb) || verb == "has" || verb == "had" || verb == "is" || verb == "was" ||
+                (c.lex.baseOfInflectedVerb(verb, true) && !c.lex.isNoun(verb) && !c.lex.isPluralNoun(verb));
+    if (!acts) return;
+    put(c.t, i, "the " + c.t[i].text, c.curlyText);
+}
+
 void missingArticle(GrammarContext &c, size_t i, const std::string &w)
 {
     pickedOne(c, i, w);
+    roleSubject(c, i, w);
     // Not after "have": what one has is as often uncountable ("had fantastic strength").
     static const Words takers = {"is",   "was",    "be",  "been", "became", "become", "becomes",
                                  "it's", "that's", "are", "got",  "get",    "gets",   "getting"};
