@@ -49,7 +49,8 @@ void roleSubject(GrammarContext &c, size_t i, const std::string &w)
     static const Words opens = {"when", "if", "because", "what", "that", "since", "while", "after", "before", "as"};
     if (!roles.contains(w) || c.t[i].text != w) return;
     size_t p = prevWord(c.t, i);
-    if (p == npos ? !afterMark(c.t, i, ",") : !opens.contains(keyAt(c.t, p)) || p + 2 != i) return;
+    // Not opening the text: a note's first words may drop their articles ("Teacher has left").
+    if (p == npos ? i == 0 || !afterMark(c.t, i, ",") : !opens.contains(keyAt(c.t, p)) || p + 2 != i) return;
     size_t v = nextWord(c.t, i);
     std::string verb = keyAt(c.t, v);
     if (v == npos || c.t[v].text != verb || kDeterminers.contains(verb) || c.lex.isAdjective(verb)) return;

@@ -499,6 +499,7 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "When teacher training ends, we leave.",
                              "Professor Lee says so.",
                              "As author I disagree.",
+                             "Teacher has left for the day.",
                              "They made us cookies.",
                              "If the singer sings higher than she should, stop her.",
                              "When they were kids, they are happy now.",
