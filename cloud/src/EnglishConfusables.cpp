@@ -3,7 +3,8 @@
 // shop" -> "past", "know weather to go" -> "whether", "quiet a lot" -> "quite", "Lets go" ->
 // "Let's go", "see you latter" -> "later", "I wont go" -> "won't", "prefer tea than coffee" ->
 // "to", "It's depend on" -> "It depends on", "I'm agree" -> "I agree", "it is cheep" -> "cheap",
-// "in the adds" -> "ads", "heart decease" -> "disease", "I sad yes" -> "said".
+// "in the adds" -> "ads", "heart decease" -> "disease", "I sad yes" -> "said", "braking out of"
+// -> "breaking".
 #include "EnglishGrammarRules.h"
 
 #include <map>
@@ -12,10 +13,10 @@ namespace quillo::cloud::english {
 
 namespace {
 
-const Words kTriggers = {"you're", "lose",  "effect", "buy",     "id",       "is",      "if",    "told",
-                         "were",   "ill",   "advice", "past",    "passed",   "weather", "quiet", "lets",
-                         "latter", "wont",  "than",   "i'm",     "it's",     "he's",    "she's", "that's",
-                         "you",    "cheep", "adds",   "decease", "deceases", "sad"};
+const Words kTriggers = {"you're",  "lose",     "effect", "buy",    "id",      "is",     "if",   "told",   "were",
+                         "ill",     "advice",   "past",   "passed", "weather", "quiet",  "lets", "latter", "wont",
+                         "than",    "i'm",      "it's",   "he's",   "she's",   "that's", "you",  "cheep",  "adds",
+                         "decease", "deceases", "sad",    "brake",  "brakes",  "braking"};
 const Words kOwners = {"the", "a", "an", "my", "his", "her", "our", "their", "your", "all", "this", "that", "every"};
 const Words kPersons = {"me", "him", "her", "us", "them", "you", "everyone", "people"};
 
@@ -86,6 +87,21 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
     if ((w == "decease" || w == "deceases") && ailing.contains(prev)) {
         put(c.t, i, w == "decease" ? "disease" : "diseases", c.curlyText);
         return;
+    }
+    // "braking out of your routine", "brake the law": what one breaks, not stops with a brake.
+    static const std::map<std::string, std::string> breaking = {
+        {"brake", "break"}, {"brakes", "breaks"}, {"braking", "breaking"}};
+    static const Words broken = {"law",     "laws", "rules",   "rule", "record",
+                                 "records", "ice",  "silence", "news", "promise"};
+    if (auto b = breaking.find(w); b != breaking.end() && text == w && nextPlain && !kOwners.contains(prev)) {
+        bool breaks = (next == "out" && then == "of") || (next == "up" && then == "with") ||
+                      ((next == "the" || next == "a" || next == "his" || next == "her" || next == "their" ||
+                        next == "my" || next == "your" || next == "our") &&
+                       broken.contains(then));
+        if (breaks) {
+            put(c.t, i, b->second, c.curlyText);
+            return;
+        }
     }
     static const Words saidWhat = {"yes", "no", "that", "goodbye", "hello", "sorry", "nothing"};
     if (w == "sad" && kSubjectPronouns.contains(prev) && prev != "it" && saidWhat.contains(next) && nextPlain) {

@@ -500,6 +500,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "Professor Lee says so.",
                              "As author I disagree.",
                              "Teacher has left for the day.",
+                             "The brakes free the wheel.",
+                             "The car was braking up the hill.",
                              "They made us cookies.",
                              "If the singer sings higher than she should, stop her.",
                              "When they were kids, they are happy now.",
