@@ -68,8 +68,10 @@ namespace {
 // is "money makes").
 void bareSubject(GrammarContext &c, size_t i, const std::string &w)
 {
-    static const Words opens = {"recently", "now",   "today", "nowadays", "because",  "that",
-                                "when",     "where", "while", "since",    "although", "if"};
+    // Or an opening phrase without its comma: "In this case student learn", "Therefore people".
+    static const Words opens = {"recently", "now",     "today",     "nowadays", "because", "that",    "when",
+                                "where",    "while",   "since",     "although", "if",      "case",    "example",
+                                "opinion",  "however", "therefore", "thus",     "hence",   "moreover"};
     size_t p = prevWord(c.t, i);
     bool opening = p == npos ? afterMark(c.t, i, ",;.!?") : opens.contains(keyAt(c.t, p));
     // A sentence's first word has its capital ("Scientist have found").
