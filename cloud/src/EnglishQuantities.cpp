@@ -74,6 +74,12 @@ void bareSubject(GrammarContext &c, size_t i, const std::string &w)
                                 "opinion",  "however", "therefore", "thus",     "hence",   "moreover"};
     size_t p = prevWord(c.t, i);
     bool opening = p == npos ? afterMark(c.t, i, ",;.!?") : opens.contains(keyAt(c.t, p));
+    // Past an adjective opening the sentence: "Younger generation are more adaptable".
+    std::string described = keyAt(c.t, p);
+    if (p != npos && p + 2 == i && prevWord(c.t, p) == npos && afterMark(c.t, p, ".!?") &&
+        c.t[p].text == capitalized(described) && c.lex.isAdjective(described) && !c.lex.isVerb(described) &&
+        !kDeterminers.contains(described) && !opens.contains(described))
+        opening = true;
     // A sentence's first word has its capital ("Scientist have found").
     bool plain = plainWordAt(c.t, i) || (p == npos && afterMark(c.t, i, ".!?") && c.t[i].text == capitalized(w));
     if (!opening || !plain || !countNoun(c, w) || kModals.contains(w)) return;

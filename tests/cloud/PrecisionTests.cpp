@@ -501,6 +501,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "As author I disagree.",
                              "Teacher has left for the day.",
                              "The brakes free the wheel.",
+                             "Modern art makes people think.",
+                             "Young love is blind.",
                              "The car was braking up the hill.",
                              "They made us cookies.",
                              "If the singer sings higher than she should, stop her.",
