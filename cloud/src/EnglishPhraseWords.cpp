@@ -490,6 +490,35 @@ void wordOrder(GrammarContext &c, size_t i, const std::string &w)
 {
     questionOrder(c, i, w);
     embeddedQuestionOrder(c, i, w);
+    // "we all are taking" -> "we are all taking": "all" floats after "be".
+    if (w == "all" && c.t[i].text == w) {
+        size_t p = prevWord(c.t, i), be = nextWord(c.t, i);
+        std::string subject = keyAt(c.t, p), verb = keyAt(c.t, be);
+        if ((subject == "we" || subject == "they" || subject == "you") && p + 2 == i && be == i + 2 &&
+            (verb == "are" || verb == "were") && c.t[be].text == verb) {
+            c.t[i].text = verb;
+            c.t[be].text = w;
+        }
+        return;
+    }
+    // "they know already the rules" -> "they already know the rules": "already" comes before a
+    // verb that has its object after it.
+    if (w == "already" && c.t[i].text == w) {
+        size_t v = prevWord(c.t, i), s = prevWord(c.t, v), o = nextWord(c.t, i);
+        std::string verb = keyAt(c.t, v);
+        static const Words objects = {"the", "a",   "an",  "this",  "that", "these", "those", "my", "your",
+                                      "his", "her", "our", "their", "it",   "them",  "him",   "me", "us"};
+        static const Words subjects = {"i", "we", "they", "you"};
+        if (s != npos && s + 2 == v && v + 2 == i && subjects.contains(keyAt(c.t, s)) && c.t[v].text == verb &&
+            (c.lex.isVerb(verb) || c.lex.baseOfInflectedVerb(verb, true) || c.lex.verbBase(verb)) &&
+            !verb.ends_with("ing") && !kBe.contains(verb) && !kModals.contains(verb) && !kDoForms.contains(verb) &&
+            verb != "have" && verb != "had" && o != npos && objects.contains(keyAt(c.t, o)) &&
+            c.t[o].text == keyAt(c.t, o)) {
+            c.t[i].text = verb;
+            c.t[v].text = w;
+        }
+        return;
+    }
     if (w != "also" || c.t[i].text != w) return;
     size_t p = prevWord(c.t, i), modal = nextWord(c.t, i);
     size_t verb = nextWord(c.t, modal);
