@@ -176,9 +176,10 @@ std::string plainOfThirdPerson(const GrammarContext &c, const std::string &v)
 void pluralSubjectVerb(GrammarContext &c, size_t i, const std::string &w)
 {
     if (!kPluralDeterminers.contains(w) || w == "his" || w == "her") return;
-    static const Words opens = {"and",      "but",    "because", "if",   "when",  "while",   "since", "though",
-                                "although", "so",     "where",   "that", "then",  "whether", "think", "believe",
-                                "thought",  "reason", "hope",    "feel", "guess", "means"};
+    static const Words opens = {"and",    "but",      "because",  "if",     "when",     "while", "since",
+                                "though", "although", "so",       "where",  "that",     "then",  "whether",
+                                "think",  "believe",  "thought",  "reason", "hope",     "feel",  "guess",
+                                "means",  "today",    "nowadays", "now",    "currently"};
     auto opensClause = [&](size_t k) {
         return afterMark(c.t, k, ".!?,;:") || opens.contains(keyAt(c.t, prevWord(c.t, k)));
     };
