@@ -501,19 +501,29 @@ void wordOrder(GrammarContext &c, size_t i, const std::string &w)
         }
         return;
     }
-    // "they know already the rules" -> "they already know the rules": "already" comes before a
-    // verb that has its object after it.
-    if (w == "already" && c.t[i].text == w) {
+    // "they know already the rules" -> "they already know the rules", "Parents have now less
+    // time" -> "Parents now have less time": such an adverb comes before a verb that has its
+    // object after it. "have" only as a verb of its own, before what is had ("have now less").
+    static const Words placed = {"already", "always", "usually", "often", "never", "now"};
+    if (placed.contains(w) && c.t[i].text == w) {
         size_t v = prevWord(c.t, i), s = prevWord(c.t, v), o = nextWord(c.t, i);
-        std::string verb = keyAt(c.t, v);
-        static const Words objects = {"the", "a",   "an",  "this",  "that", "these", "those", "my", "your",
-                                      "his", "her", "our", "their", "it",   "them",  "him",   "me", "us"};
-        static const Words subjects = {"i", "we", "they", "you"};
-        if (s != npos && s + 2 == v && v + 2 == i && subjects.contains(keyAt(c.t, s)) && c.t[v].text == verb &&
-            (c.lex.isVerb(verb) || c.lex.baseOfInflectedVerb(verb, true) || c.lex.verbBase(verb)) &&
-            !verb.ends_with("ing") && !kBe.contains(verb) && !kModals.contains(verb) && !kDoForms.contains(verb) &&
-            verb != "have" && verb != "had" && o != npos && objects.contains(keyAt(c.t, o)) &&
-            c.t[o].text == keyAt(c.t, o)) {
+        std::string verb = keyAt(c.t, v), subject = keyAt(c.t, s), object = keyAt(c.t, o);
+        // Not "that", which may open a clause ("we know now that it is").
+        static const Words objects = {"the", "a",   "an",    "this", "these", "those", "my", "your", "his",
+                                      "her", "our", "their", "it",   "them",  "him",   "me", "us"};
+        static const Words had = {"less", "more", "no", "many", "much", "enough", "a", "the", "some"};
+        static const Words subjects = {"i", "we", "they", "you", "he", "she"};
+        bool person = subjects.contains(subject) || subject == "people" ||
+                      (c.lex.isPluralNoun(subject) && !c.lex.isNoun(subject) &&
+                       (c.t[s].text == subject || (c.t[s].text == capitalized(subject) && afterMark(c.t, s, ".!?"))));
+        bool having = verb == "have" || verb == "has";
+        bool acting = (c.lex.isVerb(verb) || c.lex.baseOfInflectedVerb(verb, true) || c.lex.verbBase(verb)) &&
+                      !verb.ends_with("ing") && !kBe.contains(verb) && !kModals.contains(verb) &&
+                      !kDoForms.contains(verb) && verb != "have" && verb != "had" && verb != "has";
+        // "I know now." or "we saw them often" keep their order: only before the object.
+        if (s != npos && s + 2 == v && v + 2 == i && person && c.t[v].text == verb && o != npos &&
+            c.t[o].text == object &&
+            ((acting && objects.contains(object)) || (having && w == "now" && had.contains(object)))) {
             c.t[i].text = verb;
             c.t[v].text = w;
         }
