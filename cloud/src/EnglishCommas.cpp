@@ -591,12 +591,34 @@ void forExampleAside(std::vector<Token> &t, const std::vector<bool> &starts, con
     }
 }
 
+// "The price however was high" -> "The price, however, was high": "however" set between a
+// subject and its verb is an aside. Not "however hard" (to whatever degree), nor where a comma
+// already stands on either side.
+void howeverAside(std::vector<Token> &t, const std::vector<bool> &starts, const EnglishLexicon &lex)
+{
+    for (size_t i = 2; i < t.size(); ++i) {
+        if (!isWord(t, i) || t[i].text != "however" || starts[i]) continue;
+        size_t p = prevWord(t, i), v = nextWord(t, i);
+        if (p == npos || v == npos || p + 2 != i || v != i + 2 || t[p].text.back() == ',') continue;
+        std::string subject = key(t[p]), verb = keyAt(t, v);
+        bool named = kSubjectPronouns.contains(subject) || lex.isNoun(subject) || lex.isPluralNoun(subject);
+        bool acts = kModals.contains(verb) || kAuxiliaries.contains(verb) ||
+                    (lex.baseOfInflectedVerb(verb, true) && !lex.isNoun(verb) &&
+                     (verb.ends_with("ed") || !lex.isAdjective(verb)));
+        static const Words joining = {"and", "or", "but", "that", "if", "when", "because", "than", "as", "so"};
+        if (!named || !acts || joining.contains(subject) || kDeterminers.contains(subject)) continue;
+        t[p].text += ",";
+        t[i].text += ",";
+    }
+}
+
 void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
 {
     auto starts = sentenceStarts(t);
     commaAfterThinking(t);
     introductoryWords(t, starts);
     introductoryClauses(t, starts, lex);
+    howeverAside(t, starts, lex);
     clauseConjunctions(t, starts, lex);
     especially(t, lex);
     forExampleAside(t, starts, lex);
