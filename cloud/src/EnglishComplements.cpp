@@ -7,7 +7,8 @@
 // "before take" -> "before taking", "Comparing with" -> "Compared with", "telling the true" ->
 // "telling the truth", "learn truth" -> "learn the truth", "a los of", "o lot of" -> "a lot of",
 // "don't have no money" -> "don't have any money", "recovered really good" -> "really well",
-// "the important is" -> "the important thing is".
+// "the important is" -> "the important thing is", "spent time to solve" -> "spent time solving",
+// "take responsible the future" -> "take responsibility for the future".
 #include "EnglishGrammarRules.h"
 
 #include <map>
@@ -104,6 +105,34 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
             put(c.t, i, "important thing", c.curlyText);
             return;
         }
+    }
+    // "I spent a lot of time to solve problems": time is spent doing a thing.
+    if (w == "time" && c.t[i].text == w) {
+        static const Words spends = {"spend", "spends", "spent", "spending"};
+        size_t to = nextWord(c.t, i), v = nextWord(c.t, to);
+        bool spent = false;
+        for (size_t k = prevWord(c.t, i), words = 0; k != npos && words < 4 && !spent; k = prevWord(c.t, k), ++words)
+            spent = spends.contains(keyAt(c.t, k));
+        std::string verb = keyAt(c.t, v);
+        if (spent && keyAt(c.t, to) == "to" && c.t[to].text == "to" && v != npos && c.t[v].text == verb &&
+            c.lex.isVerb(verb) && !kBe.contains(verb) && c.lex.verbBase(verb).value_or(verb) == verb &&
+            !verb.ends_with("ing") && !c.lex.baseOfInflectedVerb(verb, true)) {
+            std::string doing = ingForm(verb, c.isKnown);
+            if (!doing.empty()) {
+                put(c.t, v, doing, c.curlyText);
+                c.t[to].text.clear();
+                c.t[to + 1].text.clear();
+                return;
+            }
+        }
+    }
+    // "They take responsible the future": one takes responsibility (for something).
+    static const Words takes = {"take", "takes", "took", "taking"};
+    if (w == "responsible" && c.t[i].text == w && takes.contains(keyAt(c.t, prevWord(c.t, i)))) {
+        std::string next = keyAt(c.t, nextWord(c.t, i));
+        bool object = kDeterminers.contains(next) || next == "it" || next == "them" || next == "him" || next == "her";
+        put(c.t, i, object ? "responsibility for" : "responsibility", c.curlyText);
+        return;
     }
     // "They arrived at the same.": the phrase is "at the same time".
     if (w == "same" && keyAt(c.t, prevWord(c.t, i)) == "the" && keyAt(c.t, prevWord(c.t, prevWord(c.t, i))) == "at" &&
