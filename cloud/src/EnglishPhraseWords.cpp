@@ -252,6 +252,18 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
     if (to != npos && keyAt(c.t, to) == "to" && c.t[to].text == "to") {
         size_t v = nextWord(c.t, to);
         std::string verb = keyAt(c.t, v);
+        // "makes them to be more positive": what one is made, one is made without "to be".
+        size_t made = nextWord(c.t, v);
+        std::string how = keyAt(c.t, made);
+        if (verb == "be" && makers.contains(w) && w.starts_with('m') && made != npos && c.t[made].text == how &&
+            (how == "more" || how == "less" || how == "very" || c.lex.isComparative(how) ||
+             (c.lex.isAdjective(how) && !c.lex.isNoun(how) && !c.lex.isVerb(how)))) {
+            for (size_t k : {to, v}) {
+                c.t[k].text.clear();
+                c.t[k + 1].text.clear();
+            }
+            return;
+        }
         // "make them to order", "to measure", "to scale": made as asked; "to last": made so.
         if (v != npos && c.t[v].text == verb && c.lex.isVerb(verb) && !kBe.contains(verb) && verb != "order" &&
             verb != "measure" && verb != "scale" && verb != "last" && !kDeterminers.contains(verb) &&

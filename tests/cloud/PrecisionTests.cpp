@@ -503,6 +503,7 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "The brakes free the wheel.",
                              "Modern art makes people think.",
                              "We know already.",
+                             "They made him to be the leader.",
                              "They spent the time to be happy.",
                              "It takes time to learn.",
                              "Who is taken responsible?",
