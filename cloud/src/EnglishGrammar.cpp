@@ -393,7 +393,13 @@ void passive(GrammarContext &c, size_t i, const std::string &w)
     if (c.t[n].text != v || v.size() < 4 || !c.lex.isVerb(v) || c.lex.isNoun(v) || c.lex.isAdjective(v) ||
         v.ends_with('s') || v.ends_with("ed") || v.ends_with("ing"))
         return;
+    // A verb that takes no object has no passive ("would be arrive"): after a modal, "be" goes,
+    // unless its participle describes a state ("must be relax": "relaxed").
     std::string form = v.ends_with('e') ? v + "d" : v + "ed";
+    if (!c.lex.takesObject(v) && !c.lex.isAdjective(form)) {
+        if (w == "be" && kModals.contains(keyAt(c.t, modal))) drop(c.t, i);
+        return;
+    }
     if (c.isKnown(form) && c.lex.baseOfInflectedVerb(form, true) == v) put(c.t, n, form, c.curlyText);
 }
 

@@ -62,6 +62,7 @@ EnglishLexicon EnglishLexicon::load(const std::string &dir)
     readExceptions(dir + "/noun.exc", out.nounExceptions_);
     out.readProperAdjectives(dir);
     out.readPersonNouns(dir);
+    out.readVerbFrames(dir);
     // A verb listed with exactly two irregular forms has a distinct past and participle; the
     // participle is the one ending in "n" ("gone", "eaten") or with "u" for the past's "a"
     // ("begun", "drunk").
@@ -148,6 +149,57 @@ void EnglishLexicon::readProperAdjectives(const std::string &dir)
         forEachSynsetWord(dir + file, [&](const std::string &w, const std::string &) {
             if (!w.empty() && std::islower(static_cast<unsigned char>(w[0]))) properAdjectives_.erase(w);
         });
+}
+
+void EnglishLexicon::readVerbFrames(const std::string &dir)
+{
+    // Frames with an object: "Somebody ----s something", "... somebody", "... somebody to INFINITIVE".
+    static const std::unordered_set<int> objectFrames = {5,  8,  9,  10, 11, 14, 15, 16, 17,
+                                                         18, 19, 20, 21, 24, 25, 30, 31};
+    std::unordered_map<std::string, std::unordered_set<std::string>> takers;  // synset -> its words that take one
+    std::ifstream data(dir + "/data.verb");
+    for (std::string line; std::getline(data, line);) {
+        if (line.empty() || line[0] == ' ') continue;  // the licence header
+        std::istringstream fields(line.substr(0, line.find('|')));
+        std::string offset, file, type, count;
+        fields >> offset >> file >> type >> count;
+        std::vector<std::string> words(std::stoul(count, nullptr, 16));
+        for (auto &w : words) {
+            std::string lexId;
+            fields >> w >> lexId;
+        }
+        size_t pointers = 0;
+        fields >> pointers;
+        for (size_t k = 0; k < pointers; ++k) {
+            std::string symbol, target, pos, sourceTarget;
+            fields >> symbol >> target >> pos >> sourceTarget;
+        }
+        size_t frames = 0;
+        fields >> frames;
+        for (size_t k = 0; k < frames; ++k) {
+            std::string plus, frame, word;
+            fields >> plus >> frame >> word;
+            if (!fields || !objectFrames.contains(std::atoi(frame.c_str()))) continue;
+            size_t which = std::stoul(word, nullptr, 16);  // 0: every word of the synset
+            for (size_t w = 0; w < words.size(); ++w)
+                if (which == 0 || which == w + 1) takers[offset].insert(words[w]);
+        }
+    }
+    // By the verb's most frequent sense, which the index lists first: "happen" may mean "find"
+    // ("happened upon"), yet a thing happens.
+    std::ifstream index(dir + "/index.verb");
+    for (std::string line; std::getline(index, line);) {
+        if (line.empty() || line[0] == ' ') continue;
+        std::istringstream fields(line);
+        std::string lemma, pos;
+        size_t senses = 0, pointers = 0;
+        fields >> lemma >> pos >> senses >> pointers;
+        std::string skip;
+        for (size_t k = 0; k < pointers + 2; ++k) fields >> skip;  // pointer kinds, sense and tagged counts
+        std::string first;
+        fields >> first;
+        if (auto t = takers.find(first); t != takers.end() && t->second.contains(lemma)) transitive_.insert(lemma);
+    }
 }
 
 void EnglishLexicon::readPersonNouns(const std::string &dir)

@@ -62,12 +62,17 @@ public:
     // lower-case spelling is a word of its own ("polish", "danish", "roman").
     std::optional<std::string> properAdjective(const std::string &lower) const;
 
+    // Whether some sense of a verb takes an object, by WordNet's sentence frames ("utilize":
+    // "Somebody ----s something"); "arrive" and "happen" take none, so have no passive.
+    bool takesObject(const std::string &verb) const { return transitive_.contains(verb); }
+
 private:
     void readProperAdjectives(const std::string &dir);
     // Persons and places, by the lexicographer file of a noun's most frequent sense.
     void readPersonNouns(const std::string &dir);
+    void readVerbFrames(const std::string &dir);
 
-    std::unordered_set<std::string> nouns_, verbs_, adjectives_, adverbs_, persons_, places_;
+    std::unordered_set<std::string> nouns_, verbs_, adjectives_, adverbs_, persons_, places_, transitive_;
     std::unordered_set<std::string> phrases_;  // neighbouring words of multi-word lemmas, "viva_voce"
     std::unordered_map<std::string, std::string> verbExceptions_, adjectiveExceptions_, nounExceptions_;
     std::unordered_map<std::string, std::string> participles_;       // simple past -> participle
