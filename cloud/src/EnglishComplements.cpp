@@ -134,6 +134,30 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
         put(c.t, i, object ? "responsibility for" : "responsibility", c.curlyText);
         return;
     }
+    // "As we all known,": what everyone knows, in the present.
+    if (w == "known" && c.t[i].text == w) {
+        size_t p = prevWord(c.t, i);
+        if (keyAt(c.t, p) == "all") p = prevWord(c.t, p);
+        size_t as = prevWord(c.t, p);
+        if (keyAt(c.t, p) == "we" && keyAt(c.t, as) == "as" &&
+            (prevWord(c.t, as) == npos || afterMark(c.t, as, ",;"))) {
+            put(c.t, i, "know", c.curlyText);
+            return;
+        }
+    }
+    // "he is not in guard": one is "on guard".
+    if (w == "in" && c.t[i].text == w && keyAt(c.t, nextWord(c.t, i)) == "guard" &&
+        (kBe.contains(keyAt(c.t, prevWord(c.t, i))) || keyAt(c.t, prevWord(c.t, i)) == "not" ||
+         keyAt(c.t, prevWord(c.t, i)) == "always" || keyAt(c.t, prevWord(c.t, i)) == "never") &&
+        (endsClauseAt(c.t, nextWord(c.t, i)) || keyAt(c.t, nextWord(c.t, nextWord(c.t, i))) == "against")) {
+        put(c.t, i, "on", c.curlyText);
+        return;
+    }
+    // "air and noise population": noise pollutes; it has no population.
+    if (w == "population" && c.t[i].text == w && keyAt(c.t, prevWord(c.t, i)) == "noise") {
+        put(c.t, i, "pollution", c.curlyText);
+        return;
+    }
     // "They arrived at the same.": the phrase is "at the same time".
     if (w == "same" && keyAt(c.t, prevWord(c.t, i)) == "the" && keyAt(c.t, prevWord(c.t, prevWord(c.t, i))) == "at" &&
         endsClauseAt(c.t, i)) {

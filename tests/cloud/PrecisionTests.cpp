@@ -503,6 +503,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "The brakes free the wheel.",
                              "Modern art makes people think.",
                              "We know already.",
+                             "It is in guard duty.",
+                             "As we had known, it was late.",
                              "They made him to be the leader.",
                              "They spent the time to be happy.",
                              "It takes time to learn.",
