@@ -13,10 +13,10 @@ namespace quillo::cloud::english {
 
 namespace {
 
-const Words kTriggers = {"you're",  "lose",     "effect", "buy",    "id",      "is",     "if",   "told",   "were",
-                         "ill",     "advice",   "past",   "passed", "weather", "quiet",  "lets", "latter", "wont",
-                         "than",    "i'm",      "it's",   "he's",   "she's",   "that's", "you",  "cheep",  "adds",
-                         "decease", "deceases", "sad",    "brake",  "brakes",  "braking"};
+const Words kTriggers = {"you're",  "lose",     "effect", "buy",    "id",      "is",      "if",   "told",   "were",
+                         "ill",     "advice",   "past",   "passed", "weather", "quiet",   "lets", "latter", "wont",
+                         "than",    "i'm",      "it's",   "he's",   "she's",   "that's",  "you",  "cheep",  "adds",
+                         "decease", "deceases", "sad",    "brake",  "brakes",  "braking", "that"};
 const Words kOwners = {"the", "a", "an", "my", "his", "her", "our", "their", "your", "all", "this", "that", "every"};
 const Words kPersons = {"me", "him", "her", "us", "them", "you", "everyone", "people"};
 
@@ -159,6 +159,46 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
     }
     // "First we eat, than we go": after a comma and before a subject, with nothing compared
     // before it in the sentence, the next step.
+    // "more specific knowledge that broad knowledge", "stronger that it was before": after a
+    // comparison, what it is set against follows "than". Only a noun phrase that ends the
+    // sentence, or a pronoun and "be" or an auxiliary: "more proof that it works" stays.
+    if (w == "that" && text == w && p != npos) {
+        bool compared = false;
+        size_t k = p;
+        for (int words = 0; k != npos && words < 4 && !compared; ++words, k = prevWord(c.t, k)) {
+            std::string x = keyAt(c.t, k);
+            compared = x == "more" || x == "less" || x == "fewer" || c.lex.isComparative(x);
+            if (x == "than" || kSubjectPronouns.contains(x) || kBe.contains(x)) break;
+        }
+        static const Words settled = {"before", "now", "then", "ever", "usual", "expected", "today"};
+        bool against = false;
+        if (compared && n != npos && nextPlain) {
+            if (kSubjectPronouns.contains(next) && after != npos &&
+                (kBe.contains(then) || kDoForms.contains(then) || then == "has" || then == "have" ||
+                 kModals.contains(then))) {
+                size_t more = nextWord(c.t, after);
+                against = endsClauseAt(c.t, after) ||
+                          (more != npos && endsClauseAt(c.t, more) && settled.contains(keyAt(c.t, more)));
+            } else if (!kSubjectPronouns.contains(next) && (!kDeterminers.contains(next) || next == "the")) {
+                // Up to three words of a noun phrase, then the sentence's end.
+                size_t last = n;
+                bool phrase = true;
+                for (int words = 0; phrase && words < 3; ++words) {
+                    std::string x = keyAt(c.t, last);
+                    phrase = (c.lex.isNoun(x) || c.lex.isPluralNoun(x) || c.lex.isAdjective(x) || x == "the") &&
+                             !c.lex.isVerb(x) && !c.lex.baseOfInflectedVerb(x, true) && c.t[last].text == x;
+                    if (!phrase || endsClauseAt(c.t, last)) break;
+                    last = nextWord(c.t, last);
+                }
+                size_t mark = tokenAfterWord(c.t, last);
+                against = phrase && endsClauseAt(c.t, last) && mark < c.t.size() && c.t[mark].text == ".";
+            }
+        }
+        if (against) {
+            put(c.t, i, "than", c.curlyText);
+            return;
+        }
+    }
     // "If you study, than you pass", "If it rains than we stay": the clause after a condition
     // follows it "then", wherever nothing before compares.
     bool afterComma = p == npos && i >= 3 && c.t[i - 1].kind == Kind::space && c.t[i - 2].text == ",";
