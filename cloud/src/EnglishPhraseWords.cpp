@@ -516,6 +516,23 @@ void wordOrder(GrammarContext &c, size_t i, const std::string &w)
     // "they know already the rules" -> "they already know the rules", "Parents have now less
     // time" -> "Parents now have less time": such an adverb comes before a verb that has its
     // object after it. "have" only as a verb of its own, before what is had ("have now less").
+    // "I never have stopped" -> "I have never stopped": such an adverb follows "have" before
+    // its participle ("I always have coffee" keeps its order).
+    static const Words inTenses = {"never", "always", "already", "also", "ever"};
+    if (inTenses.contains(w) && c.t[i].text == w) {
+        size_t s = prevWord(c.t, i), h = nextWord(c.t, i), done = nextWord(c.t, h);
+        std::string have = keyAt(c.t, h), participle = keyAt(c.t, done);
+        static const Words subjects = {"i", "we", "they", "you", "he", "she"};
+        if (s != npos && s + 2 == i && h == i + 2 && subjects.contains(keyAt(c.t, s)) &&
+            (have == "have" || have == "has" || have == "had") && c.t[h].text == have && done == h + 2 &&
+            c.t[done].text == participle && participle != "to" &&
+            ((participle.ends_with("ed") && c.lex.baseOfInflectedVerb(participle, true)) ||
+             (c.lex.verbBase(participle) && !c.lex.isNoun(participle)) || participle == "been")) {
+            c.t[i].text = have;
+            c.t[h].text = w;
+            return;
+        }
+    }
     static const Words placed = {"already", "always", "usually", "often", "never", "now"};
     if (placed.contains(w) && c.t[i].text == w) {
         size_t v = prevWord(c.t, i), s = prevWord(c.t, v), o = nextWord(c.t, i);

@@ -503,6 +503,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "The brakes free the wheel.",
                              "Modern art makes people think.",
                              "We know already.",
+                             "I always have coffee.",
+                             "He never has to work.",
                              "We need more proof that it works.",
                              "There is more evidence that smoking kills.",
                              "This is more money that the bank holds.",
