@@ -612,10 +612,33 @@ void howeverAside(std::vector<Token> &t, const std::vector<bool> &starts, const 
     }
 }
 
+// "convenient, but, if teachers care" -> "convenient, but if teachers care": "but" joining a
+// clause takes no comma of its own before the clause's opening word.
+void commaAfterBut(std::vector<Token> &t)
+{
+    for (size_t i = 2; i + 2 < t.size(); ++i) {
+        if (!isWord(t, i) || t[i].text != "but" || t[i + 1].text != "," || t[i - 1].text != " " || t[i - 2].text != ",")
+            continue;
+        size_t n = i + 3;  // past the comma and its space
+        if (t[i + 2].text != " " || !isWord(t, n) || t[n].text != keyAt(t, n)) continue;
+        std::string next = keyAt(t, n);
+        if (!kSubordinators.contains(next) && !kSubjectPronouns.contains(next)) continue;
+        // ", but, I think, ..." sets off an aside that closes with a comma of its own.
+        bool aside = false;
+        for (size_t k = n; k < t.size() && !aside; ++k) {
+            if (t[k].kind == Kind::punct && t[k].text != ",") break;
+            aside = t[k].text == "," || t[k].text.ends_with(',');
+        }
+        if (aside && !kSubordinators.contains(next)) continue;
+        t[i + 1].text.clear();
+    }
+}
+
 void applyEnglishCommas(std::vector<Token> &t, const EnglishLexicon &lex)
 {
     auto starts = sentenceStarts(t);
     commaAfterThinking(t);
+    commaAfterBut(t);
     introductoryWords(t, starts);
     introductoryClauses(t, starts, lex);
     howeverAside(t, starts, lex);

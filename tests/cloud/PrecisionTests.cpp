@@ -503,6 +503,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "The brakes free the wheel.",
                              "Modern art makes people think.",
                              "We know already.",
+                             "It is cheap, but, I think, too slow.",
+                             "It works, but, of course, it is slow.",
                              "I always have coffee.",
                              "He never has to work.",
                              "We need more proof that it works.",
