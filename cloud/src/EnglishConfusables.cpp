@@ -173,13 +173,19 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
         static const Words settled = {"before", "now", "then", "ever", "usual", "expected", "today"};
         bool against = false;
         if (compared && n != npos && nextPlain) {
-            if (kSubjectPronouns.contains(next) && after != npos &&
+            // "It is better that it is": what is better may be that it is so.
+            bool judged = keyAt(c.t, p) == "better" || keyAt(c.t, p) == "worse";
+            // "easier that way", "more money that time": "that" points at a way or a time.
+            static const Words pointed = {"way",    "time",  "day",  "year", "week",
+                                          "moment", "night", "kind", "sort", "one"};
+            if (kSubjectPronouns.contains(next) && after != npos && !judged &&
                 (kBe.contains(then) || kDoForms.contains(then) || then == "has" || then == "have" ||
                  kModals.contains(then))) {
                 size_t more = nextWord(c.t, after);
                 against = endsClauseAt(c.t, after) ||
                           (more != npos && endsClauseAt(c.t, more) && settled.contains(keyAt(c.t, more)));
-            } else if (!kSubjectPronouns.contains(next) && (!kDeterminers.contains(next) || next == "the")) {
+            } else if (!kSubjectPronouns.contains(next) && (!kDeterminers.contains(next) || next == "the") &&
+                       !pointed.contains(next)) {
                 // Up to three words of a noun phrase, then the sentence's end.
                 size_t last = n;
                 bool phrase = true;

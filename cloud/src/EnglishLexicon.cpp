@@ -163,7 +163,7 @@ void EnglishLexicon::readVerbFrames(const std::string &dir)
         std::istringstream fields(line.substr(0, line.find('|')));
         std::string offset, file, type, count;
         fields >> offset >> file >> type >> count;
-        std::vector<std::string> words(std::stoul(count, nullptr, 16));
+        std::vector<std::string> words(std::strtoul(count.c_str(), nullptr, 16));
         for (auto &w : words) {
             std::string lexId;
             fields >> w >> lexId;
@@ -180,7 +180,7 @@ void EnglishLexicon::readVerbFrames(const std::string &dir)
             std::string plus, frame, word;
             fields >> plus >> frame >> word;
             if (!fields || !objectFrames.contains(std::atoi(frame.c_str()))) continue;
-            size_t which = std::stoul(word, nullptr, 16);  // 0: every word of the synset
+            size_t which = std::strtoul(word.c_str(), nullptr, 16);  // 0: every word of the synset
             for (size_t w = 0; w < words.size(); ++w)
                 if (which == 0 || which == w + 1) takers[offset].insert(words[w]);
         }

@@ -513,9 +513,6 @@ void wordOrder(GrammarContext &c, size_t i, const std::string &w)
         }
         return;
     }
-    // "they know already the rules" -> "they already know the rules", "Parents have now less
-    // time" -> "Parents now have less time": such an adverb comes before a verb that has its
-    // object after it. "have" only as a verb of its own, before what is had ("have now less").
     // "I never have stopped" -> "I have never stopped": such an adverb follows "have" before
     // its participle ("I always have coffee" keeps its order).
     static const Words inTenses = {"never", "always", "already", "also", "ever"};
@@ -533,6 +530,9 @@ void wordOrder(GrammarContext &c, size_t i, const std::string &w)
             return;
         }
     }
+    // "they know already the rules" -> "they already know the rules", "Parents have now less
+    // time" -> "Parents now have less time": such an adverb comes before a verb that has its
+    // object after it. "have" only as a verb of its own, before what is had ("have now less").
     static const Words placed = {"already", "always", "usually", "often", "never", "now"};
     if (placed.contains(w) && c.t[i].text == w) {
         size_t v = prevWord(c.t, i), s = prevWord(c.t, v), o = nextWord(c.t, i);
