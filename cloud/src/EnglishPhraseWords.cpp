@@ -115,6 +115,13 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
 {
     static const Words discuss = {"discuss", "discusses", "discussed", "discussing"};
     size_t n = nextWord(c.t, i);
+    // "but most time it is": how often is "most of the time".
+    if (w == "most" && c.t[i].text == w && keyAt(c.t, n) == "time" && c.t[n].text == "time" &&
+        keyAt(c.t, prevWord(c.t, i)) != "the" && kSubjectPronouns.contains(keyAt(c.t, nextWord(c.t, n))) &&
+        (prevWord(c.t, i) == npos || keyAt(c.t, prevWord(c.t, i)) == "but" || keyAt(c.t, prevWord(c.t, i)) == "and")) {
+        put(c.t, n, "of the time", c.curlyText);
+        return;
+    }
     std::string next = keyAt(c.t, n);
     // "you can trust on it": trusting takes its object straight; "on" stays before anything
     // else ("trust on the basis of").

@@ -509,6 +509,7 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "He never has to work.",
                              "We need more proof that it works.",
                              "It is easier that way.",
+                             "I spent most time there.",
                              "There is more money that way.",
                              "It is better that it is.",
                              "There is more evidence that smoking kills.",
