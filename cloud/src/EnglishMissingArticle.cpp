@@ -61,10 +61,34 @@ void roleSubject(GrammarContext &c, size_t i, const std::string &w)
     put(c.t, i, "the " + c.t[i].text, c.curlyText);
 }
 
+// "they will have better chance to", "has good job": what one has of these is one of them. Only
+// nouns that always count, after a plain adjective, ending their phrase.
+void hadOne(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const Words having = {"have", "has", "had", "having"};
+    static const Words counted = {"chance",     "opportunity", "idea",        "job",    "life",
+                                  "future",     "view",        "position",    "salary", "career",
+                                  "reputation", "impression",  "relationship"};
+    if (!having.contains(w) || c.t[i].text != w) return;
+    size_t a = nextWord(c.t, i), n = nextWord(c.t, a);
+    std::string adj = keyAt(c.t, a), noun = keyAt(c.t, n);
+    if (a == npos || n == npos || c.t[a].text != adj || c.t[n].text != noun || !counted.contains(noun) ||
+        !(c.lex.isAdjective(adj) || c.lex.isComparative(adj)) || kDeterminers.contains(adj) || adj == "more" ||
+        adj == "less" || adj == "enough" || adj == "no" || adj == "much" || adj == "little")
+        return;
+    // A noun after it makes a compound ("good job opportunities"); WordNet lists a few words
+    // that end a phrase as nouns too ("now", "in").
+    static const Words ends = {"to", "in", "for", "as", "at", "now", "today", "there", "here", "too", "and", "but"};
+    std::string following = keyAt(c.t, nextWord(c.t, n));
+    if (!ends.contains(following) && (c.lex.isPluralNoun(following) || c.lex.isNoun(following))) return;
+    put(c.t, a, std::string(anBefore(adj) ? "an " : "a ") + c.t[a].text, c.curlyText);
+}
+
 void missingArticle(GrammarContext &c, size_t i, const std::string &w)
 {
     pickedOne(c, i, w);
     roleSubject(c, i, w);
+    hadOne(c, i, w);
     // Not after "have": what one has is as often uncountable ("had fantastic strength").
     static const Words takers = {"is",   "was",    "be",  "been", "became", "become", "becomes",
                                  "it's", "that's", "are", "got",  "get",    "gets",   "getting"};
