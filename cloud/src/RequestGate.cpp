@@ -207,7 +207,12 @@ GatedHttpServer::~GatedHttpServer()
 
 void GatedHttpServer::shutdownGate()
 {
-    if (stopping_.exchange(true)) return;
+    // Under the workers' mutex: a worker between its check and its wait would miss the wake-up
+    // and its join would never return (seen as a server hanging on SIGTERM right after start).
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_.exchange(true)) return;
+    }
     uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
     readyWake_.notify_all();

@@ -130,8 +130,10 @@ TEST(Robustness, GarbageOnTheSocketDoesNotStopTheServer) {
 TEST(Robustness, ASigtermRightAfterStartStopsTheServer) {
     // A service manager may stop the server the moment it says it listens; that stop used to be
     // lost when it came before the accept loop ran, and the server served on. Each stop() below
-    // sends SIGTERM and waits for the exit, so a lost one hangs the test until its timeout.
-    for (int i = 0; i < 10; ++i) {
+    // sends SIGTERM and waits for the exit, so a lost one hangs the test until its timeout. A
+    // worker thread just starting could also miss the stop's wake-up and keep the server alive;
+    // the more rounds, the likelier that window is hit.
+    for (int i = 0; i < 40; ++i) {
         CloudTestServer server({"--suggestions", "hunspell"}, false);
         server.stop();
     }
