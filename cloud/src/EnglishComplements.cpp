@@ -146,12 +146,14 @@ void complements(GrammarContext &c, size_t i, const std::string &w)
         }
     }
     // "he is not in guard": one is "on guard".
-    if (w == "in" && c.t[i].text == w && keyAt(c.t, nextWord(c.t, i)) == "guard" &&
-        (kBe.contains(keyAt(c.t, prevWord(c.t, i))) || keyAt(c.t, prevWord(c.t, i)) == "not" ||
-         keyAt(c.t, prevWord(c.t, i)) == "always" || keyAt(c.t, prevWord(c.t, i)) == "never") &&
-        (endsClauseAt(c.t, nextWord(c.t, i)) || keyAt(c.t, nextWord(c.t, nextWord(c.t, i))) == "against")) {
-        put(c.t, i, "on", c.curlyText);
-        return;
+    if (w == "in" && c.t[i].text == w && keyAt(c.t, nextWord(c.t, i)) == "guard") {
+        size_t guard = nextWord(c.t, i);
+        std::string before = keyAt(c.t, prevWord(c.t, i));
+        if ((kBe.contains(before) || before == "not" || before == "always" || before == "never") &&
+            (endsClauseAt(c.t, guard) || keyAt(c.t, nextWord(c.t, guard)) == "against")) {
+            put(c.t, i, "on", c.curlyText);
+            return;
+        }
     }
     // "air and noise population": noise pollutes; it has no population.
     if (w == "population" && c.t[i].text == w && keyAt(c.t, prevWord(c.t, i)) == "noise") {

@@ -207,8 +207,8 @@ void confusables(GrammarContext &c, size_t i, const std::string &w)
     }
     // "If you study, than you pass", "If it rains than we stay": the clause after a condition
     // follows it "then", wherever nothing before compares.
-    bool afterComma = p == npos && i >= 3 && c.t[i - 1].kind == Kind::space && c.t[i - 2].text == ",";
     if (w == "than" && text == w && nextPlain && kSubjectPronouns.contains(next)) {
+        bool afterComma = p == npos && i >= 3 && c.t[i - 1].kind == Kind::space && c.t[i - 2].text == ",";
         bool compared = false, condition = false;
         for (size_t k = i; k-- > 0;) {
             if (c.t[k].kind == Kind::punct && c.t[k].text != ",") break;

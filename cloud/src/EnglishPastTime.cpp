@@ -65,6 +65,12 @@ std::string presentVerbAt(const GrammarContext &c, size_t v, const std::string &
     return plain ? verb : std::string();
 }
 
+// The word right after word k's comma ("Last week, we"), or npos.
+size_t wordPastComma(const std::vector<Token> &t, size_t k)
+{
+    return k + 3 < t.size() && t[k + 1].text == "," && t[k + 2].text == " " && isWord(t, k + 3) ? k + 3 : npos;
+}
+
 void toPast(GrammarContext &c, size_t v, const std::string &verb)
 {
     std::string past = pastOf(c, verb);
@@ -82,9 +88,7 @@ void pastTime(GrammarContext &c, size_t i, const std::string &w)
     if (size_t end = kPastPronouns.contains(w) ? npos : timePhraseEnd(c.t, i); end != npos) {
         size_t s = nextWord(c.t, end);
         // Or past its comma.
-        if (s == npos && end + 3 < c.t.size() && c.t[end + 1].text == "," && c.t[end + 2].text == " " &&
-            isWord(c.t, end + 3))
-            s = end + 3;
+        if (s == npos) s = wordPastComma(c.t, end);
         if (s == npos || !kPastPronouns.contains(keyAt(c.t, s))) return;
         size_t v = nextWord(c.t, s);
         std::string verb = presentVerbAt(c, v, keyAt(c.t, s));
@@ -98,14 +102,13 @@ void pastTime(GrammarContext &c, size_t i, const std::string &w)
         size_t s = nextWord(c.t, i), be = nextWord(c.t, s);
         std::string was = keyAt(c.t, be);
         if (!kPastPronouns.contains(keyAt(c.t, s)) || (was != "was" && was != "were")) return;
-        size_t k = be;
-        for (int words = 0; words < 8; ++words) {
-            if (k + 3 < c.t.size() && c.t[k + 1].text == "," && c.t[k + 2].text == " " && isWord(c.t, k + 3)) break;
+        size_t k = be, subject = npos;
+        for (int words = 0; words < 8 && (subject = wordPastComma(c.t, k)) == npos; ++words) {
             k = nextWord(c.t, k);
             if (k == npos || kSubjectPronouns.contains(keyAt(c.t, k)) || keyAt(c.t, k) == "and") return;
         }
-        size_t subject = k + 3;
-        if (subject >= c.t.size() || !kPastPronouns.contains(keyAt(c.t, subject))) return;
+        if (subject == npos) subject = wordPastComma(c.t, k);  // after the eighth word
+        if (subject == npos || !kPastPronouns.contains(keyAt(c.t, subject))) return;
         static const Words nowThoughts = {"think",  "believe", "know",      "remember", "guess",   "suppose",
                                           "hope",   "doubt",   "agree",     "admit",    "realize", "realise",
                                           "wonder", "wish",    "recall",    "regret",   "imagine", "feel",

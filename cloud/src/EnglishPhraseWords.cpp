@@ -262,7 +262,8 @@ void extraWords(GrammarContext &c, size_t i, const std::string &w)
         // "makes them to be more positive": what one is made, one is made without "to be".
         size_t made = nextWord(c.t, v);
         std::string how = keyAt(c.t, made);
-        if (verb == "be" && makers.contains(w) && w.starts_with('m') && made != npos && c.t[made].text == how &&
+        static const Words making = {"make", "makes", "made", "making"};
+        if (verb == "be" && making.contains(w) && made != npos && c.t[made].text == how &&
             (how == "more" || how == "less" || how == "very" || c.lex.isComparative(how) ||
              (c.lex.isAdjective(how) && !c.lex.isNoun(how) && !c.lex.isVerb(how)))) {
             for (size_t k : {to, v}) {
@@ -507,6 +508,8 @@ void embeddedQuestionOrder(GrammarContext &c, size_t i, const std::string &w)
 // before a negation ("also can't", "also will not"), nor opening a question ("Also, should").
 void wordOrder(GrammarContext &c, size_t i, const std::string &w)
 {
+    // Subjects an adverb's place is judged after ("it" may stand for a clause: "it is already").
+    static const Words kPersonSubjects = {"i", "we", "they", "you", "he", "she"};
     questionOrder(c, i, w);
     embeddedQuestionOrder(c, i, w);
     // "we all are taking" -> "we are all taking": "all" floats after "be".
@@ -526,8 +529,7 @@ void wordOrder(GrammarContext &c, size_t i, const std::string &w)
     if (inTenses.contains(w) && c.t[i].text == w) {
         size_t s = prevWord(c.t, i), h = nextWord(c.t, i), done = nextWord(c.t, h);
         std::string have = keyAt(c.t, h), participle = keyAt(c.t, done);
-        static const Words subjects = {"i", "we", "they", "you", "he", "she"};
-        if (s != npos && s + 2 == i && h == i + 2 && subjects.contains(keyAt(c.t, s)) &&
+        if (s != npos && s + 2 == i && h == i + 2 && kPersonSubjects.contains(keyAt(c.t, s)) &&
             (have == "have" || have == "has" || have == "had") && c.t[h].text == have && done == h + 2 &&
             c.t[done].text == participle && participle != "to" &&
             ((participle.ends_with("ed") && c.lex.baseOfInflectedVerb(participle, true)) ||
@@ -548,8 +550,7 @@ void wordOrder(GrammarContext &c, size_t i, const std::string &w)
         static const Words objects = {"the", "a",   "an",    "this", "these", "those", "my", "your", "his",
                                       "her", "our", "their", "it",   "them",  "him",   "me", "us"};
         static const Words had = {"less", "more", "no", "many", "much", "enough", "a", "the", "some"};
-        static const Words subjects = {"i", "we", "they", "you", "he", "she"};
-        bool person = subjects.contains(subject) || subject == "people" ||
+        bool person = kPersonSubjects.contains(subject) || subject == "people" ||
                       (c.lex.isPluralNoun(subject) && !c.lex.isNoun(subject) &&
                        (c.t[s].text == subject || (c.t[s].text == capitalized(subject) && afterMark(c.t, s, ".!?"))));
         bool having = verb == "have" || verb == "has";
