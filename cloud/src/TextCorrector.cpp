@@ -177,6 +177,27 @@ bool inBorrowedPhrase(const std::vector<Token> &t, size_t i)
            (n != english::npos && lexicon.isPhrase(w, lower(t[n].text)));
 }
 
+// "in NIce who", "THe cat": the shift key held a letter too long over a word the dictionary
+// knows. Not one of a run of capitalised words, which spells a name its own way ("Bourne Again
+// SHell").
+bool heldShift(const std::vector<Token> &t, const std::vector<bool> &starts, size_t i,
+               const std::function<bool(const std::string &)> &known)
+{
+    const std::string &w = t[i].text;
+    if (w.size() < 4 || !std::isupper(static_cast<unsigned char>(w[0])) ||
+        !std::isupper(static_cast<unsigned char>(w[1])) ||
+        !std::all_of(w.begin() + 2, w.end(), [](char ch) { return ch >= 'a' && ch <= 'z'; }))
+        return false;
+    // Only over a word most writers use weekly: "GLib" and "OSes" are names spelt so, not "glib"
+    // or "oses" shouted.
+    if (ScowlLexicon::shared().level(lower(w)) > SpellingPrecision::kFamiliarLevel ||
+        (!known(capitalized(lower(w))) && !known(lower(w))))
+        return false;
+    for (size_t k : {english::prevWord(t, i), english::nextWord(t, i)})
+        if (k != english::npos && startsUpper(t[k].text) && !starts[k]) return false;
+    return true;
+}
+
 void fixSpelling(std::vector<Token> &t, SpellChecker &english)
 {
     auto starts = sentenceStarts(t);
@@ -202,9 +223,11 @@ void fixSpelling(std::vector<Token> &t, SpellChecker &english)
         std::string lookup = tok.text;
         if (curly) replaceAll(lookup, "\xE2\x80\x99", "'");
         // Other languages' words may carry accents, but not their first letter ("Élise").
-        if ((en ? !isAsciiWord(lookup) : static_cast<unsigned char>(lookup[0]) >= 0x80) || allUpper(lookup) ||
-            hasInnerUpper(lookup))
+        if ((en ? !isAsciiWord(lookup) : static_cast<unsigned char>(lookup[0]) >= 0x80) || allUpper(lookup)) continue;
+        if (hasInnerUpper(lookup)) {
+            if (en && heldShift(t, starts, i, known)) tok.text = capitalized(lower(tok.text));
             continue;
+        }
         // A capitalised word is looked up in lower case: Hunspell's suggestions for "Teh" are
         // worse than for "teh", and a word known only capitalised ("Paris") comes back as is.
         bool capital = startsUpper(lookup);
