@@ -424,6 +424,14 @@ void runTogether(GrammarContext &c, size_t i, const std::string &w)
 {
     // codespell lists "alot" with two readings; "a lot" is the one people mean.
     if (w == "alot") put(c.t, i, "a lot", c.curlyText);
+    // "non polluting", "non standard": "non" is a prefix, joined by its hyphen. Not before a name
+    // ("non GNU compilers" may keep its space) nor ending a phrase borrowed whole ("sine qua non").
+    if (w == "non" && i + 2 < c.t.size() && c.t[i + 1].text == " " && isWord(c.t, i + 2)) {
+        const std::string &next = c.t[i + 2].text;
+        if (next == key(c.t[i + 2]) && next.size() > 2 && c.isKnown(next) &&
+            (c.lex.isAdjective(next) || next.ends_with("ing") || c.lex.isNoun(next)))
+            c.t[i + 1] = Token{Kind::other, "-", c.t[i].language};
+    }
     // "in todays world": the day's, before the noun it qualifies.
     if (w == "todays" || w == "yesterdays") {
         std::string next = keyAt(c.t, nextWord(c.t, i));

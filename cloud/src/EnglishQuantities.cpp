@@ -194,8 +194,29 @@ void nounNumber(GrammarContext &c, size_t i, const std::string &w)
     }
 }
 
+// "three-four years" -> "three to four years": a range of small numbers counting a plural,
+// written with a hyphen that makes it read as one number. Not "twenty-four", nor a number
+// joined to a noun ("a one-two punch").
+void numberRange(GrammarContext &c, size_t i, const std::string &w)
+{
+    static const std::vector<std::string_view> small = {"one",   "two",   "three", "four", "five",   "six",
+                                                        "seven", "eight", "nine",  "ten",  "eleven", "twelve"};
+    auto rank = [&](const std::string &x) { return std::ranges::find(small, x) - small.begin(); };
+    auto &t = c.t;
+    if (i + 3 >= t.size() || t[i + 1].kind != Kind::other || t[i + 1].text != "-" || !isWord(t, i + 2) ||
+        t[i + 3].kind != Kind::space)
+        return;
+    auto from = rank(w), to = rank(key(t[i + 2]));
+    if (from >= std::ssize(small) || to >= std::ssize(small) || to <= from || to - from > 3) return;
+    size_t noun = nextWord(t, i + 2);
+    if (noun == npos || !c.lex.isPluralNoun(keyAt(t, noun))) return;
+    t[i].text += " to";
+    t[i + 1] = Token{Kind::space, " ", t[i].language};
+}
+
 void quantity(GrammarContext &c, size_t i, const std::string &w)
 {
+    numberRange(c, i, w);
     size_t n = nextWord(c.t, i);
     if (n == npos) return;
     // "certain" counts only where it cannot mean "sure" or pick one ("a certain man", "is certain").
