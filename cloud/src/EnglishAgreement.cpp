@@ -451,11 +451,15 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
     if (c.lex.verbBase(v).value_or(v) != v) return;
     for (std::string_view prefix : {"mis", "re", "over", "under", "out", "up", "fore"})  // "misread", "overcut"
         if (v.starts_with(prefix) && kSamePast.contains(v.substr(prefix.size()))) return;
-    // "like" and "need" are verbs before an object ("she like it", "he need a car"); elsewhere
+    // "like" and "need" are verbs before an object ("she like it", "he need a car", "she need
+    // money"); elsewhere
     // a preposition or the modal ("he need not").
     static const Words objects = {"it",   "them", "him", "her", "me", "us",  "you",   "to",  "this",
                                   "that", "the",  "a",   "an",  "my", "his", "their", "our", "your"};
-    bool withObject = (v == "like" || v == "need") && objects.contains(keyAt(c.t, nextWord(c.t, n)));
+    std::string object = keyAt(c.t, nextWord(c.t, n));
+    bool plainNoun = (c.lex.isNoun(object) || c.lex.isPluralNoun(object)) && !c.lex.isVerb(object) &&
+                     !c.lex.isAdjective(object) && c.isKnown(object);
+    bool withObject = (v == "like" || v == "need") && (objects.contains(object) || plainNoun);
     // "go" is an adjective too ("all systems go"), never after a subject pronoun; "need",
     // "succeed" end in "-ed" without being pasts.
     bool plainGo = v == "go";

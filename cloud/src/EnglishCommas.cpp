@@ -337,10 +337,11 @@ void introductoryClauses(std::vector<Token> &t, const std::vector<bool> &starts,
             ++candidates;
             // After an auxiliary the pronoun is its inverted subject ("are we really").
             at = continuesClause(lex, keyAt(t, prev)) || kAuxiliaries.contains(keyAt(t, prev)) ? npos : prev;
-            // "on time", "like that": set phrases that close, not words a clause may hang on.
+            // "on time", "like that", "by then": set phrases that close, not words a clause may hang on.
             std::string before = keyAt(t, prevWord(t, prev));
             if ((keyAt(t, prev) == "time" && (before == "on" || before == "in" || before == "some")) ||
-                (keyAt(t, prev) == "that" && before == "like"))
+                (keyAt(t, prev) == "that" && before == "like") ||
+                (keyAt(t, prev) == "then" && (before == "by" || before == "until" || before == "since")))
                 at = prev;
             // "As a young person you can": a role the subject takes, not a person it qualifies.
             std::string article = keyAt(t, nextWord(t, i));
