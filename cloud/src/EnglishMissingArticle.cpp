@@ -11,6 +11,7 @@ namespace {
 // Twice as likely with the article: the model's pruned counts rarely see a learner's phrase, and
 // uncountable things fall short of it ("is good practice", "is common knowledge").
 constexpr double kArticleLead = 0.3;
+constexpr double kBareThingLead = 1.0;
 
 }  // namespace
 
@@ -84,6 +85,33 @@ void hadOne(GrammarContext &c, size_t i, const std::string &w)
     put(c.t, a, std::string(anBefore(adj) ? "an " : "a ") + c.t[a].text, c.curlyText);
 }
 
+// "placebo is drug", "it is not illusion but": a plain singular noun alone after "be", ending its
+// phrase, where English text favours the article ten times over ("it is time", "it is fun" and
+// every uncountable thing read better without it). Whether it did so.
+bool bareThing(GrammarContext &c, const std::string &w, size_t noun)
+{
+    static const Words be = {"is", "was", "be", "been", "it's", "that's"};
+    std::string thing = keyAt(c.t, noun);
+    if (!be.contains(w) || c.t[noun].text != thing || !c.lex.isNoun(thing) || c.lex.isPluralNoun(thing) ||
+        c.lex.isAdjective(thing) || thing.ends_with('s') || thing.size() < 4 || kDeterminers.contains(thing) ||
+        c.lex.baseOfInflectedVerb(thing, true) || !c.isKnown(thing))
+        return false;
+    static const Words closers = {"but", "and", "which", "that", "because"};
+    size_t after = nextWord(c.t, noun);
+    std::string then = keyAt(c.t, after);
+    bool ends = after == npos ? noun + 1 >= c.t.size() || c.t[noun + 1].kind == Kind::punct : closers.contains(then);
+    if (!ends) return false;
+    std::string article = anBefore(thing) ? "an" : "a";
+    std::vector<std::string> following;
+    if (after != npos) following.push_back(then);
+    else if (noun + 1 < c.t.size() &&
+             (c.t[noun + 1].text == "." || c.t[noun + 1].text == "!" || c.t[noun + 1].text == "?"))
+        following.emplace_back("</s>");
+    if (!modelFavours({w}, {article, thing}, {thing}, following, kBareThingLead)) return false;
+    put(c.t, noun, article + " " + c.t[noun].text, c.curlyText);
+    return true;
+}
+
 void missingArticle(GrammarContext &c, size_t i, const std::string &w)
 {
     pickedOne(c, i, w);
@@ -97,6 +125,10 @@ void missingArticle(GrammarContext &c, size_t i, const std::string &w)
     if (w == "are" && keyAt(c.t, prevWord(c.t, i)) != "you") return;
     size_t n = nextWord(c.t, i);
     if (n == npos) return;
+    // "is not illusion but": the same thing denied.
+    if (keyAt(c.t, n) == "not" && w != "get" && w != "gets" && w != "got" && w != "getting") n = nextWord(c.t, n);
+    if (n == npos) return;
+    if (bareThing(c, w, n)) return;
     size_t adjective = n;
     static const Words intensifiers = {"very", "really", "quite", "extremely", "pretty", "truly"};
     if (intensifiers.contains(keyAt(c.t, n))) adjective = nextWord(c.t, n);
