@@ -61,6 +61,8 @@ bool afterConnectives(const std::vector<Token> &t, const std::vector<bool> &star
         if (w.ends_with(',')) w.pop_back();
         if (!connectives.contains(w)) return false;
         if (starts[j]) return true;
+        // ", but even if he wanted to": "but" after a comma opens a clause as a sentence would.
+        if ((w == "but" || w == "so") && j >= 2 && t[j - 1].kind == Kind::space && t[j - 2].text == ",") return true;
         k = j;
     }
     return false;
