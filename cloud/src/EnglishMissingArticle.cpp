@@ -55,11 +55,17 @@ void roleSubject(GrammarContext &c, size_t i, const std::string &w)
     size_t v = nextWord(c.t, i);
     std::string verb = keyAt(c.t, v);
     if (v == npos || c.t[v].text != verb || kDeterminers.contains(verb) || c.lex.isAdjective(verb)) return;
-    // A plain verb agrees with "teachers" as well ("when teacher ask"): that reading is as likely.
+    // A plain verb agrees with "teachers" as well ("when teacher ask"), but a learner who drops
+    // the article drops the "-s" as often: either way one was meant, and "the" stands.
     bool acts = kModals.contains(verb) || verb == "has" || verb == "had" || verb == "is" || verb == "was" ||
-                (c.lex.baseOfInflectedVerb(verb, true) && !c.lex.isNoun(verb) && !c.lex.isPluralNoun(verb));
+                (!c.lex.isNoun(verb) && !c.lex.isPluralNoun(verb) &&
+                 (c.lex.baseOfInflectedVerb(verb, true) || c.lex.isVerb(verb)));
     if (!acts) return;
     put(c.t, i, "the " + c.t[i].text, c.curlyText);
+    // And the one named takes the verb's "-s" ("the professor oppose" -> "opposes").
+    if (c.lex.isVerb(verb) && !kModals.contains(verb) && !c.lex.baseOfInflectedVerb(verb, true) &&
+        c.lex.verbBase(verb).value_or(verb) == verb)
+        if (std::string form = thirdPersonOf(c, verb); !form.empty()) put(c.t, v, form, c.curlyText);
 }
 
 // "they will have better chance to", "has good job": what one has of these is one of them. Only

@@ -503,6 +503,7 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "The brakes free the wheel.",
                              "Modern art makes people think.",
                              "We know already.",
+                             "If author put it so, we agree.",
                              "It is time to go.",
                              "This is water.",
                              "That is progress.",
