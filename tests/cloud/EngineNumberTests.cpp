@@ -132,12 +132,13 @@ TEST(EngineNumber, ABareNounOpeningAClauseBeforeAPluralVerbIsPlural) {
     EXPECT_EQ(proofread("Recently scientist have found a new planet."), "Recently scientists have found a new planet.");
     EXPECT_EQ(proofread("Even so, scientist assume that it is warm."), "Even so, scientists assume that it is warm.");
     for (const char* text : {
-             "When teacher ask a question, we answer.", // one teacher as likely
-             "As we saw, cats and dog are friends.",    // joined subjects
-             "If you want, staff do the rest.",         // a group
-             "Since then we have done it.",             // no noun
+             "As we saw, cats and dog are friends.", // joined subjects
+             "If you want, staff do the rest.",      // a group
+             "Since then we have done it.",          // no noun
          })
         EXPECT_EQ(proofread(text), text);
+    // One who teaches the class, not many teachers.
+    EXPECT_EQ(proofread("When teacher ask a question, we answer."), "When the teacher asks a question, we answer.");
     // A mass noun: the verb is wrong, not the noun.
     EXPECT_EQ(proofread("In the end, money make people lazy."), "In the end, money makes people lazy.");
 }
