@@ -226,7 +226,13 @@ bool termNearRareWord(const std::string &typo, const std::string &word, uint8_t 
 
 bool fixableAtSentenceStart(const std::string &typo, const std::string &fix, const ScowlLexicon &lexicon)
 {
-    return lostLetterSlip(typo, fix, lexicon);
+    if (lostLetterSlip(typo, fix, lexicon)) return true;
+    // A stray letter inside a long everyday word ("Peolple"); a name's extra letter is at its end
+    // ("Marky") or makes no word at all.
+    if (typo.size() < 7 || typo.size() != fix.size() + 1 || lexicon.level(fix) > kEveryoneLevel) return false;
+    for (size_t i = 1; i + 1 < typo.size(); ++i)
+        if (typo.substr(0, i) + typo.substr(i + 1) == fix) return true;
+    return false;
 }
 
 std::optional<std::string> commonReading(const std::string &typo, const std::vector<std::string> &candidates,

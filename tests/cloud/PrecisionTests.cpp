@@ -207,11 +207,13 @@ TEST(Precision, AWordEveryoneWritesWinsOverACloserRareOne) {
         EXPECT_EQ(proofread(text), text);
     // The words after a sentence start pick among everyday words ("after", "father").
     EXPECT_EQ(proofread("Afther that they left."), "After that, they left.");
+    // A stray letter inside a long everyday word.
+    EXPECT_EQ(proofread("Peolple like them."), "People like them.");
     for (const char* text : {
              "Our backend and the codebase are old.", // compounds of dictionary words are terms
              "Marek and Ilse came.",                  // names at a start: no slip of a common word
              "Anika said the lefse was fine.",        //
-             "Peolple like them.",                    // a letter more: as often a term on the word
+             "Dribbble hosts designs.",               // a letter more, over a word not everyone writes
              "Nnamdi runs the tokio runtime.",        //
              "Marta said that they left.",            //
          })
