@@ -456,6 +456,11 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
             std::ranges::copy(splits, std::back_inserter(*tied));
         }
         if (!choice && tied->empty()) *tied = readingsByEar(typo, candidates, lexicon);
+        // One rival alone against a closer everyday word ("ereas": "eras" against "areas"): the
+        // words around weigh both.
+        if (!choice && tied->size() == 1 && tied->front() != bestLower && lexicon.level(bestLower) <= kEveryoneLevel &&
+            std::ranges::all_of(bestLower, [](char ch) { return ch >= 'a' && ch <= 'z'; }))
+            tied->insert(tied->begin(), bestLower);
     }
     return choice;
 }

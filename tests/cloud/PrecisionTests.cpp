@@ -627,6 +627,8 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     // A familiar word one slip away is a reading however far down it ranks.
     EXPECT_EQ(proofread("He lit the fre with a burning splint."), "He lit the fire with a burning splint.");
     EXPECT_EQ(proofread("The family oned a large estate."), "The family owned a large estate.");
+    // One rival alone ("eras") is weighed against the closest everyday word ("areas").
+    EXPECT_EQ(proofread("Most people in the rural ereas are old."), "Most people in the rural areas are old.");
     // A long typo far from all but one everyday word is that word; one that only adds letters
     // to a word is built on it.
     EXPECT_EQ(proofread("Enjoy life as much as posssbale."), "Enjoy life as much as possible.");
