@@ -133,11 +133,49 @@ void uniqueThings(std::vector<Token> &t, const EnglishLexicon &lex)
     }
 }
 
+// "everything about the God, the death", "living isolated in the society.": God, and these
+// things taken in general, take no "the" where nothing after them says which one ("the society
+// of the time", "the nature that", "the God of Abraham" stay). Only where a mark or the text's
+// end closes the noun.
+void generalThings(std::vector<Token> &t)
+{
+    static const Words things = {"god", "death", "society", "nature", "mankind", "humanity", "happiness"};
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!isWord(t, i) || (t[i].text != "the" && t[i].text != "The")) continue;
+        size_t n = nextWord(t, i);
+        if (n == npos || n != i + 2 || t[i + 1].text != " ") continue;
+        std::string word = keyAt(t, n);
+        if (!things.contains(word)) continue;
+        // God by name only; the others in lower case ("the Society" is a club's).
+        bool god = word == "god";
+        if (god ? t[n].text != "God" : t[n].text != word) continue;
+        // The sentence ends there, or a list of such things goes on ("the God, the death etc.");
+        // a comma before anything else may open what says which one ("the society, which met").
+        std::string following = keyAt(t, n + 2 < t.size() && t[n + 2].kind == Kind::space ? n + 3 : npos);
+        bool closed = n + 1 >= t.size() ||
+                      (t[n + 1].kind == Kind::punct &&
+                       (t[n + 1].text == "." || t[n + 1].text == "!" || t[n + 1].text == "?" ||
+                        (t[n + 1].text == "," && (following == "the" || following.starts_with("etc"))))) ||
+                      keyAt(t, nextWord(t, n)).starts_with("etc");
+        bool listed = i >= 2 && t[i - 1].text == " " && t[i - 2].text == ",";
+        if (!closed || (prevWord(t, i) == npos && !listed)) continue;
+        // "joined the society" names a club: society at large only lives in or on something.
+        static const Words within = {"in", "on", "into", "within", "throughout"};
+        if (word == "society" && !within.contains(keyAt(t, prevWord(t, i)))) continue;
+        // "mourned the death." names one death: "death" only in a list of such things.
+        if (word == "death" && !listed) continue;
+        if (startsUpper(t[i].text)) t[n].text = capitalized(t[n].text);
+        t[i].text.clear();
+        t[i + 1].text.clear();
+    }
+}
+
 }  // namespace
 
 void applyEnglishArticles(std::vector<Token> &t, const EnglishLexicon &lex)
 {
     superlatives(t, lex);
+    generalThings(t);
     aLotOf(t);
     articleBeforePlural(t, lex);
     uniqueThings(t, lex);
