@@ -548,9 +548,11 @@ void wordOrder(GrammarContext &c, size_t i, const std::string &w)
         std::string verb = keyAt(c.t, v), subject = keyAt(c.t, s), object = keyAt(c.t, o);
         // Not "that", which may open a clause ("we know now that it is").
         static const Words objects = {"the", "a",   "an",    "this", "these", "those", "my", "your", "his",
-                                      "her", "our", "their", "it",   "them",  "him",   "me", "us"};
+                                      "her", "our", "their", "it",   "them",  "him",   "me", "us",   "another"};
         static const Words had = {"less", "more", "no", "many", "much", "enough", "a", "the", "some"};
-        bool person = kPersonSubjects.contains(subject) || subject == "people" ||
+        // "to buy always another one": a plain verb after "to" places it the same way.
+        bool infinitive = subject == "to" && c.lex.isVerb(verb) && c.lex.verbBase(verb).value_or(verb) == verb;
+        bool person = kPersonSubjects.contains(subject) || subject == "people" || infinitive ||
                       (c.lex.isPluralNoun(subject) && !c.lex.isNoun(subject) &&
                        (c.t[s].text == subject || (c.t[s].text == capitalized(subject) && afterMark(c.t, s, ".!?"))));
         bool having = verb == "have" || verb == "has";

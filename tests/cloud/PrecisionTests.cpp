@@ -505,6 +505,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "The brakes free the wheel.",
                              "Modern art makes people think.",
                              "We know already.",
+                             "We went to see them often.",
+                             "She wants to be always ready.",
                              "We joined the society.",
                              "The society, which met weekly, closed.",
                              "We mourned the death.",
