@@ -134,4 +134,13 @@ bool ScowlLexicon::beginsWord(std::string_view prefix, size_t extraLetters, uint
     return false;
 }
 
+void ScowlLexicon::forEachWord(uint8_t maxLevel, const std::function<void(std::string_view)> &visit) const
+{
+    for (uint32_t offset : offsets_) {
+        std::string_view word = wordAt(offset);
+        uint8_t entry = static_cast<uint8_t>(blob_[offset + word.size() + 1]);
+        if ((entry & kProperNameBit) == 0 && (entry & ~kProperNameBit) <= maxLevel) visit(word);
+    }
+}
+
 }  // namespace quillo::cloud

@@ -38,6 +38,9 @@ public:
     bool beginsWord(std::string_view prefix, size_t extraLetters, uint8_t maxLevel,
                     const std::function<bool(const std::string &)> &accept) const;
 
+    // Every plain lower-case word of at most `maxLevel`, in order.
+    void forEachWord(uint8_t maxLevel, const std::function<void(std::string_view)> &visit) const;
+
 private:
     static constexpr uint8_t kProperNameBit = 0x80;  // beside the size in a word's level byte
     uint8_t entry(std::string_view word) const;      // the level byte; kUnlisted when absent

@@ -9,6 +9,7 @@
 #include <array>
 #include <cctype>
 #include <set>
+#include <unordered_map>
 
 namespace quillo::cloud::SpellingPrecision {
 
@@ -352,6 +353,42 @@ std::vector<std::string> readingsByEar(const std::string &typo, const std::vecto
 }
 }  // namespace
 
+// The one familiar word a long typo spells by ear when the index offers no reading near it
+// ("imidiatly": "immediately", "cigarrets": "cigarettes"): the same first letter and
+// consonants, as long or up to two letters longer; none when no such word or more than one.
+std::optional<std::string> loneWordByEar(const std::string &typo, const ScowlLexicon &lexicon,
+                                         const std::function<bool(const std::string &)> &isKnown)
+{
+    if (letters(typo) < kLoneWordLetters + 1 ||
+        !std::ranges::all_of(typo, [](char ch) { return ch >= 'a' && ch <= 'z'; }))
+        return std::nullopt;
+    static const auto byEar = [&] {
+        std::unordered_multimap<std::string, std::string> out;
+        lexicon.forEachWord(kCommonLevel, [&](std::string_view w) {
+            if (w.size() >= kLoneWordLetters && std::ranges::all_of(w, [](char ch) { return ch >= 'a' && ch <= 'z'; }))
+                out.emplace(consonants(std::string(w)), std::string(w));
+        });
+        return out;
+    }();
+    // A word built of words ("testsuite") or on one ("ununderstood", "unfaceted") is a term.
+    for (size_t k = 2; k + 3 <= typo.size(); ++k) {
+        std::string head = typo.substr(0, k), tail = typo.substr(k);
+        if ((tail.size() >= 5 && isKnown(tail)) || (head.size() >= 3 && isKnown(head) && isKnown(tail)))
+            return std::nullopt;
+    }
+    std::optional<std::string> found;
+    auto [from, to] = byEar.equal_range(consonants(typo));
+    for (auto it = from; it != to; ++it) {
+        const std::string &w = it->second;
+        // Spelt by ear, a word keeps its length or loses letters; a term built on another adds
+        // them ("textutils" is no "textiles").
+        if (w[0] != typo[0] || w.size() < typo.size() || typo.size() + 2 < w.size() || !isKnown(w)) continue;
+        if (found) return std::nullopt;
+        found = w;
+    }
+    return found;
+}
+
 std::optional<std::string> confidentChoice(const std::string &typo, const std::vector<std::string> &candidates,
                                            const std::function<bool(const std::string &)> &isKnown,
                                            const ScowlLexicon &lexicon, const KnownMisspellings &misspellings,
@@ -417,7 +454,7 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
         if (fine) return known;
     }
     if (auto plural = learnerEnding(typo, isKnown, lexicon)) return plural;
-    if (!best) return std::nullopt;
+    if (!best) return loneWordByEar(typo, lexicon, isKnown);
     std::string bestLower = lowered(*best);
     // No common word starts with the typed first two letters ("ldap", "dgit"): in a short word,
     // a name, unless two of the candidate's letters were swapped ("hte", "bda").
@@ -462,6 +499,11 @@ std::optional<std::string> confidentChoice(const std::string &typo, const std::v
             std::ranges::all_of(bestLower, [](char ch) { return ch >= 'a' && ch <= 'z'; }))
             tied->insert(tied->begin(), bestLower);
     }
+    // Nothing near enough to read: a long typo may still spell one familiar word by ear.
+    if (!choice && (!tied || tied->empty()) && !misspellings.listed(typo))
+        if (auto heard = loneWordByEar(typo, lexicon, isKnown);
+            heard && TypoCost::weighted(typo, bestLower) > kLongWordCost)
+            return heard;
     return choice;
 }
 

@@ -641,6 +641,13 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     EXPECT_EQ(proofread("Enjoy life as much as posssbale."), "Enjoy life as much as possible.");
     EXPECT_EQ(proofread("I did some reaserch first."), "I did some research first.");
     EXPECT_EQ(proofread("They submit to ununderstood cycles of wars."), "They submit to ununderstood cycles of wars.");
+    // With no reading near it, a long typo may spell one familiar word by ear; a term built of
+    // or on words, or longer than the word it sounds like, stays.
+    EXPECT_EQ(proofread("I bought a car imidiatly."), "I bought a car immediately.");
+    EXPECT_EQ(proofread("He explains the project errounuosly."), "He explains the project erroneously.");
+    for (const char* text : {"It is one of the textutils packages.", "The testsuite runs nightly.",
+                             "The increasing parcellation of land."})
+        EXPECT_EQ(proofread(text), text);
     // Rare readings the model never saw ("rasher", "rawer") are left out of a long typo's.
     EXPECT_EQ(proofread("Take risks raher than only doing."), "Take risks rather than only doing.");
     // So are those of a four-letter one ("anon" beside "alone"); a three-letter typo keeps
