@@ -376,15 +376,28 @@ std::optional<std::string> loneWordByEar(const std::string &typo, const ScowlLex
         if ((tail.size() >= 5 && isKnown(tail)) || (head.size() >= 3 && isKnown(head) && isKnown(tail)))
             return std::nullopt;
     }
+    // Spelt by ear, a word keeps its length or loses letters; a term built on another adds
+    // them ("textutils" is no "textiles").
+    auto heard = [&](const std::string &skeleton, std::optional<std::string> &found) {
+        auto [from, to] = byEar.equal_range(skeleton);
+        for (auto it = from; it != to; ++it) {
+            const std::string &w = it->second;
+            if (w[0] != typo[0] || w.size() < typo.size() || typo.size() + 2 < w.size() || !isKnown(w) || found == w)
+                continue;
+            if (found) return false;
+            found = w;
+        }
+        return true;
+    };
     std::optional<std::string> found;
-    auto [from, to] = byEar.equal_range(consonants(typo));
-    for (auto it = from; it != to; ++it) {
-        const std::string &w = it->second;
-        // Spelt by ear, a word keeps its length or loses letters; a term built on another adds
-        // them ("textutils" is no "textiles").
-        if (w[0] != typo[0] || w.size() < typo.size() || typo.size() + 2 < w.size() || !isKnown(w)) continue;
-        if (found) return std::nullopt;
-        found = w;
+    std::string skeleton = consonants(typo);
+    if (!heard(skeleton, found)) return std::nullopt;
+    if (found) return found;
+    // Or with two neighbouring consonants typed the other way round ("definelty", "eldelery").
+    for (size_t k = 1; k + 1 < skeleton.size(); ++k) {
+        std::string swapped = skeleton;
+        std::swap(swapped[k], swapped[k + 1]);
+        if (swapped != skeleton && !heard(swapped, found)) return std::nullopt;
     }
     return found;
 }

@@ -645,6 +645,9 @@ TEST(ContextChoice, TheNeighbouringWordsPickBetweenEquallyCloseSpellings) {
     // or on words, or longer than the word it sounds like, stays.
     EXPECT_EQ(proofread("I bought a car imidiatly."), "I bought a car immediately.");
     EXPECT_EQ(proofread("He explains the project errounuosly."), "He explains the project erroneously.");
+    // Two consonants typed the other way round, where only one word is heard so.
+    EXPECT_EQ(proofread("Birds are verbetrate animals."), "Birds are vertebrate animals.");
+    EXPECT_EQ(proofread("He said it definelty."), "He said it definelty."); // "definitely" or "defiantly"
     for (const char* text : {"It is one of the textutils packages.", "The testsuite runs nightly.",
                              "The increasing parcellation of land."})
         EXPECT_EQ(proofread(text), text);
