@@ -77,6 +77,20 @@ void hadOne(GrammarContext &c, size_t i, const std::string &w)
                                   "future",     "view",        "position",    "salary", "career",
                                   "reputation", "impression",  "relationship"};
     if (!having.contains(w) || c.t[i].text != w) return;
+    // Right after the verb too ("she does not have job"), for the nouns one only ever has one of.
+    static const Words bare = {"chance", "opportunity", "idea", "job", "career", "salary", "relationship"};
+    static const Words ends = {"to",   "in",  "for", "as",  "at", "now",   "today", "there",
+                               "here", "too", "and", "but", "of", "about", "that",  "with"};
+    if (size_t n = nextWord(c.t, i); n != npos && bare.contains(c.t[n].text)) {
+        size_t after = nextWord(c.t, n);
+        std::string following = keyAt(c.t, after);
+        bool closed = after == npos
+                          ? endsClauseAt(c.t, n)
+                          : ends.contains(following) || (!c.lex.isNoun(following) && !c.lex.isPluralNoun(following) &&
+                                                         !c.lex.isAdjective(following));
+        if (closed) put(c.t, n, std::string(anBefore(c.t[n].text) ? "an " : "a ") + c.t[n].text, c.curlyText);
+        return;
+    }
     size_t a = nextWord(c.t, i), n = nextWord(c.t, a);
     std::string adj = keyAt(c.t, a), noun = keyAt(c.t, n);
     if (a == npos || n == npos || c.t[a].text != adj || c.t[n].text != noun || !counted.contains(noun) ||
@@ -85,7 +99,6 @@ void hadOne(GrammarContext &c, size_t i, const std::string &w)
         return;
     // A noun after it makes a compound ("good job opportunities"); WordNet lists a few words
     // that end a phrase as nouns too ("now", "in").
-    static const Words ends = {"to", "in", "for", "as", "at", "now", "today", "there", "here", "too", "and", "but"};
     std::string following = keyAt(c.t, nextWord(c.t, n));
     if (!ends.contains(following) && (c.lex.isPluralNoun(following) || c.lex.isNoun(following))) return;
     put(c.t, a, std::string(anBefore(adj) ? "an " : "a ") + c.t[a].text, c.curlyText);

@@ -505,6 +505,8 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "The brakes free the wheel.",
                              "Modern art makes people think.",
                              "We know already.",
+                             "They have job interviews today.",
+                             "We have opportunity costs.",
                              "We went to see them often.",
                              "She wants to be always ready.",
                              "We joined the society.",
