@@ -73,6 +73,18 @@ void roleSubject(GrammarContext &c, size_t i, const std::string &w)
 void hadOne(GrammarContext &c, size_t i, const std::string &w)
 {
     static const Words having = {"have", "has", "had", "having"};
+    // What one needs, wants or buys is one too, for things one has one of ("need car to").
+    static const Words getting = {"need", "needs", "needed", "want", "wants", "wanted", "buy", "buys", "bought"};
+    static const Words things = {"car", "job", "house", "computer", "phone", "bicycle", "passport", "visa", "ticket"};
+    if (getting.contains(w) && c.t[i].text == w) {
+        size_t n = nextWord(c.t, i), after = nextWord(c.t, n);
+        std::string following = keyAt(c.t, after);
+        if (n != npos && things.contains(c.t[n].text) &&
+            (after == npos ? endsClauseAt(c.t, n)
+                           : following == "to" || following == "and" || following == "but" || following == "for"))
+            put(c.t, n, "a " + c.t[n].text, c.curlyText);
+        return;
+    }
     static const Words counted = {"chance",     "opportunity", "idea",        "job",    "life",
                                   "future",     "view",        "position",    "salary", "career",
                                   "reputation", "impression",  "relationship"};

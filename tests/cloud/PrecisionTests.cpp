@@ -505,6 +505,7 @@ TEST(Grammar, NounFormsAndPassivesOnlyWhereTheReadingIsPlain) {
                              "The brakes free the wheel.",
                              "Modern art makes people think.",
                              "We know already.",
+                             "We need car insurance.",
                              "They have job interviews today.",
                              "We have opportunity costs.",
                              "We went to see them often.",
