@@ -4,6 +4,7 @@
 #include "EnglishGrammarRules.h"
 #include "EnglishLexicon.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
