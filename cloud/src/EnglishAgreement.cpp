@@ -452,8 +452,7 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
     for (std::string_view prefix : {"mis", "re", "over", "under", "out", "up", "fore"})  // "misread", "overcut"
         if (v.starts_with(prefix) && kSamePast.contains(v.substr(prefix.size()))) return;
     // "like" and "need" are verbs before an object ("she like it", "he need a car", "she need
-    // money"); elsewhere
-    // a preposition or the modal ("he need not").
+    // money"); elsewhere a preposition or the modal ("he need not").
     static const Words objects = {"it",   "them", "him", "her", "me", "us",  "you",   "to",  "this",
                                   "that", "the",  "a",   "an",  "my", "his", "their", "our", "your"};
     std::string object = keyAt(c.t, nextWord(c.t, n));

@@ -354,7 +354,7 @@ std::vector<std::string> readingsByEar(const std::string &typo, const std::vecto
 }  // namespace
 
 // The one familiar word a long typo spells by ear when the index offers no reading near it
-// ("imidiatly": "immediately", "cigarrets": "cigarettes"): the same first letter and
+// ("imidiatly": "immediately", "errounuosly": "erroneously"): the same first letter and
 // consonants, as long or up to two letters longer; none when no such word or more than one.
 std::optional<std::string> loneWordByEar(const std::string &typo, const ScowlLexicon &lexicon,
                                          const std::function<bool(const std::string &)> &isKnown)
@@ -362,6 +362,7 @@ std::optional<std::string> loneWordByEar(const std::string &typo, const ScowlLex
     if (letters(typo) < kLoneWordLetters + 1 ||
         !std::ranges::all_of(typo, [](char ch) { return ch >= 'a' && ch <= 'z'; }))
         return std::nullopt;
+    // Built once, on the first long typo, from the process's lexicon.
     static const auto byEar = [&] {
         std::unordered_multimap<std::string, std::string> out;
         lexicon.forEachWord(kCommonLevel, [&](std::string_view w) {

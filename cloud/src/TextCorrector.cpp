@@ -177,9 +177,9 @@ bool inBorrowedPhrase(const std::vector<Token> &t, size_t i)
            (n != english::npos && lexicon.isPhrase(w, lower(t[n].text)));
 }
 
-// "in NIce who", "THe cat": the shift key held a letter too long over a word the dictionary
-// knows. Not one of a run of capitalised words, which spells a name its own way ("Bourne Again
-// SHell").
+// "in NIce who", "MOdel": the shift key held a letter too long over a word the dictionary
+// knows. Not a word of three letters ("IDs", "PCs"), nor one of a run of capitalised words,
+// which spells a name its own way ("Bourne Again SHell").
 bool heldShift(const std::vector<Token> &t, const std::vector<bool> &starts, size_t i,
                const std::function<bool(const std::string &)> &known)
 {
