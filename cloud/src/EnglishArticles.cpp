@@ -151,7 +151,7 @@ void generalThings(std::vector<Token> &t)
         if (god ? t[n].text != "God" : t[n].text != word) continue;
         // The sentence ends there, or a list of such things goes on ("the God, the death etc.");
         // a comma before anything else may open what says which one ("the society, which met").
-        std::string following = keyAt(t, n + 2 < t.size() && t[n + 2].kind == Kind::space ? n + 3 : npos);
+        std::string following = keyAt(t, n + 3 < t.size() && t[n + 2].kind == Kind::space ? n + 3 : npos);
         bool closed = n + 1 >= t.size() ||
                       (t[n + 1].kind == Kind::punct &&
                        (t[n + 1].text == "." || t[n + 1].text == "!" || t[n + 1].text == "?" ||
