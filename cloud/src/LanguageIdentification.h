@@ -1,8 +1,9 @@
 #pragma once
 // Which language a paragraph or sentence is written in, from CLD2 (Debian's libcld2, the
-// compact model). Chosen over exttextcat: on one-sentence texts CLD2 named the language of
-// far more sentences, ran in less time and said when it was unsure (the figures are in the
-// engine's benchmark notes). CLD2 answers English for very short text it cannot place, so the
+// compact model). Chosen over exttextcat: on the preservation sets' one-sentence texts in the
+// seven languages with a dictionary, CLD2 named 617 of 639 rightly (exttextcat 337) and 7
+// wrongly (exttextcat 17), in a tenth of the time; cut to their first four words, 525 (214)
+// and 26 wrongly (58). CLD2 answers English for very short text it cannot place, so the
 // caller must treat an unreliable "en" as unsure.
 #include <string>
 #include <string_view>
