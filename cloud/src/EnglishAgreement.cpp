@@ -455,10 +455,13 @@ void thirdPerson(GrammarContext &c, size_t i, const std::string &w)
     // money"); elsewhere a preposition or the modal ("he need not").
     static const Words objects = {"it",   "them", "him", "her", "me", "us",  "you",   "to",  "this",
                                   "that", "the",  "a",   "an",  "my", "his", "their", "our", "your"};
-    std::string object = keyAt(c.t, nextWord(c.t, n));
-    bool plainNoun = (c.lex.isNoun(object) || c.lex.isPluralNoun(object)) && !c.lex.isVerb(object) &&
-                     !c.lex.isAdjective(object) && c.isKnown(object);
-    bool withObject = (v == "like" || v == "need") && (objects.contains(object) || plainNoun);
+    bool withObject = false;
+    if (v == "like" || v == "need") {
+        std::string object = keyAt(c.t, nextWord(c.t, n));
+        withObject =
+            objects.contains(object) || ((c.lex.isNoun(object) || c.lex.isPluralNoun(object)) &&
+                                         !c.lex.isVerb(object) && !c.lex.isAdjective(object) && c.isKnown(object));
+    }
     // "go" is an adjective too ("all systems go"), never after a subject pronoun; "need",
     // "succeed" end in "-ed" without being pasts.
     bool plainGo = v == "go";

@@ -1,5 +1,6 @@
 #include "EnglishArticles.h"
 
+#include "EnglishGrammarRules.h"
 #include "EnglishLexicon.h"
 #include "EnglishWords.h"
 
@@ -164,9 +165,7 @@ void generalThings(std::vector<Token> &t)
         if (word == "society" && !within.contains(keyAt(t, prevWord(t, i)))) continue;
         // "mourned the death." names one death: "death" only in a list of such things.
         if (word == "death" && !listed) continue;
-        if (startsUpper(t[i].text)) t[n].text = capitalized(t[n].text);
-        t[i].text.clear();
-        t[i + 1].text.clear();
+        drop(t, i);
     }
 }
 

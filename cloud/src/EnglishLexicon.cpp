@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string_view>
@@ -40,6 +41,25 @@ void readExceptions(const std::string &path, std::unordered_map<std::string, std
         std::string base = line.substr(space + 1);
         base = base.substr(0, base.find(' '));
         if (form.find('_') == std::string::npos) into.emplace(form, base);
+    }
+}
+
+// Each one-word lemma of an index file with its most frequent sense's synset. A line reads
+// "lemma pos synset_cnt p_cnt [pointers] sense_cnt tagsense_cnt offsets...", the offsets in
+// order of frequency.
+void forEachFirstSense(const std::string &path,
+                       const std::function<void(const std::string &lemma, const std::string &offset)> &each)
+{
+    std::ifstream index(path);
+    for (std::string line; std::getline(index, line);) {
+        if (line.empty() || line[0] == ' ') continue;  // the licence header
+        std::istringstream fields(line);
+        std::vector<std::string> f;
+        for (std::string w; fields >> w;) f.push_back(w);
+        if (f.size() < 4 || f[0].find('_') != std::string::npos) continue;
+        size_t synsets = std::strtoul(f[2].c_str(), nullptr, 10);
+        if (synsets == 0 || synsets > f.size()) continue;
+        each(f[0], f[f.size() - synsets]);
     }
 }
 
@@ -185,21 +205,11 @@ void EnglishLexicon::readVerbFrames(const std::string &dir)
                 if (which == 0 || which == w + 1) takers[offset].insert(words[w]);
         }
     }
-    // By the verb's most frequent sense, which the index lists first: "happen" may mean "find"
-    // ("happened upon"), yet a thing happens.
-    std::ifstream index(dir + "/index.verb");
-    for (std::string line; std::getline(index, line);) {
-        if (line.empty() || line[0] == ' ') continue;
-        std::istringstream fields(line);
-        std::string lemma, pos;
-        size_t senses = 0, pointers = 0;
-        fields >> lemma >> pos >> senses >> pointers;
-        std::string skip;
-        for (size_t k = 0; k < pointers + 2; ++k) fields >> skip;  // pointer kinds, sense and tagged counts
-        std::string first;
-        fields >> first;
+    // By the verb's most frequent sense: "happen" may mean "find" ("happened upon"), yet a thing
+    // happens.
+    forEachFirstSense(dir + "/index.verb", [&](const std::string &lemma, const std::string &first) {
         if (auto t = takers.find(first); t != takers.end() && t->second.contains(lemma)) transitive_.insert(lemma);
-    }
+    });
 }
 
 void EnglishLexicon::readPersonNouns(const std::string &dir)
@@ -222,20 +232,10 @@ void EnglishLexicon::readPersonNouns(const std::string &dir)
         fields >> offset >> lexFile >> pos >> count >> word;
         if (!word.empty() && std::isupper(static_cast<unsigned char>(word[0]))) placeSynsets.insert(offset);
     }
-    // index.noun: lemma pos synset_cnt p_cnt [pointers] sense_cnt tagsense_cnt offsets..., the
-    // offsets in order of frequency.
-    std::ifstream index(dir + "/index.noun");
-    for (std::string line; std::getline(index, line);) {
-        if (line.empty() || line[0] == ' ') continue;
-        std::istringstream fields(line);
-        std::vector<std::string> f;
-        for (std::string w; fields >> w;) f.push_back(w);
-        if (f.size() < 4 || f[0].find('_') != std::string::npos) continue;
-        size_t synsets = std::strtoul(f[2].c_str(), nullptr, 10);
-        if (synsets == 0 || synsets > f.size()) continue;
-        if (personSynsets.contains(f[f.size() - synsets])) persons_.insert(f[0]);
-        if (placeSynsets.contains(f[f.size() - synsets])) places_.insert(f[0]);
-    }
+    forEachFirstSense(dir + "/index.noun", [&](const std::string &lemma, const std::string &first) {
+        if (personSynsets.contains(first)) persons_.insert(lemma);
+        if (placeSynsets.contains(first)) places_.insert(lemma);
+    });
 }
 
 std::optional<std::string> EnglishLexicon::properAdjective(const std::string &lower) const

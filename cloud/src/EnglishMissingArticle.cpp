@@ -13,6 +13,14 @@ namespace {
 constexpr double kArticleLead = 0.3;
 constexpr double kBareThingLead = 1.0;
 
+// Whether the noun at `noun` ends its phrase: a mark or the text's end after it, or one of
+// `closers`.
+bool endsPhrase(const std::vector<Token> &t, size_t noun, const Words &closers)
+{
+    size_t after = nextWord(t, noun);
+    return after == npos ? noun + 1 >= t.size() || t[noun + 1].kind == Kind::punct : closers.contains(keyAt(t, after));
+}
+
 }  // namespace
 
 // "depends on particular person" -> "on a particular person": one picked out of its kind is
@@ -130,8 +138,7 @@ bool bareThing(GrammarContext &c, const std::string &w, size_t noun)
     static const Words closers = {"but", "and", "which", "that", "because"};
     size_t after = nextWord(c.t, noun);
     std::string then = keyAt(c.t, after);
-    bool ends = after == npos ? noun + 1 >= c.t.size() || c.t[noun + 1].kind == Kind::punct : closers.contains(then);
-    if (!ends) return false;
+    if (!endsPhrase(c.t, noun, closers)) return false;
     std::string article = anBefore(thing) ? "an" : "a";
     std::vector<std::string> following;
     if (after != npos) following.push_back(then);
@@ -183,8 +190,7 @@ void missingArticle(GrammarContext &c, size_t i, const std::string &w)
                                   "who", "and", "but", "because", "with", "on"};
     size_t after = nextWord(c.t, noun);
     std::string then = keyAt(c.t, after);
-    bool ends = after == npos ? noun + 1 >= c.t.size() || c.t[noun + 1].kind == Kind::punct : closers.contains(then);
-    if (!ends) return;
+    if (!endsPhrase(c.t, noun, closers)) return;
     std::vector<std::string> described;
     for (size_t k = n; k != npos && k <= noun; k = nextWord(c.t, k)) described.push_back(keyAt(c.t, k));
     std::string article = anBefore(described.front()) ? "an" : "a";

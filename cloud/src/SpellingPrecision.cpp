@@ -351,7 +351,6 @@ std::vector<std::string> readingsByEar(const std::string &typo, const std::vecto
     if (!byEar || out.size() < 2) out.clear();
     return out;
 }
-}  // namespace
 
 // The one familiar word a long typo spells by ear when the index offers no reading near it
 // ("imidiatly": "immediately", "errounuosly": "erroneously"): the same first letter and
@@ -372,11 +371,9 @@ std::optional<std::string> loneWordByEar(const std::string &typo, const ScowlLex
         return out;
     }();
     // A word built of words ("testsuite") or on one ("ununderstood", "unfaceted") is a term.
-    for (size_t k = 2; k + 3 <= typo.size(); ++k) {
-        std::string head = typo.substr(0, k), tail = typo.substr(k);
-        if ((tail.size() >= 5 && isKnown(tail)) || (head.size() >= 3 && isKnown(head) && isKnown(tail)))
-            return std::nullopt;
-    }
+    if (isCompound(typo, isKnown)) return std::nullopt;
+    for (size_t k = 2; k + 5 <= typo.size(); ++k)
+        if (isKnown(typo.substr(k))) return std::nullopt;
     // Spelt by ear, a word keeps its length or loses letters; a term built on another adds
     // them ("textutils" is no "textiles").
     auto heard = [&](const std::string &skeleton, std::optional<std::string> &found) {
@@ -402,6 +399,7 @@ std::optional<std::string> loneWordByEar(const std::string &typo, const ScowlLex
     }
     return found;
 }
+}  // namespace
 
 std::optional<std::string> confidentChoice(const std::string &typo, const std::vector<std::string> &candidates,
                                            const std::function<bool(const std::string &)> &isKnown,
